@@ -1,0 +1,82 @@
+#pragma once
+// Shared pieces of vendrix-cli: the argument list, the prompt that answers for the
+// person, and the exit codes.
+#include <deque>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/session.h"
+#include "app/user_prompt.h"
+
+namespace vendrix::cli {
+
+inline constexpr int kExitOk = 0, kExitRefused = 1, kExitUsage = 2;
+
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Answers Yes to every question (the command is the person's decision), gives the
+// queued names to the name entry, and remembers whether an error was shown.
+class CliPrompt : public UserPrompt {
+ public:
+  void Inform(const std::string& text) override;
+  void Error(const std::string& text) override;
+  Answer Confirm(const std::string& text, bool withCancel) override;
+  std::optional<std::string> AskName(const std::string& caption) override;
+  std::optional<std::string> ChooseFile(const FileChoice& choice) override;
+  void ErrorDialog(const std::string& title, const std::string& text,
+                   const std::string& instruction) override;
+
+  void QueueName(std::string name) { names_.push_back(std::move(name)); }
+  bool Failed() const { return failed_; }
+  void ResetFailed() { failed_ = false; }
+
+ private:
+  std::deque<std::string> names_;
+  bool failed_ = false;
+};
+
+// The words after the command, with options taken out as they are asked for.
+class Args {
+ public:
+  explicit Args(std::vector<std::string> words) : words_(std::move(words)) {}
+  // Removes "--name VALUE" and returns VALUE (converted to Windows-1252).
+  std::optional<std::string> Option(const std::string& name);
+  bool Flag(const std::string& name);
+  // The next positional word (Windows-1252), or a usage error naming what is missing.
+  std::string Next(const char* what);
+  bool Empty() const { return words_.empty(); }
+  std::vector<std::string> Rest();  // the remaining words, converted
+
+ private:
+  std::vector<std::string> words_;
+};
+
+// Splits "KEY=VALUE"; VALUE "@file" reads the file. Usage error when there is no "=".
+std::pair<std::string, std::string> KeyValue(const std::string& word);
+std::string ReadArgFile(const std::string& cp1252Path);
+
+// Output in the terminal's UTF-8.
+void Out(const std::string& cp1252Text);
+
+struct Context {
+  Session& session;
+  CliPrompt& prompt;
+  Args& args;
+};
+
+int CompanyCommand(Context& c);
+int AppCommand(Context& c);
+int SettingsCommand(Context& c);
+int SiteCommand(Context& c);
+int TableCommand(Context& c);
+
+// Selects the company named by --company (default: the first one) and its list.
+void SelectCompany(Context& c);
+// Then the application named (or the first one); usage error when there is none.
+void SelectApp(Context& c, const std::optional<std::string>& name);
+
+}  // namespace vendrix::cli

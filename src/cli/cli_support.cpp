@@ -1,0 +1,108 @@
+#include <cstdio>
+#include <iostream>
+
+#include "base/cp1252.h"
+#include "base/error.h"
+#include "base/file_io.h"
+#include "cli.h"
+
+namespace vendrix::cli {
+
+void Out(const std::string& text) { std::cout << Cp1252ToUtf8(text) << '\n'; }
+
+void CliPrompt::Inform(const std::string& text) { Out(text); }
+
+void CliPrompt::Error(const std::string& text) {
+  std::cerr << Cp1252ToUtf8(text) << '\n';
+  failed_ = true;
+}
+
+Answer CliPrompt::Confirm(const std::string&, bool) { return Answer::Yes; }
+
+std::optional<std::string> CliPrompt::AskName(const std::string&) {
+  if (names_.empty()) return std::nullopt;
+  std::string n = std::move(names_.front());
+  names_.pop_front();
+  return n;
+}
+
+std::optional<std::string> CliPrompt::ChooseFile(const FileChoice&) { return std::nullopt; }
+
+void CliPrompt::ErrorDialog(const std::string& title, const std::string& text,
+                            const std::string&) {
+  std::cerr << Cp1252ToUtf8(title) << ": " << Cp1252ToUtf8(text) << '\n';
+  failed_ = true;
+}
+
+std::optional<std::string> Args::Option(const std::string& name) {
+  for (std::size_t i = 0; i < words_.size(); ++i) {
+    if (words_[i] != name) continue;
+    if (i + 1 >= words_.size()) throw UsageError(name + " needs a value");
+    std::string v = Utf8ToCp1252(words_[i + 1]);
+    words_.erase(words_.begin() + static_cast<std::ptrdiff_t>(i),
+                 words_.begin() + static_cast<std::ptrdiff_t>(i + 2));
+    return v;
+  }
+  return std::nullopt;
+}
+
+bool Args::Flag(const std::string& name) {
+  for (std::size_t i = 0; i < words_.size(); ++i) {
+    if (words_[i] == name) {
+      words_.erase(words_.begin() + static_cast<std::ptrdiff_t>(i));
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string Args::Next(const char* what) {
+  if (words_.empty()) throw UsageError(std::string("missing ") + what);
+  std::string w = Utf8ToCp1252(words_.front());
+  words_.erase(words_.begin());
+  return w;
+}
+
+std::vector<std::string> Args::Rest() {
+  std::vector<std::string> rest;
+  for (auto& w : words_) rest.push_back(Utf8ToCp1252(w));
+  words_.clear();
+  return rest;
+}
+
+std::string ReadArgFile(const std::string& path) {
+  auto data = ReadWholeFile(Cp1252ToUtf8(path));
+  if (!data) throw VendrixError("File not found: " + path);
+  return *data;
+}
+
+std::pair<std::string, std::string> KeyValue(const std::string& word) {
+  auto eq = word.find('=');
+  if (eq == std::string::npos || eq == 0) throw UsageError("expected KEY=VALUE, got " + word);
+  std::string value = word.substr(eq + 1);
+  if (!value.empty() && value.front() == '@') value = ReadArgFile(value.substr(1));
+  return {word.substr(0, eq), value};
+}
+
+void SelectCompany(Context& c) {
+  auto name = c.args.Option("--company");
+  CompanyPage& company = c.session.Company();
+  if (name) {
+    if (!c.session.ChooseCompany(*name)) throw VendrixError("No company named " + *name);
+  } else if (company.Shown().empty()) {
+    throw VendrixError("There is no company yet.");
+  }
+}
+
+void SelectApp(Context& c, const std::optional<std::string>& name) {
+  AppPage& app = c.session.App();
+  if (name) {
+    if (!app.Select(*name)) {
+      throw VendrixError("No application named " + *name + " under " + c.session.Company().Shown());
+    }
+  } else if (app.Shown().empty()) {
+    throw VendrixError("There is no application yet.");
+  }
+}
+
+}  // namespace vendrix::cli

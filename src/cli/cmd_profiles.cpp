@@ -1,0 +1,146 @@
+// vendrix-cli company ... and app ...
+#include <climits>
+
+#include "base/error.h"
+#include "base/ini_file.h"
+#include "base/line_list.h"
+#include "cli.h"
+#include "profiles/app_profile.h"
+#include "profiles/company_profile.h"
+
+namespace vendrix::cli {
+namespace {
+
+void PrintCompany(const CompanyProfile& p) {
+  for (const auto& f : kCompanyFields) Out(std::string(f.key) + "=" + p.*f.member);
+}
+
+void PrintApp(const AppProfile& p) {
+  for (const auto& f : kAppFields) Out(std::string(f.key) + "=" + p.*f.member);
+}
+
+}  // namespace
+
+int CompanyCommand(Context& c) {
+  std::string verb = c.args.Next("company action");
+  CompanyPage& company = c.session.Company();
+  if (verb == "list") {
+    for (const auto& n : company.Names()) Out(n);
+    return kExitOk;
+  }
+  if (verb == "new") {
+    c.prompt.QueueName(c.args.Next("company name"));
+    return company.NewCompany() ? kExitOk : kExitRefused;
+  }
+  std::optional<std::string> name;
+  if (!c.args.Empty()) name = c.args.Next("company name");
+  if (name && !c.session.ChooseCompany(*name)) throw VendrixError("No company named " + *name);
+  if (company.Shown().empty()) throw VendrixError("There is no company yet.");
+  if (verb == "show") {
+    PrintCompany(company.Profile());
+    return kExitOk;
+  }
+  if (verb == "set") {
+    if (!name) throw UsageError("company set needs a name");
+    for (const auto& word : c.args.Rest()) {
+      auto [key, value] = KeyValue(word);
+      if (!company.SetField(key, value)) throw UsageError("not a company key you can set: " + key);
+    }
+    company.SaveCompany();
+    return kExitOk;
+  }
+  if (verb == "delete") {
+    if (!name) throw UsageError("company delete needs a name");
+    company.DeleteCompany();
+    return kExitOk;
+  }
+  throw UsageError("unknown company action " + verb);
+}
+
+int AppCommand(Context& c) {
+  std::string verb = c.args.Next("app action");
+  SelectCompany(c);
+  AppPage& app = c.session.App();
+  if (verb == "list") {
+    for (const auto& n : app.Names()) Out(n);
+    return kExitOk;
+  }
+  if (verb == "new") {
+    c.prompt.QueueName(c.args.Next("application name"));
+    return app.NewApp() ? kExitOk : kExitRefused;
+  }
+  std::optional<std::string> name;
+  if (!c.args.Empty()) name = c.args.Next("application name");
+  SelectApp(c, name);
+  if (verb == "show") {
+    PrintApp(app.Profile());
+    return kExitOk;
+  }
+  if (verb == "set") {
+    if (!name) throw UsageError("app set needs a name");
+    for (const auto& word : c.args.Rest()) {
+      auto [key, value] = KeyValue(word);
+      if (key == "LONGDESC") {
+        app.SetLongDesc(SplitLines(value));
+      } else if (key == "NOTES") {
+        app.SetNotes(SplitLines(value));
+      } else if (!app.SetField(key, value)) {
+        throw UsageError("not an application key you can set: " + key);
+      }
+    }
+    app.SaveApp();
+    return kExitOk;
+  }
+  if (verb == "delete") {
+    if (!name) throw UsageError("app delete needs a name");
+    app.DeleteApp();
+    return kExitOk;
+  }
+  throw UsageError("unknown app action " + verb);
+}
+
+int SettingsCommand(Context& c) {
+  std::string verb = c.args.Next("settings action");
+  const std::string path = c.session.Wide().SettingsFile();
+  if (verb == "show") {
+    ProgramSettings s = LoadProgramSettings(path);
+    Out("SMTP=" + s.smtp);
+    Out("EMAIL=" + s.email);
+    Out("NAME=" + s.name);
+    Out("PROXY=" + s.proxy);
+    Out("PORT=" + s.port);
+    Out("FTPRetries=" + std::to_string(s.ftpRetries));
+    Out("HTTPTimeOut=" + std::to_string(s.httpTimeOut));
+    Out(std::string("UseGridLines=") + (s.useGridLines ? "1" : "0"));
+    Out(std::string("ShowHints=") + (s.showHints ? "1" : "0"));
+    return kExitOk;
+  }
+  if (verb != "set") throw UsageError("unknown settings action " + verb);
+  SettingsDialog dialog(path, c.prompt);
+  dialog.Open();
+  ProgramSettings& f = dialog.Fields();
+  std::optional<bool> gridLines;
+  auto number = [](const std::string& key, const std::string& v) {
+    int n = ParseIniInteger(v, INT_MIN);
+    if (n == INT_MIN) throw UsageError(key + " must be a whole number");
+    return n;
+  };
+  for (const auto& word : c.args.Rest()) {
+    auto [key, value] = KeyValue(word);
+    if (key == "SMTP") f.smtp = value;
+    else if (key == "EMAIL") f.email = value;
+    else if (key == "NAME") f.name = value;
+    else if (key == "PROXY") f.proxy = value;
+    else if (key == "PORT") f.port = value;
+    else if (key == "FTPRetries") f.ftpRetries = number(key, value);
+    else if (key == "HTTPTimeOut") f.httpTimeOut = number(key, value);
+    else if (key == "ShowHints") f.showHints = number(key, value) != 0;
+    else if (key == "UseGridLines") gridLines = number(key, value) != 0;
+    else throw UsageError("unknown settings key " + key);
+  }
+  if (!dialog.Ok()) return kExitRefused;
+  if (gridLines) WriteUseGridLines(path, *gridLines);
+  return kExitOk;
+}
+
+}  // namespace vendrix::cli

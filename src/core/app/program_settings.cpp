@@ -1,0 +1,68 @@
+#include "app/program_settings.h"
+
+#include <algorithm>
+
+#include "base/ini_file.h"
+
+namespace vendrix {
+namespace {
+constexpr const char* kSection = "SETTINGS";
+
+bool IsWholeNumber(const std::string& s) {
+  if (s.empty() || s.size() > 9) return false;
+  return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+}  // namespace
+
+ProgramSettings LoadProgramSettings(const std::string& path) {
+  IniDocument doc = IniDocument::Load(path);
+  ProgramSettings s;
+  s.smtp = doc.ReadString(kSection, "SMTP", "");
+  s.email = doc.ReadString(kSection, "EMAIL", "");
+  s.name = doc.ReadString(kSection, "NAME", "");
+  s.proxy = doc.ReadString(kSection, "PROXY", "");
+  s.port = doc.ReadString(kSection, "PORT", "80");
+  s.ftpRetries = doc.ReadInteger(kSection, "FTPRetries", 3);
+  s.httpTimeOut = doc.ReadInteger(kSection, "HTTPTimeOut", 60);
+  s.useGridLines = doc.ReadBool(kSection, "UseGridLines", false);
+  s.showHints = doc.ReadBool(kSection, "ShowHints", true);
+  return s;
+}
+
+int ProxyPortNumber(const ProgramSettings& s) {
+  return IsWholeNumber(s.port) ? std::stoi(s.port) : 0;
+}
+
+ProgramSettings SettingsDialog::Open() {
+  ProgramSettings loaded = LoadProgramSettings(path_);
+  fields_ = loaded;
+  fields_.ftpRetries = std::clamp(fields_.ftpRetries, kMinRetries, kMaxRetries);
+  fields_.httpTimeOut = std::clamp(fields_.httpTimeOut, kMinTimeOut, kMaxTimeOut);
+  return loaded;
+}
+
+bool SettingsDialog::Ok() {
+  if (!IsWholeNumber(fields_.port)) {
+    prompt_.Error("Proxy Port must be a whole number!");
+    return false;
+  }
+  fields_.ftpRetries = std::clamp(fields_.ftpRetries, kMinRetries, kMaxRetries);
+  fields_.httpTimeOut = std::clamp(fields_.httpTimeOut, kMinTimeOut, kMaxTimeOut);
+  IniDocument doc = IniDocument::Load(path_);
+  doc.WriteString(kSection, "SMTP", fields_.smtp);
+  doc.WriteString(kSection, "EMAIL", fields_.email);
+  doc.WriteString(kSection, "NAME", fields_.name);
+  doc.WriteString(kSection, "PROXY", fields_.proxy);
+  doc.WriteString(kSection, "PORT", fields_.port);
+  doc.WriteInteger(kSection, "FTPRetries", fields_.ftpRetries);
+  doc.WriteInteger(kSection, "HTTPTimeOut", fields_.httpTimeOut);
+  doc.WriteBool(kSection, "ShowHints", fields_.showHints);
+  doc.Save(path_);
+  return true;
+}
+
+void WriteUseGridLines(const std::string& path, bool on) {
+  IniWriteBool(path, kSection, "UseGridLines", on);
+}
+
+}  // namespace vendrix

@@ -1,0 +1,46 @@
+#pragma once
+// The user's program settings ("settings.dat", section "SETTINGS") and the logic of
+// the "Settings" dialog.
+#include <string>
+
+#include "app/user_prompt.h"
+
+namespace vendrix {
+
+struct ProgramSettings {
+  std::string smtp, email, name, proxy;
+  std::string port = "80";
+  int ftpRetries = 3;
+  int httpTimeOut = 60;  // seconds
+  bool useGridLines = false;
+  bool showHints = true;
+};
+
+inline constexpr int kMinRetries = 0, kMaxRetries = 50;
+inline constexpr int kMinTimeOut = 10, kMaxTimeOut = 60;
+
+ProgramSettings LoadProgramSettings(const std::string& path);
+// The proxy port as a number (0 when the text is no whole number).
+int ProxyPortNumber(const ProgramSettings& s);
+
+// The "Settings" dialog: Open fills the fields (retries and time-out brought into
+// their ranges); Ok checks and writes them; Cancel writes nothing.
+class SettingsDialog {
+ public:
+  SettingsDialog(std::string path, UserPrompt& prompt) : path_(std::move(path)), prompt_(prompt) {}
+  // Reads the file; the returned values are the main window's new values.
+  ProgramSettings Open();
+  ProgramSettings& Fields() { return fields_; }
+  // False (nothing written, message shown) when the proxy port is not a whole number.
+  bool Ok();
+
+ private:
+  std::string path_;
+  UserPrompt& prompt_;
+  ProgramSettings fields_;
+};
+
+// The "Use Grid Lines" check box: writes that one key at once.
+void WriteUseGridLines(const std::string& path, bool on);
+
+}  // namespace vendrix

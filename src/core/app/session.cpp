@@ -1,0 +1,59 @@
+#include "app/session.h"
+
+#include "script/eng_build.h"
+
+namespace vendrix {
+
+Session::Session(std::string dataRoot, UserPrompt& prompt, const Clock& clock)
+    : prompt_(prompt),
+      clock_(clock),
+      wide_(std::move(dataRoot)),
+      company_(wide_, flags_, prompt_),
+      app_(wide_, flags_, prompt_, company_),
+      builder_(wide_, flags_, prompt_),
+      table_(wide_, flags_, prompt_, clock_, [this] {
+        return SiteTable::AppInfo{app_.Profile().platform, app_.Profile().status};
+      }) {
+  app_.SetHooks({[this] { BuildSiteTable(); }, [this] { return !table_.Rows().empty(); },
+                 [this] { company_.NewCompany(); }});
+  builder_.SetRebuildTable([this] { BuildSiteTable(); });
+}
+
+bool Session::Initialise() {
+  wide_.MakeDataTree();
+  if (!wide_.CreateWorkers()) return false;
+  company_.LoadList();
+  app_.LoadList();
+  builder_.LoadLists();
+  if (!builder_.Lists().SiteList.empty()) builder_.OpenSiteAt(0);
+  return true;
+}
+
+void Session::ShowStep() {
+  settings_ = LoadProgramSettings(wide_.SettingsFile());
+  if (!app_.Names().empty()) app_.Select(app_.Names().front());
+  flags_.CompanySaved = true;
+  flags_.AppSaved = true;
+  flags_.SiteSaved = true;
+  table_.Recount();
+  table_.ShowRowDetails();
+}
+
+bool Session::ChooseCompany(std::string_view name) {
+  if (!company_.Select(name)) return false;
+  app_.LoadList();
+  return true;
+}
+
+void Session::BuildSiteTable() {
+  // Before the first show the site lists are not loaded, so the grid stays empty.
+  table_.Build(builder_.Lists().SiteList, app_.Shown());
+}
+
+bool Session::CloseQuery() {
+  CloseSavers savers{[this] { company_.SaveCompany(); }, [this] { app_.SaveApp(); },
+                     [this] { table_.Save(app_.Shown()); }, [this] { builder_.SaveSite(); }};
+  return vendrix::CloseQuery(flags_, app_.Shown(), prompt_, savers);
+}
+
+}  // namespace vendrix

@@ -1,0 +1,61 @@
+#pragma once
+// The main window's state without the window: the data tree, the change flags, the
+// pages' models, and the start-up, show and close steps that tie them together.
+// The Qt window and the command line each own one.
+#include <memory>
+#include <string>
+
+#include "app/main_flags.h"
+#include "app/main_window.h"
+#include "app/program_settings.h"
+#include "app/tgwide.h"
+#include "app/user_prompt.h"
+#include "base/clock.h"
+#include "catalogue/site_builder.h"
+#include "catalogue/site_table.h"
+#include "profiles/app_page.h"
+#include "profiles/company_page.h"
+
+namespace vendrix {
+
+class Session {
+ public:
+  Session(std::string dataRoot, UserPrompt& prompt, const Clock& clock);
+
+  // Data tree, workers, first company and application, site lists. False when the
+  // workers could not be created ("Unable to initialize Vendrix!").
+  bool Initialise();
+  // The main window's first show: settings, the first application again (now with
+  // its site table), flags cleared, counts.
+  void ShowStep();
+
+  // Choosing a company also loads its application list and first application.
+  bool ChooseCompany(std::string_view name);
+  // Rebuilds the site table of the shown application.
+  void BuildSiteTable();
+  // The close questions; true when the window may close.
+  bool CloseQuery();
+
+  TGWide& Wide() { return wide_; }
+  MainFlags& Flags() { return flags_; }
+  CompanyPage& Company() { return company_; }
+  AppPage& App() { return app_; }
+  SiteBuilder& Builder() { return builder_; }
+  SiteTable& Table() { return table_; }
+  ProgramSettings& Settings() { return settings_; }
+  UserPrompt& Prompt() { return prompt_; }
+  const Clock& Time() const { return clock_; }
+
+ private:
+  UserPrompt& prompt_;
+  const Clock& clock_;
+  TGWide wide_;
+  MainFlags flags_;
+  CompanyPage company_;
+  AppPage app_;
+  SiteBuilder builder_;
+  SiteTable table_;
+  ProgramSettings settings_;
+};
+
+}  // namespace vendrix

@@ -1,0 +1,39 @@
+#pragma once
+// The one way the core talks to the person: message boxes, questions, the name
+// entry, the file chooser and the program's own error dialog. The Qt screens, the
+// command line and the tests each implement it. All texts are Windows-1252.
+#include <optional>
+#include <string>
+
+namespace vendrix {
+
+enum class Answer { Yes, No, Cancel };
+
+struct FileChoice {
+  std::string title;
+  std::string filter;            // "Programs|*.ZIP;*.EXE"
+  std::string defaultExtension;  // "EXE"; empty keeps the chooser's previous one
+};
+
+class UserPrompt {
+ public:
+  virtual ~UserPrompt() = default;
+  // Information box (with its beep).
+  virtual void Inform(const std::string& text) = 0;
+  // Error box (with its beep).
+  virtual void Error(const std::string& text) = 0;
+  // Confirmation box: Yes/No, or Yes/No/Cancel when withCancel.
+  virtual Answer Confirm(const std::string& text, bool withCancel) = 0;
+  // The one-line name entry with the given caption; nullopt on Cancel.
+  virtual std::optional<std::string> AskName(const std::string& caption) = 0;
+  // The open-file chooser; nullopt when cancelled.
+  virtual std::optional<std::string> ChooseFile(const FileChoice& choice) = 0;
+  // The program's error dialog (caption "ERROR", one "&Ok" button).
+  virtual void ErrorDialog(const std::string& title, const std::string& text,
+                           const std::string& instruction) = 0;
+};
+
+// The instruction line the error dialog shows when it is given none.
+inline constexpr const char* kErrorDialogInstruction = "Please click OK to continue...";
+
+}  // namespace vendrix

@@ -1,0 +1,28 @@
+#pragma once
+// Whole-file reads and atomic whole-file writes. Paths are UTF-8.
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vendrix {
+
+bool FileExists(const std::string& path);
+bool DirExists(const std::string& path);
+// Creates one directory level; false when it could not be made (an existing one is fine).
+bool MakeDir(const std::string& path);
+// Removes a file; a missing file is not an error. Throws VendrixError on other failures.
+void RemoveFile(const std::string& path);
+
+// The file's bytes, or nullopt when it does not exist. Throws VendrixError when it
+// exists but cannot be read.
+std::optional<std::string> ReadWholeFile(const std::string& path);
+
+// Replaces the file atomically: a temporary file in the same folder is written,
+// flushed to disk and renamed over the target, so a failure leaves the old file whole.
+// Throws VendrixError("Unable to write to " + path) on any failure.
+void WriteFileAtomic(const std::string& path, std::string_view data);
+
+// "Unable to write to %s".
+std::string UnableToWrite(const std::string& path);
+
+}  // namespace vendrix

@@ -1,0 +1,63 @@
+#pragma once
+// INI files with the semantics of the Windows private-profile routines: section and
+// key names match without regard to case, a read returns at most 1023 characters,
+// a write keeps every other line and the order of the file, a new key goes to the
+// end of its section and a new section to the end of the file. Files are CR LF.
+//
+// An IniDocument is the parsed file; change several keys and Save() once to get the
+// same file that key-by-key writes would give. The Ini* free functions are the
+// one-key-at-a-time form: each reads or replaces the file on its own.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vendrix {
+
+inline constexpr std::size_t kIniMaxValue = 1023;
+
+class IniDocument {
+ public:
+  IniDocument() = default;
+  static IniDocument Parse(std::string_view text);
+  // A missing file gives an empty document.
+  static IniDocument Load(const std::string& path);
+
+  // The value as the platform returns it (blanks around it removed, one pair of
+  // enclosing quotes removed, at most 1023 characters), or nullopt when absent.
+  std::optional<std::string> Get(std::string_view section, std::string_view key) const;
+  std::string ReadString(std::string_view section, std::string_view key,
+                         std::string_view def) const;
+  int ReadInteger(std::string_view section, std::string_view key, int def) const;
+  bool ReadBool(std::string_view section, std::string_view key, bool def) const;
+
+  void WriteString(std::string_view section, std::string_view key, std::string_view value);
+  void WriteInteger(std::string_view section, std::string_view key, int value);
+  void WriteBool(std::string_view section, std::string_view key, bool value);
+
+  std::string Text() const;
+  // Atomic replace; throws VendrixError("Unable to write to " + path).
+  void Save(const std::string& path) const;
+
+ private:
+  std::vector<std::string> lines_;
+};
+
+// Integer text as the profile routines read it: decimal with an optional sign, or
+// "0x"/"0X" hexadecimal when longer than two characters; anything else gives def.
+int ParseIniInteger(std::string_view text, int def);
+
+std::string IniReadString(const std::string& path, std::string_view section,
+                          std::string_view key, std::string_view def);
+int IniReadInteger(const std::string& path, std::string_view section, std::string_view key,
+                   int def);
+bool IniReadBool(const std::string& path, std::string_view section, std::string_view key,
+                 bool def);
+void IniWriteString(const std::string& path, std::string_view section, std::string_view key,
+                    std::string_view value);
+void IniWriteInteger(const std::string& path, std::string_view section, std::string_view key,
+                     int value);
+void IniWriteBool(const std::string& path, std::string_view section, std::string_view key,
+                  bool value);
+
+}  // namespace vendrix

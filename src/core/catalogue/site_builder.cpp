@@ -1,0 +1,151 @@
+#include "catalogue/site_builder.h"
+
+#include "base/file_io.h"
+#include "base/line_list.h"
+#include "catalogue/match_ups.h"
+#include "script/eng_build.h"
+
+namespace vendrix {
+
+SiteBuilderEnabled EnabledFor(const SiteDefinition& def) {
+  return {def.useCat1, def.useCat2, def.useHttpPost, def.useFtpUpload, def.useEmail};
+}
+
+std::string DefaultScriptFile(const TGWide& wide, DefaultScript which) {
+  static constexpr const char* kFiles[] = {"FTP_DEF_SCRIPT.SCP", "EMAIL_DEF_SCRIPT_NEW.SCP",
+                                           "EMAIL_DEF_SCRIPT_UPDATE.SCP"};
+  return wide.DataDir + kFiles[static_cast<int>(which)];
+}
+
+const char* DefaultScriptTitle(DefaultScript which) {
+  static constexpr const char* kTitles[] = {"Default FTP Script", "Default NEW EMAIL Script",
+                                            "Default UPDATE EMAIL Script"};
+  return kTitles[static_cast<int>(which)];
+}
+
+SiteBuilder::SiteBuilder(TGWide& wide, MainFlags& flags, UserPrompt& prompt)
+    : wide_(wide), flags_(flags), prompt_(prompt) {}
+
+SiteDefinition& SiteBuilder::Edit() {
+  flags_.SiteSaved = false;
+  return def_;
+}
+
+void SiteBuilder::LoadLists() {
+  Lines rejected;
+  wide_.EngBuild().LoadSiteLists(lists_, &rejected);
+  for (const auto& bad : rejected) {
+    prompt_.Error("The site \"" + bad + "\" in the site lists was skipped: its name cannot be "
+                  "used in file names.");
+  }
+}
+
+bool SiteBuilder::OpenSite(std::string_view name) {
+  for (std::size_t i = 0; i < lists_.SiteList.size(); ++i) {
+    if (lists_.SiteList[i] == name) return OpenSiteAt(static_cast<int>(i));
+  }
+  return false;
+}
+
+bool SiteBuilder::OpenSiteAt(int index) {
+  if (index < 0 || index >= static_cast<int>(lists_.SiteList.size())) return false;
+  contributeVisible_ = false;
+  lists_.selected = index;
+  wide_.EngBuild().LoadSite(lists_.SiteList[index], def_);
+  flags_.SiteSaved = true;
+  return true;
+}
+
+void SiteBuilder::SetUseZipFile(bool on) {
+  def_.useZipFile = on;
+  if (!on) def_.textFileOption = TextFileOption::AddToUpload;
+  flags_.SiteSaved = false;
+}
+
+void SiteBuilder::SetTextFileOption(TextFileOption option) {
+  if (!def_.useZipFile &&
+      (option == TextFileOption::IncludeInZip || option == TextFileOption::Both)) {
+    option = TextFileOption::AddToUpload;
+  }
+  def_.textFileOption = option;
+  flags_.SiteSaved = false;
+}
+
+bool SiteBuilder::NewSite() {
+  TEngBuild& eng = wide_.EngBuild();
+  for (;;) {
+    auto typed = prompt_.AskName("New Site Name:");
+    if (!typed || typed->empty()) return false;
+    if (eng.AddSite(lists_, *typed, prompt_)) break;
+  }
+  def_.name = *lists_.Selected();
+  eng.ClearSite(def_);
+  flags_.SiteSaved = false;
+  eng.SaveSite(def_);
+  contributeVisible_ = true;
+  return true;
+}
+
+void SiteBuilder::SaveSite() {
+  if (!lists_.Selected()) return;
+  def_.name = *lists_.Selected();
+  wide_.EngBuild().SaveSite(def_);
+  if (rebuildTable_) rebuildTable_();
+  flags_.SiteSaved = true;
+}
+
+void SiteBuilder::DeleteSite() {
+  const std::string* selected = lists_.Selected();
+  if (!selected) return;
+  if (prompt_.Confirm("Delete This Site ?", false) != Answer::Yes) return;
+  std::string name = *selected;
+  wide_.EngBuild().DeleteSite(lists_, name);
+  if (!lists_.SiteList.empty()) {
+    OpenSiteAt(0);
+  } else {
+    def_ = SiteDefinition{};
+  }
+}
+
+MatchUps SiteBuilder::MatchUpWindowValues() const {
+  const MatchUps& m = wide_.MatchUpValues;
+  if (m[1].empty() || m[2].empty() || m[3].empty()) return StandardMatchUps();
+  return m;
+}
+
+void SiteBuilder::CloseMatchUpWindow(const MatchUps& values) { wide_.MatchUpValues = values; }
+
+bool SiteBuilder::LoadDefaultScript(DefaultScript which) {
+  if (prompt_.Confirm("Sure you want to do this?", false) != Answer::Yes) return false;
+  const std::string path = DefaultScriptFile(wide_, which);
+  std::optional<std::string> data;
+  try {
+    data = ReadWholeFile(path);
+  } catch (const std::exception& e) {
+    prompt_.Error(e.what());
+    return false;
+  }
+  if (!data) {
+    prompt_.Error("Cannot open file \"" + path + "\". No such file or directory.");
+    return false;
+  }
+  static constexpr ScriptKind kKinds[] = {ScriptKind::FtpNew, ScriptKind::EmailNew,
+                                          ScriptKind::EmailUpdate};
+  Edit().Script(kKinds[static_cast<int>(which)]) = NormaliseLineEnds(*data);
+  return true;
+}
+
+DefaultScriptEditor::DefaultScriptEditor(const TGWide& wide, UserPrompt& prompt,
+                                         DefaultScript which)
+    : path_(DefaultScriptFile(wide, which)) {
+  auto data = ReadWholeFile(path_);
+  if (!data) {
+    prompt.Error("Default Script File Not Found!");
+    return;
+  }
+  text_ = NormaliseLineEnds(*data);
+}
+
+void DefaultScriptEditor::Save() const { SaveLines(path_, SplitLines(text_)); }
+
+}  // namespace vendrix

@@ -1,0 +1,20 @@
+#pragma once
+// The site catalogue's lists: the catalogue's own sites ("Sites.dat"), the user's
+// sites ("User_Sites.dat") and their combined, sorted SiteList with its selection.
+#include "base/line_list.h"
+
+namespace vendrix {
+
+struct SiteLists {
+  Lines CatalogueSites;
+  Lines UserSites;
+  Lines SiteList;     // both lists, sorted without regard to case; a name in both twice
+  int selected = -1;  // index into SiteList, -1 for none
+
+  const std::string* Selected() const {
+    return selected >= 0 && selected < static_cast<int>(SiteList.size()) ? &SiteList[selected]
+                                                                         : nullptr;
+  }
+};
+
+}  // namespace vendrix

@@ -1,0 +1,24 @@
+#pragma once
+// The site settings file's [SETTINGS] section <-> SiteDefinition, with the mapping
+// rules of its integer keys and the one-of-three text-file option.
+#include <array>
+#include <string_view>
+
+#include "app/tgwide.h"
+#include "base/ini_file.h"
+#include "catalogue/site_definition.h"
+
+namespace vendrix {
+
+inline constexpr std::string_view kSiteSection = "SETTINGS";
+// The 50 keys in writing order.
+extern const std::array<std::string_view, 50> kSiteSettingKeys;
+
+// Reads every key with its default (a missing file is an empty document).
+void ReadSiteSettings(const IniDocument& doc, SiteDefinition& def, MatchUps& matchUps);
+// Writes all 50 keys in order; an existing document keeps its order.
+void WriteSiteSettings(IniDocument& doc, const SiteDefinition& def, const MatchUps& matchUps);
+// The blank state of a definition (match-up values are not part of it).
+void ClearSiteDefinition(SiteDefinition& def);
+
+}  // namespace vendrix

@@ -1,0 +1,156 @@
+// TEngBuild's catalogue operations: the site lists and the files of one site.
+#include "base/cp1252.h"
+#include "base/file_io.h"
+#include "base/names.h"
+#include "base/text_order.h"
+#include "catalogue/match_ups.h"
+#include "catalogue/site_settings.h"
+#include "script/eng_build.h"
+
+namespace vendrix {
+namespace {
+constexpr const char* kCatalogueFile = "Sites.dat";
+constexpr const char* kUserFile = "User_Sites.dat";
+
+// The byte that separates the fields of an application site table line.
+constexpr char kTableDelimiter = '\xB1';
+}  // namespace
+
+std::string TEngBuild::SiteSettingsFile(std::string_view site) const {
+  return wide_.SitesDir + Cp1252ToUtf8(site) + ".ini";
+}
+
+std::string TEngBuild::CategoryFile(std::string_view site, int which) const {
+  return wide_.CatDir + Cp1252ToUtf8(site) + (which == 1 ? " Cat1.cat" : " Cat2.cat");
+}
+
+std::string TEngBuild::ScriptFile(std::string_view site, ScriptKind kind) const {
+  return wide_.SitesDir + Cp1252ToUtf8(site) + " " + std::string(ScriptTag(kind)) + ".scp";
+}
+
+void TEngBuild::LoadSiteLists(SiteLists& lists, Lines* rejected) const {
+  lists = SiteLists{};
+  if (auto l = LoadLines(wide_.SitesDir + kCatalogueFile)) {
+    lists.CatalogueSites = FilterNames(*l, rejected);
+  }
+  if (auto l = LoadLines(wide_.SitesDir + kUserFile)) {
+    lists.UserSites = FilterNames(*l, rejected);
+  }
+  SortNoCase(lists.CatalogueSites);
+  SortNoCase(lists.UserSites);
+  lists.SiteList = lists.CatalogueSites;
+  lists.SiteList.insert(lists.SiteList.end(), lists.UserSites.begin(), lists.UserSites.end());
+  SortNoCase(lists.SiteList);
+}
+
+void TEngBuild::SaveSiteLists(const SiteLists& lists) const {
+  SaveLines(wide_.SitesDir + kCatalogueFile, lists.CatalogueSites);
+  SaveLines(wide_.SitesDir + kUserFile, lists.UserSites);
+}
+
+bool TEngBuild::AddSite(SiteLists& lists, std::string_view typed, UserPrompt& prompt) {
+  std::string name = TrimBoth(typed);
+  if (name.empty()) return false;
+  if (IndexOf(lists.SiteList, name) >= 0) {
+    prompt.ErrorDialog("SITE NAME DUPLICATE", "The site name you entered is already on the list!",
+                       kErrorDialogInstruction);
+    return false;
+  }
+  if (auto why = CheckEntryName(name)) {
+    prompt.Error(*why);
+    return false;
+  }
+  if (name.find(kTableDelimiter) != std::string::npos) {
+    prompt.Error("A site name may not contain the character \xB1.");
+    return false;
+  }
+  SiteLists updated = lists;
+  InsertSorted(updated.UserSites, name);
+  InsertSorted(updated.SiteList, name);
+  updated.selected = IndexOf(updated.SiteList, name);
+  SaveSiteLists(updated);
+  lists = std::move(updated);
+  wide_.MatchUpValues = StandardMatchUps();
+  return true;
+}
+
+void TEngBuild::DeleteSite(SiteLists& lists, std::string_view name) const {
+  RemoveFile(SiteSettingsFile(name));
+  RemoveFile(CategoryFile(name, 1));
+  RemoveFile(CategoryFile(name, 2));
+  for (ScriptKind k : kScriptKinds) RemoveFile(ScriptFile(name, k));
+  for (Lines* l : {&lists.CatalogueSites, &lists.UserSites, &lists.SiteList}) {
+    int i = IndexOf(*l, name);
+    if (i >= 0) l->erase(l->begin() + i);
+  }
+  lists.selected = -1;
+  SaveSiteLists(lists);
+}
+
+void TEngBuild::ClearSite(SiteDefinition& def) const { ClearSiteDefinition(def); }
+
+void TEngBuild::LoadSite(std::string_view name, SiteDefinition& def) {
+  def.name = std::string(name);
+  ClearSite(def);
+  LoadSettings(name, def);
+  LoadCategories(name, def);
+  LoadScripts(name, def);
+}
+
+void TEngBuild::SaveSite(const SiteDefinition& def) const {
+  SaveSettings(def);
+  SaveCategories(def);
+  SaveScripts(def);
+}
+
+void TEngBuild::LoadSettings(std::string_view name, SiteDefinition& def) {
+  if (name.empty()) return;
+  const std::string path = SiteSettingsFile(name);
+  auto data = ReadWholeFile(path);
+  if (!data) {
+    wide_.MatchUpValues = StandardMatchUps();
+    return;
+  }
+  ReadSiteSettings(IniDocument::Parse(*data), def, wide_.MatchUpValues);
+}
+
+void TEngBuild::SaveSettings(const SiteDefinition& def) const {
+  if (def.name.empty()) return;
+  const std::string path = SiteSettingsFile(def.name);
+  IniDocument doc = IniDocument::Load(path);
+  WriteSiteSettings(doc, def, wide_.MatchUpValues);
+  doc.Save(path);
+}
+
+void TEngBuild::LoadCategories(std::string_view name, SiteDefinition& def) const {
+  if (auto l = LoadLines(CategoryFile(name, 1))) def.cat1 = std::move(*l);
+  if (auto l = LoadLines(CategoryFile(name, 2))) def.cat2 = std::move(*l);
+}
+
+void TEngBuild::SaveCategories(const SiteDefinition& def) const {
+  const Lines* lists[] = {&def.cat1, &def.cat2};
+  for (int which = 1; which <= 2; ++which) {
+    const Lines& list = *lists[which - 1];
+    if (list.empty()) {
+      RemoveFile(CategoryFile(def.name, which));
+    } else {
+      SaveLines(CategoryFile(def.name, which), list);
+    }
+  }
+}
+
+void TEngBuild::LoadScripts(std::string_view name, SiteDefinition& def) const {
+  for (ScriptKind k : kScriptKinds) {
+    if (auto data = ReadWholeFile(ScriptFile(name, k))) def.Script(k) = NormaliseLineEnds(*data);
+  }
+}
+
+void TEngBuild::SaveScripts(const SiteDefinition& def) const {
+  for (ScriptKind k : kScriptKinds) {
+    const std::string& text = def.Script(k);
+    if (text.empty()) continue;  // an emptied script keeps its file
+    SaveLines(ScriptFile(def.name, k), SplitLines(text));
+  }
+}
+
+}  // namespace vendrix

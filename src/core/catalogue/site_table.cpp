@@ -1,0 +1,314 @@
+#include "catalogue/site_table.h"
+
+#include <unordered_map>
+
+#include "base/file_io.h"
+#include "base/ini_file.h"
+#include "catalogue/site_definition.h"
+#include "script/eng_build.h"
+
+namespace vendrix {
+namespace {
+
+std::vector<std::string> SplitFields(std::string_view line) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  for (;;) {
+    auto pos = line.find(kSiteTableDelimiter, start);
+    if (pos == std::string_view::npos) {
+      fields.emplace_back(line.substr(start));
+      return fields;
+    }
+    fields.emplace_back(line.substr(start, pos - start));
+    start = pos + 1;
+  }
+}
+
+const char* YesNo(bool b) { return b ? "Y" : "N"; }
+
+}  // namespace
+
+bool SiteFitsApp(const AppSiteRow& row, std::string_view platform, std::string_view status) {
+  std::string_view type = row.type;
+  auto blank = type.find(' ');
+  std::string_view kind = type.substr(0, blank);
+  std::string_view systems =
+      blank == std::string_view::npos ? std::string_view{} : type.substr(blank + 1, 10);
+  if (systems != "16-32") {
+    if (systems == "32" && platform == "Windows 3.1") return false;
+    if (systems == "16" && platform != "Windows 3.1") return false;
+  }
+  if (kind == "Free" && status != "Freeware" && status != "Public Domain") return false;
+  return true;
+}
+
+PostCounts CountSitesToPost(const std::vector<AppSiteRow>& rows, std::string_view platform,
+                            std::string_view status) {
+  PostCounts c;
+  for (const auto& r : rows) {
+    if (r.post != "Y" || !SiteFitsApp(r, platform, status)) continue;
+    ++c.total;
+    (r.submit == "New" ? c.newCount : c.update)++;
+    if (r.h == "Y") ++c.http;
+    if (r.f == "Y") ++c.ftp;
+    if (r.f == "Y" && r.z == "Y") ++c.ftpZip;
+    if (r.e == "Y") ++c.email;
+  }
+  return c;
+}
+
+SiteTable::SiteTable(TGWide& wide, MainFlags& flags, UserPrompt& prompt, const Clock& clock,
+                     std::function<AppInfo()> appInfo)
+    : wide_(wide), flags_(flags), prompt_(prompt), clock_(clock), appInfo_(std::move(appInfo)) {}
+
+AppSiteRow* SiteTable::Current() {
+  return selected_ >= 0 && selected_ < static_cast<int>(rows_.size()) ? &rows_[selected_]
+                                                                      : nullptr;
+}
+
+void SiteTable::Build(const Lines& siteList, std::string_view app) {
+  flags_.LoadingGrid = true;
+  rows_.clear();
+  selected_ = -1;
+  details_.reset();
+  TEngBuild& eng = wide_.EngBuild();
+  std::unordered_map<std::string, std::vector<std::size_t>> byName;
+  for (const auto& name : siteList) {
+    auto data = ReadWholeFile(eng.SiteSettingsFile(name));
+    if (!data) continue;
+    IniDocument doc = IniDocument::Parse(*data);
+    const std::string_view s = "SETTINGS";
+    AppSiteRow row;
+    row.site = name;
+    int system = doc.ReadInteger(s, "SITE_SYSTEM", 3);
+    row.type = std::string(doc.ReadInteger(s, "SITE_TYPE", 2) == 1 ? "Free" : "All") +
+               (system == 1 ? " 32" : system == 2 ? " 16" : " 16-32");
+    row.cat1 = doc.ReadBool(s, "USE_CAT1", false) ? kNotSet : kNotApplicable;
+    row.cat2 = doc.ReadBool(s, "USE_CAT2", false) ? kNotSet : kNotApplicable;
+    row.h = YesNo(doc.ReadBool(s, "USE_HTTP_POST", false));
+    row.f = YesNo(doc.ReadBool(s, "USE_FTP_UPLOAD", false));
+    row.z = YesNo(doc.ReadBool(s, "USE_ZIP_FILE", false));
+    row.e = YesNo(doc.ReadBool(s, "USE_EMAIL", false));
+    byName[name].push_back(rows_.size());
+    rows_.push_back(std::move(row));
+  }
+  if (!app.empty()) {
+    if (auto lines = LoadLines(wide_.SiteTableFile(app))) {
+      for (const auto& line : *lines) {
+        auto fields = SplitFields(line);
+        fields.resize(6);
+        auto it = byName.find(fields[0]);
+        if (it == byName.end()) continue;
+        for (std::size_t i : it->second) {
+          AppSiteRow& row = rows_[i];
+          row.submit = fields[1];
+          if (row.cat1 != kNotApplicable && fields[2] != kNotApplicable) row.cat1 = fields[2];
+          if (row.cat2 != kNotApplicable && fields[3] != kNotApplicable) row.cat2 = fields[3];
+          row.lastPost = fields[4];
+          row.post = fields[5];
+        }
+      }
+    }
+  }
+  AppInfo info = appInfo_();
+  for (auto& row : rows_) {
+    if (!SiteFitsApp(row, info.platform, info.status)) row.post = "N";
+  }
+  try {
+    Save(app);
+  } catch (...) {
+    flags_.LoadingGrid = false;
+    throw;
+  }
+  if (!rows_.empty()) {
+    selected_ = 0;
+    ShowRowDetails();
+  }
+  flags_.LoadingGrid = false;
+  Recount();
+}
+
+void SiteTable::Save(std::string_view app) {
+  if (rows_.empty() || app.empty()) return;
+  Lines lines;
+  lines.reserve(rows_.size());
+  for (const auto& r : rows_) {
+    std::string line = r.site;
+    for (const std::string* f : {&r.submit, &r.cat1, &r.cat2, &r.lastPost, &r.post}) {
+      line += kSiteTableDelimiter;
+      line += *f;
+    }
+    lines.push_back(std::move(line));
+  }
+  SaveLines(wide_.SiteTableFile(app), lines);
+  flags_.SiteTableChanged = false;
+}
+
+const PostCounts& SiteTable::Recount() {
+  AppInfo info = appInfo_();
+  counts_ = CountSitesToPost(rows_, info.platform, info.status);
+  return counts_;
+}
+
+void SiteTable::Select(int row) {
+  if (row < 0 || row >= static_cast<int>(rows_.size())) return;
+  selected_ = row;
+  if (!flags_.LoadingGrid) ShowRowDetails();
+}
+
+void SiteTable::SelectNext() {
+  if (rows_.empty()) return;
+  Select(selected_ + 1 >= static_cast<int>(rows_.size()) ? 0 : selected_ + 1);
+}
+
+void SiteTable::SelectPrev() {
+  if (rows_.empty()) return;
+  Select(selected_ <= 0 ? static_cast<int>(rows_.size()) - 1 : selected_ - 1);
+}
+
+std::optional<RowDetails> SiteTable::ShowRowDetails() {
+  AppSiteRow* row = Current();
+  if (!row) return std::nullopt;
+  RowDetails d;
+  d.submitNew = row->submit == "New";
+  d.post = row->post == "Y";
+  const std::string* cells[] = {&row->cat1, &row->cat2};
+  CategoryChoice* choices[] = {&d.cat1, &d.cat2};
+  for (int which = 1; which <= 2; ++which) {
+    const std::string& cell = *cells[which - 1];
+    CategoryChoice& choice = *choices[which - 1];
+    if (cell == kNotApplicable) continue;
+    try {
+      auto lines = LoadLines(wide_.EngBuild().CategoryFile(row->site, which));
+      if (!lines) continue;
+      for (const auto& l : *lines) choice.items.push_back(CategoryLabel(l));
+    } catch (...) {
+      continue;  // an unreadable list leaves the selector disabled
+    }
+    choice.index = choice.items.empty() ? -1 : 0;
+    for (std::size_t i = 0; i < choice.items.size(); ++i) {
+      if (choice.items[i] == cell) {
+        choice.index = static_cast<int>(i);
+        break;
+      }
+    }
+    choice.enabled = true;
+  }
+  details_ = d;
+  return d;
+}
+
+void SiteTable::SetSubmit(bool isNew) {
+  AppSiteRow* row = Current();
+  if (!row) return;
+  row->submit = isNew ? "New" : "Update";
+  flags_.SiteTableChanged = true;
+}
+
+bool SiteTable::SetPost(bool ticked) {
+  AppSiteRow* row = Current();
+  if (!row) return false;
+  if (ticked) {
+    AppInfo info = appInfo_();
+    if (!SiteFitsApp(*row, info.platform, info.status)) {
+      prompt_.Error(
+          "Cannot change post to yes. Applications \"Platform\" or \"Status\" is not compatable "
+          "with engines settings!");
+      Recount();
+      return false;
+    }
+    row->post = "Y";
+  } else {
+    row->post = "N";
+  }
+  Recount();
+  flags_.SiteTableChanged = true;
+  return true;
+}
+
+void SiteTable::ChooseCategory(int which, int index) {
+  AppSiteRow* row = Current();
+  if (!row || !details_) return;
+  CategoryChoice& choice = which == 1 ? details_->cat1 : details_->cat2;
+  if (!choice.enabled || index < 0 || index >= static_cast<int>(choice.items.size())) return;
+  choice.index = index;
+  (which == 1 ? row->cat1 : row->cat2) = choice.items[index];
+  flags_.SiteTableChanged = true;
+}
+
+std::optional<std::string> SiteTable::GoToUrl() {
+  AppSiteRow* row = Current();
+  if (!row) return std::nullopt;
+  std::string url =
+      IniReadString(wide_.EngBuild().SiteSettingsFile(row->site), "SETTINGS", "SITES_WEB_URL", "");
+  if (url.empty()) {
+    prompt_.Inform("No URL defined for this site!");
+    return std::nullopt;
+  }
+  return url;
+}
+
+bool SiteTable::ApplyToAll(AllRows what) {
+  if (rows_.empty()) return false;
+  static constexpr const char* kQuestions[] = {
+      "change all to \"New\"?", "change all to \"Update\"?", "change all to \"Post\"?",
+      "change all to \"No Post\"?"};
+  if (prompt_.Confirm(std::string("Sure you want to ") + kQuestions[static_cast<int>(what)],
+                      false) != Answer::Yes) {
+    return false;
+  }
+  AppInfo info = appInfo_();
+  for (auto& row : rows_) {
+    switch (what) {
+      case AllRows::ToNew:
+        row.submit = "New";
+        break;
+      case AllRows::ToUpdate:
+        row.submit = "Update";
+        break;
+      case AllRows::ToPost:
+        if (SiteFitsApp(row, info.platform, info.status)) row.post = "Y";
+        break;
+      case AllRows::ToNoPost:
+        row.post = "N";
+        break;
+    }
+  }
+  if (what == AllRows::ToPost || what == AllRows::ToNoPost) Recount();
+  flags_.SiteTableChanged = true;
+  return true;
+}
+
+PopupCaptions SiteTable::Captions() const {
+  PopupCaptions c;
+  if (selected_ < 0 || selected_ >= static_cast<int>(rows_.size())) return c;
+  const AppSiteRow& row = rows_[selected_];
+  c.asPost = row.submit != "New" ? "Set as Post NEW" : "Set as Post UPDATE";
+  c.toPost = row.post != "Y" ? "Set Post To YES" : "Set Post To NO";
+  c.changePostDate = row.lastPost != "Unknown" ? "Set Last Post Date To Unknown"
+                                               : "Set Last Post Date To NOW";
+  return c;
+}
+
+void SiteTable::PopupAsPost() {
+  AppSiteRow* row = Current();
+  if (!row) return;
+  SetSubmit(row->submit != "New");
+}
+
+void SiteTable::PopupToPost() {
+  AppSiteRow* row = Current();
+  if (!row) return;
+  SetPost(row->post != "Y");
+  flags_.SiteTableChanged = true;
+  Recount();
+}
+
+void SiteTable::PopupChangePostDate() {
+  AppSiteRow* row = Current();
+  if (!row) return;
+  row->lastPost = row->lastPost != "Unknown" ? "Unknown" : ShortDate(clock_.Now());
+  flags_.SiteTableChanged = true;
+}
+
+}  // namespace vendrix

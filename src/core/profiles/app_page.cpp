@@ -1,0 +1,216 @@
+#include "profiles/app_page.h"
+
+#include "base/file_io.h"
+#include "base/names.h"
+#include "base/text_order.h"
+#include "profiles/app_rules.h"
+
+namespace vendrix {
+
+AppPage::AppPage(const TGWide& wide, MainFlags& flags, UserPrompt& prompt,
+                 const CompanyPage& company)
+    : wide_(wide), flags_(flags), prompt_(prompt), company_(company) {}
+
+void AppPage::SetText(std::string AppProfile::*member, std::string value) {
+  if (profile_.*member == value) return;
+  profile_.*member = std::move(value);
+  flags_.AppSaved = false;
+}
+
+bool AppPage::SetField(std::string_view key, std::string value) {
+  const AppField* f = FindAppField(key);
+  if (!f || key == "NAME") return false;
+  SetText(f->member, std::move(value));
+  return true;
+}
+
+void AppPage::SetLongDesc(Lines lines) {
+  if (profile_.longDesc == lines) return;
+  profile_.longDesc = std::move(lines);
+  flags_.AppSaved = false;
+}
+
+void AppPage::SetNotes(Lines lines) {
+  if (profile_.notes == lines) return;
+  profile_.notes = std::move(lines);
+  flags_.AppSaved = false;
+}
+
+void AppPage::LoadList() {
+  Lines apps;
+  Lines rejected;
+  bool loaded = wide_.LoadAppList(company_.Shown(), apps, &rejected);
+  for (const auto& bad : rejected) {
+    prompt_.Error("The application \"" + bad + "\" in " + wide_.AppListFile(company_.Shown()) +
+                  " was skipped: " + *CheckEntryName(bad));
+  }
+  names_ = loaded ? std::move(apps) : Lines{};
+  if (!names_.empty()) {
+    profile_.name = names_.front();
+    LoadApp();
+  } else {
+    profile_.name.clear();
+    ClearAppFields();
+  }
+}
+
+bool AppPage::Select(std::string_view name) {
+  if (IndexOf(names_, name) < 0) return false;
+  flags_.SiteTableChanged = false;
+  profile_.name = std::string(name);
+  LoadApp();
+  return true;
+}
+
+void AppPage::LoadApp() {
+  if (profile_.name.empty()) return;
+  IniDocument doc = IniDocument::Load(wide_.AppFile(profile_.name));
+  AppProfile read = profile_;
+  ReadAppSection(doc, read);
+  for (const auto& f : kAppFields) {
+    if (f.key != "NAME") SetText(f.member, read.*f.member);
+  }
+  auto readLines = [](const std::string& path) {
+    try {
+      return LoadLines(path).value_or(Lines{});
+    } catch (...) {
+      return Lines{};  // an unreadable description loads as empty
+    }
+  };
+  SetLongDesc(readLines(wide_.LongDescFile(profile_.name)));
+  SetNotes(readLines(wide_.NotesFile(profile_.name)));
+  if (hooks_.buildSiteTable) hooks_.buildSiteTable();
+}
+
+void AppPage::SaveApp() {
+  if (profile_.name.empty()) return;
+  const std::string path = wide_.AppFile(profile_.name);
+  IniDocument doc = IniDocument::Load(path);
+  CompanyProfile company = company_.Profile();
+  WriteCompanySection(doc, company);
+  WriteAppSection(doc, profile_);
+  doc.Save(path);
+  SaveLines(wide_.LongDescFile(profile_.name), profile_.longDesc);
+  SaveLines(wide_.NotesFile(profile_.name), profile_.notes);
+  flags_.AppSaved = true;
+}
+
+void AppPage::SaveApplication() {
+  SaveApp();
+  if (!profile_.name.empty() && hooks_.siteGridHasRows && !hooks_.siteGridHasRows() &&
+      hooks_.buildSiteTable) {
+    hooks_.buildSiteTable();
+  }
+}
+
+bool AppPage::NewApp() {
+  if (company_.Shown().empty()) {
+    prompt_.Error("You have not entered a company yet!");
+    if (hooks_.startNewCompany) hooks_.startNewCompany();
+    return false;
+  }
+  std::string name;
+  for (;;) {
+    auto typed = prompt_.AskName("New Application Name");
+    if (!typed || typed->empty()) return false;
+    name = TrimLeft(*typed);
+    if (name.empty()) return false;
+    if (IndexOf(names_, name) >= 0) {
+      prompt_.ErrorDialog("APP NAME DUPLICATE", "The App name you entered is already on the list!",
+                          kErrorDialogInstruction);
+      continue;
+    }
+    if (auto why = CheckEntryName(name)) {
+      prompt_.Error(*why);
+      continue;
+    }
+    break;
+  }
+  flags_.AddingEntry = true;
+  Lines updated = names_;
+  updated.push_back(name);
+  try {
+    wide_.SaveAppList(company_.Shown(), updated);
+  } catch (...) {
+    flags_.AddingEntry = false;
+    throw;
+  }
+  names_ = std::move(updated);
+  flags_.AppSaved = false;
+  profile_.name = name;
+  flags_.AddingEntry = false;
+  ClearAppFields();
+  SaveApplication();
+  return true;
+}
+
+void AppPage::DeleteApp() {
+  if (profile_.name.empty()) return;
+  if (prompt_.Confirm("Delete This Application ?", false) != Answer::Yes) return;
+  RemoveFile(wide_.SiteTableFile(profile_.name));
+  int index = IndexOf(names_, profile_.name);
+  Lines updated = names_;
+  if (index >= 0) updated.erase(updated.begin() + index);
+  wide_.SaveAppList(company_.Shown(), updated);
+  names_ = std::move(updated);
+  if (names_.empty()) {
+    profile_.name.clear();
+    ClearAppFields();
+  } else {
+    profile_.name = names_.front();
+    LoadApp();
+  }
+}
+
+void AppPage::ClearAppFields() {
+  static constexpr std::string_view kKept[] = {"NAME",     "PLATFORM",   "DSTATUS",
+                                               "STATUS",   "installer",  "ICOPATH",
+                                               "GIFPATH",  "SCREENPATH", "OTHERPATH"};
+  for (const auto& f : kAppFields) {
+    bool kept = false;
+    for (auto k : kKept) kept = kept || f.key == k;
+    if (!kept) SetText(f.member, "");
+  }
+  SetLongDesc({});
+  SetNotes({});
+  profile_.specReq.clear();
+}
+
+bool AppPage::Char8NameExit() {
+  auto lowered = Char8Exit(profile_.char8);
+  if (!lowered) {
+    prompt_.Inform(kChar8Refused);
+    SetText(&AppProfile::char8, "");
+    return false;
+  }
+  SetText(&AppProfile::char8, *lowered);
+  return true;
+}
+
+std::string AppPage::LongDate() const {
+  return BuildLongDate(profile_.day, profile_.month, profile_.year);
+}
+
+bool AppPage::BrowseFor(std::string_view key) {
+  struct Chooser {
+    std::string_view key;
+    FileChoice choice;
+  };
+  static const Chooser kChoosers[] = {
+      {"PATH", {"Select your program", "Programs|*.ZIP;*.EXE", "EXE"}},
+      {"ICOPATH", {"Select Icon File", "Icons|*.ICO", "ICO"}},
+      {"GIFPATH", {"Select Gif File", "Gifs|*.GIF", "GIF"}},
+      {"SCREENPATH", {"Select File", "ScreenShots|*.*", ""}},
+      {"OTHERPATH", {"Select File", "Files|*.*", ""}},
+  };
+  for (const auto& c : kChoosers) {
+    if (c.key != key) continue;
+    auto chosen = prompt_.ChooseFile(c.choice);
+    if (!chosen) return false;
+    SetField(key, *chosen);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace vendrix

@@ -1,0 +1,70 @@
+#pragma once
+// The "App Info" page without its widgets: the application selector of the shown
+// company, the profile shown, and the page's actions.
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "app/main_flags.h"
+#include "app/tgwide.h"
+#include "app/user_prompt.h"
+#include "profiles/app_profile.h"
+#include "profiles/company_page.h"
+
+namespace vendrix {
+
+class AppPage {
+ public:
+  // What the page needs from the rest of the main window.
+  struct Hooks {
+    std::function<void()> buildSiteTable;       // rebuild the application site table
+    std::function<bool()> siteGridHasRows;      // whether the site grid shows rows
+    std::function<void()> startNewCompany;      // show "Company Info" and run New Company
+  };
+
+  AppPage(const TGWide& wide, MainFlags& flags, UserPrompt& prompt, const CompanyPage& company);
+  void SetHooks(Hooks hooks) { hooks_ = std::move(hooks); }
+
+  const Lines& Names() const { return names_; }
+  const std::string& Shown() const { return profile_.name; }
+  const AppProfile& Profile() const { return profile_; }
+
+  // Edits (by file key; NAME cannot be edited). Clear AppSaved on change.
+  bool SetField(std::string_view key, std::string value);
+  void SetLongDesc(Lines lines);
+  void SetNotes(Lines lines);
+  void SetSpecReq(std::string text) { profile_.specReq = std::move(text); }
+
+  // Fills the selector from the shown company's list; selects and loads the first entry
+  // (the fields are cleared when the list is empty or missing).
+  void LoadList();
+  // The user chooses an application: drops unsaved site-table edits, then loads it.
+  bool Select(std::string_view name);
+
+  void LoadApp();
+  void SaveApp();
+  // The "Save Application" button: SaveApp, then a fresh site table when the grid is empty.
+  void SaveApplication();
+  bool NewApp();
+  void DeleteApp();
+  void ClearAppFields();
+
+  // The 8-character field losing the focus: false (field emptied, message shown) when refused.
+  bool Char8NameExit();
+  std::string LongDate() const;
+
+  // A file chooser for one of the five path fields (by file key).
+  bool BrowseFor(std::string_view key);
+
+ private:
+  void SetText(std::string AppProfile::*member, std::string value);
+  const TGWide& wide_;
+  MainFlags& flags_;
+  UserPrompt& prompt_;
+  const CompanyPage& company_;
+  Hooks hooks_;
+  Lines names_;
+  AppProfile profile_;
+};
+
+}  // namespace vendrix

@@ -1,0 +1,53 @@
+#pragma once
+// The "Company Info" page without its widgets: the company selector, the profile
+// shown, and the page's actions.
+#include <string>
+#include <string_view>
+
+#include "app/main_flags.h"
+#include "app/tgwide.h"
+#include "app/user_prompt.h"
+#include "profiles/company_profile.h"
+
+namespace vendrix {
+
+class CompanyPage {
+ public:
+  CompanyPage(const TGWide& wide, MainFlags& flags, UserPrompt& prompt);
+
+  const Lines& Names() const { return names_; }
+  // The name shown in the selector (empty when none).
+  const std::string& Shown() const { return profile_.name; }
+  const CompanyProfile& Profile() const { return profile_; }
+
+  // An edit of one of the twelve fields (by file key); clears CompanySaved on change.
+  // Returns false for an unknown key, CONAME or BHSID.
+  bool SetField(std::string_view key, std::string value);
+  // An ID obtained from the BHS account dialog.
+  void SetBhsId(std::string id);
+
+  // Fills the selector from the list file, selects the first entry and loads it.
+  void LoadList();
+  // The user chooses a company in the selector.
+  bool Select(std::string_view name);
+
+  void LoadCompany();
+  void SaveCompany();
+  // Asks for a name and creates the profile; true when one was created.
+  bool NewCompany();
+  void DeleteCompany();
+  void ClearCompanyFields();
+
+  enum class BhsAction { NoCompany, OpenAccountDialog, ShownId };
+  BhsAction ShowBhsId();
+
+ private:
+  void SetFieldText(std::string CompanyProfile::*member, std::string value);
+  const TGWide& wide_;
+  MainFlags& flags_;
+  UserPrompt& prompt_;
+  Lines names_;
+  CompanyProfile profile_;
+};
+
+}  // namespace vendrix

@@ -1,0 +1,16 @@
+#pragma once
+// The 61 script variables with the descriptions the variables window shows, in the
+// order the variables and mass change windows list them.
+#include <array>
+#include <string_view>
+
+namespace vendrix {
+
+struct VariableInfo {
+  std::string_view name;         // without percent signs: "COMPNAME"
+  std::string_view description;  // "Company Name"
+};
+
+extern const std::array<VariableInfo, 61> kVariables;
+
+}  // namespace vendrix

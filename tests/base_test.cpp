@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include "base/clock.h"
+#include "base/cp1252.h"
+#include "base/error.h"
+#include "base/file_io.h"
+#include "base/ini_file.h"
+#include "base/line_list.h"
+#include "base/names.h"
+#include "base/text_order.h"
+#include "support/temp_dir.h"
+
+namespace vendrix {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+TEST(Cp1252, EveryByteRoundTripsThroughUtf8) {
+  std::string all;
+  for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+  std::string utf8 = Cp1252ToUtf8(all);
+  EXPECT_EQ(Utf8ToCp1252(utf8), all);
+  EXPECT_EQ(Cp1252ToUtf8("\x80\xB1\xE9"), "\u20AC\u00B1\u00E9");
+}
+
+TEST(Cp1252, CharactersOutsideTheCodePageBecomeQuestionMarks) {
+  EXPECT_EQ(Utf8ToCp1252("a\u4E2Db"), "a?b");
+  EXPECT_EQ(Utf8ToCp1252("\xF0\x9F\x98\x80"), "?");
+  EXPECT_EQ(Utf8ToCp1252("x\xC3"), "x?");  // truncated sequence
+}
+
+TEST(LineList, AllThreeLineEndsSplitAndCrLfIsWritten) {
+  EXPECT_EQ(SplitLines("a\r\nb\rc\nd"), (Lines{"a", "b", "c", "d"}));
+  EXPECT_EQ(SplitLines("a\r\n\r\nb\r\n"), (Lines{"a", "", "b"}));
+  EXPECT_EQ(SplitLines(""), Lines{});
+  EXPECT_EQ(SplitLines("\n"), Lines{""});
+  EXPECT_EQ(JoinLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
+  EXPECT_EQ(NormaliseLineEnds("a\rb\nc\r\nd"), "a\r\nb\r\nc\r\nd");
+
+  TempDir dir;
+  SaveLines(dir / "l.dat", {"x", "y"});
+  EXPECT_EQ(*ReadFile(dir / "l.dat"), "x\r\ny\r\n");
+  EXPECT_FALSE(LoadLines(dir / "missing.dat"));
+}
+
+TEST(Ini, MissingFileOrKeyGivesTheDefault) {
+  TempDir dir;
+  EXPECT_EQ(IniReadString(dir / "none.ini", "S", "K", "dflt"), "dflt");
+  WriteFile(dir / "a.ini", "[S]\r\nK=v\r\n");
+  EXPECT_EQ(IniReadString(dir / "a.ini", "S", "OTHER", "d"), "d");
+  EXPECT_EQ(IniReadString(dir / "a.ini", "T", "K", "d"), "d");
+  EXPECT_EQ(IniReadInteger(dir / "a.ini", "S", "K", 7), 7);  // not a number
+}
+
+TEST(Ini, NamesMatchWithoutCaseAndValuesAreTrimmedAndUnquoted) {
+  auto doc = IniDocument::Parse("; comment\r\n[Settings]\r\n  use_cat1 = 1 \r\nQ=\"quoted \"\r\n");
+  EXPECT_EQ(doc.ReadString("SETTINGS", "USE_CAT1", ""), "1");
+  EXPECT_EQ(doc.ReadString("settings", "q", ""), "quoted ");
+  EXPECT_TRUE(doc.ReadBool("SETTINGS", "Use_Cat1", false));
+}
+
+TEST(Ini, ReadsReturnAtMost1023Characters) {
+  auto doc = IniDocument::Parse("[S]\r\nK=" + std::string(1500, 'x') + "\r\n");
+  EXPECT_EQ(doc.ReadString("S", "K", "").size(), 1023u);
+}
+
+TEST(Ini, IntegersAcceptHexadecimalAndRefuseOtherText) {
+  EXPECT_EQ(ParseIniInteger("0x1", 9), 1);
+  EXPECT_EQ(ParseIniInteger("0X1F", 9), 31);
+  EXPECT_EQ(ParseIniInteger("0x", 9), 9);  // two characters: not hexadecimal
+  EXPECT_EQ(ParseIniInteger("-12", 9), -12);
+  EXPECT_EQ(ParseIniInteger("12abc", 9), 9);
+  EXPECT_EQ(ParseIniInteger("", 9), 9);
+  EXPECT_EQ(ParseIniInteger("99999999999", 9), 9);
+  auto doc = IniDocument::Parse("[S]\r\nB=2\r\nZ=0\r\nX=yes\r\n");
+  EXPECT_TRUE(doc.ReadBool("S", "B", false));
+  EXPECT_FALSE(doc.ReadBool("S", "Z", true));
+  EXPECT_TRUE(doc.ReadBool("S", "X", true));  // no number: the default
+}
+
+TEST(Ini, WritesKeepTheFileAndAddNewKeysAtTheEndOfTheirSection) {
+  TempDir dir;
+  std::string path = dir / "f.ini";
+  WriteFile(path, "; keep me\r\n[A]\r\nx=1\r\ny=2\r\n\r\n[B]\r\nz=3\r\n");
+  IniWriteString(path, "a", "Y", "two");
+  IniWriteString(path, "A", "new", "n");
+  IniWriteString(path, "C", "k", "v");
+  EXPECT_EQ(*ReadFile(path),
+            "; keep me\r\n[A]\r\nx=1\r\ny=two\r\nnew=n\r\n\r\n[B]\r\nz=3\r\n[C]\r\nk=v\r\n");
+  IniWriteBool(path, "B", "flag", true);
+  IniWriteInteger(path, "B", "n", -4);
+  EXPECT_EQ(IniReadString(path, "B", "flag", ""), "1");
+  EXPECT_EQ(IniReadInteger(path, "B", "n", 0), -4);
+}
+
+TEST(Ini, BatchWriteGivesTheSameFileAsKeyByKeyWrites) {
+  TempDir dir;
+  const std::string start = "[S]\r\nB=old\r\n[T]\r\nq=1\r\n";
+  WriteFile(dir / "one.ini", start);
+  WriteFile(dir / "batch.ini", start);
+  const std::pair<const char*, const char*> keys[] = {{"A", "1"}, {"B", "2"}, {"C", "3"}};
+  for (auto [k, v] : keys) IniWriteString(dir / "one.ini", "S", k, v);
+  IniWriteString(dir / "one.ini", "U", "z", "9");
+  IniDocument doc = IniDocument::Load(dir / "batch.ini");
+  for (auto [k, v] : keys) doc.WriteString("S", k, v);
+  doc.WriteString("U", "z", "9");
+  doc.Save(dir / "batch.ini");
+  EXPECT_EQ(*ReadFile(dir / "one.ini"), *ReadFile(dir / "batch.ini"));
+}
+
+TEST(Ini, ALineBreakInAValueCannotSplitTheFile) {
+  IniDocument doc;
+  doc.WriteString("S", "K", "a\r\n[EVIL]\nx=1");
+  EXPECT_EQ(doc.Get("EVIL", "x"), std::nullopt);
+  EXPECT_EQ(doc.Text(), "[S]\r\nK=a  [EVIL] x=1\r\n");
+}
+
+// A full disk in the middle of a save: the file size limit makes write() fail.
+TEST(AtomicWrite, AFailedWriteLeavesTheOldFileWhole) {
+  TempDir dir;
+  std::string path = dir / "company.dat";
+  WriteFile(path, "[COMPANY]\r\nCONAME=Acme\r\n");
+  struct sigaction ignore{}, old{};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGXFSZ, &ignore, &old);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 16;
+  setrlimit(RLIMIT_FSIZE, &small);
+  std::string message;
+  try {
+    IniWriteString(path, "COMPANY", "CONTACT", std::string(1000, 'x'));
+  } catch (const VendrixError& e) {
+    message = e.what();
+  }
+  setrlimit(RLIMIT_FSIZE, &saved);
+  sigaction(SIGXFSZ, &old, nullptr);
+  EXPECT_EQ(message, "Unable to write to " + path);
+  EXPECT_EQ(*ReadFile(path), "[COMPANY]\r\nCONAME=Acme\r\n");
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+    EXPECT_EQ(e.path().filename(), "company.dat") << "temporary file left behind";
+  }
+}
+
+TEST(AtomicWrite, AWriteIntoAMissingFolderFailsWithTheFileName) {
+  TempDir dir;
+  EXPECT_THROW(
+      {
+        try {
+          WriteFileAtomic(dir / "no/such/file.dat", "x");
+        } catch (const VendrixError& e) {
+          EXPECT_EQ(std::string(e.what()), "Unable to write to " + (dir / "no/such/file.dat"));
+          throw;
+        }
+      },
+      VendrixError);
+}
+
+TEST(Names, NamesThatLeaveTheirFolderAreRefused) {
+  EXPECT_FALSE(CheckEntryName("Acme Software"));
+  EXPECT_FALSE(CheckEntryName("Caf\xE9 & Co. (UK)"));
+  EXPECT_TRUE(CheckEntryName("a/b"));
+  EXPECT_TRUE(CheckEntryName("../../etc/passwd"));
+  EXPECT_TRUE(CheckEntryName("."));
+  EXPECT_TRUE(CheckEntryName(".."));
+  EXPECT_TRUE(CheckEntryName("tab\there"));
+  EXPECT_TRUE(CheckEntryName(std::string("nul\0x", 5)));
+  EXPECT_NE(CheckEntryName("a/b")->find("\"/\""), std::string::npos);
+}
+
+TEST(TextOrder, SortIgnoresCaseAndIsStable) {
+  Lines names = {"beta", "Alpha", "alpha", "Gamma", "ALPHA"};
+  SortNoCase(names);
+  EXPECT_EQ(names, (Lines{"Alpha", "alpha", "ALPHA", "beta", "Gamma"}));
+  EXPECT_EQ(InsertSorted(names, "Beta"), 4u);
+  EXPECT_EQ(IndexOf(names, "alpha"), 1);
+  EXPECT_EQ(IndexOf(names, "ALPHa"), -1);
+}
+
+TEST(Clock, FixedClockAndLocaleFormats) {
+  FixedClock clock(MakeTime(2026, 1, 5, 9, 7, 3));
+  std::tm t = clock.Now();
+  EXPECT_EQ(t.tm_mon, 0);
+  EXPECT_EQ(t.tm_wday, 1);  // a Monday
+  EXPECT_FALSE(ShortDate(t).empty());
+  EXPECT_NE(LongTime(t).find("07"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vendrix

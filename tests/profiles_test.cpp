@@ -1,0 +1,344 @@
+#include <gtest/gtest.h>
+
+#include "app/main_window.h"
+#include "app/program_settings.h"
+#include "base/ini_file.h"
+#include "profiles/app_rules.h"
+#include "support/session_fixture.h"
+
+namespace vendrix {
+namespace {
+
+using test::ReadFile;
+using test::SessionTest;
+using test::WriteFile;
+
+using CompanyTest = SessionTest;
+
+TEST_F(CompanyTest, NewCompanyWritesTheFourteenKeysInOrder) {
+  AddCompany("Acme");
+  EXPECT_EQ(*ReadFile(Data("companies/companies.dat")), "Acme\r\n");
+  EXPECT_EQ(*ReadFile(Data("companies/Acme.dat")),
+            "[COMPANY]\r\nCONAME=Acme\r\nBHSID=\r\nCONTACT=\r\nCTITLE=\r\nCEMAIL=\r\nCPHONE=\r\n"
+            "CFAX=\r\nCADDR=\r\nCCITY=\r\nCSTATE=\r\nCZIP=\r\nCCOUNTRY=\r\nCURL=\r\nCCMAIL=\r\n");
+  EXPECT_TRUE(session->Flags().CompanySaved);
+}
+
+TEST_F(CompanyTest, DuplicatesAskAgainButTheTestIsCaseSensitive) {
+  AddCompany("Acme");
+  prompt.names = {std::string("Acme"), std::string("  Acme"), std::string("acme")};
+  EXPECT_TRUE(session->Company().NewCompany());
+  EXPECT_EQ(prompt.log.back(), "ask: New Company Name");
+  int dialogs = 0;
+  for (const auto& l : prompt.log) {
+    dialogs += l == "dialog: COMPANY NAME DUPLICATE | The company name you entered is already "
+                    "on the list! | Please click OK to continue...";
+  }
+  EXPECT_EQ(dialogs, 2);  // the leading blanks are removed before the test
+  EXPECT_EQ(session->Company().Names(), (Lines{"Acme", "acme"}));
+}
+
+TEST_F(CompanyTest, BlankCancelledAndUnsafeNamesCreateNothing) {
+  prompt.names = {std::string("   ")};
+  EXPECT_FALSE(session->Company().NewCompany());
+  prompt.names = {std::nullopt};
+  EXPECT_FALSE(session->Company().NewCompany());
+  prompt.names = {std::string("../evil"), std::nullopt};
+  EXPECT_FALSE(session->Company().NewCompany());
+  EXPECT_TRUE(prompt.Saw(
+      "error: A name may not contain \"/\" or control characters, and may not be \".\" or "
+      "\"..\"."));
+  EXPECT_FALSE(ReadFile(Data("companies/companies.dat")));
+  EXPECT_FALSE(std::filesystem::exists(dir / "evil.dat"));
+}
+
+TEST_F(CompanyTest, EveryFieldSurvivesASaveAndARestart) {
+  AddCompany("Acme");
+  CompanyPage& c = session->Company();
+  int n = 0;
+  for (const auto& f : kCompanyFields) {
+    if (f.key != "CONAME" && f.key != "BHSID") {
+      EXPECT_TRUE(c.SetField(f.key, "v" + std::to_string(n++) + " \xE9"));
+    }
+  }
+  c.SetBhsId("4711");
+  EXPECT_FALSE(session->Flags().CompanySaved);
+  c.SaveCompany();
+  CompanyProfile saved = c.Profile();
+  Restart();
+  const CompanyProfile& loaded = session->Company().Profile();
+  for (const auto& f : kCompanyFields) EXPECT_EQ(loaded.*f.member, saved.*f.member) << f.key;
+  EXPECT_TRUE(session->Flags().CompanySaved);
+}
+
+TEST_F(CompanyTest, DeletingTheOnlyCompanyEmptiesTheListAndKeepsItsFiles) {
+  AddCompany("Acme");
+  session->Company().DeleteCompany();
+  EXPECT_TRUE(prompt.Saw("confirm: Delete This Company ?"));
+  EXPECT_TRUE(session->Company().Names().empty());
+  EXPECT_EQ(*ReadFile(Data("companies/companies.dat")), "");
+  EXPECT_TRUE(ReadFile(Data("companies/Acme.dat")));
+  session->Company().SaveCompany();  // nothing shown: nothing written
+  EXPECT_FALSE(ReadFile(Data("companies/.dat")));
+}
+
+TEST_F(CompanyTest, BhsIdButtonFollowsTheStoredId) {
+  EXPECT_EQ(session->Company().ShowBhsId(), CompanyPage::BhsAction::NoCompany);
+  AddCompany("Acme");
+  EXPECT_EQ(session->Company().ShowBhsId(), CompanyPage::BhsAction::OpenAccountDialog);
+  session->Company().SetBhsId("77");
+  EXPECT_EQ(session->Company().ShowBhsId(), CompanyPage::BhsAction::ShownId);
+  EXPECT_EQ(prompt.log.back(), "inform: Your BHS ID# is: 77");
+}
+
+TEST_F(CompanyTest, AHostileNameInTheListFileIsSkippedAndReported) {
+  WriteFile(Data("companies/companies.dat"), "../../outside\r\nGood\r\n");
+  Restart();
+  EXPECT_EQ(session->Company().Names(), Lines{"Good"});
+  EXPECT_NE(prompt.log.front().find("../../outside"), std::string::npos);
+  session->Company().SaveCompany();
+  EXPECT_FALSE(std::filesystem::exists(dir / "../outside.dat"));
+}
+
+using AppTest = SessionTest;
+
+TEST_F(AppTest, NewAppNeedsACompanyFirst) {
+  prompt.names = {std::nullopt};
+  EXPECT_FALSE(session->App().NewApp());
+  EXPECT_EQ(prompt.log[0], "error: You have not entered a company yet!");
+  EXPECT_EQ(prompt.log[1], "ask: New Company Name");
+}
+
+TEST_F(AppTest, EveryFieldDescriptionAndNotesSurviveASaveAndARestart) {
+  AddCompany("Acme");
+  AddApp("My Prog");
+  AppPage& a = session->App();
+  int n = 0;
+  for (const auto& f : kAppFields) {
+    if (f.key != "NAME") {
+      EXPECT_TRUE(a.SetField(f.key, "v" + std::to_string(n++)));
+    }
+  }
+  a.SetLongDesc({"Line one", "", "100% free \xA9"});
+  a.SetNotes({"Reg code: 1234"});
+  a.SaveApp();
+  AppProfile saved = a.Profile();
+  Restart();
+  const AppProfile& loaded = session->App().Profile();
+  for (const auto& f : kAppFields) EXPECT_EQ(loaded.*f.member, saved.*f.member) << f.key;
+  EXPECT_EQ(loaded.longDesc, saved.longDesc);
+  EXPECT_EQ(loaded.notes, saved.notes);
+  EXPECT_EQ(loaded.specReq, "None");  // special requirements are never stored
+
+  auto doc = IniDocument::Load(Data("data/My Prog.dat"));
+  EXPECT_EQ(doc.ReadString("COMPANY", "CONAME", ""), "Acme");
+  EXPECT_EQ(doc.ReadString("APPINFO", "NAME", ""), "My Prog");
+  EXPECT_EQ(*ReadFile(Data("data/My Prog.lds")), "Line one\r\n\r\n100% free \xA9\r\n");
+  std::string text = *ReadFile(Data("data/My Prog.dat"));
+  EXPECT_LT(text.find("[COMPANY]"), text.find("[APPINFO]"));
+  EXPECT_LT(text.find("\r\nFILENAME="), text.find("\r\nSHORTDESC="));
+}
+
+TEST_F(AppTest, NewAppKeepsSelectorsAndAttachmentsAndClearsTheRest) {
+  AddCompany("Acme");
+  AddApp("One");
+  AppPage& a = session->App();
+  a.SetField("PLATFORM", "Windows 95");
+  a.SetField("GIFPATH", "/icons/one.gif");
+  a.SetField("VERSION", "1.0");
+  a.SetSpecReq("DirectX");
+  AddApp("Two");
+  EXPECT_EQ(a.Shown(), "Two");
+  EXPECT_EQ(a.Profile().platform, "Windows 95");
+  EXPECT_EQ(a.Profile().gifPath, "/icons/one.gif");
+  EXPECT_EQ(a.Profile().version, "");
+  EXPECT_EQ(a.Profile().specReq, "");
+  EXPECT_EQ(*ReadFile(Data("data/Acme Apps.dat")), "One\r\nTwo\r\n");
+}
+
+TEST_F(AppTest, DeletingTheLastAppLeavesAnEmptyListAndRemovesItsSiteTable) {
+  AddCompany("Acme");
+  AddApp("Only");
+  session->App().SetField("VERSION", "2");
+  WriteFile(Data("data/Only_SITES.dat"), "x\r\n");
+  session->App().DeleteApp();
+  EXPECT_EQ(*ReadFile(Data("data/Acme Apps.dat")), "");
+  EXPECT_FALSE(ReadFile(Data("data/Only_SITES.dat")));
+  EXPECT_TRUE(ReadFile(Data("data/Only.dat")));
+  EXPECT_EQ(session->App().Profile().version, "");
+  EXPECT_TRUE(session->App().Names().empty());
+}
+
+TEST_F(AppTest, ChoosingACompanyLoadsItsOwnApplicationList) {
+  AddCompany("Alpha");
+  AddApp("A1");
+  AddCompany("Beta");
+  ASSERT_TRUE(session->ChooseCompany("Beta"));
+  EXPECT_TRUE(session->App().Names().empty());
+  AddApp("B1");
+  EXPECT_EQ(*ReadFile(Data("data/Alpha Apps.dat")), "A1\r\n");  // not overwritten
+  EXPECT_EQ(*ReadFile(Data("data/Beta Apps.dat")), "B1\r\n");
+  ASSERT_TRUE(session->ChooseCompany("Alpha"));
+  EXPECT_EQ(session->App().Shown(), "A1");
+}
+
+TEST_F(AppTest, AMissingLongDescriptionLoadsEmpty) {
+  AddCompany("Acme");
+  AddApp("One");
+  session->App().SetLongDesc({"old text"});
+  session->App().SaveApp();
+  AddApp("Two");
+  std::filesystem::remove(Data("data/Two.lds"));
+  session->App().Select("One");
+  session->App().Select("Two");
+  EXPECT_TRUE(session->App().Profile().longDesc.empty());
+}
+
+TEST(AppRules, LongDateExamples) {
+  EXPECT_EQ(BuildLongDate("5", "1", "99"), "5-Jan-1999");
+  EXPECT_EQ(BuildLongDate("05", "12", "03"), "05-Dec-2003");
+  EXPECT_EQ(BuildLongDate("", "7", "0"), "Jul-200");
+  EXPECT_EQ(BuildLongDate("1", "13", "79"), "1-2079");
+  EXPECT_EQ(BuildLongDate("1", "0", "80"), "1-1980");
+  EXPECT_EQ(BuildLongDate("", "", ""), "");
+}
+
+TEST(AppRules, EightCharacterNameExitRule) {
+  EXPECT_EQ(Char8Exit("ABC12"), "abc12");
+  EXPECT_EQ(Char8Exit("my-prog_"), "my-prog_");
+  for (const char* bad : {"ab.c", "a b", "a/b", "a(b", "a)b"}) EXPECT_FALSE(Char8Exit(bad)) << bad;
+  EXPECT_TRUE(KeyAccepted(KeyRule::DigitsOnly, '\b'));
+  EXPECT_FALSE(KeyAccepted(KeyRule::DigitsOnly, 'a'));
+  EXPECT_FALSE(KeyAccepted(KeyRule::NoDollar, '$'));
+  EXPECT_FALSE(KeyAccepted(KeyRule::NoSpace, ' '));
+}
+
+TEST_F(AppTest, RefusedEightCharacterNameEmptiesTheField) {
+  AddCompany("Acme");
+  AddApp("One");
+  session->App().SetField("8CHAR", "ab.c");
+  EXPECT_FALSE(session->App().Char8NameExit());
+  EXPECT_EQ(prompt.log.back(), "inform: You can only have alpha-numeric values in this field.");
+  EXPECT_EQ(session->App().Profile().char8, "");
+}
+
+TEST_F(AppTest, BrowseButtonsUseTheirFiltersAndCancelKeepsTheField) {
+  AddCompany("Acme");
+  AddApp("One");
+  prompt.files = {std::string("/dist/setup.exe"), std::nullopt};
+  EXPECT_TRUE(session->App().BrowseFor("PATH"));
+  EXPECT_EQ(prompt.log.back(), "choose: Select your program [Programs|*.ZIP;*.EXE]");
+  EXPECT_FALSE(session->App().BrowseFor("PATH"));
+  EXPECT_EQ(session->App().Profile().localPath, "/dist/setup.exe");
+}
+
+using CloseTest = SessionTest;
+
+TEST_F(CloseTest, QuestionsComeInOrderAndCancelStopsAtOnce) {
+  AddCompany("Acme");
+  AddApp("One");
+  MainFlags& f = session->Flags();
+  f.CompanySaved = false;
+  f.AppSaved = false;
+  f.SiteTableChanged = true;
+  f.SiteSaved = false;
+  prompt.log.clear();
+  prompt.answers = {Answer::No, Answer::Cancel};
+  EXPECT_FALSE(session->CloseQuery());
+  EXPECT_EQ(prompt.log, (std::vector<std::string>{"confirm3: Would you like to save Changed "
+                                                  "Company Info?",
+                                                  "confirm3: Would you like to save One?"}));
+  prompt.log.clear();
+  prompt.answers = {Answer::No, Answer::No, Answer::No, Answer::No};
+  EXPECT_TRUE(session->CloseQuery());
+  EXPECT_EQ(prompt.log.size(), 4u);
+  EXPECT_EQ(prompt.log[2], "confirm3: Would you like to save Site Engine Info?");
+  EXPECT_EQ(prompt.log[3], "confirm3: Would you like to save Added/Changed Engine Info?");
+}
+
+TEST_F(CloseTest, YesSavesAndReplacedDataFilesCloseWithoutQuestions) {
+  AddCompany("Acme");
+  session->Company().SetField("CONTACT", "Jo");
+  prompt.log.clear();
+  prompt.answers = {Answer::Yes};
+  EXPECT_TRUE(session->CloseQuery());
+  EXPECT_EQ(IniReadString(Data("companies/Acme.dat"), "COMPANY", "CONTACT", ""), "Jo");
+  session->Company().SetField("CONTACT", "Other");
+  session->Flags().DataFilesReplaced = true;
+  prompt.log.clear();
+  EXPECT_TRUE(session->CloseQuery());
+  EXPECT_TRUE(prompt.log.empty());
+}
+
+TEST(PageRules, PagesSendThePersonWhereDataIsMissing) {
+  test::ScriptedPrompt prompt;
+  MainFlags flags;
+  flags.Posting = true;
+  EXPECT_FALSE(CanLeavePage(flags, prompt));
+  EXPECT_EQ(prompt.log.back(), "error: Tab Change Not Allowed While Posting!");
+  EXPECT_EQ(PageShown(Page::AppInfo, {}, prompt), PageFollowUp::StartNewCompany);
+  PageState companyOnly{true, false, false, false, false};
+  EXPECT_EQ(PageShown(Page::Sites, companyOnly, prompt), PageFollowUp::GoToAppInfo);
+  EXPECT_EQ(prompt.log.back(),
+            "error: You have not entered or selected an application yet. Please do so now!");
+  PageState full{true, true, true, true, false};
+  EXPECT_EQ(PageShown(Page::Sites, full, prompt), PageFollowUp::RecountAndFocusGrid);
+  EXPECT_EQ(PageShown(Page::SiteBuilder, full, prompt), PageFollowUp::OpenFirstSite);
+  EXPECT_EQ(PageShown(Page::Submit, full, prompt), PageFollowUp::Recount);
+}
+
+using SettingsTest = SessionTest;
+
+TEST_F(SettingsTest, DefaultsClampingAndWriteOrder) {
+  SettingsDialog dialog(session->Wide().SettingsFile(), prompt);
+  ProgramSettings s = dialog.Open();
+  EXPECT_EQ(s.port, "80");
+  EXPECT_EQ(s.ftpRetries, 3);
+  EXPECT_EQ(s.httpTimeOut, 60);
+  EXPECT_TRUE(s.showHints);
+  EXPECT_FALSE(s.useGridLines);
+
+  WriteFile(session->Wide().SettingsFile(), "[SETTINGS]\r\nFTPRetries=99\r\nHTTPTimeOut=5\r\n");
+  dialog.Open();
+  EXPECT_EQ(dialog.Fields().ftpRetries, 50);
+  EXPECT_EQ(dialog.Fields().httpTimeOut, 10);
+  dialog.Fields().smtp = "mail.example";
+  ASSERT_TRUE(dialog.Ok());
+  EXPECT_EQ(*ReadFile(session->Wide().SettingsFile()),
+            "[SETTINGS]\r\nFTPRetries=50\r\nHTTPTimeOut=10\r\nSMTP=mail.example\r\nEMAIL=\r\n"
+            "NAME=\r\nPROXY=\r\nPORT=80\r\nShowHints=1\r\n");
+}
+
+TEST_F(SettingsTest, ANonNumericPortIsRefusedBeforeAnythingIsWritten) {
+  SettingsDialog dialog(session->Wide().SettingsFile(), prompt);
+  dialog.Open();
+  dialog.Fields().port = "80a";
+  dialog.Fields().smtp = "x";
+  EXPECT_FALSE(dialog.Ok());
+  EXPECT_EQ(prompt.log.back(), "error: Proxy Port must be a whole number!");
+  EXPECT_FALSE(ReadFile(session->Wide().SettingsFile()));
+}
+
+TEST_F(SettingsTest, GridLinesAreWrittenAlone) {
+  WriteFile(session->Wide().SettingsFile(), "[SETTINGS]\r\nSMTP=keep\r\n");
+  WriteUseGridLines(session->Wide().SettingsFile(), true);
+  EXPECT_EQ(*ReadFile(session->Wide().SettingsFile()),
+            "[SETTINGS]\r\nSMTP=keep\r\nUseGridLines=1\r\n");
+  EXPECT_TRUE(LoadProgramSettings(session->Wide().SettingsFile()).useGridLines);
+}
+
+TEST_F(SessionTest, FirstStartMakesTheTreeAndWritesNoDataFile) {
+  for (const char* d : {"data", "companies", "cat", "sites", "sites/updates", "files", "reports",
+                        "images"}) {
+    EXPECT_TRUE(std::filesystem::is_directory(dir / d)) << d;
+  }
+  std::size_t files = 0;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path())) {
+    files += e.is_regular_file();
+  }
+  EXPECT_EQ(files, 0u);
+  EXPECT_EQ(session->Wide().DataDir, dir.path() + "/data/");
+}
+
+}  // namespace
+}  // namespace vendrix

@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include "catalogue/site_table.h"
+#include "profiles/value_lists.h"
+#include "script/eng_build.h"
+#include "support/session_fixture.h"
+
+namespace vendrix {
+namespace {
+
+using test::ReadFile;
+using test::SessionTest;
+using test::WriteFile;
+
+AppSiteRow Row(const std::string& type) {
+  AppSiteRow r;
+  r.type = type;
+  return r;
+}
+
+TEST(SiteFits, EveryPlatformAndStatus) {
+  for (auto platform : kPlatforms) {
+    for (auto status : kStatuses) {
+      bool free = status == "Freeware" || status == "Public Domain";
+      bool win31 = platform == "Windows 3.1";
+      EXPECT_EQ(SiteFitsApp(Row("All 16-32"), platform, status), true);
+      EXPECT_EQ(SiteFitsApp(Row("All 32"), platform, status), !win31) << platform;
+      EXPECT_EQ(SiteFitsApp(Row("All 16"), platform, status), win31) << platform;
+      EXPECT_EQ(SiteFitsApp(Row("Free 16-32"), platform, status), free) << status;
+      EXPECT_EQ(SiteFitsApp(Row("Free 32"), platform, status), free && !win31);
+    }
+  }
+  EXPECT_FALSE(SiteFitsApp(Row("All 16"), "", "Shareware"));  // an empty platform is not 3.1
+  EXPECT_TRUE(SiteFitsApp(Row("All 32"), "", ""));
+}
+
+class SiteTableTest : public SessionTest {
+ protected:
+  SiteTableTest() {
+    // Sites: a web site for all, a freeware-only site, a 16-bit site, a 32-bit site
+    // with both category lists.
+    WriteFile(Data("sites/Sites.dat"), "Web\r\nFreeOnly\r\nSixteen\r\nCats\r\nGone\r\n");
+    Site("Web", "USE_HTTP_POST=1\r\nSITES_WEB_URL=http://web.example/\r\n");
+    Site("FreeOnly", "SITE_TYPE=1\r\nUSE_EMAIL=1\r\n");
+    Site("Sixteen", "SITE_SYSTEM=2\r\nUSE_FTP_UPLOAD=1\r\nUSE_ZIP_FILE=1\r\n");
+    Site("Cats", "SITE_SYSTEM=1\r\nUSE_CAT1=1\r\nUSE_CAT2=1\r\n");
+    WriteFile(Data("cat/Cats Cat1.cat"), "5\">Video Games\r\n12\">Games\r\n");
+    WriteFile(Data("cat/Cats Cat2.cat"), "Misc\r\n");
+    Restart();
+    AddCompany("Acme");
+    prompt.names.push_back(std::string("Prog"));
+    session->App().NewApp();
+    session->App().SetField("PLATFORM", "Windows 95");
+    session->App().SetField("STATUS", "Shareware");
+    session->App().SaveApp();
+    session->BuildSiteTable();
+  }
+  void Site(const std::string& name, const std::string& keys) {
+    WriteFile(Data("sites/" + name + ".ini"), "[SETTINGS]\r\n" + keys);
+  }
+  SiteTable& T() { return session->Table(); }
+  const AppSiteRow& R(const std::string& site) {
+    for (const auto& r : T().Rows()) {
+      if (r.site == site) return r;
+    }
+    throw std::runtime_error("no row " + site);
+  }
+  int IndexOf(const std::string& site) {
+    for (std::size_t i = 0; i < T().Rows().size(); ++i) {
+      if (T().Rows()[i].site == site) return static_cast<int>(i);
+    }
+    return -1;
+  }
+};
+
+TEST_F(SiteTableTest, BuildsRowsInCatalogueOrderAndForcesIncompatibleRowsToNo) {
+  ASSERT_EQ(T().Rows().size(), 4u);  // "Gone" has no settings file
+  EXPECT_EQ(T().Rows()[0].site, "Cats");
+  EXPECT_EQ(R("Cats").type, "All 32");
+  EXPECT_EQ(R("Cats").cat1, "NOT SET!");
+  EXPECT_EQ(R("Web").cat1, "N/A");
+  EXPECT_EQ(R("Web").h, "Y");
+  EXPECT_EQ(R("Sixteen").type, "All 16");
+  EXPECT_EQ(R("Sixteen").z, "Y");
+  EXPECT_EQ(R("FreeOnly").type, "Free 16-32");
+  EXPECT_EQ(R("FreeOnly").post, "N");
+  EXPECT_EQ(R("Sixteen").post, "N");
+  EXPECT_EQ(R("Web").post, "Y");
+  EXPECT_EQ(R("Web").lastPost, "Unknown");
+  EXPECT_EQ(T().Counts().total, 2);
+  EXPECT_EQ(T().Counts().http, 1);
+  // The table was saved at once, fields joined by 0xB1.
+  std::string text = *ReadFile(Data("data/Prog_SITES.dat"));
+  EXPECT_NE(text.find("Web\xB1New\xB1N/A\xB1N/A\xB1Unknown\xB1Y\r\n"), std::string::npos);
+  EXPECT_FALSE(session->Flags().SiteTableChanged);
+}
+
+TEST_F(SiteTableTest, MergesTheStoredTableByItsRules) {
+  WriteFile(Data("data/Prog_SITES.dat"),
+            "Web\xB1Update\xB1Old Cat\xB1x\xB1" "1/2/2026\xB1N\r\n"  // categories no longer used
+            "Cats\xB1Update\xB1Games\r\n"                              // fields missing at the end
+            "Left\xB1New\xB1N/A\xB1N/A\xB1Unknown\xB1Y\r\n"            // site left the catalogue
+            "FreeOnly\xB1New\xB1N/A\xB1N/A\xB1Unknown\xB1Y\r\n");      // incompatible
+  session->App().Select("Prog");
+  EXPECT_EQ(R("Web").submit, "Update");
+  EXPECT_EQ(R("Web").cat1, "N/A");
+  EXPECT_EQ(R("Web").lastPost, "1/2/2026");
+  EXPECT_EQ(R("Web").post, "N");
+  EXPECT_EQ(R("Cats").cat1, "Games");
+  EXPECT_EQ(R("Cats").cat2, "");
+  EXPECT_EQ(R("Cats").lastPost, "");
+  EXPECT_EQ(R("Cats").post, "");  // read as stored: an empty cell is not "Y", so not posted
+  EXPECT_EQ(R("FreeOnly").post, "N");
+  std::string text = *ReadFile(Data("data/Prog_SITES.dat"));
+  EXPECT_EQ(text.find("Left"), std::string::npos);
+  EXPECT_NE(text.find("Sixteen\xB1New"), std::string::npos);
+}
+
+TEST_F(SiteTableTest, DetailPanelShowsCategoriesWithoutMarkingAChange) {
+  T().Select(IndexOf("Cats"));
+  auto d = T().ShowRowDetails();
+  ASSERT_TRUE(d);
+  EXPECT_TRUE(d->submitNew);
+  EXPECT_EQ(d->cat1.items, (Lines{"Video Games", "Games"}));
+  EXPECT_EQ(d->cat1.index, 0);  // "NOT SET!" matches nothing: the first entry
+  EXPECT_TRUE(d->cat1.enabled);
+  EXPECT_EQ(R("Cats").cat1, "NOT SET!");
+  EXPECT_FALSE(session->Flags().SiteTableChanged);
+
+  T().ChooseCategory(1, 1);
+  EXPECT_EQ(R("Cats").cat1, "Games");
+  EXPECT_TRUE(session->Flags().SiteTableChanged);
+  EXPECT_EQ(T().ShowRowDetails()->cat1.index, 1);
+
+  T().Select(IndexOf("Web"));
+  d = T().ShowRowDetails();
+  EXPECT_FALSE(d->cat1.enabled);
+  EXPECT_TRUE(d->cat1.items.empty());
+}
+
+TEST_F(SiteTableTest, PostBoxRefusesIncompatibleSitesAndRecounts) {
+  T().Select(IndexOf("FreeOnly"));
+  EXPECT_FALSE(T().SetPost(true));
+  EXPECT_EQ(prompt.log.back(),
+            "error: Cannot change post to yes. Applications \"Platform\" or \"Status\" is not "
+            "compatable with engines settings!");
+  EXPECT_FALSE(session->Flags().SiteTableChanged);
+  T().Select(IndexOf("Web"));
+  EXPECT_TRUE(T().SetPost(false));
+  EXPECT_EQ(T().Counts().total, 1);
+  EXPECT_TRUE(session->Flags().SiteTableChanged);
+}
+
+TEST_F(SiteTableTest, AllRowsActionsAskFirstAndPostOnlyCompatibleRows) {
+  prompt.answers = {Answer::No};
+  EXPECT_FALSE(T().ApplyToAll(SiteTable::AllRows::ToUpdate));
+  EXPECT_EQ(prompt.log.back(), "confirm: Sure you want to change all to \"Update\"?");
+  EXPECT_EQ(R("Web").submit, "New");
+  EXPECT_TRUE(T().ApplyToAll(SiteTable::AllRows::ToNoPost));
+  EXPECT_EQ(T().Counts().total, 0);
+  EXPECT_TRUE(T().ApplyToAll(SiteTable::AllRows::ToPost));
+  EXPECT_EQ(R("FreeOnly").post, "N");
+  EXPECT_EQ(R("Sixteen").post, "N");
+  EXPECT_EQ(T().Counts().total, 2);
+  EXPECT_TRUE(session->Flags().SiteTableChanged);
+}
+
+TEST_F(SiteTableTest, PlatformChangeKeepsCellsButChangesTheCount) {
+  session->App().SetField("PLATFORM", "Windows 3.1");
+  EXPECT_EQ(R("Cats").post, "Y");
+  EXPECT_EQ(T().Recount().total, 1);
+}
+
+TEST_F(SiteTableTest, ArrowsWrapRound) {
+  int last = static_cast<int>(T().Rows().size()) - 1;
+  T().Select(last);
+  T().SelectNext();
+  EXPECT_EQ(T().Selected(), 0);
+  T().SelectPrev();
+  EXPECT_EQ(T().Selected(), last);
+}
+
+TEST_F(SiteTableTest, ContextMenuCaptionsAndActions) {
+  T().Select(IndexOf("Web"));
+  PopupCaptions c = T().Captions();
+  EXPECT_EQ(c.asPost, "Set as Post UPDATE");
+  EXPECT_EQ(c.toPost, "Set Post To NO");
+  EXPECT_EQ(c.changePostDate, "Set Last Post Date To NOW");
+  T().PopupAsPost();
+  T().PopupToPost();
+  T().PopupChangePostDate();
+  EXPECT_EQ(R("Web").submit, "Update");
+  EXPECT_EQ(R("Web").post, "N");
+  EXPECT_EQ(R("Web").lastPost, ShortDate(clock.Now()));
+  c = T().Captions();
+  EXPECT_EQ(c.asPost, "Set as Post NEW");
+  EXPECT_EQ(c.toPost, "Set Post To YES");
+  EXPECT_EQ(c.changePostDate, "Set Last Post Date To Unknown");
+}
+
+TEST_F(SiteTableTest, GoToUrlOpensTheAddressOrSaysThereIsNone) {
+  T().Select(IndexOf("Web"));
+  EXPECT_EQ(T().GoToUrl(), "http://web.example/");
+  T().Select(IndexOf("Cats"));
+  EXPECT_EQ(T().GoToUrl(), std::nullopt);
+  EXPECT_EQ(prompt.log.back(), "inform: No URL defined for this site!");
+}
+
+TEST_F(SiteTableTest, SavingASiteRebuildsTheTableAndClickingTheAppDropsEdits) {
+  session->Builder().OpenSite("Web");
+  session->Builder().Edit().useZipFile = true;
+  session->Builder().SaveSite();
+  EXPECT_EQ(R("Web").z, "Y");
+  T().Select(IndexOf("Web"));
+  T().SetSubmit(false);
+  EXPECT_TRUE(session->Flags().SiteTableChanged);
+  session->App().Select("Prog");
+  EXPECT_FALSE(session->Flags().SiteTableChanged);
+  EXPECT_EQ(R("Web").submit, "New");
+}
+
+TEST_F(SiteTableTest, ANewSiteAppearsForEveryApplicationOnTheNextLoad) {
+  Site("Newcomer", "");
+  WriteFile(Data("sites/Sites.dat"), "Web\r\nFreeOnly\r\nSixteen\r\nCats\r\nNewcomer\r\n");
+  Restart();
+  session->App().Select("Prog");
+  EXPECT_EQ(R("Newcomer").post, "Y");
+  EXPECT_NE(ReadFile(Data("data/Prog_SITES.dat"))->find("Newcomer"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vendrix
