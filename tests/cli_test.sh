@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Drives vendrix-cli as a release pipeline would and checks outputs and exit codes.
+# usage: cli_test.sh PATH/TO/vendrix-cli PATH/TO/share/demo
+set -u
+cli=$1
+demo=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0
+failed=0
+
+check() {  # check NAME EXPECTED ACTUAL
+  if [ "$2" == "$3" ]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    printf 'FAIL %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$2" "$3"
+  fi
+}
+
+v() { "$cli" --data-dir "$work/d" "$@"; }
+
+# A company from scratch.
+v company new Acme >/dev/null
+check "new company exit" 0 $?
+check "company show keys" "CONAME BHSID CONTACT CTITLE CEMAIL CPHONE CFAX CADDR CCITY CSTATE CZIP CCOUNTRY CURL CCMAIL" \
+  "$(v company show Acme | cut -d= -f1 | tr '\n' ' ' | sed 's/ $//')"
+err=$(v company new "a/b" 2>&1 >/dev/null); rc=$?
+check "slash refused" 1 $rc
+check "slash message" 'A name may not contain "/" or control characters, and may not be "." or "..".' "$err"
+v company new Acme 2>/dev/null; check "duplicate refused" 1 $?
+v company set Acme CONTACT="Jo Bloggs" CEMAIL=jo@acme.example
+check "company set" "CONTACT=Jo Bloggs" "$(v company show Acme | grep ^CONTACT=)"
+v company set Acme NOPE=1 2>/dev/null; check "unknown key is a usage error" 2 $?
+
+# Applications, with a long description read from a file and UTF-8 on the terminal.
+printf 'First line\nSecond line\n' >"$work/desc.txt"
+v app new "Café Tool" >/dev/null; check "new app" 0 $?
+v app set "Café Tool" VERSION=1.2 PLATFORM="Windows 95" STATUS=Shareware LONGDESC=@"$work/desc.txt"
+check "app show version" "VERSION=1.2" "$(v app show "Café Tool" | grep ^VERSION=)"
+check "app file is Windows-1252" "NAME=Caf$(printf '\xe9') Tool" \
+  "$(grep -a '^NAME=' "$work/d/data/Café Tool.dat" | tr -d '\r')"
+check "long description CR LF" "$(printf 'First line\r\nSecond line\r')" "$(cat "$work/d/data/Café Tool.lds")"
+check "app list" "Café Tool" "$(v app list --company Acme)"
+
+# Settings.
+err=$(v settings set PORT=8o8o 2>&1); rc=$?
+check "port refused" "1:Proxy Port must be a whole number!" "$rc:$err"
+v settings set SMTP=mail.example FTPRetries=99 UseGridLines=1
+check "settings clamp" "FTPRetries=50" "$(v settings show | grep ^FTPRetries)"
+check "grid lines" "UseGridLines=1" "$(v settings show | grep ^UseGridLines)"
+
+# Sites and the table on the demo tree.
+cp -r "$demo/." "$work/demo"
+w() { "$cli" --data-dir "$work/demo" "$@"; }
+check "site list" 6 "$(w site list | wc -l)"
+w site new "My Own Site" >/dev/null; check "site new" 0 $?
+w site set "My Own Site" USE_HTTP_POST=1 SITE_TYPE=1 HTTP_NEW_SCRIPT_URL=http://127.0.0.1:8080/x
+check "site set" "SITE_TYPE=1" "$(w site show "My Own Site" | grep ^SITE_TYPE=)"
+w site set "My Own Site" BOGUS=1 2>/dev/null; check "site unknown key" 2 $?
+printf 'a=%%APPNAME%%\n' >"$work/script.txt"
+w site script "My Own Site" HTTP_NEW --from "$work/script.txt"
+check "script saved" "a=%APPNAME%" "$(w site script "My Own Site" HTTP_NEW)"
+check "user sites file" "My Own Site" "$(tr -d '\r' <"$work/demo/sites/User_Sites.dat")"
+row=$(w table show --app "Tidy Notes" | grep '^My Own Site')
+check "table row" "$(printf 'My Own Site\tFree 16-32\tNew\tN/A\tN/A\tY\tN\tN\tN\tUnknown\tN')" "$row"
+err=$(w table set --app "Tidy Notes" --site "My Own Site" post=Y 2>&1); rc=$?
+check "incompatible post refused" \
+  '1:Cannot change post to yes. Applications "Platform" or "Status" is not compatable with engines settings!' \
+  "$rc:$err"
+w table set --app "Tidy Notes" --site "Demo Form Post" submit=Update cat1=Games lastpost=1/2/2026
+check "table set" "$(printf 'Demo Form Post\tAll 16-32\tUpdate\tGames\tN/A\tY\tN\tN\tN\t1/2/2026\tY')" \
+  "$(w table show --app "Tidy Notes" | grep '^Demo Form Post')"
+w table set --app "Tidy Notes" --site "Demo Form Post" cat1=Nope 2>/dev/null; check "unknown category" 1 $?
+w site delete "My Own Site"; check "site delete" 6 "$(w site list | wc -l)"
+
+"$cli" >/dev/null 2>&1; check "no command is a usage error" 2 $?
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
