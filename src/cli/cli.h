@@ -73,6 +73,10 @@ int AppCommand(Context& c);
 int SettingsCommand(Context& c);
 int SiteCommand(Context& c);
 int TableCommand(Context& c);
+int ExpandCommand(Context& c);
+int CheckCommand(Context& c);
+int MassChangeCommand(Context& c);
+int PreviewCommand(Context& c);
 
 // Selects the company named by --company (default: the first one) and its list.
 void SelectCompany(Context& c);

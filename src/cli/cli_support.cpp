@@ -10,7 +10,8 @@ namespace vendrix::cli {
 
 void Out(const std::string& text) { std::cout << Cp1252ToUtf8(text) << '\n'; }
 
-void CliPrompt::Inform(const std::string& text) { Out(text); }
+// Messages go to stderr so that they never mix with a command's output.
+void CliPrompt::Inform(const std::string& text) { std::cerr << Cp1252ToUtf8(text) << '\n'; }
 
 void CliPrompt::Error(const std::string& text) {
   std::cerr << Cp1252ToUtf8(text) << '\n';

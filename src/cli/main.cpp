@@ -23,6 +23,11 @@ constexpr const char* kUsage = R"(usage: vendrix-cli [--data-dir DIR] COMMAND ..
   site script NAME KIND [--from FILE]     KIND: HTTP_NEW HTTP_UPDATE FTP_NEW EMAIL_NEW EMAIL_UPDATE
   table show --app A [--company C]
   table set --app A --site S [submit=New|Update] [post=Y|N] [cat1=LABEL] [cat2=LABEL] [lastpost=TEXT]
+  expand --site S [--mode preview|submission] TEXT
+  check
+  mass-change FROM TO
+  preview [--site S]
+      (these four take --company C --app A; default: the first company and its first application)
 
 Exit status: 0 done, 1 refused (the reason on stderr), 2 usage error.
 )";
@@ -87,6 +92,14 @@ int main(int argc, char** argv) {
       rc = SiteCommand(c);
     } else if (command == "table") {
       rc = TableCommand(c);
+    } else if (command == "expand") {
+      rc = ExpandCommand(c);
+    } else if (command == "check") {
+      rc = CheckCommand(c);
+    } else if (command == "mass-change") {
+      rc = MassChangeCommand(c);
+    } else if (command == "preview") {
+      rc = PreviewCommand(c);
     } else {
       throw UsageError("unknown command " + command);
     }

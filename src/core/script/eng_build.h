@@ -9,6 +9,7 @@
 #include "app/user_prompt.h"
 #include "catalogue/site_definition.h"
 #include "catalogue/site_lists.h"
+#include "script/expansion_context.h"
 
 namespace vendrix {
 
@@ -41,11 +42,26 @@ class TEngBuild {
   void LoadScripts(std::string_view name, SiteDefinition& def) const;
   void SaveScripts(const SiteDefinition& def) const;
 
+  // What an expansion reads; the owner keeps the pointed-to objects alive.
+  void SetContext(const ExpansionContext& context) { context_ = context; }
+  const ExpansionContext& Context() const { return context_; }
+  void SetCurrentRow(const AppSiteRow* row) { context_.row = row; }
+
+  // Replaces every %NAME% by its value. On failure returns the text unchanged and
+  // sets ErrorFlag and ErrorName. Inserted values are literal: the scan goes on after
+  // them. encode, when given, is applied to each inserted value.
+  std::string ExpandText(std::string_view text, ExpansionMode mode,
+                         const ValueEncoder& encode = {});
+  // The value of one variable; an unknown name sets ErrorFlag and ErrorName.
+  std::string ExpandVariable(std::string_view name, ExpansionMode mode);
+
   bool ErrorFlag = false;
   std::string ErrorName;
 
  private:
+  std::string CategoryVariable(int which, ExpansionMode mode);
   TGWide& wide_;
+  ExpansionContext context_;
 };
 
 }  // namespace vendrix

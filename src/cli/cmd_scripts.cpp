@@ -1,0 +1,160 @@
+// vendrix-cli expand, check, mass-change and preview.
+#include <iostream>
+
+#include "base/cp1252.h"
+#include "base/error.h"
+#include "cli.h"
+#include "script/checks.h"
+#include "script/submission_builder.h"
+#include "script/text_tools.h"
+
+namespace vendrix::cli {
+namespace {
+
+// The expansion context of the program at start-up, or the one named.
+void SelectContext(Context& c) {
+  auto app = c.args.Option("--app");
+  if (c.session.Company().Names().empty()) throw VendrixError("There is no company yet.");
+  SelectCompany(c);
+  c.session.ShowStep();
+  SelectApp(c, app);
+}
+
+const AppSiteRow* RowOf(Session& s, const std::string& site) {
+  for (const auto& r : s.Table().Rows()) {
+    if (r.site == site) return &r;
+  }
+  return nullptr;
+}
+
+void PrintFindings(const EngineChecker& checker) {
+  for (const auto& r : checker.rows) Out(r.site + "\t" + r.error + "\t" + Utf8ToCp1252(r.path));
+}
+
+// Log lines of the builders, shown indented.
+class PrintLog : public SubmissionLog {
+ public:
+  void AddLogLine(const std::string& l) override { Out("  log: " + l); }
+  void AddReportLine(const std::string& l) override { Out("  report: " + l); }
+  void AddFtpLine(const std::string& l) override { Out("  ftp: " + l); }
+};
+
+bool HasText(const std::string& s) { return s.find_first_not_of(' ') != std::string::npos; }
+
+void PreviewSite(Session& s, const AppSiteRow& row, SubmissionBuilder& builder) {
+  const SiteDefinition& site = s.Builder().Definition();
+  const bool isNew = row.submit == "New";
+  const SubmissionKind kind = isNew ? SubmissionKind::New : SubmissionKind::Update;
+  Out("== " + row.site + " (" + (isNew ? "New" : "Update") + ") ==");
+  if (site.useFtpUpload) {
+    auto plan = builder.BuildFtpSubmission();
+    if (!plan) {
+      Out("FTP: the archive to upload is missing; nothing would be sent");
+    } else {
+      Out("FTP " + plan->host + " user " + plan->user + " password ****");
+      for (const auto& f : plan->files) {
+        Out("  send " + Utf8ToCp1252(f.localPath) + " -> " + f.remoteName +
+            (f.ascii ? " (ASCII)" : " (binary)"));
+      }
+    }
+  }
+  if (site.useHttpPost && HasText(isNew ? site.httpNewScriptUrl : site.httpUpdateScriptUrl)) {
+    if (auto http = builder.BuildHttpSubmission(kind)) {
+      Out(std::string("HTTP ") + (http->get ? "GET " : "POST ") + http->url);
+      if (!http->get) Out("  data: " + http->data);
+    } else {
+      Out("HTTP: nothing would be sent");
+    }
+  }
+  const std::string& to = isNew ? site.emailToName : site.emailToNameUpdate;
+  if (site.useEmail && HasText(to)) {
+    MailSender sender{s.Settings().email, s.Settings().name};
+    for (bool copy : {false, true}) {
+      if (copy && !site.emailSendCopy) break;
+      auto mail = builder.BuildMailSubmission(kind, copy, sender);
+      if (!mail) {
+        Out("E-MAIL: nothing would be sent");
+        break;
+      }
+      Out(std::string(copy ? "E-MAIL COPY to " : "E-MAIL to ") + mail->to);
+      Out("  subject: " + mail->subject);
+      for (const auto& l : mail->body) Out("  | " + l);
+      for (const auto& a : mail->attachments) Out("  attach: " + a);
+    }
+  }
+}
+
+}  // namespace
+
+int ExpandCommand(Context& c) {
+  auto site = c.args.Option("--site");
+  auto mode = c.args.Option("--mode").value_or("preview");
+  if (mode != "preview" && mode != "submission") throw UsageError("--mode is preview or submission");
+  SelectContext(c);
+  std::string text = c.args.Next("text");
+  if (!c.args.Empty()) throw UsageError("give the text as one argument");
+  Session& s = c.session;
+  TEngBuild& eng = s.Wide().EngBuild();
+  if (site && !s.Builder().OpenSite(*site)) throw VendrixError("No site named " + *site);
+  eng.SetCurrentRow(site ? RowOf(s, *site) : nullptr);
+  std::string out = eng.ExpandText(
+      text, mode == "preview" ? ExpansionMode::Preview : ExpansionMode::Submission);
+  if (eng.ErrorFlag) {
+    std::cerr << Cp1252ToUtf8("Error! -> [" + eng.ErrorName + "]") << '\n';
+    return kExitRefused;
+  }
+  std::cout << Cp1252ToUtf8(out) << '\n';
+  return kExitOk;
+}
+
+int CheckCommand(Context& c) {
+  SelectContext(c);
+  EngineChecker checker(c.session.Wide().EngBuild(), c.prompt,
+                        c.session.Builder().Lists().SiteList);
+  checker.RunEngineCheck();
+  PrintFindings(checker);
+  return checker.rows.empty() ? kExitOk : kExitRefused;
+}
+
+int MassChangeCommand(Context& c) {
+  SelectContext(c);
+  std::string from = c.args.Next("from-text");
+  std::string to = c.args.Next("to-text");
+  EngineChecker checker(c.session.Wide().EngBuild(), c.prompt,
+                        c.session.Builder().Lists().SiteList);
+  if (!checker.RunMassChange(from, to)) {
+    throw VendrixError("Nothing to change: the from-text is empty or the same as the to-text.");
+  }
+  PrintFindings(checker);
+  return checker.rows.empty() ? kExitOk : kExitRefused;
+}
+
+int PreviewCommand(Context& c) {
+  auto only = c.args.Option("--site");
+  SelectContext(c);
+  Session& s = c.session;
+  AppPage& app = s.App();
+  // A run sends the long description wrapped to 72 columns.
+  app.SetLongDesc(SplitLines(WrapText(JoinLines(app.Profile().longDesc), 72)));
+  PrintLog log;
+  TEngBuild& eng = s.Wide().EngBuild();
+  SubmissionBuilder builder(eng, s.Wide(), log);
+  int shown = 0;
+  const auto& rows = s.Table().Rows();
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const AppSiteRow& row = rows[i];
+    if (only ? row.site != *only : row.post != "Y") continue;
+    const SiteTable::AppInfo info{app.Profile().platform, app.Profile().status};
+    if (!only && !SiteFitsApp(row, info.platform, info.status)) continue;
+    s.Builder().OpenSiteAt(static_cast<int>(i));
+    eng.SetCurrentRow(&row);
+    PreviewSite(s, row, builder);
+    ++shown;
+  }
+  eng.SetCurrentRow(nullptr);
+  if (only && shown == 0) throw VendrixError("No row for the site " + *only);
+  if (shown == 0) Out("No site is marked to post.");
+  return kExitOk;
+}
+
+}  // namespace vendrix::cli

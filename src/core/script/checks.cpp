@@ -1,0 +1,101 @@
+#include "script/checks.h"
+
+#include "base/cp1252.h"
+#include "base/file_io.h"
+#include "script/text_tools.h"
+
+namespace vendrix {
+
+std::string RunScriptCheck(TEngBuild& eng, const std::string& script) {
+  std::string expanded = eng.ExpandText(script, ExpansionMode::Preview);
+  if (eng.ErrorFlag) return "Script Error! -> [" + eng.ErrorName + "]";
+  return expanded;
+}
+
+template <typename Visit>
+void EngineChecker::ForEachScript(Visit visit) {
+  for (const auto& site : siteList_) {
+    for (ScriptKind kind : kScriptKinds) {
+      const std::string path = eng_.ScriptFile(site, kind);
+      auto data = ReadWholeFile(path);
+      if (!data) continue;
+      editorText = NormaliseLineEnds(*data);
+      visit(site, path);
+    }
+  }
+}
+
+void EngineChecker::Restore() {
+  editorText.clear();
+  beginEnabled = true;
+  listEnabled = true;
+  exitEnabled = true;
+  panelVisible = false;
+}
+
+void EngineChecker::RunEngineCheck() {
+  beginEnabled = loadEnabled = exitEnabled = listEnabled = false;
+  panelVisible = true;
+  rows.clear();
+  selected = -1;
+  editorText.clear();
+  fileName.clear();
+  try {
+    ForEachScript([&](const std::string& site, const std::string& path) {
+      eng_.ExpandText(editorText, ExpansionMode::Preview);
+      if (eng_.ErrorFlag) rows.push_back({site, "Error! -> [" + eng_.ErrorName + "]", path});
+    });
+  } catch (const std::exception& e) {
+    Restore();
+    prompt_.Error(e.what());
+    return;
+  }
+  Restore();
+  if (rows.empty()) {
+    prompt_.Inform("No Errors found! :)");
+  } else {
+    selected = 0;
+    loadEnabled = true;
+    LoadSelectedScript();
+  }
+}
+
+void EngineChecker::LoadSelectedScript() {
+  if (selected < 0 || selected >= static_cast<int>(rows.size())) return;
+  fileName = rows[selected].path;
+  try {
+    editorText = NormaliseLineEnds(ReadWholeFile(fileName).value_or(""));
+  } catch (const std::exception& e) {
+    prompt_.Error(e.what());
+  }
+}
+
+void EngineChecker::SaveScript() {
+  if (fileName.empty()) return;
+  try {
+    SaveLines(fileName, SplitLines(editorText));
+  } catch (const std::exception& e) {
+    prompt_.Error(e.what());
+  }
+}
+
+bool EngineChecker::RunMassChange(const std::string& from, const std::string& to) {
+  if (from.empty() || from == to) return false;
+  panelVisible = true;
+  editorText.clear();
+  try {
+    ForEachScript([&](const std::string&, const std::string& path) {
+      if (ReplaceAll(editorText, from, to) > 0) SaveLines(path, SplitLines(editorText));
+    });
+  } catch (const std::exception& e) {
+    Restore();
+    prompt_.Error(e.what());
+    return true;
+  }
+  panelVisible = false;
+  prompt_.Inform("Mass Change Done!");
+  RunEngineCheck();
+  return true;
+}
+
+}  // namespace vendrix

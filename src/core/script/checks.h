@@ -1,0 +1,55 @@
+#pragma once
+// The script check ("Test Script") and the "Engine Checker" with its mass change:
+// scripts expanded in preview mode to find faulty variables.
+#include <string>
+#include <vector>
+
+#include "app/user_prompt.h"
+#include "base/line_list.h"
+#include "script/eng_build.h"
+
+namespace vendrix {
+
+// The text the script check window shows for one script.
+std::string RunScriptCheck(TEngBuild& eng, const std::string& script);
+
+inline constexpr const char* kCheckingPanel = "Checking All Engines. Please Wait...";
+
+struct EngineCheckRow {
+  std::string site, error, path;  // path: UTF-8
+};
+
+// The "Engine Checker" window without its widgets.
+class EngineChecker {
+ public:
+  EngineChecker(TEngBuild& eng, UserPrompt& prompt, const Lines& siteList)
+      : eng_(eng), prompt_(prompt), siteList_(siteList) {}
+
+  // Window state the screen binds.
+  bool beginEnabled = true, loadEnabled = false, exitEnabled = true, listEnabled = false;
+  bool panelVisible = false;
+  std::vector<EngineCheckRow> rows;
+  int selected = -1;
+  std::string editorText;
+  std::string fileName;  // the script in the editor
+
+  // "Begin Checking": expands every script file of every listed site.
+  void RunEngineCheck();
+  // "Load Selected Script" (or a double click on a row).
+  void LoadSelectedScript();
+  // "Save Script": writes the editor back to its file.
+  void SaveScript();
+  // The mass change window's "Replace": false when not accepted (empty from-text or
+  // from equal to to). Rewrites only files that change, then checks again.
+  bool RunMassChange(const std::string& from, const std::string& to);
+
+ private:
+  template <typename Visit>
+  void ForEachScript(Visit visit);
+  void Restore();
+  TEngBuild& eng_;
+  UserPrompt& prompt_;
+  const Lines& siteList_;
+};
+
+}  // namespace vendrix

@@ -1,0 +1,53 @@
+#pragma once
+// What one site gets: the HTTP request, the e-mail, the FTP upload plan.
+#include <string>
+#include <vector>
+
+#include "base/line_list.h"
+
+namespace vendrix {
+
+enum class SubmissionKind { New, Update };
+
+struct HttpSubmission {
+  bool get = false;  // GET, else POST
+  std::string url;
+  std::string data;  // the body for POST; empty for GET (the data is in the URL)
+  std::string contentType = "application/x-www-form-urlencoded";
+  std::string reportData;  // the data as the run report shows it
+};
+
+struct MailSubmission {
+  std::string to;
+  std::string subject;
+  Lines body;
+  std::vector<std::string> attachments;  // local paths as in the profile, in order
+  bool isCopy = false;
+  std::string fromAddress, fromName;
+};
+
+struct FtpFile {
+  std::string localPath;  // a UTF-8 file-system path
+  std::string remoteName;
+  bool ascii = false;
+};
+
+struct FtpSubmission {
+  std::string host, user, password, remoteDir;
+  std::string textFile;  // name in the files folder, empty when none was made
+  std::vector<FtpFile> files;
+};
+
+// Where the builders write their log and report lines; the run implements it.
+class SubmissionLog {
+ public:
+  virtual ~SubmissionLog() = default;
+  virtual void AddLogLine(const std::string& line) = 0;
+  virtual void AddReportLine(const std::string& line) = 0;
+  virtual void AddFtpLine(const std::string& line) = 0;
+};
+
+// The address the mail footer points to.
+inline constexpr const char* kProductPageUrl = "https://www.halvane.example/vendrix";
+
+}  // namespace vendrix

@@ -1,0 +1,232 @@
+#include "script/submission_builder.h"
+
+#include <cctype>
+
+#include "base/cp1252.h"
+#include "base/file_io.h"
+#include "base/names.h"
+#include "catalogue/site_table.h"
+#include "profiles/app_profile.h"
+#include "profiles/company_profile.h"
+#include "script/text_tools.h"
+#include "zip/zip_archiver.h"
+
+namespace vendrix {
+namespace {
+
+constexpr const char* kFilemineMarker = "HARDCODED->FILEMINE";
+constexpr const char* kTempTextFile = "FTP_Parse_Temp.tmp";
+
+// The file name of a path written with either separator.
+std::string FileNameOf(const std::string& path) {
+  auto slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The extension (with its dot) of a file name, or empty.
+std::string ExtensionOf(const std::string& path) {
+  std::string name = FileNameOf(path);
+  auto dot = name.rfind('.');
+  return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+}  // namespace
+
+std::string SubmissionBuilder::SiteName() const {
+  const AppSiteRow* row = eng_.Context().row;
+  return row ? row->site : Site().name;
+}
+
+std::string SubmissionBuilder::ExpandOr(const std::string& text, const ValueEncoder& encode) {
+  std::string expanded = eng_.ExpandText(text, ExpansionMode::Submission, encode);
+  return eng_.ErrorFlag ? text : expanded;
+}
+
+std::optional<HttpSubmission> SubmissionBuilder::BuildHttpSubmission(SubmissionKind kind) {
+  const SiteDefinition& site = Site();
+  if (site.Script(ScriptKind::HttpNew).find(kFilemineMarker) != std::string::npos ||
+      site.Script(ScriptKind::HttpUpdate).find(kFilemineMarker) != std::string::npos) {
+    return std::nullopt;  // served by a built-in submitter, which sends nothing
+  }
+  const bool isNew = kind == SubmissionKind::New;
+  HttpSubmission http;
+  http.get = site.httpGet;
+  http.url = ExpandOr(isNew ? site.httpNewScriptUrl : site.httpUpdateScriptUrl, PercentEncode);
+  std::string script =
+      TrimLeft(site.Script(isNew ? ScriptKind::HttpNew : ScriptKind::HttpUpdate));
+  const std::string name = SiteName();
+  if (script.empty()) {
+    log_.AddLogLine("No Engine Script For HTTP Post For: " + name);
+    log_.AddReportLine("No Engine Script For HTTP Post For: " + name);
+    log_.AddLogLine("Unable to post HTTP to: " + name);
+    return std::nullopt;
+  }
+  std::string data = eng_.ExpandText(script, ExpansionMode::Submission, PercentEncode);
+  if (eng_.ErrorFlag) {
+    log_.AddReportLine("SCRIPT ERROR FOR " + name);
+    log_.AddLogLine("Unable to post HTTP to: " + name);
+    return std::nullopt;
+  }
+  ReplaceAll(data, " ", "%20");
+  http.reportData = data;
+  if (http.get) {
+    http.url += data;
+    ReplaceAll(http.url, "\r", "%20");
+    ReplaceAll(http.url, "\n", "");
+  } else {
+    http.data = data;
+  }
+  log_.AddReportLine("Post Data:");
+  log_.AddReportLine(http.reportData);
+  return http;
+}
+
+std::optional<MailSubmission> SubmissionBuilder::BuildMailSubmission(SubmissionKind kind,
+                                                                     bool isCopy,
+                                                                     const MailSender& sender) {
+  const SiteDefinition& site = Site();
+  const ExpansionContext& ctx = eng_.Context();
+  const bool isNew = kind == SubmissionKind::New;
+  MailSubmission mail;
+  mail.isCopy = isCopy;
+  mail.fromAddress = sender.address;
+  mail.fromName = sender.name;
+  mail.to = isCopy ? (ctx.company ? ctx.company->email : std::string())
+                   : (isNew ? site.emailToName : site.emailToNameUpdate);
+  std::string subject =
+      TrimLeft(isNew || site.emailSubjectUpdate.empty() ? site.emailSubject
+                                                        : site.emailSubjectUpdate);
+  mail.subject = subject.empty() ? "Submission" : ExpandOr(subject);
+  const std::string name = SiteName();
+  if (isCopy) mail.subject += " (" + name + ")";
+
+  bool rowIsNew = ctx.row ? ctx.row->submit == "New" : isNew;
+  std::string script =
+      TrimLeft(site.Script(rowIsNew ? ScriptKind::EmailNew : ScriptKind::EmailUpdate));
+  if (script.empty()) {
+    log_.AddLogLine("No Engine Script For EMAIL Post For: " + name);
+    log_.AddLogLine("Unable to post EMAIL to: " + name);
+    log_.AddLogLine(name + " EMail ERROR!!!");
+    return std::nullopt;
+  }
+  mail.body = SplitLines(ExpandOr(script));
+  if (!isCopy) {
+    mail.body.insert(mail.body.end(), 4, "");
+    mail.body.push_back(
+        "This shareware submission was auto-submitted by Vendrix, a Halvane product.");
+    mail.body.push_back(
+        "For information about Vendrix software and the free Vendrix Webmaster Administrator");
+    mail.body.push_back(std::string("for shareware sites, please visit ") + kProductPageUrl);
+  }
+  static const AppProfile kNoApp;
+  const AppProfile& app = ctx.app ? *ctx.app : kNoApp;
+  if (site.attachApplication && !isCopy) mail.attachments.push_back(app.localPath);
+  if (site.attachGif && !app.gifPath.empty()) mail.attachments.push_back(app.gifPath);
+  if (site.attachIco && !app.icoPath.empty()) mail.attachments.push_back(app.icoPath);
+  if (site.attachScreen && !app.screenPath.empty()) mail.attachments.push_back(app.screenPath);
+  if (site.attachOther && !app.otherPath.empty()) mail.attachments.push_back(app.otherPath);
+  return mail;
+}
+
+std::string SubmissionBuilder::BuildFtpTextFile() {
+  const SiteDefinition& site = Site();
+  const std::string temp = wide_.FilesDir + kTempTextFile;
+  RemoveFile(temp);
+  const std::string& script = site.Script(ScriptKind::FtpNew);
+  if (script.empty()) return "";
+  std::string text = eng_.ExpandText(script, ExpansionMode::Submission);
+  if (eng_.ErrorFlag) return "";
+  std::string name = eng_.ExpandText(site.ftpFileName, ExpansionMode::Submission);
+  if (eng_.ErrorFlag || name.empty()) return "";
+  // The name comes from the profile: keep it inside the files folder.
+  if (name.find_first_of("/\\") != std::string::npos || name == "." || name == "..") return "";
+  const std::string target = wide_.FilesDir + Cp1252ToUtf8(name);
+  try {
+    RemoveFile(target);
+    SaveLines(temp, SplitLines(text));
+    if (std::rename(temp.c_str(), target.c_str()) != 0) return "";
+  } catch (const std::exception&) {
+    return "";
+  }
+  return name;
+}
+
+std::optional<FtpSubmission> SubmissionBuilder::BuildFtpLogin() {
+  const SiteDefinition& site = Site();
+  FtpSubmission plan;
+  plan.host = site.ftpServer;
+  plan.user = ExpandOr(site.loginName);
+  plan.password = ExpandOr(site.loginPassword);
+  std::string remote = site.remotePath;
+  if (!remote.empty() && remote.front() == '\\') remote.erase(0, 1);
+  plan.remoteDir = ExpandOr(remote);
+  return plan;
+}
+
+bool SubmissionBuilder::BuildFtpFiles(FtpSubmission& plan) {
+  const SiteDefinition& site = Site();
+  static const AppProfile kNoApp;
+  const AppProfile& app = eng_.Context().app ? *eng_.Context().app : kNoApp;
+  plan.textFile = BuildFtpTextFile();
+  plan.files.clear();
+  const std::string program = Cp1252ToUtf8(app.localPath);
+  const std::string ext = Upper(ExtensionOf(program));
+  const bool caseB = site.useZipFile || ext == ".ZIP";
+  if (!caseB) {
+    std::string remote =
+        site.use8x3FileName ? app.char8 + ExtensionOf(app.fileName) : app.fileName;
+    plan.files.push_back({program, plan.remoteDir + remote, false});
+    // The uploaded name comes from the file-name field, not from the program's path.
+  } else {
+    std::string zipPath;
+    if (ext != ".ZIP") {
+      std::string archive = site.use8x3FileName ? app.char8 + ".zip" : [&] {
+        std::string n = FileNameOf(app.localPath);
+        auto dot = n.rfind('.');
+        return (dot == std::string::npos ? n : n.substr(0, dot)) + ".zip";
+      }();
+      zipPath = wide_.FilesDir + Cp1252ToUtf8(archive);
+      log_.AddFtpLine("Zipping File: " + Utf8ToCp1252(zipPath));
+      TZipArchiver zip;
+      zip.ZipFilename = zipPath;
+      zip.FSpecArgs = {program};
+      zip.OnMessage = [&](int, const std::string& m) { log_.AddFtpLine(m); };
+      zip.Add();
+    } else {
+      zipPath = wide_.FilesDir + FileNameOf(program);  // already UTF-8
+      RemoveFile(zipPath);
+      log_.AddFtpLine("Prepairing Zip File: " + Utf8ToCp1252(zipPath));
+      auto data = ReadWholeFile(program);
+      if (data) WriteFileAtomic(zipPath, *data);
+    }
+    if (!FileExists(zipPath)) return false;
+    if (site.textFileOption == TextFileOption::IncludeInZip && !plan.textFile.empty()) {
+      log_.AddFtpLine("Adding To Zip File: " + Utf8ToCp1252(wide_.FilesDir) + plan.textFile);
+      TZipArchiver zip;
+      zip.ZipFilename = zipPath;
+      zip.FSpecArgs = {wide_.FilesDir + Cp1252ToUtf8(plan.textFile)};
+      zip.OnMessage = [&](int, const std::string& m) { log_.AddFtpLine(m); };
+      zip.Add();
+    }
+    plan.files.push_back({zipPath, plan.remoteDir + Utf8ToCp1252(FileNameOf(zipPath)), false});
+  }
+  bool textInZip = caseB && site.textFileOption == TextFileOption::IncludeInZip;
+  if (!plan.textFile.empty() && !textInZip) {
+    plan.files.push_back(
+        {wide_.FilesDir + Cp1252ToUtf8(plan.textFile), plan.remoteDir + plan.textFile, true});
+  }
+  return true;
+}
+
+std::optional<FtpSubmission> SubmissionBuilder::BuildFtpSubmission() {
+  auto plan = BuildFtpLogin();
+  if (!plan || !BuildFtpFiles(*plan)) return std::nullopt;
+  return plan;
+}
+
+}  // namespace vendrix

@@ -1,0 +1,50 @@
+#pragma once
+// Turns the open site definition, the current row and the profiles into what is
+// sent: the HTTP request, the e-mail (and its copy), the FTP upload plan with its zip
+// archive and text file. Log and report lines go to a SubmissionLog.
+#include <optional>
+#include <string>
+
+#include "app/tgwide.h"
+#include "script/eng_build.h"
+#include "script/submission.h"
+
+namespace vendrix {
+
+struct MailSender {
+  std::string address, name;
+};
+
+class SubmissionBuilder {
+ public:
+  SubmissionBuilder(TEngBuild& eng, const TGWide& wide, SubmissionLog& log)
+      : eng_(eng), wide_(wide), log_(log) {}
+
+  // nullopt when there is no script, the script does not expand, or the site is
+  // served by a built-in submitter.
+  std::optional<HttpSubmission> BuildHttpSubmission(SubmissionKind kind);
+  // nullopt when there is no script.
+  std::optional<MailSubmission> BuildMailSubmission(SubmissionKind kind, bool isCopy,
+                                                    const MailSender& sender);
+  // The text file's name in the files folder, or empty when none was made.
+  std::string BuildFtpTextFile();
+  // The upload plan in two steps, as the upload makes them: the login (host, user,
+  // password, remote folder), then after logging on the files to send (text file
+  // and zip archive made). BuildFtpFiles is false when the archive is missing.
+  std::optional<FtpSubmission> BuildFtpLogin();
+  bool BuildFtpFiles(FtpSubmission& plan);
+  // Both steps at once.
+  std::optional<FtpSubmission> BuildFtpSubmission();
+
+ private:
+  // The expansion of text in submission mode, or the text itself when it fails.
+  std::string ExpandOr(const std::string& text, const ValueEncoder& encode = {});
+  const SiteDefinition& Site() const { return *eng_.Context().site; }
+  std::string SiteName() const;
+
+  TEngBuild& eng_;
+  const TGWide& wide_;
+  SubmissionLog& log_;
+};
+
+}  // namespace vendrix

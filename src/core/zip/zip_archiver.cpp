@@ -1,0 +1,301 @@
+#include "zip/zip_archiver.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <cerrno>
+#include <cctype>
+#include <cstring>
+#include <memory>
+
+namespace vendrix {
+namespace {
+
+std::string BaseName(const std::string& path) {
+  auto slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool EndsWithNoCase(const std::string& s, const std::string& suffix) {
+  if (s.size() < suffix.size()) return false;
+  for (std::size_t i = 0; i < suffix.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(s[s.size() - suffix.size() + i])) != suffix[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+struct ZipCloser {
+  void operator()(zip_t* z) const { zip_discard(z); }
+};
+
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(Fd&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
+  Fd& operator=(Fd&& o) noexcept {
+    if (this != &o) {
+      if (fd_ >= 0) ::close(fd_);
+      fd_ = o.fd_;
+      o.fd_ = -1;
+    }
+    return *this;
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+bool IsLinkEntry(zip_t* z, zip_uint64_t index) {
+  zip_uint8_t opsys = 0;
+  zip_uint32_t attributes = 0;
+  if (zip_file_get_external_attributes(z, index, 0, &opsys, &attributes) != 0) return false;
+  return opsys == ZIP_OPSYS_UNIX && ((attributes >> 16) & S_IFMT) == S_IFLNK;
+}
+
+}  // namespace
+
+std::vector<std::string> SafeEntryPath(const std::string& name, std::string& why) {
+  std::vector<std::string> parts;
+  if (name.empty()) {
+    why = "empty name";
+    return {};
+  }
+  if (name.find('\0') != std::string::npos) {
+    why = "NUL byte in name";
+    return {};
+  }
+  if (name[0] == '/' || name[0] == '\\') {
+    why = "absolute path";
+    return {};
+  }
+  if (name.find(':') != std::string::npos) {
+    why = "drive letter or stream name";
+    return {};
+  }
+  std::string part;
+  for (std::size_t i = 0; i <= name.size(); ++i) {
+    if (i == name.size() || name[i] == '/' || name[i] == '\\') {
+      if (part == "..") {
+        why = "\"..\" in path";
+        return {};
+      }
+      if (!part.empty() && part != ".") parts.push_back(part);
+      part.clear();
+    } else {
+      part += name[i];
+    }
+  }
+  if (parts.empty()) why = "empty name";
+  return parts;
+}
+
+void TZipArchiver::Message(int code, const std::string& text) {
+  if (OnMessage) OnMessage(code, text);
+}
+
+void TZipArchiver::Progress(int type, const std::string& name, std::uint64_t size) {
+  if (OnProgress) OnProgress(type, name, size);
+}
+
+int TZipArchiver::Add() {
+  std::vector<std::string> files;
+  files.swap(FSpecArgs);
+  if (files.empty()) {
+    Message(0, "Error - no files to zip");
+    return 0;
+  }
+  if (ZipFilename.empty()) {
+    Message(0, "Error - no zip file specified");
+    return 0;
+  }
+  if (EndsWithNoCase(ZipFilename, ".exe")) {
+    Message(0, "Error - this pgm can NOT add files to a self-extracting archive");
+    return 0;
+  }
+  int err = 0;
+  std::unique_ptr<zip_t, ZipCloser> z(zip_open(ZipFilename.c_str(), ZIP_CREATE, &err));
+  if (!z) {
+    zip_error_t ze;
+    zip_error_init_with_code(&ze, err);
+    Message(err, "Error reading Zip File: " + std::string(zip_error_strerror(&ze)));
+    zip_error_fini(&ze);
+    return 0;
+  }
+  int added = 0;
+  for (const auto& file : files) {
+    if (Cancel) break;
+    struct stat st{};
+    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+      Message(ENOENT, "File not found: " + file);
+      continue;
+    }
+    std::string entry = AddDirNames ? file : BaseName(file);
+    while (!entry.empty() && entry.front() == '/') entry.erase(0, 1);
+    Progress(kFileStarts, entry, static_cast<std::uint64_t>(st.st_size));
+    zip_source_t* src = zip_source_file(z.get(), file.c_str(), 0, -1);
+    if (!src) {
+      Message(0, std::string("Error adding ") + file + ": " + zip_strerror(z.get()));
+      continue;
+    }
+    zip_int64_t index = zip_file_add(z.get(), entry.c_str(), src, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
+    if (index < 0) {
+      zip_source_free(src);
+      Message(0, std::string("Error adding ") + file + ": " + zip_strerror(z.get()));
+      continue;
+    }
+    zip_set_file_compression(z.get(), static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,
+                             static_cast<zip_uint32_t>(AddCompLevel));
+    ++added;
+  }
+  if (zip_close(z.get()) != 0) {
+    Message(0, std::string("Error writing ") + ZipFilename + ": " + zip_strerror(z.get()));
+    return 0;
+  }
+  z.release();
+  Progress(kBatchEnds, ZipFilename, 0);
+  return added;
+}
+
+std::vector<std::string> TZipArchiver::EntryNames() const {
+  std::vector<std::string> names;
+  int err = 0;
+  std::unique_ptr<zip_t, ZipCloser> z(zip_open(ZipFilename.c_str(), ZIP_RDONLY, &err));
+  if (!z) return names;
+  zip_int64_t n = zip_get_num_entries(z.get(), 0);
+  for (zip_int64_t i = 0; i < n; ++i) {
+    const char* name = zip_get_name(z.get(), static_cast<zip_uint64_t>(i), 0);
+    names.emplace_back(name ? name : "");
+  }
+  return names;
+}
+
+int TZipArchiver::Extract() {
+  FSpecArgs.clear();
+  int err = 0;
+  std::unique_ptr<zip_t, ZipCloser> z(zip_open(ZipFilename.c_str(), ZIP_RDONLY, &err));
+  if (!z) {
+    Message(err, "Error reading Zip File");
+    return 0;
+  }
+  Fd base(::open(ExtrBaseDir.empty() ? "." : ExtrBaseDir.c_str(),
+                 O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (base.get() < 0) {
+    Message(errno, "Cannot open folder " + ExtrBaseDir + ": " + std::strerror(errno));
+    return 0;
+  }
+  zip_int64_t count = zip_get_num_entries(z.get(), 0);
+  if (count <= 0) {
+    Message(0, "No valid zip entries found");
+    return 0;
+  }
+  if (static_cast<std::uint64_t>(count) > MaxEntries) {
+    Message(0, "The archive holds " + std::to_string(count) + " entries, more than the " +
+                   std::to_string(MaxEntries) + " allowed; nothing was extracted.");
+    return 0;
+  }
+  std::uint64_t total = 0;
+  int written = 0;
+  std::vector<char> buf(1 << 16);
+  for (zip_int64_t i = 0; i < count && !Cancel; ++i) {
+    auto index = static_cast<zip_uint64_t>(i);
+    zip_stat_t st;
+    if (zip_stat_index(z.get(), index, 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME)) continue;
+    std::string name = st.name;
+    std::string why;
+    std::vector<std::string> parts = SafeEntryPath(name, why);
+    if (parts.empty()) {
+      Message(0, "Refused entry \"" + name + "\": " + why);
+      continue;
+    }
+    if (IsLinkEntry(z.get(), index)) {
+      Message(0, "Refused entry \"" + name + "\": symbolic link");
+      continue;
+    }
+    bool isDir = name.back() == '/' || name.back() == '\\';
+    if (isDir && !ExtrDirNames) continue;
+    if (!ExtrDirNames) parts = {parts.back()};
+    // Walk (and make) the folders without following links.
+    Fd dir(::dup(base.get()));
+    std::size_t folders = isDir ? parts.size() : parts.size() - 1;
+    bool ok = true;
+    for (std::size_t k = 0; k < folders && ok; ++k) {
+      ::mkdirat(dir.get(), parts[k].c_str(), 0777);
+      Fd next(::openat(dir.get(), parts[k].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+      if (next.get() < 0) {
+        Message(errno, "Refused entry \"" + name + "\": " + parts[k] + " is not a folder");
+        ok = false;
+      }
+      dir = std::move(next);
+    }
+    if (!ok || isDir) continue;
+    const std::string& leaf = parts.back();
+    if (!ExtrOverWrite && ::faccessat(dir.get(), leaf.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) == 0) {
+      Message(0, "Skipped existing file " + name);
+      continue;
+    }
+    Progress(kFileStarts, name, st.valid & ZIP_STAT_SIZE ? st.size : 0);
+    std::string tmp = "." + leaf + ".part";
+    Fd out(::openat(dir.get(), tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
+                    0644));
+    zip_file_t* in = zip_fopen_index(z.get(), index, 0);
+    if (out.get() < 0 || !in) {
+      if (in) zip_fclose(in);
+      Message(0, "Error 2 reading Zip file: " + name);
+      ::unlinkat(dir.get(), tmp.c_str(), 0);
+      continue;
+    }
+    bool failed = false;
+    bool tooBig = false;
+    for (;;) {
+      zip_int64_t n = zip_fread(in, buf.data(), buf.size());
+      if (n < 0) {
+        failed = true;
+        break;
+      }
+      if (n == 0) break;
+      total += static_cast<std::uint64_t>(n);
+      if (total > MaxTotalBytes) {
+        tooBig = true;
+        break;
+      }
+      if (::write(out.get(), buf.data(), static_cast<std::size_t>(n)) != n) {
+        failed = true;
+        break;
+      }
+      Progress(kStep, name, static_cast<std::uint64_t>(n));
+      if (Cancel) {
+        failed = true;
+        break;
+      }
+    }
+    zip_fclose(in);
+    if (failed || tooBig || ::fsync(out.get()) != 0) {
+      ::unlinkat(dir.get(), tmp.c_str(), 0);
+      if (tooBig) {
+        Message(0, "The archive unpacks to more than " + std::to_string(MaxTotalBytes) +
+                       " bytes; extraction stopped.");
+        break;
+      }
+      Message(0, "Error 3 reading Zip file: " + name);
+      continue;
+    }
+    if (::renameat(dir.get(), tmp.c_str(), dir.get(), leaf.c_str()) != 0) {
+      ::unlinkat(dir.get(), tmp.c_str(), 0);
+      Message(errno, "Error 4 reading Zip file: " + name);
+      continue;
+    }
+    ++written;
+  }
+  Progress(kBatchEnds, ZipFilename, 0);
+  return written;
+}
+
+}  // namespace vendrix
