@@ -74,6 +74,21 @@ check "table set" "$(printf 'Demo Form Post\tAll 16-32\tUpdate\tGames\tN/A\tY\tN
 w table set --app "Tidy Notes" --site "Demo Form Post" cat1=Nope 2>/dev/null; check "unknown category" 1 $?
 w site delete "My Own Site"; check "site delete" 6 "$(w site list | wc -l)"
 
+# Expansion, checks and the dry run.
+check "expand" "Tidy Notes 2.1 Win9x/NT" "$(w expand --site "Demo Form Post" '%APPNAME% %APPVERSION% %APPPLAT%')"
+err=$(w expand '%appname%' 2>&1); rc=$?
+check "expand error" "1:Error! -> [appname]" "$rc:$err"
+w check >"$work/check.txt"; rc=$?
+check "check finds the category script" "1:Demo Form Get	Error! -> [%UNKNOWN%]" "$rc:$(cut -f1,2 "$work/check.txt")"
+w app set "Tidy Notes" PATH="$work/demo/dist/tidynote.exe"
+w preview --site "Demo FTP Upload" >"$work/preview.txt"
+check "preview ftp login" "FTP 127.0.0.1:2121 user anonymous password ****" "$(grep '^FTP' "$work/preview.txt")"
+check "preview zip built" "tidynote.exe tidynote.txt" "$(unzip -Z1 "$work/demo/files/tidynote.zip" | tr '\n' ' ' | sed 's/ $//')"
+w preview --site "Demo Form Post" 2>/dev/null | grep -q "data: program=Tidy%20Notes&version=2.1&email=mira%40brightfield.example"
+check "preview http data" 0 $?
+w mass-change "%APPPLAT%" "%APPSTATUS%" >/dev/null 2>&1
+check "mass change" "platform=%APPSTATUS%" "$(grep -o 'platform=%APPSTATUS%' "$work/demo/sites/Demo Form Post HTTP_NEW.scp")"
+
 "$cli" >/dev/null 2>&1; check "no command is a usage error" 2 $?
 
 echo "$passed passed, $failed failed"

@@ -1,0 +1,257 @@
+#include <gtest/gtest.h>
+
+#include "script/submission_builder.h"
+#include "script/text_tools.h"
+#include "support/session_fixture.h"
+#include "zip/zip_archiver.h"
+
+namespace vendrix {
+namespace {
+
+using test::ReadFile;
+using test::SessionTest;
+using test::WriteFile;
+
+class RecordingLog : public SubmissionLog {
+ public:
+  std::vector<std::string> lines;
+  void AddLogLine(const std::string& l) override { lines.push_back("log: " + l); }
+  void AddReportLine(const std::string& l) override { lines.push_back("report: " + l); }
+  void AddFtpLine(const std::string& l) override { lines.push_back("ftp: " + l); }
+};
+
+class BuilderTest : public SessionTest {
+ protected:
+  BuilderTest() : builder(session->Wide().EngBuild(), session->Wide(), log) {
+    AddCompany("A&B Software");
+    session->Company().SetField("CEMAIL", "jo@ab.example");
+    AddApp("My Prog");
+    App().SetField("VERSION", "1.2");
+    prompt.names.push_back(std::string("Site"));
+    session->Builder().NewSite();
+    row.site = "Site";
+    session->Wide().EngBuild().SetCurrentRow(&row);
+  }
+  AppPage& App() { return session->App(); }
+  SiteDefinition& Site() { return session->Builder().Edit(); }
+  std::string Files(const std::string& name) { return session->Wide().FilesDir + name; }
+
+  RecordingLog log;
+  SubmissionBuilder builder;
+  AppSiteRow row;
+};
+
+TEST_F(BuilderTest, HttpPostEncodesValuesAndKeepsTheScriptsOwnText) {
+  Site().httpNewScriptUrl = "http://127.0.0.1/add?who=%COMPNAME%";
+  Site().Script(ScriptKind::HttpNew) = "  name=%APPNAME%&co=%COMPNAME%&ver=%APPVERSION%&x=a b";
+  auto http = builder.BuildHttpSubmission(SubmissionKind::New);
+  ASSERT_TRUE(http);
+  EXPECT_FALSE(http->get);
+  EXPECT_EQ(http->url, "http://127.0.0.1/add?who=A%26B%20Software");
+  EXPECT_EQ(http->data, "name=My%20Prog&co=A%26B%20Software&ver=1.2&x=a%20b");
+  EXPECT_EQ(http->reportData, http->data);
+  EXPECT_EQ(http->contentType, "application/x-www-form-urlencoded");
+  EXPECT_EQ(log.lines, (std::vector<std::string>{"report: Post Data:", "report: " + http->data}));
+
+  App().SetField("SHORTDESC", "a=b+c\r\nd");
+  Site().Script(ScriptKind::HttpNew) = "d=%APPSHORTDESC%";
+  EXPECT_EQ(builder.BuildHttpSubmission(SubmissionKind::New)->data, "d=a%3Db%2Bc%0D%0Ad");
+}
+
+TEST_F(BuilderTest, HttpGetJoinsUrlAndDataAndFlattensLineBreaks) {
+  Site().httpGet = true;
+  Site().httpUpdateScriptUrl = "http://127.0.0.1/get?";
+  Site().Script(ScriptKind::HttpUpdate) = "a=%APPVERSION%\r\nb=2\r\n";
+  auto http = builder.BuildHttpSubmission(SubmissionKind::Update);
+  ASSERT_TRUE(http);
+  EXPECT_TRUE(http->get);
+  EXPECT_EQ(http->url, "http://127.0.0.1/get?a=1.2%20b=2%20");
+  EXPECT_EQ(http->data, "");
+  EXPECT_EQ(http->reportData, "a=1.2\r\nb=2\r\n");
+}
+
+TEST_F(BuilderTest, HttpFailuresAreLogged) {
+  Site().Script(ScriptKind::HttpNew) = "   ";
+  EXPECT_FALSE(builder.BuildHttpSubmission(SubmissionKind::New));
+  EXPECT_EQ(log.lines, (std::vector<std::string>{"log: No Engine Script For HTTP Post For: Site",
+                                                 "report: No Engine Script For HTTP Post For: Site",
+                                                 "log: Unable to post HTTP to: Site"}));
+  log.lines.clear();
+  Site().Script(ScriptKind::HttpNew) = "a=%NOPE%";
+  EXPECT_FALSE(builder.BuildHttpSubmission(SubmissionKind::New));
+  EXPECT_EQ(log.lines, (std::vector<std::string>{"report: SCRIPT ERROR FOR Site",
+                                                 "log: Unable to post HTTP to: Site"}));
+  log.lines.clear();
+  Site().Script(ScriptKind::HttpNew) = "a=1";
+  Site().Script(ScriptKind::HttpUpdate) = "x HARDCODED->FILEMINE";
+  EXPECT_FALSE(builder.BuildHttpSubmission(SubmissionKind::New));
+  EXPECT_TRUE(log.lines.empty());
+}
+
+TEST_F(BuilderTest, MailSubjectsCopiesAndAttachments) {
+  App().SetField("PATH", "/dist/prog.exe");
+  App().SetField("GIFPATH", "/dist/icon.gif");
+  App().SetField("SCREENPATH", "/dist/shot.png");
+  Site().emailToName = "new@site.example";
+  Site().emailToNameUpdate = "upd@site.example";
+  Site().emailSubject = "New: %APPNAME%";
+  Site().Script(ScriptKind::EmailNew) = "Hello %APPNAME%\r\nBye";
+  Site().Script(ScriptKind::EmailUpdate) = "Update body";
+  Site().attachApplication = true;
+  Site().attachGif = true;
+  Site().attachIco = true;  // no ICO path: not attached
+  Site().attachScreen = true;
+  MailSender sender{"me@ab.example", "Jo"};
+
+  auto mail = builder.BuildMailSubmission(SubmissionKind::New, false, sender);
+  ASSERT_TRUE(mail);
+  EXPECT_EQ(mail->to, "new@site.example");
+  EXPECT_EQ(mail->subject, "New: My Prog");
+  EXPECT_EQ(mail->fromAddress, "me@ab.example");
+  ASSERT_EQ(mail->body.size(), 9u);
+  EXPECT_EQ(mail->body[0], "Hello My Prog");
+  EXPECT_EQ(mail->body[2], "");
+  EXPECT_EQ(mail->body[8],
+            "for shareware sites, please visit https://www.halvane.example/vendrix");
+  EXPECT_EQ(mail->attachments,
+            (std::vector<std::string>{"/dist/prog.exe", "/dist/icon.gif", "/dist/shot.png"}));
+
+  auto copy = builder.BuildMailSubmission(SubmissionKind::New, true, sender);
+  EXPECT_EQ(copy->to, "jo@ab.example");
+  EXPECT_EQ(copy->subject, "New: My Prog (Site)");
+  EXPECT_EQ(copy->body, (Lines{"Hello My Prog", "Bye"}));  // no footer
+  EXPECT_EQ(copy->attachments, (std::vector<std::string>{"/dist/icon.gif", "/dist/shot.png"}));
+
+  row.submit = "Update";
+  auto update = builder.BuildMailSubmission(SubmissionKind::Update, false, sender);
+  EXPECT_EQ(update->to, "upd@site.example");
+  EXPECT_EQ(update->subject, "New: My Prog");  // the update subject is empty
+  EXPECT_EQ(update->body.front(), "Update body");
+
+  Site().emailSubject = "  ";
+  EXPECT_EQ(builder.BuildMailSubmission(SubmissionKind::New, true, sender)->subject,
+            "Submission (Site)");
+  Site().emailSubject = "Bad %NOPE%";
+  EXPECT_EQ(builder.BuildMailSubmission(SubmissionKind::New, false, sender)->subject, "Bad %NOPE%");
+}
+
+TEST_F(BuilderTest, MailWithoutScriptIsLogged) {
+  EXPECT_FALSE(builder.BuildMailSubmission(SubmissionKind::New, false, {}));
+  EXPECT_EQ(log.lines, (std::vector<std::string>{"log: No Engine Script For EMAIL Post For: Site",
+                                                 "log: Unable to post EMAIL to: Site",
+                                                 "log: Site EMail ERROR!!!"}));
+}
+
+class FtpBuilderTest : public BuilderTest {
+ protected:
+  FtpBuilderTest() {
+    program = dir / "dist/setup.exe";
+    WriteFile(program, std::string(5000, 'P'));
+    App().SetField("PATH", program);
+    App().SetField("8CHAR", "myprog");
+    App().SetField("FILENAME", "prog.zip");
+    Site().useFtpUpload = true;
+    Site().ftpServer = "ftp.example:2121";
+    Site().loginName = "anonymous";
+    Site().loginPassword = "%CONTEMAIL%";
+    Site().remotePath = "\\incoming/";
+    Site().Script(ScriptKind::FtpNew) = "Name: %APPNAME%\nVersion %APPVERSION%";
+    Site().ftpFileName = "%APPNAME%.TXT";
+  }
+  std::vector<std::string> Entries(const std::string& zip) {
+    TZipArchiver z;
+    z.ZipFilename = zip;
+    return z.EntryNames();
+  }
+  std::string program;
+};
+
+TEST_F(FtpBuilderTest, CaseAUploadsTheProgramUnderItsFileNameWithTheTextFile) {
+  auto plan = builder.BuildFtpSubmission();
+  ASSERT_TRUE(plan);
+  EXPECT_EQ(plan->host, "ftp.example:2121");
+  EXPECT_EQ(plan->user, "anonymous");
+  EXPECT_EQ(plan->password, "jo@ab.example");
+  EXPECT_EQ(plan->remoteDir, "incoming/");
+  ASSERT_EQ(plan->files.size(), 2u);
+  EXPECT_EQ(plan->files[0].localPath, program);
+  EXPECT_EQ(plan->files[0].remoteName, "incoming/prog.zip");
+  EXPECT_FALSE(plan->files[0].ascii);
+  EXPECT_EQ(plan->files[1].remoteName, "incoming/My Prog.TXT");
+  EXPECT_TRUE(plan->files[1].ascii);
+  EXPECT_EQ(*ReadFile(Files("My Prog.TXT")), "Name: My Prog\r\nVersion 1.2\r\n");
+  EXPECT_FALSE(ReadFile(Files("FTP_Parse_Temp.tmp")));
+
+  Site().use8x3FileName = true;
+  Site().textFileOption = TextFileOption::IncludeInZip;  // case A ignores it
+  plan = builder.BuildFtpSubmission();
+  EXPECT_EQ(plan->files[0].remoteName, "incoming/myprog.zip");
+  EXPECT_EQ(plan->files.size(), 2u);
+}
+
+TEST_F(FtpBuilderTest, CaseBZipsTheProgramUnderItsEightCharacterName) {
+  Site().useZipFile = true;
+  Site().use8x3FileName = true;
+  Site().textFileOption = TextFileOption::IncludeInZip;
+  auto plan = builder.BuildFtpSubmission();
+  ASSERT_TRUE(plan);
+  ASSERT_EQ(plan->files.size(), 1u);
+  EXPECT_EQ(plan->files[0].localPath, Files("myprog.zip"));
+  EXPECT_EQ(plan->files[0].remoteName, "incoming/myprog.zip");
+  EXPECT_EQ(Entries(Files("myprog.zip")), (std::vector<std::string>{"setup.exe", "My Prog.TXT"}));
+  EXPECT_EQ(log.lines[0], "ftp: Zipping File: " + Files("myprog.zip"));
+  EXPECT_EQ(log.lines[1], "ftp: Adding To Zip File: " + Files("My Prog.TXT"));
+
+  for (auto option : {TextFileOption::AddToUpload, TextFileOption::Both}) {
+    Site().textFileOption = option;
+    plan = builder.BuildFtpSubmission();
+    ASSERT_EQ(plan->files.size(), 2u);
+    EXPECT_EQ(plan->files[1].remoteName, "incoming/My Prog.TXT");
+  }
+  Site().use8x3FileName = false;
+  EXPECT_EQ(builder.BuildFtpSubmission()->files[0].remoteName, "incoming/setup.zip");
+}
+
+TEST_F(FtpBuilderTest, AZipProgramIsCopiedUnderItsOwnName) {
+  std::string zip = dir / "dist/prog.zip";
+  WriteFile(zip, *ReadFile(program));
+  App().SetField("PATH", zip);
+  Site().use8x3FileName = true;
+  Site().remotePath = "up";  // no separator: glued to the name
+  auto plan = builder.BuildFtpSubmission();
+  ASSERT_TRUE(plan);
+  EXPECT_EQ(plan->files[0].localPath, Files("prog.zip"));
+  EXPECT_EQ(plan->files[0].remoteName, "upprog.zip");
+  EXPECT_EQ(log.lines[0], "ftp: Prepairing Zip File: " + Files("prog.zip"));
+  EXPECT_EQ(*ReadFile(Files("prog.zip")), *ReadFile(zip));
+}
+
+TEST_F(FtpBuilderTest, AScriptThatFailsMakesNoTextFileAndAMissingProgramNoUpload) {
+  Site().Script(ScriptKind::FtpNew) = "%BROKEN";
+  auto plan = builder.BuildFtpSubmission();
+  ASSERT_TRUE(plan);
+  EXPECT_EQ(plan->textFile, "");
+  EXPECT_EQ(plan->files.size(), 1u);
+  EXPECT_TRUE(log.lines.empty());
+  Site().useZipFile = true;
+  App().SetField("PATH", dir / "dist/missing.exe");
+  EXPECT_FALSE(builder.BuildFtpSubmission());
+}
+
+TEST_F(FtpBuilderTest, ATextFileNameCannotLeaveTheFilesFolder) {
+  Site().ftpFileName = "../../escape.txt";
+  EXPECT_EQ(builder.BuildFtpTextFile(), "");
+  EXPECT_FALSE(std::filesystem::exists(dir / "escape.txt"));
+}
+
+TEST(WrapText, WordsLinesAndLongWords) {
+  EXPECT_EQ(WrapText("", 10), "");
+  EXPECT_EQ(WrapText("short", 10), "short\r\n");
+  EXPECT_EQ(WrapText("aaa bbb ccc ddd", 8), "aaa bbb \r\nccc ddd\r\n");
+  EXPECT_EQ(WrapText("abcdefghijkl", 5), "abcde\r\nfghij\r\nkl\r\n");
+  EXPECT_EQ(WrapText("abcdefgh ij", 5), "abcde\r\nfgh \r\nij\r\n");
+  EXPECT_EQ(WrapText("one\n\ntwo", 72), "one\r\n\r\ntwo\r\n");
+}
+
+}  // namespace
+}  // namespace vendrix

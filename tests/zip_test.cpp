@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <zip.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "support/temp_dir.h"
+#include "zip/zip_archiver.h"
+
+namespace vendrix {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+int Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
+
+// An archive written directly with libzip, so that names and attributes can be hostile.
+void MakeArchive(const std::string& path,
+                 const std::vector<std::pair<std::string, std::string>>& entries,
+                 const std::string& linkEntry = "") {
+  int err = 0;
+  zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+  ASSERT_NE(z, nullptr);
+  for (const auto& [name, data] : entries) {
+    void* copy = std::malloc(data.size() + 1);
+    std::memcpy(copy, data.data(), data.size());
+    zip_source_t* src = zip_source_buffer(z, copy, data.size(), 1);
+    zip_int64_t index = zip_file_add(z, name.c_str(), src, ZIP_FL_ENC_RAW);
+    ASSERT_GE(index, 0) << name;
+    if (name == linkEntry) {
+      zip_file_set_external_attributes(z, static_cast<zip_uint64_t>(index), 0, ZIP_OPSYS_UNIX,
+                                       static_cast<zip_uint32_t>(S_IFLNK | 0777) << 16);
+    }
+  }
+  ASSERT_EQ(zip_close(z), 0);
+}
+
+struct Extraction {
+  int written = 0;
+  std::vector<std::string> messages;
+};
+
+Extraction ExtractInto(const std::string& archive, const std::string& folder,
+                       std::uint64_t maxBytes = 1ull << 30) {
+  Extraction e;
+  TZipArchiver zip;
+  zip.ZipFilename = archive;
+  zip.ExtrBaseDir = folder;
+  zip.ExtrOverWrite = true;
+  zip.ExtrDirNames = true;
+  zip.MaxTotalBytes = maxBytes;
+  zip.OnMessage = [&](int, const std::string& m) { e.messages.push_back(m); };
+  e.written = zip.Extract();
+  return e;
+}
+
+std::size_t CountFiles(const std::string& root) {
+  std::size_t n = 0;
+  for (const auto& f : std::filesystem::recursive_directory_iterator(root)) n += f.is_regular_file();
+  return n;
+}
+
+TEST(Zip, ArchivesOpenInUnzipAndPythonAndExtendExistingOnes) {
+  TempDir dir;
+  WriteFile(dir / "in/program.exe", std::string(100000, 'x') + "end");
+  WriteFile(dir / "in/readme.txt", "Hello\r\n");
+  TZipArchiver zip;
+  zip.ZipFilename = dir / "out.zip";
+  std::vector<std::string> started;
+  zip.OnProgress = [&](int type, const std::string& name, std::uint64_t) {
+    if (type == TZipArchiver::kFileStarts) started.push_back(name);
+  };
+  zip.FSpecArgs = {dir / "in/program.exe"};
+  EXPECT_EQ(zip.Add(), 1);
+  zip.FSpecArgs = {dir / "in/readme.txt"};
+  EXPECT_EQ(zip.Add(), 1);
+  EXPECT_TRUE(zip.FSpecArgs.empty());
+  EXPECT_EQ(started, (std::vector<std::string>{"program.exe", "readme.txt"}));
+  EXPECT_EQ(zip.EntryNames(), (std::vector<std::string>{"program.exe", "readme.txt"}));
+  EXPECT_LT(std::filesystem::file_size(dir / "out.zip"), 5000u);  // level 9 deflate
+  EXPECT_EQ(Shell("unzip -t '" + (dir / "out.zip") + "'"), 0);
+  EXPECT_EQ(Shell("/usr/bin/python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1]); "
+                "sys.exit(z.testzip() is not None or z.read('readme.txt') != b'Hello\\r\\n')\" '" +
+                (dir / "out.zip") + "'"),
+            0);
+
+  Extraction e = ExtractInto(dir / "out.zip", dir.path() + "/x");
+  std::filesystem::create_directory(dir / "x");
+  e = ExtractInto(dir / "out.zip", dir / "x");
+  EXPECT_EQ(e.written, 2);
+  EXPECT_EQ(*ReadFile(dir / "x/readme.txt"), "Hello\r\n");
+  EXPECT_EQ(ReadFile(dir / "x/program.exe")->size(), 100003u);
+}
+
+TEST(Zip, AddRefusalsAreReported) {
+  TempDir dir;
+  std::vector<std::string> messages;
+  TZipArchiver zip;
+  zip.OnMessage = [&](int, const std::string& m) { messages.push_back(m); };
+  zip.ZipFilename = dir / "a.zip";
+  EXPECT_EQ(zip.Add(), 0);
+  zip.FSpecArgs = {dir / "x"};
+  zip.ZipFilename = "";
+  EXPECT_EQ(zip.Add(), 0);
+  zip.FSpecArgs = {dir / "x"};
+  zip.ZipFilename = dir / "setup.EXE";
+  EXPECT_EQ(zip.Add(), 0);
+  EXPECT_EQ(messages, (std::vector<std::string>{
+                          "Error - no files to zip", "Error - no zip file specified",
+                          "Error - this pgm can NOT add files to a self-extracting archive"}));
+}
+
+TEST(Zip, HostileEntriesNeverLeaveTheirFolder) {
+  TempDir dir;
+  std::filesystem::create_directories(dir / "base");
+  MakeArchive(dir / "evil.zip", {{"../x", "1"},
+                                 {"..\\y", "2"},
+                                 {"/abs", "3"},
+                                 {"\\abs2", "4"},
+                                 {"C:x", "5"},
+                                 {"sub/../../z", "6"},
+                                 {"link", "/etc/passwd"},
+                                 {"ok/fine.txt", "good"}},
+              "link");
+  Extraction e = ExtractInto(dir / "evil.zip", dir / "base");
+  EXPECT_EQ(e.written, 1);
+  EXPECT_EQ(*ReadFile(dir / "base/ok/fine.txt"), "good");
+  EXPECT_EQ(e.messages.size(), 7u);
+  EXPECT_EQ(CountFiles(dir.path()), 2u);  // the archive and the one good file
+  EXPECT_FALSE(std::filesystem::exists(dir / "base/link"));
+}
+
+TEST(Zip, ExtractionDoesNotFollowALinkAlreadyInTheFolder) {
+  TempDir dir;
+  std::filesystem::create_directories(dir / "base");
+  std::filesystem::create_directories(dir / "outside");
+  std::filesystem::create_directory_symlink(dir / "outside", dir / "base/sub");
+  std::filesystem::create_symlink(dir / "outside/target", dir / "base/file");
+  MakeArchive(dir / "a.zip", {{"sub/x", "1"}, {"file", "2"}});
+  Extraction e = ExtractInto(dir / "a.zip", dir / "base");
+  EXPECT_EQ(e.written, 1);  // "file" replaces the link instead of writing through it
+  EXPECT_FALSE(std::filesystem::exists(dir / "outside/x"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "outside/target"));
+  EXPECT_FALSE(std::filesystem::is_symlink(dir / "base/file"));
+}
+
+TEST(Zip, ABombStopsAtTheCapWithAMessage) {
+  TempDir dir;
+  std::filesystem::create_directories(dir / "base");
+  MakeArchive(dir / "bomb.zip", {{"a", std::string(8u << 20, '\0')}, {"b", "small"}});
+  ASSERT_LT(std::filesystem::file_size(dir / "bomb.zip"), 100000u);
+  Extraction e = ExtractInto(dir / "bomb.zip", dir / "base", 1u << 20);
+  EXPECT_EQ(e.written, 0);
+  ASSERT_FALSE(e.messages.empty());
+  EXPECT_NE(e.messages.back().find("extraction stopped"), std::string::npos);
+  EXPECT_EQ(CountFiles(dir / "base"), 0u);
+}
+
+TEST(Zip, SafeEntryPaths) {
+  std::string why;
+  EXPECT_EQ(SafeEntryPath("a\\b/c.txt", why), (std::vector<std::string>{"a", "b", "c.txt"}));
+  EXPECT_EQ(SafeEntryPath("./a//b", why), (std::vector<std::string>{"a", "b"}));
+  EXPECT_TRUE(SafeEntryPath("", why).empty());
+  EXPECT_TRUE(SafeEntryPath("a/../../b", why).empty());
+  EXPECT_EQ(why, "\"..\" in path");
+  EXPECT_TRUE(SafeEntryPath(std::string("a\0b", 3), why).empty());
+}
+
+}  // namespace
+}  // namespace vendrix
