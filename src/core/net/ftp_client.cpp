@@ -1,0 +1,454 @@
+#include "net/ftp_client.h"
+
+#include <cctype>
+#include <cstdio>
+#include <vector>
+
+#include "base/error.h"
+#include "net/net_error.h"
+
+namespace vendrix {
+namespace {
+
+constexpr std::size_t kMaxReplyLine = 8192;
+constexpr std::size_t kBlock = 256 * 1024;
+
+using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+// The numbers in text after its first "(".
+std::vector<long> NumbersAfterParen(const std::string& text) {
+  std::vector<long> numbers;
+  auto open = text.find('(');
+  if (open == std::string::npos) return numbers;
+  long value = -1;
+  for (std::size_t i = open + 1; i <= text.size(); ++i) {
+    if (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+      value = (value < 0 ? 0 : value * 10) + (text[i] - '0');
+      if (value > 100000) value = 100000;
+    } else if (value >= 0) {
+      numbers.push_back(value);
+      value = -1;
+    }
+  }
+  return numbers;
+}
+
+}  // namespace
+
+// Marks an action in progress; a second one meanwhile fails with 143.
+class TFtpClient::Busy {
+ public:
+  Busy(TFtpClient& c, TFtpActions a) : c_(c) {
+    if (c_.busy_.exchange(true)) throw EFtpClient(143, "Busy performing current action.");
+    c_.action_ = a;
+    c_.abortRequested_ = false;
+    c_.cancel_.Reset();
+  }
+  ~Busy() {
+    c_.action_ = TFtpActions::ftpIdle;
+    c_.busy_ = false;
+  }
+
+ private:
+  TFtpClient& c_;
+};
+
+TFtpClient::TFtpClient() = default;
+TFtpClient::~TFtpClient() = default;
+
+Waiter TFtpClient::W() const { return Waiter::For(&cancel_, TimeOut, OnIdle); }
+
+void TFtpClient::Trail(TPIDirections d, const std::string& m) {
+  if (OnFirePITrail) OnFirePITrail(d, m);
+}
+
+void TFtpClient::Fail(int code, const std::string& text) { throw EFtpClient(code, text); }
+
+void TFtpClient::SetRemoteHost(const std::string& host) {
+  std::string h = host;
+  auto colon = h.rfind(':');
+  bool bracketed = !h.empty() && h.front() == '[';
+  bool oneColon = colon != std::string::npos && h.find(':') == colon;
+  if (colon != std::string::npos && (oneColon || (bracketed && h[colon - 1] == ']')) &&
+      colon + 1 < h.size() &&
+      h.find_first_not_of("0123456789", colon + 1) == std::string::npos && h.size() - colon <= 6) {
+    long port = std::stol(h.substr(colon + 1));
+    if (port > 0 && port < 65536) {
+      RemotePort = static_cast<std::uint16_t>(port);
+      h = h.substr(0, colon);
+    }
+  }
+  if (h.size() > 2 && h.front() == '[' && h.back() == ']') h = h.substr(1, h.size() - 2);
+  host_ = h;
+}
+
+void TFtpClient::Send(const std::string& verb, const std::string& arg) {
+  std::string line = arg.empty() ? verb : verb + " " + arg;
+  Trail(TPIDirections::Client, verb == "PASS" ? "PASS ****" : line);
+  control_.SendAll(line + "\r\n", W());
+}
+
+TFtpClient::Reply TFtpClient::ReadReply() {
+  Reply r;
+  std::string line;
+  std::string code;
+  for (;;) {
+    auto result = control_.ReadLine(line, kMaxReplyLine, W());
+    if (result == Stream::LineResult::End) {
+      CloseControl(true);
+      Fail(142, "Connection closed by the server.");
+    }
+    if (result == Stream::LineResult::TooLong) {
+      CloseControl(false);
+      Fail(141, "Unexpected server reply.");
+    }
+    Trail(TPIDirections::Server, line);
+    if (code.empty()) {
+      if (line.size() >= 4 && line[3] == '-') {
+        code = line.substr(0, 3);
+        continue;
+      }
+    } else if (!(line.size() >= 4 && line.compare(0, 3, code) == 0 && line[3] == ' ')) {
+      continue;  // inside a multi-line reply
+    }
+    r.line = line;
+    r.code = line.size() >= 3 && std::isdigit(static_cast<unsigned char>(line[0]))
+                 ? std::atoi(line.substr(0, 3).c_str())
+                 : 0;
+    return r;
+  }
+}
+
+TFtpClient::Reply TFtpClient::Command(const std::string& verb, const std::string& arg) {
+  Send(verb, arg);
+  for (;;) {
+    Reply r = ReadReply();
+    int kind = r.code / 100;
+    if (kind == 1 || (verb == "ABOR" && r.code == 426)) continue;
+    if (kind == 2 || kind == 3) return r;
+    Fail(141, r.line);
+  }
+}
+
+void TFtpClient::CloseControl(bool clean) {
+  if (!control_.IsOpen()) return;
+  control_.Close();
+  if (clean) {
+    Trail(TPIDirections::Info, "Disconnected.");
+  } else if (OnError) {
+    OnError(142, "Disconnected: " + SocketErrorText(10053));
+  }
+}
+
+void TFtpClient::Logon() {
+  if (!control_.IsOpen()) {
+    Trail(TPIDirections::Info, "Connecting to FTP server.");
+    try {
+      control_.Connect(host_, RemotePort, W());
+    } catch (const NetFailure& f) {
+      if (OnError && f.code != kErrInterrupted) {
+        OnError(142, "Failed to connect: " + SocketErrorText(f.code));
+      }
+      throw;
+    }
+    Trail(TPIDirections::Info, "Connected.");
+    Reply greeting = ReadReply();
+    while (greeting.code / 100 == 1) greeting = ReadReply();
+    if (greeting.code / 100 != 2) {
+      CloseControl(true);
+      Fail(141, greeting.line);
+    }
+    if (UseTLS) {
+      Reply r = Command("AUTH", "TLS");
+      if (r.code != 234) Fail(141, r.line);
+      if (!tls_) tls_ = MakeTlsContext(CaFile);
+      control_.StartTls(tls_.get(), host_, nullptr, W());
+      Trail(TPIDirections::Info, "TLS started.");
+    }
+  }
+  bool loggedIn = false;
+  if (!User.empty()) loggedIn = Command("USER", User).code == 230;
+  if (!loggedIn) Command("PASS", Password);
+  if (UseTLS) {
+    Command("PBSZ", "0");
+    Command("PROT", "P");
+  }
+  if (mode_ != TFTPTransferModes::tmDefault) {
+    Command("TYPE", mode_ == TFTPTransferModes::tmASCII ? "A" : "I");
+  }
+}
+
+void TFtpClient::Logoff() {
+  if (!control_.IsOpen()) return;
+  try {
+    Command("QUIT");
+  } catch (...) {
+    Trail(TPIDirections::Info, "Forcing disconnection from FTP server.");
+    CloseControl(true);
+    throw;
+  }
+  CloseControl(true);
+}
+
+void TFtpClient::EnsureLoggedOn() {
+  if (!control_.IsOpen()) Logon();
+}
+
+void TFtpClient::AbortSequence() {
+  cancel_.Reset();
+  control_.SendUrgent(std::string("\xFF\xF4\xFF\xF2", 4));
+  Command("ABOR");
+}
+
+void TFtpClient::DataAction(Transfer kind) {
+  FilePtr file(nullptr, std::fclose);
+  if (kind == Transfer::Upload) {
+    if (LocalFile.empty()) Fail(145, "Please specify a local file for upload.");
+    file.reset(std::fopen(LocalFile.c_str(), "rb"));
+    if (!file) Fail(145, "Error reading from local file.");
+  }
+  EnsureLoggedOn();
+
+  Stream data;
+  Listener listener;
+  const Address peer = control_.Peer();
+  const bool v6 = peer.Family() == AF_INET6;
+  if (Passive) {
+    bool open = false;
+    Send("EPSV", "");
+    Reply r = ReadReply();
+    if (r.code == 229) {
+      auto bar = r.line.find("|||");
+      auto end = bar == std::string::npos ? bar : r.line.find('|', bar + 3);
+      if (end != std::string::npos) {
+        Address a = peer;
+        a.SetPort(static_cast<std::uint16_t>(std::atoi(r.line.substr(bar + 3, end - bar - 3).c_str())));
+        data.Connect(a, W());
+        open = true;
+      }
+    }
+    if (!open && v6) Fail(141, r.line);
+    if (!open) {
+      Send("PASV", "");
+      r = ReadReply();
+      std::vector<long> n = NumbersAfterParen(r.line);
+      if (r.code != 227 || n.size() < 6) {
+        if (OnError) OnError(141, "Unexpected server reply.");
+        Fail(141, r.line);
+      }
+      // Only the port is taken: the data goes to the server the control connection
+      // reached, never to another host the reply names.
+      std::string named = std::to_string(n[0]) + "." + std::to_string(n[1]) + "." +
+                          std::to_string(n[2]) + "." + std::to_string(n[3]);
+      if (named != peer.Host()) {
+        Trail(TPIDirections::Info,
+              "Data address " + named + " ignored; connecting to " + peer.Host() + ".");
+      }
+      Address a = peer;
+      a.SetPort(static_cast<std::uint16_t>((n[4] & 255) * 256 + (n[5] & 255)));
+      data.Connect(a, W());
+    }
+  } else {
+    Address local = listener.Listen(control_.Local());
+    if (!v6) {
+      auto& in = reinterpret_cast<const sockaddr_in&>(local.storage);
+      auto ip = reinterpret_cast<const unsigned char*>(&in.sin_addr);
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "%d,%d,%d,%d,%d,%d", ip[0], ip[1], ip[2], ip[3],
+                    local.Port() >> 8, local.Port() & 255);
+      Command("PORT", buf);
+    } else {
+      Command("EPRT", "|2|" + local.Host() + "|" + std::to_string(local.Port()) + "|");
+    }
+  }
+  long long start = StartByte < 0 ? (StartByte & 0x7FFFFFFFFFFFFFFFLL) : StartByte;
+  if (start > 0 && (kind == Transfer::Upload || kind == Transfer::Download)) {
+    Command("REST", std::to_string(start));
+  }
+  static constexpr const char* kVerbs[] = {"STOR", "RETR", "NLST", "LIST"};
+  Send(kVerbs[static_cast<int>(kind)], RemoteFile);
+  Reply first = ReadReply();
+  if (first.code / 100 != 1 && first.code / 100 != 2) Fail(141, first.line);
+  if (!Passive) data.Adopt(listener.Accept(W()));
+  listener.Close();
+  if (UseTLS) data.StartTls(tls_.get(), host_, control_.TlsSession(), W());
+
+  if (kind == Transfer::Download) {
+    file.reset(std::fopen(LocalFile.c_str(), start > 0 ? "r+b" : "wb"));
+    if (!LocalFile.empty() && !file && start > 0) file.reset(std::fopen(LocalFile.c_str(), "wb"));
+    if (!LocalFile.empty() && !file) {
+      if (OnError) OnError(kErrFileOpen, "Error opening local file.");
+      Fail(kErrFileOpen, "Can't open file for reading/writing.");
+    }
+  }
+  if (file && start > 0 && ::fseeko(file.get(), start, SEEK_SET) != 0) {
+    if (OnError) OnError(144, "Error starting local file.");
+    Fail(144, "Error seeking in local file.");
+  }
+  if (OnStartTransfer) OnStartTransfer();
+  std::vector<char> block(kBlock);
+  long long total = 0;
+  if (kind == Transfer::Upload) {
+    for (;;) {
+      std::size_t n = std::fread(block.data(), 1, block.size(), file.get());
+      if (n == 0) {
+        if (std::ferror(file.get())) Fail(144, "Error reading from local file.");
+        break;
+      }
+      data.SendAll(block.data(), n, W());
+      total += static_cast<long long>(n);
+      if (OnTransfer) OnTransfer(total, "");
+    }
+  } else if (kind == Transfer::Download) {
+    for (;;) {
+      std::size_t n = data.ReadSome(block.data(), block.size(), W());
+      if (n == 0) break;
+      total += static_cast<long long>(n);
+      if (file) {
+        if (std::fwrite(block.data(), 1, n, file.get()) != n) {
+          if (OnError) OnError(kErrFileOpen, "Error writing to local file.");
+          Fail(kErrFileOpen, "Error writing to local file.");
+        }
+        if (OnTransfer) OnTransfer(total, "");
+      } else if (OnTransfer) {
+        OnTransfer(total, std::string_view(block.data(), n));
+      }
+    }
+  } else {
+    std::string line;
+    while (data.ReadLine(line, kMaxReplyLine, W()) == Stream::LineResult::Line) {
+      if (OnDirList) OnDirList(line);
+    }
+  }
+  data.Close();
+  if (file && std::fclose(file.release()) != 0 && OnError) {
+    OnError(kErrFileOpen, "Error closing local file.");
+  }
+  if (OnEndTransfer) OnEndTransfer();
+  Reply final = first;
+  while (final.code / 100 == 1) final = ReadReply();
+  if (final.code / 100 != 2) Fail(141, final.line);
+}
+
+void TFtpClient::SetAction(TFtpActions action) {
+  if (action == TFtpActions::ftpIdle) {
+    cancel_.Cancel();
+    return;
+  }
+  if (action == TFtpActions::ftpAbort && busy_) {
+    abortRequested_ = true;
+    cancel_.Cancel();
+    return;
+  }
+  Busy busy(*this, action);
+  try {
+    switch (action) {
+      case TFtpActions::ftpIdle:
+        break;
+      case TFtpActions::ftpAbort:
+        EnsureLoggedOn();
+        AbortSequence();
+        break;
+      case TFtpActions::ftpLogon:
+        Logon();
+        break;
+      case TFtpActions::ftpLogoff:
+        Logoff();
+        break;
+      case TFtpActions::ftpDownload:
+        DataAction(Transfer::Download);
+        break;
+      case TFtpActions::ftpUpload:
+        DataAction(Transfer::Upload);
+        break;
+      case TFtpActions::ftpDeleteFile:
+        EnsureLoggedOn();
+        Command("DELE", RemoteFile);
+        break;
+      case TFtpActions::ftpRenameFile:
+        EnsureLoggedOn();
+        Command("RNFR", RemoteFile);
+        Command("RNTO", AltFile);
+        break;
+      case TFtpActions::ftpListDirectory:
+        DataAction(Transfer::List);
+        break;
+      case TFtpActions::ftpListDirectoryLong:
+        DataAction(Transfer::ListLong);
+        break;
+      case TFtpActions::ftpMakeDirectory:
+        EnsureLoggedOn();
+        Command("MKD", RemoteFile);
+        break;
+      case TFtpActions::ftpRemoveDirectory:
+        EnsureLoggedOn();
+        Command("RMD", RemoteFile);
+        break;
+      default:
+        throw VendrixError("Invalid Action Value");
+    }
+  } catch (const NetFailure& f) {
+    if (f.code == kErrInterrupted) {
+      if (abortRequested_ && control_.IsOpen()) {
+        try {
+          AbortSequence();
+        } catch (...) {
+          CloseControl(false);
+        }
+      }
+      throw EFtpClient(kErrInterrupted, "Interrupted");
+    }
+    // The control connection is in an unknown state after a socket failure.
+    CloseControl(false);
+    throw EFtpClient(f.code, f.what());
+  }
+}
+
+void TFtpClient::SetRemotePath(const std::string& path) {
+  if (!control_.IsOpen()) {
+    path_ = path;
+    return;
+  }
+  Busy busy(*this, TFtpActions::ftpIdle);
+  try {
+    if (path == "..") {
+      Command("CDUP");
+    } else {
+      Command("CWD", path);
+    }
+    path_ = path;
+  } catch (const NetFailure& f) {
+    CloseControl(false);
+    throw EFtpClient(f.code, f.what());
+  }
+}
+
+std::string TFtpClient::RemotePath() {
+  if (!control_.IsOpen()) return path_;
+  Busy busy(*this, TFtpActions::ftpIdle);
+  try {
+    Reply r = Command("PWD");
+    std::string text = r.line.size() > 5 ? r.line.substr(5) : "";
+    return text.substr(0, text.find('"'));
+  } catch (const NetFailure& f) {
+    CloseControl(false);
+    throw EFtpClient(f.code, f.what());
+  }
+}
+
+void TFtpClient::SetTransferMode(TFTPTransferModes mode) {
+  if (!control_.IsOpen() || mode == TFTPTransferModes::tmDefault) {
+    mode_ = mode;
+    return;
+  }
+  Busy busy(*this, TFtpActions::ftpIdle);
+  try {
+    Command("TYPE", mode == TFTPTransferModes::tmASCII ? "A" : "I");
+    mode_ = mode;
+  } catch (const NetFailure& f) {
+    CloseControl(false);
+    throw EFtpClient(f.code, f.what());
+  }
+}
+
+}  // namespace vendrix

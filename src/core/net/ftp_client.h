@@ -1,0 +1,100 @@
+#pragma once
+// TFtpClient: an FTP client (RFC 959) with passive (EPSV, then PASV) and active
+// (PORT/EPRT) data connections and explicit FTPS (AUTH TLS, PBSZ 0, PROT P).
+// Actions block the calling thread; every wait ends after TimeOut seconds without an
+// answer, or at once on SetAction(ftpIdle) from any thread. Failures raise EFtpClient.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "net/cancel_token.h"
+#include "net/stream.h"
+
+namespace vendrix {
+
+enum class TFtpActions {
+  ftpIdle,
+  ftpAbort,
+  ftpLogon,
+  ftpLogoff,
+  ftpDownload,
+  ftpUpload,
+  ftpDeleteFile,
+  ftpRenameFile,
+  ftpListDirectory,
+  ftpListDirectoryLong,
+  ftpMakeDirectory,
+  ftpRemoveDirectory
+};
+enum class TFTPTransferModes { tmDefault, tmASCII, tmBinary };
+enum class TPIDirections { Client = 0, Server = 1, Info = 2 };
+
+class TFtpClient {
+ public:
+  TFtpClient();
+  ~TFtpClient();
+
+  std::function<void(int code, const std::string& text)> OnError;
+  std::function<void(TPIDirections direction, const std::string& message)> OnFirePITrail;
+  std::function<void(const std::string& entry)> OnDirList;
+  std::function<void(long long bytes, std::string_view text)> OnTransfer;
+  std::function<void()> OnStartTransfer;
+  std::function<void()> OnEndTransfer;
+  std::function<void()> OnIdle;  // runs between polls while an action waits
+
+  std::string User, Password, LocalFile, RemoteFile, AltFile;
+  bool Passive = false;
+  long long StartByte = 0;
+  int TimeOut = 60;      // seconds without an answer before an action fails with 10060
+  bool UseTLS = false;   // explicit FTPS
+  std::string CaFile;    // extra trusted certificates (PEM), besides the system's
+  std::uint16_t RemotePort = 21;
+
+  // "host" or "host:port" ("[v6]:port"); the port part sets RemotePort.
+  void SetRemoteHost(const std::string& host);
+  const std::string& RemoteHost() const { return host_; }
+  void SetRemotePath(const std::string& path);
+  std::string RemotePath();
+  void SetTransferMode(TFTPTransferModes mode);
+  TFTPTransferModes TransferMode() const { return mode_; }
+  bool Connected() const { return control_.IsOpen(); }
+
+  void SetAction(TFtpActions action);
+  TFtpActions Action() const { return action_; }
+
+ private:
+  struct Reply {
+    int code = 0;
+    std::string line;  // the last line
+  };
+  class Busy;
+  Waiter W() const;
+  void Trail(TPIDirections d, const std::string& m);
+  void Send(const std::string& verb, const std::string& arg);
+  Reply ReadReply();
+  // Sends a command and waits past preliminary replies; fails with 141 unless 2xx/3xx.
+  Reply Command(const std::string& verb, const std::string& arg = "");
+  void Logon();
+  void Logoff();
+  void CloseControl(bool clean);
+  void EnsureLoggedOn();
+  enum class Transfer { Upload, Download, List, ListLong };
+  void DataAction(Transfer kind);
+  void AbortSequence();
+  [[noreturn]] void Fail(int code, const std::string& text);
+
+  std::string host_;
+  std::string path_;
+  TFTPTransferModes mode_ = TFTPTransferModes::tmDefault;
+  std::atomic<TFtpActions> action_{TFtpActions::ftpIdle};
+  std::atomic<bool> busy_{false};
+  std::atomic<bool> abortRequested_{false};
+  CancelToken cancel_;
+  Stream control_;
+  std::shared_ptr<SSL_CTX> tls_;
+};
+
+}  // namespace vendrix

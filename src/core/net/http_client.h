@@ -1,0 +1,87 @@
+#pragma once
+// THttpClient: one HTTP/1.0 exchange per action on a fresh connection, read until
+// the server closes. "https" goes over TLS (through a proxy by CONNECT). Actions
+// block the calling thread; SetAction(httpIdle) from another thread interrupts one
+// at once (301 "Interrupted"). Failures raise EHttpClient.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/cancel_token.h"
+#include "net/url.h"
+
+typedef struct ssl_ctx_st SSL_CTX;
+
+namespace vendrix {
+
+enum class THttpActions { httpIdle, httpGet, httpPost, httpHead, httpResetHeaders, httpPut };
+
+inline constexpr std::size_t kMaxHeadLine = 8192;
+inline constexpr int kMaxHeadLines = 100;
+
+class THttpClient {
+ public:
+  THttpClient();
+  ~THttpClient();
+
+  // Events, in the order one exchange fires them.
+  std::function<void(int code, const std::string& text)> OnConnected;
+  std::function<void(const std::string& field, const std::string& value)> OnHeader;
+  std::function<void()> OnStartTransfer;
+  std::function<void(long long bytes, std::string_view text)> OnTransfer;
+  std::function<void()> OnEndTransfer;
+  std::function<void(int code, const std::string& text)> OnDisconnected;
+  std::function<void(int code, const std::string& text)> OnError;
+  std::function<void()> OnIdle;  // runs between polls while an action waits
+
+  std::string LocalFile;
+  std::string ProxyServer;
+  std::uint16_t ProxyPort = 80;
+  std::string Accept;
+  std::string UserAgent = "Vendrix HTTP Component";
+  std::string PostData, ContentType, PostDataFile;
+  std::string From, IfModifiedSince, Referer, Pragma;
+  std::vector<std::string> ExtraHeaders;
+  std::string CaFile;  // extra trusted certificates (PEM), besides the system's
+  int TimeOut = 0;     // seconds for each wait; 0: none (the caller's timer interrupts)
+
+  void SetURL(const std::string& url);
+  const std::string& URL() const { return url_; }
+  const std::string& URLScheme() const { return parts_.scheme; }
+  const std::string& URLServer() const { return parts_.server; }
+  std::uint16_t URLPort() const { return parts_.port; }
+  const std::string& URLPath() const { return parts_.path; }
+  void SetUser(const std::string& user);
+  void SetPassword(const std::string& password);
+  const std::string& Authorization() const { return authorization_; }
+  const std::string& StatusLine() const { return statusLine_; }
+
+  // Performs the action; httpIdle interrupts one in progress (from any thread).
+  void SetAction(THttpActions action);
+  THttpActions Action() const { return action_; }
+
+  // The request head the action would send (without a body).
+  std::string RequestHead(const char* method) const;
+
+ private:
+  void Perform(const char* method);
+  void UpdateAuthorization();
+  CancelToken cancel_;
+  std::atomic<THttpActions> action_{THttpActions::httpIdle};
+  std::string url_;
+  UrlParts parts_;
+  std::string lastServer_;
+  std::string user_, password_, authorization_;
+  std::string statusLine_;
+  std::shared_ptr<SSL_CTX> tls_;
+  std::string tlsCaFile_;
+};
+
+// Base64 with the RFC 1521 alphabet and "=" padding.
+std::string Base64(std::string_view bytes);
+
+}  // namespace vendrix

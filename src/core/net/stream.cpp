@@ -1,0 +1,405 @@
+#include "net/stream.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <openssl/err.h>
+#include <openssl/x509v3.h>
+#include <poll.h>
+#include <netinet/tcp.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "net/net_error.h"
+
+namespace vendrix {
+namespace {
+
+[[noreturn]] void ThrowErrno(int err) {
+  int code = SocketCodeOfErrno(err);
+  throw NetFailure(code, SocketErrorText(code));
+}
+
+void SetNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
+
+std::string TlsErrorText() {
+  unsigned long e = ERR_get_error();
+  char buf[256] = "unknown error";
+  if (e) ERR_error_string_n(e, buf, sizeof buf);
+  ERR_clear_error();
+  return buf;
+}
+
+bool IsIpLiteral(const std::string& host) {
+  in6_addr a6;
+  in_addr a4;
+  return ::inet_pton(AF_INET, host.c_str(), &a4) == 1 || ::inet_pton(AF_INET6, host.c_str(), &a6) == 1;
+}
+
+}  // namespace
+
+Waiter Waiter::For(const CancelToken* cancel, int timeoutSeconds, std::function<void()> idle) {
+  Waiter w;
+  w.cancel = cancel;
+  if (timeoutSeconds > 0) {
+    w.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  }
+  w.idle = std::move(idle);
+  return w;
+}
+
+void Waiter::Wait(int fd, short events) const {
+  for (;;) {
+    pollfd fds[2] = {{fd, events, 0}, {cancel ? cancel->Fd() : -1, POLLIN, 0}};
+    auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) throw NetFailure(kErrTimedOut, SocketErrorText(kErrTimedOut));
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+    int slice = static_cast<int>(std::min<long long>(left, idle ? 50 : 1000));
+    int n = ::poll(fds, cancel ? 2 : 1, slice);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowErrno(errno);
+    }
+    if (cancel && (fds[1].revents & POLLIN)) throw NetFailure(kErrInterrupted, "Interrupted");
+    if (fds[0].revents) return;
+    if (idle) idle();
+  }
+}
+
+std::uint16_t Address::Port() const {
+  if (Family() == AF_INET) return ntohs(reinterpret_cast<const sockaddr_in&>(storage).sin_port);
+  return ntohs(reinterpret_cast<const sockaddr_in6&>(storage).sin6_port);
+}
+
+void Address::SetPort(std::uint16_t port) {
+  if (Family() == AF_INET) {
+    reinterpret_cast<sockaddr_in&>(storage).sin_port = htons(port);
+  } else {
+    reinterpret_cast<sockaddr_in6&>(storage).sin6_port = htons(port);
+  }
+}
+
+std::string Address::Host() const {
+  char buf[INET6_ADDRSTRLEN] = "";
+  if (Family() == AF_INET) {
+    ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in&>(storage).sin_addr, buf, sizeof buf);
+  } else {
+    ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6&>(storage).sin6_addr, buf, sizeof buf);
+  }
+  return buf;
+}
+
+std::shared_ptr<SSL_CTX> MakeTlsContext(const std::string& caFile) {
+  SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
+  if (!ctx) throw NetFailure(kErrTlsHandshake, "TLS handshake failed: " + TlsErrorText());
+  SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+  SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
+  SSL_CTX_set_default_verify_paths(ctx);
+  SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_CLIENT);
+  // Servers often close without close_notify; the end of the connection ends the data.
+  SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
+  if (!caFile.empty() && SSL_CTX_load_verify_locations(ctx, caFile.c_str(), nullptr) != 1) {
+    SSL_CTX_free(ctx);
+    throw NetFailure(kErrCertificate, "Certificate verify failed: cannot read " + caFile);
+  }
+  return std::shared_ptr<SSL_CTX>(ctx, SSL_CTX_free);
+}
+
+Stream::~Stream() { Close(); }
+
+void Stream::Connect(const std::string& host, std::uint16_t port, const Waiter& w) {
+  if (port == 0) {
+    throw NetFailure(116, "RemotePort can't be zero. Please specify a valid service port number.");
+  }
+  if (host == "0.0.0.0") throw NetFailure(102, "The RemoteHost address is invalid (0.0.0.0).");
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_flags = AI_ADDRCONFIG;
+  addrinfo* list = nullptr;
+  std::string service = std::to_string(port);
+  std::string name = host;
+  if (name.size() > 2 && name.front() == '[' && name.back() == ']') {
+    name = name.substr(1, name.size() - 2);
+  }
+  int rc = ::getaddrinfo(name.c_str(), service.c_str(), &hints, &list);
+  if (rc != 0) {
+    hints.ai_flags = 0;  // loopback-only machines have no configured address
+    rc = ::getaddrinfo(name.c_str(), service.c_str(), &hints, &list);
+  }
+  if (rc != 0) {
+    int code = rc == EAI_AGAIN ? 11002 : rc == EAI_FAIL ? 11003 : rc == EAI_NODATA ? 11004 : 11001;
+    throw NetFailure(code, SocketErrorText(code));
+  }
+  std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> guard(list, ::freeaddrinfo);
+  NetFailure last(10061, SocketErrorText(10061));
+  for (addrinfo* ai = list; ai; ai = ai->ai_next) {
+    Address a;
+    std::memcpy(&a.storage, ai->ai_addr, ai->ai_addrlen);
+    a.length = ai->ai_addrlen;
+    try {
+      Connect(a, w);
+      return;
+    } catch (const NetFailure& f) {
+      if (f.code == kErrInterrupted || f.code == kErrTimedOut) throw;
+      last = f;
+    }
+  }
+  throw last;
+}
+
+void Stream::Connect(const Address& address, const Waiter& w) {
+  Close();
+  int fd = ::socket(address.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) ThrowErrno(errno);
+  SetNonBlocking(fd);
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address.storage), address.length) != 0 &&
+      errno != EINPROGRESS) {
+    int err = errno;
+    ::close(fd);
+    ThrowErrno(err);
+  }
+  try {
+    w.Wait(fd, POLLOUT);
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+  int err = 0;
+  socklen_t len = sizeof err;
+  ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
+  if (err != 0) {
+    ::close(fd);
+    ThrowErrno(err);
+  }
+  Adopt(fd);
+}
+
+void Stream::Adopt(int fd) {
+  Close();
+  fd_ = fd;
+  SetNonBlocking(fd_);
+  int one = 1;
+  ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  eof_ = false;
+  buffer_.clear();
+}
+
+void Stream::StartTls(SSL_CTX* ctx, const std::string& serverName, SSL_SESSION* reuse,
+                      const Waiter& w) {
+  ssl_ = SSL_new(ctx);
+  if (!ssl_) throw NetFailure(kErrTlsHandshake, "TLS handshake failed: " + TlsErrorText());
+  SSL_set_fd(ssl_, fd_);
+  if (IsIpLiteral(serverName)) {
+    X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), serverName.c_str());
+  } else {
+    SSL_set_tlsext_host_name(ssl_, serverName.c_str());
+    SSL_set1_host(ssl_, serverName.c_str());
+  }
+  if (reuse) SSL_set_session(ssl_, reuse);
+  for (;;) {
+    int rc = SSL_connect(ssl_);
+    if (rc == 1) return;
+    int e = SSL_get_error(ssl_, rc);
+    if (e == SSL_ERROR_WANT_READ) {
+      w.Wait(fd_, POLLIN);
+    } else if (e == SSL_ERROR_WANT_WRITE) {
+      w.Wait(fd_, POLLOUT);
+    } else {
+      long verify = SSL_get_verify_result(ssl_);
+      std::string text = verify != X509_V_OK
+                             ? "Certificate verify failed: " +
+                                   std::string(X509_verify_cert_error_string(verify))
+                             : "TLS handshake failed: " + TlsErrorText();
+      int code = verify != X509_V_OK ? kErrCertificate : kErrTlsHandshake;
+      SSL_free(ssl_);
+      ssl_ = nullptr;
+      throw NetFailure(code, text);
+    }
+  }
+}
+
+void Stream::SendAll(const char* data, std::size_t size, const Waiter& w) {
+  if (fd_ < 0) throw NetFailure(10057, SocketErrorText(10057));
+  std::size_t off = 0;
+  while (off < size) {
+    if (ssl_) {
+      int rc = SSL_write(ssl_, data + off, static_cast<int>(std::min<std::size_t>(size - off, 1 << 20)));
+      if (rc > 0) {
+        off += static_cast<std::size_t>(rc);
+        continue;
+      }
+      int e = SSL_get_error(ssl_, rc);
+      if (e == SSL_ERROR_WANT_WRITE) {
+        w.Wait(fd_, POLLOUT);
+      } else if (e == SSL_ERROR_WANT_READ) {
+        w.Wait(fd_, POLLIN);
+      } else {
+        throw NetFailure(10054, SocketErrorText(10054));
+      }
+      continue;
+    }
+    ssize_t n = ::send(fd_, data + off, size - off, MSG_NOSIGNAL);
+    if (n >= 0) {
+      off += static_cast<std::size_t>(n);
+    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      w.Wait(fd_, POLLOUT);
+    } else if (errno != EINTR) {
+      ThrowErrno(errno);
+    }
+  }
+}
+
+void Stream::SendUrgent(const std::string& bytes) {
+  if (fd_ < 0 || ssl_) return;
+  ::send(fd_, bytes.data(), bytes.size(), MSG_OOB | MSG_NOSIGNAL);
+}
+
+std::size_t Stream::RawRead(char* buf, std::size_t size, const Waiter& w) {
+  if (fd_ < 0 || eof_) return 0;
+  for (;;) {
+    if (ssl_) {
+      int rc = SSL_read(ssl_, buf, static_cast<int>(std::min<std::size_t>(size, 1 << 30)));
+      if (rc > 0) return static_cast<std::size_t>(rc);
+      int e = SSL_get_error(ssl_, rc);
+      if (e == SSL_ERROR_WANT_READ) {
+        w.Wait(fd_, POLLIN);
+      } else if (e == SSL_ERROR_WANT_WRITE) {
+        w.Wait(fd_, POLLOUT);
+      } else if (e == SSL_ERROR_ZERO_RETURN || e == SSL_ERROR_SYSCALL) {
+        ERR_clear_error();
+        eof_ = true;  // a close without close_notify still ends the stream
+        return 0;
+      } else {
+        throw NetFailure(10054, "TLS error: " + TlsErrorText());
+      }
+      continue;
+    }
+    ssize_t n = ::recv(fd_, buf, size, 0);
+    if (n > 0) return static_cast<std::size_t>(n);
+    if (n == 0) {
+      eof_ = true;
+      return 0;
+    }
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      w.Wait(fd_, POLLIN);
+    } else if (errno != EINTR) {
+      ThrowErrno(errno);
+    }
+  }
+}
+
+std::size_t Stream::ReadSome(char* buf, std::size_t size, const Waiter& w) {
+  if (!buffer_.empty()) {
+    std::size_t n = std::min(size, buffer_.size());
+    std::memcpy(buf, buffer_.data(), n);
+    buffer_.erase(0, n);
+    return n;
+  }
+  return RawRead(buf, size, w);
+}
+
+Stream::LineResult Stream::ReadLine(std::string& line, std::size_t maxLength, const Waiter& w) {
+  std::size_t scanned = 0;
+  for (;;) {
+    auto end = buffer_.find_first_of("\r\n", scanned);
+    if (end != std::string::npos) {
+      if (buffer_[end] == '\r' && end + 1 == buffer_.size() && !eof_) {
+        // A CR at the end of what arrived: the next byte decides whether it is CR LF.
+        char c;
+        std::size_t n = RawRead(&c, 1, w);
+        if (n == 1) buffer_ += c;
+        continue;
+      }
+      line.assign(buffer_, 0, end);
+      std::size_t skip = (buffer_[end] == '\r' && end + 1 < buffer_.size() &&
+                          buffer_[end + 1] == '\n')
+                             ? 2
+                             : 1;
+      buffer_.erase(0, end + skip);
+      return LineResult::Line;
+    }
+    if (buffer_.size() > maxLength) return LineResult::TooLong;
+    scanned = buffer_.size();
+    char chunk[16384];
+    std::size_t n = RawRead(chunk, sizeof chunk, w);
+    if (n == 0) {
+      if (buffer_.empty()) return LineResult::End;
+      line.swap(buffer_);
+      buffer_.clear();
+      return LineResult::Line;
+    }
+    buffer_.append(chunk, n);
+  }
+}
+
+void Stream::Close() {
+  if (ssl_) {
+    SSL_shutdown(ssl_);
+    SSL_free(ssl_);
+    ssl_ = nullptr;
+  }
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  buffer_.clear();
+  eof_ = false;
+}
+
+Address Stream::Peer() const {
+  Address a;
+  a.length = sizeof a.storage;
+  ::getpeername(fd_, reinterpret_cast<sockaddr*>(&a.storage), &a.length);
+  return a;
+}
+
+Address Stream::Local() const {
+  Address a;
+  a.length = sizeof a.storage;
+  ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a.storage), &a.length);
+  return a;
+}
+
+Listener::~Listener() { Close(); }
+
+Address Listener::Listen(Address local) {
+  Close();
+  local.SetPort(0);
+  fd_ = ::socket(local.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd_ < 0) ThrowErrno(errno);
+  if (::bind(fd_, reinterpret_cast<sockaddr*>(&local.storage), local.length) != 0 ||
+      ::listen(fd_, 1) != 0) {
+    int err = errno;
+    Close();
+    ThrowErrno(err);
+  }
+  SetNonBlocking(fd_);
+  Address bound;
+  bound.length = sizeof bound.storage;
+  ::getsockname(fd_, reinterpret_cast<sockaddr*>(&bound.storage), &bound.length);
+  return bound;
+}
+
+int Listener::Accept(const Waiter& w) {
+  for (;;) {
+    int fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd >= 0) return fd;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      w.Wait(fd_, POLLIN);
+    } else if (errno != EINTR) {
+      ThrowErrno(errno);
+    }
+  }
+}
+
+void Listener::Close() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+}  // namespace vendrix

@@ -1,0 +1,60 @@
+#!/usr/bin/python3
+"""An FTP server for the tests (pyftpdlib) on 127.0.0.1, a free port printed as
+"PORT n". Options: a user with a password and a home folder, a multi-line greeting,
+a refused STOR, and explicit FTPS with a given certificate."""
+import argparse
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--root", required=True)
+    ap.add_argument("--user", default="demo")
+    ap.add_argument("--password", default="secret")
+    ap.add_argument("--anonymous", action="store_true")
+    ap.add_argument("--banner", default="Vendrix test server ready.")
+    ap.add_argument("--refuse-stor", action="store_true")
+    ap.add_argument("--cert")
+    ap.add_argument("--key")
+    ap.add_argument("--host", default="127.0.0.1")
+    args = ap.parse_args()
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
+    if args.anonymous:
+        authorizer.add_anonymous(args.root, perm="elradfmwMT")
+
+    base = FTPHandler
+    if args.cert:
+        from pyftpdlib.handlers import TLS_FTPHandler
+        base = TLS_FTPHandler
+
+    class Handler(base):
+        def ftp_STOR(self, file, mode="w"):
+            if args.refuse_stor:
+                self.respond("550 Uploads are not allowed here.")
+                return
+            return super().ftp_STOR(file, mode)
+
+    Handler.authorizer = authorizer
+    Handler.banner = args.banner.replace("\\n", "\n")
+    Handler.permit_foreign_addresses = False
+    if args.cert:
+        Handler.certfile = args.cert
+        Handler.keyfile = args.key
+        Handler.tls_control_required = True
+        Handler.tls_data_required = True
+    server = FTPServer((args.host, 0), Handler)
+    server.max_cons = 32
+    print("PORT", server.socket.getsockname()[1], flush=True)
+    server.serve_forever(handle_exit=True)
+
+
+if __name__ == "__main__":
+    import logging
+    logging.basicConfig(level=logging.CRITICAL)
+    sys.exit(main())
