@@ -41,7 +41,13 @@ def main():
             return super().ftp_STOR(file, mode)
 
     Handler.authorizer = authorizer
-    Handler.banner = args.banner.replace("\\n", "\n")
+    lines = args.banner.split("\\n")
+    if len(lines) > 1:
+        # pyftpdlib sends a banner longer than 75 characters as "220-" + banner and a
+        # final "220 ": the lines in between make a multi-line greeting.
+        Handler.banner = "\r\n".join(lines).ljust(80)
+    else:
+        Handler.banner = args.banner
     Handler.permit_foreign_addresses = False
     if args.cert:
         Handler.certfile = args.cert

@@ -320,7 +320,11 @@ void TFtpClient::DataAction(Transfer kind) {
       if (OnDirList) OnDirList(line);
     }
   }
-  data.Close();
+  if (kind == Transfer::Upload) {
+    data.Finish(W());
+  } else {
+    data.Close();
+  }
   if (file && std::fclose(file.release()) != 0 && OnError) {
     OnError(kErrFileOpen, "Error closing local file.");
   }

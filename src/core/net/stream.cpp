@@ -349,6 +349,46 @@ void Stream::Close() {
   eof_ = false;
 }
 
+void Stream::Finish(const Waiter& w) {
+  if (fd_ < 0) return;
+  if (ssl_) {
+    int rc = SSL_shutdown(ssl_);
+    if (rc < 0) ERR_clear_error();
+  }
+  ::shutdown(fd_, SHUT_WR);
+  char sink[4096];
+  try {
+    if (ssl_) {
+      // The TLS layer can no longer write; read the raw socket to its end.
+      for (;;) {
+        ssize_t n = ::recv(fd_, sink, sizeof sink, 0);
+        if (n == 0) break;
+        if (n < 0) {
+          if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            w.Wait(fd_, POLLIN);
+            continue;
+          }
+          if (errno == EINTR) continue;
+          break;
+        }
+      }
+    } else {
+      while (RawRead(sink, sizeof sink, w) > 0) {
+      }
+    }
+  } catch (const NetFailure&) {
+    // The data was sent; a peer that does not close in time is its own problem.
+  }
+  if (ssl_) {
+    SSL_free(ssl_);
+    ssl_ = nullptr;
+  }
+  ::close(fd_);
+  fd_ = -1;
+  buffer_.clear();
+  eof_ = false;
+}
+
 Address Stream::Peer() const {
   Address a;
   a.length = sizeof a.storage;

@@ -78,6 +78,9 @@ class Stream {
 
   // Ends TLS politely (when open) and closes.
   void Close();
+  // Ends a sending connection so that every byte arrives: TLS close_notify, then the
+  // write side shut, then what the peer still sends is read until it closes.
+  void Finish(const Waiter& w);
   Address Peer() const;
   Address Local() const;
 
