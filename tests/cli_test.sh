@@ -1,11 +1,25 @@
 #!/usr/bin/env bash
 # Drives vendrix-cli as a release pipeline would and checks outputs and exit codes.
-# usage: cli_test.sh PATH/TO/vendrix-cli PATH/TO/share/demo
+# usage: cli_test.sh PATH/TO/vendrix-cli PATH/TO/share/demo PATH/TO/tests/peers
 set -u
 cli=$1
 demo=$2
+peers=$3
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+pids=()
+trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
+
+start_peer() {  # start_peer SCRIPT ARGS... ; sets $port
+  /usr/bin/python3 "$peers/$1" "${@:2}" >"$work/peer.out" 2>/dev/null &
+  pids+=($!)
+  for _ in $(seq 100); do
+    port=$(sed -n 's/^PORT //p' "$work/peer.out")
+    [ -n "$port" ] && return 0
+    sleep 0.1
+  done
+  echo "peer $1 did not start"
+  return 1
+}
 passed=0
 failed=0
 
@@ -88,6 +102,22 @@ w preview --site "Demo Form Post" 2>/dev/null | grep -q "data: program=Tidy%20No
 check "preview http data" 0 $?
 w mass-change "%APPPLAT%" "%APPSTATUS%" >/dev/null 2>&1
 check "mass change" "platform=%APPSTATUS%" "$(grep -o 'platform=%APPSTATUS%' "$work/demo/sites/Demo Form Post HTTP_NEW.scp")"
+
+# Network diagnostics against local peers.
+printf '%s' '{"/ok": {"raw": "HTTP/1.0 200 OK\r\nServer: peer\r\n\r\nhello"}, "/gone": {"raw": "HTTP/1.0 404 Not Found\r\n\r\n"}}' >"$work/routes.json"
+start_peer http_peer.py --routes "$work/routes.json"
+out=$("$cli" net http get "http://127.0.0.1:$port/ok" --out "$work/got.txt"); rc=$?
+check "net http get" "0:connected: 0 OK|header: Server: peer|start of body|end of body: 5 bytes|disconnected: 0 OK|status: HTTP/1.0 200 OK" "$rc:$(echo "$out" | tr '\n' '|' | sed 's/|$//')"
+check "net http file" "hello" "$(cat "$work/got.txt")"
+err=$("$cli" net http post "http://127.0.0.1:$port/gone" --data "a=1" 2>&1 >/dev/null); rc=$?
+check "net http 404" "1:151: 404 Not Found" "$rc:$err"
+mkdir -p "$work/ftproot"
+start_peer ftp_peer.py --root "$work/ftproot"
+"$cli" net ftp-upload --host "127.0.0.1:$port" --user demo --password secret --local "$work/got.txt" --remote up.txt --passive >"$work/ftp.out"
+check "net ftp-upload" "0:hello" "$?:$(cat "$work/ftproot/up.txt")"
+check "password masked" "CLIENT: PASS ****" "$(grep 'PASS' "$work/ftp.out")"
+err=$("$cli" net ftp-upload --host "127.0.0.1:$port" --user demo --password wrong --local "$work/got.txt" --remote x.txt 2>&1 >/dev/null); rc=$?
+check "net ftp-upload refused" "1:141: 530 Authentication failed." "$rc:$err"
 
 "$cli" >/dev/null 2>&1; check "no command is a usage error" 2 $?
 

@@ -77,6 +77,8 @@ int ExpandCommand(Context& c);
 int CheckCommand(Context& c);
 int MassChangeCommand(Context& c);
 int PreviewCommand(Context& c);
+// Needs no data tree.
+int NetCommand(Args& args);
 
 // Selects the company named by --company (default: the first one) and its list.
 void SelectCompany(Context& c);

@@ -28,6 +28,9 @@ constexpr const char* kUsage = R"(usage: vendrix-cli [--data-dir DIR] COMMAND ..
   mass-change FROM TO
   preview [--site S]
       (these four take --company C --app A; default: the first company and its first application)
+  net http get|post URL [--data TEXT] [--out FILE] [--proxy HOST:PORT] [--timeout S] [--cafile PEM]
+  net ftp-upload --host H[:PORT] --user U --password P --local FILE --remote NAME
+                 [--passive] [--tls] [--ascii] [--timeout S] [--cafile PEM]
 
 Exit status: 0 done, 1 refused (the reason on stderr), 2 usage error.
 )";
@@ -72,6 +75,7 @@ int main(int argc, char** argv) {
   CliPrompt prompt;
   SystemClock clock;
   try {
+    if (command == "net") return NetCommand(args);
     std::string root = ResolveDataRoot(dataDir, ProgramPath());
     MakeDirs(root);
     Session session(root, prompt, clock);

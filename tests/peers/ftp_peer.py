@@ -41,6 +41,7 @@ def main():
             return super().ftp_STOR(file, mode)
 
     Handler.authorizer = authorizer
+    Handler.auth_failed_timeout = 0.1
     lines = args.banner.split("\\n")
     if len(lines) > 1:
         # pyftpdlib sends a banner longer than 75 characters as "220-" + banner and a
