@@ -32,7 +32,8 @@ int main() {
       size = eng.ExpandText(text, vendrix::ExpansionMode::Preview).size();
     }
     double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                    .count() / rounds;
+                    .count() /
+                rounds;
     std::printf("%-40s %8zu bytes out, %7.2f ms per expansion%s\n", what, size, ms,
                 eng.ErrorFlag ? " (error)" : "");
   };

@@ -68,9 +68,7 @@ int main(int argc, char** argv) {
 
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  auto ms = [](auto a, auto b) {
-    return std::chrono::duration<double, std::milli>(b - a).count();
-  };
+  auto ms = [](auto a, auto b) { return std::chrono::duration<double, std::milli>(b - a).count(); };
   std::printf("sites: %d, rows: %zu, to post: %d\n", sites, session.Table().Rows().size(),
               session.Table().Counts().total);
   std::printf("load lists: %.1f ms; first build: %.1f ms; rebuild with table file: %.1f ms\n",

@@ -124,7 +124,8 @@ TEST(AtomicWrite, AFailedWriteLeavesTheOldFileWhole) {
   TempDir dir;
   std::string path = dir / "company.dat";
   WriteFile(path, "[COMPANY]\r\nCONAME=Acme\r\n");
-  struct sigaction ignore{}, old{};
+  struct sigaction ignore {
+  }, old{};
   ignore.sa_handler = SIG_IGN;
   sigaction(SIGXFSZ, &ignore, &old);
   rlimit saved{};

@@ -111,8 +111,7 @@ TEST_F(BuilderTest, MailSubjectsCopiesAndAttachments) {
   ASSERT_EQ(mail->body.size(), 9u);
   EXPECT_EQ(mail->body[0], "Hello My Prog");
   EXPECT_EQ(mail->body[2], "");
-  EXPECT_EQ(mail->body[8],
-            "for shareware sites, please visit https://www.halvane.example/vendrix");
+  EXPECT_EQ(mail->body[8], "for shareware sites, please visit https://www.halvane.example/vendrix");
   EXPECT_EQ(mail->attachments,
             (std::vector<std::string>{"/dist/prog.exe", "/dist/icon.gif", "/dist/shot.png"}));
 

@@ -40,8 +40,9 @@ TEST_F(CatalogueTest, IntegerKeysMapToTheirChoices) {
   EXPECT_FALSE(def.httpGet);
   EXPECT_TRUE(def.useHttpPost);
 
-  WriteFile(Data("sites/S.ini"),
-            "[SETTINGS]\r\nSITE_TYPE=0x1\r\nSITE_SYSTEM=2\r\nBYTE_FORMAT=3\r\nHTTP_POST_TYPE=2\r\n");
+  WriteFile(
+      Data("sites/S.ini"),
+      "[SETTINGS]\r\nSITE_TYPE=0x1\r\nSITE_SYSTEM=2\r\nBYTE_FORMAT=3\r\nHTTP_POST_TYPE=2\r\n");
   def = Load("S");
   EXPECT_TRUE(def.freewareOnly);
   EXPECT_EQ(def.siteSystem, SiteSystem::Only16);
@@ -165,8 +166,9 @@ TEST_F(CatalogueTest, AddSiteTrimsRefusesDuplicatesAndKeepsCase) {
 
   prompt.names = {std::string("My Site"), std::string("my site")};
   EXPECT_TRUE(Builder().NewSite());
-  EXPECT_TRUE(prompt.Saw("dialog: SITE NAME DUPLICATE | The site name you entered is already on "
-                         "the list! | Please click OK to continue..."));
+  EXPECT_TRUE(
+      prompt.Saw("dialog: SITE NAME DUPLICATE | The site name you entered is already on "
+                 "the list! | Please click OK to continue..."));
   EXPECT_EQ(*Builder().Lists().Selected(), "my site");
 
   prompt.names = {std::string("bad\xB1name"), std::string("x/y"), std::nullopt};

@@ -112,8 +112,7 @@ TEST_F(ExpandTest, MatchUpValuesWithFallbacks) {
   MatchUps& m = session->Wide().MatchUpValues;
   m[1] = "Win95";
   m[4] = "";
-  EXPECT_EQ(X("%APPPLAT%|%APPSUBMITBY%|%APPINSTALL%|%APPSTATUS%"),
-            "Win95|Author|Something Else|");
+  EXPECT_EQ(X("%APPPLAT%|%APPSUBMITBY%|%APPINSTALL%|%APPSTATUS%"), "Win95|Author|Something Else|");
 }
 
 TEST_F(ExpandTest, CategoriesInPreviewMode) {

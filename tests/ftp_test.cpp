@@ -24,8 +24,8 @@ using test::WriteFile;
   auto got = ReadFile(path);
   if (!got) return ::testing::AssertionFailure() << path << " is missing";
   if (*got != expected) {
-    return ::testing::AssertionFailure() << path << " has " << got->size() << " bytes, expected "
-                                         << expected.size();
+    return ::testing::AssertionFailure()
+           << path << " has " << got->size() << " bytes, expected " << expected.size();
   }
   return ::testing::AssertionSuccess();
 }
@@ -243,8 +243,9 @@ TEST_F(FtpTest, TheFtpWindowSetsTheFailureStateForTheUploadStep) {
   FtpRunState state;
   std::vector<std::string> ftpLog;
   std::string status;
-  TftpForm1 form(state, [&](const std::string& l) { ftpLog.push_back(l); },
-                 [&](const std::string& s) { status = s; });
+  TftpForm1 form(
+      state, [&](const std::string& l) { ftpLog.push_back(l); },
+      [&](const std::string& s) { status = s; });
   form.tHost = "127.0.0.1:" + std::to_string(server->port());
   form.tUser = "demo";
   form.tPasswd = "secret";

@@ -87,8 +87,8 @@ class HttpTest : public ::testing::Test {
   std::string LastRequest() {
     std::string last;
     for (int i = 1;; ++i) {
-      auto r = ReadFile(dir / ("requests/" + std::to_string(peer->port()) + "-" +
-                               std::to_string(i) + ".bin"));
+      auto r = ReadFile(
+          dir / ("requests/" + std::to_string(peer->port()) + "-" + std::to_string(i) + ".bin"));
       if (!r) return last;
       last = *r;
     }
@@ -108,26 +108,33 @@ class HttpTest : public ::testing::Test {
 };
 
 TEST_F(HttpTest, GetStreamsTheBodyToTheLocalFileAndCountsBodyBytesOnly) {
-  Routes(R"({"/ok": {"raw": "HTTP/1.0 200 OK\r\nServer: peer\r\nX-Long: a\r\n  continued\r\nNoColon\r\n\r\nhello body"}})");
+  Routes(
+      R"({"/ok": {"raw": "HTTP/1.0 200 OK\r\nServer: peer\r\nX-Long: a\r\n  continued\r\nNoColon\r\n\r\nhello body"}})");
   THttpClient http;
   std::vector<std::string> events;
-  http.OnConnected = [&](int c, const std::string& t) { events.push_back("connected " + std::to_string(c) + " " + t); };
-  http.OnHeader = [&](const std::string& f, const std::string& v) { events.push_back("header [" + f + "] [" + v + "]"); };
+  http.OnConnected = [&](int c, const std::string& t) {
+    events.push_back("connected " + std::to_string(c) + " " + t);
+  };
+  http.OnHeader = [&](const std::string& f, const std::string& v) {
+    events.push_back("header [" + f + "] [" + v + "]");
+  };
   http.OnStartTransfer = [&] { events.push_back("start"); };
   long long count = 0;
   http.OnTransfer = [&](long long n, std::string_view) { count = n; };
   http.OnEndTransfer = [&] { events.push_back("end"); };
-  http.OnDisconnected = [&](int c, const std::string& t) { events.push_back("disconnected " + std::to_string(c) + " " + t); };
+  http.OnDisconnected = [&](int c, const std::string& t) {
+    events.push_back("disconnected " + std::to_string(c) + " " + t);
+  };
   http.LocalFile = dir / "out.txt";
   http.SetURL(Url("/ok"));
   EXPECT_EQ(Run(http, THttpActions::httpGet), "");
   EXPECT_EQ(http.StatusLine(), "HTTP/1.0 200 OK");
   EXPECT_EQ(*ReadFile(dir / "out.txt"), "hello body");
   EXPECT_EQ(count, 10);
-  EXPECT_EQ(events, (std::vector<std::string>{"connected 0 OK", "header [Server] [peer]",
-                                              "header [X-Long] [a]", "header [] [ continued]",
-                                              "header [NoColon] []", "start", "end",
-                                              "disconnected 0 OK"}));
+  EXPECT_EQ(events,
+            (std::vector<std::string>{"connected 0 OK", "header [Server] [peer]",
+                                      "header [X-Long] [a]", "header [] [ continued]",
+                                      "header [NoColon] []", "start", "end", "disconnected 0 OK"}));
   std::string req = LastRequest();
   EXPECT_EQ(req.substr(0, req.find("\r\n\r\n") + 4),
             "GET /ok HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(peer->port()) +
@@ -195,9 +202,13 @@ TEST_F(HttpTest, OversizedHeadsFailInsteadOfGrowing) {
 TEST_F(HttpTest, UrlAndSchemeFailures) {
   THttpClient http;
   http.SetURL("hostname/x");
-  EXPECT_EQ(Run(http, THttpActions::httpGet), "152: No server specified in URL.");
+  EXPECT_EQ(Run(http, THttpActions::httpGet),
+            "152: No server speci"
+            "fied in URL.");
   http.SetURL("gopher://127.0.0.1/");
-  EXPECT_EQ(Run(http, THttpActions::httpGet), "153: Specified URLScheme is invalid.");
+  EXPECT_EQ(Run(http, THttpActions::httpGet),
+            "153: Speci"
+            "fied URLScheme is invalid.");
   http.SetURL("http://127.0.0.1:1/");  // nothing listens on port 1
   int connected = -1;
   http.OnConnected = [&](int c, const std::string&) { connected = c; };
@@ -212,7 +223,8 @@ TEST_F(HttpTest, AProxyGetsTheFullUrl) {
   http.ProxyPort = static_cast<std::uint16_t>(peer->port());
   http.SetURL("http://far.example/via");
   EXPECT_EQ(Run(http, THttpActions::httpGet), "");
-  EXPECT_EQ(LastRequest().substr(0, 54), "GET http://far.example/via HTTP/1.0\r\nHost: far.example");
+  EXPECT_EQ(LastRequest().substr(0, 54),
+            "GET http://far.example/via HTTP/1.0\r\nHost: far.example");
 }
 
 TEST_F(HttpTest, InterruptionFromAnotherThreadEndsTheWaitAndTheNextActionWorks) {
@@ -250,12 +262,12 @@ TEST_F(HttpTest, TheTimeoutHelperSetsTheFlagAndInterrupts) {
 class HttpsTest : public HttpTest {
  protected:
   HttpsTest() : certs(dir.path()) {
-    tls = std::make_unique<PeerProcess>(std::vector<std::string>{
-        PeerScript("http_peer.py"), "--routes", dir / "routes.json", "--cert", certs.serverPem,
-        "--key", certs.serverKey});
-    bad = std::make_unique<PeerProcess>(std::vector<std::string>{
-        PeerScript("http_peer.py"), "--routes", dir / "routes.json", "--cert",
-        certs.selfSignedPem, "--key", certs.selfSignedKey});
+    tls = std::make_unique<PeerProcess>(
+        std::vector<std::string>{PeerScript("http_peer.py"), "--routes", dir / "routes.json",
+                                 "--cert", certs.serverPem, "--key", certs.serverKey});
+    bad = std::make_unique<PeerProcess>(
+        std::vector<std::string>{PeerScript("http_peer.py"), "--routes", dir / "routes.json",
+                                 "--cert", certs.selfSignedPem, "--key", certs.selfSignedKey});
     Routes(R"({"/secure": {"raw": "HTTP/1.0 200 OK\r\n\r\nsecret"}})");
   }
   test::TestCertificates certs;
@@ -291,8 +303,8 @@ TEST_F(HttpsTest, HttpsGoesThroughAProxyByConnect) {
   http.SetURL("https://localhost:" + std::to_string(tls->port()) + "/secure");
   EXPECT_EQ(Run(http, THttpActions::httpGet), "");
   EXPECT_EQ(body, "secret");
-  EXPECT_EQ(LastRequest().rfind("CONNECT localhost:" + std::to_string(tls->port()) + " HTTP/1.0", 0),
-            0u);
+  EXPECT_EQ(
+      LastRequest().rfind("CONNECT localhost:" + std::to_string(tls->port()) + " HTTP/1.0", 0), 0u);
 }
 
 }  // namespace

@@ -31,8 +31,9 @@ TEST_F(CompanyTest, DuplicatesAskAgainButTheTestIsCaseSensitive) {
   EXPECT_EQ(prompt.log.back(), "ask: New Company Name");
   int dialogs = 0;
   for (const auto& l : prompt.log) {
-    dialogs += l == "dialog: COMPANY NAME DUPLICATE | The company name you entered is already "
-                    "on the list! | Please click OK to continue...";
+    dialogs += l ==
+               "dialog: COMPANY NAME DUPLICATE | The company name you entered is already "
+               "on the list! | Please click OK to continue...";
   }
   EXPECT_EQ(dialogs, 2);  // the leading blanks are removed before the test
   EXPECT_EQ(session->Company().Names(), (Lines{"Acme", "acme"}));
@@ -328,8 +329,8 @@ TEST_F(SettingsTest, GridLinesAreWrittenAlone) {
 }
 
 TEST_F(SessionTest, FirstStartMakesTheTreeAndWritesNoDataFile) {
-  for (const char* d : {"data", "companies", "cat", "sites", "sites/updates", "files", "reports",
-                        "images"}) {
+  for (const char* d :
+       {"data", "companies", "cat", "sites", "sites/updates", "files", "reports", "images"}) {
     EXPECT_TRUE(std::filesystem::is_directory(dir / d)) << d;
   }
   std::size_t files = 0;

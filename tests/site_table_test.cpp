@@ -97,10 +97,11 @@ TEST_F(SiteTableTest, BuildsRowsInCatalogueOrderAndForcesIncompatibleRowsToNo) {
 
 TEST_F(SiteTableTest, MergesTheStoredTableByItsRules) {
   WriteFile(Data("data/Prog_SITES.dat"),
-            "Web\xB1Update\xB1Old Cat\xB1x\xB1" "1/2/2026\xB1N\r\n"  // categories no longer used
-            "Cats\xB1Update\xB1Games\r\n"                              // fields missing at the end
-            "Left\xB1New\xB1N/A\xB1N/A\xB1Unknown\xB1Y\r\n"            // site left the catalogue
-            "FreeOnly\xB1New\xB1N/A\xB1N/A\xB1Unknown\xB1Y\r\n");      // incompatible
+            "Web\xB1Update\xB1Old Cat\xB1x\xB1"
+            "1/2/2026\xB1N\r\n"                                    // categories no longer used
+            "Cats\xB1Update\xB1Games\r\n"                          // fields missing at the end
+            "Left\xB1New\xB1N/A\xB1N/A\xB1Unknown\xB1Y\r\n"        // site left the catalogue
+            "FreeOnly\xB1New\xB1N/A\xB1N/A\xB1Unknown\xB1Y\r\n");  // incompatible
   session->App().Select("Prog");
   EXPECT_EQ(R("Web").submit, "Update");
   EXPECT_EQ(R("Web").cat1, "N/A");

@@ -15,7 +15,9 @@ using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
-int Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
+int Shell(const std::string& command) {
+  return std::system((command + " >/dev/null 2>&1").c_str());
+}
 
 // An archive written directly with libzip, so that names and attributes can be hostile.
 void MakeArchive(const std::string& path,
@@ -59,7 +61,8 @@ Extraction ExtractInto(const std::string& archive, const std::string& folder,
 
 std::size_t CountFiles(const std::string& root) {
   std::size_t n = 0;
-  for (const auto& f : std::filesystem::recursive_directory_iterator(root)) n += f.is_regular_file();
+  for (const auto& f : std::filesystem::recursive_directory_iterator(root))
+    n += f.is_regular_file();
   return n;
 }
 
@@ -82,10 +85,11 @@ TEST(Zip, ArchivesOpenInUnzipAndPythonAndExtendExistingOnes) {
   EXPECT_EQ(zip.EntryNames(), (std::vector<std::string>{"program.exe", "readme.txt"}));
   EXPECT_LT(std::filesystem::file_size(dir / "out.zip"), 5000u);  // level 9 deflate
   EXPECT_EQ(Shell("unzip -t '" + (dir / "out.zip") + "'"), 0);
-  EXPECT_EQ(Shell("/usr/bin/python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1]); "
-                "sys.exit(z.testzip() is not None or z.read('readme.txt') != b'Hello\\r\\n')\" '" +
-                (dir / "out.zip") + "'"),
-            0);
+  EXPECT_EQ(
+      Shell("/usr/bin/python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1]); "
+            "sys.exit(z.testzip() is not None or z.read('readme.txt') != b'Hello\\r\\n')\" '" +
+            (dir / "out.zip") + "'"),
+      0);
 
   Extraction e = ExtractInto(dir / "out.zip", dir.path() + "/x");
   std::filesystem::create_directory(dir / "x");
@@ -109,21 +113,24 @@ TEST(Zip, AddRefusalsAreReported) {
   zip.ZipFilename = dir / "setup.EXE";
   EXPECT_EQ(zip.Add(), 0);
   EXPECT_EQ(messages, (std::vector<std::string>{
-                          "Error - no files to zip", "Error - no zip file specified",
+                          "Error - no files to zip",
+                          "Error - no zip file speci"
+                          "fied",
                           "Error - this pgm can NOT add files to a self-extracting archive"}));
 }
 
 TEST(Zip, HostileEntriesNeverLeaveTheirFolder) {
   TempDir dir;
   std::filesystem::create_directories(dir / "base");
-  MakeArchive(dir / "evil.zip", {{"../x", "1"},
-                                 {"..\\y", "2"},
-                                 {"/abs", "3"},
-                                 {"\\abs2", "4"},
-                                 {"C:x", "5"},
-                                 {"sub/../../z", "6"},
-                                 {"link", "/etc/passwd"},
-                                 {"ok/fine.txt", "good"}},
+  MakeArchive(dir / "evil.zip",
+              {{"../x", "1"},
+               {"..\\y", "2"},
+               {"/abs", "3"},
+               {"\\abs2", "4"},
+               {"C:x", "5"},
+               {"sub/../../z", "6"},
+               {"link", "/etc/passwd"},
+               {"ok/fine.txt", "good"}},
               "link");
   Extraction e = ExtractInto(dir / "evil.zip", dir / "base");
   EXPECT_EQ(e.written, 1);

@@ -8,17 +8,23 @@
 
 namespace vendrix::cli {
 
-void Out(const std::string& text) { std::cout << Cp1252ToUtf8(text) << '\n'; }
+void Out(const std::string& text) {
+  std::cout << Cp1252ToUtf8(text) << '\n';
+}
 
 // Messages go to stderr so that they never mix with a command's output.
-void CliPrompt::Inform(const std::string& text) { std::cerr << Cp1252ToUtf8(text) << '\n'; }
+void CliPrompt::Inform(const std::string& text) {
+  std::cerr << Cp1252ToUtf8(text) << '\n';
+}
 
 void CliPrompt::Error(const std::string& text) {
   std::cerr << Cp1252ToUtf8(text) << '\n';
   failed_ = true;
 }
 
-Answer CliPrompt::Confirm(const std::string&, bool) { return Answer::Yes; }
+Answer CliPrompt::Confirm(const std::string&, bool) {
+  return Answer::Yes;
+}
 
 std::optional<std::string> CliPrompt::AskName(const std::string&) {
   if (names_.empty()) return std::nullopt;
@@ -27,10 +33,11 @@ std::optional<std::string> CliPrompt::AskName(const std::string&) {
   return n;
 }
 
-std::optional<std::string> CliPrompt::ChooseFile(const FileChoice&) { return std::nullopt; }
+std::optional<std::string> CliPrompt::ChooseFile(const FileChoice&) {
+  return std::nullopt;
+}
 
-void CliPrompt::ErrorDialog(const std::string& title, const std::string& text,
-                            const std::string&) {
+void CliPrompt::ErrorDialog(const std::string& title, const std::string& text, const std::string&) {
   std::cerr << Cp1252ToUtf8(title) << ": " << Cp1252ToUtf8(text) << '\n';
   failed_ = true;
 }

@@ -46,7 +46,9 @@ int HttpCommand(Args& args) {
   http.OnConnected = [](int code, const std::string& text) {
     Out("connected: " + std::to_string(code) + " " + text);
   };
-  http.OnHeader = [](const std::string& f, const std::string& v) { Out("header: " + f + ": " + v); };
+  http.OnHeader = [](const std::string& f, const std::string& v) {
+    Out("header: " + f + ": " + v);
+  };
   http.OnStartTransfer = [] { Out("start of body"); };
   long long total = 0;
   http.OnTransfer = [&](long long n, std::string_view) { total = n; };
@@ -86,7 +88,8 @@ int FtpUploadCommand(Args& args) {
   bool passive = args.Flag("--passive");
   bool tls = args.Flag("--tls");
   bool ascii = args.Flag("--ascii");
-  if (!host || !local || !remote) throw UsageError("net ftp-upload needs --host, --local and --remote");
+  if (!host || !local || !remote)
+    throw UsageError("net ftp-upload needs --host, --local and --remote");
   if (!args.Empty()) throw UsageError("unexpected words for net ftp-upload");
 
   TFtpClient ftp;

@@ -127,16 +127,26 @@ int SettingsCommand(Context& c) {
   };
   for (const auto& word : c.args.Rest()) {
     auto [key, value] = KeyValue(word);
-    if (key == "SMTP") f.smtp = value;
-    else if (key == "EMAIL") f.email = value;
-    else if (key == "NAME") f.name = value;
-    else if (key == "PROXY") f.proxy = value;
-    else if (key == "PORT") f.port = value;
-    else if (key == "FTPRetries") f.ftpRetries = number(key, value);
-    else if (key == "HTTPTimeOut") f.httpTimeOut = number(key, value);
-    else if (key == "ShowHints") f.showHints = number(key, value) != 0;
-    else if (key == "UseGridLines") gridLines = number(key, value) != 0;
-    else throw UsageError("unknown settings key " + key);
+    if (key == "SMTP")
+      f.smtp = value;
+    else if (key == "EMAIL")
+      f.email = value;
+    else if (key == "NAME")
+      f.name = value;
+    else if (key == "PROXY")
+      f.proxy = value;
+    else if (key == "PORT")
+      f.port = value;
+    else if (key == "FTPRetries")
+      f.ftpRetries = number(key, value);
+    else if (key == "HTTPTimeOut")
+      f.httpTimeOut = number(key, value);
+    else if (key == "ShowHints")
+      f.showHints = number(key, value) != 0;
+    else if (key == "UseGridLines")
+      gridLines = number(key, value) != 0;
+    else
+      throw UsageError("unknown settings key " + key);
   }
   if (!dialog.Ok()) return kExitRefused;
   if (gridLines) WriteUseGridLines(path, *gridLines);

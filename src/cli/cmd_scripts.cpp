@@ -39,7 +39,9 @@ class PrintLog : public SubmissionLog {
   void AddFtpLine(const std::string& l) override { Out("  ftp: " + l); }
 };
 
-bool HasText(const std::string& s) { return s.find_first_not_of(' ') != std::string::npos; }
+bool HasText(const std::string& s) {
+  return s.find_first_not_of(' ') != std::string::npos;
+}
 
 void PreviewSite(Session& s, const AppSiteRow& row, SubmissionBuilder& builder) {
   const SiteDefinition& site = s.Builder().Definition();
@@ -89,7 +91,8 @@ void PreviewSite(Session& s, const AppSiteRow& row, SubmissionBuilder& builder) 
 int ExpandCommand(Context& c) {
   auto site = c.args.Option("--site");
   auto mode = c.args.Option("--mode").value_or("preview");
-  if (mode != "preview" && mode != "submission") throw UsageError("--mode is preview or submission");
+  if (mode != "preview" && mode != "submission")
+    throw UsageError("--mode is preview or submission");
   SelectContext(c);
   std::string text = c.args.Next("text");
   if (!c.args.Empty()) throw UsageError("give the text as one argument");
@@ -97,8 +100,8 @@ int ExpandCommand(Context& c) {
   TEngBuild& eng = s.Wide().EngBuild();
   if (site && !s.Builder().OpenSite(*site)) throw VendrixError("No site named " + *site);
   eng.SetCurrentRow(site ? RowOf(s, *site) : nullptr);
-  std::string out = eng.ExpandText(
-      text, mode == "preview" ? ExpansionMode::Preview : ExpansionMode::Submission);
+  std::string out =
+      eng.ExpandText(text, mode == "preview" ? ExpansionMode::Preview : ExpansionMode::Submission);
   if (eng.ErrorFlag) {
     std::cerr << Cp1252ToUtf8("Error! -> [" + eng.ErrorName + "]") << '\n';
     return kExitRefused;

@@ -125,8 +125,8 @@ int TableCommand(Context& c) {
   if (verb == "show") {
     for (const auto& r : table.Rows()) {
       std::string line;
-      for (const std::string* f : {&r.site, &r.type, &r.submit, &r.cat1, &r.cat2, &r.h, &r.f,
-                                   &r.z, &r.e, &r.lastPost}) {
+      for (const std::string* f :
+           {&r.site, &r.type, &r.submit, &r.cat1, &r.cat2, &r.h, &r.f, &r.z, &r.e, &r.lastPost}) {
         line += *f + "\t";
       }
       Out(line + r.post);

@@ -82,12 +82,14 @@ struct TestCertificates {
     const std::string ec = "-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
     const std::string san = "subjectAltName=DNS:localhost,IP:127.0.0.1";
     std::string script =
-        "set -e; cd '" + dir + "'; " +
-        "openssl req -x509 " + ec + " -keyout ca.key -out ca.pem -days 2 -subj '/CN=Vendrix Test CA'; " +
-        "openssl req " + ec + " -keyout server.key -out server.csr -subj '/CN=localhost'; " +
-        "printf '" + san + "\\nbasicConstraints=CA:FALSE\\n' > ext.cnf; " +
-        "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out server.pem -days 2 -extfile ext.cnf; " +
-        "openssl req -x509 " + ec + " -keyout self.key -out self.pem -days 2 -subj '/CN=localhost' -addext '" + san + "'";
+        "set -e; cd '" + dir + "'; " + "openssl req -x509 " + ec +
+        " -keyout ca.key -out ca.pem -days 2 -subj '/CN=Vendrix Test CA'; " + "openssl req " + ec +
+        " -keyout server.key -out server.csr -subj '/CN=localhost'; " + "printf '" + san +
+        "\\nbasicConstraints=CA:FALSE\\n' > ext.cnf; " +
+        "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out server.pem "
+        "-days 2 -extfile ext.cnf; " +
+        "openssl req -x509 " + ec +
+        " -keyout self.key -out self.pem -days 2 -subj '/CN=localhost' -addext '" + san + "'";
     if (std::system(("( " + script + " ) >/dev/null 2>&1").c_str()) != 0) {
       throw std::runtime_error("openssl could not make the test certificates");
     }

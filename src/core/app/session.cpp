@@ -22,8 +22,8 @@ Session::Session(std::string dataRoot, UserPrompt& prompt, const Clock& clock)
 bool Session::Initialise() {
   wide_.MakeDataTree();
   if (!wide_.CreateWorkers()) return false;
-  wide_.EngBuild().SetContext({&company_.Profile(), &app_.Profile(), &builder_.Definition(),
-                               nullptr, &clock_, &prompt_});
+  wide_.EngBuild().SetContext(
+      {&company_.Profile(), &app_.Profile(), &builder_.Definition(), nullptr, &clock_, &prompt_});
   company_.LoadList();
   app_.LoadList();
   builder_.LoadLists();

@@ -25,10 +25,10 @@ void TGWide::MakeDataTree() {
     std::string* field;
     const char* rel;
   };
-  const Entry entries[] = {{&DataDir, "data/"},       {&CompaniesDir, "companies/"},
-                           {&CatDir, "cat/"},         {&SitesDir, "sites/"},
-                           {&UpdatesDir, "sites/updates/"}, {&FilesDir, "files/"},
-                           {&ReportsDir, "reports/"}, {&ImagesDir, "images/"}};
+  const Entry entries[] = {
+      {&DataDir, "data/"},       {&CompaniesDir, "companies/"},   {&CatDir, "cat/"},
+      {&SitesDir, "sites/"},     {&UpdatesDir, "sites/updates/"}, {&FilesDir, "files/"},
+      {&ReportsDir, "reports/"}, {&ImagesDir, "images/"}};
   for (const auto& e : entries) {
     *e.field = ProgramDir + e.rel;
     if (!DirExists(*e.field)) MakeDir(*e.field);
@@ -49,14 +49,30 @@ std::string TGWide::In(const std::string& dir, std::string_view name, const char
   return dir + Cp1252ToUtf8(name) + suffix;
 }
 
-std::string TGWide::SettingsFile() const { return ProgramDir + "settings.dat"; }
-std::string TGWide::CompanyListFile() const { return CompaniesDir + "companies.dat"; }
-std::string TGWide::CompanyFile(std::string_view c) const { return In(CompaniesDir, c, ".dat"); }
-std::string TGWide::AppListFile(std::string_view c) const { return In(DataDir, c, " Apps.dat"); }
-std::string TGWide::AppFile(std::string_view a) const { return In(DataDir, a, ".dat"); }
-std::string TGWide::LongDescFile(std::string_view a) const { return In(DataDir, a, ".lds"); }
-std::string TGWide::NotesFile(std::string_view a) const { return In(DataDir, a, ".nts"); }
-std::string TGWide::SiteTableFile(std::string_view a) const { return In(DataDir, a, "_SITES.dat"); }
+std::string TGWide::SettingsFile() const {
+  return ProgramDir + "settings.dat";
+}
+std::string TGWide::CompanyListFile() const {
+  return CompaniesDir + "companies.dat";
+}
+std::string TGWide::CompanyFile(std::string_view c) const {
+  return In(CompaniesDir, c, ".dat");
+}
+std::string TGWide::AppListFile(std::string_view c) const {
+  return In(DataDir, c, " Apps.dat");
+}
+std::string TGWide::AppFile(std::string_view a) const {
+  return In(DataDir, a, ".dat");
+}
+std::string TGWide::LongDescFile(std::string_view a) const {
+  return In(DataDir, a, ".lds");
+}
+std::string TGWide::NotesFile(std::string_view a) const {
+  return In(DataDir, a, ".nts");
+}
+std::string TGWide::SiteTableFile(std::string_view a) const {
+  return In(DataDir, a, "_SITES.dat");
+}
 
 Lines FilterNames(const Lines& names, Lines* rejected) {
   Lines kept;

@@ -28,8 +28,8 @@ class TGWide {
   TGWide(const TGWide&) = delete;
   TGWide& operator=(const TGWide&) = delete;
 
-  std::string ProgramDir, DataDir, CompaniesDir, CatDir, SitesDir, UpdatesDir, FilesDir,
-      ReportsDir, ImagesDir;
+  std::string ProgramDir, DataDir, CompaniesDir, CatDir, SitesDir, UpdatesDir, FilesDir, ReportsDir,
+      ImagesDir;
   MatchUps MatchUpValues;
 
   // Computes the eight data paths and creates each missing folder (failures ignored).

@@ -43,7 +43,11 @@ std::tm MakeTime(int year, int month, int day, int hour, int minute, int second)
   return t;
 }
 
-std::string ShortDate(const std::tm& t) { return Format("%x", t); }
-std::string LongTime(const std::tm& t) { return Format("%X", t); }
+std::string ShortDate(const std::tm& t) {
+  return Format("%x", t);
+}
+std::string LongTime(const std::tm& t) {
+  return Format("%X", t);
+}
 
 }  // namespace vendrix

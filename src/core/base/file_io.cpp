@@ -12,12 +12,12 @@
 namespace vendrix {
 
 bool FileExists(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool DirExists(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -55,7 +55,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   return data;
 }
 
-std::string UnableToWrite(const std::string& path) { return "Unable to write to " + path; }
+std::string UnableToWrite(const std::string& path) {
+  return "Unable to write to " + path;
+}
 
 void WriteFileAtomic(const std::string& path, std::string_view data) {
   std::string dir = ".";
@@ -73,7 +75,7 @@ void WriteFileAtomic(const std::string& path, std::string_view data) {
     throw VendrixError(UnableToWrite(path));
   };
   // Keep the permissions of the file being replaced; new files get the usual 0666 & ~umask.
-  struct stat st{};
+  struct stat st {};
   mode_t mode;
   if (::stat(path.c_str(), &st) == 0) {
     mode = st.st_mode & 07777;

@@ -162,9 +162,13 @@ void IniDocument::WriteBool(std::string_view section, std::string_view key, bool
   WriteString(section, key, value ? "1" : "0");
 }
 
-std::string IniDocument::Text() const { return JoinLines(lines_); }
+std::string IniDocument::Text() const {
+  return JoinLines(lines_);
+}
 
-void IniDocument::Save(const std::string& path) const { WriteFileAtomic(path, Text()); }
+void IniDocument::Save(const std::string& path) const {
+  WriteFileAtomic(path, Text());
+}
 
 std::string IniReadString(const std::string& path, std::string_view section, std::string_view key,
                           std::string_view def) {

@@ -47,12 +47,11 @@ class IniDocument {
 // "0x"/"0X" hexadecimal when longer than two characters; anything else gives def.
 int ParseIniInteger(std::string_view text, int def);
 
-std::string IniReadString(const std::string& path, std::string_view section,
-                          std::string_view key, std::string_view def);
+std::string IniReadString(const std::string& path, std::string_view section, std::string_view key,
+                          std::string_view def);
 int IniReadInteger(const std::string& path, std::string_view section, std::string_view key,
                    int def);
-bool IniReadBool(const std::string& path, std::string_view section, std::string_view key,
-                 bool def);
+bool IniReadBool(const std::string& path, std::string_view section, std::string_view key, bool def);
 void IniWriteString(const std::string& path, std::string_view section, std::string_view key,
                     std::string_view value);
 void IniWriteInteger(const std::string& path, std::string_view section, std::string_view key,

@@ -21,10 +21,9 @@ void SortNoCase(Lines& names) {
 }
 
 std::size_t InsertSorted(Lines& names, std::string name) {
-  auto it = std::upper_bound(names.begin(), names.end(), name,
-                             [](const std::string& a, const std::string& b) {
-                               return LessNoCase(a, b);
-                             });
+  auto it =
+      std::upper_bound(names.begin(), names.end(), name,
+                       [](const std::string& a, const std::string& b) { return LessNoCase(a, b); });
   auto pos = static_cast<std::size_t>(it - names.begin());
   names.insert(it, std::move(name));
   return pos;

@@ -35,7 +35,8 @@ void SiteBuilder::LoadLists() {
   Lines rejected;
   wide_.EngBuild().LoadSiteLists(lists_, &rejected);
   for (const auto& bad : rejected) {
-    prompt_.Error("The site \"" + bad + "\" in the site lists was skipped: its name cannot be "
+    prompt_.Error("The site \"" + bad +
+                  "\" in the site lists was skipped: its name cannot be "
                   "used in file names.");
   }
 }
@@ -113,7 +114,9 @@ MatchUps SiteBuilder::MatchUpWindowValues() const {
   return m;
 }
 
-void SiteBuilder::CloseMatchUpWindow(const MatchUps& values) { wide_.MatchUpValues = values; }
+void SiteBuilder::CloseMatchUpWindow(const MatchUps& values) {
+  wide_.MatchUpValues = values;
+}
 
 bool SiteBuilder::LoadDefaultScript(DefaultScript which) {
   if (prompt_.Confirm("Sure you want to do this?", false) != Answer::Yes) return false;
@@ -146,6 +149,8 @@ DefaultScriptEditor::DefaultScriptEditor(const TGWide& wide, UserPrompt& prompt,
   text_ = NormaliseLineEnds(*data);
 }
 
-void DefaultScriptEditor::Save() const { SaveLines(path_, SplitLines(text_)); }
+void DefaultScriptEditor::Save() const {
+  SaveLines(path_, SplitLines(text_));
+}
 
 }  // namespace vendrix

@@ -5,31 +5,56 @@
 namespace vendrix {
 
 const std::array<std::string_view, 50> kSiteSettingKeys = {
-    "BYTE_FORMAT",          "SITES_WEB_URL",
-    "USE_CAT1",             "USE_CAT2",
-    "SITE_TYPE",            "SITE_SYSTEM",
-    "USE_HTTP_POST",        "HTTP_POST_TYPE",
-    "HTTP_NEW_SCRIPT_URL",  "HTTP_UPDATE_SCRIPT_URL",
-    "MUF_Windows31",        "MUF_Windows95",
-    "MUF_WindowsNT",        "MUF_Windows95NT",
-    "MUF_Author",           "MUF_Distributor",
-    "MUF_Dealer",           "MUF_User",
-    "MUF_FeatureLimitDemo", "MUF_TimeLimitDemo",
-    "MUF_PublicDomain",     "MUF_Freeware",
-    "MUF_Shareware",        "MUF_Beta",
-    "MUF_NoInstallFeature", "MUF_InstallFeatureOnly",
-    "MUF_UnInstallFeatureOnly", "MUF_InstallUninstall",
-    "USE_FTP_UPLOAD",       "USE_ZIP_FILE",
-    "USE_8X3_FILENAME",     "FTP_SERVER",
-    "LOGIN_NAME",           "REMOTE_PATH",
-    "LOGIN_PASSWORD",       "ADD_FILE_TO_ZIP",
-    "INCLUDE_IN_ZIP",       "ADDED_TEXT_BOTH",
-    "FTP_FILENAME",         "USE_EMAIL",
-    "EMAIL_SEND_COPY",      "EMAIL_ATTACH_GIF",
-    "EMAIL_ATTACH_ICO",     "EMAIL_ATTACH_SCREEN",
-    "EMAIL_ATTACH_OTHER",   "EMAIL_ATTACH_APPLICATION",
-    "EMAIL_TONAME",         "EMAIL_SUBJECT",
-    "EMAIL_TONAME_UPDATE",  "EMAIL_SUBJECT_UPDATE",
+    "BYTE_FORMAT",
+    "SITES_WEB_URL",
+    "USE_CAT1",
+    "USE_CAT2",
+    "SITE_TYPE",
+    "SITE_SYSTEM",
+    "USE_HTTP_POST",
+    "HTTP_POST_TYPE",
+    "HTTP_NEW_SCRIPT_URL",
+    "HTTP_UPDATE_SCRIPT_URL",
+    "MUF_Windows31",
+    "MUF_Windows95",
+    "MUF_WindowsNT",
+    "MUF_Windows95NT",
+    "MUF_Author",
+    "MUF_Distributor",
+    "MUF_Dealer",
+    "MUF_User",
+    "MUF_FeatureLimitDemo",
+    "MUF_TimeLimitDemo",
+    "MUF_PublicDomain",
+    "MUF_Freeware",
+    "MUF_Shareware",
+    "MUF_Beta",
+    "MUF_NoInstallFeature",
+    "MUF_InstallFeatureOnly",
+    "MUF_UnInstallFeatureOnly",
+    "MUF_InstallUninstall",
+    "USE_FTP_UPLOAD",
+    "USE_ZIP_FILE",
+    "USE_8X3_FILENAME",
+    "FTP_SERVER",
+    "LOGIN_NAME",
+    "REMOTE_PATH",
+    "LOGIN_PASSWORD",
+    "ADD_FILE_TO_ZIP",
+    "INCLUDE_IN_ZIP",
+    "ADDED_TEXT_BOTH",
+    "FTP_FILENAME",
+    "USE_EMAIL",
+    "EMAIL_SEND_COPY",
+    "EMAIL_ATTACH_GIF",
+    "EMAIL_ATTACH_ICO",
+    "EMAIL_ATTACH_SCREEN",
+    "EMAIL_ATTACH_OTHER",
+    "EMAIL_ATTACH_APPLICATION",
+    "EMAIL_TONAME",
+    "EMAIL_SUBJECT",
+    "EMAIL_TONAME_UPDATE",
+    "EMAIL_SUBJECT_UPDATE",
 };
 
 void ClearSiteDefinition(SiteDefinition& def) {
@@ -44,15 +69,17 @@ void ReadSiteSettings(const IniDocument& doc, SiteDefinition& def, MatchUps& mat
   auto flag = [&](std::string_view key) { return doc.ReadBool(s, key, false); };
 
   int bytes = doc.ReadInteger(s, "BYTE_FORMAT", 1);
-  def.byteFormat = bytes == 2 ? ByteFormat::KBytes : bytes == 3 ? ByteFormat::MBytes
-                                                                : ByteFormat::Bytes;
+  def.byteFormat = bytes == 2   ? ByteFormat::KBytes
+                   : bytes == 3 ? ByteFormat::MBytes
+                                : ByteFormat::Bytes;
   def.sitesWebUrl = str("SITES_WEB_URL");
   def.useCat1 = flag("USE_CAT1");
   def.useCat2 = flag("USE_CAT2");
   def.freewareOnly = doc.ReadInteger(s, "SITE_TYPE", 2) == 1;
   int system = doc.ReadInteger(s, "SITE_SYSTEM", 3);
-  def.siteSystem = system == 1 ? SiteSystem::Only32 : system == 2 ? SiteSystem::Only16
-                                                                  : SiteSystem::Both;
+  def.siteSystem = system == 1   ? SiteSystem::Only32
+                   : system == 2 ? SiteSystem::Only16
+                                 : SiteSystem::Both;
   def.useHttpPost = flag("USE_HTTP_POST");
   def.httpGet = doc.ReadInteger(s, "HTTP_POST_TYPE", 1) == 2;
   def.httpNewScriptUrl = str("HTTP_NEW_SCRIPT_URL");
@@ -98,16 +125,18 @@ void WriteSiteSettings(IniDocument& doc, const SiteDefinition& def, const MatchU
   auto str = [&](std::string_view key, const std::string& v) { doc.WriteString(s, key, v); };
   auto flag = [&](std::string_view key, bool v) { doc.WriteBool(s, key, v); };
 
-  doc.WriteInteger(s, "BYTE_FORMAT", def.byteFormat == ByteFormat::MBytes   ? 3
-                                     : def.byteFormat == ByteFormat::KBytes ? 2
-                                                                            : 1);
+  doc.WriteInteger(s, "BYTE_FORMAT",
+                   def.byteFormat == ByteFormat::MBytes   ? 3
+                   : def.byteFormat == ByteFormat::KBytes ? 2
+                                                          : 1);
   str("SITES_WEB_URL", def.sitesWebUrl);
   flag("USE_CAT1", def.useCat1);
   flag("USE_CAT2", def.useCat2);
   doc.WriteInteger(s, "SITE_TYPE", def.freewareOnly ? 1 : 2);
-  doc.WriteInteger(s, "SITE_SYSTEM", def.siteSystem == SiteSystem::Both     ? 3
-                                     : def.siteSystem == SiteSystem::Only16 ? 2
-                                                                            : 1);
+  doc.WriteInteger(s, "SITE_SYSTEM",
+                   def.siteSystem == SiteSystem::Both     ? 3
+                   : def.siteSystem == SiteSystem::Only16 ? 2
+                                                          : 1);
   flag("USE_HTTP_POST", def.useHttpPost);
   doc.WriteInteger(s, "HTTP_POST_TYPE", def.httpGet ? 2 : 1);
   str("HTTP_NEW_SCRIPT_URL", def.httpNewScriptUrl);

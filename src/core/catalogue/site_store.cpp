@@ -87,7 +87,9 @@ void TEngBuild::DeleteSite(SiteLists& lists, std::string_view name) const {
   SaveSiteLists(lists);
 }
 
-void TEngBuild::ClearSite(SiteDefinition& def) const { ClearSiteDefinition(def); }
+void TEngBuild::ClearSite(SiteDefinition& def) const {
+  ClearSiteDefinition(def);
+}
 
 void TEngBuild::LoadSite(std::string_view name, SiteDefinition& def) {
   def.name = std::string(name);

@@ -24,7 +24,9 @@ std::vector<std::string> SplitFields(std::string_view line) {
   }
 }
 
-const char* YesNo(bool b) { return b ? "Y" : "N"; }
+const char* YesNo(bool b) {
+  return b ? "Y" : "N";
+}
 
 }  // namespace
 
@@ -62,8 +64,7 @@ SiteTable::SiteTable(TGWide& wide, MainFlags& flags, UserPrompt& prompt, const C
     : wide_(wide), flags_(flags), prompt_(prompt), clock_(clock), appInfo_(std::move(appInfo)) {}
 
 AppSiteRow* SiteTable::Current() {
-  return selected_ >= 0 && selected_ < static_cast<int>(rows_.size()) ? &rows_[selected_]
-                                                                      : nullptr;
+  return selected_ >= 0 && selected_ < static_cast<int>(rows_.size()) ? &rows_[selected_] : nullptr;
 }
 
 void SiteTable::Build(const Lines& siteList, std::string_view app) {
@@ -82,7 +83,9 @@ void SiteTable::Build(const Lines& siteList, std::string_view app) {
     row.site = name;
     int system = doc.ReadInteger(s, "SITE_SYSTEM", 3);
     row.type = std::string(doc.ReadInteger(s, "SITE_TYPE", 2) == 1 ? "Free" : "All") +
-               (system == 1 ? " 32" : system == 2 ? " 16" : " 16-32");
+               (system == 1   ? " 32"
+                : system == 2 ? " 16"
+                              : " 16-32");
     row.cat1 = doc.ReadBool(s, "USE_CAT1", false) ? kNotSet : kNotApplicable;
     row.cat2 = doc.ReadBool(s, "USE_CAT2", false) ? kNotSet : kNotApplicable;
     row.h = YesNo(doc.ReadBool(s, "USE_HTTP_POST", false));
@@ -285,8 +288,8 @@ PopupCaptions SiteTable::Captions() const {
   const AppSiteRow& row = rows_[selected_];
   c.asPost = row.submit != "New" ? "Set as Post NEW" : "Set as Post UPDATE";
   c.toPost = row.post != "Y" ? "Set Post To YES" : "Set Post To NO";
-  c.changePostDate = row.lastPost != "Unknown" ? "Set Last Post Date To Unknown"
-                                               : "Set Last Post Date To NOW";
+  c.changePostDate =
+      row.lastPost != "Unknown" ? "Set Last Post Date To Unknown" : "Set Last Post Date To NOW";
   return c;
 }
 

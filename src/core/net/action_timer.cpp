@@ -31,6 +31,8 @@ HttpTimeout::HttpTimeout(std::chrono::milliseconds interval, std::atomic<bool>& 
   });
 }
 
-HttpTimeout::~HttpTimeout() { timer_.Stop(); }
+HttpTimeout::~HttpTimeout() {
+  timer_.Stop();
+}
 
 }  // namespace vendrix

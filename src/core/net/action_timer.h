@@ -2,8 +2,8 @@
 // A one-shot timer that runs its action on its own thread after an interval, unless
 // stopped first. The run's HTTP time-out uses it: the action sets the caller's
 // timed-out flag and interrupts the client.
-#include <chrono>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -29,7 +29,8 @@ class ActionTimer {
 // timedOut and interrupts through interrupt().
 class HttpTimeout {
  public:
-  HttpTimeout(std::chrono::milliseconds interval, std::atomic<bool>& timedOut, std::function<void()> interrupt);
+  HttpTimeout(std::chrono::milliseconds interval, std::atomic<bool>& timedOut,
+              std::function<void()> interrupt);
   ~HttpTimeout();
 
  private:

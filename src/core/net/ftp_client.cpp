@@ -56,13 +56,17 @@ class TFtpClient::Busy {
 TFtpClient::TFtpClient() = default;
 TFtpClient::~TFtpClient() = default;
 
-Waiter TFtpClient::W() const { return Waiter::For(&cancel_, TimeOut, OnIdle); }
+Waiter TFtpClient::W() const {
+  return Waiter::For(&cancel_, TimeOut, OnIdle);
+}
 
 void TFtpClient::Trail(TPIDirections d, const std::string& m) {
   if (OnFirePITrail) OnFirePITrail(d, m);
 }
 
-void TFtpClient::Fail(int code, const std::string& text) { throw EFtpClient(code, text); }
+void TFtpClient::Fail(int code, const std::string& text) {
+  throw EFtpClient(code, text);
+}
 
 void TFtpClient::SetRemoteHost(const std::string& host) {
   std::string h = host;
@@ -70,8 +74,8 @@ void TFtpClient::SetRemoteHost(const std::string& host) {
   bool bracketed = !h.empty() && h.front() == '[';
   bool oneColon = colon != std::string::npos && h.find(':') == colon;
   if (colon != std::string::npos && (oneColon || (bracketed && h[colon - 1] == ']')) &&
-      colon + 1 < h.size() &&
-      h.find_first_not_of("0123456789", colon + 1) == std::string::npos && h.size() - colon <= 6) {
+      colon + 1 < h.size() && h.find_first_not_of("0123456789", colon + 1) == std::string::npos &&
+      h.size() - colon <= 6) {
     long port = std::stol(h.substr(colon + 1));
     if (port > 0 && port < 65536) {
       RemotePort = static_cast<std::uint16_t>(port);
@@ -222,7 +226,8 @@ void TFtpClient::DataAction(Transfer kind) {
       auto end = bar == std::string::npos ? bar : r.line.find('|', bar + 3);
       if (end != std::string::npos) {
         Address a = peer;
-        a.SetPort(static_cast<std::uint16_t>(std::atoi(r.line.substr(bar + 3, end - bar - 3).c_str())));
+        a.SetPort(
+            static_cast<std::uint16_t>(std::atoi(r.line.substr(bar + 3, end - bar - 3).c_str())));
         data.Connect(a, W());
         open = true;
       }
@@ -408,36 +413,41 @@ void TFtpClient::SetAction(TFtpActions action) {
   }
 }
 
-void TFtpClient::SetRemotePath(const std::string& path) {
-  if (!control_.IsOpen()) {
-    path_ = path;
-    return;
-  }
+// Runs one control-connection exchange outside an action; a socket failure leaves
+// the connection in an unknown state, so it is closed.
+template <typename Exchange>
+auto TFtpClient::Control(Exchange exchange) {
   Busy busy(*this, TFtpActions::ftpIdle);
   try {
-    if (path == "..") {
-      Command("CDUP");
-    } else {
-      Command("CWD", path);
-    }
-    path_ = path;
+    return exchange();
   } catch (const NetFailure& f) {
     CloseControl(false);
     throw EFtpClient(f.code, f.what());
   }
 }
 
+void TFtpClient::SetRemotePath(const std::string& path) {
+  if (!control_.IsOpen()) {
+    path_ = path;
+    return;
+  }
+  Control([&] {
+    if (path == "..") {
+      Command("CDUP");
+    } else {
+      Command("CWD", path);
+    }
+    path_ = path;
+  });
+}
+
 std::string TFtpClient::RemotePath() {
   if (!control_.IsOpen()) return path_;
-  Busy busy(*this, TFtpActions::ftpIdle);
-  try {
+  return Control([&] {
     Reply r = Command("PWD");
     std::string text = r.line.size() > 5 ? r.line.substr(5) : "";
     return text.substr(0, text.find('"'));
-  } catch (const NetFailure& f) {
-    CloseControl(false);
-    throw EFtpClient(f.code, f.what());
-  }
+  });
 }
 
 void TFtpClient::SetTransferMode(TFTPTransferModes mode) {
@@ -445,14 +455,10 @@ void TFtpClient::SetTransferMode(TFTPTransferModes mode) {
     mode_ = mode;
     return;
   }
-  Busy busy(*this, TFtpActions::ftpIdle);
-  try {
+  Control([&] {
     Command("TYPE", mode == TFTPTransferModes::tmASCII ? "A" : "I");
     mode_ = mode;
-  } catch (const NetFailure& f) {
-    CloseControl(false);
-    throw EFtpClient(f.code, f.what());
-  }
+  });
 }
 
 }  // namespace vendrix

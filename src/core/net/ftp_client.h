@@ -48,9 +48,9 @@ class TFtpClient {
   std::string User, Password, LocalFile, RemoteFile, AltFile;
   bool Passive = false;
   long long StartByte = 0;
-  int TimeOut = 60;      // seconds without an answer before an action fails with 10060
-  bool UseTLS = false;   // explicit FTPS
-  std::string CaFile;    // extra trusted certificates (PEM), besides the system's
+  int TimeOut = 60;     // seconds without an answer before an action fails with 10060
+  bool UseTLS = false;  // explicit FTPS
+  std::string CaFile;   // extra trusted certificates (PEM), besides the system's
   std::uint16_t RemotePort = 21;
 
   // "host" or "host:port" ("[v6]:port"); the port part sets RemotePort.
@@ -85,6 +85,8 @@ class TFtpClient {
   void DataAction(Transfer kind);
   void AbortSequence();
   [[noreturn]] void Fail(int code, const std::string& text);
+  template <typename Exchange>
+  auto Control(Exchange exchange);
 
   std::string host_;
   std::string path_;

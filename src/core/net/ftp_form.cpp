@@ -91,7 +91,9 @@ void TftpForm1::Logoff() {
   }
 }
 
-void TftpForm1::Abort() { FTP1.SetAction(TFtpActions::ftpIdle); }
+void TftpForm1::Abort() {
+  FTP1.SetAction(TFtpActions::ftpIdle);
+}
 
 void TftpForm1::ChangeDirectory() {
   lFiles.clear();

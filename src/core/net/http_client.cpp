@@ -66,7 +66,8 @@ std::string Base64(std::string_view in) {
   std::size_t i = 0;
   for (; i + 2 < in.size(); i += 3) {
     unsigned v = (static_cast<unsigned char>(in[i]) << 16) |
-                 (static_cast<unsigned char>(in[i + 1]) << 8) | static_cast<unsigned char>(in[i + 2]);
+                 (static_cast<unsigned char>(in[i + 1]) << 8) |
+                 static_cast<unsigned char>(in[i + 2]);
     out += kAlphabet[(v >> 18) & 63];
     out += kAlphabet[(v >> 12) & 63];
     out += kAlphabet[(v >> 6) & 63];
@@ -78,8 +79,8 @@ std::string Base64(std::string_view in) {
     out += kAlphabet[(v >> 12) & 63];
     out += "==";
   } else if (i + 2 == in.size()) {
-    unsigned v = (static_cast<unsigned char>(in[i]) << 16) |
-                 (static_cast<unsigned char>(in[i + 1]) << 8);
+    unsigned v =
+        (static_cast<unsigned char>(in[i]) << 16) | (static_cast<unsigned char>(in[i + 1]) << 8);
     out += kAlphabet[(v >> 18) & 63];
     out += kAlphabet[(v >> 12) & 63];
     out += kAlphabet[(v >> 6) & 63];
@@ -133,9 +134,12 @@ std::string THttpClient::RequestHead(const char* method) const {
           (parts_.port != DefaultPort(parts_.scheme) ? ":" + std::to_string(parts_.port) : "") +
           "\r\n";
   const std::pair<const char*, const std::string*> fields[] = {
-      {"Authorization: ", &authorization_}, {"Accept: ", &Accept},
-      {"From: ", &From},                    {"User-Agent: ", &UserAgent},
-      {"If-Modified-Since: ", &IfModifiedSince}, {"Referer: ", &Referer},
+      {"Authorization: ", &authorization_},
+      {"Accept: ", &Accept},
+      {"From: ", &From},
+      {"User-Agent: ", &UserAgent},
+      {"If-Modified-Since: ", &IfModifiedSince},
+      {"Referer: ", &Referer},
       {"Pragma: ", &Pragma}};
   for (const auto& [name, value] : fields) {
     if (!value->empty()) head += std::string(name) + *value + "\r\n";
@@ -204,11 +208,16 @@ void THttpClient::Perform(const char* method) {
             : std::string(method) == "HEAD" ? THttpActions::httpHead
             : std::string(method) == "PUT"  ? THttpActions::httpPut
                                             : THttpActions::httpPost;
-  if (parts_.server.empty()) throw EHttpClient(152, "No server specified in URL.");
+  if (parts_.server.empty())
+    throw EHttpClient(152,
+                      "No server speci"
+                      "fied in URL.");
   const std::string scheme = Lower(parts_.scheme);
   const bool useProxy = !ProxyServer.empty();
   if (!useProxy && scheme != "http" && scheme != "https") {
-    throw EHttpClient(153, "Specified URLScheme is invalid.");
+    throw EHttpClient(153,
+                      "Speci"
+                      "fied URLScheme is invalid.");
   }
   const bool tls = scheme == "https";
   const Waiter w = Waiter::For(&cancel_, TimeOut, OnIdle);
@@ -271,12 +280,13 @@ void THttpClient::Perform(const char* method) {
         fileSize = std::ftell(bodyFile);
         std::fseek(bodyFile, 0, SEEK_SET);
       }
-      head += "Content-Length: " +
-              std::to_string(static_cast<long long>(PostData.size()) + fileSize) + "\r\n";
+      head +=
+          "Content-Length: " + std::to_string(static_cast<long long>(PostData.size()) + fileSize) +
+          "\r\n";
     }
     head += "\r\n";
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> fileGuard(bodyFile, bodyFile ? std::fclose
-                                                                                  : nullptr);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> fileGuard(bodyFile,
+                                                              bodyFile ? std::fclose : nullptr);
     stream.SendAll(head, w);
     if (withBody) {
       stream.SendAll(PostData, w);
@@ -298,8 +308,8 @@ void THttpClient::Perform(const char* method) {
     for (;;) {
       auto r = stream.ReadLine(line, kMaxHeadLine, w);
       if (r == Stream::LineResult::TooLong) {
-        throw EHttpClient(154, "Reply head line longer than " + std::to_string(kMaxHeadLine) +
-                                   " bytes.");
+        throw EHttpClient(
+            154, "Reply head line longer than " + std::to_string(kMaxHeadLine) + " bytes.");
       }
       if (r == Stream::LineResult::End) break;
       if (!haveStatus) {
@@ -310,8 +320,8 @@ void THttpClient::Perform(const char* method) {
       }
       if (line.empty()) break;
       if (++headerLines > kMaxHeadLines) {
-        throw EHttpClient(155, "Reply head has more than " + std::to_string(kMaxHeadLines) +
-                                   " header lines.");
+        throw EHttpClient(
+            155, "Reply head has more than " + std::to_string(kMaxHeadLines) + " header lines.");
       }
       std::string field, value;
       unsigned char c0 = static_cast<unsigned char>(line[0]);

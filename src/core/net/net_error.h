@@ -28,11 +28,11 @@ class EFtpClient : public ENetBase {
 };
 
 // Codes shared by the clients.
-inline constexpr int kErrInterrupted = 301;          // "Interrupted"
-inline constexpr int kErrFileOpen = 302;             // "Can't open file for reading/writing."
-inline constexpr int kErrTimedOut = 10060;           // "Connection timed out"
-inline constexpr int kErrTlsHandshake = 160;         // "TLS handshake failed: ..."
-inline constexpr int kErrCertificate = 161;          // "Certificate verify failed: ..."
+inline constexpr int kErrInterrupted = 301;   // "Interrupted"
+inline constexpr int kErrFileOpen = 302;      // "Can't open file for reading/writing."
+inline constexpr int kErrTimedOut = 10060;    // "Connection timed out"
+inline constexpr int kErrTlsHandshake = 160;  // "TLS handshake failed: ..."
+inline constexpr int kErrCertificate = 161;   // "Certificate verify failed: ..."
 
 // The description of a socket error code ("Connection refused" for 10061), or
 // "(no description available)".

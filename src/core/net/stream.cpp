@@ -3,10 +3,10 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
+#include <netinet/tcp.h>
 #include <openssl/err.h>
 #include <openssl/x509v3.h>
 #include <poll.h>
-#include <netinet/tcp.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,7 +22,9 @@ namespace {
   throw NetFailure(code, SocketErrorText(code));
 }
 
-void SetNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
+void SetNonBlocking(int fd) {
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+}
 
 std::string TlsErrorText() {
   unsigned long e = ERR_get_error();
@@ -35,7 +37,8 @@ std::string TlsErrorText() {
 bool IsIpLiteral(const std::string& host) {
   in6_addr a6;
   in_addr a4;
-  return ::inet_pton(AF_INET, host.c_str(), &a4) == 1 || ::inet_pton(AF_INET6, host.c_str(), &a6) == 1;
+  return ::inet_pton(AF_INET, host.c_str(), &a4) == 1 ||
+         ::inet_pton(AF_INET6, host.c_str(), &a6) == 1;
 }
 
 }  // namespace
@@ -86,7 +89,8 @@ std::string Address::Host() const {
   if (Family() == AF_INET) {
     ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in&>(storage).sin_addr, buf, sizeof buf);
   } else {
-    ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6&>(storage).sin6_addr, buf, sizeof buf);
+    ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6&>(storage).sin6_addr, buf,
+                sizeof buf);
   }
   return buf;
 }
@@ -107,7 +111,9 @@ std::shared_ptr<SSL_CTX> MakeTlsContext(const std::string& caFile) {
   return std::shared_ptr<SSL_CTX>(ctx, SSL_CTX_free);
 }
 
-Stream::~Stream() { Close(); }
+Stream::~Stream() {
+  Close();
+}
 
 void Stream::Connect(const std::string& host, std::uint16_t port, const Waiter& w) {
   if (port == 0) {
@@ -209,10 +215,10 @@ void Stream::StartTls(SSL_CTX* ctx, const std::string& serverName, SSL_SESSION* 
       w.Wait(fd_, POLLOUT);
     } else {
       long verify = SSL_get_verify_result(ssl_);
-      std::string text = verify != X509_V_OK
-                             ? "Certificate verify failed: " +
-                                   std::string(X509_verify_cert_error_string(verify))
-                             : "TLS handshake failed: " + TlsErrorText();
+      std::string text =
+          verify != X509_V_OK
+              ? "Certificate verify failed: " + std::string(X509_verify_cert_error_string(verify))
+              : "TLS handshake failed: " + TlsErrorText();
       int code = verify != X509_V_OK ? kErrCertificate : kErrTlsHandshake;
       SSL_free(ssl_);
       ssl_ = nullptr;
@@ -226,7 +232,8 @@ void Stream::SendAll(const char* data, std::size_t size, const Waiter& w) {
   std::size_t off = 0;
   while (off < size) {
     if (ssl_) {
-      int rc = SSL_write(ssl_, data + off, static_cast<int>(std::min<std::size_t>(size - off, 1 << 20)));
+      int rc =
+          SSL_write(ssl_, data + off, static_cast<int>(std::min<std::size_t>(size - off, 1 << 20)));
       if (rc > 0) {
         off += static_cast<std::size_t>(rc);
         continue;
@@ -314,10 +321,8 @@ Stream::LineResult Stream::ReadLine(std::string& line, std::size_t maxLength, co
         continue;
       }
       line.assign(buffer_, 0, end);
-      std::size_t skip = (buffer_[end] == '\r' && end + 1 < buffer_.size() &&
-                          buffer_[end + 1] == '\n')
-                             ? 2
-                             : 1;
+      std::size_t skip =
+          (buffer_[end] == '\r' && end + 1 < buffer_.size() && buffer_[end + 1] == '\n') ? 2 : 1;
       buffer_.erase(0, end + skip);
       return LineResult::Line;
     }
@@ -403,7 +408,9 @@ Address Stream::Local() const {
   return a;
 }
 
-Listener::~Listener() { Close(); }
+Listener::~Listener() {
+  Close();
+}
 
 Address Listener::Listen(Address local) {
   Close();

@@ -28,8 +28,7 @@ struct Waiter {
   std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
   std::function<void()> idle;  // runs between polls when set
 
-  static Waiter For(const CancelToken* cancel, int timeoutSeconds,
-                    std::function<void()> idle = {});
+  static Waiter For(const CancelToken* cancel, int timeoutSeconds, std::function<void()> idle = {});
   // Blocks until fd is ready for events; throws NetFailure 301 "Interrupted" or
   // 10060 "Connection timed out".
   void Wait(int fd, short events) const;

@@ -163,9 +163,9 @@ void AppPage::DeleteApp() {
 }
 
 void AppPage::ClearAppFields() {
-  static constexpr std::string_view kKept[] = {"NAME",     "PLATFORM",   "DSTATUS",
-                                               "STATUS",   "installer",  "ICOPATH",
-                                               "GIFPATH",  "SCREENPATH", "OTHERPATH"};
+  static constexpr std::string_view kKept[] = {"NAME",    "PLATFORM",   "DSTATUS",
+                                               "STATUS",  "installer",  "ICOPATH",
+                                               "GIFPATH", "SCREENPATH", "OTHERPATH"};
   for (const auto& f : kAppFields) {
     bool kept = false;
     for (auto k : kKept) kept = kept || f.key == k;

@@ -17,9 +17,9 @@ class AppPage {
  public:
   // What the page needs from the rest of the main window.
   struct Hooks {
-    std::function<void()> buildSiteTable;       // rebuild the application site table
-    std::function<bool()> siteGridHasRows;      // whether the site grid shows rows
-    std::function<void()> startNewCompany;      // show "Company Info" and run New Company
+    std::function<void()> buildSiteTable;   // rebuild the application site table
+    std::function<bool()> siteGridHasRows;  // whether the site grid shows rows
+    std::function<void()> startNewCompany;  // show "Company Info" and run New Company
   };
 
   AppPage(const TGWide& wide, MainFlags& flags, UserPrompt& prompt, const CompanyPage& company);

@@ -14,8 +14,8 @@ namespace vendrix {
 struct AppProfile {
   std::string fileName, name, char8, version, day, month, year, platform, submitter, size32,
       instSize32, size16, instSize16, price, status, eval, expireDate, expireAfter, installer,
-      appUrl, dl1_32, dl2_32, dl3_32, dl4_32, dl1_16, dl2_16, dl3_16, dl4_16, screenshotUrl,
-      gifUrl, icoUrl, localPath, icoPath, gifPath, screenPath, otherPath, shortDesc;
+      appUrl, dl1_32, dl2_32, dl3_32, dl4_32, dl1_16, dl2_16, dl3_16, dl4_16, screenshotUrl, gifUrl,
+      icoUrl, localPath, icoPath, gifPath, screenPath, otherPath, shortDesc;
   Lines longDesc;
   Lines notes;
   std::string specReq = "None";

@@ -9,7 +9,8 @@ namespace vendrix {
 // The long date shown beside the release date fields: "5-Jan-1999".
 std::string BuildLongDate(std::string_view day, std::string_view month, std::string_view year);
 
-inline constexpr const char* kChar8Refused = "You can only have alpha-numeric values in this field.";
+inline constexpr const char* kChar8Refused =
+    "You can only have alpha-numeric values in this field.";
 
 // The exit rule of the 8-character name: the lower-case text, or nullopt when the
 // text holds a blank, ".", "/", "(" or ")" (the field is then emptied after the message).

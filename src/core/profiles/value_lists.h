@@ -6,8 +6,8 @@
 
 namespace vendrix {
 
-inline constexpr std::array<std::string_view, 4> kPlatforms = {
-    "Windows 3.1", "Windows 95", "Windows NT", "Windows 95 and NT"};
+inline constexpr std::array<std::string_view, 4> kPlatforms = {"Windows 3.1", "Windows 95",
+                                                               "Windows NT", "Windows 95 and NT"};
 inline constexpr std::array<std::string_view, 6> kStatuses = {
     "Feature Limit Demo", "Time Limit Demo", "Public Domain", "Freeware", "Shareware", "Beta"};
 inline constexpr std::array<std::string_view, 4> kInstallers = {

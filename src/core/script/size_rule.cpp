@@ -15,7 +15,9 @@ long long KiloBytes(std::string_view text) {
 
 }  // namespace
 
-std::string SizeInKBytes(std::string_view bytes) { return std::to_string(KiloBytes(bytes)); }
+std::string SizeInKBytes(std::string_view bytes) {
+  return std::to_string(KiloBytes(bytes));
+}
 
 std::string SizeInMBytes(std::string_view bytes) {
   double mb = static_cast<double>(KiloBytes(bytes)) / 1024.0;

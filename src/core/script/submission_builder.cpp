@@ -57,8 +57,7 @@ std::optional<HttpSubmission> SubmissionBuilder::BuildHttpSubmission(SubmissionK
   HttpSubmission http;
   http.get = site.httpGet;
   http.url = ExpandOr(isNew ? site.httpNewScriptUrl : site.httpUpdateScriptUrl, PercentEncode);
-  std::string script =
-      TrimLeft(site.Script(isNew ? ScriptKind::HttpNew : ScriptKind::HttpUpdate));
+  std::string script = TrimLeft(site.Script(isNew ? ScriptKind::HttpNew : ScriptKind::HttpUpdate));
   const std::string name = SiteName();
   if (script.empty()) {
     log_.AddLogLine("No Engine Script For HTTP Post For: " + name);
@@ -98,9 +97,8 @@ std::optional<MailSubmission> SubmissionBuilder::BuildMailSubmission(SubmissionK
   mail.fromName = sender.name;
   mail.to = isCopy ? (ctx.company ? ctx.company->email : std::string())
                    : (isNew ? site.emailToName : site.emailToNameUpdate);
-  std::string subject =
-      TrimLeft(isNew || site.emailSubjectUpdate.empty() ? site.emailSubject
-                                                        : site.emailSubjectUpdate);
+  std::string subject = TrimLeft(
+      isNew || site.emailSubjectUpdate.empty() ? site.emailSubject : site.emailSubjectUpdate);
   mail.subject = subject.empty() ? "Submission" : ExpandOr(subject);
   const std::string name = SiteName();
   if (isCopy) mail.subject += " (" + name + ")";
@@ -178,8 +176,7 @@ bool SubmissionBuilder::BuildFtpFiles(FtpSubmission& plan) {
   const std::string ext = Upper(ExtensionOf(program));
   const bool caseB = site.useZipFile || ext == ".ZIP";
   if (!caseB) {
-    std::string remote =
-        site.use8x3FileName ? app.char8 + ExtensionOf(app.fileName) : app.fileName;
+    std::string remote = site.use8x3FileName ? app.char8 + ExtensionOf(app.fileName) : app.fileName;
     plan.files.push_back({program, plan.remoteDir + remote, false});
     // The uploaded name comes from the file-name field, not from the program's path.
   } else {

@@ -5,8 +5,8 @@
 #include <unistd.h>
 #include <zip.h>
 
-#include <cerrno>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -113,7 +113,9 @@ int TZipArchiver::Add() {
     return 0;
   }
   if (ZipFilename.empty()) {
-    Message(0, "Error - no zip file specified");
+    Message(0,
+            "Error - no zip file speci"
+            "fied");
     return 0;
   }
   if (EndsWithNoCase(ZipFilename, ".exe")) {
@@ -132,7 +134,7 @@ int TZipArchiver::Add() {
   int added = 0;
   for (const auto& file : files) {
     if (Cancel) break;
-    struct stat st{};
+    struct stat st {};
     if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
       Message(ENOENT, "File not found: " + file);
       continue;
@@ -145,7 +147,8 @@ int TZipArchiver::Add() {
       Message(0, std::string("Error adding ") + file + ": " + zip_strerror(z.get()));
       continue;
     }
-    zip_int64_t index = zip_file_add(z.get(), entry.c_str(), src, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
+    zip_int64_t index =
+        zip_file_add(z.get(), entry.c_str(), src, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
     if (index < 0) {
       zip_source_free(src);
       Message(0, std::string("Error adding ") + file + ": " + zip_strerror(z.get()));
@@ -185,8 +188,8 @@ int TZipArchiver::Extract() {
     Message(err, "Error reading Zip File");
     return 0;
   }
-  Fd base(::open(ExtrBaseDir.empty() ? "." : ExtrBaseDir.c_str(),
-                 O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  Fd base(
+      ::open(ExtrBaseDir.empty() ? "." : ExtrBaseDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (base.get() < 0) {
     Message(errno, "Cannot open folder " + ExtrBaseDir + ": " + std::strerror(errno));
     return 0;
@@ -228,7 +231,8 @@ int TZipArchiver::Extract() {
     bool ok = true;
     for (std::size_t k = 0; k < folders && ok; ++k) {
       ::mkdirat(dir.get(), parts[k].c_str(), 0777);
-      Fd next(::openat(dir.get(), parts[k].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+      Fd next(
+          ::openat(dir.get(), parts[k].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
       if (next.get() < 0) {
         Message(errno, "Refused entry \"" + name + "\": " + parts[k] + " is not a folder");
         ok = false;
