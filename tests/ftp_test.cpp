@@ -99,6 +99,29 @@ TEST_F(FtpTest, PassiveAndActiveUploadsArriveIntact) {
   for (const auto& t : trail) EXPECT_EQ(t.find("secret"), std::string::npos) << t;
 }
 
+TEST_F(FtpTest, IPv6UsesEpsvAndEprt) {
+  std::unique_ptr<PeerProcess> server;
+  try {
+    server = Server({"--host", "::1"});
+  } catch (const std::exception&) {
+    GTEST_SKIP() << "no IPv6 loopback on this machine";
+  }
+  for (bool passive : {true, false}) {
+    TFtpClient ftp;
+    Connect(ftp, server->port());
+    ftp.SetRemoteHost("[::1]:" + std::to_string(server->port()));
+    ftp.Passive = passive;
+    ftp.LocalFile = dir / "program.zip";
+    ftp.RemoteFile = passive ? "v6-passive.zip" : "v6-active.zip";
+    EXPECT_EQ(Attempt(ftp, TFtpActions::ftpUpload), "");
+    EXPECT_TRUE(SameBytes(dir / ("root/" + ftp.RemoteFile), payload));
+  }
+  EXPECT_TRUE(TrailHas("0 EPSV"));
+  bool eprt = false;
+  for (const auto& t : trail) eprt |= t.rfind("0 EPRT |2|::1|", 0) == 0;
+  EXPECT_TRUE(eprt);
+}
+
 TEST_F(FtpTest, DownloadListingFoldersAndRenames) {
   auto server = Server();
   WriteFile(dir / "root/pub/readme.txt", "read me\r\n");

@@ -199,6 +199,13 @@ TEST_F(SiteTableTest, ContextMenuCaptionsAndActions) {
   EXPECT_EQ(c.changePostDate, "Set Last Post Date To Unknown");
 }
 
+TEST_F(SiteTableTest, ViewInSiteBuilderOpensTheSiteOfTheSameRowNumber) {
+  EXPECT_TRUE(session->ViewInSiteBuilder(IndexOf("Sixteen")));
+  EXPECT_EQ(session->Builder().Definition().name, "Sixteen");
+  EXPECT_EQ(session->Builder().Definition().siteSystem, SiteSystem::Only16);
+  EXPECT_FALSE(session->ViewInSiteBuilder(99));
+}
+
 TEST_F(SiteTableTest, GoToUrlOpensTheAddressOrSaysThereIsNone) {
   T().Select(IndexOf("Web"));
   EXPECT_EQ(T().GoToUrl(), "http://web.example/");

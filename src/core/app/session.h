@@ -33,6 +33,8 @@ class Session {
   bool ChooseCompany(std::string_view name);
   // Rebuilds the site table of the shown application.
   void BuildSiteTable();
+  // "View in Site Builder": opens the site of the table row with the same number.
+  bool ViewInSiteBuilder(int row) { return builder_.OpenSiteAt(row); }
   // The close questions; true when the window may close.
   bool CloseQuery();
 
