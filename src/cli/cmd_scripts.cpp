@@ -149,7 +149,7 @@ int PreviewCommand(Context& c) {
     if (only ? row.site != *only : row.post != "Y") continue;
     const SiteTable::AppInfo info{app.Profile().platform, app.Profile().status};
     if (!only && !SiteFitsApp(row, info.platform, info.status)) continue;
-    s.Builder().OpenSiteAt(static_cast<int>(i));
+    s.Builder().OpenSite(row.site);
     eng.SetCurrentRow(&row);
     PreviewSite(s, row, builder);
     ++shown;

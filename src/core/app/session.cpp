@@ -52,6 +52,12 @@ void Session::BuildSiteTable() {
   table_.Build(builder_.Lists().SiteList, app_.Shown());
 }
 
+bool Session::ViewInSiteBuilder(int row) {
+  const auto& rows = table_.Rows();
+  if (row < 0 || row >= static_cast<int>(rows.size())) return false;
+  return builder_.OpenSite(rows[row].site);
+}
+
 bool Session::CloseQuery() {
   CloseSavers savers{[this] { company_.SaveCompany(); }, [this] { app_.SaveApp(); },
                      [this] { table_.Save(app_.Shown()); }, [this] { builder_.SaveSite(); }};

@@ -33,8 +33,9 @@ class Session {
   bool ChooseCompany(std::string_view name);
   // Rebuilds the site table of the shown application.
   void BuildSiteTable();
-  // "View in Site Builder": opens the site of the table row with the same number.
-  bool ViewInSiteBuilder(int row) { return builder_.OpenSiteAt(row); }
+  // "View in Site Builder": opens the site of a table row. By name, not by position:
+  // a catalogue site without a settings file has no row, so positions can differ.
+  bool ViewInSiteBuilder(int row);
   // The close questions; true when the window may close.
   bool CloseQuery();
 
