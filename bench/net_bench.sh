@@ -13,17 +13,7 @@ work=$(mktemp -d)
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
 
-start_peer() {
-  /usr/bin/python3 "$peers/$1" "${@:2}" >"$work/peer.out" 2>/dev/null &
-  pids+=($!)
-  for _ in $(seq 100); do
-    port=$(sed -n 's/^PORT //p' "$work/peer.out")
-    [ -n "$port" ] && return 0
-    sleep 0.1
-  done
-  echo "peer $1 did not start" >&2
-  exit 1
-}
+source "$peers/start_peer.sh"
 
 seconds() { /usr/bin/time -f '%e %M' -o "$work/t" "$@" >/dev/null 2>&1; cat "$work/t"; }
 

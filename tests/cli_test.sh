@@ -9,17 +9,7 @@ work=$(mktemp -d)
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
 
-start_peer() {  # start_peer SCRIPT ARGS... ; sets $port
-  /usr/bin/python3 "$peers/$1" "${@:2}" >"$work/peer.out" 2>/dev/null &
-  pids+=($!)
-  for _ in $(seq 100); do
-    port=$(sed -n 's/^PORT //p' "$work/peer.out")
-    [ -n "$port" ] && return 0
-    sleep 0.1
-  done
-  echo "peer $1 did not start"
-  return 1
-}
+source "$peers/start_peer.sh"
 passed=0
 failed=0
 

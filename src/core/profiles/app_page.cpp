@@ -4,6 +4,7 @@
 #include "base/names.h"
 #include "base/text_order.h"
 #include "profiles/app_rules.h"
+#include "profiles/new_name.h"
 
 namespace vendrix {
 
@@ -109,23 +110,11 @@ bool AppPage::NewApp() {
     if (hooks_.startNewCompany) hooks_.startNewCompany();
     return false;
   }
-  std::string name;
-  for (;;) {
-    auto typed = prompt_.AskName("New Application Name");
-    if (!typed || typed->empty()) return false;
-    name = TrimLeft(*typed);
-    if (name.empty()) return false;
-    if (IndexOf(names_, name) >= 0) {
-      prompt_.ErrorDialog("APP NAME DUPLICATE", "The App name you entered is already on the list!",
-                          kErrorDialogInstruction);
-      continue;
-    }
-    if (auto why = CheckEntryName(name)) {
-      prompt_.Error(*why);
-      continue;
-    }
-    break;
-  }
+  auto entered = AskNewName(prompt_, names_,
+                            {"New Application Name", "APP NAME DUPLICATE",
+                             "The App name you entered is already on the list!"});
+  if (!entered) return false;
+  const std::string& name = *entered;
   flags_.AddingEntry = true;
   Lines updated = names_;
   updated.push_back(name);

@@ -3,6 +3,7 @@
 #include "base/file_io.h"
 #include "base/names.h"
 #include "base/text_order.h"
+#include "profiles/new_name.h"
 
 namespace vendrix {
 
@@ -73,24 +74,11 @@ void CompanyPage::SaveCompany() {
 }
 
 bool CompanyPage::NewCompany() {
-  std::string name;
-  for (;;) {
-    auto typed = prompt_.AskName("New Company Name");
-    if (!typed || typed->empty()) return false;
-    name = TrimLeft(*typed);
-    if (name.empty()) return false;
-    if (IndexOf(names_, name) >= 0) {
-      prompt_.ErrorDialog("COMPANY NAME DUPLICATE",
-                          "The company name you entered is already on the list!",
-                          kErrorDialogInstruction);
-      continue;
-    }
-    if (auto why = CheckEntryName(name)) {
-      prompt_.Error(*why);
-      continue;
-    }
-    break;
-  }
+  auto entered = AskNewName(prompt_, names_,
+                            {"New Company Name", "COMPANY NAME DUPLICATE",
+                             "The company name you entered is already on the list!"});
+  if (!entered) return false;
+  const std::string& name = *entered;
   flags_.AddingEntry = true;
   Lines updated = names_;
   InsertSorted(updated, name);

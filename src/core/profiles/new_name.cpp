@@ -1,0 +1,25 @@
+#include "profiles/new_name.h"
+
+#include "base/names.h"
+#include "base/text_order.h"
+
+namespace vendrix {
+
+std::optional<std::string> AskNewName(UserPrompt& prompt, const Lines& existing,
+                                      const NewNameTexts& texts) {
+  for (;;) {
+    auto typed = prompt.AskName(texts.caption);
+    if (!typed || typed->empty()) return std::nullopt;
+    std::string name = TrimLeft(*typed);
+    if (name.empty()) return std::nullopt;
+    if (IndexOf(existing, name) >= 0) {
+      prompt.ErrorDialog(texts.duplicateTitle, texts.duplicateText, kErrorDialogInstruction);
+    } else if (auto why = CheckEntryName(name)) {
+      prompt.Error(*why);
+    } else {
+      return name;
+    }
+  }
+}
+
+}  // namespace vendrix

@@ -1,0 +1,23 @@
+#pragma once
+// The name entry loop of "New Company" and "New Application": asks until the person
+// gives a name that is new in the list and can be part of a file name, or gives up.
+#include <optional>
+#include <string>
+
+#include "app/user_prompt.h"
+#include "base/line_list.h"
+
+namespace vendrix {
+
+struct NewNameTexts {
+  const char* caption;         // "New Company Name"
+  const char* duplicateTitle;  // "COMPANY NAME DUPLICATE"
+  const char* duplicateText;   // "The company name you entered is already on the list!"
+};
+
+// The accepted name with its leading blanks removed, or nullopt (Cancel, an empty
+// entry or blanks only).
+std::optional<std::string> AskNewName(UserPrompt& prompt, const Lines& existing,
+                                      const NewNameTexts& texts);
+
+}  // namespace vendrix
