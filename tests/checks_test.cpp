@@ -64,6 +64,13 @@ TEST_F(ChecksTest, EngineCheckListsFailingScriptsOfListedSitesOnly) {
   EXPECT_FALSE(checker.loadEnabled);
 }
 
+TEST(MassChangeWindow, ListsEveryVariableWithItsPercentSigns) {
+  auto choices = MassChangeChoices();
+  ASSERT_EQ(choices.size(), 61u);
+  EXPECT_EQ(choices.front(), "%COMPNAME%");
+  EXPECT_EQ(choices.back(), "%FBBSDESC%");
+}
+
 TEST_F(ChecksTest, MassChangeRewritesOnlyMatchingFilesOnce) {
   const std::string untouched = *ReadFile(Data("sites/Alpha EMAIL_NEW.scp"));
   EngineChecker checker = Checker();

@@ -1,8 +1,8 @@
 #include "script/checks.h"
 
-#include "base/cp1252.h"
 #include "base/file_io.h"
 #include "script/text_tools.h"
+#include "script/variables.h"
 
 namespace vendrix {
 
@@ -10,6 +10,12 @@ std::string RunScriptCheck(TEngBuild& eng, const std::string& script) {
   std::string expanded = eng.ExpandText(script, ExpansionMode::Preview);
   if (eng.ErrorFlag) return "Script Error! -> [" + eng.ErrorName + "]";
   return expanded;
+}
+
+std::vector<std::string> MassChangeChoices() {
+  std::vector<std::string> choices;
+  for (const auto& v : kVariables) choices.push_back("%" + std::string(v.name) + "%");
+  return choices;
 }
 
 template <typename Visit>

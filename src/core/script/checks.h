@@ -13,6 +13,10 @@ namespace vendrix {
 // The text the script check window shows for one script.
 std::string RunScriptCheck(TEngBuild& eng, const std::string& script);
 
+// The lists of the mass change window: every variable with its percent signs, in
+// order; both boxes start at the first.
+std::vector<std::string> MassChangeChoices();
+
 inline constexpr const char* kCheckingPanel = "Checking All Engines. Please Wait...";
 
 struct EngineCheckRow {
