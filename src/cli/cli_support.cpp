@@ -104,7 +104,7 @@ void SelectCompany(Context& c) {
 
 void SelectApp(Context& c, const std::optional<std::string>& name) {
   AppPage& app = c.session.App();
-  if (name) {
+  if (name && app.Shown() != *name) {
     if (!app.Select(*name)) {
       throw VendrixError("No application named " + *name + " under " + c.session.Company().Shown());
     }

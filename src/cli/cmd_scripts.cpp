@@ -16,7 +16,7 @@ void SelectContext(Context& c) {
   auto app = c.args.Option("--app");
   if (c.session.Company().Names().empty()) throw VendrixError("There is no company yet.");
   SelectCompany(c);
-  c.session.ShowStep();
+  c.session.ShowStep(app.value_or(""));
   SelectApp(c, app);
 }
 

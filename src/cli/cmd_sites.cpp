@@ -119,7 +119,7 @@ int TableCommand(Context& c) {
   auto appName = c.args.Option("--app");
   if (!appName) throw UsageError("table needs --app");
   SelectCompany(c);
-  c.session.ShowStep();
+  c.session.ShowStep(*appName);
   SelectApp(c, appName);
   SiteTable& table = c.session.Table();
   if (verb == "show") {

@@ -31,9 +31,11 @@ bool Session::Initialise() {
   return true;
 }
 
-void Session::ShowStep() {
+void Session::ShowStep(std::string_view app) {
   settings_ = LoadProgramSettings(wide_.SettingsFile());
-  if (!app_.Names().empty()) app_.Select(app_.Names().front());
+  if (app.empty() || !app_.Select(app)) {
+    if (!app_.Names().empty()) app_.Select(app_.Names().front());
+  }
   flags_.CompanySaved = true;
   flags_.AppSaved = true;
   flags_.SiteSaved = true;

@@ -25,9 +25,10 @@ class Session {
   // Data tree, workers, first company and application, site lists. False when the
   // workers could not be created ("Unable to initialize Vendrix!").
   bool Initialise();
-  // The main window's first show: settings, the first application again (now with
-  // its site table), flags cleared, counts.
-  void ShowStep();
+  // The main window's first show: settings, the first application (or the one
+  // named, when the list holds it) loaded again, now with its site table; flags
+  // cleared; counts.
+  void ShowStep(std::string_view app = {});
 
   // Choosing a company also loads its application list and first application.
   bool ChooseCompany(std::string_view name);
