@@ -85,28 +85,18 @@ int main(int argc, char** argv) {
     }
     prompt.ResetFailed();  // skipped list entries were reported; they do not fail a command
     Context c{session, prompt, args};
-    int rc;
-    if (command == "company") {
-      rc = CompanyCommand(c);
-    } else if (command == "app") {
-      rc = AppCommand(c);
-    } else if (command == "settings") {
-      rc = SettingsCommand(c);
-    } else if (command == "site") {
-      rc = SiteCommand(c);
-    } else if (command == "table") {
-      rc = TableCommand(c);
-    } else if (command == "expand") {
-      rc = ExpandCommand(c);
-    } else if (command == "check") {
-      rc = CheckCommand(c);
-    } else if (command == "mass-change") {
-      rc = MassChangeCommand(c);
-    } else if (command == "preview") {
-      rc = PreviewCommand(c);
-    } else {
-      throw UsageError("unknown command " + command);
+    static const std::pair<const char*, int (*)(Context&)> kCommands[] = {
+        {"company", CompanyCommand},   {"app", AppCommand},
+        {"settings", SettingsCommand}, {"site", SiteCommand},
+        {"table", TableCommand},       {"expand", ExpandCommand},
+        {"check", CheckCommand},       {"mass-change", MassChangeCommand},
+        {"preview", PreviewCommand}};
+    int (*run)(Context&) = nullptr;
+    for (const auto& [name, fn] : kCommands) {
+      if (command == name) run = fn;
     }
+    if (!run) throw UsageError("unknown command " + command);
+    int rc = run(c);
     if (rc == kExitOk && prompt.Failed()) rc = kExitRefused;
     return rc;
   } catch (const UsageError& e) {

@@ -87,6 +87,14 @@ Lines FilterNames(const Lines& names, Lines* rejected) {
   return kept;
 }
 
+void ReportSkipped(UserPrompt& prompt, std::string_view what, std::string_view where,
+                   const Lines& rejected) {
+  for (const auto& bad : rejected) {
+    prompt.Error("The " + std::string(what) + " \"" + bad + "\" in " + std::string(where) +
+                 " was skipped: " + *CheckEntryName(bad));
+  }
+}
+
 bool TGWide::LoadAppList(std::string_view company, Lines& apps, Lines* rejected) const {
   if (company.empty() || CheckEntryName(company)) return false;
   auto lines = LoadLines(AppListFile(company));

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/user_prompt.h"
 #include "base/line_list.h"
 
 namespace vendrix {
@@ -64,6 +65,10 @@ class TGWide {
 
 // Keeps the entries that may be used in file names; the others go to rejected.
 Lines FilterNames(const Lines& names, Lines* rejected);
+// Tells the person which entries of a list (what: "company", "application", "site";
+// where: the list file) were skipped and why.
+void ReportSkipped(UserPrompt& prompt, std::string_view what, std::string_view where,
+                   const Lines& rejected);
 
 // Where the data tree lives: dataDir when given; else the program's folder when it
 // is writable; else $XDG_DATA_HOME/vendrix (default ~/.local/share/vendrix).

@@ -34,11 +34,7 @@ SiteDefinition& SiteBuilder::Edit() {
 void SiteBuilder::LoadLists() {
   Lines rejected;
   wide_.EngBuild().LoadSiteLists(lists_, &rejected);
-  for (const auto& bad : rejected) {
-    prompt_.Error("The site \"" + bad +
-                  "\" in the site lists was skipped: its name cannot be "
-                  "used in file names.");
-  }
+  ReportSkipped(prompt_, "site", "the site lists", rejected);
 }
 
 bool SiteBuilder::OpenSite(std::string_view name) {

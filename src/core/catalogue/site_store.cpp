@@ -5,15 +5,13 @@
 #include "base/text_order.h"
 #include "catalogue/match_ups.h"
 #include "catalogue/site_settings.h"
+#include "catalogue/site_table.h"
 #include "script/eng_build.h"
 
 namespace vendrix {
 namespace {
 constexpr const char* kCatalogueFile = "Sites.dat";
 constexpr const char* kUserFile = "User_Sites.dat";
-
-// The byte that separates the fields of an application site table line.
-constexpr char kTableDelimiter = '\xB1';
 }  // namespace
 
 std::string TEngBuild::SiteSettingsFile(std::string_view site) const {
@@ -60,7 +58,7 @@ bool TEngBuild::AddSite(SiteLists& lists, std::string_view typed, UserPrompt& pr
     prompt.Error(*why);
     return false;
   }
-  if (name.find(kTableDelimiter) != std::string::npos) {
+  if (name.find(kSiteTableDelimiter) != std::string::npos) {
     prompt.Error("A site name may not contain the character \xB1.");
     return false;
   }

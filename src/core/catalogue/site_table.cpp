@@ -5,6 +5,7 @@
 #include "base/file_io.h"
 #include "base/ini_file.h"
 #include "catalogue/site_definition.h"
+#include "catalogue/site_settings.h"
 #include "script/eng_build.h"
 
 namespace vendrix {
@@ -78,7 +79,7 @@ void SiteTable::Build(const Lines& siteList, std::string_view app) {
     auto data = ReadWholeFile(eng.SiteSettingsFile(name));
     if (!data) continue;
     IniDocument doc = IniDocument::Parse(*data);
-    const std::string_view s = "SETTINGS";
+    const std::string_view s = kSiteSection;
     AppSiteRow row;
     row.site = name;
     int system = doc.ReadInteger(s, "SITE_SYSTEM", 3);
@@ -242,8 +243,8 @@ void SiteTable::ChooseCategory(int which, int index) {
 std::optional<std::string> SiteTable::GoToUrl() {
   AppSiteRow* row = Current();
   if (!row) return std::nullopt;
-  std::string url =
-      IniReadString(wide_.EngBuild().SiteSettingsFile(row->site), "SETTINGS", "SITES_WEB_URL", "");
+  std::string url = IniReadString(wide_.EngBuild().SiteSettingsFile(row->site), kSiteSection,
+                                  "SITES_WEB_URL", "");
   if (url.empty()) {
     prompt_.Inform("No URL defined for this site!");
     return std::nullopt;

@@ -12,15 +12,27 @@
 namespace vendrix {
 namespace {
 
-bool IsSuccess(const std::string& statusLine) {
-  auto space = statusLine.find(' ');
-  std::string text = space == std::string::npos ? "" : statusLine.substr(space + 1);
-  return !text.empty() && text[0] == '2';
-}
-
 std::string StatusText(const std::string& statusLine) {
   auto space = statusLine.find(' ');
   return space == std::string::npos ? "" : statusLine.substr(space + 1);
+}
+
+bool IsSuccess(const std::string& statusLine) {
+  std::string text = StatusText(statusLine);
+  return !text.empty() && text[0] == '2';
+}
+
+const char* MethodOf(THttpActions action) {
+  switch (action) {
+    case THttpActions::httpHead:
+      return "HEAD";
+    case THttpActions::httpPost:
+      return "POST";
+    case THttpActions::httpPut:
+      return "PUT";
+    default:
+      return "GET";
+  }
 }
 
 std::string Lower(std::string s) {
@@ -161,13 +173,10 @@ void THttpClient::SetAction(THttpActions action) {
       cancel_.Cancel();
       return;
     case THttpActions::httpGet:
-      return Perform("GET");
     case THttpActions::httpPost:
-      return Perform("POST");
     case THttpActions::httpHead:
-      return Perform("HEAD");
     case THttpActions::httpPut:
-      return Perform("PUT");
+      return Perform(action);
     case THttpActions::httpResetHeaders: {
       std::string agent = UserAgent, proxy = ProxyServer;
       std::uint16_t proxyPort = ProxyPort;
@@ -197,17 +206,15 @@ void THttpClient::SetAction(THttpActions action) {
   throw VendrixError("Invalid Action Value");
 }
 
-void THttpClient::Perform(const char* method) {
+void THttpClient::Perform(THttpActions action) {
+  const char* method = MethodOf(action);
   cancel_.Reset();
   statusLine_.clear();
   struct ActionMark {
     std::atomic<THttpActions>& a;
     ~ActionMark() { a = THttpActions::httpIdle; }
   } mark{action_};
-  action_ = std::string(method) == "GET"    ? THttpActions::httpGet
-            : std::string(method) == "HEAD" ? THttpActions::httpHead
-            : std::string(method) == "PUT"  ? THttpActions::httpPut
-                                            : THttpActions::httpPost;
+  action_ = action;
   if (parts_.server.empty())
     throw EHttpClient(152,
                       "No server speci"

@@ -68,7 +68,7 @@ class THttpClient {
   std::string RequestHead(const char* method) const;
 
  private:
-  void Perform(const char* method);
+  void Perform(THttpActions action);
   void UpdateAuthorization();
   CancelToken cancel_;
   std::atomic<THttpActions> action_{THttpActions::httpIdle};

@@ -43,6 +43,18 @@ bool IsIpLiteral(const std::string& host) {
 
 }  // namespace
 
+bool Stream::WaitForTls(int rc, const Waiter& w) {
+  int e = SSL_get_error(ssl_, rc);
+  if (e == SSL_ERROR_WANT_READ) {
+    w.Wait(fd_, POLLIN);
+  } else if (e == SSL_ERROR_WANT_WRITE) {
+    w.Wait(fd_, POLLOUT);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 Waiter Waiter::For(const CancelToken* cancel, int timeoutSeconds, std::function<void()> idle) {
   Waiter w;
   w.cancel = cancel;
@@ -208,12 +220,7 @@ void Stream::StartTls(SSL_CTX* ctx, const std::string& serverName, SSL_SESSION* 
   for (;;) {
     int rc = SSL_connect(ssl_);
     if (rc == 1) return;
-    int e = SSL_get_error(ssl_, rc);
-    if (e == SSL_ERROR_WANT_READ) {
-      w.Wait(fd_, POLLIN);
-    } else if (e == SSL_ERROR_WANT_WRITE) {
-      w.Wait(fd_, POLLOUT);
-    } else {
+    if (!WaitForTls(rc, w)) {
       long verify = SSL_get_verify_result(ssl_);
       std::string text =
           verify != X509_V_OK
@@ -238,14 +245,7 @@ void Stream::SendAll(const char* data, std::size_t size, const Waiter& w) {
         off += static_cast<std::size_t>(rc);
         continue;
       }
-      int e = SSL_get_error(ssl_, rc);
-      if (e == SSL_ERROR_WANT_WRITE) {
-        w.Wait(fd_, POLLOUT);
-      } else if (e == SSL_ERROR_WANT_READ) {
-        w.Wait(fd_, POLLIN);
-      } else {
-        throw NetFailure(10054, SocketErrorText(10054));
-      }
+      if (!WaitForTls(rc, w)) throw NetFailure(10054, SocketErrorText(10054));
       continue;
     }
     ssize_t n = ::send(fd_, data + off, size - off, MSG_NOSIGNAL);
@@ -270,12 +270,9 @@ std::size_t Stream::RawRead(char* buf, std::size_t size, const Waiter& w) {
     if (ssl_) {
       int rc = SSL_read(ssl_, buf, static_cast<int>(std::min<std::size_t>(size, 1 << 30)));
       if (rc > 0) return static_cast<std::size_t>(rc);
+      if (WaitForTls(rc, w)) continue;
       int e = SSL_get_error(ssl_, rc);
-      if (e == SSL_ERROR_WANT_READ) {
-        w.Wait(fd_, POLLIN);
-      } else if (e == SSL_ERROR_WANT_WRITE) {
-        w.Wait(fd_, POLLOUT);
-      } else if (e == SSL_ERROR_ZERO_RETURN || e == SSL_ERROR_SYSCALL) {
+      if (e == SSL_ERROR_ZERO_RETURN || e == SSL_ERROR_SYSCALL) {
         ERR_clear_error();
         eof_ = true;  // a close without close_notify still ends the stream
         return 0;

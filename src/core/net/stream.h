@@ -85,6 +85,9 @@ class Stream {
 
  private:
   std::size_t RawRead(char* buf, std::size_t size, const Waiter& w);
+  // Waits as a TLS call that returned rc asks (read or write readiness); false when
+  // rc is no such request.
+  bool WaitForTls(int rc, const Waiter& w);
   int fd_ = -1;
   SSL* ssl_ = nullptr;
   std::string buffer_;

@@ -1,7 +1,6 @@
 #include "profiles/app_page.h"
 
 #include "base/file_io.h"
-#include "base/names.h"
 #include "base/text_order.h"
 #include "profiles/app_rules.h"
 #include "profiles/new_name.h"
@@ -41,10 +40,7 @@ void AppPage::LoadList() {
   Lines apps;
   Lines rejected;
   bool loaded = wide_.LoadAppList(company_.Shown(), apps, &rejected);
-  for (const auto& bad : rejected) {
-    prompt_.Error("The application \"" + bad + "\" in " + wide_.AppListFile(company_.Shown()) +
-                  " was skipped: " + *CheckEntryName(bad));
-  }
+  ReportSkipped(prompt_, "application", wide_.AppListFile(company_.Shown()), rejected);
   names_ = loaded ? std::move(apps) : Lines{};
   if (!names_.empty()) {
     profile_.name = names_.front();

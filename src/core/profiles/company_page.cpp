@@ -1,7 +1,6 @@
 #include "profiles/company_page.h"
 
 #include "base/file_io.h"
-#include "base/names.h"
 #include "base/text_order.h"
 #include "profiles/new_name.h"
 
@@ -33,10 +32,7 @@ void CompanyPage::LoadList() {
   if (auto lines = LoadLines(wide_.CompanyListFile())) {
     Lines rejected;
     names_ = FilterNames(*lines, &rejected);
-    for (const auto& bad : rejected) {
-      prompt_.Error("The company \"" + bad + "\" in " + wide_.CompanyListFile() +
-                    " was skipped: " + *CheckEntryName(bad));
-    }
+    ReportSkipped(prompt_, "company", wide_.CompanyListFile(), rejected);
   }
   SortNoCase(names_);
   if (!names_.empty()) {

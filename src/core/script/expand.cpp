@@ -66,9 +66,8 @@ std::string TEngBuild::ExpandText(std::string_view text, ExpansionMode mode,
 }
 
 std::string TEngBuild::CategoryVariable(int which, ExpansionMode mode) {
-  static const Lines kNone;
-  const SiteDefinition* site = context_.site;
-  const Lines& list = site ? (which == 1 ? site->cat1 : site->cat2) : kNone;
+  const SiteDefinition& site = context_.Site();
+  const Lines& list = which == 1 ? site.cat1 : site.cat2;
   const char* kUnknown = "%UNKNOWN%";
   if (mode == ExpansionMode::Preview) {
     if (!list.empty()) return CategoryValue(list.front());
@@ -76,7 +75,7 @@ std::string TEngBuild::CategoryVariable(int which, ExpansionMode mode) {
     ErrorName = kUnknown;
     return kUnknown;
   }
-  bool used = site && (which == 1 ? site->useCat1 : site->useCat2);
+  bool used = which == 1 ? site.useCat1 : site.useCat2;
   if (!used || list.empty()) {
     // The reference inserts "%UNKNOWN%" and then fails on the name UNKNOWN when it
     // rescans; values are literal here, so the failure is reported directly.
@@ -98,12 +97,9 @@ std::string TEngBuild::CategoryVariable(int which, ExpansionMode mode) {
 
 std::string TEngBuild::ExpandVariable(std::string_view name, ExpansionMode mode) {
   ErrorFlag = false;
-  static const CompanyProfile kNoCompany;
-  static const AppProfile kNoApp;
-  static const SiteDefinition kNoSite;
-  const CompanyProfile& c = context_.company ? *context_.company : kNoCompany;
-  const AppProfile& a = context_.app ? *context_.app : kNoApp;
-  const SiteDefinition& site = context_.site ? *context_.site : kNoSite;
+  const CompanyProfile& c = context_.Company();
+  const AppProfile& a = context_.App();
+  const SiteDefinition& site = context_.Site();
 
   struct Text {
     std::string_view name;

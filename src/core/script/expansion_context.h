@@ -23,6 +23,11 @@ struct ExpansionContext {
   const AppSiteRow* row = nullptr;
   const Clock* clock = nullptr;
   UserPrompt* prompt = nullptr;
+
+  // The profiles and site, or empty ones when none is set.
+  const CompanyProfile& Company() const;
+  const AppProfile& App() const;
+  const SiteDefinition& Site() const;
 };
 
 using ValueEncoder = std::function<std::string(std::string_view)>;

@@ -95,8 +95,7 @@ std::optional<MailSubmission> SubmissionBuilder::BuildMailSubmission(SubmissionK
   mail.isCopy = isCopy;
   mail.fromAddress = sender.address;
   mail.fromName = sender.name;
-  mail.to = isCopy ? (ctx.company ? ctx.company->email : std::string())
-                   : (isNew ? site.emailToName : site.emailToNameUpdate);
+  mail.to = isCopy ? ctx.Company().email : (isNew ? site.emailToName : site.emailToNameUpdate);
   std::string subject = TrimLeft(
       isNew || site.emailSubjectUpdate.empty() ? site.emailSubject : site.emailSubjectUpdate);
   mail.subject = subject.empty() ? "Submission" : ExpandOr(subject);
@@ -121,8 +120,7 @@ std::optional<MailSubmission> SubmissionBuilder::BuildMailSubmission(SubmissionK
         "For information about Vendrix software and the free Vendrix Webmaster Administrator");
     mail.body.push_back(std::string("for shareware sites, please visit ") + kProductPageUrl);
   }
-  static const AppProfile kNoApp;
-  const AppProfile& app = ctx.app ? *ctx.app : kNoApp;
+  const AppProfile& app = ctx.App();
   if (site.attachApplication && !isCopy) mail.attachments.push_back(app.localPath);
   if (site.attachGif && !app.gifPath.empty()) mail.attachments.push_back(app.gifPath);
   if (site.attachIco && !app.icoPath.empty()) mail.attachments.push_back(app.icoPath);
@@ -168,8 +166,7 @@ std::optional<FtpSubmission> SubmissionBuilder::BuildFtpLogin() {
 
 bool SubmissionBuilder::BuildFtpFiles(FtpSubmission& plan) {
   const SiteDefinition& site = Site();
-  static const AppProfile kNoApp;
-  const AppProfile& app = eng_.Context().app ? *eng_.Context().app : kNoApp;
+  const AppProfile& app = eng_.Context().App();
   plan.textFile = BuildFtpTextFile();
   plan.files.clear();
   const std::string program = Cp1252ToUtf8(app.localPath);
