@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/session.h"
-#include "app/user_prompt.h"
+#include "base/user_prompt.h"
 
 namespace vendrix::cli {
 

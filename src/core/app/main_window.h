@@ -4,8 +4,8 @@
 #include <functional>
 #include <string>
 
-#include "app/main_flags.h"
-#include "app/user_prompt.h"
+#include "base/main_flags.h"
+#include "base/user_prompt.h"
 
 namespace vendrix {
 

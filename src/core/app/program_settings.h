@@ -3,7 +3,7 @@
 // the "Settings" dialog.
 #include <string>
 
-#include "app/user_prompt.h"
+#include "base/user_prompt.h"
 
 namespace vendrix {
 

@@ -10,8 +10,8 @@ Session::Session(std::string dataRoot, UserPrompt& prompt, const Clock& clock)
       wide_(std::move(dataRoot)),
       company_(wide_, flags_, prompt_),
       app_(wide_, flags_, prompt_, company_),
-      builder_(wide_, flags_, prompt_),
-      table_(wide_, flags_, prompt_, clock_, [this] {
+      builder_(wide_.Sites(), flags_, prompt_),
+      table_(wide_.Sites(), flags_, prompt_, clock_, [this] {
         return SiteTable::AppInfo{app_.Profile().platform, app_.Profile().status};
       }) {
   app_.SetHooks({[this] { BuildSiteTable(); }, [this] { return !table_.Rows().empty(); },

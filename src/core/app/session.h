@@ -1,16 +1,18 @@
 #pragma once
 // The main window's state without the window: the data tree, the change flags, the
 // pages' models, and the start-up, show and close steps that tie them together.
-// The Qt window and the command line each own one.
+// The Qt window and the command line each own one. Initialise reports a failed
+// start as false; the other steps throw VendrixError on failed writes. Not
+// thread-safe: the thread that owns it (the GUI thread).
 #include <memory>
 #include <string>
 
-#include "app/main_flags.h"
 #include "app/main_window.h"
 #include "app/program_settings.h"
 #include "app/tgwide.h"
-#include "app/user_prompt.h"
 #include "base/clock.h"
+#include "base/main_flags.h"
+#include "base/user_prompt.h"
 #include "catalogue/site_builder.h"
 #include "catalogue/site_table.h"
 #include "profiles/app_page.h"

@@ -1,13 +1,15 @@
 #pragma once
-// The data tree: where every data file lives, and the per-site match-up values of
-// the open site. One instance, owned by the session and passed by reference.
-#include <array>
+// TGWide, the application frame's global state: the data tree, the match-up values
+// of the open site, the site catalogue store and the two workers (TEngBuild and
+// TIniSites). One instance, owned by the session and passed by reference; the lower
+// layers see only the parts they need (DataTree, SiteStore, TEngBuild).
+// Not thread-safe: the thread that owns the session uses it.
 #include <memory>
 #include <string>
-#include <string_view>
 
-#include "app/user_prompt.h"
-#include "base/line_list.h"
+#include "base/data_tree.h"
+#include "catalogue/match_ups.h"
+#include "catalogue/site_store.h"
 
 namespace vendrix {
 
@@ -18,57 +20,29 @@ struct TIniSites {
   int Value = 0;
 };
 
-inline constexpr std::size_t kMatchUpCount = 18;
-using MatchUps = std::array<std::string, kMatchUpCount>;
-
-class TGWide {
+class TGWide : public DataTree {
  public:
-  // programDir: the folder that holds the data tree (any trailing "/" is optional).
   explicit TGWide(std::string programDir);
-  ~TGWide();
+  ~TGWide() override;
   TGWide(const TGWide&) = delete;
   TGWide& operator=(const TGWide&) = delete;
 
-  std::string ProgramDir, DataDir, CompaniesDir, CatDir, SitesDir, UpdatesDir, FilesDir, ReportsDir,
-      ImagesDir;
   MatchUps MatchUpValues;
 
-  // Computes the eight data paths and creates each missing folder (failures ignored).
-  void MakeDataTree();
-  // Creates TIniSites and TEngBuild; false when that fails.
+  // Creates TIniSites and TEngBuild; false when that fails (nothing thrown).
   bool CreateWorkers();
+  // Valid after CreateWorkers succeeded.
   TEngBuild& EngBuild() { return *engBuild_; }
   TIniSites& IniSites() { return *iniSites_; }
-
-  // File names: folder + display name (converted to UTF-8) + fixed suffix.
-  std::string SettingsFile() const;
-  std::string CompanyListFile() const;
-  std::string CompanyFile(std::string_view company) const;
-  std::string AppListFile(std::string_view company) const;
-  std::string AppFile(std::string_view app) const;
-  std::string LongDescFile(std::string_view app) const;
-  std::string NotesFile(std::string_view app) const;
-  std::string SiteTableFile(std::string_view app) const;
-
-  // The application list of a company; false (apps untouched) when there is no
-  // company or no list file. Names that may not be used in file names are skipped
-  // and returned in rejected.
-  bool LoadAppList(std::string_view company, Lines& apps, Lines* rejected = nullptr) const;
-  // Writes the list (an empty list gives an empty file); nothing when no company.
-  void SaveAppList(std::string_view company, const Lines& apps) const;
+  // The catalogue's files and lists; usable from construction on.
+  SiteStore& Sites() { return sites_; }
+  const SiteStore& Sites() const { return sites_; }
 
  private:
-  std::string In(const std::string& dir, std::string_view name, const char* suffix) const;
+  SiteStore sites_;
   std::unique_ptr<TIniSites> iniSites_;
   std::unique_ptr<TEngBuild> engBuild_;
 };
-
-// Keeps the entries that may be used in file names; the others go to rejected.
-Lines FilterNames(const Lines& names, Lines* rejected);
-// Tells the person which entries of a list (what: "company", "application", "site";
-// where: the list file) were skipped and why.
-void ReportSkipped(UserPrompt& prompt, std::string_view what, std::string_view where,
-                   const Lines& rejected);
 
 // Where the data tree lives: dataDir when given; else the program's folder when it
 // is writable; else $XDG_DATA_HOME/vendrix (default ~/.local/share/vendrix).

@@ -1,14 +1,65 @@
 #include "base/names.h"
 
-namespace vendrix {
+#include "base/cp1252.h"
+#include "base/user_prompt.h"
 
-std::optional<std::string> CheckEntryName(std::string_view name) {
+namespace vendrix {
+namespace {
+
+// The longest suffix a name of this kind gets in the data tree.
+std::size_t LongestSuffix(EntryKind kind) {
+  switch (kind) {
+    case EntryKind::Any:
+      return 0;
+    case EntryKind::Company:
+      return std::string_view(kAppListSuffix).size();  // "<company> Apps.dat"
+    case EntryKind::App:
+      return std::string_view(kSiteTableSuffix).size();  // "<app>_SITES.dat"
+    case EntryKind::Site:
+      return std::string_view(" EMAIL_UPDATE.scp").size();
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::optional<std::string> CheckEntryName(std::string_view name, EntryKind kind) {
   bool bad = name == "." || name == "..";
   for (unsigned char c : name) {
     if (c == '/' || c < 0x20 || c == 0x7F) bad = true;
   }
-  if (!bad) return std::nullopt;
-  return "A name may not contain \"/\" or control characters, and may not be \".\" or \"..\".";
+  if (bad) {
+    return "A name may not contain \"/\" or control characters, and may not be \".\" or \"..\".";
+  }
+  const std::size_t bytes = Cp1252ToUtf8(name).size() + LongestSuffix(kind);
+  if (kind != EntryKind::Any && bytes > kMaxFileNameBytes) {
+    return "The name is too long: its files would have names longer than " +
+           std::to_string(kMaxFileNameBytes) + " bytes.";
+  }
+  return std::nullopt;
+}
+
+Lines FilterNames(const Lines& names, Lines* rejected, EntryKind kind) {
+  Lines kept;
+  kept.reserve(names.size());
+  for (const auto& n : names) {
+    if (n.empty()) continue;
+    if (CheckEntryName(n, kind)) {
+      if (rejected) rejected->push_back(n);
+    } else {
+      kept.push_back(n);
+    }
+  }
+  return kept;
+}
+
+void ReportSkipped(UserPrompt& prompt, std::string_view what, std::string_view where,
+                   const Lines& rejected, EntryKind kind) {
+  for (const auto& bad : rejected) {
+    auto why = CheckEntryName(bad, kind);
+    prompt.Error("The " + std::string(what) + " \"" + bad + "\" in " + std::string(where) +
+                 " was skipped: " + (why ? *why : std::string("it cannot be read.")));
+  }
 }
 
 std::string TrimLeft(std::string_view s) {

@@ -4,11 +4,14 @@
 // both the list entry and the key's default.
 #include <array>
 #include <optional>
+#include <string>
 #include <string_view>
 
-#include "app/tgwide.h"
-
 namespace vendrix {
+
+inline constexpr std::size_t kMatchUpCount = 18;
+// The 18 values of one site, in the order of kMatchUpTable.
+using MatchUps = std::array<std::string, kMatchUpCount>;
 
 struct MatchUpEntry {
   std::string_view standard;

@@ -2,8 +2,8 @@
 
 #include "base/file_io.h"
 #include "base/line_list.h"
+#include "base/names.h"
 #include "catalogue/match_ups.h"
-#include "script/eng_build.h"
 
 namespace vendrix {
 
@@ -11,10 +11,10 @@ SiteBuilderEnabled EnabledFor(const SiteDefinition& def) {
   return {def.useCat1, def.useCat2, def.useHttpPost, def.useFtpUpload, def.useEmail};
 }
 
-std::string DefaultScriptFile(const TGWide& wide, DefaultScript which) {
+std::string DefaultScriptFile(const DataTree& tree, DefaultScript which) {
   static constexpr const char* kFiles[] = {"FTP_DEF_SCRIPT.SCP", "EMAIL_DEF_SCRIPT_NEW.SCP",
                                            "EMAIL_DEF_SCRIPT_UPDATE.SCP"};
-  return wide.DataDir + kFiles[static_cast<int>(which)];
+  return tree.DataDir + kFiles[static_cast<int>(which)];
 }
 
 const char* DefaultScriptTitle(DefaultScript which) {
@@ -23,8 +23,8 @@ const char* DefaultScriptTitle(DefaultScript which) {
   return kTitles[static_cast<int>(which)];
 }
 
-SiteBuilder::SiteBuilder(TGWide& wide, MainFlags& flags, UserPrompt& prompt)
-    : wide_(wide), flags_(flags), prompt_(prompt) {}
+SiteBuilder::SiteBuilder(SiteStore& store, MainFlags& flags, UserPrompt& prompt)
+    : store_(store), flags_(flags), prompt_(prompt) {}
 
 SiteDefinition& SiteBuilder::Edit() {
   flags_.SiteSaved = false;
@@ -33,7 +33,7 @@ SiteDefinition& SiteBuilder::Edit() {
 
 void SiteBuilder::LoadLists() {
   Lines rejected;
-  wide_.EngBuild().LoadSiteLists(lists_, &rejected);
+  store_.LoadSiteLists(lists_, &rejected);
   ReportSkipped(prompt_, "site", "the site lists", rejected);
 }
 
@@ -48,7 +48,7 @@ bool SiteBuilder::OpenSiteAt(int index) {
   if (index < 0 || index >= static_cast<int>(lists_.SiteList.size())) return false;
   contributeVisible_ = false;
   lists_.selected = index;
-  wide_.EngBuild().LoadSite(lists_.SiteList[index], def_);
+  store_.LoadSite(lists_.SiteList[index], def_);
   flags_.SiteSaved = true;
   return true;
 }
@@ -69,7 +69,7 @@ void SiteBuilder::SetTextFileOption(TextFileOption option) {
 }
 
 bool SiteBuilder::NewSite() {
-  TEngBuild& eng = wide_.EngBuild();
+  SiteStore& eng = store_;
   for (;;) {
     auto typed = prompt_.AskName("New Site Name:");
     if (!typed || typed->empty()) return false;
@@ -86,7 +86,7 @@ bool SiteBuilder::NewSite() {
 void SiteBuilder::SaveSite() {
   if (!lists_.Selected()) return;
   def_.name = *lists_.Selected();
-  wide_.EngBuild().SaveSite(def_);
+  store_.SaveSite(def_);
   if (rebuildTable_) rebuildTable_();
   flags_.SiteSaved = true;
 }
@@ -96,7 +96,7 @@ void SiteBuilder::DeleteSite() {
   if (!selected) return;
   if (prompt_.Confirm("Delete This Site ?", false) != Answer::Yes) return;
   std::string name = *selected;
-  wide_.EngBuild().DeleteSite(lists_, name);
+  store_.DeleteSite(lists_, name);
   if (!lists_.SiteList.empty()) {
     OpenSiteAt(0);
   } else {
@@ -105,18 +105,18 @@ void SiteBuilder::DeleteSite() {
 }
 
 MatchUps SiteBuilder::MatchUpWindowValues() const {
-  const MatchUps& m = wide_.MatchUpValues;
+  const MatchUps& m = store_.MatchUpValues();
   if (m[1].empty() || m[2].empty() || m[3].empty()) return StandardMatchUps();
   return m;
 }
 
 void SiteBuilder::CloseMatchUpWindow(const MatchUps& values) {
-  wide_.MatchUpValues = values;
+  store_.MatchUpValues() = values;
 }
 
 bool SiteBuilder::LoadDefaultScript(DefaultScript which) {
   if (prompt_.Confirm("Sure you want to do this?", false) != Answer::Yes) return false;
-  const std::string path = DefaultScriptFile(wide_, which);
+  const std::string path = DefaultScriptFile(store_.Tree(), which);
   std::optional<std::string> data;
   try {
     data = ReadWholeFile(path);
@@ -134,9 +134,9 @@ bool SiteBuilder::LoadDefaultScript(DefaultScript which) {
   return true;
 }
 
-DefaultScriptEditor::DefaultScriptEditor(const TGWide& wide, UserPrompt& prompt,
+DefaultScriptEditor::DefaultScriptEditor(const DataTree& tree, UserPrompt& prompt,
                                          DefaultScript which)
-    : path_(DefaultScriptFile(wide, which)) {
+    : path_(DefaultScriptFile(tree, which)) {
   auto data = ReadWholeFile(path_);
   if (!data) {
     prompt.Error("Default Script File Not Found!");

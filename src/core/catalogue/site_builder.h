@@ -1,16 +1,18 @@
 #pragma once
 // The "Site Builder" tab without its widgets: the site lists and the one open site,
 // the enabling rules, the zip option rule, New/Save/Delete Site, the match-up window
-// and the default scripts.
+// and the default scripts. File failures throw as SiteStore's do; refusals go
+// through the prompt. Not thread-safe: the session's thread.
 #include <functional>
 #include <optional>
 #include <string>
 
-#include "app/main_flags.h"
-#include "app/tgwide.h"
-#include "app/user_prompt.h"
+#include "base/data_tree.h"
+#include "base/main_flags.h"
+#include "base/user_prompt.h"
 #include "catalogue/site_definition.h"
 #include "catalogue/site_lists.h"
+#include "catalogue/site_store.h"
 
 namespace vendrix {
 
@@ -26,13 +28,13 @@ SiteBuilderEnabled EnabledFor(const SiteDefinition& def);
 
 // The default script files in the data folder.
 enum class DefaultScript { Ftp, EmailNew, EmailUpdate };
-std::string DefaultScriptFile(const TGWide& wide, DefaultScript which);
+std::string DefaultScriptFile(const DataTree& tree, DefaultScript which);
 // The head line of the default script editor.
 const char* DefaultScriptTitle(DefaultScript which);
 
 class SiteBuilder {
  public:
-  SiteBuilder(TGWide& wide, MainFlags& flags, UserPrompt& prompt);
+  SiteBuilder(SiteStore& store, MainFlags& flags, UserPrompt& prompt);
   // Called after a site was saved: rebuild the application site table.
   void SetRebuildTable(std::function<void()> rebuild) { rebuildTable_ = std::move(rebuild); }
 
@@ -67,7 +69,7 @@ class SiteBuilder {
   bool LoadDefaultScript(DefaultScript which);
 
  private:
-  TGWide& wide_;
+  SiteStore& store_;
   MainFlags& flags_;
   UserPrompt& prompt_;
   std::function<void()> rebuildTable_;
@@ -79,7 +81,7 @@ class SiteBuilder {
 // The default script editor: load (with "Default Script File Not Found!") and save.
 class DefaultScriptEditor {
  public:
-  DefaultScriptEditor(const TGWide& wide, UserPrompt& prompt, DefaultScript which);
+  DefaultScriptEditor(const DataTree& tree, UserPrompt& prompt, DefaultScript which);
   std::string& Text() { return text_; }
   void Save() const;
 

@@ -4,8 +4,8 @@
 #include <array>
 #include <string_view>
 
-#include "app/tgwide.h"
 #include "base/ini_file.h"
+#include "catalogue/match_ups.h"
 #include "catalogue/site_definition.h"
 
 namespace vendrix {

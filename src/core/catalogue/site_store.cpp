@@ -1,37 +1,31 @@
-// TEngBuild's catalogue operations: the site lists and the files of one site.
-#include "base/cp1252.h"
+#include "catalogue/site_store.h"
+
 #include "base/file_io.h"
 #include "base/names.h"
 #include "base/text_order.h"
 #include "catalogue/match_ups.h"
 #include "catalogue/site_settings.h"
 #include "catalogue/site_table.h"
-#include "script/eng_build.h"
 
 namespace vendrix {
-namespace {
-constexpr const char* kCatalogueFile = "Sites.dat";
-constexpr const char* kUserFile = "User_Sites.dat";
-}  // namespace
-
-std::string TEngBuild::SiteSettingsFile(std::string_view site) const {
-  return wide_.SitesDir + Cp1252ToUtf8(site) + ".ini";
+std::string SiteStore::SiteSettingsFile(std::string_view site) const {
+  return tree_.SiteSettingsFile(site);
 }
 
-std::string TEngBuild::CategoryFile(std::string_view site, int which) const {
-  return wide_.CatDir + Cp1252ToUtf8(site) + (which == 1 ? " Cat1.cat" : " Cat2.cat");
+std::string SiteStore::CategoryFile(std::string_view site, int which) const {
+  return tree_.CategoryFile(site, which);
 }
 
-std::string TEngBuild::ScriptFile(std::string_view site, ScriptKind kind) const {
-  return wide_.SitesDir + Cp1252ToUtf8(site) + " " + std::string(ScriptTag(kind)) + ".scp";
+std::string SiteStore::ScriptFile(std::string_view site, ScriptKind kind) const {
+  return tree_.ScriptFile(site, ScriptTag(kind));
 }
 
-void TEngBuild::LoadSiteLists(SiteLists& lists, Lines* rejected) const {
+void SiteStore::LoadSiteLists(SiteLists& lists, Lines* rejected) const {
   lists = SiteLists{};
-  if (auto l = LoadLines(wide_.SitesDir + kCatalogueFile)) {
+  if (auto l = LoadLines(tree_.CatalogueListFile())) {
     lists.CatalogueSites = FilterNames(*l, rejected);
   }
-  if (auto l = LoadLines(wide_.SitesDir + kUserFile)) {
+  if (auto l = LoadLines(tree_.UserListFile())) {
     lists.UserSites = FilterNames(*l, rejected);
   }
   SortNoCase(lists.CatalogueSites);
@@ -41,12 +35,12 @@ void TEngBuild::LoadSiteLists(SiteLists& lists, Lines* rejected) const {
   SortNoCase(lists.SiteList);
 }
 
-void TEngBuild::SaveSiteLists(const SiteLists& lists) const {
-  SaveLines(wide_.SitesDir + kCatalogueFile, lists.CatalogueSites);
-  SaveLines(wide_.SitesDir + kUserFile, lists.UserSites);
+void SiteStore::SaveSiteLists(const SiteLists& lists) const {
+  SaveLines(tree_.CatalogueListFile(), lists.CatalogueSites);
+  SaveLines(tree_.UserListFile(), lists.UserSites);
 }
 
-bool TEngBuild::AddSite(SiteLists& lists, std::string_view typed, UserPrompt& prompt) {
+bool SiteStore::AddSite(SiteLists& lists, std::string_view typed, UserPrompt& prompt) {
   std::string name = TrimBoth(typed);
   if (name.empty()) return false;
   if (IndexOf(lists.SiteList, name) >= 0) {
@@ -68,11 +62,11 @@ bool TEngBuild::AddSite(SiteLists& lists, std::string_view typed, UserPrompt& pr
   updated.selected = IndexOf(updated.SiteList, name);
   SaveSiteLists(updated);
   lists = std::move(updated);
-  wide_.MatchUpValues = StandardMatchUps();
+  matchUps_ = StandardMatchUps();
   return true;
 }
 
-void TEngBuild::DeleteSite(SiteLists& lists, std::string_view name) const {
+void SiteStore::DeleteSite(SiteLists& lists, std::string_view name) const {
   RemoveFile(SiteSettingsFile(name));
   RemoveFile(CategoryFile(name, 1));
   RemoveFile(CategoryFile(name, 2));
@@ -85,11 +79,11 @@ void TEngBuild::DeleteSite(SiteLists& lists, std::string_view name) const {
   SaveSiteLists(lists);
 }
 
-void TEngBuild::ClearSite(SiteDefinition& def) const {
+void SiteStore::ClearSite(SiteDefinition& def) const {
   ClearSiteDefinition(def);
 }
 
-void TEngBuild::LoadSite(std::string_view name, SiteDefinition& def) {
+void SiteStore::LoadSite(std::string_view name, SiteDefinition& def) {
   def.name = std::string(name);
   ClearSite(def);
   LoadSettings(name, def);
@@ -97,37 +91,37 @@ void TEngBuild::LoadSite(std::string_view name, SiteDefinition& def) {
   LoadScripts(name, def);
 }
 
-void TEngBuild::SaveSite(const SiteDefinition& def) const {
+void SiteStore::SaveSite(const SiteDefinition& def) const {
   SaveSettings(def);
   SaveCategories(def);
   SaveScripts(def);
 }
 
-void TEngBuild::LoadSettings(std::string_view name, SiteDefinition& def) {
+void SiteStore::LoadSettings(std::string_view name, SiteDefinition& def) {
   if (name.empty()) return;
   const std::string path = SiteSettingsFile(name);
   auto data = ReadWholeFile(path);
   if (!data) {
-    wide_.MatchUpValues = StandardMatchUps();
+    matchUps_ = StandardMatchUps();
     return;
   }
-  ReadSiteSettings(IniDocument::Parse(*data), def, wide_.MatchUpValues);
+  ReadSiteSettings(IniDocument::Parse(*data), def, matchUps_);
 }
 
-void TEngBuild::SaveSettings(const SiteDefinition& def) const {
+void SiteStore::SaveSettings(const SiteDefinition& def) const {
   if (def.name.empty()) return;
   const std::string path = SiteSettingsFile(def.name);
   IniDocument doc = IniDocument::Load(path);
-  WriteSiteSettings(doc, def, wide_.MatchUpValues);
+  WriteSiteSettings(doc, def, matchUps_);
   doc.Save(path);
 }
 
-void TEngBuild::LoadCategories(std::string_view name, SiteDefinition& def) const {
+void SiteStore::LoadCategories(std::string_view name, SiteDefinition& def) const {
   if (auto l = LoadLines(CategoryFile(name, 1))) def.cat1 = std::move(*l);
   if (auto l = LoadLines(CategoryFile(name, 2))) def.cat2 = std::move(*l);
 }
 
-void TEngBuild::SaveCategories(const SiteDefinition& def) const {
+void SiteStore::SaveCategories(const SiteDefinition& def) const {
   const Lines* lists[] = {&def.cat1, &def.cat2};
   for (int which = 1; which <= 2; ++which) {
     const Lines& list = *lists[which - 1];
@@ -139,13 +133,13 @@ void TEngBuild::SaveCategories(const SiteDefinition& def) const {
   }
 }
 
-void TEngBuild::LoadScripts(std::string_view name, SiteDefinition& def) const {
+void SiteStore::LoadScripts(std::string_view name, SiteDefinition& def) const {
   for (ScriptKind k : kScriptKinds) {
     if (auto data = ReadWholeFile(ScriptFile(name, k))) def.Script(k) = NormaliseLineEnds(*data);
   }
 }
 
-void TEngBuild::SaveScripts(const SiteDefinition& def) const {
+void SiteStore::SaveScripts(const SiteDefinition& def) const {
   for (ScriptKind k : kScriptKinds) {
     const std::string& text = def.Script(k);
     if (text.empty()) continue;  // an emptied script keeps its file

@@ -6,7 +6,6 @@
 #include "base/ini_file.h"
 #include "catalogue/site_definition.h"
 #include "catalogue/site_settings.h"
-#include "script/eng_build.h"
 
 namespace vendrix {
 namespace {
@@ -60,9 +59,9 @@ PostCounts CountSitesToPost(const std::vector<AppSiteRow>& rows, std::string_vie
   return c;
 }
 
-SiteTable::SiteTable(TGWide& wide, MainFlags& flags, UserPrompt& prompt, const Clock& clock,
-                     std::function<AppInfo()> appInfo)
-    : wide_(wide), flags_(flags), prompt_(prompt), clock_(clock), appInfo_(std::move(appInfo)) {}
+SiteTable::SiteTable(const SiteStore& store, MainFlags& flags, UserPrompt& prompt,
+                     const Clock& clock, std::function<AppInfo()> appInfo)
+    : store_(store), flags_(flags), prompt_(prompt), clock_(clock), appInfo_(std::move(appInfo)) {}
 
 AppSiteRow* SiteTable::Current() {
   return selected_ >= 0 && selected_ < static_cast<int>(rows_.size()) ? &rows_[selected_] : nullptr;
@@ -73,10 +72,9 @@ void SiteTable::Build(const Lines& siteList, std::string_view app) {
   rows_.clear();
   selected_ = -1;
   details_.reset();
-  TEngBuild& eng = wide_.EngBuild();
   std::unordered_map<std::string, std::vector<std::size_t>> byName;
   for (const auto& name : siteList) {
-    auto data = ReadWholeFile(eng.SiteSettingsFile(name));
+    auto data = ReadWholeFile(store_.SiteSettingsFile(name));
     if (!data) continue;
     IniDocument doc = IniDocument::Parse(*data);
     const std::string_view s = kSiteSection;
@@ -97,7 +95,7 @@ void SiteTable::Build(const Lines& siteList, std::string_view app) {
     rows_.push_back(std::move(row));
   }
   if (!app.empty()) {
-    if (auto lines = LoadLines(wide_.SiteTableFile(app))) {
+    if (auto lines = LoadLines(store_.Tree().SiteTableFile(app))) {
       for (const auto& line : *lines) {
         auto fields = SplitFields(line);
         fields.resize(6);
@@ -144,7 +142,7 @@ void SiteTable::Save(std::string_view app) {
     }
     lines.push_back(std::move(line));
   }
-  SaveLines(wide_.SiteTableFile(app), lines);
+  SaveLines(store_.Tree().SiteTableFile(app), lines);
   flags_.SiteTableChanged = false;
 }
 
@@ -183,7 +181,7 @@ std::optional<RowDetails> SiteTable::ShowRowDetails() {
     CategoryChoice& choice = *choices[which - 1];
     if (cell == kNotApplicable) continue;
     try {
-      auto lines = LoadLines(wide_.EngBuild().CategoryFile(row->site, which));
+      auto lines = LoadLines(store_.CategoryFile(row->site, which));
       if (!lines) continue;
       for (const auto& l : *lines) choice.items.push_back(CategoryLabel(l));
     } catch (...) {
@@ -243,8 +241,8 @@ void SiteTable::ChooseCategory(int which, int index) {
 std::optional<std::string> SiteTable::GoToUrl() {
   AppSiteRow* row = Current();
   if (!row) return std::nullopt;
-  std::string url = IniReadString(wide_.EngBuild().SiteSettingsFile(row->site), kSiteSection,
-                                  "SITES_WEB_URL", "");
+  std::string url =
+      IniReadString(store_.SiteSettingsFile(row->site), kSiteSection, "SITES_WEB_URL", "");
   if (url.empty()) {
     prompt_.Inform("No URL defined for this site!");
     return std::nullopt;

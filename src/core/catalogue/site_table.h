@@ -1,22 +1,23 @@
 #pragma once
 // The application site table: one row per catalogue site for the shown application,
 // its file ("<app>_SITES.dat", fields joined by the byte 0xB1), the fit rule, the
-// count of sites to post and every edit the "Sites" page offers.
+// count of sites to post and every edit the "Sites" page offers. Build and Save
+// throw VendrixError when the table file cannot be written; unreadable category lists
+// leave the panel as far as it got. Not thread-safe: the session's thread (a run
+// reads the rows on its worker while the screens are locked).
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "app/main_flags.h"
-#include "app/tgwide.h"
-#include "app/user_prompt.h"
 #include "base/clock.h"
 #include "base/line_list.h"
+#include "base/main_flags.h"
+#include "base/user_prompt.h"
+#include "catalogue/site_store.h"
 
 namespace vendrix {
-
-class TEngBuild;
 
 struct AppSiteRow {
   std::string site;            // "Site" (the row caption)
@@ -65,7 +66,7 @@ class SiteTable {
   struct AppInfo {
     std::string platform, status;
   };
-  SiteTable(TGWide& wide, MainFlags& flags, UserPrompt& prompt, const Clock& clock,
+  SiteTable(const SiteStore& store, MainFlags& flags, UserPrompt& prompt, const Clock& clock,
             std::function<AppInfo()> appInfo);
 
   const std::vector<AppSiteRow>& Rows() const { return rows_; }
@@ -104,7 +105,7 @@ class SiteTable {
 
  private:
   AppSiteRow* Current();
-  TGWide& wide_;
+  const SiteStore& store_;
   MainFlags& flags_;
   UserPrompt& prompt_;
   const Clock& clock_;

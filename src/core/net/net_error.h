@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/error.h"
+#include "base/error_codes.h"
 
 namespace vendrix {
 
@@ -27,12 +28,12 @@ class EFtpClient : public ENetBase {
   using ENetBase::ENetBase;
 };
 
-// Codes shared by the clients.
-inline constexpr int kErrInterrupted = 301;   // "Interrupted"
-inline constexpr int kErrFileOpen = 302;      // "Can't open file for reading/writing."
-inline constexpr int kErrTimedOut = 10060;    // "Connection timed out"
-inline constexpr int kErrTlsHandshake = 160;  // "TLS handshake failed: ..."
-inline constexpr int kErrCertificate = 161;   // "Certificate verify failed: ..."
+// Codes shared by the clients (named in base/error_codes.h).
+inline constexpr int kErrInterrupted = code::kInterrupted;
+inline constexpr int kErrFileOpen = code::kFileOpen;
+inline constexpr int kErrTimedOut = code::kTimedOut;
+inline constexpr int kErrTlsHandshake = code::kTlsHandshake;
+inline constexpr int kErrCertificate = code::kCertificate;
 
 // The description of a socket error code ("Connection refused" for 10061), or
 // "(no description available)".

@@ -1,15 +1,16 @@
 #include "profiles/app_page.h"
 
 #include "base/file_io.h"
+#include "base/names.h"
 #include "base/text_order.h"
 #include "profiles/app_rules.h"
 #include "profiles/new_name.h"
 
 namespace vendrix {
 
-AppPage::AppPage(const TGWide& wide, MainFlags& flags, UserPrompt& prompt,
+AppPage::AppPage(const DataTree& tree, MainFlags& flags, UserPrompt& prompt,
                  const CompanyPage& company)
-    : wide_(wide), flags_(flags), prompt_(prompt), company_(company) {}
+    : tree_(tree), flags_(flags), prompt_(prompt), company_(company) {}
 
 void AppPage::SetText(std::string AppProfile::*member, std::string value) {
   if (profile_.*member == value) return;
@@ -39,8 +40,8 @@ void AppPage::SetNotes(Lines lines) {
 void AppPage::LoadList() {
   Lines apps;
   Lines rejected;
-  bool loaded = wide_.LoadAppList(company_.Shown(), apps, &rejected);
-  ReportSkipped(prompt_, "application", wide_.AppListFile(company_.Shown()), rejected);
+  bool loaded = tree_.LoadAppList(company_.Shown(), apps, &rejected);
+  ReportSkipped(prompt_, "application", tree_.AppListFile(company_.Shown()), rejected);
   names_ = loaded ? std::move(apps) : Lines{};
   if (!names_.empty()) {
     profile_.name = names_.front();
@@ -61,7 +62,7 @@ bool AppPage::Select(std::string_view name) {
 
 void AppPage::LoadApp() {
   if (profile_.name.empty()) return;
-  IniDocument doc = IniDocument::Load(wide_.AppFile(profile_.name));
+  IniDocument doc = IniDocument::Load(tree_.AppFile(profile_.name));
   AppProfile read = profile_;
   ReadAppSection(doc, read);
   for (const auto& f : kAppFields) {
@@ -74,21 +75,21 @@ void AppPage::LoadApp() {
       return Lines{};  // an unreadable description loads as empty
     }
   };
-  SetLongDesc(readLines(wide_.LongDescFile(profile_.name)));
-  SetNotes(readLines(wide_.NotesFile(profile_.name)));
+  SetLongDesc(readLines(tree_.LongDescFile(profile_.name)));
+  SetNotes(readLines(tree_.NotesFile(profile_.name)));
   if (hooks_.buildSiteTable) hooks_.buildSiteTable();
 }
 
 void AppPage::SaveApp() {
   if (profile_.name.empty()) return;
-  const std::string path = wide_.AppFile(profile_.name);
+  const std::string path = tree_.AppFile(profile_.name);
   IniDocument doc = IniDocument::Load(path);
   CompanyProfile company = company_.Profile();
   WriteCompanySection(doc, company);
   WriteAppSection(doc, profile_);
   doc.Save(path);
-  SaveLines(wide_.LongDescFile(profile_.name), profile_.longDesc);
-  SaveLines(wide_.NotesFile(profile_.name), profile_.notes);
+  SaveLines(tree_.LongDescFile(profile_.name), profile_.longDesc);
+  SaveLines(tree_.NotesFile(profile_.name), profile_.notes);
   flags_.AppSaved = true;
 }
 
@@ -115,7 +116,7 @@ bool AppPage::NewApp() {
   Lines updated = names_;
   updated.push_back(name);
   try {
-    wide_.SaveAppList(company_.Shown(), updated);
+    tree_.SaveAppList(company_.Shown(), updated);
   } catch (...) {
     flags_.AddingEntry = false;
     throw;
@@ -132,11 +133,11 @@ bool AppPage::NewApp() {
 void AppPage::DeleteApp() {
   if (profile_.name.empty()) return;
   if (prompt_.Confirm("Delete This Application ?", false) != Answer::Yes) return;
-  RemoveFile(wide_.SiteTableFile(profile_.name));
+  RemoveFile(tree_.SiteTableFile(profile_.name));
   int index = IndexOf(names_, profile_.name);
   Lines updated = names_;
   if (index >= 0) updated.erase(updated.begin() + index);
-  wide_.SaveAppList(company_.Shown(), updated);
+  tree_.SaveAppList(company_.Shown(), updated);
   names_ = std::move(updated);
   if (names_.empty()) {
     profile_.name.clear();

@@ -1,13 +1,15 @@
 #pragma once
 // The "App Info" page without its widgets: the application selector of the shown
-// company, the profile shown, and the page's actions.
+// company, the profile shown, and the page's actions. Messages go through the prompt;
+// a failed write throws VendrixError ("Unable to write to <file>"). Not thread-safe:
+// the session's thread.
 #include <functional>
 #include <string>
 #include <string_view>
 
-#include "app/main_flags.h"
-#include "app/tgwide.h"
-#include "app/user_prompt.h"
+#include "base/data_tree.h"
+#include "base/main_flags.h"
+#include "base/user_prompt.h"
 #include "profiles/app_profile.h"
 #include "profiles/company_page.h"
 
@@ -22,7 +24,7 @@ class AppPage {
     std::function<void()> startNewCompany;  // show "Company Info" and run New Company
   };
 
-  AppPage(const TGWide& wide, MainFlags& flags, UserPrompt& prompt, const CompanyPage& company);
+  AppPage(const DataTree& tree, MainFlags& flags, UserPrompt& prompt, const CompanyPage& company);
   void SetHooks(Hooks hooks) { hooks_ = std::move(hooks); }
 
   const Lines& Names() const { return names_; }
@@ -58,7 +60,7 @@ class AppPage {
 
  private:
   void SetText(std::string AppProfile::*member, std::string value);
-  const TGWide& wide_;
+  const DataTree& tree_;
   MainFlags& flags_;
   UserPrompt& prompt_;
   const CompanyPage& company_;

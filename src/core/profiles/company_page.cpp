@@ -1,13 +1,14 @@
 #include "profiles/company_page.h"
 
 #include "base/file_io.h"
+#include "base/names.h"
 #include "base/text_order.h"
 #include "profiles/new_name.h"
 
 namespace vendrix {
 
-CompanyPage::CompanyPage(const TGWide& wide, MainFlags& flags, UserPrompt& prompt)
-    : wide_(wide), flags_(flags), prompt_(prompt) {}
+CompanyPage::CompanyPage(const DataTree& tree, MainFlags& flags, UserPrompt& prompt)
+    : tree_(tree), flags_(flags), prompt_(prompt) {}
 
 void CompanyPage::SetFieldText(std::string CompanyProfile::*member, std::string value) {
   if (profile_.*member == value) return;
@@ -29,10 +30,10 @@ void CompanyPage::SetBhsId(std::string id) {
 
 void CompanyPage::LoadList() {
   names_.clear();
-  if (auto lines = LoadLines(wide_.CompanyListFile())) {
+  if (auto lines = LoadLines(tree_.CompanyListFile())) {
     Lines rejected;
     names_ = FilterNames(*lines, &rejected);
-    ReportSkipped(prompt_, "company", wide_.CompanyListFile(), rejected);
+    ReportSkipped(prompt_, "company", tree_.CompanyListFile(), rejected);
   }
   SortNoCase(names_);
   if (!names_.empty()) {
@@ -50,7 +51,7 @@ bool CompanyPage::Select(std::string_view name) {
 
 void CompanyPage::LoadCompany() {
   if (flags_.AddingEntry || profile_.name.empty()) return;
-  const std::string path = wide_.CompanyFile(profile_.name);
+  const std::string path = tree_.CompanyFile(profile_.name);
   auto data = ReadWholeFile(path);
   if (!data) return;  // the fields keep what they held
   CompanyProfile read = ReadCompanySection(IniDocument::Parse(*data));
@@ -63,9 +64,9 @@ void CompanyPage::LoadCompany() {
 
 void CompanyPage::SaveCompany() {
   if (profile_.name.empty()) return;
-  IniDocument doc = IniDocument::Load(wide_.CompanyFile(profile_.name));
+  IniDocument doc = IniDocument::Load(tree_.CompanyFile(profile_.name));
   WriteCompanySection(doc, profile_);
-  doc.Save(wide_.CompanyFile(profile_.name));
+  doc.Save(tree_.CompanyFile(profile_.name));
   flags_.CompanySaved = true;
 }
 
@@ -79,7 +80,7 @@ bool CompanyPage::NewCompany() {
   Lines updated = names_;
   InsertSorted(updated, name);
   try {
-    SaveLines(wide_.CompanyListFile(), updated);
+    SaveLines(tree_.CompanyListFile(), updated);
   } catch (...) {
     flags_.AddingEntry = false;
     throw;
@@ -99,7 +100,7 @@ void CompanyPage::DeleteCompany() {
   int index = IndexOf(names_, profile_.name);
   Lines updated = names_;
   if (index >= 0) updated.erase(updated.begin() + index);
-  SaveLines(wide_.CompanyListFile(), updated);
+  SaveLines(tree_.CompanyListFile(), updated);
   names_ = std::move(updated);
   if (!names_.empty()) {
     profile_.name = names_.front();

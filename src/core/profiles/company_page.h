@@ -1,19 +1,21 @@
 #pragma once
 // The "Company Info" page without its widgets: the company selector, the profile
-// shown, and the page's actions.
+// shown, and the page's actions. Messages go through the prompt; a failed write
+// throws VendrixError ("Unable to write to <file>") and leaves the shown state as it
+// was before the action. Not thread-safe: the session's thread.
 #include <string>
 #include <string_view>
 
-#include "app/main_flags.h"
-#include "app/tgwide.h"
-#include "app/user_prompt.h"
+#include "base/data_tree.h"
+#include "base/main_flags.h"
+#include "base/user_prompt.h"
 #include "profiles/company_profile.h"
 
 namespace vendrix {
 
 class CompanyPage {
  public:
-  CompanyPage(const TGWide& wide, MainFlags& flags, UserPrompt& prompt);
+  CompanyPage(const DataTree& tree, MainFlags& flags, UserPrompt& prompt);
 
   const Lines& Names() const { return names_; }
   // The name shown in the selector (empty when none).
@@ -43,7 +45,7 @@ class CompanyPage {
 
  private:
   void SetFieldText(std::string CompanyProfile::*member, std::string value);
-  const TGWide& wide_;
+  const DataTree& tree_;
   MainFlags& flags_;
   UserPrompt& prompt_;
   Lines names_;

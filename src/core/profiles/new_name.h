@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "app/user_prompt.h"
 #include "base/line_list.h"
+#include "base/user_prompt.h"
 
 namespace vendrix {
 

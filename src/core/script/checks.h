@@ -1,11 +1,12 @@
 #pragma once
 // The script check ("Test Script") and the "Engine Checker" with its mass change:
-// scripts expanded in preview mode to find faulty variables.
+// scripts expanded in preview mode to find faulty variables. File failures are shown
+// through the prompt, never thrown. Not thread-safe: the session's thread.
 #include <string>
 #include <vector>
 
-#include "app/user_prompt.h"
 #include "base/line_list.h"
+#include "base/user_prompt.h"
 #include "script/eng_build.h"
 
 namespace vendrix {

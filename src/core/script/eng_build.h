@@ -1,46 +1,51 @@
 #pragma once
-// TEngBuild: the site catalogue's file operations and the variable expansion of
-// scripts. It keeps no state but the outcome of the last expansion; the site lists
-// and the open site belong to the site builder, the match-up values to TGWide.
+// TEngBuild: the variable expansion of scripts, with the site catalogue's operations
+// forwarded to its SiteStore. It keeps no state but the outcome of the last expansion
+// and what an expansion reads (the context); the site lists and the open site belong
+// to the site builder, the match-up values to the frame.
+//
+// Failures: an expansion never throws; it reports through ErrorFlag and ErrorName.
+// The catalogue operations throw as SiteStore's do. Not thread-safe: one thread
+// expands at a time (the session's thread, or a run's worker).
 #include <string>
 #include <string_view>
 
-#include "app/tgwide.h"
-#include "app/user_prompt.h"
+#include "base/user_prompt.h"
 #include "catalogue/site_definition.h"
 #include "catalogue/site_lists.h"
+#include "catalogue/site_store.h"
 #include "script/expansion_context.h"
 
 namespace vendrix {
 
 class TEngBuild {
  public:
-  explicit TEngBuild(TGWide& wide) : wide_(wide) {}
+  explicit TEngBuild(SiteStore& store) : store_(store) {}
 
-  // Files of a site.
-  std::string SiteSettingsFile(std::string_view site) const;
-  std::string CategoryFile(std::string_view site, int which) const;  // which: 1 or 2
-  std::string ScriptFile(std::string_view site, ScriptKind kind) const;
+  SiteStore& Store() { return store_; }
+  const SiteStore& Store() const { return store_; }
 
-  // Site lists. Names that may not be used in file names are skipped and returned
-  // in rejected.
-  void LoadSiteLists(SiteLists& lists, Lines* rejected = nullptr) const;
-  void SaveSiteLists(const SiteLists& lists) const;
-  // Adds a user site (blanks trimmed); false when refused (blank, duplicate with the
-  // error dialog, or a name that cannot be used in file names).
-  bool AddSite(SiteLists& lists, std::string_view name, UserPrompt& prompt);
-  // Deletes the site's files and its list entries; the caller opens the first site left.
-  void DeleteSite(SiteLists& lists, std::string_view name) const;
-
-  void ClearSite(SiteDefinition& def) const;
-  void LoadSite(std::string_view name, SiteDefinition& def);
-  void SaveSite(const SiteDefinition& def) const;
-  void LoadSettings(std::string_view name, SiteDefinition& def);
-  void SaveSettings(const SiteDefinition& def) const;
-  void LoadCategories(std::string_view name, SiteDefinition& def) const;
-  void SaveCategories(const SiteDefinition& def) const;
-  void LoadScripts(std::string_view name, SiteDefinition& def) const;
-  void SaveScripts(const SiteDefinition& def) const;
+  // The catalogue operations, as SiteStore does them.
+  std::string SiteSettingsFile(std::string_view site) const {
+    return store_.SiteSettingsFile(site);
+  }
+  std::string CategoryFile(std::string_view site, int which) const {
+    return store_.CategoryFile(site, which);
+  }
+  std::string ScriptFile(std::string_view site, ScriptKind kind) const {
+    return store_.ScriptFile(site, kind);
+  }
+  void LoadSiteLists(SiteLists& lists, Lines* rejected = nullptr) const {
+    store_.LoadSiteLists(lists, rejected);
+  }
+  void SaveSiteLists(const SiteLists& lists) const { store_.SaveSiteLists(lists); }
+  bool AddSite(SiteLists& lists, std::string_view name, UserPrompt& prompt) {
+    return store_.AddSite(lists, name, prompt);
+  }
+  void DeleteSite(SiteLists& lists, std::string_view name) const { store_.DeleteSite(lists, name); }
+  void ClearSite(SiteDefinition& def) const { store_.ClearSite(def); }
+  void LoadSite(std::string_view name, SiteDefinition& def) { store_.LoadSite(name, def); }
+  void SaveSite(const SiteDefinition& def) const { store_.SaveSite(def); }
 
   // What an expansion reads; the owner keeps the pointed-to objects alive.
   void SetContext(const ExpansionContext& context) { context_ = context; }
@@ -60,7 +65,7 @@ class TEngBuild {
 
  private:
   std::string CategoryVariable(int which, ExpansionMode mode);
-  TGWide& wide_;
+  SiteStore& store_;
   ExpansionContext context_;
 };
 

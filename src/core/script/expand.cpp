@@ -164,8 +164,8 @@ std::string TEngBuild::ExpandVariable(std::string_view name, ExpansionMode mode)
   for (const auto& m : matchUps) {
     if (m.name != name) continue;
     auto index = MatchUpIndex(m.group, *m.field);
-    if (!index || wide_.MatchUpValues[*index].empty()) return *m.field;
-    return wide_.MatchUpValues[*index];
+    if (!index || store_.MatchUpValues()[*index].empty()) return *m.field;
+    return store_.MatchUpValues()[*index];
   }
 
   const ByteFormat bytes = site.byteFormat;

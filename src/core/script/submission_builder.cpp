@@ -131,7 +131,7 @@ std::optional<MailSubmission> SubmissionBuilder::BuildMailSubmission(SubmissionK
 
 std::string SubmissionBuilder::BuildFtpTextFile() {
   const SiteDefinition& site = Site();
-  const std::string temp = wide_.FilesDir + kTempTextFile;
+  const std::string temp = tree_.FilesDir + kTempTextFile;
   RemoveFile(temp);
   const std::string& script = site.Script(ScriptKind::FtpNew);
   if (script.empty()) return "";
@@ -141,7 +141,7 @@ std::string SubmissionBuilder::BuildFtpTextFile() {
   if (eng_.ErrorFlag || name.empty()) return "";
   // The name comes from the profile: keep it inside the files folder.
   if (name.find_first_of("/\\") != std::string::npos || name == "." || name == "..") return "";
-  const std::string target = wide_.FilesDir + Cp1252ToUtf8(name);
+  const std::string target = tree_.FilesDir + Cp1252ToUtf8(name);
   try {
     RemoveFile(target);
     SaveLines(temp, SplitLines(text));
@@ -184,7 +184,7 @@ bool SubmissionBuilder::BuildFtpFiles(FtpSubmission& plan) {
         auto dot = n.rfind('.');
         return (dot == std::string::npos ? n : n.substr(0, dot)) + ".zip";
       }();
-      zipPath = wide_.FilesDir + Cp1252ToUtf8(archive);
+      zipPath = tree_.FilesDir + Cp1252ToUtf8(archive);
       log_.AddFtpLine("Zipping File: " + Utf8ToCp1252(zipPath));
       TZipArchiver zip;
       zip.ZipFilename = zipPath;
@@ -192,7 +192,7 @@ bool SubmissionBuilder::BuildFtpFiles(FtpSubmission& plan) {
       zip.OnMessage = [&](int, const std::string& m) { log_.AddFtpLine(m); };
       zip.Add();
     } else {
-      zipPath = wide_.FilesDir + FileNameOf(program);  // already UTF-8
+      zipPath = tree_.FilesDir + FileNameOf(program);  // already UTF-8
       RemoveFile(zipPath);
       log_.AddFtpLine("Prepairing Zip File: " + Utf8ToCp1252(zipPath));
       auto data = ReadWholeFile(program);
@@ -200,10 +200,10 @@ bool SubmissionBuilder::BuildFtpFiles(FtpSubmission& plan) {
     }
     if (!FileExists(zipPath)) return false;
     if (site.textFileOption == TextFileOption::IncludeInZip && !plan.textFile.empty()) {
-      log_.AddFtpLine("Adding To Zip File: " + Utf8ToCp1252(wide_.FilesDir) + plan.textFile);
+      log_.AddFtpLine("Adding To Zip File: " + Utf8ToCp1252(tree_.FilesDir) + plan.textFile);
       TZipArchiver zip;
       zip.ZipFilename = zipPath;
-      zip.FSpecArgs = {wide_.FilesDir + Cp1252ToUtf8(plan.textFile)};
+      zip.FSpecArgs = {tree_.FilesDir + Cp1252ToUtf8(plan.textFile)};
       zip.OnMessage = [&](int, const std::string& m) { log_.AddFtpLine(m); };
       zip.Add();
     }
@@ -212,7 +212,7 @@ bool SubmissionBuilder::BuildFtpFiles(FtpSubmission& plan) {
   bool textInZip = caseB && site.textFileOption == TextFileOption::IncludeInZip;
   if (!plan.textFile.empty() && !textInZip) {
     plan.files.push_back(
-        {wide_.FilesDir + Cp1252ToUtf8(plan.textFile), plan.remoteDir + plan.textFile, true});
+        {tree_.FilesDir + Cp1252ToUtf8(plan.textFile), plan.remoteDir + plan.textFile, true});
   }
   return true;
 }

@@ -1,11 +1,14 @@
 #pragma once
 // Turns the open site definition, the current row and the profiles into what is
 // sent: the HTTP request, the e-mail (and its copy), the FTP upload plan with its zip
-// archive and text file. Log and report lines go to a SubmissionLog.
+// archive and text file. Log and report lines go to a SubmissionLog. A build that
+// cannot be made returns nullopt (or false) after logging why; it throws only for
+// failed writes of its work files. Runs on the thread that runs the submission (the
+// run's worker); the engine and the open site are its for that time.
 #include <optional>
 #include <string>
 
-#include "app/tgwide.h"
+#include "base/data_tree.h"
 #include "script/eng_build.h"
 #include "script/submission.h"
 
@@ -17,8 +20,8 @@ struct MailSender {
 
 class SubmissionBuilder {
  public:
-  SubmissionBuilder(TEngBuild& eng, const TGWide& wide, SubmissionLog& log)
-      : eng_(eng), wide_(wide), log_(log) {}
+  SubmissionBuilder(TEngBuild& eng, const DataTree& tree, SubmissionLog& log)
+      : eng_(eng), tree_(tree), log_(log) {}
 
   // nullopt when there is no script, the script does not expand, or the site is
   // served by a built-in submitter.
@@ -43,7 +46,7 @@ class SubmissionBuilder {
   std::string SiteName() const;
 
   TEngBuild& eng_;
-  const TGWide& wide_;
+  const DataTree& tree_;
   SubmissionLog& log_;
 };
 

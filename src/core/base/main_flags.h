@@ -1,5 +1,7 @@
 #pragma once
-// The main window's change and state flags with their initial values.
+// The main window's change and state flags with their initial values. The frame owns
+// one set; the pages get it by reference and set or clear their own marks. Plain
+// data: whoever owns the session reads and writes it, on one thread.
 
 namespace vendrix {
 

@@ -2,6 +2,9 @@
 // The one way the core talks to the person: message boxes, questions, the name
 // entry, the file chooser and the program's own error dialog. The Qt screens, the
 // command line and the tests each implement it. All texts are Windows-1252.
+// Calls block until the person answers. The core calls a prompt only from the thread
+// that owns the session; an implementation used from a worker must carry the call
+// to its GUI thread itself. Implementations do not throw.
 #include <optional>
 #include <string>
 
