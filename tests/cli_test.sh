@@ -110,6 +110,13 @@ err=$("$cli" net ftp-upload --host "127.0.0.1:$port" --user demo --password wron
 check "net ftp-upload refused" "1:141: 530 Authentication failed." "$rc:$err"
 
 "$cli" >/dev/null 2>&1; check "no command is a usage error" 2 $?
+# Every command the help names is one the program knows.
+unknown=""
+for cmd in $("$cli" help | sed -n 's/^  \([a-z-]*\) .*/\1/p; s/^  \([a-z-]*\)$/\1/p' | sort -u); do
+  if v "$cmd" 2>&1 | grep -q "unknown command"; then unknown="$unknown $cmd"; fi
+done
+check "help names only known commands" "" "$unknown"
+check "help shows expand's site as optional" 1 "$("$cli" help | grep -c '^  expand \[--site S\]')"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

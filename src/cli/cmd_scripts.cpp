@@ -5,8 +5,7 @@
 #include "base/error.h"
 #include "cli.h"
 #include "script/checks.h"
-#include "script/submission_builder.h"
-#include "script/text_tools.h"
+#include "script/dry_run.h"
 
 namespace vendrix::cli {
 namespace {
@@ -39,50 +38,44 @@ class PrintLog : public SubmissionLog {
   void AddFtpLine(const std::string& l) override { Out("  ftp: " + l); }
 };
 
-bool HasText(const std::string& s) {
-  return s.find_first_not_of(' ') != std::string::npos;
-}
+// The dry run's outcome, site by site.
+class PrintDryRun : public DryRunView {
+ public:
+  void SiteStarts(const AppSiteRow& row) override {
+    Out("== " + row.site + " (" + (row.submit == "New" ? "New" : "Update") + ") ==");
+  }
+  void SiteBuilt(const DryRunSite& site) override;
+};
 
-void PreviewSite(Session& s, const AppSiteRow& row, SubmissionBuilder& builder) {
-  const SiteDefinition& site = s.Builder().Definition();
-  const bool isNew = row.submit == "New";
-  const SubmissionKind kind = isNew ? SubmissionKind::New : SubmissionKind::Update;
-  Out("== " + row.site + " (" + (isNew ? "New" : "Update") + ") ==");
-  if (site.useFtpUpload) {
-    auto plan = builder.BuildFtpSubmission();
-    if (!plan) {
+void PrintDryRun::SiteBuilt(const DryRunSite& site) {
+  if (site.ftp) {
+    if (!site.ftpPlan) {
       Out("FTP: the archive to upload is missing; nothing would be sent");
     } else {
-      Out("FTP " + plan->host + " user " + plan->user + " password ****");
-      for (const auto& f : plan->files) {
+      const FtpSubmission& plan = *site.ftpPlan;
+      Out("FTP " + plan.host + " user " + plan.user + " password ****");
+      for (const auto& f : plan.files) {
         Out("  send " + Utf8ToCp1252(f.localPath) + " -> " + f.remoteName +
             (f.ascii ? " (ASCII)" : " (binary)"));
       }
     }
   }
-  if (site.useHttpPost && HasText(isNew ? site.httpNewScriptUrl : site.httpUpdateScriptUrl)) {
-    if (auto http = builder.BuildHttpSubmission(kind)) {
+  if (site.http) {
+    if (const auto& http = site.httpRequest) {
       Out(std::string("HTTP ") + (http->get ? "GET " : "POST ") + http->url);
       if (!http->get) Out("  data: " + http->data);
     } else {
       Out("HTTP: nothing would be sent");
     }
   }
-  const std::string& to = isNew ? site.emailToName : site.emailToNameUpdate;
-  if (site.useEmail && HasText(to)) {
-    MailSender sender{s.Settings().email, s.Settings().name};
-    for (bool copy : {false, true}) {
-      if (copy && !site.emailSendCopy) break;
-      auto mail = builder.BuildMailSubmission(kind, copy, sender);
-      if (!mail) {
-        Out("E-MAIL: nothing would be sent");
-        break;
-      }
-      Out(std::string(copy ? "E-MAIL COPY to " : "E-MAIL to ") + mail->to);
-      Out("  subject: " + mail->subject);
-      for (const auto& l : mail->body) Out("  | " + l);
-      for (const auto& a : mail->attachments) Out("  attach: " + a);
+  if (site.mail) {
+    for (const auto& mail : site.mails) {
+      Out(std::string(mail.isCopy ? "E-MAIL COPY to " : "E-MAIL to ") + mail.to);
+      Out("  subject: " + mail.subject);
+      for (const auto& l : mail.body) Out("  | " + l);
+      for (const auto& a : mail.attachments) Out("  attach: " + a);
     }
+    if (site.mailFailed) Out("E-MAIL: nothing would be sent");
   }
 }
 
@@ -136,25 +129,11 @@ int PreviewCommand(Context& c) {
   auto only = c.args.Option("--site");
   SelectContext(c);
   Session& s = c.session;
-  AppPage& app = s.App();
-  // A run sends the long description wrapped to 72 columns.
-  app.SetLongDesc(SplitLines(WrapText(JoinLines(app.Profile().longDesc), 72)));
   PrintLog log;
-  TEngBuild& eng = s.Wide().EngBuild();
-  SubmissionBuilder builder(eng, s.Wide(), log);
-  int shown = 0;
-  const auto& rows = s.Table().Rows();
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    const AppSiteRow& row = rows[i];
-    if (only ? row.site != *only : row.post != "Y") continue;
-    const SiteTable::AppInfo info{app.Profile().platform, app.Profile().status};
-    if (!only && !SiteFitsApp(row, info.platform, info.status)) continue;
-    s.Builder().OpenSite(row.site);
-    eng.SetCurrentRow(&row);
-    PreviewSite(s, row, builder);
-    ++shown;
-  }
-  eng.SetCurrentRow(nullptr);
+  DryRun dry(s.Wide().EngBuild(), s.Builder(), s.Wide(), log);
+  MailSender sender{s.Settings().email, s.Settings().name};
+  PrintDryRun view;
+  int shown = dry.Run(s.Table().Rows(), s.App().Profile(), sender, only, view);
   if (only && shown == 0) throw VendrixError("No row for the site " + *only);
   if (shown == 0) Out("No site is marked to post.");
   return kExitOk;

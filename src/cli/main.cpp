@@ -12,28 +12,59 @@
 
 namespace {
 
-constexpr const char* kUsage = R"(usage: vendrix-cli [--data-dir DIR] COMMAND ...
+// One entry per command: its name, its usage lines (the help is made of them, so it
+// cannot drift from what the commands take) and what runs it. A command with
+// runBare needs no data tree.
+struct Command {
+  const char* name;
+  const char* usage;
+  int (*run)(vendrix::cli::Context&);
+  int (*runBare)(vendrix::cli::Args&);
+};
 
-  company list | show [NAME] | new NAME | set NAME KEY=VALUE... | delete NAME
-  app list | show [NAME] | new NAME | set NAME KEY=VALUE... | delete NAME   [--company C]
-      (LONGDESC=@file and NOTES=@file read a file)
-  settings show | set KEY=VALUE...
-  site list | show NAME | new NAME | delete NAME | set NAME KEY=VALUE...
-      (CAT1=@file and CAT2=@file replace a category list)
-  site script NAME KIND [--from FILE]     KIND: HTTP_NEW HTTP_UPDATE FTP_NEW EMAIL_NEW EMAIL_UPDATE
-  table show --app A [--company C]
-  table set --app A --site S [submit=New|Update] [post=Y|N] [cat1=LABEL] [cat2=LABEL] [lastpost=TEXT]
-  expand --site S [--mode preview|submission] TEXT
-  check
-  mass-change FROM TO
-  preview [--site S]
-      (these four take --company C --app A; default: the first company and its first application)
-  net http get|post URL [--data TEXT] [--out FILE] [--proxy HOST:PORT] [--timeout S] [--cafile PEM]
-  net ftp-upload --host H[:PORT] --user U --password P --local FILE --remote NAME
-                 [--passive] [--tls] [--ascii] [--timeout S] [--cafile PEM]
+const Command kCommands[] = {
+    {"company", "  company list | show [NAME] | new NAME | set NAME KEY=VALUE... | delete NAME\n",
+     vendrix::cli::CompanyCommand, nullptr},
+    {"app",
+     "  app list | show [NAME] | new NAME | set NAME KEY=VALUE... | delete NAME   [--company C]\n"
+     "      (LONGDESC=@file and NOTES=@file read a file)\n",
+     vendrix::cli::AppCommand, nullptr},
+    {"settings", "  settings show | set KEY=VALUE...\n", vendrix::cli::SettingsCommand, nullptr},
+    {"site",
+     "  site list | show NAME | new NAME | delete NAME | set NAME KEY=VALUE...\n"
+     "      (CAT1=@file and CAT2=@file replace a category list)\n"
+     "  site script NAME KIND [--from FILE]     KIND: HTTP_NEW HTTP_UPDATE FTP_NEW EMAIL_NEW "
+     "EMAIL_UPDATE\n",
+     vendrix::cli::SiteCommand, nullptr},
+    {"table",
+     "  table show --app A [--company C]\n"
+     "  table set --app A --site S [submit=New|Update] [post=Y|N] [cat1=LABEL] [cat2=LABEL] "
+     "[lastpost=TEXT]\n",
+     vendrix::cli::TableCommand, nullptr},
+    {"expand", "  expand [--site S] [--mode preview|submission] TEXT\n",
+     vendrix::cli::ExpandCommand, nullptr},
+    {"check", "  check\n", vendrix::cli::CheckCommand, nullptr},
+    {"mass-change", "  mass-change FROM TO     (TO is one of the %VARIABLE% texts)\n",
+     vendrix::cli::MassChangeCommand, nullptr},
+    {"preview",
+     "  preview [--site S]     (a dry run: what a submission would send)\n"
+     "      (expand, check, mass-change and preview take --company C --app A;\n"
+     "       default: the first company and its first application)\n",
+     vendrix::cli::PreviewCommand, nullptr},
+    {"net",
+     "  net http get|post URL [--data TEXT] [--out FILE] [--proxy HOST:PORT] [--timeout S] "
+     "[--cafile PEM]\n"
+     "  net ftp-upload --host H[:PORT] --user U --password P --local FILE --remote NAME\n"
+     "                 [--passive] [--tls] [--ascii] [--timeout S] [--cafile PEM]\n",
+     nullptr, vendrix::cli::NetCommand},
+};
 
-Exit status: 0 done, 1 refused (the reason on stderr), 2 usage error.
-)";
+std::string Usage() {
+  std::string text = "usage: vendrix-cli [--data-dir DIR] COMMAND ...\n\n";
+  for (const auto& c : kCommands) text += c.usage;
+  text += "\nExit status: 0 done, 1 refused (the reason on stderr), 2 usage error.\n";
+  return text;
+}
 
 std::string ProgramPath() {
   char buf[PATH_MAX];
@@ -57,7 +88,7 @@ int main(int argc, char** argv) {
   for (std::size_t i = 0; i < words.size(); ++i) {
     if (words[i] == "--data-dir") {
       if (i + 1 >= words.size()) {
-        std::cerr << kUsage;
+        std::cerr << Usage();
         return kExitUsage;
       }
       dataDir = words[i + 1];
@@ -67,7 +98,7 @@ int main(int argc, char** argv) {
     }
   }
   if (words.empty() || words[0] == "--help" || words[0] == "-h" || words[0] == "help") {
-    std::cout << kUsage;
+    std::cout << Usage();
     return words.empty() ? kExitUsage : kExitOk;
   }
   std::string command = words[0];
@@ -75,7 +106,12 @@ int main(int argc, char** argv) {
   CliPrompt prompt;
   SystemClock clock;
   try {
-    if (command == "net") return NetCommand(args);
+    const Command* found = nullptr;
+    for (const auto& entry : kCommands) {
+      if (command == entry.name) found = &entry;
+    }
+    if (!found) throw UsageError("unknown command " + command);
+    if (found->runBare) return found->runBare(args);
     std::string root = ResolveDataRoot(dataDir, ProgramPath());
     MakeDirs(root);
     Session session(root, prompt, clock);
@@ -85,22 +121,11 @@ int main(int argc, char** argv) {
     }
     prompt.ResetFailed();  // skipped list entries were reported; they do not fail a command
     Context c{session, prompt, args};
-    static const std::pair<const char*, int (*)(Context&)> kCommands[] = {
-        {"company", CompanyCommand},   {"app", AppCommand},
-        {"settings", SettingsCommand}, {"site", SiteCommand},
-        {"table", TableCommand},       {"expand", ExpandCommand},
-        {"check", CheckCommand},       {"mass-change", MassChangeCommand},
-        {"preview", PreviewCommand}};
-    int (*run)(Context&) = nullptr;
-    for (const auto& [name, fn] : kCommands) {
-      if (command == name) run = fn;
-    }
-    if (!run) throw UsageError("unknown command " + command);
-    int rc = run(c);
+    int rc = found->run(c);
     if (rc == kExitOk && prompt.Failed()) rc = kExitRefused;
     return rc;
   } catch (const UsageError& e) {
-    std::cerr << "vendrix-cli: " << e.what() << "\n\n" << kUsage;
+    std::cerr << "vendrix-cli: " << e.what() << "\n\n" << Usage();
     return kExitUsage;
   } catch (const std::exception& e) {
     std::cerr << Cp1252ToUtf8(e.what()) << '\n';
