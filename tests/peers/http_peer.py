@@ -6,7 +6,13 @@ Routes come from a JSON file read on every request, keyed by path (query include
   {"/ok": {"raw": "HTTP/1.0 200 OK\\r\\n\\r\\nbody"},
    "/slow": {"sleep": 30},                 # accept, read, never answer
    "/close": {"raw": ""},                  # close without a reply
-   "/big": {"head": "HTTP/1.0 200 OK", "body_bytes": 1048576}}
+   "/big": {"head": "HTTP/1.0 200 OK", "body_bytes": 1048576},
+   "/cut": {"raw": "...", "then": "reset"},     # end with a TCP reset
+   "/tls": {"raw": "...", "then": "close_notify"},  # end TLS in order (else no close_notify)
+   "/chatty": {"raw": "HTTP/1.0 200 OK\\r\\n", "stream": "X-More: y\\r\\n"}}  # for ever
+A "CONNECT" route, when given, answers every CONNECT instead of the tunnel.
+--close-after-handshake closes each connection as soon as it is accepted (after the
+TLS handshake with --cert), before reading anything.
 Unknown paths get 404. Each request is saved raw as requests/PORT-N.bin in the folder of
 the routes file, so tests can check request heads and bodies.
 """
@@ -15,6 +21,7 @@ import json
 import os
 import socket
 import ssl
+import struct
 import sys
 import threading
 import time
@@ -73,8 +80,44 @@ def tunnel(conn, target):
     upstream.close()
 
 
-def serve(conn, routes_file, counter, port):
+def finish(conn, how):
+    if how == "reset":
+        # An abortive close: the peer sees ECONNRESET, not an orderly end.
+        conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+    elif how == "close_notify" and isinstance(conn, ssl.SSLSocket):
+        conn = conn.unwrap()
+        conn.shutdown(socket.SHUT_WR)
+        conn.settimeout(5)
+        try:
+            while conn.recv(65536):
+                pass
+        except OSError:
+            pass
+    conn.close()
+
+
+def answer(conn, route):
+    if "raw" in route:
+        conn.sendall(route["raw"].encode("latin-1"))
+    else:
+        conn.sendall((route["head"] + "\r\n\r\n").encode("latin-1"))
+        left = route["body_bytes"]
+        block = b"x" * 262144
+        while left > 0:
+            piece = block[: min(left, len(block))]
+            conn.sendall(piece)
+            left -= len(piece)
+    if "stream" in route:
+        line = route["stream"].encode("latin-1")
+        while True:
+            conn.sendall(line * 64)
+    finish(conn, route.get("then", ""))
+
+
+def serve(conn, routes_file, counter, port, close_at_once):
     try:
+        if close_at_once:
+            return
         request = read_request(conn)
         folder = os.path.join(os.path.dirname(routes_file), "requests")
         os.makedirs(folder, exist_ok=True)
@@ -86,28 +129,22 @@ def serve(conn, routes_file, counter, port):
         first = request.split(b"\r\n", 1)[0].decode("latin-1")
         parts = first.split(" ")
         target = parts[1] if len(parts) > 1 else "/"
+        with open(routes_file) as f:
+            routes = json.load(f)
         if parts[0] == "CONNECT":
-            tunnel(conn, target)
+            if "CONNECT" in routes:
+                answer(conn, routes["CONNECT"])
+            else:
+                tunnel(conn, target)
             return
         if target.startswith("http://") or target.startswith("https://"):
             target = "/" + target.split("/", 3)[3] if target.count("/") >= 3 else "/"
-        with open(routes_file) as f:
-            routes = json.load(f)
         route = routes.get(target, {"raw": "HTTP/1.0 404 Not Found\r\n\r\nno such page"})
         if "sleep" in route:
             time.sleep(route["sleep"])
             return
-        if "raw" in route:
-            conn.sendall(route["raw"].encode("latin-1"))
-        else:
-            conn.sendall((route["head"] + "\r\n\r\n").encode("latin-1"))
-            left = route["body_bytes"]
-            block = b"x" * 262144
-            while left > 0:
-                piece = block[: min(left, len(block))]
-                conn.sendall(piece)
-                left -= len(piece)
-    except (OSError, ssl.SSLError):
+        answer(conn, route)
+    except (OSError, ssl.SSLError, ValueError):
         pass
     finally:
         try:
@@ -121,10 +158,13 @@ def main():
     ap.add_argument("--routes", required=True)
     ap.add_argument("--cert")
     ap.add_argument("--key")
+    ap.add_argument("--host", default="127.0.0.1")
+    ap.add_argument("--close-after-handshake", action="store_true")
     args = ap.parse_args()
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    family = socket.AF_INET6 if ":" in args.host else socket.AF_INET
+    listener = socket.socket(family, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", 0))
+    listener.bind((args.host, 0))
     listener.listen(16)
     context = None
     if args.cert:
@@ -140,7 +180,8 @@ def main():
             except (OSError, ssl.SSLError):
                 conn.close()
                 continue
-        threading.Thread(target=serve, args=(conn, args.routes, counter, listener.getsockname()[1]),
+        threading.Thread(target=serve, args=(conn, args.routes, counter, listener.getsockname()[1],
+                                             args.close_after_handshake),
                          daemon=True).start()
 
 

@@ -80,7 +80,7 @@ struct TestCertificates {
     selfSignedPem = dir + "/self.pem";
     selfSignedKey = dir + "/self.key";
     const std::string ec = "-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
-    const std::string san = "subjectAltName=DNS:localhost,IP:127.0.0.1";
+    const std::string san = "subjectAltName=DNS:localhost,IP:127.0.0.1,IP:::1";
     std::string script =
         "set -e; cd '" + dir + "'; " + "openssl req -x509 " + ec +
         " -keyout ca.key -out ca.pem -days 2 -subj '/CN=Vendrix Test CA'; " + "openssl req " + ec +

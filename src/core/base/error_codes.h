@@ -31,13 +31,17 @@ inline constexpr int kHttpHeadLines = 155;  // a reply head with too many lines
 inline constexpr int kTlsHandshake = 160;  // "TLS handshake failed: ..."
 inline constexpr int kCertificate = 161;   // "Certificate verify failed: ..."
 
+// A value that would hold CR, LF or NUL in a protocol line (a command argument, a
+// URL, a header value): "<what> holds a CR, LF or NUL character.", nothing sent.
+inline constexpr int kUnsafeText = 162;
+
 // Shared by the clients.
 inline constexpr int kInterrupted = 301;  // "Interrupted"
 inline constexpr int kFileOpen = 302;     // "Can't open file for reading/writing."
 
 // Socket codes the clients raise themselves.
 inline constexpr int kConnectionAborted = 10053;
-inline constexpr int kConnectionReset = 10054;
+inline constexpr int kConnectionReset = 10054;  // also a transfer cut short
 inline constexpr int kTimedOut = 10060;  // "Connection timed out"
 inline constexpr int kConnectionRefused = 10061;
 

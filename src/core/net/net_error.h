@@ -34,6 +34,8 @@ inline constexpr int kErrFileOpen = code::kFileOpen;
 inline constexpr int kErrTimedOut = code::kTimedOut;
 inline constexpr int kErrTlsHandshake = code::kTlsHandshake;
 inline constexpr int kErrCertificate = code::kCertificate;
+inline constexpr int kErrUnsafeText = code::kUnsafeText;
+inline constexpr int kErrReset = code::kConnectionReset;
 
 // The description of a socket error code ("Connection refused" for 10061), or
 // "(no description available)".

@@ -41,7 +41,97 @@ bool IsIpLiteral(const std::string& host) {
          ::inet_pton(AF_INET6, host.c_str(), &a6) == 1;
 }
 
+std::string Unbracketed(const std::string& host) {
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
+    return host.substr(1, host.size() - 2);
+  }
+  return host;
+}
+
+// The socket under a TLS connection, as OpenSSL sees it: writes go out with
+// MSG_NOSIGNAL (a peer that closed can never raise SIGPIPE, whatever the process
+// does with signals), and the state records how the socket ended so that a reset
+// is told apart from a close.
+template <typename State>
+int BioWrite(BIO* bio, const char* data, std::size_t size, std::size_t* written) {
+  auto* state = static_cast<State*>(BIO_get_data(bio));
+  BIO_clear_retry_flags(bio);
+  for (;;) {
+    ssize_t n = ::send(state->fd, data, size, MSG_NOSIGNAL);
+    if (n >= 0) {
+      *written = static_cast<std::size_t>(n);
+      return 1;
+    }
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      BIO_set_retry_write(bio);
+    } else {
+      state->error = errno;
+    }
+    return 0;
+  }
+}
+
+template <typename State>
+int BioRead(BIO* bio, char* data, std::size_t size, std::size_t* read) {
+  auto* state = static_cast<State*>(BIO_get_data(bio));
+  BIO_clear_retry_flags(bio);
+  for (;;) {
+    ssize_t n = ::recv(state->fd, data, size, 0);
+    if (n > 0) {
+      *read = static_cast<std::size_t>(n);
+      return 1;
+    }
+    if (n == 0) {
+      state->end = true;
+      return 0;
+    }
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      BIO_set_retry_read(bio);
+    } else {
+      state->error = errno;
+    }
+    return 0;
+  }
+}
+
+template <typename State>
+long BioCtrl(BIO* bio, int cmd, long, void*) {
+  switch (cmd) {
+    case BIO_CTRL_FLUSH:
+      return 1;
+    case BIO_CTRL_EOF:
+      return static_cast<State*>(BIO_get_data(bio))->end ? 1 : 0;
+    default:
+      return 0;
+  }
+}
+
+template <typename State>
+BIO_METHOD* SocketBioMethod() {
+  static BIO_METHOD* method = [] {
+    BIO_METHOD* m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "vendrix socket");
+    if (!m) return m;
+    BIO_meth_set_write_ex(m, BioWrite<State>);
+    BIO_meth_set_read_ex(m, BioRead<State>);
+    BIO_meth_set_ctrl(m, BioCtrl<State>);
+    return m;
+  }();
+  return method;
+}
+
 }  // namespace
+
+bool IsProtocolSafe(std::string_view text) {
+  return text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+void RequireProtocolSafe(std::string_view text, const std::string& what) {
+  if (!IsProtocolSafe(text)) {
+    throw NetFailure(kErrUnsafeText, what + " holds a CR, LF or NUL character.");
+  }
+}
 
 bool Stream::WaitForTls(int rc, const Waiter& w) {
   int e = SSL_get_error(ssl_, rc);
@@ -63,6 +153,13 @@ Waiter Waiter::For(const CancelToken* cancel, int timeoutSeconds, std::function<
   }
   w.idle = std::move(idle);
   return w;
+}
+
+void Waiter::Check() const {
+  if (cancel && cancel->IsCancelled()) throw NetFailure(kErrInterrupted, "Interrupted");
+  if (std::chrono::steady_clock::now() >= deadline) {
+    throw NetFailure(kErrTimedOut, SocketErrorText(kErrTimedOut));
+  }
 }
 
 void Waiter::Wait(int fd, short events) const {
@@ -114,8 +211,6 @@ std::shared_ptr<SSL_CTX> MakeTlsContext(const std::string& caFile) {
   SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
   SSL_CTX_set_default_verify_paths(ctx);
   SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_CLIENT);
-  // Servers often close without close_notify; the end of the connection ends the data.
-  SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
   if (!caFile.empty() && SSL_CTX_load_verify_locations(ctx, caFile.c_str(), nullptr) != 1) {
     SSL_CTX_free(ctx);
     throw NetFailure(kErrCertificate, "Certificate verify failed: cannot read " + caFile);
@@ -138,10 +233,7 @@ void Stream::Connect(const std::string& host, std::uint16_t port, const Waiter& 
   hints.ai_flags = AI_ADDRCONFIG;
   addrinfo* list = nullptr;
   std::string service = std::to_string(port);
-  std::string name = host;
-  if (name.size() > 2 && name.front() == '[' && name.back() == ']') {
-    name = name.substr(1, name.size() - 2);
-  }
+  std::string name = Unbracketed(host);
   int rc = ::getaddrinfo(name.c_str(), service.c_str(), &hints, &list);
   if (rc != 0) {
     hints.ai_flags = 0;  // loopback-only machines have no configured address
@@ -202,22 +294,47 @@ void Stream::Adopt(int fd) {
   int one = 1;
   ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   eof_ = false;
+  uncleanEnd_ = false;
+  socket_ = SocketState{fd_, 0, false};
   buffer_.clear();
+}
+
+void Stream::ThrowTls(int rc, const char* what) {
+  int e = SSL_get_error(ssl_, rc);
+  if (socket_.error != 0) {
+    ERR_clear_error();
+    ThrowErrno(socket_.error);
+  }
+  if (e == SSL_ERROR_SYSCALL && socket_.end) {
+    ERR_clear_error();
+    throw NetFailure(kErrReset, SocketErrorText(kErrReset));
+  }
+  throw NetFailure(kErrReset, std::string(what) + TlsErrorText());
 }
 
 void Stream::StartTls(SSL_CTX* ctx, const std::string& serverName, SSL_SESSION* reuse,
                       const Waiter& w) {
+  ERR_clear_error();
   ssl_ = SSL_new(ctx);
-  if (!ssl_) throw NetFailure(kErrTlsHandshake, "TLS handshake failed: " + TlsErrorText());
-  SSL_set_fd(ssl_, fd_);
-  if (IsIpLiteral(serverName)) {
-    X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), serverName.c_str());
+  BIO* bio = ssl_ ? BIO_new(SocketBioMethod<SocketState>()) : nullptr;
+  if (!bio) {
+    if (ssl_) SSL_free(ssl_);
+    ssl_ = nullptr;
+    throw NetFailure(kErrTlsHandshake, "TLS handshake failed: " + TlsErrorText());
+  }
+  BIO_set_data(bio, &socket_);
+  BIO_set_init(bio, 1);
+  SSL_set_bio(ssl_, bio, bio);
+  const std::string name = Unbracketed(serverName);
+  if (IsIpLiteral(name)) {
+    X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), name.c_str());
   } else {
-    SSL_set_tlsext_host_name(ssl_, serverName.c_str());
-    SSL_set1_host(ssl_, serverName.c_str());
+    SSL_set_tlsext_host_name(ssl_, name.c_str());
+    SSL_set1_host(ssl_, name.c_str());
   }
   if (reuse) SSL_set_session(ssl_, reuse);
   for (;;) {
+    w.Check();
     int rc = SSL_connect(ssl_);
     if (rc == 1) return;
     if (!WaitForTls(rc, w)) {
@@ -238,14 +355,16 @@ void Stream::SendAll(const char* data, std::size_t size, const Waiter& w) {
   if (fd_ < 0) throw NetFailure(10057, SocketErrorText(10057));
   std::size_t off = 0;
   while (off < size) {
+    w.Check();
     if (ssl_) {
+      ERR_clear_error();
       int rc =
           SSL_write(ssl_, data + off, static_cast<int>(std::min<std::size_t>(size - off, 1 << 20)));
       if (rc > 0) {
         off += static_cast<std::size_t>(rc);
         continue;
       }
-      if (!WaitForTls(rc, w)) throw NetFailure(10054, SocketErrorText(10054));
+      if (!WaitForTls(rc, w)) ThrowTls(rc, "TLS error: ");
       continue;
     }
     ssize_t n = ::send(fd_, data + off, size - off, MSG_NOSIGNAL);
@@ -267,19 +386,25 @@ void Stream::SendUrgent(const std::string& bytes) {
 std::size_t Stream::RawRead(char* buf, std::size_t size, const Waiter& w) {
   if (fd_ < 0 || eof_) return 0;
   for (;;) {
+    w.Check();
     if (ssl_) {
+      ERR_clear_error();
       int rc = SSL_read(ssl_, buf, static_cast<int>(std::min<std::size_t>(size, 1 << 30)));
       if (rc > 0) return static_cast<std::size_t>(rc);
       if (WaitForTls(rc, w)) continue;
       int e = SSL_get_error(ssl_, rc);
-      if (e == SSL_ERROR_ZERO_RETURN || e == SSL_ERROR_SYSCALL) {
-        ERR_clear_error();
-        eof_ = true;  // a close without close_notify still ends the stream
+      if (e == SSL_ERROR_ZERO_RETURN) {
+        eof_ = true;
         return 0;
-      } else {
-        throw NetFailure(10054, "TLS error: " + TlsErrorText());
       }
-      continue;
+      if (socket_.end && socket_.error == 0) {
+        // The peer closed the TCP connection in order but without close_notify.
+        ERR_clear_error();
+        eof_ = true;
+        uncleanEnd_ = true;
+        return 0;
+      }
+      ThrowTls(rc, "TLS error: ");
     }
     ssize_t n = ::recv(fd_, buf, size, 0);
     if (n > 0) return static_cast<std::size_t>(n);
@@ -296,6 +421,7 @@ std::size_t Stream::RawRead(char* buf, std::size_t size, const Waiter& w) {
 }
 
 std::size_t Stream::ReadSome(char* buf, std::size_t size, const Waiter& w) {
+  w.Check();
   if (!buffer_.empty()) {
     std::size_t n = std::min(size, buffer_.size());
     std::memcpy(buf, buffer_.data(), n);
@@ -306,9 +432,11 @@ std::size_t Stream::ReadSome(char* buf, std::size_t size, const Waiter& w) {
 }
 
 Stream::LineResult Stream::ReadLine(std::string& line, std::size_t maxLength, const Waiter& w) {
+  w.Check();
   std::size_t scanned = 0;
   for (;;) {
     auto end = buffer_.find_first_of("\r\n", scanned);
+    if (end != std::string::npos && end > maxLength) return LineResult::TooLong;
     if (end != std::string::npos) {
       if (buffer_[end] == '\r' && end + 1 == buffer_.size() && !eof_) {
         // A CR at the end of what arrived: the next byte decides whether it is CR LF.
@@ -329,6 +457,7 @@ Stream::LineResult Stream::ReadLine(std::string& line, std::size_t maxLength, co
     std::size_t n = RawRead(chunk, sizeof chunk, w);
     if (n == 0) {
       if (buffer_.empty()) return LineResult::End;
+      if (buffer_.size() > maxLength) return LineResult::TooLong;
       line.swap(buffer_);
       buffer_.clear();
       return LineResult::Line;
@@ -339,7 +468,8 @@ Stream::LineResult Stream::ReadLine(std::string& line, std::size_t maxLength, co
 
 void Stream::Close() {
   if (ssl_) {
-    SSL_shutdown(ssl_);
+    if (socket_.error == 0 && !socket_.end) SSL_shutdown(ssl_);
+    ERR_clear_error();
     SSL_free(ssl_);
     ssl_ = nullptr;
   }
@@ -349,6 +479,8 @@ void Stream::Close() {
   }
   buffer_.clear();
   eof_ = false;
+  uncleanEnd_ = false;
+  socket_ = SocketState{};
 }
 
 void Stream::Finish(const Waiter& w) {
@@ -389,6 +521,8 @@ void Stream::Finish(const Waiter& w) {
   fd_ = -1;
   buffer_.clear();
   eof_ = false;
+  uncleanEnd_ = false;
+  socket_ = SocketState{};
 }
 
 Address Stream::Peer() const {

@@ -2,6 +2,29 @@
 // One TCP connection, optionally over TLS, with blocking calls that end at once on
 // cancellation and at a deadline. Failures throw NetFailure with the socket error
 // codes the clients report (10061 "Connection refused", 11001 "Host not found", ...).
+//
+// What a protocol client gets from this layer, whatever the peer does:
+// - No signal: every write, TLS included, goes through send(..., MSG_NOSIGNAL); a
+//   write to a closed connection throws NetFailure 10054 (EPIPE, ECONNRESET).
+// - Honest ends: ReadSome and ReadLine return the end of the stream only when the
+//   peer closed in order (TCP FIN, or TLS close_notify). A reset or a TLS error
+//   throws 10054. A TLS peer that closed the TCP connection without close_notify
+//   also ends the stream, and EndedWithoutCloseNotify() tells so: a client that
+//   cannot check the length of what it received must treat that as truncation.
+// - Deadlines a talkative peer cannot stretch: every read and write checks the
+//   Waiter's deadline and cancel token first, not only when it would block.
+//   A client makes one Waiter per exchange (Waiter::For(&cancel, seconds) when the
+//   command goes out) and passes the same Waiter to every read of that reply, so
+//   a peer that trickles lines or preliminary replies runs into the same deadline.
+//   A transfer of file data may take a fresh Waiter per block instead (a deadline
+//   without progress).
+// - Bounded lines: ReadLine returns TooLong for a line longer than maxLength bytes
+//   however the bytes arrive, so the buffer never grows past maxLength plus one
+//   receive block.
+// - Protocol text: IsProtocolSafe / RequireProtocolSafe refuse CR, LF and NUL in any
+//   value before it becomes part of a command or header line.
+//
+// A Stream is used by one thread at a time; CancelToken::Cancel may come from any.
 #include <netinet/in.h>
 #include <openssl/ssl.h>
 #include <sys/socket.h>
@@ -12,6 +35,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "net/cancel_token.h"
 
@@ -32,7 +56,15 @@ struct Waiter {
   // Blocks until fd is ready for events; throws NetFailure 301 "Interrupted" or
   // 10060 "Connection timed out".
   void Wait(int fd, short events) const;
+  // Throws as Wait would when the token is cancelled or the deadline has passed.
+  void Check() const;
 };
+
+// Whether text can become part of one protocol line: it holds no CR, LF or NUL.
+bool IsProtocolSafe(std::string_view text);
+// Throws NetFailure kErrUnsafeText "<what> holds a CR, LF or NUL character." unless
+// IsProtocolSafe(text).
+void RequireProtocolSafe(std::string_view text, const std::string& what);
 
 struct Address {
   sockaddr_storage storage{};
@@ -58,7 +90,8 @@ class Stream {
   void Connect(const std::string& host, std::uint16_t port, const Waiter& w);
   void Connect(const Address& address, const Waiter& w);
   void Adopt(int fd);
-  // Starts TLS as the client; serverName is checked against the certificate.
+  // Starts TLS as the client; serverName is checked against the certificate (a
+  // bracketed IPv6 literal is taken without its brackets; IP literals get no SNI).
   void StartTls(SSL_CTX* ctx, const std::string& serverName, SSL_SESSION* reuse, const Waiter& w);
   SSL_SESSION* TlsSession() const { return ssl_ ? SSL_get_session(ssl_) : nullptr; }
   bool IsTls() const { return ssl_ != nullptr; }
@@ -69,11 +102,16 @@ class Stream {
   // Sends bytes as urgent data (plain connections only).
   void SendUrgent(const std::string& bytes);
   // Reads what is there (buffered line data first); 0 at the end of the stream.
+  // Throws 10054 when the connection was reset or TLS failed.
   std::size_t ReadSome(char* buf, std::size_t size, const Waiter& w);
 
   enum class LineResult { Line, End, TooLong };
-  // A line ends at CR LF, a lone LF or a lone CR; the ending is not returned.
+  // A line ends at CR LF, a lone LF or a lone CR; the ending is not returned. A
+  // line longer than maxLength gives TooLong (the stream is then of no further use
+  // for lines); an unterminated last line before the end is returned as a Line.
   LineResult ReadLine(std::string& line, std::size_t maxLength, const Waiter& w);
+  // After the end of a TLS stream: true when the peer closed without close_notify.
+  bool EndedWithoutCloseNotify() const { return uncleanEnd_; }
 
   // Ends TLS politely (when open) and closes.
   void Close();
@@ -88,10 +126,21 @@ class Stream {
   // Waits as a TLS call that returned rc asks (read or write readiness); false when
   // rc is no such request.
   bool WaitForTls(int rc, const Waiter& w);
+  // Throws for the failure of a TLS call that asked for no wait.
+  [[noreturn]] void ThrowTls(int rc, const char* what);
+  // What the socket under TLS saw; the BIO that OpenSSL reads and writes through
+  // fills it.
+  struct SocketState {
+    int fd = -1;
+    int error = 0;     // errno of the last failed send or recv
+    bool end = false;  // recv returned 0
+  };
   int fd_ = -1;
   SSL* ssl_ = nullptr;
+  SocketState socket_;
   std::string buffer_;
   bool eof_ = false;
+  bool uncleanEnd_ = false;
 };
 
 // A listening socket for an active-mode data connection.
