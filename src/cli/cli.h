@@ -77,6 +77,8 @@ int ExpandCommand(Context& c);
 int CheckCommand(Context& c);
 int MassChangeCommand(Context& c);
 int PreviewCommand(Context& c);
+int UpdateCommand(Context& c);
+int BhsCommand(Context& c);
 // Needs no data tree.
 int NetCommand(Args& args);
 

@@ -113,6 +113,9 @@ int SettingsCommand(Context& c) {
     Out("HTTPTimeOut=" + std::to_string(s.httpTimeOut));
     Out(std::string("UseGridLines=") + (s.useGridLines ? "1" : "0"));
     Out(std::string("ShowHints=") + (s.showHints ? "1" : "0"));
+    Out("UpdateURL=" + s.updateUrl);
+    Out("BHSServer=" + s.bhsServer);
+    Out("ContributeAddress=" + s.contributeAddress);
     return kExitOk;
   }
   if (verb != "set") throw UsageError("unknown settings action " + verb);
@@ -120,6 +123,7 @@ int SettingsCommand(Context& c) {
   dialog.Open();
   ProgramSettings& f = dialog.Fields();
   std::optional<bool> gridLines;
+  std::vector<std::pair<std::string, std::string>> services;
   auto number = [](const std::string& key, const std::string& v) {
     int n = ParseIniInteger(v, INT_MIN);
     if (n == INT_MIN) throw UsageError(key + " must be a whole number");
@@ -145,11 +149,14 @@ int SettingsCommand(Context& c) {
       f.showHints = number(key, value) != 0;
     else if (key == "UseGridLines")
       gridLines = number(key, value) != 0;
+    else if (key == "UpdateURL" || key == "BHSServer" || key == "ContributeAddress")
+      services.emplace_back(key, value);
     else
       throw UsageError("unknown settings key " + key);
   }
   if (!dialog.Ok()) return kExitRefused;
   if (gridLines) WriteUseGridLines(path, *gridLines);
+  for (const auto& [key, value] : services) WriteServiceSetting(path, key, value);
   return kExitOk;
 }
 

@@ -51,6 +51,16 @@ const Command kCommands[] = {
      "      (expand, check, mass-change and preview take --company C --app A;\n"
      "       default: the first company and its first application)\n",
      vendrix::cli::PreviewCommand, nullptr},
+    {"update",
+     "  update [--url URL | --file ZIP] [--cafile PEM]\n"
+     "      (replaces the site catalogue; default URL: the UpdateURL setting)\n",
+     vendrix::cli::UpdateCommand, nullptr},
+    {"bhs",
+     "  bhs show | browse [--use ID] | new [KEY=VALUE...]   [--company C] [--cafile PEM] "
+     "[--verbose]\n"
+     "      (new: name Address1 Address2 City State Zipcode phone email FTPSite WebSite,\n"
+     "       each defaulting to the company's value; the server is the BHSServer setting)\n",
+     vendrix::cli::BhsCommand, nullptr},
     {"net",
      "  net http get|post URL [--data TEXT] [--out FILE] [--proxy HOST:PORT] [--timeout S] "
      "[--cafile PEM]\n"

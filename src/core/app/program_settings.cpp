@@ -26,6 +26,9 @@ ProgramSettings LoadProgramSettings(const std::string& path) {
   s.httpTimeOut = doc.ReadInteger(kSection, "HTTPTimeOut", 60);
   s.useGridLines = doc.ReadBool(kSection, "UseGridLines", false);
   s.showHints = doc.ReadBool(kSection, "ShowHints", true);
+  s.updateUrl = doc.ReadString(kSection, "UpdateURL", s.updateUrl);
+  s.bhsServer = doc.ReadString(kSection, "BHSServer", s.bhsServer);
+  s.contributeAddress = doc.ReadString(kSection, "ContributeAddress", s.contributeAddress);
   return s;
 }
 
@@ -59,6 +62,11 @@ bool SettingsDialog::Ok() {
   doc.WriteBool(kSection, "ShowHints", fields_.showHints);
   doc.Save(path_);
   return true;
+}
+
+void WriteServiceSetting(const std::string& path, const std::string& key,
+                         const std::string& value) {
+  IniWriteString(path, kSection, key, value);
 }
 
 void WriteUseGridLines(const std::string& path, bool on) {

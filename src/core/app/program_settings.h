@@ -7,6 +7,9 @@
 
 namespace vendrix {
 
+inline constexpr const char* kDefaultUpdateUrlSetting =
+    "https://www.halvane.example/vendrix/engines/vxsites.zip";
+
 struct ProgramSettings {
   std::string smtp, email, name, proxy;
   std::string port = "80";
@@ -14,6 +17,10 @@ struct ProgramSettings {
   int httpTimeOut = 60;  // seconds
   bool useGridLines = false;
   bool showHints = true;
+  // Addresses of the outside services; not part of the Settings dialog.
+  std::string updateUrl = kDefaultUpdateUrlSetting;           // UpdateURL: the catalogue archive
+  std::string bhsServer = "www.bhs.example";                  // BHSServer: host[:port] or a URL
+  std::string contributeAddress = "engines@halvane.example";  // ContributeAddress
 };
 
 inline constexpr int kMinRetries = 0, kMaxRetries = 50;
@@ -39,6 +46,9 @@ class SettingsDialog {
   UserPrompt& prompt_;
   ProgramSettings fields_;
 };
+
+// Writes one of the service keys (UpdateURL, BHSServer, ContributeAddress) at once.
+void WriteServiceSetting(const std::string& path, const std::string& key, const std::string& value);
 
 // The "Use Grid Lines" check box: writes that one key at once.
 void WriteUseGridLines(const std::string& path, bool on);

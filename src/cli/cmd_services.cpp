@@ -1,0 +1,111 @@
+// vendrix-cli bhs ...: the company's BHS account; site contribute: proposing a
+// user-made site to the maker.
+#include <iostream>
+
+#include "app/program_settings.h"
+#include "base/cp1252.h"
+#include "base/error.h"
+#include "cli.h"
+#include "services/bhs_account.h"
+
+namespace vendrix::cli {
+namespace {
+
+// The command line shows no wait panel; the status lines go to stderr with --verbose.
+class QuietView : public BhsView {
+ public:
+  explicit QuietView(bool verbose) : verbose_(verbose) {}
+  void Status(const std::string& text) override {
+    if (verbose_) std::cerr << Cp1252ToUtf8(text) << '\n';
+  }
+  void Waiting(bool) override {}
+  void Close() override {}
+
+ private:
+  bool verbose_;
+};
+
+// The form field a KEY=VALUE word sets (the form's own field names, in any case).
+std::string* NewAccountField(BhsNewAccountFields& f, const std::string& key) {
+  const std::pair<const char*, std::string*> fields[] = {
+      {"name", &f.companyName}, {"address1", &f.address1},  {"address2", &f.address2},
+      {"city", &f.city},        {"state", &f.stateCountry}, {"zipcode", &f.zipCode},
+      {"phone", &f.phone},      {"email", &f.email},        {"ftpsite", &f.ftpSite},
+      {"website", &f.webSite}};
+  std::string lower = key;
+  for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  for (const auto& [name, field] : fields) {
+    if (lower == name) return field;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int BhsCommand(Context& c) {
+  std::string verb = c.args.Next("bhs action: show, browse or new");
+  auto caFile = c.args.Option("--cafile");
+  auto use = c.args.Option("--use");
+  bool verbose = c.args.Flag("--verbose");
+  SelectCompany(c);
+  CompanyPage& company = c.session.Company();
+  ProgramSettings settings = LoadProgramSettings(c.session.Wide().SettingsFile());
+  BhsServer server{settings.bhsServer, caFile ? Cp1252ToUtf8(*caFile) : std::string()};
+  QuietView view(verbose);
+  bool assigned = false;
+  auto assign = [&](const std::string& id) {
+    company.SetBhsId(id);
+    assigned = true;
+  };
+
+  if (verb == "show") {
+    if (!c.args.Empty() || use) throw UsageError("bhs show takes only --company");
+    switch (company.ShowBhsId()) {
+      case CompanyPage::BhsAction::NoCompany:
+        return kExitRefused;
+      case CompanyPage::BhsAction::ShownId:
+        Out(company.Profile().bhsId);
+        return kExitOk;
+      case CompanyPage::BhsAction::OpenAccountDialog:
+        std::cerr << "No BHS ID# yet: \"bhs browse\" lists the accounts BHS has, \"bhs new\" "
+                     "requests one.\n";
+        return kExitOk;
+    }
+  }
+  if (company.Shown().empty()) throw VendrixError("You first need to define a company name!");
+  if (verb == "browse") {
+    if (!c.args.Empty()) throw UsageError("bhs browse takes --use ID and --company");
+    TBHSFrm window(server, company.Profile(), assign, c.prompt, view);
+    window.BrowseAccounts();
+    if (window.Closed()) return kExitRefused;
+    for (const auto& entry : window.Entries()) Out(entry.id + "\t" + entry.text);
+    if (use) {
+      int index = -1;
+      for (std::size_t i = 0; i < window.Entries().size(); ++i) {
+        if (window.Entries()[i].id == *use) index = static_cast<int>(i);
+      }
+      if (index < 0) throw VendrixError("BHS lists no account with the id " + *use);
+      window.UseSelected(index);
+    }
+  } else if (verb == "new") {
+    if (use) throw UsageError("bhs new takes KEY=VALUE fields");
+    TBHSNewAccountFrm form(server, company.Profile(), c.prompt, view);
+    for (const auto& word : c.args.Rest()) {
+      auto [key, value] = KeyValue(word);
+      std::string* field = NewAccountField(form.Fields(), key);
+      if (!field) throw UsageError("unknown field " + key);
+      *field = value;
+    }
+    auto id = form.RequestAccount();
+    if (!id) return kExitRefused;
+    TBHSFrm window(server, company.Profile(), assign, c.prompt, view);
+    window.NewAccountClosed(*id);
+  } else {
+    throw UsageError("unknown bhs action " + verb);
+  }
+  if (!assigned) return c.prompt.Failed() ? kExitRefused : kExitOk;
+  company.SaveCompany();
+  return kExitOk;
+}
+
+}  // namespace vendrix::cli

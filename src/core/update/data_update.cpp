@@ -1,0 +1,300 @@
+#include "update/data_update.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+#include "base/cp1252.h"
+#include "base/error.h"
+#include "base/file_io.h"
+#include "base/line_list.h"
+#include "net/action_timer.h"
+#include "net/http_client.h"
+#include "update/catalogue_install.h"
+#include "zip/zip_archiver.h"
+
+namespace vendrix {
+namespace {
+
+constexpr const char* kArchive = "vxsites.zip";
+constexpr const char* kNotChanged = " The catalogue was not changed.";
+
+// A Content-Length value, or -1 when it is no whole number.
+long long ParseLength(const std::string& text) {
+  std::size_t b = text.find_first_not_of(' ');
+  std::size_t e = text.find_last_not_of(' ');
+  if (b == std::string::npos) return -1;
+  std::string digits = text.substr(b, e - b + 1);
+  if (digits.empty() || digits.size() > 18 ||
+      !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return -1;
+  }
+  return std::strtoll(digits.c_str(), nullptr, 10);
+}
+
+}  // namespace
+
+Tgeteng::Tgeteng(UpdateFolders folders, UpdateSource source, UserPrompt& prompt,
+                 UpdateObserver& observer)
+    : folders_(std::move(folders)),
+      source_(std::move(source)),
+      prompt_(prompt),
+      observer_(observer) {}
+
+Tgeteng::~Tgeteng() = default;
+
+void Tgeteng::Open() {
+  complete_ = false;
+  cancelled_ = false;
+  MakeDir(folders_.updatesDir);
+  EmptyFolder(folders_.updatesDir);
+  tDiskfile_ = folders_.updatesDir + kArchive;
+}
+
+void Tgeteng::SetBar(long long minimum, long long maximum, long long position) {
+  barMin_ = minimum;
+  barMax_ = std::max(minimum, maximum);
+  barPos_ = std::clamp(position, barMin_, barMax_);
+  observer_.Bar(barMin_, barMax_, barPos_);
+}
+
+void Tgeteng::OnHeader(const std::string& field, const std::string& value) {
+  observer_.Trace("Header: " + field + ":" + value, false);
+  std::string upper = field;
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  if (upper != "CONTENT-LENGTH") return;
+  long long length = ParseLength(value);
+  if (length < 0) return;
+  expected_ = length;
+  sawLength_ = true;
+  SetBar(0, expected_, barPos_);
+}
+
+void Tgeteng::OnTransfer(long long bytes) {
+  received_ = bytes;
+  observer_.Trace(std::to_string(bytes) + " bytes written", true);
+  if (bytes > maxArchiveBytes && !tooLarge_) {
+    tooLarge_ = true;
+    std::lock_guard<std::mutex> lock(activeMutex_);
+    if (activeHttp_) activeHttp_->SetAction(THttpActions::httpIdle);
+    return;
+  }
+  SetBar(barMin_, barMax_, bytes);
+  observer_.Status("Received " + std::to_string(bytes / 1024) + "K of " +
+                   std::to_string(expected_ / 1024) + "K");
+  long long percent = expected_ > 0 ? bytes * 100 / expected_ : 0;
+  observer_.Percent(static_cast<int>(std::clamp(percent, 0LL, 100LL)));
+}
+
+UpdateOutcome Tgeteng::StartUpdate() {
+  if (tDiskfile_.empty()) Open();
+  expected_ = kNoLength;
+  sawLength_ = false;
+  received_ = 0;
+  tooLarge_ = false;
+  SetBar(0, 100, 0);
+  THttpClient http;
+  http.UserAgent = "Mirkel";
+  http.ProxyServer = source_.proxyServer;
+  http.ProxyPort = source_.proxyPort;
+  http.CaFile = source_.caFile;
+  http.TimeOut = waitSeconds;
+  http.SetURL(source_.url);
+  http.LocalFile = tDiskfile_;
+  std::string writeError;
+  http.OnConnected = [this](int, const std::string& text) {
+    observer_.Trace("Connected: " + text, false);
+  };
+  http.OnDisconnected = [this](int, const std::string& text) {
+    observer_.Trace("Disconnected: " + text, false);
+  };
+  http.OnHeader = [this](const std::string& f, const std::string& v) { OnHeader(f, v); };
+  http.OnTransfer = [this](long long bytes, std::string_view) { OnTransfer(bytes); };
+  http.OnError = [&writeError](int code, const std::string& text) {
+    if (writeError.empty()) writeError = std::to_string(code) + ": " + text;
+  };
+  observer_.Status("Connecting to Halvane Server");
+  std::atomic<bool> timedOut{false};
+  std::string failure;
+  {
+    std::unique_lock<std::mutex> lock(activeMutex_);
+    activeHttp_ = &http;
+    lock.unlock();
+    try {
+      if (cancelled_) throw VendrixError("The update was cancelled.");
+      HttpTimeout limit(downloadLimit, timedOut,
+                        [&http] { http.SetAction(THttpActions::httpIdle); });
+      http.SetAction(THttpActions::httpGet);
+    } catch (const std::exception& e) {
+      failure = e.what();
+    }
+    lock.lock();
+    activeHttp_ = nullptr;
+  }
+  if (tooLarge_) {
+    failure = "The update archive is larger than " + std::to_string(maxArchiveBytes >> 20) +
+              " MB; the download was stopped.";
+  } else if (timedOut) {
+    failure = "The download took too long and was stopped.";
+  } else if (cancelled_) {
+    failure = "The update was cancelled.";
+  } else if (failure.empty() && !writeError.empty()) {
+    failure = writeError;
+  } else if (failure.empty() && sawLength_ && received_ != expected_) {
+    failure = "The download ended early: " + std::to_string(received_) + " of " +
+              std::to_string(expected_) + " bytes arrived.";
+  }
+  if (!failure.empty()) {
+    RemoveFile(tDiskfile_);
+    observer_.Status("Update failed");
+    prompt_.Error(failure + kNotChanged);
+    return UpdateOutcome::Failed;
+  }
+  SetBar(barMin_, barMax_, 0);
+  observer_.Status("Unzipping Data Files...");
+  return Unzip();
+}
+
+UpdateOutcome Tgeteng::Install(const std::string& zipPath) {
+  Open();
+  struct stat st {};
+  if (::stat(zipPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    prompt_.Error("File not found: " + Utf8ToCp1252(zipPath));
+    return UpdateOutcome::Failed;
+  }
+  if (st.st_size > maxArchiveBytes) {
+    prompt_.Error("The update archive is larger than " + std::to_string(maxArchiveBytes >> 20) +
+                  " MB." + kNotChanged);
+    return UpdateOutcome::Failed;
+  }
+  auto data = ReadWholeFile(zipPath);
+  if (!data) {
+    prompt_.Error("File not found: " + Utf8ToCp1252(zipPath));
+    return UpdateOutcome::Failed;
+  }
+  WriteFileAtomic(tDiskfile_, *data);
+  observer_.Status("Unzipping Data Files...");
+  return Unzip();
+}
+
+void Tgeteng::ZipProgress(int type, std::uint64_t size) {
+  if (type == TZipArchiver::kFileStarts) {
+    SetBar(1, 10, 1);
+    long long max = size < 65536 ? 1 : static_cast<long long>(size / 32768);
+    SetBar(1, max, barPos_ + (size < 32768 ? 1 : 0));
+  } else if (type == TZipArchiver::kStep) {
+    if (barPos_ < barMax_) SetBar(barMin_, barMax_, barPos_ + 1);
+  } else {
+    SetBar(1, 10, 1);
+  }
+}
+
+void Tgeteng::ZipMessage(int code, const std::string& message) {
+  std::string text = Utf8ToCp1252(message);
+  if (!unpackError_) firstZipMessage_ = text;
+  unpackError_ = true;
+  observer_.Status(text);
+  observer_.Trace(text, false);
+  SetBar(barMin_, barMax_, barPos_ + 1);
+  if (code > 0) prompt_.Error("Error Msg from DLL: " + text);
+}
+
+UpdateOutcome Tgeteng::Refuse(const std::string& why) {
+  try {
+    EmptyFolder(folders_.updatesDir);
+  } catch (const VendrixError&) {
+    // The refusal below is what the person needs to know.
+  }
+  observer_.Status("Update failed");
+  prompt_.Error(why);
+  return UpdateOutcome::Failed;
+}
+
+UpdateOutcome Tgeteng::Unzip() {
+  const std::string archive = folders_.updatesDir + kArchive;
+  if (!FileExists(archive)) return UpdateOutcome::NoArchive;
+  kept_.clear();
+  unpackError_ = false;
+  firstZipMessage_.clear();
+  TZipArchiver zip;
+  zip.AddCompLevel = 9;
+  zip.ExtrOverWrite = true;
+  zip.ZipFilename = archive;
+  zip.ExtrBaseDir = folders_.updatesDir;
+  zip.MaxTotalBytes = maxUnpackedBytes;
+  const std::vector<std::string> names = zip.EntryNames();
+  if (names.empty()) {
+    return Refuse("The update archive could not be read (Error reading Zip File)." +
+                  std::string(kNotChanged));
+  }
+  if (std::string why = CheckUpdateEntries(names); !why.empty()) {
+    return Refuse(why + kNotChanged);
+  }
+  zip.OnProgress = [this](int type, const std::string&, std::uint64_t size) {
+    ZipProgress(type, size);
+  };
+  zip.OnMessage = [this](int code, const std::string& m) { ZipMessage(code, m); };
+  int written = 0;
+  {
+    std::unique_lock<std::mutex> lock(activeMutex_);
+    activeZip_ = &zip;
+    if (cancelled_) zip.Cancel = true;
+    lock.unlock();
+    written = zip.Extract();
+    lock.lock();
+    activeZip_ = nullptr;
+  }
+  if (cancelled_) return Refuse(std::string("The update was cancelled.") + kNotChanged);
+  if (unpackError_ || written != static_cast<int>(names.size())) {
+    std::string why = "The update archive could not be unpacked without errors";
+    if (!firstZipMessage_.empty()) why += " (" + firstZipMessage_ + ")";
+    return Refuse(why + "." + kNotChanged);
+  }
+  observer_.Status("Copy Data Files...");
+  Lines userSites;
+  if (auto l = LoadLines(folders_.sitesDir + "User_Sites.dat")) userSites = std::move(*l);
+  InstallPlan plan = PlanInstall(names, folders_.sitesDir, folders_.catDir, userSites);
+  kept_ = plan.kept;
+  for (const auto& name : kept_) {
+    std::string line = "Kept your own file " + Utf8ToCp1252(name);
+    observer_.Status(line);
+    observer_.Trace(line, false);
+  }
+  try {
+    InstallFiles(folders_.updatesDir, plan, [this](const std::string& s) { observer_.Status(s); });
+  } catch (const VendrixError& e) {
+    return Refuse(e.what());
+  }
+  observer_.Status("Cleaning UpDate Directory...");
+  EmptyFolder(folders_.updatesDir);
+  observer_.Status("Deleting Archive...");
+  if (FileExists(archive)) EmptyFolder(folders_.updatesDir);
+  observer_.Status("Data Update Complete");
+  complete_ = true;
+  std::string message = "Data File Update Complete";
+  if (!kept_.empty()) {
+    message += "\r\nYour own files were left as they were:";
+    for (const auto& name : kept_) message += " " + Utf8ToCp1252(name);
+  }
+  prompt_.Inform(message);
+  return UpdateOutcome::Completed;
+}
+
+void Tgeteng::Cancel() {
+  cancelled_ = true;
+  std::lock_guard<std::mutex> lock(activeMutex_);
+  if (activeHttp_) activeHttp_->SetAction(THttpActions::httpIdle);
+  if (activeZip_) activeZip_->Cancel = true;
+}
+
+bool AfterUpdateWindow(bool updateComplete, UserPrompt& prompt) {
+  if (!updateComplete) return false;
+  prompt.Inform("You must now restart Vendrix!");
+  return true;
+}
+
+}  // namespace vendrix
