@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# The update, bhs and contribution commands against local peers.
+# usage: cli_services_test.sh PATH/TO/vendrix-cli PATH/TO/share/demo PATH/TO/tests/peers
+set -u
+cli=$1
+demo=$2
+peers=$3
+work=$(mktemp -d)
+pids=()
+trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
+
+source "$peers/start_peer.sh"
+py=/usr/bin/python3
+passed=0
+failed=0
+
+check() {  # check NAME EXPECTED ACTUAL
+  if [ "$2" == "$3" ]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    printf 'FAIL %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$2" "$3"
+  fi
+}
+
+cp -r "$demo/." "$work/d"
+v() { "$cli" --data-dir "$work/d" "$@"; }
+catalogue() { (cd "$work/d" && find sites cat -maxdepth 1 -type f -print0 | sort -z | xargs -0 md5sum); }
+
+# Archives: a good one and hostile ones, served as raw replies.
+"$py" - "$work" <<'PY'
+import json, sys, zipfile
+work = sys.argv[1]
+def make(name, entries, link=None):
+    with zipfile.ZipFile(f"{work}/{name}", "w") as z:
+        for entry, data in entries:
+            z.writestr(entry, data)
+        if link:
+            info = zipfile.ZipInfo(link)
+            info.create_system = 3
+            info.external_attr = 0o120777 << 16
+            z.writestr(info, "/etc/passwd")
+make("good.zip", [("Sites.dat", "Update One\r\nUpdate Two\r\n"),
+                  ("Update One.ini", "[SETTINGS]\r\nUSE_EMAIL=1\r\n"),
+                  ("Update Two.ini", "[SETTINGS]\r\n"),
+                  ("Update One Cat1.cat", "Games\r\n")])
+make("traversal.zip", [("Sites.dat", "Evil\r\n"), ("../../evil.ini", "x")])
+make("link.zip", [("Sites.dat", "Evil\r\n")], link="Linked.ini")
+routes = {}
+for name in ("good", "traversal", "link"):
+    body = open(f"{work}/{name}.zip", "rb").read()
+    head = b"HTTP/1.0 200 OK\r\nContent-Length: %d\r\n\r\n" % len(body)
+    routes[f"/{name}/vendrix/engines/vxsites.zip"] = {"raw": (head + body).decode("latin-1")}
+routes["/additem1.asp"] = {"raw": "HTTP/1.0 200 OK\r\n\r\n<option value=\"0\">pick</option>\r\n"
+                                  "<option value=\"1201\">A&B Soft</option>\r\n"
+                                  "<option value=\"88\">Other Co\r\n"}
+routes["/additem2.asp"] = {"raw": "HTTP/1.0 200 OK\r\n\r\n<input value=\"4711\">\r\n"}
+json.dump(routes, open(f"{work}/routes.json", "w"))
+PY
+start_peer http_peer.py --routes "$work/routes.json"
+base="http://127.0.0.1:$port"
+
+# Update.
+before=$(catalogue)
+for bad in traversal link; do
+  v update --url "$base/$bad/vendrix/engines/vxsites.zip" >/dev/null 2>&1
+  check "$bad archive refused" 1 $?
+  check "$bad archive changes nothing" "$before" "$(catalogue)"
+done
+check "nothing outside the tree" "" "$(ls "$work"/evil.ini "$work/d/evil.ini" 2>/dev/null)"
+v update --file "$work/traversal.zip" >/dev/null 2>&1
+check "hostile file refused" 1 $?
+
+v settings set UpdateURL="$base/good/vendrix/engines/vxsites.zip"
+out=$(v update 2>"$work/err"); rc=$?
+check "update exit" 0 $rc
+check "update progress" "Connecting to Halvane Server" "$(echo "$out" | head -1)"
+check "update done" "Data Update Complete" "$(echo "$out" | tail -1)"
+check "restart message" "You must now restart Vendrix!" "$(tail -1 "$work/err")"
+check "sites after update" "Update One
+Update Two" "$(v site list)"
+check "category file" "Games" "$(tr -d '\r' <"$work/d/cat/Update One Cat1.cat")"
+check "updates folder empty" "" "$(ls -A "$work/d/sites/updates")"
+
+# BHS: a company whose name holds "&".
+v company new "A&B Soft" >/dev/null
+v company set "A&B Soft" CADDR="1 Main St" CCITY=Springfield CSTATE=IL CCOUNTRY=USA CZIP=62701 \
+  CPHONE=555-0100 CEMAIL=info@ab.example
+v settings set BHSServer="127.0.0.1:$port"
+check "no id yet" "" "$(v bhs show --company "A&B Soft" 2>/dev/null)"
+out=$(v bhs new --company "A&B Soft" Address2="Suite 5" 2>&1); rc=$?
+check "bhs new exit" 0 $rc
+check "bhs new message" "Your BHS ID# is: 4711" "$out"
+req=$(grep -l "POST /additem2.asp" "$work"/requests/*.bin | head -1)
+check "form arrives intact" "A&B Soft|Suite 5|IL/USA|none" "$("$py" - "$req" <<'PY'
+import sys, urllib.parse
+raw = open(sys.argv[1], "rb").read()
+form = urllib.parse.parse_qs(raw.split(b"\r\n\r\n", 1)[1].decode("latin-1"))
+print("|".join(form[k][0] for k in ("name", "Address2", "State", "FTPSite")))
+PY
+)"
+check "bhs id saved" "4711" "$(v bhs show --company "A&B Soft" 2>/dev/null)"
+check "browse lists" "$(printf '1201\tA&B Soft</option>\n88\tOther Co')" \
+  "$(v bhs browse --company "A&B Soft")"
+v bhs browse --company "A&B Soft" --use 88 >/dev/null 2>&1
+check "browse --use" "88" "$(v bhs show --company "A&B Soft" 2>/dev/null)"
+v bhs browse --company "A&B Soft" --use 5 >/dev/null 2>&1
+check "unknown id refused" 1 $?
+v settings set BHSServer="127.0.0.1:1"
+err=$(v bhs browse --company "A&B Soft" 2>&1); rc=$?
+check "no server" "1:Could not connect to BHS!" "$rc:$err"
+
+echo "cli services: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
