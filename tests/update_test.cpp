@@ -5,6 +5,7 @@
 
 #include "services_http.h"
 #include "support/scripted_prompt.h"
+#include "support/session_fixture.h"
 #include "update/catalogue_install.h"
 #include "update/data_update.h"
 
@@ -250,6 +251,26 @@ TEST(UpdateRules, EntryNamesAndTargets) {
   std::vector<std::string> targets;
   for (const auto& c : plan.copies) targets.push_back(c.target);
   EXPECT_EQ(targets, (std::vector<std::string>{"S/Sites.dat", "S/b.ini", "C/x.cat.txt"}));
+}
+
+}  // namespace
+}  // namespace vendrix
+
+namespace vendrix {
+namespace {
+
+class UpdateSessionTest : public test::SessionTest {};
+
+TEST_F(UpdateSessionTest, AfterACompletedUpdateTheMainWindowClosesWithoutQuestions) {
+  AddCompany("Acme");  // leaves an unsaved company behind
+  session->Company().SetField("CONTACT", "Jo");
+  EXPECT_FALSE(session->UpdateWindowClosed(false));
+  EXPECT_TRUE(prompt.log.empty() || prompt.log.back() != "inform: You must now restart Vendrix!");
+  EXPECT_TRUE(session->UpdateWindowClosed(true));
+  EXPECT_EQ(prompt.log.back(), "inform: You must now restart Vendrix!");
+  prompt.log.clear();
+  EXPECT_TRUE(session->CloseQuery());
+  EXPECT_TRUE(prompt.log.empty());
 }
 
 }  // namespace

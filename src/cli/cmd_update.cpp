@@ -47,7 +47,7 @@ int UpdateCommand(Context& c) {
     std::cerr << "No archive arrived; nothing was changed.\n";
     return kExitRefused;
   }
-  AfterUpdateWindow(window.UpdateComplete(), c.prompt);
+  c.session.UpdateWindowClosed(window.UpdateComplete());
   return outcome == UpdateOutcome::Completed ? kExitOk : kExitRefused;
 }
 

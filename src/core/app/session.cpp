@@ -1,6 +1,7 @@
 #include "app/session.h"
 
 #include "script/eng_build.h"
+#include "update/data_update.h"
 
 namespace vendrix {
 
@@ -58,6 +59,12 @@ bool Session::ViewInSiteBuilder(int row) {
   const auto& rows = table_.Rows();
   if (row < 0 || row >= static_cast<int>(rows.size())) return false;
   return builder_.OpenSite(rows[row].site);
+}
+
+bool Session::UpdateWindowClosed(bool updateComplete) {
+  if (!AfterUpdateWindow(updateComplete, prompt_)) return false;
+  flags_.DataFilesReplaced = true;
+  return true;
 }
 
 bool Session::CloseQuery() {

@@ -42,6 +42,16 @@ class Session {
   // The close questions; true when the window may close.
   bool CloseQuery();
 
+  // After the "Update Data Files" window closed: when the catalogue was replaced,
+  // "You must now restart Vendrix!" and true: the main window closes now, without
+  // its save questions.
+  bool UpdateWindowClosed(bool updateComplete);
+  // An id from the BHS windows becomes the shown company's (written with its next save).
+  void AssignBhsId(const std::string& id) { company_.SetBhsId(id); }
+  // "Contribute!" is hidden for the rest of the run after a contribution went out.
+  bool ContributeHidden() const { return contributeHidden_; }
+  void ContributionSent() { contributeHidden_ = true; }
+
   TGWide& Wide() { return wide_; }
   MainFlags& Flags() { return flags_; }
   CompanyPage& Company() { return company_; }
@@ -62,6 +72,7 @@ class Session {
   SiteBuilder builder_;
   SiteTable table_;
   ProgramSettings settings_;
+  bool contributeHidden_ = false;
 };
 
 }  // namespace vendrix
