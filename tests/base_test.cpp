@@ -33,6 +33,28 @@ TEST(Cp1252, CharactersOutsideTheCodePageBecomeQuestionMarks) {
   EXPECT_EQ(Utf8ToCp1252("x\xC3"), "x?");  // truncated sequence
 }
 
+TEST(Cp1252, TheExactConversionRefusesWhatTheCodePageCannotHold) {
+  EXPECT_EQ(Utf8ToCp1252Exact("\u20AC caf\u00E9 \u0152"), std::string("\x80 caf\xE9 \x8C"));
+  // Two names that would both become "?mega" are refused instead of made one.
+  EXPECT_FALSE(Utf8ToCp1252Exact("\u03A9mega"));
+  EXPECT_FALSE(Utf8ToCp1252Exact("\u03A3mega"));
+  EXPECT_FALSE(Utf8ToCp1252Exact("x\xC3"));
+  EXPECT_FALSE(Utf8ToCp1252Exact("\xFF"));
+}
+
+TEST(AtomicWrite, AMessageHoldsANonAsciiPathOnceConverted) {
+  TempDir dir;
+  const std::string path = dir / "M\u00FCller/file.dat";  // the folder does not exist
+  try {
+    WriteFileAtomic(path, "x");
+    FAIL() << "the write should fail";
+  } catch (const VendrixError& e) {
+    // Messages are Windows-1252 like every text of the core: converted to UTF-8 once
+    // at the terminal, the name reads as it was typed.
+    EXPECT_EQ(Cp1252ToUtf8(e.what()), "Unable to write to " + path);
+  }
+}
+
 TEST(LineList, AllThreeLineEndsSplitAndCrLfIsWritten) {
   EXPECT_EQ(SplitLines("a\r\nb\rc\nd"), (Lines{"a", "b", "c", "d"}));
   EXPECT_EQ(SplitLines("a\r\n\r\nb\r\n"), (Lines{"a", "", "b"}));
@@ -172,6 +194,24 @@ TEST(Names, NamesThatLeaveTheirFolderAreRefused) {
   EXPECT_TRUE(CheckEntryName("tab\there"));
   EXPECT_TRUE(CheckEntryName(std::string("nul\0x", 5)));
   EXPECT_NE(CheckEntryName("a/b")->find("\"/\""), std::string::npos);
+}
+
+TEST(Names, EachKindIsCheckedAgainstItsLongestFileAndTheProgramsOwnFiles) {
+  // 90 "\u20AC" are 270 bytes on disk; 247 letters make a 257-byte site table name.
+  EXPECT_TRUE(CheckEntryName(std::string(90, '\x80'), EntryKind::Company));
+  EXPECT_TRUE(CheckEntryName(std::string(247, 'a'), EntryKind::App));
+  EXPECT_FALSE(CheckEntryName(std::string(244, 'a'), EntryKind::App));  // 255 with "_SITES.dat"
+  EXPECT_FALSE(CheckEntryName(std::string(246, 'a'), EntryKind::Company));
+  EXPECT_TRUE(CheckEntryName(std::string(239, 'a'), EntryKind::Site));  // " EMAIL_UPDATE.scp"
+  EXPECT_FALSE(CheckEntryName(std::string(247, 'a')));                  // no kind: no length rule
+  EXPECT_TRUE(CheckEntryName("companies", EntryKind::Company));
+  EXPECT_FALSE(CheckEntryName("companies", EntryKind::App));
+  EXPECT_TRUE(CheckEntryName("Tool_SITES", EntryKind::App));
+  EXPECT_TRUE(CheckEntryName("Plus\xB1Minus", EntryKind::Site));
+  EXPECT_FALSE(CheckEntryName("Plus\xB1Minus", EntryKind::App));
+  Lines rejected;
+  EXPECT_EQ(FilterNames({"", "Acme", "a/b", ""}, &rejected), Lines{"Acme"});
+  EXPECT_EQ(rejected, Lines{"a/b"});  // blank lines are dropped without a report
 }
 
 TEST(TextOrder, SortIgnoresCaseAndIsStable) {

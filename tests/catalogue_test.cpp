@@ -122,6 +122,20 @@ TEST_F(CatalogueTest, ScriptsReadWholeWithLoneLineEndsAsCrLf) {
   EXPECT_EQ(Load("R").Script(ScriptKind::EmailNew), "Hello\r\nWorld\r\nEnd");
 }
 
+TEST_F(CatalogueTest, NoSiteIsOpenAfterTheStart) {
+  AddSite("Alpha");
+  Builder().Edit().cat1 = {"12\">Games"};
+  Builder().SaveSite();
+  Restart();
+  EXPECT_EQ(Builder().Lists().SiteList, Lines{"Alpha"});
+  EXPECT_EQ(Builder().Lists().selected, -1);
+  EXPECT_EQ(Builder().Definition().name, "");
+  // The checks work on the blank definition, not on the first site's.
+  Eng().ExpandText("%SITECAT1%", ExpansionMode::Preview);
+  EXPECT_TRUE(Eng().ErrorFlag);
+  EXPECT_EQ(Eng().ExpandText("[%SITENAME%]", ExpansionMode::Preview), "[]");
+}
+
 TEST(CategoryLines, ValueAndLabelOnTheMarkerCases) {
   EXPECT_EQ(CategoryValue("12\">Games"), "12");
   EXPECT_EQ(CategoryLabel("12\">Games"), "Games");

@@ -71,9 +71,9 @@ TEST_F(ExpandTest, ProfileFieldsAndFallbacks) {
   EXPECT_EQ(X("%APPLONGDESC%"), "one\r\ntwo");
   EXPECT_EQ(X("%BHSID% %SITENAME% %COMPNAME% %APPREQ%"), "42 Site Acme ");
   EXPECT_EQ(X("[%FBBSDESC%]"), "[myprog.zip      Short]");
-  App().SetField("8CHAR", "abcdefghijkl");  // 16 characters with ".zip": no blank
+  StoreAppValue("8CHAR", "abcdefghijkl");  // 16 characters with ".zip": no blank
   EXPECT_EQ(X("[%FBBSDESC%]"), "[abcdefghijkl.zipShort]");
-  App().SetField("8CHAR", "abcdefghijk");  // 15: one blank
+  StoreAppValue("8CHAR", "abcdefghijk");  // 15: one blank
   EXPECT_EQ(X("[%FBBSDESC%]"), "[abcdefghijk.zip Short]");
 }
 
@@ -108,7 +108,7 @@ TEST_F(ExpandTest, SizesFollowTheSitesByteFormat) {
 TEST_F(ExpandTest, MatchUpValuesWithFallbacks) {
   App().SetField("PLATFORM", "Windows 95");
   App().SetField("DSTATUS", "Author");
-  App().SetField("installer", "Something Else");
+  StoreAppValue("installer", "Something Else");
   MatchUps& m = session->Wide().MatchUpValues;
   m[1] = "Win95";
   m[4] = "";

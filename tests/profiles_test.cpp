@@ -101,7 +101,151 @@ TEST_F(CompanyTest, AHostileNameInTheListFileIsSkippedAndReported) {
   EXPECT_FALSE(std::filesystem::exists(dir / "../outside.dat"));
 }
 
+TEST_F(CompanyTest, TheListsSpellingIsTheKeyOfTheCompanysFile) {
+  // CONAME reads back trimmed and unquoted; the files stay those of the list's entry.
+  WriteFile(Data("companies/companies.dat"), "Acme\r\nAcme \r\n\"Beta\"\r\n");
+  WriteFile(Data("companies/Acme.dat"), "[COMPANY]\r\nCONAME=Acme\r\nCONTACT=Real Acme\r\n");
+  WriteFile(Data("companies/Acme .dat"), "[COMPANY]\r\nCONAME=Acme \r\nCONTACT=Other\r\n");
+  WriteFile(Data("companies/\"Beta\".dat"), "[COMPANY]\r\nCONAME=\"Beta\"\r\n");
+  Restart();
+  CompanyPage& c = session->Company();
+  ASSERT_TRUE(session->ChooseCompany("Acme "));
+  EXPECT_EQ(c.Shown(), "Acme ");
+  EXPECT_EQ(c.Profile().contact, "Other");
+  c.SetField("CONTACT", "Changed");
+  c.SaveCompany();
+  EXPECT_NE(ReadFile(Data("companies/Acme.dat"))->find("CONTACT=Real Acme"), std::string::npos);
+  EXPECT_NE(ReadFile(Data("companies/Acme .dat"))->find("CONTACT=Changed"), std::string::npos);
+  ASSERT_TRUE(session->ChooseCompany("\"Beta\""));
+  EXPECT_EQ(c.Shown(), "\"Beta\"");
+  c.DeleteCompany();
+  EXPECT_EQ(c.Names(), (Lines{"Acme", "Acme "}));
+}
+
+TEST_F(CompanyTest, NamesTheFileSystemCannotHoldAreRefusedBeforeAnythingIsWritten) {
+  const std::string euros(90, '\x80');  // 270 bytes in UTF-8
+  prompt.names = {euros, std::nullopt};
+  EXPECT_FALSE(session->Company().NewCompany());
+  EXPECT_FALSE(ReadFile(Data("companies/companies.dat")));
+  AddCompany("Acme");
+  prompt.names = {std::string(247, 'a'), std::nullopt};  // its site table name is too long
+  EXPECT_FALSE(session->App().NewApp());
+  EXPECT_FALSE(ReadFile(Data("data/Acme Apps.dat")));
+  int tooLong = 0;
+  for (const auto& l : prompt.log) tooLong += l.find("The name is too long") != std::string::npos;
+  EXPECT_EQ(tooLong, 2);
+}
+
+TEST_F(CompanyTest, UnreadableEntriesAreReportedAndNeverStopTheStart) {
+  WriteFile(Data("companies/companies.dat"), std::string(90, '\x80') + "\r\nAcme\r\nBad\r\n");
+  WriteFile(Data("data/Acme Apps.dat"), std::string(247, 'a') + "\r\nTool\r\n");
+  std::filesystem::create_directories(Data("companies/Bad.dat"));  // a folder in its place
+  std::filesystem::create_directories(Data("data/Tool.dat"));
+  prompt.log.clear();
+  Restart();  // expects Initialise to succeed
+  EXPECT_EQ(session->Company().Names(), (Lines{"Acme", "Bad"}));
+  EXPECT_EQ(session->App().Names(), Lines{"Tool"});
+  EXPECT_GE(prompt.log.size(), 3u);  // two skipped entries, one unreadable file
+  EXPECT_TRUE(session->ChooseCompany("Bad"));
+  EXPECT_EQ(session->Company().Shown(), "Bad");
+}
+
+TEST_F(CompanyTest, NamesThatWouldTakeTheProgramsOwnFilesAreRefused) {
+  prompt.names = {std::string("companies"), std::nullopt};
+  EXPECT_FALSE(session->Company().NewCompany());
+  EXPECT_FALSE(ReadFile(Data("companies/companies.dat")));
+  AddCompany("Acme");
+  prompt.names = {std::string("Acme Apps"), std::string("Tool_SITES"), std::nullopt};
+  EXPECT_FALSE(session->App().NewApp());
+  EXPECT_FALSE(ReadFile(Data("data/Acme Apps.dat")));
+  AddApp("Tool Apps");  // no company "Tool": an ordinary name
+  prompt.names = {std::string("Tool"), std::nullopt};
+  EXPECT_FALSE(session->Company().NewCompany());  // its list would replace Tool Apps.dat
+  EXPECT_EQ(session->Company().Names(), Lines{"Acme"});
+  EXPECT_NE(ReadFile(Data("data/Tool Apps.dat"))->find("[APPINFO]"), std::string::npos);
+  int refusals = 0;
+  for (const auto& l : prompt.log) refusals += l.rfind("error: ", 0) == 0;
+  EXPECT_EQ(refusals, 4);
+}
+
+TEST_F(CompanyTest, BlankLinesOfAListAreSkipped) {
+  WriteFile(Data("companies/companies.dat"), "\r\nAcme\r\n\r\n");
+  WriteFile(Data("data/Acme Apps.dat"), "\r\nTool\r\n");
+  Restart();
+  EXPECT_EQ(session->Company().Shown(), "Acme");
+  EXPECT_EQ(session->App().Shown(), "Tool");
+  AddCompany("Beta");
+  EXPECT_EQ(*ReadFile(Data("companies/companies.dat")), "Acme\r\nBeta\r\n");
+}
+
 using AppTest = SessionTest;
+
+TEST_F(AppTest, EveryChangeOfTheShownCompanyReloadsItsApplications) {
+  AddCompany("Alpha");
+  AddApp("A1");
+  AddCompany("Beta");  // now shown: its list is empty
+  EXPECT_TRUE(session->App().Names().empty());
+  EXPECT_EQ(session->App().Shown(), "");
+  AddApp("B1");
+  EXPECT_EQ(*ReadFile(Data("data/Alpha Apps.dat")), "A1\r\n");
+  EXPECT_EQ(*ReadFile(Data("data/Beta Apps.dat")), "B1\r\n");
+  session->Company().DeleteCompany();  // Alpha shown again, with its own list
+  EXPECT_EQ(session->Company().Shown(), "Alpha");
+  EXPECT_EQ(session->App().Names(), Lines{"A1"});
+  EXPECT_EQ(session->App().Shown(), "A1");
+  AddApp("A2");
+  EXPECT_EQ(*ReadFile(Data("data/Alpha Apps.dat")), "A1\r\nA2\r\n");
+  EXPECT_EQ(*ReadFile(Data("data/Beta Apps.dat")), "B1\r\n");
+}
+
+TEST_F(AppTest, TheListsSpellingIsTheKeyOfTheApplicationsFiles) {
+  AddCompany("Acme");
+  WriteFile(Data("data/Acme Apps.dat"), "Tool \r\n");
+  WriteFile(Data("data/Tool.dat"), "[APPINFO]\r\nVERSION=other\r\n");
+  Restart();
+  EXPECT_EQ(session->App().Shown(), "Tool ");
+  session->App().SetField("VERSION", "2.0");
+  session->App().SaveApp();
+  EXPECT_NE(ReadFile(Data("data/Tool .dat"))->find("VERSION=2.0"), std::string::npos);
+  EXPECT_NE(ReadFile(Data("data/Tool.dat"))->find("VERSION=other"), std::string::npos);
+}
+
+TEST_F(AppTest, TheFieldRulesApplyToEveryValueEntered) {
+  AddCompany("Acme");
+  AddApp("Tool");
+  AppPage& a = session->App();
+  const std::pair<const char*, std::string> refused[] = {{"DAY", "1a"},
+                                                         {"DAY", "123"},
+                                                         {"SIZE32", "12 345"},
+                                                         {"PRICE", "$10"},
+                                                         {"APPURL", "http://x y"},
+                                                         {"PLATFORM", "Linux"},
+                                                         {"SHORTDESC", std::string(47, 'x')},
+                                                         {"FILENAME", std::string(17, 'f')},
+                                                         {"8CHAR", "../../x"},
+                                                         {"8CHAR", "my prog"},
+                                                         {"8CHAR", "toolong12"}};
+  for (const auto& [key, value] : refused) EXPECT_FALSE(a.EnterValue(key, value)) << key;
+  EXPECT_FALSE(a.EnterLongDesc({"costs $5"}));
+  EXPECT_FALSE(a.EnterNotes({"$"}));
+  EXPECT_TRUE(prompt.Saw("error: You can only have alpha-numeric values in this field."));
+  EXPECT_EQ(a.Profile().day, "");
+  EXPECT_EQ(a.Profile().char8, "");
+  EXPECT_TRUE(a.Profile().longDesc.empty());
+  EXPECT_TRUE(a.EnterValue("8CHAR", "MyProg-2"));
+  EXPECT_EQ(a.Profile().char8, "myprog-2");
+  EXPECT_TRUE(a.EnterValue("STATUS", "Freeware"));
+  EXPECT_TRUE(a.EnterValue("PLATFORM", ""));
+  EXPECT_TRUE(a.EnterValue("DAY", "07"));
+  EXPECT_FALSE(a.EnterValue("NAME", "Other"));
+}
+
+TEST_F(AppTest, SpecialRequirementsShowNoneAtStartWithoutAnApplication) {
+  AddCompany("Acme");
+  Restart();
+  EXPECT_EQ(session->App().Shown(), "");
+  EXPECT_EQ(session->App().Profile().specReq, "None");
+}
 
 TEST_F(AppTest, NewAppNeedsACompanyFirst) {
   prompt.names = {std::nullopt};
@@ -116,9 +260,14 @@ TEST_F(AppTest, EveryFieldDescriptionAndNotesSurviveASaveAndARestart) {
   AppPage& a = session->App();
   int n = 0;
   for (const auto& f : kAppFields) {
-    if (f.key != "NAME") {
-      EXPECT_TRUE(a.SetField(f.key, "v" + std::to_string(n++)));
-    }
+    if (f.key == "NAME") continue;
+    std::string value = "v" + std::to_string(n++);
+    if (f.rule == KeyRule::DigitsOnly) value = std::to_string(n % 100);
+    if (f.key == "PLATFORM") value = "Windows NT";
+    if (f.key == "STATUS") value = "Beta";
+    if (f.key == "DSTATUS") value = "Dealer";
+    if (f.key == "installer") value = "Install/Uninstall";
+    EXPECT_TRUE(a.SetField(f.key, value)) << f.key;
   }
   a.SetLongDesc({"Line one", "", "100% free \xA9"});
   a.SetNotes({"Reg code: 1234"});

@@ -42,11 +42,26 @@ void CliPrompt::ErrorDialog(const std::string& title, const std::string& text, c
   failed_ = true;
 }
 
+namespace {
+
+// A word of the command line in Windows-1252; a character that code page cannot hold
+// is refused rather than turned into "?", which could make two names one.
+std::string ToCp1252(const std::string& word) {
+  auto text = Utf8ToCp1252Exact(word);
+  if (!text) {
+    throw VendrixError("\"" + Utf8ToCp1252(word) +
+                       "\" holds characters that Windows-1252 cannot hold; use others.");
+  }
+  return *text;
+}
+
+}  // namespace
+
 std::optional<std::string> Args::Option(const std::string& name) {
   for (std::size_t i = 0; i < words_.size(); ++i) {
     if (words_[i] != name) continue;
     if (i + 1 >= words_.size()) throw UsageError(name + " needs a value");
-    std::string v = Utf8ToCp1252(words_[i + 1]);
+    std::string v = ToCp1252(words_[i + 1]);
     words_.erase(words_.begin() + static_cast<std::ptrdiff_t>(i),
                  words_.begin() + static_cast<std::ptrdiff_t>(i + 2));
     return v;
@@ -66,14 +81,14 @@ bool Args::Flag(const std::string& name) {
 
 std::string Args::Next(const char* what) {
   if (words_.empty()) throw UsageError(std::string("missing ") + what);
-  std::string w = Utf8ToCp1252(words_.front());
+  std::string w = ToCp1252(words_.front());
   words_.erase(words_.begin());
   return w;
 }
 
 std::vector<std::string> Args::Rest() {
   std::vector<std::string> rest;
-  for (auto& w : words_) rest.push_back(Utf8ToCp1252(w));
+  for (auto& w : words_) rest.push_back(ToCp1252(w));
   words_.clear();
   return rest;
 }

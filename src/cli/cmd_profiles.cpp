@@ -78,15 +78,21 @@ int AppCommand(Context& c) {
   }
   if (verb == "set") {
     if (!name) throw UsageError("app set needs a name");
+    std::vector<std::pair<std::string, std::string>> edits;
     for (const auto& word : c.args.Rest()) {
-      auto [key, value] = KeyValue(word);
-      if (key == "LONGDESC") {
-        app.SetLongDesc(SplitLines(value));
-      } else if (key == "NOTES") {
-        app.SetNotes(SplitLines(value));
-      } else if (!app.SetField(key, value)) {
+      auto edit = KeyValue(word);
+      const std::string& key = edit.first;
+      if (key != "LONGDESC" && key != "NOTES" && (!FindAppField(key) || key == "NAME")) {
         throw UsageError("not an application key you can set: " + key);
       }
+      edits.push_back(std::move(edit));
+    }
+    // Every value passes the field rules before anything is saved.
+    for (auto& [key, value] : edits) {
+      bool ok = key == "LONGDESC" ? app.EnterLongDesc(SplitLines(value))
+                : key == "NOTES"  ? app.EnterNotes(SplitLines(value))
+                                  : app.EnterValue(key, value);
+      if (!ok) return kExitRefused;
     }
     app.SaveApp();
     return kExitOk;

@@ -6,6 +6,7 @@
 
 #include "app/session.h"
 #include "base/clock.h"
+#include "base/ini_file.h"
 #include "support/scripted_prompt.h"
 #include "support/temp_dir.h"
 
@@ -28,6 +29,14 @@ class SessionTest : public ::testing::Test {
   void AddCompany(const std::string& name) {
     prompt.names.push_back(name);
     ASSERT_TRUE(session->Company().NewCompany());
+  }
+  // A value as a stored file may hold it, past the field rules: written to the shown
+  // application's file (after the fields shown), which is then loaded again.
+  void StoreAppValue(const std::string& key, const std::string& value) {
+    const std::string path = session->Wide().AppFile(session->App().Shown());
+    session->App().SaveApp();
+    IniWriteString(path, "APPINFO", key, value);
+    session->App().LoadApp();
   }
   void AddApp(const std::string& name) {
     prompt.names.push_back(name);

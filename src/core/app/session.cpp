@@ -18,18 +18,21 @@ Session::Session(std::string dataRoot, UserPrompt& prompt, const Clock& clock)
   app_.SetHooks({[this] { BuildSiteTable(); }, [this] { return !table_.Rows().empty(); },
                  [this] { company_.NewCompany(); }});
   builder_.SetRebuildTable([this] { BuildSiteTable(); });
+  company_.SetOnShownChanged([this] { app_.LoadList(); });
 }
 
 bool Session::Initialise() {
-  wide_.MakeDataTree();
-  if (!wide_.CreateWorkers()) return false;
-  wide_.EngBuild().SetContext(
-      {&company_.Profile(), &app_.Profile(), &builder_.Definition(), nullptr, &clock_, &prompt_});
-  company_.LoadList();
-  app_.LoadList();
-  builder_.LoadLists();
-  if (!builder_.Lists().SiteList.empty()) builder_.OpenSiteAt(0);
-  return true;
+  try {
+    wide_.MakeDataTree();
+    if (!wide_.CreateWorkers()) return false;
+    wide_.EngBuild().SetContext(
+        {&company_.Profile(), &app_.Profile(), &builder_.Definition(), nullptr, &clock_, &prompt_});
+    company_.LoadList();   // and, through the shown-company hook, its application list
+    builder_.LoadLists();  // no site is opened until one is chosen
+    return true;
+  } catch (const std::exception&) {
+    return false;  // "Unable to initialize Vendrix!"
+  }
 }
 
 void Session::ShowStep(std::string_view app) {
@@ -45,9 +48,7 @@ void Session::ShowStep(std::string_view app) {
 }
 
 bool Session::ChooseCompany(std::string_view name) {
-  if (!company_.Select(name)) return false;
-  app_.LoadList();
-  return true;
+  return company_.Select(name);  // the hook reloads the application list
 }
 
 void Session::BuildSiteTable() {

@@ -34,15 +34,28 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-char CodePointToByte(char32_t cp) {
+// The byte of a code point, or nullopt when Windows-1252 has none.
+std::optional<char> CodePointToByte(char32_t cp) {
   if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
   for (std::size_t i = 0; i < kHigh.size(); ++i) {
     if (kHigh[i] == cp || (kHigh[i] == 0 && cp == 0x80 + i)) return static_cast<char>(0x80 + i);
   }
-  return '?';
+  return std::nullopt;
 }
 
+// Converts; with exact, the first character without a byte (or a malformed
+// sequence) makes the result nullopt, otherwise it becomes "?".
+std::optional<std::string> Convert(std::string_view text, bool exact);
+
 }  // namespace
+
+std::string Utf8ToCp1252(std::string_view text) {
+  return *Convert(text, false);
+}
+
+std::optional<std::string> Utf8ToCp1252Exact(std::string_view text) {
+  return Convert(text, true);
+}
 
 std::string Cp1252ToUtf8(std::string_view text) {
   std::string out;
@@ -51,7 +64,9 @@ std::string Cp1252ToUtf8(std::string_view text) {
   return out;
 }
 
-std::string Utf8ToCp1252(std::string_view text) {
+namespace {
+
+std::optional<std::string> Convert(std::string_view text, bool exact) {
   std::string out;
   out.reserve(text.size());
   std::size_t i = 0;
@@ -73,6 +88,7 @@ std::string Utf8ToCp1252(std::string_view text) {
       extra = 3;
       cp = b & 0x07;
     } else {
+      if (exact) return std::nullopt;
       out += '?';
       ++i;
       continue;
@@ -91,14 +107,19 @@ std::string Utf8ToCp1252(std::string_view text) {
       cp = (cp << 6) | (c & 0x3F);
     }
     if (!ok) {
+      if (exact) return std::nullopt;
       out += '?';
       ++i;
       continue;
     }
-    out += CodePointToByte(cp);
+    auto byte = CodePointToByte(cp);
+    if (!byte && exact) return std::nullopt;
+    out += byte.value_or('?');
     i += extra + 1;
   }
   return out;
 }
+
+}  // namespace
 
 }  // namespace vendrix

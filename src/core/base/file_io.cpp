@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/cp1252.h"
 #include "base/error.h"
 
 namespace vendrix {
@@ -28,7 +29,7 @@ bool MakeDir(const std::string& path) {
 
 void RemoveFile(const std::string& path) {
   if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-    throw VendrixError("Unable to delete " + path + ": " + std::strerror(errno));
+    throw VendrixError("Unable to delete " + Utf8ToCp1252(path) + ": " + std::strerror(errno));
   }
 }
 
@@ -36,7 +37,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
-    throw VendrixError("Unable to read " + path + ": " + std::strerror(errno));
+    throw VendrixError("Unable to read " + Utf8ToCp1252(path) + ": " + std::strerror(errno));
   }
   std::string data;
   char buf[65536];
@@ -46,7 +47,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
       if (errno == EINTR) continue;
       int err = errno;
       ::close(fd);
-      throw VendrixError("Unable to read " + path + ": " + std::strerror(err));
+      throw VendrixError("Unable to read " + Utf8ToCp1252(path) + ": " + std::strerror(err));
     }
     if (n == 0) break;
     data.append(buf, static_cast<std::size_t>(n));
@@ -56,7 +57,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 std::string UnableToWrite(const std::string& path) {
-  return "Unable to write to " + path;
+  return "Unable to write to " + Utf8ToCp1252(path);
 }
 
 void WriteFileAtomic(const std::string& path, std::string_view data) {

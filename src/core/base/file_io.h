@@ -1,5 +1,7 @@
 #pragma once
-// Whole-file reads and atomic whole-file writes. Paths are UTF-8.
+// Whole-file reads and atomic whole-file writes. Paths are UTF-8; the texts of the
+// errors thrown (VendrixError) are Windows-1252 like every message, with the path
+// converted. Any thread; two writers of one file must not overlap.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,7 +24,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // Throws VendrixError("Unable to write to " + path) on any failure.
 void WriteFileAtomic(const std::string& path, std::string_view data);
 
-// "Unable to write to %s".
+// "Unable to write to %s" (the path converted to Windows-1252).
 std::string UnableToWrite(const std::string& path);
 
 }  // namespace vendrix

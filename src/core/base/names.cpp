@@ -31,6 +31,15 @@ std::optional<std::string> CheckEntryName(std::string_view name, EntryKind kind)
   if (bad) {
     return "A name may not contain \"/\" or control characters, and may not be \".\" or \"..\".";
   }
+  if (kind == EntryKind::Company && name == "companies") {
+    return "A company may not be named \"companies\": the list of companies has that file name.";
+  }
+  if (kind == EntryKind::App && name.size() >= 6 && name.substr(name.size() - 6) == "_SITES") {
+    return "An application name may not end in \"_SITES\": site tables have such file names.";
+  }
+  if (kind == EntryKind::Site && name.find('\xB1') != std::string_view::npos) {
+    return "A site name may not contain the character \xB1.";
+  }
   const std::size_t bytes = Cp1252ToUtf8(name).size() + LongestSuffix(kind);
   if (kind != EntryKind::Any && bytes > kMaxFileNameBytes) {
     return "The name is too long: its files would have names longer than " +

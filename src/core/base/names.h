@@ -29,8 +29,10 @@ enum class EntryKind { Any, Company, App, Site };
 inline constexpr std::size_t kMaxFileNameBytes = 255;
 
 // The refusal text for a name that cannot be part of a file name, or nullopt when
-// the name is safe: "/", control characters, "." and "..", and (for a kind) a name
-// whose longest file name would pass kMaxFileNameBytes.
+// the name is safe: "/", control characters, "." and ".."; for a kind, a name whose
+// longest file name would pass kMaxFileNameBytes, and names that would collide with
+// the program's own files (a company "companies", an application ending "_SITES")
+// or break the site table (a site name holding its delimiter 0xB1).
 std::optional<std::string> CheckEntryName(std::string_view name, EntryKind kind = EntryKind::Any);
 
 // Keeps the entries that may be used in file names; the others go to rejected. Blank

@@ -33,8 +33,12 @@ SiteDefinition& SiteBuilder::Edit() {
 
 void SiteBuilder::LoadLists() {
   Lines rejected;
-  store_.LoadSiteLists(lists_, &rejected);
-  ReportSkipped(prompt_, "site", "the site lists", rejected);
+  try {
+    store_.LoadSiteLists(lists_, &rejected);
+  } catch (const std::exception& e) {
+    prompt_.Error(e.what());  // an unreadable list reads as empty
+  }
+  ReportSkipped(prompt_, "site", "the site lists", rejected, EntryKind::Site);
 }
 
 bool SiteBuilder::OpenSite(std::string_view name) {

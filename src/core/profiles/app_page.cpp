@@ -1,5 +1,6 @@
 #include "profiles/app_page.h"
 
+#include "base/cp1252.h"
 #include "base/file_io.h"
 #include "base/names.h"
 #include "base/text_order.h"
@@ -21,7 +22,41 @@ void AppPage::SetText(std::string AppProfile::*member, std::string value) {
 bool AppPage::SetField(std::string_view key, std::string value) {
   const AppField* f = FindAppField(key);
   if (!f || key == "NAME") return false;
+  if (auto why = CheckAppValue(key, value)) {
+    prompt_.Error(*why);
+    return false;
+  }
   SetText(f->member, std::move(value));
+  return true;
+}
+
+bool AppPage::EnterValue(std::string_view key, std::string value) {
+  if (key == "8CHAR") {
+    auto lowered = Char8Exit(value);
+    if (!lowered) {
+      prompt_.Error(kChar8Refused);
+      return false;
+    }
+    value = std::move(*lowered);
+  }
+  return SetField(key, std::move(value));
+}
+
+bool AppPage::EnterLongDesc(Lines lines) {
+  if (auto why = CheckMemoText("The long description", JoinLines(lines))) {
+    prompt_.Error(*why);
+    return false;
+  }
+  SetLongDesc(std::move(lines));
+  return true;
+}
+
+bool AppPage::EnterNotes(Lines lines) {
+  if (auto why = CheckMemoText("The notes", JoinLines(lines))) {
+    prompt_.Error(*why);
+    return false;
+  }
+  SetNotes(std::move(lines));
   return true;
 }
 
@@ -40,15 +75,29 @@ void AppPage::SetNotes(Lines lines) {
 void AppPage::LoadList() {
   Lines apps;
   Lines rejected;
-  bool loaded = tree_.LoadAppList(company_.Shown(), apps, &rejected);
-  ReportSkipped(prompt_, "application", tree_.AppListFile(company_.Shown()), rejected);
+  bool loaded = false;
+  const std::string path = tree_.AppListFile(company_.Shown());
+  try {
+    if (!company_.Shown().empty() && !CheckEntryName(company_.Shown())) {
+      if (auto lines = LoadLines(path)) {
+        apps = FilterNames(*lines, &rejected, EntryKind::App);
+        loaded = true;
+      }
+    }
+  } catch (const std::exception& e) {
+    prompt_.Error(e.what());  // an unreadable list reads as none
+  }
+  ReportSkipped(prompt_, "application", Utf8ToCp1252(path), rejected, EntryKind::App);
   names_ = loaded ? std::move(apps) : Lines{};
   if (!names_.empty()) {
     profile_.name = names_.front();
     LoadApp();
   } else {
     profile_.name.clear();
+    // The special requirements keep their text until New Application.
+    std::string specReq = profile_.specReq;
     ClearAppFields();
+    profile_.specReq = std::move(specReq);
   }
 }
 
@@ -62,7 +111,12 @@ bool AppPage::Select(std::string_view name) {
 
 void AppPage::LoadApp() {
   if (profile_.name.empty()) return;
-  IniDocument doc = IniDocument::Load(tree_.AppFile(profile_.name));
+  IniDocument doc;
+  try {
+    doc = IniDocument::Load(tree_.AppFile(profile_.name));
+  } catch (const std::exception& e) {
+    prompt_.Error(e.what());  // unreadable: loads as all empty
+  }
   AppProfile read = profile_;
   ReadAppSection(doc, read);
   for (const auto& f : kAppFields) {
@@ -107,9 +161,11 @@ bool AppPage::NewApp() {
     if (hooks_.startNewCompany) hooks_.startNewCompany();
     return false;
   }
-  auto entered = AskNewName(prompt_, names_,
-                            {"New Application Name", "APP NAME DUPLICATE",
-                             "The App name you entered is already on the list!"});
+  auto entered =
+      AskNewName(prompt_, names_,
+                 {"New Application Name", "APP NAME DUPLICATE",
+                  "The App name you entered is already on the list!", EntryKind::App,
+                  [this](const std::string& name) { return CollidesWithListFile(name); }});
   if (!entered) return false;
   const std::string& name = *entered;
   flags_.AddingEntry = true;
@@ -128,6 +184,18 @@ bool AppPage::NewApp() {
   ClearAppFields();
   SaveApplication();
   return true;
+}
+
+std::optional<std::string> AppPage::CollidesWithListFile(const std::string& name) const {
+  // "<company> Apps" would be the application list file of that company.
+  constexpr std::string_view kApps = " Apps";
+  if (name.size() <= kApps.size() || name.substr(name.size() - kApps.size()) != kApps) {
+    return std::nullopt;
+  }
+  const std::string company = name.substr(0, name.size() - kApps.size());
+  if (IndexOf(company_.Names(), company) < 0) return std::nullopt;
+  return "The application name \"" + name + "\" is refused: it is the name of the list of " +
+         company + "'s applications.";
 }
 
 void AppPage::DeleteApp() {

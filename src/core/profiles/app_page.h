@@ -4,6 +4,7 @@
 // a failed write throws VendrixError ("Unable to write to <file>"). Not thread-safe:
 // the session's thread.
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,8 +32,16 @@ class AppPage {
   const std::string& Shown() const { return profile_.name; }
   const AppProfile& Profile() const { return profile_; }
 
-  // Edits (by file key; NAME cannot be edited). Clear AppSaved on change.
+  // Edits (by file key; NAME cannot be edited). Clear AppSaved on change. A value the
+  // field rules refuse (CheckAppValue) is shown as an error and not stored; false
+  // then, and for an unknown key (no message).
   bool SetField(std::string_view key, std::string value);
+  // A whole value entered at once (the command line, a committed field): SetField
+  // after the 8-character exit rule (refused with its message, else lower-cased).
+  bool EnterValue(std::string_view key, std::string value);
+  // The memos entered at once: "$" is refused with a message.
+  bool EnterLongDesc(Lines lines);
+  bool EnterNotes(Lines lines);
   void SetLongDesc(Lines lines);
   void SetNotes(Lines lines);
   void SetSpecReq(std::string text) { profile_.specReq = std::move(text); }
@@ -60,6 +69,7 @@ class AppPage {
 
  private:
   void SetText(std::string AppProfile::*member, std::string value);
+  std::optional<std::string> CollidesWithListFile(const std::string& name) const;
   const DataTree& tree_;
   MainFlags& flags_;
   UserPrompt& prompt_;

@@ -1,6 +1,8 @@
 #include "profiles/app_rules.h"
 
 #include "base/ini_file.h"
+#include "profiles/app_profile.h"
+#include "profiles/value_lists.h"
 
 namespace vendrix {
 
@@ -31,6 +33,58 @@ std::optional<std::string> Char8Exit(std::string_view text) {
     out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
   }
   return out;
+}
+
+namespace {
+
+template <std::size_t N>
+std::optional<std::string> OneOf(std::string_view key, std::string_view value,
+                                 const std::array<std::string_view, N>& items) {
+  if (value.empty()) return std::nullopt;
+  std::string list;
+  for (auto item : items) {
+    if (item == value) return std::nullopt;
+    list += (list.empty() ? "" : ", ") + std::string(item);
+  }
+  return std::string(key) + " must be one of: " + list + ".";
+}
+
+}  // namespace
+
+std::optional<std::string> CheckAppValue(std::string_view key, std::string_view value) {
+  const AppField* f = FindAppField(key);
+  if (!f) return "There is no application field " + std::string(key) + ".";
+  const std::string name(key);
+  if (f->maxLength > 0 && value.size() > static_cast<std::size_t>(f->maxLength)) {
+    return name + " holds at most " + std::to_string(f->maxLength) + " characters.";
+  }
+  switch (f->rule) {
+    case KeyRule::Any:
+      break;
+    case KeyRule::DigitsOnly:
+      for (char c : value) {
+        if (c < '0' || c > '9') return name + " holds digits only.";
+      }
+      break;
+    case KeyRule::NoDollar:
+      if (value.find('$') != std::string_view::npos) return name + " may not hold \"$\".";
+      break;
+    case KeyRule::NoSpace:
+      if (value.find(' ') != std::string_view::npos) return name + " may not hold blanks.";
+      break;
+    case KeyRule::NoTyping:
+      if (key == "PLATFORM") return OneOf(key, value, kPlatforms);
+      if (key == "STATUS") return OneOf(key, value, kStatuses);
+      if (key == "DSTATUS") return OneOf(key, value, kSubmitters);
+      if (key == "installer") return OneOf(key, value, kInstallers);
+      return name + " cannot be changed.";
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> CheckMemoText(std::string_view what, std::string_view text) {
+  if (text.find('$') == std::string_view::npos) return std::nullopt;
+  return std::string(what) + " may not hold \"$\".";
 }
 
 }  // namespace vendrix

@@ -1,8 +1,10 @@
 #include "profiles/company_page.h"
 
+#include "base/cp1252.h"
 #include "base/file_io.h"
 #include "base/names.h"
 #include "base/text_order.h"
+#include "profiles/app_profile.h"
 #include "profiles/new_name.h"
 
 namespace vendrix {
@@ -28,34 +30,48 @@ void CompanyPage::SetBhsId(std::string id) {
   flags_.CompanySaved = false;
 }
 
+void CompanyPage::ShownChanged() {
+  if (onShownChanged_) onShownChanged_();
+}
+
 void CompanyPage::LoadList() {
   names_.clear();
-  if (auto lines = LoadLines(tree_.CompanyListFile())) {
-    Lines rejected;
-    names_ = FilterNames(*lines, &rejected);
-    ReportSkipped(prompt_, "company", tree_.CompanyListFile(), rejected);
+  const std::string path = tree_.CompanyListFile();
+  try {
+    if (auto lines = LoadLines(path)) {
+      Lines rejected;
+      names_ = FilterNames(*lines, &rejected, EntryKind::Company);
+      ReportSkipped(prompt_, "company", Utf8ToCp1252(path), rejected, EntryKind::Company);
+    }
+  } catch (const std::exception& e) {
+    prompt_.Error(e.what());  // an unreadable list reads as none
   }
   SortNoCase(names_);
-  if (!names_.empty()) {
-    profile_.name = names_.front();
-    LoadCompany();
-  }
+  profile_.name = names_.empty() ? std::string() : names_.front();
+  if (!names_.empty()) LoadCompany();
+  ShownChanged();
 }
 
 bool CompanyPage::Select(std::string_view name) {
   if (IndexOf(names_, name) < 0) return false;
   profile_.name = std::string(name);
   LoadCompany();
+  ShownChanged();
   return true;
 }
 
 void CompanyPage::LoadCompany() {
   if (flags_.AddingEntry || profile_.name.empty()) return;
   const std::string path = tree_.CompanyFile(profile_.name);
-  auto data = ReadWholeFile(path);
+  std::optional<std::string> data;
+  try {
+    data = ReadWholeFile(path);
+  } catch (const std::exception& e) {
+    prompt_.Error(e.what());  // unreadable: as if missing
+  }
   if (!data) return;  // the fields keep what they held
+  // The list's spelling stays the key of the company's files; CONAME is not read back.
   CompanyProfile read = ReadCompanySection(IniDocument::Parse(*data));
-  if (!read.name.empty()) profile_.name = read.name;
   profile_.bhsId = read.bhsId;
   for (const auto& f : kCompanyFields) {
     if (!f.control.empty() && f.key != "CONAME") SetFieldText(f.member, read.*f.member);
@@ -71,9 +87,11 @@ void CompanyPage::SaveCompany() {
 }
 
 bool CompanyPage::NewCompany() {
-  auto entered = AskNewName(prompt_, names_,
-                            {"New Company Name", "COMPANY NAME DUPLICATE",
-                             "The company name you entered is already on the list!"});
+  auto entered =
+      AskNewName(prompt_, names_,
+                 {"New Company Name", "COMPANY NAME DUPLICATE",
+                  "The company name you entered is already on the list!", EntryKind::Company,
+                  [this](const std::string& name) { return CollidesWithAppFile(name); }});
   if (!entered) return false;
   const std::string& name = *entered;
   flags_.AddingEntry = true;
@@ -91,7 +109,22 @@ bool CompanyPage::NewCompany() {
   ClearCompanyFields();
   flags_.AddingEntry = false;
   SaveCompany();
+  ShownChanged();
   return true;
+}
+
+std::optional<std::string> CompanyPage::CollidesWithAppFile(const std::string& name) const {
+  // The company's application list would take the file of an application.
+  const std::string path = tree_.AppListFile(name);
+  bool clash = false;
+  try {
+    clash = IniDocument::Load(path).Get(kAppSection, "NAME").has_value();
+  } catch (const std::exception&) {
+    clash = true;  // something unreadable is in the way
+  }
+  if (!clash) return std::nullopt;
+  return "The company name \"" + name + "\" is refused: its application list would replace " +
+         Utf8ToCp1252(path) + ", an application's file.";
 }
 
 void CompanyPage::DeleteCompany() {
@@ -108,6 +141,7 @@ void CompanyPage::DeleteCompany() {
   } else {
     profile_.name.clear();
   }
+  ShownChanged();
 }
 
 void CompanyPage::ClearCompanyFields() {

@@ -3,6 +3,8 @@
 // shown, and the page's actions. Messages go through the prompt; a failed write
 // throws VendrixError ("Unable to write to <file>") and leaves the shown state as it
 // was before the action. Not thread-safe: the session's thread.
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,7 +30,12 @@ class CompanyPage {
   // An ID obtained from the BHS account dialog.
   void SetBhsId(std::string id);
 
-  // Fills the selector from the list file, selects the first entry and loads it.
+  // Called after every change of the shown company (start-up, a choice, New and
+  // Delete Company): the session reloads that company's application list.
+  void SetOnShownChanged(std::function<void()> hook) { onShownChanged_ = std::move(hook); }
+
+  // Fills the selector from the list file (blank and unusable entries are skipped and
+  // reported), selects the first entry and loads it.
   void LoadList();
   // The user chooses a company in the selector.
   bool Select(std::string_view name);
@@ -45,11 +52,14 @@ class CompanyPage {
 
  private:
   void SetFieldText(std::string CompanyProfile::*member, std::string value);
+  void ShownChanged();
+  std::optional<std::string> CollidesWithAppFile(const std::string& name) const;
   const DataTree& tree_;
   MainFlags& flags_;
   UserPrompt& prompt_;
   Lines names_;
   CompanyProfile profile_;
+  std::function<void()> onShownChanged_;
 };
 
 }  // namespace vendrix

@@ -1,6 +1,5 @@
 #include "profiles/new_name.h"
 
-#include "base/names.h"
 #include "base/text_order.h"
 
 namespace vendrix {
@@ -14,8 +13,10 @@ std::optional<std::string> AskNewName(UserPrompt& prompt, const Lines& existing,
     if (name.empty()) return std::nullopt;
     if (IndexOf(existing, name) >= 0) {
       prompt.ErrorDialog(texts.duplicateTitle, texts.duplicateText, kErrorDialogInstruction);
-    } else if (auto why = CheckEntryName(name)) {
+    } else if (auto why = CheckEntryName(name, texts.kind)) {
       prompt.Error(*why);
+    } else if (auto clash = texts.collides ? texts.collides(name) : std::nullopt) {
+      prompt.Error(*clash);
     } else {
       return name;
     }

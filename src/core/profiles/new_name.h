@@ -1,10 +1,13 @@
 #pragma once
 // The name entry loop of "New Company" and "New Application": asks until the person
 // gives a name that is new in the list and can be part of a file name, or gives up.
+// Refusals go through the prompt; nothing is thrown or written. The session's thread.
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "base/line_list.h"
+#include "base/names.h"
 #include "base/user_prompt.h"
 
 namespace vendrix {
@@ -13,6 +16,10 @@ struct NewNameTexts {
   const char* caption;         // "New Company Name"
   const char* duplicateTitle;  // "COMPANY NAME DUPLICATE"
   const char* duplicateText;   // "The company name you entered is already on the list!"
+  EntryKind kind = EntryKind::Any;
+  // A further refusal (a name that would collide with a file of the program), or
+  // nullopt when the name may be used.
+  std::function<std::optional<std::string>(const std::string&)> collides;
 };
 
 // The accepted name with its leading blanks removed, or nullopt (Cancel, an empty
