@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
+#include <filesystem>
 #include <thread>
 
 #include "net/action_timer.h"
@@ -197,6 +199,94 @@ TEST_F(HttpTest, OversizedHeadsFailInsteadOfGrowing) {
   EXPECT_EQ(Run(http, THttpActions::httpGet), "154: Reply head line longer than 8192 bytes.");
   http.SetURL(Url("/many"));
   EXPECT_EQ(Run(http, THttpActions::httpGet), "155: Reply head has more than 100 header lines.");
+  // A line over the limit that arrives in one piece with its ending.
+  Routes(
+      R"({"/onepiece": {"raw": "HTTP/1.0 200 OK\r\nX: )" + std::string(9000, 'a') +
+      R"(\r\n\r\nbody"}, "/chatty": {"raw": "HTTP/1.0 200 OK\r\n", "stream": "X-More: y\r\n"}})");
+  http.SetURL(Url("/onepiece"));
+  EXPECT_EQ(Run(http, THttpActions::httpGet), "154: Reply head line longer than 8192 bytes.");
+  http.SetURL(Url("/chatty"));
+  EXPECT_EQ(Run(http, THttpActions::httpGet), "155: Reply head has more than 100 header lines.");
+}
+
+TEST_F(HttpTest, ABodyCutShortNeverReplacesTheFile) {
+  Routes(R"({"/short": {"raw": "HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n)" +
+         std::string(500, 's') + R"("},
+             "/reset": {"raw": "HTTP/1.0 200 OK\r\n\r\npartial body", "then": "reset"},
+             "/exact": {"raw": "HTTP/1.0 200 OK\r\ncontent-length:  5 \r\n\r\nhello and more"},
+             "/badlength": {"raw": "HTTP/1.0 200 OK\r\nContent-Length: 5x\r\n\r\nhello"},
+             "/twolengths": {"raw": "HTTP/1.0 200 OK\r\nContent-Length: 5\r\nContent-Length: 6\r\n\r\nhello!"},
+             "/head": {"raw": "HTTP/1.0 200 OK\r\nContent-Length: 99\r\n\r\n"}})");
+  const std::string target = dir / "file.bin";
+  WriteFile(target, "the old file");
+  THttpClient http;
+  http.LocalFile = target;
+  std::vector<int> disconnects;
+  http.OnDisconnected = [&](int c, const std::string&) { disconnects.push_back(c); };
+  http.SetURL(Url("/short"));
+  EXPECT_EQ(Run(http, THttpActions::httpGet),
+            "10054: Connection reset by peer (the body ended after 500 of 1000 bytes)");
+  EXPECT_EQ(disconnects, std::vector<int>{10054});
+  http.SetURL(Url("/reset"));
+  EXPECT_EQ(Run(http, THttpActions::httpGet), "10054: Connection reset by peer");
+  http.SetURL(Url("/badlength"));
+  EXPECT_EQ(Run(http, THttpActions::httpGet), "156: Reply has an invalid Content-Length.");
+  http.SetURL(Url("/twolengths"));
+  EXPECT_EQ(Run(http, THttpActions::httpGet), "156: Reply has an invalid Content-Length.");
+  EXPECT_EQ(*ReadFile(target), "the old file");
+  EXPECT_FALSE(std::filesystem::exists(target + ".part"));
+
+  http.SetURL(Url("/exact"));  // the length ends the body; what follows is not part of it
+  EXPECT_EQ(Run(http, THttpActions::httpGet), "");
+  EXPECT_EQ(*ReadFile(target), "hello");
+  http.SetURL(Url("/head"));  // a HEAD reply has no body whatever its length says
+  EXPECT_EQ(Run(http, THttpActions::httpHead), "");
+}
+
+TEST_F(HttpTest, LocalFileFailuresFailTheAction) {
+  Routes(R"({"/ok": {"raw": "HTTP/1.0 200 OK\r\n\r\nbody"}})");
+  THttpClient http;
+  std::vector<std::string> errors;
+  http.OnError = [&](int c, const std::string& t) {
+    errors.push_back(std::to_string(c) + " " + t);
+  };
+  http.LocalFile = dir / "no/such/folder/out.txt";
+  http.SetURL(Url("/ok"));
+  EXPECT_EQ(Run(http, THttpActions::httpGet), "302: Can't open file for reading/writing.");
+  EXPECT_EQ(errors, std::vector<std::string>{"302 Can't open file for reading/writing."});
+}
+
+TEST_F(HttpTest, LineBreaksInTheUrlOrAHeaderAreRefusedBeforeAnythingIsSent) {
+  Routes(R"({"/ok": {"raw": "HTTP/1.0 200 OK\r\n\r\n"}})");
+  THttpClient http;
+  int connects = 0;
+  http.OnConnected = [&](int, const std::string&) { ++connects; };
+  http.SetURL(Url("/ok HTTP/1.0\r\nX-Injected: 1\r\nX:"));
+  EXPECT_EQ(Run(http, THttpActions::httpGet), "162: URL holds a CR, LF or NUL character.");
+  http.SetURL(Url("/ok"));
+  http.UserAgent = "agent\nX-Injected: 1";
+  EXPECT_EQ(Run(http, THttpActions::httpGet), "162: User-Agent holds a CR, LF or NUL character.");
+  http.UserAgent = "agent";
+  http.ExtraHeaders = {"X-One: 1\r\nX-Injected: 1"};
+  EXPECT_EQ(Run(http, THttpActions::httpPost),
+            "162: An extra header holds a CR, LF or NUL character.");
+  http.ExtraHeaders.clear();
+  http.ContentType = std::string("text/plain\0x", 12);
+  EXPECT_EQ(Run(http, THttpActions::httpPost),
+            "162: Content-Type holds a CR, LF or NUL character.");
+  EXPECT_EQ(connects, 0);
+  EXPECT_EQ(LastRequest(), "");
+}
+
+TEST_F(HttpTest, TheTimeOutBoundsTheWholeActionAgainstAnEndlessReply) {
+  Routes(R"({"/endless": {"raw": "HTTP/1.0 200 OK\r\n\r\n", "stream": "more data "}})");
+  THttpClient http;
+  http.TimeOut = 1;
+  http.LocalFile = dir / "endless.txt";
+  http.SetURL(Url("/endless"));
+  EXPECT_EQ(Run(http, THttpActions::httpGet), "10060: Connection timed out");
+  EXPECT_FALSE(std::filesystem::exists(dir / "endless.txt"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "endless.txt.part"));
 }
 
 TEST_F(HttpTest, UrlAndSchemeFailures) {
@@ -291,6 +381,80 @@ TEST_F(HttpsTest, GoodCertificatesPassAndBadOnesFail) {
   THttpClient noCa;
   noCa.SetURL("https://localhost:" + std::to_string(tls->port()) + "/secure");
   EXPECT_EQ(Run(noCa, THttpActions::httpGet).rfind("161: Certificate verify failed", 0), 0u);
+}
+
+TEST_F(HttpsTest, TlsEndsDecideWhetherTheBodyIsWhole) {
+  Routes(R"({"/nolength": {"raw": "HTTP/1.0 200 OK\r\n\r\nwhole body"},
+             "/notified": {"raw": "HTTP/1.0 200 OK\r\n\r\nwhole body", "then": "close_notify"},
+             "/short": {"raw": "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nshort"},
+             "/reset": {"raw": "HTTP/1.0 200 OK\r\n\r\npartial", "then": "reset"}})");
+  const std::string target = dir / "got.txt";
+  THttpClient http;
+  http.CaFile = certs.caPem;
+  http.LocalFile = target;
+  auto url = [&](const std::string& path) {
+    return "https://localhost:" + std::to_string(tls->port()) + path;
+  };
+  // Without a length, a close without close_notify but in order at the TCP level
+  // ends the body; with close_notify too.
+  http.SetURL(url("/nolength"));
+  EXPECT_EQ(Run(http, THttpActions::httpGet), "");
+  EXPECT_EQ(*ReadFile(target), "whole body");
+  http.SetURL(url("/notified"));
+  EXPECT_EQ(Run(http, THttpActions::httpGet), "");
+  WriteFile(target, "kept");
+  http.SetURL(url("/short"));
+  EXPECT_EQ(Run(http, THttpActions::httpGet),
+            "10054: Connection reset by peer (the body ended after 5 of 100 bytes)");
+  http.SetURL(url("/reset"));
+  EXPECT_EQ(Run(http, THttpActions::httpGet), "10054: Connection reset by peer");
+  EXPECT_EQ(*ReadFile(target), "kept");
+  EXPECT_FALSE(std::filesystem::exists(target + ".part"));
+}
+
+TEST_F(HttpsTest, APeerThatClosesAfterTheHandshakeCannotKillTheProcess) {
+  std::signal(SIGPIPE, SIG_DFL);  // a write that raised SIGPIPE would end this program
+  PeerProcess closing({PeerScript("http_peer.py"), "--routes", dir / "routes.json", "--cert",
+                       certs.serverPem, "--key", certs.serverKey, "--close-after-handshake"});
+  THttpClient http;
+  http.CaFile = certs.caPem;
+  http.PostData = std::string(8 << 20, 'p');
+  http.SetURL("https://localhost:" + std::to_string(closing.port()) + "/form");
+  EXPECT_EQ(Run(http, THttpActions::httpPost), "10054: Connection reset by peer");
+}
+
+TEST_F(HttpsTest, AnIPv6LiteralIsCheckedWithoutItsBrackets) {
+  std::unique_ptr<PeerProcess> v6;
+  try {
+    v6 = std::make_unique<PeerProcess>(std::vector<std::string>{
+        PeerScript("http_peer.py"), "--routes", dir / "routes.json", "--cert", certs.serverPem,
+        "--key", certs.serverKey, "--host", "::1"});
+  } catch (const std::exception&) {
+    GTEST_SKIP() << "no IPv6 loopback on this machine";
+  }
+  THttpClient http;
+  std::string body;
+  http.OnTransfer = [&](long long, std::string_view t) { body += t; };
+  http.CaFile = certs.caPem;
+  http.SetURL("https://[::1]:" + std::to_string(v6->port()) + "/secure");
+  EXPECT_EQ(Run(http, THttpActions::httpGet), "");
+  EXPECT_EQ(body, "secret");
+}
+
+TEST_F(HttpsTest, AProxyReplyIsBoundedLikeAnyReplyHead) {
+  THttpClient http;
+  http.CaFile = certs.caPem;
+  http.ProxyServer = "127.0.0.1";
+  http.ProxyPort = static_cast<std::uint16_t>(peer->port());
+  http.SetURL("https://localhost:" + std::to_string(tls->port()) + "/secure");
+  Routes(R"({"CONNECT": {"raw": "HTTP/1.0 200 Connection established\r\n",
+                         "stream": "X-Padding: yes\r\n"}})");
+  EXPECT_EQ(Run(http, THttpActions::httpGet), "155: Reply head has more than 100 header lines.");
+  Routes(R"({"CONNECT": {"raw": "HTTP/1.0 200 OK\r\nX: )" + std::string(9000, 'a') +
+         R"(\r\n\r\n"}})");
+  EXPECT_EQ(Run(http, THttpActions::httpGet), "154: Reply head line longer than 8192 bytes.");
+  Routes(R"({"CONNECT": {"raw": "HTTP/1.0 407 Proxy Authentication Required\r\n\r\n"}})");
+  EXPECT_EQ(Run(http, THttpActions::httpGet), "151: 407 Proxy Authentication Required");
 }
 
 TEST_F(HttpsTest, HttpsGoesThroughAProxyByConnect) {

@@ -26,6 +26,7 @@ inline constexpr int kHttpNoServer = 152;   // "No server specified in URL."
 inline constexpr int kHttpBadScheme = 153;  // "Specified URLScheme is invalid."
 inline constexpr int kHttpHeadLine = 154;   // a reply head line too long
 inline constexpr int kHttpHeadLines = 155;  // a reply head with too many lines
+inline constexpr int kHttpBadLength = 156;  // "Reply has an invalid Content-Length."
 
 // TLS.
 inline constexpr int kTlsHandshake = 160;  // "TLS handshake failed: ..."
@@ -42,7 +43,7 @@ inline constexpr int kFileOpen = 302;     // "Can't open file for reading/writin
 // Socket codes the clients raise themselves.
 inline constexpr int kConnectionAborted = 10053;
 inline constexpr int kConnectionReset = 10054;  // also a transfer cut short
-inline constexpr int kTimedOut = 10060;  // "Connection timed out"
+inline constexpr int kTimedOut = 10060;         // "Connection timed out"
 inline constexpr int kConnectionRefused = 10061;
 
 }  // namespace vendrix::code

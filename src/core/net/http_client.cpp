@@ -1,7 +1,11 @@
 #include "net/http_client.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 
@@ -40,34 +44,99 @@ std::string Lower(std::string s) {
   return s;
 }
 
-// A file written beside its final name and renamed over it when complete.
+// A file written beside its final name and renamed over it only when complete; the
+// partial file goes when the object does. Failures keep their errno.
 class PartFile {
  public:
   explicit PartFile(const std::string& path) : path_(path), part_(path + ".part") {
-    file_ = std::fopen(part_.c_str(), "wb");
+    fd_ = ::open(part_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd_ < 0) error_ = errno;
   }
   ~PartFile() {
-    if (file_) {
-      std::fclose(file_);
-      std::remove(part_.c_str());
+    if (fd_ >= 0) {
+      ::close(fd_);
+      ::unlink(part_.c_str());
     }
   }
-  bool ok() const { return file_ != nullptr; }
+  bool ok() const { return fd_ >= 0; }
+  int error() const { return error_; }
   bool Write(std::string_view data) {
-    return std::fwrite(data.data(), 1, data.size(), file_) == data.size();
+    while (!data.empty()) {
+      ssize_t n = ::write(fd_, data.data(), data.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        error_ = n < 0 ? errno : ENOSPC;
+        return false;
+      }
+      data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
   }
   bool Commit() {
-    bool good = std::fflush(file_) == 0 && std::fclose(file_) == 0;
-    file_ = nullptr;
-    if (good && std::rename(part_.c_str(), path_.c_str()) == 0) return true;
-    std::remove(part_.c_str());
-    return false;
+    int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0 || ::rename(part_.c_str(), path_.c_str()) != 0) {
+      error_ = errno;
+      ::unlink(part_.c_str());
+      return false;
+    }
+    return true;
   }
 
  private:
   std::string path_, part_;
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
+  int error_ = 0;
 };
+
+// Refuses a value that would break out of its line in the request head.
+void RequireSafe(const std::string& value, const std::string& what) {
+  if (!IsProtocolSafe(value)) {
+    throw EHttpClient(kErrUnsafeText, what + " holds a CR, LF or NUL character.");
+  }
+}
+
+// Reads a reply head: the status line, header lines, the empty line (or the end of
+// the stream). Each header line goes to onLine. The line length, the number of
+// lines and (through the Waiter) the time are bounded. False when no status line came.
+bool ReadHead(Stream& stream, const Waiter& w, std::string& status,
+              const std::function<void(const std::string&)>& onLine) {
+  std::string line;
+  bool haveStatus = false;
+  int headerLines = 0;
+  for (;;) {
+    auto r = stream.ReadLine(line, kMaxHeadLine, w);
+    if (r == Stream::LineResult::TooLong) {
+      throw EHttpClient(code::kHttpHeadLine,
+                        "Reply head line longer than " + std::to_string(kMaxHeadLine) + " bytes.");
+    }
+    if (r == Stream::LineResult::End) return haveStatus;
+    if (!haveStatus) {
+      haveStatus = true;
+      status = line.substr(0, 1024);
+      continue;
+    }
+    if (line.empty()) return true;
+    if (++headerLines > kMaxHeadLines) {
+      throw EHttpClient(code::kHttpHeadLines, "Reply head has more than " +
+                                                  std::to_string(kMaxHeadLines) + " header lines.");
+    }
+    onLine(line);
+  }
+}
+
+// The decimal value of a Content-Length field, or -1 when it is not one.
+long long ParseLength(std::string value) {
+  while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.pop_back();
+  std::size_t start = value.find_first_not_of(" \t");
+  if (start == std::string::npos || value.size() - start > 18) return -1;
+  long long n = 0;
+  for (std::size_t i = start; i < value.size(); ++i) {
+    if (value[i] < '0' || value[i] > '9') return -1;
+    n = n * 10 + (value[i] - '0');
+  }
+  return n;
+}
 
 }  // namespace
 
@@ -206,6 +275,18 @@ void THttpClient::SetAction(THttpActions action) {
   throw VendrixError("Invalid Action Value");
 }
 
+// Every value that becomes part of the request head, checked before anything is sent.
+void THttpClient::RequireSafeRequest() const {
+  RequireSafe(url_, "URL");
+  const std::pair<const char*, const std::string*> fields[] = {
+      {"Accept", &Accept},           {"From", &From},
+      {"User-Agent", &UserAgent},    {"If-Modified-Since", &IfModifiedSince},
+      {"Referer", &Referer},         {"Pragma", &Pragma},
+      {"Content-Type", &ContentType}};
+  for (const auto& [name, value] : fields) RequireSafe(*value, name);
+  for (const auto& extra : ExtraHeaders) RequireSafe(extra, "An extra header");
+}
+
 void THttpClient::Perform(THttpActions action) {
   const char* method = MethodOf(action);
   cancel_.Reset();
@@ -216,17 +297,19 @@ void THttpClient::Perform(THttpActions action) {
   } mark{action_};
   action_ = action;
   if (parts_.server.empty())
-    throw EHttpClient(152,
+    throw EHttpClient(code::kHttpNoServer,
                       "No server speci"
                       "fied in URL.");
   const std::string scheme = Lower(parts_.scheme);
   const bool useProxy = !ProxyServer.empty();
   if (!useProxy && scheme != "http" && scheme != "https") {
-    throw EHttpClient(153,
+    throw EHttpClient(code::kHttpBadScheme,
                       "Speci"
                       "fied URLScheme is invalid.");
   }
+  RequireSafeRequest();
   const bool tls = scheme == "https";
+  // One deadline for the whole action: a peer that keeps talking cannot extend it.
   const Waiter w = Waiter::For(&cancel_, TimeOut, OnIdle);
   Stream stream;
   bool connected = false;
@@ -254,18 +337,9 @@ void THttpClient::Perform(THttpActions action) {
         stream.SendAll("CONNECT " + authority + " HTTP/1.0\r\nHost: " + authority + "\r\n" +
                            (UserAgent.empty() ? "" : "User-Agent: " + UserAgent + "\r\n") + "\r\n",
                        w);
-        std::string line, status;
-        bool first = true;
-        for (;;) {
-          if (stream.ReadLine(line, kMaxHeadLine, w) != Stream::LineResult::Line) break;
-          if (first) {
-            status = line;
-            first = false;
-          } else if (line.empty()) {
-            break;
-          }
-        }
-        if (!IsSuccess(status)) throw EHttpClient(151, StatusText(status));
+        std::string status;
+        ReadHead(stream, w, status, [](const std::string&) {});
+        if (!IsSuccess(status)) throw EHttpClient(code::kHttpStatus, StatusText(status));
       }
       if (!tls_ || tlsCaFile_ != CaFile) {
         tls_ = MakeTlsContext(CaFile);
@@ -300,36 +374,24 @@ void THttpClient::Perform(THttpActions action) {
       if (bodyFile) {
         std::vector<char> block(1 << 16);
         std::size_t n;
+        long long sent = 0;
         while ((n = std::fread(block.data(), 1, block.size(), bodyFile)) > 0) {
           stream.SendAll(block.data(), n, w);
+          sent += static_cast<long long>(n);
+        }
+        // The head promised fileSize bytes: a file that shrank would leave the server
+        // waiting, or take the rest of the body from a later request.
+        if (std::ferror(bodyFile) || sent != fileSize) {
+          throw EHttpClient(kErrFileOpen, "Can't open file for reading/writing.");
         }
       }
     }
     fileGuard.reset();
 
     // The head: status line, header lines, an empty line.
-    std::string line;
-    bool success = true;
-    bool haveStatus = false;
-    int headerLines = 0;
-    for (;;) {
-      auto r = stream.ReadLine(line, kMaxHeadLine, w);
-      if (r == Stream::LineResult::TooLong) {
-        throw EHttpClient(
-            154, "Reply head line longer than " + std::to_string(kMaxHeadLine) + " bytes.");
-      }
-      if (r == Stream::LineResult::End) break;
-      if (!haveStatus) {
-        haveStatus = true;
-        statusLine_ = line.substr(0, 1024);
-        success = IsSuccess(statusLine_);
-        continue;
-      }
-      if (line.empty()) break;
-      if (++headerLines > kMaxHeadLines) {
-        throw EHttpClient(
-            155, "Reply head has more than " + std::to_string(kMaxHeadLines) + " header lines.");
-      }
+    long long length = -1;  // Content-Length, when the reply gives one
+    bool badLength = false;
+    const bool haveStatus = ReadHead(stream, w, statusLine_, [&](const std::string& line) {
       std::string field, value;
       unsigned char c0 = static_cast<unsigned char>(line[0]);
       if (c0 == ' ' || c0 < 0x20) {
@@ -341,38 +403,65 @@ void THttpClient::Perform(THttpActions action) {
       } else {
         field = line;
       }
+      if (Lower(field) == "content-length") {
+        long long n = ParseLength(value);
+        if (n < 0 || (length >= 0 && n != length)) badLength = true;
+        length = n;
+      }
       if (OnHeader) OnHeader(field, value);
+    });
+    const bool success = !haveStatus || IsSuccess(statusLine_);
+    if (haveStatus && success && badLength) {
+      throw EHttpClient(code::kHttpBadLength, "Reply has an invalid Content-Length.");
+    }
+    // Replies that carry no body whatever their head says.
+    const std::string statusCode = StatusText(statusLine_).substr(0, 3);
+    if (action_ == THttpActions::httpHead || statusCode == "204" || statusCode == "304") {
+      length = 0;
     }
 
-    // The body, streamed until the server closes.
+    // The body, streamed until the server closes (or Content-Length bytes came).
     std::unique_ptr<PartFile> out;
     if (haveStatus && success && !LocalFile.empty()) {
       out = std::make_unique<PartFile>(LocalFile);
       if (!out->ok()) {
-        out.reset();
         if (OnError) OnError(kErrFileOpen, "Can't open file for reading/writing.");
+        throw EHttpClient(kErrFileOpen, "Can't open file for reading/writing.");
       }
     }
     if (OnStartTransfer) OnStartTransfer();
     long long total = 0;
     std::vector<char> block(1 << 16);
-    bool writeFailed = false;
-    for (;;) {
-      std::size_t n = stream.ReadSome(block.data(), block.size(), w);
+    auto writeFailed = [&] {
+      int err = out->error();
+      if (OnError) OnError(err, "Error writing to LocalFile");
+      throw EHttpClient(err, "Error writing to LocalFile");
+    };
+    while (length < 0 || total < length) {
+      std::size_t want = block.size();
+      if (length >= 0) want = static_cast<std::size_t>(std::min<long long>(length - total, want));
+      std::size_t n = stream.ReadSome(block.data(), want, w);
       if (n == 0) break;
       total += static_cast<long long>(n);
       std::string_view data(block.data(), n);
-      if (out && !writeFailed && !out->Write(data)) {
-        writeFailed = true;
-        if (OnError) OnError(28, "Error writing to LocalFile");
-      }
+      if (out && !out->Write(data)) writeFailed();
       if (OnTransfer) OnTransfer(total, data);
     }
-    if (out && !writeFailed && !out->Commit() && OnError) {
-      OnError(28, "Error writing to LocalFile");
+    if (haveStatus && !success) {
+      endConnection(0, "OK");
+      throw EHttpClient(code::kHttpStatus, StatusText(statusLine_));
     }
+    if (length >= 0 && total < length) {
+      // The connection ended before the promised body: a cut transfer, never a file.
+      const std::string text = SocketErrorText(kErrReset) + " (the body ended after " +
+                               std::to_string(total) + " of " + std::to_string(length) + " bytes)";
+      endConnection(kErrReset, SocketErrorText(kErrReset));
+      throw EHttpClient(kErrReset, text);
+    }
+    // Without a length, the end of the connection ends the body: over TLS a close
+    // without close_notify still counts, as a reset or a TLS error has thrown already.
+    if (out && !out->Commit()) writeFailed();
     endConnection(0, "OK");
-    if (haveStatus && !success) throw EHttpClient(151, StatusText(statusLine_));
   } catch (const NetFailure& f) {
     endConnection(f.code, SocketErrorText(f.code));
     throw EHttpClient(f.code, f.code == kErrInterrupted ? "Interrupted" : f.what());

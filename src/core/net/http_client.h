@@ -3,6 +3,13 @@
 // the server closes. "https" goes over TLS (through a proxy by CONNECT). Actions
 // block the calling thread; SetAction(httpIdle) from another thread interrupts one
 // at once (301 "Interrupted"). Failures raise EHttpClient.
+//
+// Against a hostile server: a URL or header value holding CR, LF or NUL is refused
+// before connecting (162); reply heads (the proxy's CONNECT reply too) are bounded in
+// line length (154) and lines (155); TimeOut bounds the whole action; a body shorter
+// than its Content-Length, a reset or a TLS error fails with 10054, and LocalFile is
+// then left as it was (the body goes to LocalFile + ".part" first). A LocalFile that
+// cannot be created (302) or written (the file error code) fails the action too.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -47,7 +54,7 @@ class THttpClient {
   std::string From, IfModifiedSince, Referer, Pragma;
   std::vector<std::string> ExtraHeaders;
   std::string CaFile;  // extra trusted certificates (PEM), besides the system's
-  int TimeOut = 0;     // seconds for each wait; 0: none (the caller's timer interrupts)
+  int TimeOut = 0;     // seconds for the whole action; 0: none (the caller's timer interrupts)
 
   void SetURL(const std::string& url);
   const std::string& URL() const { return url_; }
@@ -69,6 +76,7 @@ class THttpClient {
 
  private:
   void Perform(THttpActions action);
+  void RequireSafeRequest() const;
   void UpdateAuthorization();
   CancelToken cancel_;
   std::atomic<THttpActions> action_{THttpActions::httpIdle};
