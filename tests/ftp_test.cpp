@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <fstream>
 #include <thread>
 
@@ -179,6 +180,8 @@ TEST_F(FtpTest, UploadWithoutALocalFileFailsBeforeAnyNetworkActivity) {
   EXPECT_EQ(Attempt(ftp, TFtpActions::ftpUpload), "145: Please specify a local file for upload.");
   ftp.LocalFile = dir / "none.bin";
   EXPECT_EQ(Attempt(ftp, TFtpActions::ftpUpload), "145: Error reading from local file.");
+  ftp.LocalFile = dir.path();  // a folder opens for reading but has no bytes to send
+  EXPECT_EQ(Attempt(ftp, TFtpActions::ftpUpload), "145: Error reading from local file.");
   ftp.LocalFile = dir / "program.zip";
   EXPECT_EQ(Attempt(ftp, TFtpActions::ftpUpload), "10061: Connection refused");
 }
@@ -261,6 +264,149 @@ TEST_F(ScriptedFtpTest, InterruptionBusyRuleAndRecovery) {
   EXPECT_EQ(busy, "143: Busy performing current action.");
 }
 
+TEST_F(ScriptedFtpTest, LineBreaksInAnyArgumentAreRefusedBeforeAnythingIsSent) {
+  auto peer = Scripted(R"({"USER": "331 Password", "PASS": "230 OK", "DELE": "250 Deleted",
+      "RNFR": "350 Go on", "RNTO": "250 Renamed", "CWD": "250 OK", "QUIT": "221 Bye"})");
+  TFtpClient ftp;
+  Connect(ftp, peer->port());
+  const std::string injected = "x\r\nDELE victim.txt";
+  ftp.RemoteFile = injected;
+  ftp.LocalFile = dir / "program.zip";
+  EXPECT_EQ(Attempt(ftp, TFtpActions::ftpUpload),
+            "162: RemoteFile holds a CR, LF or NUL character.");
+  EXPECT_FALSE(ftp.Connected());  // refused before connecting
+  ftp.RemoteFile = "ok.txt";
+  ftp.Password = "secret\r\nDELE victim.txt";
+  EXPECT_EQ(Attempt(ftp, TFtpActions::ftpLogon), "162: Password holds a CR, LF or NUL character.");
+  ftp.Password = "secret";
+  ftp.User = std::string("demo\0DELE victim.txt", 21);
+  EXPECT_EQ(Attempt(ftp, TFtpActions::ftpLogon), "162: User holds a CR, LF or NUL character.");
+  ftp.User = "demo";
+  EXPECT_EQ(Attempt(ftp, TFtpActions::ftpLogon), "");
+  ftp.RemoteFile = injected;
+  EXPECT_EQ(Attempt(ftp, TFtpActions::ftpDeleteFile),
+            "162: RemoteFile holds a CR, LF or NUL character.");
+  ftp.RemoteFile = "a.txt";
+  ftp.AltFile = "b.txt\nDELE victim.txt";
+  EXPECT_EQ(Attempt(ftp, TFtpActions::ftpRenameFile),
+            "162: AltFile holds a CR, LF or NUL character.");
+  EXPECT_THROW(ftp.SetRemotePath("pub\r\nDELE victim.txt"), EFtpClient);
+  EXPECT_TRUE(ftp.Connected());  // nothing was sent, so the session goes on
+  EXPECT_EQ(Attempt(ftp, TFtpActions::ftpLogoff), "");
+  EXPECT_EQ(Commands(), "USER demo\nPASS secret\nQUIT\n");
+}
+
+TEST_F(ScriptedFtpTest, ARepliesDeadlineHoldsAgainstDribbledLinesAndEndlessPreliminaries) {
+  auto dribble = Scripted(R"({"USER": {"lines": ["331-One", "331-line", "331-every", "331-half",
+      "331-second", "331-is", "331 slow"], "delay": 0.5}})");
+  TFtpClient ftp;
+  Connect(ftp, dribble->port());
+  ftp.TimeOut = 1;
+  EXPECT_EQ(Attempt(ftp, TFtpActions::ftpLogon), "10060: Connection timed out");
+
+  auto slow =
+      Scripted(R"({"PASS": "230 OK", "USER": {"repeat": "150 Still working", "delay": 0.3}})");
+  TFtpClient other;
+  Connect(other, slow->port());
+  other.TimeOut = 2;
+  EXPECT_EQ(Attempt(other, TFtpActions::ftpLogon), "10060: Connection timed out");
+
+  auto fast = Scripted(R"({"USER": {"repeat": "150 Still working", "delay": 0.01}})");
+  TFtpClient third;
+  Connect(third, fast->port());
+  third.TimeOut = 20;
+  EXPECT_EQ(Attempt(third, TFtpActions::ftpLogon), "141: 150 Still working");
+
+  std::string endless = "[";
+  for (int i = 0; i < 1200; ++i) endless += "\"220-line\", ";
+  auto chatty = Scripted(R"({"greeting": )" + endless + R"("220 ready"]})");
+  TFtpClient fourth;
+  Connect(fourth, chatty->port());
+  EXPECT_EQ(Attempt(fourth, TFtpActions::ftpLogon), "141: Unexpected server reply.");
+}
+
+TEST_F(ScriptedFtpTest, AnUploadTheServerDidNotTakeFails) {
+  const std::string logon = R"J("USER": "331 Password", "PASS": "230 OK", "EPSV": "500 No",
+      "PASV": "227 Entering Passive Mode (127,0,0,1,{dataport})", "QUIT": "221 Bye")J";
+  struct Case {
+    std::string script;
+    std::string result;
+  } cases[] = {
+      // "226" before any data connection carried a byte.
+      {R"({"STOR": "226 Done", )" + logon + "}",
+       "141: Transfer ended by the server before the data was sent: 226 Done"},
+      // The server never takes the data connection, yet claims success.
+      {R"({"data": "ignore", "STOR": "150 Go\n226 Done", )" + logon + "}",
+       "10060: Connection timed out"},
+      // The server drops the data connection without reading it.
+      {R"({"data": "reset", "STOR": "150 Go\n226 Done", )" + logon + "}",
+       "10054: Connection reset by peer"},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove(dir / "commands.log");
+    auto peer = Scripted(c.script);
+    TFtpClient ftp;
+    Connect(ftp, peer->port());
+    ftp.TimeOut = 2;
+    ftp.Passive = true;
+    ftp.LocalFile = dir / "program.zip";
+    ftp.RemoteFile = "p.zip";
+    bool ended = false;
+    ftp.OnEndTransfer = [&] { ended = true; };
+    EXPECT_EQ(Attempt(ftp, TFtpActions::ftpUpload), c.result) << c.script;
+    EXPECT_FALSE(ended);
+  }
+}
+
+TEST_F(ScriptedFtpTest, PassiveRepliesWithNumbersOutOfRange) {
+  // A bad EPSV port falls back to PASV; a bad PASV number fails.
+  auto peer = Scripted(R"J({"USER": "331 Password", "PASS": "230 OK",
+      "EPSV": "229 Entering Extended Passive Mode (|||99999|)",
+      "PASV": "227 Entering Passive Mode (127,0,0,1,{dataport})",
+      "STOR": "150 Go\n226 Done", "QUIT": "221 Bye"})J");
+  TFtpClient ftp;
+  Connect(ftp, peer->port());
+  ftp.Passive = true;
+  ftp.LocalFile = dir / "program.zip";
+  ftp.RemoteFile = "p.zip";
+  EXPECT_EQ(Attempt(ftp, TFtpActions::ftpUpload), "");
+  EXPECT_TRUE(TrailHas("0 PASV"));
+
+  std::filesystem::remove(dir / "commands.log");
+  auto bad = Scripted(R"J({"USER": "331 Password", "PASS": "230 OK", "EPSV": "229 (|||12a|)",
+      "PASV": "227 Entering Passive Mode (127,0,0,1,256,21)"})J");
+  TFtpClient other;
+  Connect(other, bad->port());
+  other.Passive = true;
+  other.LocalFile = dir / "program.zip";
+  other.RemoteFile = "p.zip";
+  std::vector<std::string> errors;
+  other.OnError = [&](int c, const std::string& t) {
+    errors.push_back(std::to_string(c) + " " + t);
+  };
+  EXPECT_EQ(Attempt(other, TFtpActions::ftpUpload),
+            "141: 227 Entering Passive Mode (127,0,0,1,256,21)");
+  EXPECT_EQ(errors, std::vector<std::string>{"141 Unexpected server reply."});
+  EXPECT_EQ(Commands().find("STOR"), std::string::npos);
+}
+
+TEST_F(ScriptedFtpTest, ADownloadReplacesTheFileOnlyOnceConfirmed) {
+  WriteFile(dir / "local.txt", "the old file");
+  auto peer = Scripted(R"J({"data": "send", "data_send": "half of the n",
+      "USER": "331 Password", "PASS": "230 OK", "EPSV": "500 No",
+      "PASV": "227 Entering Passive Mode (127,0,0,1,{dataport})",
+      "RETR": "150 Go\n451 Aborted: local error", "QUIT": "221 Bye"})J");
+  TFtpClient ftp;
+  Connect(ftp, peer->port());
+  ftp.Passive = true;
+  ftp.TimeOut = 5;
+  ftp.LocalFile = dir / "local.txt";
+  ftp.RemoteFile = "remote.txt";
+  EXPECT_EQ(Attempt(ftp, TFtpActions::ftpDownload), "141: 451 Aborted: local error");
+  EXPECT_EQ(*ReadFile(dir / "local.txt"), "the old file");
+  EXPECT_FALSE(std::filesystem::exists(dir / "local.txt.part"));
+}
+
 TEST_F(FtpTest, TheFtpWindowSetsTheFailureStateForTheUploadStep) {
   auto server = Server({"--refuse-stor"});
   FtpRunState state;
@@ -315,12 +461,52 @@ TEST_F(FtpsTest, ExplicitTlsUploadsWithTheTestCertificate) {
   EXPECT_TRUE(TrailHas("0 AUTH TLS"));
   EXPECT_TRUE(TrailHas("0 PROT P"));
 
+  // A real server's download arrives whole, through a part file.
+  WriteFile(dir / "root/pub.txt", payload);
+  {
+    TFtpClient ftp;
+    Connect(ftp, server->port());
+    ftp.UseTLS = true;
+    ftp.CaFile = certs.caPem;
+    ftp.Passive = true;
+    ftp.SetTransferMode(TFTPTransferModes::tmBinary);
+    ftp.LocalFile = dir / "got.bin";
+    ftp.RemoteFile = "pub.txt";
+    EXPECT_EQ(Attempt(ftp, TFtpActions::ftpDownload), "");
+    EXPECT_TRUE(SameBytes(dir / "got.bin", payload));
+  }
+
   auto bad = Server({"--cert", certs.selfSignedPem, "--key", certs.selfSignedKey});
   TFtpClient ftp;
   Connect(ftp, bad->port());
   ftp.UseTLS = true;
   ftp.CaFile = certs.caPem;
   EXPECT_EQ(Attempt(ftp, TFtpActions::ftpLogon).rfind("161: Certificate verify failed: ", 0), 0u);
+}
+
+TEST_F(FtpsTest, AServerThatClosesAfter226CannotKillTheProcessAndTheUploadStands) {
+  std::signal(SIGPIPE, SIG_DFL);  // a write that raised SIGPIPE would end this program
+  WriteFile(dir / "script.json", R"J({"AUTH": "234 Go ahead", "USER": "331 Password",
+      "PASS": "230 OK", "PBSZ": "200 OK", "PROT": "200 OK", "TYPE": "200 OK",
+      "EPSV": "229 Entering Extended Passive Mode (|||{epsvport}|)",
+      "STOR": {"lines": ["150 Go", "226 Done"], "then": "close"}})J");
+  PeerProcess peer({PeerScript("line_peer.py"), "--script", dir / "script.json", "--cert",
+                    certs.serverPem, "--key", certs.serverKey});
+  TFtpClient ftp;
+  Connect(ftp, peer.port());
+  ftp.UseTLS = true;
+  ftp.CaFile = certs.caPem;
+  ftp.Passive = true;
+  ftp.LocalFile = dir / "program.zip";
+  ftp.RemoteFile = "p.zip";
+  EXPECT_EQ(Attempt(ftp, TFtpActions::ftpUpload), "");
+  for (int i = 0; i < 100 && ReadFile(dir / "data.bin").value_or("").size() < payload.size(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_TRUE(SameBytes(dir / "data.bin", payload));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the close has arrived
+  EXPECT_NE(Attempt(ftp, TFtpActions::ftpLogoff), "");          // QUIT finds no server
+  EXPECT_FALSE(ftp.Connected());
 }
 
 }  // namespace

@@ -55,6 +55,15 @@ class Args {
   std::vector<std::string> words_;
 };
 
+// Keeps the process's own argument vector so that a secret given on the command line
+// can be blanked in it; main calls it first.
+void KeepArguments(int argc, char** argv);
+// The password of a network command: --password-file FILE (its first line; "-" reads
+// standard input) or --password VALUE, which is then blanked in the process's own
+// arguments so that the process list no longer shows it. Both at once: usage error;
+// an unreadable file: VendrixError. Neither: nullopt.
+std::optional<std::string> TakePassword(Args& args);
+
 // Splits "KEY=VALUE"; VALUE "@file" reads the file. Usage error when there is no "=".
 std::pair<std::string, std::string> KeyValue(const std::string& word);
 std::string ReadArgFile(const std::string& cp1252Path);

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
 #include "base/cp1252.h"
@@ -91,6 +92,42 @@ std::vector<std::string> Args::Rest() {
   for (auto& w : words_) rest.push_back(ToCp1252(w));
   words_.clear();
   return rest;
+}
+
+namespace {
+int keptArgc = 0;
+char** keptArgv = nullptr;
+}  // namespace
+
+void KeepArguments(int argc, char** argv) {
+  keptArgc = argc;
+  keptArgv = argv;
+}
+
+std::optional<std::string> TakePassword(Args& args) {
+  auto file = args.Option("--password-file");
+  auto given = args.Option("--password");
+  if (file && given) throw UsageError("give --password or --password-file, not both");
+  if (given) {
+    for (int i = 1; i + 1 < keptArgc; ++i) {
+      if (std::strcmp(keptArgv[i], "--password") == 0) {
+        std::memset(keptArgv[i + 1], 0, std::strlen(keptArgv[i + 1]));
+        ++i;
+      }
+    }
+    return given;
+  }
+  if (!file) return std::nullopt;
+  std::string text;
+  if (*file == "-") {
+    std::getline(std::cin, text);
+  } else {
+    auto data = ReadWholeFile(Cp1252ToUtf8(*file));
+    if (!data) throw VendrixError("Cannot read the password file " + *file);
+    text = *data;
+  }
+  text = text.substr(0, text.find_first_of("\r\n"));
+  return Utf8ToCp1252(text);
 }
 
 std::string ReadArgFile(const std::string& path) {

@@ -1,4 +1,5 @@
 // vendrix-cli net ...: try a site's web form or FTP server before a run.
+#include <csignal>
 #include <iostream>
 
 #include "base/cp1252.h"
@@ -29,6 +30,8 @@ int HttpCommand(Args& args) {
   int timeout = Seconds(args.Option("--timeout"), 60);
   if (!args.Empty()) throw UsageError("unexpected words after the URL");
 
+  // A write past the file size limit fails with EFBIG instead of ending the process.
+  std::signal(SIGXFSZ, SIG_IGN);
   THttpClient http;
   http.UserAgent = "Vendrix HTTP Component V1.0";
   http.TimeOut = timeout;
@@ -80,7 +83,7 @@ int HttpCommand(Args& args) {
 int FtpUploadCommand(Args& args) {
   auto host = args.Option("--host");
   auto user = args.Option("--user");
-  auto password = args.Option("--password");
+  auto password = TakePassword(args);
   auto local = args.Option("--local");
   auto remote = args.Option("--remote");
   auto caFile = args.Option("--cafile");
@@ -116,10 +119,17 @@ int FtpUploadCommand(Args& args) {
   ftp.OnEndTransfer = [&] { Out("TRANSFER END. " + std::to_string(total) + " Bytes"); };
   try {
     ftp.SetAction(TFtpActions::ftpUpload);
-    ftp.SetAction(TFtpActions::ftpLogoff);
   } catch (const EFtpClient& e) {
     std::cerr << Cp1252ToUtf8(e.what()) << '\n';
     return kExitRefused;
+  }
+  // The upload decides the outcome; a server that closes after "226" or never
+  // answers QUIT is only noted, and not waited for long.
+  if (ftp.TimeOut == 0 || ftp.TimeOut > 5) ftp.TimeOut = 5;
+  try {
+    ftp.SetAction(TFtpActions::ftpLogoff);
+  } catch (const EFtpClient& e) {
+    Out("INFO: Log-off failed: " + std::string(e.what()));
   }
   return kExitOk;
 }

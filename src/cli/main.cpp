@@ -64,8 +64,9 @@ const Command kCommands[] = {
     {"net",
      "  net http get|post URL [--data TEXT] [--out FILE] [--proxy HOST:PORT] [--timeout S] "
      "[--cafile PEM]\n"
-     "  net ftp-upload --host H[:PORT] --user U --password P --local FILE --remote NAME\n"
-     "                 [--passive] [--tls] [--ascii] [--timeout S] [--cafile PEM]\n",
+     "  net ftp-upload --host H[:PORT] --user U --password-file FILE|- --local FILE --remote NAME\n"
+     "                 [--passive] [--tls] [--ascii] [--timeout S] [--cafile PEM]\n"
+     "      (--password P also works, but other users may see it before it is blanked)\n",
      nullptr, vendrix::cli::NetCommand},
 };
 
@@ -93,6 +94,7 @@ void MakeDirs(const std::string& path) {
 int main(int argc, char** argv) {
   using namespace vendrix;
   using namespace vendrix::cli;
+  KeepArguments(argc, argv);
   std::vector<std::string> words(argv + 1, argv + argc);
   std::string dataDir;
   for (std::size_t i = 0; i < words.size(); ++i) {

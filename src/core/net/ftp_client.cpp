@@ -1,5 +1,7 @@
 #include "net/ftp_client.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <cstdio>
 #include <vector>
@@ -11,6 +13,8 @@ namespace vendrix {
 namespace {
 
 constexpr std::size_t kMaxReplyLine = 8192;
+constexpr int kMaxReplyLines = 1000;  // lines of one multi-line reply
+constexpr int kMaxPreliminary = 8;    // 1xx replies before the one that completes a command
 constexpr std::size_t kBlock = 256 * 1024;
 
 using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
@@ -32,6 +36,55 @@ std::vector<long> NumbersAfterParen(const std::string& text) {
   }
   return numbers;
 }
+
+// The port of a 229 reply, "(|||port|)"; 0 when there is no valid one.
+std::uint16_t EpsvPort(const std::string& text) {
+  auto bar = text.find("|||");
+  if (bar == std::string::npos) return 0;
+  auto end = text.find('|', bar + 3);
+  if (end == std::string::npos || end == bar + 3 || end - bar - 3 > 5) return 0;
+  long port = 0;
+  for (std::size_t i = bar + 3; i < end; ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return 0;
+    port = port * 10 + (text[i] - '0');
+  }
+  return port > 0 && port < 65536 ? static_cast<std::uint16_t>(port) : 0;
+}
+
+// A downloaded file: written beside its final name and renamed over it only once the
+// server confirmed the transfer; a restarted download writes into the file itself.
+class DownloadFile {
+ public:
+  DownloadFile(const std::string& path, long long start) : path_(path) {
+    if (start > 0) {
+      file_ = std::fopen(path.c_str(), "r+b");
+      if (!file_) file_ = std::fopen(path.c_str(), "wb");
+    } else {
+      part_ = path + ".part";
+      file_ = std::fopen(part_.c_str(), "wb");
+    }
+  }
+  ~DownloadFile() {
+    if (file_) std::fclose(file_);
+    if (!part_.empty()) std::remove(part_.c_str());
+  }
+  std::FILE* get() const { return file_; }
+  bool Close() {
+    bool good = std::fclose(file_) == 0;
+    file_ = nullptr;
+    return good;
+  }
+  bool Commit() {
+    if (part_.empty()) return true;
+    bool good = std::rename(part_.c_str(), path_.c_str()) == 0;
+    part_.clear();
+    return good;
+  }
+
+ private:
+  std::string path_, part_;
+  std::FILE* file_ = nullptr;
+};
 
 }  // namespace
 
@@ -86,23 +139,33 @@ void TFtpClient::SetRemoteHost(const std::string& host) {
   host_ = h;
 }
 
-void TFtpClient::Send(const std::string& verb, const std::string& arg) {
+void TFtpClient::Send(const std::string& verb, const std::string& arg, const Waiter& w) {
+  // Nothing that would end the command line early reaches the server.
+  if (!IsProtocolSafe(arg)) {
+    Fail(kErrUnsafeText, "The argument of " + verb + " holds a CR, LF or NUL character.");
+  }
   std::string line = arg.empty() ? verb : verb + " " + arg;
   Trail(TPIDirections::Client, verb == "PASS" ? "PASS ****" : line);
-  control_.SendAll(line + "\r\n", W());
+  control_.SendAll(line + "\r\n", w);
 }
 
-TFtpClient::Reply TFtpClient::ReadReply() {
+void TFtpClient::RequireSafe(const std::string& value, const char* what) {
+  if (!IsProtocolSafe(value)) {
+    Fail(kErrUnsafeText, std::string(what) + " holds a CR, LF or NUL character.");
+  }
+}
+
+TFtpClient::Reply TFtpClient::ReadReply(const Waiter& w) {
   Reply r;
   std::string line;
   std::string code;
-  for (;;) {
-    auto result = control_.ReadLine(line, kMaxReplyLine, W());
+  for (int lines = 1;; ++lines) {
+    auto result = control_.ReadLine(line, kMaxReplyLine, w);
     if (result == Stream::LineResult::End) {
       CloseControl(true);
       Fail(142, "Connection closed by the server.");
     }
-    if (result == Stream::LineResult::TooLong) {
+    if (result == Stream::LineResult::TooLong || lines > kMaxReplyLines) {
       CloseControl(false);
       Fail(141, "Unexpected server reply.");
     }
@@ -123,15 +186,25 @@ TFtpClient::Reply TFtpClient::ReadReply() {
   }
 }
 
-TFtpClient::Reply TFtpClient::Command(const std::string& verb, const std::string& arg) {
-  Send(verb, arg);
-  for (;;) {
-    Reply r = ReadReply();
-    int kind = r.code / 100;
-    if (kind == 1 || (verb == "ABOR" && r.code == 426)) continue;
-    if (kind == 2 || kind == 3) return r;
-    Fail(141, r.line);
+TFtpClient::Reply TFtpClient::AwaitFinal(Reply r, const std::string& verb, const Waiter& w) {
+  for (int preliminary = 0; r.code / 100 == 1 || (verb == "ABOR" && r.code == 426);) {
+    if (++preliminary > kMaxPreliminary) {
+      CloseControl(false);
+      Fail(141, r.line);
+    }
+    r = ReadReply(w);
   }
+  return r;
+}
+
+TFtpClient::Reply TFtpClient::Command(const std::string& verb, const std::string& arg) {
+  // One deadline for the whole reply, however the server spreads it out.
+  const Waiter w = W();
+  Send(verb, arg, w);
+  Reply r = AwaitFinal(ReadReply(w), verb, w);
+  int kind = r.code / 100;
+  if (kind == 2 || kind == 3) return r;
+  Fail(141, r.line);
 }
 
 void TFtpClient::CloseControl(bool clean) {
@@ -156,8 +229,8 @@ void TFtpClient::Logon() {
       throw;
     }
     Trail(TPIDirections::Info, "Connected.");
-    Reply greeting = ReadReply();
-    while (greeting.code / 100 == 1) greeting = ReadReply();
+    const Waiter w = W();
+    Reply greeting = AwaitFinal(ReadReply(w), "", w);
     if (greeting.code / 100 != 2) {
       CloseControl(true);
       Fail(141, greeting.line);
@@ -209,7 +282,10 @@ void TFtpClient::DataAction(Transfer kind) {
   if (kind == Transfer::Upload) {
     if (LocalFile.empty()) Fail(145, "Please specify a local file for upload.");
     file.reset(std::fopen(LocalFile.c_str(), "rb"));
-    if (!file) Fail(145, "Error reading from local file.");
+    struct stat st;
+    if (!file || ::fstat(::fileno(file.get()), &st) != 0 || S_ISDIR(st.st_mode)) {
+      Fail(145, "Error reading from local file.");
+    }
   }
   EnsureLoggedOn();
 
@@ -219,25 +295,29 @@ void TFtpClient::DataAction(Transfer kind) {
   const bool v6 = peer.Family() == AF_INET6;
   if (Passive) {
     bool open = false;
-    Send("EPSV", "");
-    Reply r = ReadReply();
+    const Waiter w = W();
+    Send("EPSV", "", w);
+    Reply r = AwaitFinal(ReadReply(w), "EPSV", w);
     if (r.code == 229) {
-      auto bar = r.line.find("|||");
-      auto end = bar == std::string::npos ? bar : r.line.find('|', bar + 3);
-      if (end != std::string::npos) {
+      if (std::uint16_t port = EpsvPort(r.line)) {
         Address a = peer;
-        a.SetPort(
-            static_cast<std::uint16_t>(std::atoi(r.line.substr(bar + 3, end - bar - 3).c_str())));
+        a.SetPort(port);
         data.Connect(a, W());
         open = true;
+      } else {
+        Trail(TPIDirections::Info, "No valid port in the EPSV reply.");
       }
     }
     if (!open && v6) Fail(141, r.line);
     if (!open) {
-      Send("PASV", "");
-      r = ReadReply();
+      const Waiter pw = W();
+      Send("PASV", "", pw);
+      r = AwaitFinal(ReadReply(pw), "PASV", pw);
       std::vector<long> n = NumbersAfterParen(r.line);
-      if (r.code != 227 || n.size() < 6) {
+      bool valid = r.code == 227 && n.size() >= 6;
+      for (std::size_t i = 0; valid && i < 6; ++i) valid = n[i] <= 255;
+      if (valid) valid = n[4] * 256 + n[5] > 0;
+      if (!valid) {
         if (OnError) OnError(141, "Unexpected server reply.");
         Fail(141, r.line);
       }
@@ -250,7 +330,7 @@ void TFtpClient::DataAction(Transfer kind) {
               "Data address " + named + " ignored; connecting to " + peer.Host() + ".");
       }
       Address a = peer;
-      a.SetPort(static_cast<std::uint16_t>((n[4] & 255) * 256 + (n[5] & 255)));
+      a.SetPort(static_cast<std::uint16_t>(n[4] * 256 + n[5]));
       data.Connect(a, W());
     }
   } else {
@@ -271,28 +351,36 @@ void TFtpClient::DataAction(Transfer kind) {
     Command("REST", std::to_string(start));
   }
   static constexpr const char* kVerbs[] = {"STOR", "RETR", "NLST", "LIST"};
-  Send(kVerbs[static_cast<int>(kind)], RemoteFile);
-  Reply first = ReadReply();
+  const std::string verb = kVerbs[static_cast<int>(kind)];
+  const Waiter commandWait = W();
+  Send(verb, RemoteFile, commandWait);
+  Reply first = ReadReply(commandWait);
   if (first.code / 100 != 1 && first.code / 100 != 2) Fail(141, first.line);
+  if (kind == Transfer::Upload && first.code / 100 == 2) {
+    // The server reports the end of a transfer that has not begun: it took no byte.
+    Fail(141, "Transfer ended by the server before the data was sent: " + first.line);
+  }
   if (!Passive) data.Adopt(listener.Accept(W()));
   listener.Close();
   if (UseTLS) data.StartTls(tls_.get(), host_, control_.TlsSession(), W());
 
-  if (kind == Transfer::Download) {
-    file.reset(std::fopen(LocalFile.c_str(), start > 0 ? "r+b" : "wb"));
-    if (!LocalFile.empty() && !file && start > 0) file.reset(std::fopen(LocalFile.c_str(), "wb"));
-    if (!LocalFile.empty() && !file) {
+  std::unique_ptr<DownloadFile> download;
+  if (kind == Transfer::Download && !LocalFile.empty()) {
+    download = std::make_unique<DownloadFile>(LocalFile, start);
+    if (!download->get()) {
       if (OnError) OnError(kErrFileOpen, "Error opening local file.");
       Fail(kErrFileOpen, "Can't open file for reading/writing.");
     }
   }
-  if (file && start > 0 && ::fseeko(file.get(), start, SEEK_SET) != 0) {
+  std::FILE* local = file ? file.get() : download ? download->get() : nullptr;
+  if (local && start > 0 && ::fseeko(local, start, SEEK_SET) != 0) {
     if (OnError) OnError(144, "Error starting local file.");
     Fail(144, "Error seeking in local file.");
   }
   if (OnStartTransfer) OnStartTransfer();
   std::vector<char> block(kBlock);
   long long total = 0;
+  // File data may take as long as it makes progress: each block has its own deadline.
   if (kind == Transfer::Upload) {
     for (;;) {
       std::size_t n = std::fread(block.data(), 1, block.size(), file.get());
@@ -304,13 +392,15 @@ void TFtpClient::DataAction(Transfer kind) {
       total += static_cast<long long>(n);
       if (OnTransfer) OnTransfer(total, "");
     }
+    // Every byte has arrived only when the server closed after our end.
+    data.Finish(W());
   } else if (kind == Transfer::Download) {
     for (;;) {
       std::size_t n = data.ReadSome(block.data(), block.size(), W());
       if (n == 0) break;
       total += static_cast<long long>(n);
-      if (file) {
-        if (std::fwrite(block.data(), 1, n, file.get()) != n) {
+      if (download) {
+        if (std::fwrite(block.data(), 1, n, download->get()) != n) {
           if (OnError) OnError(kErrFileOpen, "Error writing to local file.");
           Fail(kErrFileOpen, "Error writing to local file.");
         }
@@ -319,24 +409,31 @@ void TFtpClient::DataAction(Transfer kind) {
         OnTransfer(total, std::string_view(block.data(), n));
       }
     }
+    data.Close();
   } else {
+    // A listing is a reply: one deadline for all of it.
+    const Waiter listWait = W();
     std::string line;
-    while (data.ReadLine(line, kMaxReplyLine, W()) == Stream::LineResult::Line) {
+    for (;;) {
+      auto r = data.ReadLine(line, kMaxReplyLine, listWait);
+      if (r == Stream::LineResult::End) break;
+      if (r == Stream::LineResult::TooLong) Fail(141, "Unexpected server reply.");
       if (OnDirList) OnDirList(line);
     }
-  }
-  if (kind == Transfer::Upload) {
-    data.Finish(W());
-  } else {
     data.Close();
   }
   if (file && std::fclose(file.release()) != 0 && OnError) {
     OnError(kErrFileOpen, "Error closing local file.");
   }
+  if (download && !download->Close()) {
+    if (OnError) OnError(kErrFileOpen, "Error closing local file.");
+    Fail(kErrFileOpen, "Error writing to local file.");
+  }
   if (OnEndTransfer) OnEndTransfer();
-  Reply final = first;
-  while (final.code / 100 == 1) final = ReadReply();
+  const Waiter finalWait = W();
+  Reply final = first.code / 100 == 1 ? AwaitFinal(first, verb, finalWait) : first;
   if (final.code / 100 != 2) Fail(141, final.line);
+  if (download && !download->Commit()) Fail(kErrFileOpen, "Error writing to local file.");
 }
 
 void TFtpClient::SetAction(TFtpActions action) {
@@ -350,6 +447,7 @@ void TFtpClient::SetAction(TFtpActions action) {
     return;
   }
   Busy busy(*this, action);
+  RequireSafeArguments(action);
   try {
     switch (action) {
       case TFtpActions::ftpIdle:
@@ -413,6 +511,31 @@ void TFtpClient::SetAction(TFtpActions action) {
   }
 }
 
+void TFtpClient::RequireSafeArguments(TFtpActions action) {
+  const bool logon =
+      action == TFtpActions::ftpLogon || (!control_.IsOpen() && action != TFtpActions::ftpLogoff);
+  if (logon) {
+    RequireSafe(User, "User");
+    RequireSafe(Password, "Password");
+  }
+  switch (action) {
+    case TFtpActions::ftpRenameFile:
+      RequireSafe(AltFile, "AltFile");
+      [[fallthrough]];
+    case TFtpActions::ftpDownload:
+    case TFtpActions::ftpUpload:
+    case TFtpActions::ftpDeleteFile:
+    case TFtpActions::ftpListDirectory:
+    case TFtpActions::ftpListDirectoryLong:
+    case TFtpActions::ftpMakeDirectory:
+    case TFtpActions::ftpRemoveDirectory:
+      RequireSafe(RemoteFile, "RemoteFile");
+      break;
+    default:
+      break;
+  }
+}
+
 // Runs one control-connection exchange outside an action; a socket failure leaves
 // the connection in an unknown state, so it is closed.
 template <typename Exchange>
@@ -431,6 +554,7 @@ void TFtpClient::SetRemotePath(const std::string& path) {
     path_ = path;
     return;
   }
+  RequireSafe(path, "RemotePath");
   Control([&] {
     if (path == "..") {
       Command("CDUP");

@@ -1,8 +1,18 @@
 #pragma once
 // TFtpClient: an FTP client (RFC 959) with passive (EPSV, then PASV) and active
 // (PORT/EPRT) data connections and explicit FTPS (AUTH TLS, PBSZ 0, PROT P).
-// Actions block the calling thread; every wait ends after TimeOut seconds without an
-// answer, or at once on SetAction(ftpIdle) from any thread. Failures raise EFtpClient.
+// Actions block the calling thread and end at once on SetAction(ftpIdle) from any
+// thread. Failures raise EFtpClient.
+//
+// Deadlines: a command's whole reply (every line of it, and at most 8 preliminary
+// 1xx replies) must come within TimeOut seconds of sending it, and so must a whole
+// directory listing; file data may take as long as each block moves within TimeOut.
+// Against a hostile server: User, Password, RemoteFile, AltFile and RemotePath are
+// refused with 162 when they hold CR, LF or NUL, before anything is sent; a reply of
+// more than 1000 lines or with a line over 8 KiB fails with 141; an upload succeeds
+// only when the server took every byte (it closed the data connection after our end)
+// and confirmed with 2xx; a download goes to LocalFile + ".part" and replaces
+// LocalFile only after the server's 2xx.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -48,7 +58,7 @@ class TFtpClient {
   std::string User, Password, LocalFile, RemoteFile, AltFile;
   bool Passive = false;
   long long StartByte = 0;
-  int TimeOut = 60;     // seconds without an answer before an action fails with 10060
+  int TimeOut = 60;     // seconds for a reply (or a block of data) before 10060
   bool UseTLS = false;  // explicit FTPS
   std::string CaFile;   // extra trusted certificates (PEM), besides the system's
   std::uint16_t RemotePort = 21;
@@ -73,8 +83,14 @@ class TFtpClient {
   class Busy;
   Waiter W() const;
   void Trail(TPIDirections d, const std::string& m);
-  void Send(const std::string& verb, const std::string& arg);
-  Reply ReadReply();
+  // Sends one command line; refuses an argument with CR, LF or NUL (162).
+  void Send(const std::string& verb, const std::string& arg, const Waiter& w);
+  void RequireSafe(const std::string& value, const char* what);
+  void RequireSafeArguments(TFtpActions action);
+  // One reply (all lines of a multi-line one) within w's deadline.
+  Reply ReadReply(const Waiter& w);
+  // Reads past preliminary replies (at most 8) to the one that completes verb.
+  Reply AwaitFinal(Reply r, const std::string& verb, const Waiter& w);
   // Sends a command and waits past preliminary replies; fails with 141 unless 2xx/3xx.
   Reply Command(const std::string& verb, const std::string& arg = "");
   void Logon();

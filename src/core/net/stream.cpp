@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "net/net_error.h"
 
@@ -485,33 +486,50 @@ void Stream::Close() {
 
 void Stream::Finish(const Waiter& w) {
   if (fd_ < 0) return;
-  if (ssl_) {
-    int rc = SSL_shutdown(ssl_);
-    if (rc < 0) ERR_clear_error();
+  std::optional<NetFailure> failure;
+  // The peer learns where the data ends only from our end: one that closed (or
+  // reset) before it cannot have taken everything.
+  char probe;
+  ssize_t early = ::recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+  if (early == 0) {
+    failure.emplace(kErrReset, SocketErrorText(kErrReset));
+  } else if (early < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+    int code = SocketCodeOfErrno(errno);
+    failure.emplace(code, SocketErrorText(code));
   }
-  ::shutdown(fd_, SHUT_WR);
-  char sink[4096];
-  try {
-    if (ssl_) {
-      // The TLS layer can no longer write; read the raw socket to its end.
-      for (;;) {
-        ssize_t n = ::recv(fd_, sink, sizeof sink, 0);
-        if (n == 0) break;
-        if (n < 0) {
-          if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            w.Wait(fd_, POLLIN);
-            continue;
+  if (!failure && ssl_) {
+    ERR_clear_error();
+    if (SSL_shutdown(ssl_) < 0) ERR_clear_error();
+    if (socket_.error != 0) {
+      int code = SocketCodeOfErrno(socket_.error);
+      failure.emplace(code, SocketErrorText(code));
+    }
+  }
+  if (!failure) {
+    ::shutdown(fd_, SHUT_WR);
+    char sink[4096];
+    try {
+      if (ssl_) {
+        // The TLS layer can no longer write; read the raw socket to its end.
+        for (;;) {
+          w.Check();
+          ssize_t n = ::recv(fd_, sink, sizeof sink, 0);
+          if (n == 0) break;
+          if (n < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+              w.Wait(fd_, POLLIN);
+            } else if (errno != EINTR) {
+              ThrowErrno(errno);
+            }
           }
-          if (errno == EINTR) continue;
-          break;
+        }
+      } else {
+        while (RawRead(sink, sizeof sink, w) > 0) {
         }
       }
-    } else {
-      while (RawRead(sink, sizeof sink, w) > 0) {
-      }
+    } catch (const NetFailure& f) {
+      failure = f;
     }
-  } catch (const NetFailure&) {
-    // The data was sent; a peer that does not close in time is its own problem.
   }
   if (ssl_) {
     SSL_free(ssl_);
@@ -523,6 +541,7 @@ void Stream::Finish(const Waiter& w) {
   eof_ = false;
   uncleanEnd_ = false;
   socket_ = SocketState{};
+  if (failure) throw *failure;
 }
 
 Address Stream::Peer() const {

@@ -116,7 +116,9 @@ class Stream {
   // Ends TLS politely (when open) and closes.
   void Close();
   // Ends a sending connection so that every byte arrives: TLS close_notify, then the
-  // write side shut, then what the peer still sends is read until it closes.
+  // write side shut, then what the peer still sends is read until it closes. Throws
+  // (and closes) when the peer had closed before our end or reset (10054), or does
+  // not close by the deadline (10060): it cannot be known to have taken everything.
   void Finish(const Waiter& w);
   Address Peer() const;
   Address Local() const;
