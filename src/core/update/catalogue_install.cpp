@@ -52,7 +52,17 @@ std::string BaseOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A copy written beside its target, renamed in by Commit and removed otherwise.
+// Flushes the file system that holds dir to disk (one call for many files).
+bool SyncFolder(const std::string& dir, bool wholeFileSystem) {
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = (wholeFileSystem ? ::syncfs(fd) : ::fsync(fd)) == 0;
+  ::close(fd);
+  return ok;
+}
+
+// A copy written beside its target (not yet flushed: SyncFolder does that for all),
+// renamed in by Commit and removed otherwise.
 class StagedFile {
  public:
   StagedFile(const std::string& target, const std::string& data) : target_(target) {
@@ -80,7 +90,6 @@ class StagedFile {
       if (n <= 0) ok = false;
       if (n > 0) off += static_cast<std::size_t>(n);
     }
-    ok = ok && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     if (!ok) throw VendrixError(UnableToWrite(target));
   }
@@ -172,12 +181,19 @@ void InstallFiles(const std::string& fromDir, const InstallPlan& plan,
     if (!data) throw VendrixError("Unable to read " + Utf8ToCp1252(source));
     staged.push_back(std::make_unique<StagedFile>(copy.target, *data));
   }
+  // Every new file reaches the disk before any old one is replaced.
+  std::set<std::string> folders;
+  for (const auto& copy : plan.copies) folders.insert(FolderOf(copy.target));
+  for (const auto& folder : folders) {
+    if (!SyncFolder(folder, true)) throw VendrixError(UnableToWrite(folder));
+  }
   for (std::size_t i = 0; i < staged.size(); ++i) {
     if (!staged[i]->Commit()) {
       throw VendrixError(UnableToWrite(plan.copies[i].target) + "; " + std::to_string(i) + " of " +
                          std::to_string(staged.size()) + " files of the update were installed.");
     }
   }
+  for (const auto& folder : folders) SyncFolder(folder, false);
 }
 
 void EmptyFolder(const std::string& folder) {

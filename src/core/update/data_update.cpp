@@ -226,6 +226,7 @@ UpdateOutcome Tgeteng::Unzip() {
   zip.ZipFilename = archive;
   zip.ExtrBaseDir = folders_.updatesDir;
   zip.MaxTotalBytes = maxUnpackedBytes;
+  zip.MaxEntries = maxEntries;
   const std::vector<std::string> names = zip.EntryNames();
   if (names.empty()) {
     return Refuse("The update archive could not be read (Error reading Zip File)." +

@@ -69,6 +69,7 @@ class Tgeteng {
   int waitSeconds = 60;                           // longest silence of the server
   std::int64_t maxArchiveBytes = 64ll << 20;      // the download
   std::uint64_t maxUnpackedBytes = 256ull << 20;  // everything unpacked
+  std::uint64_t maxEntries = 100000;              // files in the archive
 
  private:
   void OnHeader(const std::string& field, const std::string& value);
