@@ -223,6 +223,31 @@ TEST(TextOrder, SortIgnoresCaseAndIsStable) {
   EXPECT_EQ(IndexOf(names, "ALPHa"), -1);
 }
 
+TEST(TextOrder, CaseIsIgnoredForEveryWindows1252Letter) {
+  Lines names = {"\xE9t\xE9",
+                 "Zeta",
+                 "\xC9T\xC9 2",
+                 "\x9A"
+                 "a",
+                 "\x8A"
+                 "b",
+                 "\xFF",
+                 "\x9F"
+                 "a"};
+  SortNoCase(names);
+  EXPECT_EQ(names, (Lines{"Zeta",
+                          "\x9A"
+                          "a",
+                          "\x8A"
+                          "b",
+                          "\xE9t\xE9", "\xC9T\xC9 2", "\xFF",
+                          "\x9F"
+                          "a"}));
+  EXPECT_FALSE(LessNoCase("\xC9", "\xE9"));
+  EXPECT_FALSE(LessNoCase("\xE9", "\xC9"));
+  EXPECT_TRUE(LessNoCase("\xD7", "\xF7"));  // the multiplication sign is no letter
+}
+
 TEST(Clock, FixedClockAndLocaleFormats) {
   FixedClock clock(MakeTime(2026, 1, 5, 9, 7, 3));
   std::tm t = clock.Now();

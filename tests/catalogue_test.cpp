@@ -169,6 +169,22 @@ TEST_F(CatalogueTest, HostileNamesInAListFileNeverReachTheFileSystem) {
   EXPECT_FALSE(session->Builder().OpenSite("../../../escape"));
 }
 
+TEST_F(CatalogueTest, UnusableListEntriesAreSkippedButWrittenBackAsRead) {
+  const std::string tooLong(240, 'a');  // " EMAIL_UPDATE.scp" makes it 257 bytes
+  WriteFile(Data("sites/Sites.dat"), "Plus\xB1Minus\r\nGood\r\n../x\r\n" + tooLong + "\r\n\r\n");
+  WriteFile(Data("sites/User_Sites.dat"), "Mine\r\n");
+  Restart();
+  EXPECT_EQ(Builder().Lists().SiteList, (Lines{"Good", "Mine"}));
+  int reports = 0;
+  for (const auto& l : prompt.log) reports += l.find("was skipped") != std::string::npos;
+  EXPECT_EQ(reports, 3);
+  AddSite("New");  // saves both lists
+  EXPECT_EQ(*ReadFile(Data("sites/Sites.dat")),
+            "\r\n../x\r\n" + tooLong + "\r\nGood\r\nPlus\xB1Minus\r\n");
+  EXPECT_EQ(*ReadFile(Data("sites/User_Sites.dat")), "Mine\r\nNew\r\n");
+  session->BuildSiteTable();  // an overlong name never reaches a file name
+}
+
 TEST_F(CatalogueTest, AddSiteTrimsRefusesDuplicatesAndKeepsCase) {
   AddSite("  My Site  ");
   EXPECT_EQ(Builder().Lists().UserSites, Lines{"My Site"});
@@ -245,6 +261,17 @@ TEST_F(CatalogueTest, ZipOptionRuleAndEnablingState) {
   Builder().SetTextFileOption(TextFileOption::Both);
   EXPECT_EQ(Builder().Definition().textFileOption, TextFileOption::Both);
   Builder().SetUseZipFile(false);
+  EXPECT_EQ(Builder().Definition().textFileOption, TextFileOption::AddToUpload);
+  // A definition edited as a whole passes the same rule.
+  SiteDefinition def = Builder().Definition();
+  def.textFileOption = TextFileOption::Both;
+  Builder().EditAll(def);
+  EXPECT_EQ(Builder().Definition().textFileOption, TextFileOption::AddToUpload);
+  def.useZipFile = true;
+  Builder().EditAll(def);
+  EXPECT_EQ(Builder().Definition().textFileOption, TextFileOption::Both);
+  def.useZipFile = false;
+  Builder().EditAll(def);
   EXPECT_EQ(Builder().Definition().textFileOption, TextFileOption::AddToUpload);
   Builder().Edit().useFtpUpload = true;
   Builder().Edit().useCat2 = true;

@@ -87,9 +87,25 @@ TEST_F(ChecksTest, MassChangeRewritesOnlyMatchingFilesOnce) {
   EXPECT_EQ(prompt.log.front(), "inform: Mass Change Done!");
   EXPECT_EQ(checker.rows.size(), 2u);  // the engine check ran again
 
+  // The to-box takes no typing: only the variables can be the new text.
+  EXPECT_FALSE(checker.RunMassChange("%APPNAME%", "free text"));
+  EXPECT_EQ(*ReadFile(Data("sites/Alpha HTTP_NEW.scp")), "a=%APPNAME%&m=%COMPMAIL%\r\n");
+
   // The new text holds the old one: each occurrence is replaced once.
   EXPECT_TRUE(checker.RunMassChange("APPNAME", "%APPNAME%"));
   EXPECT_EQ(*ReadFile(Data("sites/Alpha HTTP_NEW.scp")), "a=%%APPNAME%%&m=%COMPMAIL%\r\n");
+}
+
+TEST_F(ChecksTest, AMassChangeThatFailsPartWaySaysWhatWasAlreadyRewritten) {
+  // Beta's script cannot be read: a folder stands in the place of its file.
+  std::filesystem::create_directories(Data("sites/Beta HTTP_NEW.scp"));
+  EngineChecker checker = Checker();
+  prompt.log.clear();
+  EXPECT_TRUE(checker.RunMassChange("%APPNAME%", "%COMPNAME%"));
+  EXPECT_EQ(checker.rewritten, (std::vector<std::string>{Data("sites/Alpha HTTP_NEW.scp")}));
+  ASSERT_EQ(prompt.log.size(), 1u);
+  EXPECT_NE(prompt.log[0].find("1 script file was already rewritten"), std::string::npos);
+  EXPECT_EQ(*ReadFile(Data("sites/Alpha HTTP_NEW.scp")), "a=%COMPNAME%&m=%CONTEMAIL%\r\n");
 }
 
 }  // namespace

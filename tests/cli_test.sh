@@ -108,6 +108,15 @@ w preview --site "Demo Form Post" 2>/dev/null | grep -q "data: program=Tidy%20No
 check "preview http data" 0 $?
 w mass-change "%APPPLAT%" "%APPSTATUS%" >/dev/null 2>&1
 check "mass change" "platform=%APPSTATUS%" "$(grep -o 'platform=%APPSTATUS%' "$work/demo/sites/Demo Form Post HTTP_NEW.scp")"
+err=$(w mass-change "%APPSTATUS%" "anything" 2>&1); rc=$?
+check "mass change to a typed text refused" '1:The to-text must be one of the %VARIABLE% texts ("%COMPNAME%", ...).' "$rc:$err"
+check "nothing rewritten" "platform=%APPSTATUS%" "$(grep -o 'platform=%APPSTATUS%' "$work/demo/sites/Demo Form Post HTTP_NEW.scp")"
+w site set "Demo FTP Upload" USE_ZIP_FILE=1 INCLUDE_IN_ZIP=1 ADD_FILE_TO_ZIP=0
+w site set "Demo FTP Upload" USE_ZIP_FILE=0
+check "site set follows the zip option rule" "ADD_FILE_TO_ZIP=1 INCLUDE_IN_ZIP=0" \
+  "$(w site show "Demo FTP Upload" | grep -E '^(ADD_FILE_TO_ZIP|INCLUDE_IN_ZIP)=' | tr '\n' ' ' | sed 's/ $//')"
+err=$(w table set --app "Tidy Notes" --site "Demo Form Post" lastpost="1±2" 2>&1); rc=$?
+check "table delimiter refused" "1:The Last Post text may not contain the character ±, which separates the fields of the site table." "$rc:$err"
 
 # Network diagnostics against local peers.
 printf '%s' '{"/ok": {"raw": "HTTP/1.0 200 OK\r\nServer: peer\r\n\r\nhello"}, "/gone": {"raw": "HTTP/1.0 404 Not Found\r\n\r\n"}}' >"$work/routes.json"

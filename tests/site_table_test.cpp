@@ -236,5 +236,49 @@ TEST_F(SiteTableTest, ANewSiteAppearsForEveryApplicationOnTheNextLoad) {
   EXPECT_NE(ReadFile(Data("data/Prog_SITES.dat"))->find("Newcomer"), std::string::npos);
 }
 
+TEST_F(SiteTableTest, TheDelimiterCannotReachAField) {
+  WriteFile(Data("cat/Cats Cat1.cat"), "5\">Video Games\r\n7\">Games \xB1 Fun\r\n");
+  SiteTable& t = session->Table();
+  t.Select(0);  // "Cats" comes first
+  ASSERT_EQ(t.Rows()[0].site, "Cats");
+  auto details = t.ShowRowDetails();
+  ASSERT_EQ(details->cat1.items.size(), 2u);
+  EXPECT_FALSE(t.ChooseCategory(1, 1));
+  EXPECT_FALSE(
+      t.SetLastPost("1\xB1"
+                    "2"));
+  EXPECT_EQ(t.Rows()[0].cat1, "NOT SET!");
+  EXPECT_EQ(t.Rows()[0].lastPost, "Unknown");
+  EXPECT_TRUE(t.ChooseCategory(1, 0));
+  EXPECT_TRUE(t.SetLastPost("2/3/2026"));
+  t.Save("Prog");
+  session->BuildSiteTable();
+  EXPECT_EQ(session->Table().Rows()[0].cat1, "Video Games");
+  EXPECT_EQ(session->Table().Rows()[0].lastPost, "2/3/2026");
+  EXPECT_EQ(session->Table().Rows()[0].post, "Y");
+}
+
+TEST_F(SiteTableTest, ASiteInBothListsKeepsEachRowsOwnLine) {
+  WriteFile(Data("sites/User_Sites.dat"), "Web\r\n");
+  Restart();
+  session->App().Select("Prog");
+  SiteTable& t = session->Table();
+  std::vector<int> web;
+  for (std::size_t i = 0; i < t.Rows().size(); ++i) {
+    if (t.Rows()[i].site == "Web") web.push_back(static_cast<int>(i));
+  }
+  ASSERT_EQ(web.size(), 2u);
+  t.Select(web[0]);
+  t.SetSubmit(false);
+  t.Select(web[1]);
+  t.SetPost(false);
+  t.Save("Prog");
+  session->BuildSiteTable();
+  EXPECT_EQ(t.Rows()[web[0]].submit, "Update");
+  EXPECT_EQ(t.Rows()[web[0]].post, "Y");
+  EXPECT_EQ(t.Rows()[web[1]].submit, "New");
+  EXPECT_EQ(t.Rows()[web[1]].post, "N");
+}
+
 }  // namespace
 }  // namespace vendrix

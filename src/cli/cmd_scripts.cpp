@@ -116,11 +116,15 @@ int MassChangeCommand(Context& c) {
   SelectContext(c);
   std::string from = c.args.Next("from-text");
   std::string to = c.args.Next("to-text");
+  if (!IsMassChangeChoice(to)) {
+    throw VendrixError("The to-text must be one of the %VARIABLE% texts (\"%COMPNAME%\", ...).");
+  }
   EngineChecker checker(c.session.Wide().EngBuild(), c.prompt,
                         c.session.Builder().Lists().SiteList);
   if (!checker.RunMassChange(from, to)) {
     throw VendrixError("Nothing to change: the from-text is empty or the same as the to-text.");
   }
+  for (const auto& path : checker.rewritten) Out("rewritten\t" + Utf8ToCp1252(path));
   PrintFindings(checker);
   return checker.rows.empty() ? kExitOk : kExitRefused;
 }

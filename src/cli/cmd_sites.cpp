@@ -48,7 +48,7 @@ void SetSiteKeys(Context& c, const std::vector<std::string>& words) {
     doc.WriteString(kSiteSection, key, value);
   }
   ReadSiteSettings(doc, def, matchUps);
-  builder.Edit() = def;
+  builder.EditAll(def);
   builder.SaveSite();
 }
 
@@ -136,7 +136,7 @@ int TableCommand(Context& c) {
   if (verb != "set") throw UsageError("unknown table action " + verb);
   auto site = c.args.Option("--site");
   if (!site) throw UsageError("table set needs --site");
-  AppSiteRow& row = FindRow(c, *site);
+  FindRow(c, *site);  // selects the row the edits below apply to
   for (const auto& word : c.args.Rest()) {
     auto [key, value] = KeyValue(word);
     if (key == "submit") {
@@ -152,10 +152,11 @@ int TableCommand(Context& c) {
       if (!choice.enabled) throw VendrixError("The site " + *site + " has no such category list.");
       auto it = std::find(choice.items.begin(), choice.items.end(), value);
       if (it == choice.items.end()) throw VendrixError("No category \"" + value + "\" at " + *site);
-      table.ChooseCategory(which, static_cast<int>(it - choice.items.begin()));
+      if (!table.ChooseCategory(which, static_cast<int>(it - choice.items.begin()))) {
+        return kExitRefused;
+      }
     } else if (key == "lastpost") {
-      row.lastPost = value;
-      c.session.Flags().SiteTableChanged = true;
+      if (!table.SetLastPost(value)) return kExitRefused;
     } else {
       throw UsageError("unknown table key " + key);
     }

@@ -4,9 +4,21 @@
 
 namespace vendrix {
 namespace {
+// The lower-case form of a Windows-1252 letter (every other byte as it is).
 unsigned char Fold(char c) {
   auto u = static_cast<unsigned char>(c);
-  return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u + 32) : u;
+  if (u >= 'A' && u <= 'Z') return static_cast<unsigned char>(u + 32);
+  if (u >= 0xC0 && u <= 0xDE && u != 0xD7) return static_cast<unsigned char>(u + 32);  // À-Þ
+  switch (u) {
+    case 0x8A:  // Š
+    case 0x8C:  // Œ
+    case 0x8E:  // Ž
+      return static_cast<unsigned char>(u + 16);
+    case 0x9F:  // Ÿ
+      return 0xFF;
+    default:
+      return u;
+  }
 }
 }  // namespace
 

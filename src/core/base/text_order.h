@@ -1,6 +1,8 @@
 #pragma once
-// The order of the program's sorted lists: alphabetical without regard to case,
-// stable for names that differ only in case.
+// The order of the program's sorted lists: by Windows-1252 byte without regard to
+// the case of any of its letters ("\xC9" and "\xE9" alike), stable for names that
+// differ only in case. Site order is run order, so this decides which site is posted
+// first. Pure functions: any thread.
 #include <string_view>
 
 #include "base/line_list.h"

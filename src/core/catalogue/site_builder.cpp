@@ -72,6 +72,13 @@ void SiteBuilder::SetTextFileOption(TextFileOption option) {
   flags_.SiteSaved = false;
 }
 
+void SiteBuilder::EditAll(const SiteDefinition& def) {
+  const bool wasZip = def_.useZipFile;
+  Edit() = def;
+  if (wasZip && !def.useZipFile) SetUseZipFile(false);
+  SetTextFileOption(def_.textFileOption);
+}
+
 bool SiteBuilder::NewSite() {
   SiteStore& eng = store_;
   for (;;) {

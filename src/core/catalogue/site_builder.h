@@ -56,6 +56,9 @@ class SiteBuilder {
   // "Site requires ZIP file" and the text-file options under the zip option rule.
   void SetUseZipFile(bool on);
   void SetTextFileOption(TextFileOption option);
+  // A definition edited as a whole (the command line's "site set"): replaces the open
+  // one under the zip option rule, as if each control had been clicked.
+  void EditAll(const SiteDefinition& def);
 
   bool NewSite();
   void SaveSite();

@@ -5,7 +5,6 @@
 #include "base/text_order.h"
 #include "catalogue/match_ups.h"
 #include "catalogue/site_settings.h"
-#include "catalogue/site_table.h"
 
 namespace vendrix {
 std::string SiteStore::SiteSettingsFile(std::string_view site) const {
@@ -20,14 +19,35 @@ std::string SiteStore::ScriptFile(std::string_view site, ScriptKind kind) const 
   return tree_.ScriptFile(site, ScriptTag(kind));
 }
 
+namespace {
+
+// Splits the lines of a list file into the usable names and the others.
+void ReadList(const std::string& path, Lines& usable, Lines& skipped, Lines* rejected) {
+  auto lines = LoadLines(path);
+  if (!lines) return;
+  for (auto& name : *lines) {
+    if (!name.empty() && !CheckEntryName(name, EntryKind::Site)) {
+      usable.push_back(std::move(name));
+      continue;
+    }
+    if (!name.empty() && rejected) rejected->push_back(name);
+    skipped.push_back(std::move(name));
+  }
+}
+
+Lines Merged(const Lines& usable, const Lines& skipped) {
+  Lines all = usable;
+  all.insert(all.end(), skipped.begin(), skipped.end());
+  SortNoCase(all);
+  return all;
+}
+
+}  // namespace
+
 void SiteStore::LoadSiteLists(SiteLists& lists, Lines* rejected) const {
   lists = SiteLists{};
-  if (auto l = LoadLines(tree_.CatalogueListFile())) {
-    lists.CatalogueSites = FilterNames(*l, rejected);
-  }
-  if (auto l = LoadLines(tree_.UserListFile())) {
-    lists.UserSites = FilterNames(*l, rejected);
-  }
+  ReadList(tree_.CatalogueListFile(), lists.CatalogueSites, lists.CatalogueSkipped, rejected);
+  ReadList(tree_.UserListFile(), lists.UserSites, lists.UserSkipped, rejected);
   SortNoCase(lists.CatalogueSites);
   SortNoCase(lists.UserSites);
   lists.SiteList = lists.CatalogueSites;
@@ -36,8 +56,8 @@ void SiteStore::LoadSiteLists(SiteLists& lists, Lines* rejected) const {
 }
 
 void SiteStore::SaveSiteLists(const SiteLists& lists) const {
-  SaveLines(tree_.CatalogueListFile(), lists.CatalogueSites);
-  SaveLines(tree_.UserListFile(), lists.UserSites);
+  SaveLines(tree_.CatalogueListFile(), Merged(lists.CatalogueSites, lists.CatalogueSkipped));
+  SaveLines(tree_.UserListFile(), Merged(lists.UserSites, lists.UserSkipped));
 }
 
 bool SiteStore::AddSite(SiteLists& lists, std::string_view typed, UserPrompt& prompt) {
@@ -48,12 +68,8 @@ bool SiteStore::AddSite(SiteLists& lists, std::string_view typed, UserPrompt& pr
                        kErrorDialogInstruction);
     return false;
   }
-  if (auto why = CheckEntryName(name)) {
+  if (auto why = CheckEntryName(name, EntryKind::Site)) {
     prompt.Error(*why);
-    return false;
-  }
-  if (name.find(kSiteTableDelimiter) != std::string::npos) {
-    prompt.Error("A site name may not contain the character \xB1.");
     return false;
   }
   SiteLists updated = lists;

@@ -34,8 +34,9 @@ class SiteStore {
   std::string CategoryFile(std::string_view site, int which) const;  // which: 1 or 2
   std::string ScriptFile(std::string_view site, ScriptKind kind) const;
 
-  // Site lists. Names that may not be used in file names are skipped and returned
-  // in rejected.
+  // Site lists. Entries that may not be used (blank, unfit for file names, holding
+  // the table's delimiter) are kept aside in the lists' skipped entries and written
+  // back by SaveSiteLists; the non-blank ones are returned in rejected.
   void LoadSiteLists(SiteLists& lists, Lines* rejected = nullptr) const;
   void SaveSiteLists(const SiteLists& lists) const;
   // Adds a user site (blanks trimmed); false when refused (blank, duplicate with the

@@ -74,7 +74,12 @@ void SiteTable::Build(const Lines& siteList, std::string_view app) {
   details_.reset();
   std::unordered_map<std::string, std::vector<std::size_t>> byName;
   for (const auto& name : siteList) {
-    auto data = ReadWholeFile(store_.SiteSettingsFile(name));
+    std::optional<std::string> data;
+    try {
+      data = ReadWholeFile(store_.SiteSettingsFile(name));
+    } catch (const std::exception&) {
+      continue;  // unreadable (a folder in its place): no row, as if missing
+    }
     if (!data) continue;
     IniDocument doc = IniDocument::Parse(*data);
     const std::string_view s = kSiteSection;
@@ -96,19 +101,21 @@ void SiteTable::Build(const Lines& siteList, std::string_view app) {
   }
   if (!app.empty()) {
     if (auto lines = LoadLines(store_.Tree().SiteTableFile(app))) {
+      // A name listed twice has two rows: its n-th line belongs to its n-th row.
+      std::unordered_map<std::string, std::size_t> seen;
       for (const auto& line : *lines) {
         auto fields = SplitFields(line);
         fields.resize(6);
         auto it = byName.find(fields[0]);
         if (it == byName.end()) continue;
-        for (std::size_t i : it->second) {
-          AppSiteRow& row = rows_[i];
-          row.submit = fields[1];
-          if (row.cat1 != kNotApplicable && fields[2] != kNotApplicable) row.cat1 = fields[2];
-          if (row.cat2 != kNotApplicable && fields[3] != kNotApplicable) row.cat2 = fields[3];
-          row.lastPost = fields[4];
-          row.post = fields[5];
-        }
+        std::size_t nth = seen[fields[0]]++;
+        if (nth >= it->second.size()) continue;
+        AppSiteRow& row = rows_[it->second[nth]];
+        row.submit = fields[1];
+        if (row.cat1 != kNotApplicable && fields[2] != kNotApplicable) row.cat1 = fields[2];
+        if (row.cat2 != kNotApplicable && fields[3] != kNotApplicable) row.cat2 = fields[3];
+        row.lastPost = fields[4];
+        row.post = fields[5];
       }
     }
   }
@@ -228,14 +235,38 @@ bool SiteTable::SetPost(bool ticked) {
   return true;
 }
 
-void SiteTable::ChooseCategory(int which, int index) {
+std::optional<std::string> TableFieldRefusal(std::string_view what, std::string_view text) {
+  if (text.find(kSiteTableDelimiter) == std::string_view::npos) return std::nullopt;
+  return std::string(what) +
+         " may not contain the character \xB1, which separates the fields "
+         "of the site table.";
+}
+
+bool SiteTable::ChooseCategory(int which, int index) {
   AppSiteRow* row = Current();
-  if (!row || !details_) return;
+  if (!row || !details_) return false;
   CategoryChoice& choice = which == 1 ? details_->cat1 : details_->cat2;
-  if (!choice.enabled || index < 0 || index >= static_cast<int>(choice.items.size())) return;
+  if (!choice.enabled || index < 0 || index >= static_cast<int>(choice.items.size())) return false;
+  if (auto why = TableFieldRefusal("A category label", choice.items[index])) {
+    prompt_.Error(*why);
+    return false;
+  }
   choice.index = index;
   (which == 1 ? row->cat1 : row->cat2) = choice.items[index];
   flags_.SiteTableChanged = true;
+  return true;
+}
+
+bool SiteTable::SetLastPost(std::string text) {
+  AppSiteRow* row = Current();
+  if (!row) return false;
+  if (auto why = TableFieldRefusal("The Last Post text", text)) {
+    prompt_.Error(*why);
+    return false;
+  }
+  row->lastPost = std::move(text);
+  flags_.SiteTableChanged = true;
+  return true;
 }
 
 std::optional<std::string> SiteTable::GoToUrl() {

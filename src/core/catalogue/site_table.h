@@ -33,6 +33,10 @@ inline constexpr char kSiteTableDelimiter = '\xB1';
 inline constexpr const char* kNotSet = "NOT SET!";
 inline constexpr const char* kNotApplicable = "N/A";
 
+// The refusal text for a table field (what: "A category label") holding the
+// delimiter, or nullopt.
+std::optional<std::string> TableFieldRefusal(std::string_view what, std::string_view text);
+
 // The compatibility rule of a row with the application's platform and status.
 bool SiteFitsApp(const AppSiteRow& row, std::string_view platform, std::string_view status);
 
@@ -90,7 +94,11 @@ class SiteTable {
   void SetSubmit(bool isNew);
   // The post check box; false when refused because the site does not fit.
   bool SetPost(bool ticked);
-  void ChooseCategory(int which, int index);
+  // A category from the selector; false (with a message) when its label holds the
+  // table's delimiter 0xB1, which the file could not keep.
+  bool ChooseCategory(int which, int index);
+  // The Last Post cell set to a text (the command line); refused like a label.
+  bool SetLastPost(std::string text);
   void CategoryClicked() { flags_.SiteTableChanged = true; }
   // The site's web address, or nullopt after "No URL defined for this site!".
   std::optional<std::string> GoToUrl();

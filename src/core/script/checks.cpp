@@ -18,6 +18,13 @@ std::vector<std::string> MassChangeChoices() {
   return choices;
 }
 
+bool IsMassChangeChoice(const std::string& text) {
+  for (const auto& choice : MassChangeChoices()) {
+    if (choice == text) return true;
+  }
+  return false;
+}
+
 template <typename Visit>
 void EngineChecker::ForEachScript(Visit visit) {
   for (const auto& site : siteList_) {
@@ -86,16 +93,23 @@ void EngineChecker::SaveScript() {
 }
 
 bool EngineChecker::RunMassChange(const std::string& from, const std::string& to) {
-  if (from.empty() || from == to) return false;
+  if (from.empty() || from == to || !IsMassChangeChoice(to)) return false;
   panelVisible = true;
   editorText.clear();
+  rewritten.clear();
   try {
     ForEachScript([&](const std::string&, const std::string& path) {
-      if (ReplaceAll(editorText, from, to) > 0) SaveLines(path, SplitLines(editorText));
+      if (ReplaceAll(editorText, from, to) > 0) {
+        SaveLines(path, SplitLines(editorText));
+        rewritten.push_back(path);
+      }
     });
   } catch (const std::exception& e) {
     Restore();
-    prompt_.Error(e.what());
+    prompt_.Error(std::string(e.what()) + "\r\nThe mass change stopped there; " +
+                  std::to_string(rewritten.size()) +
+                  (rewritten.size() == 1 ? " script file was" : " script files were") +
+                  " already rewritten.");
     return true;
   }
   panelVisible = false;

@@ -17,6 +17,9 @@ std::string RunScriptCheck(TEngBuild& eng, const std::string& script);
 // The lists of the mass change window: every variable with its percent signs, in
 // order; both boxes start at the first.
 std::vector<std::string> MassChangeChoices();
+// Whether text is one of those: the to-box takes no typing, so nothing else can be
+// the new text.
+bool IsMassChangeChoice(const std::string& text);
 
 inline constexpr const char* kCheckingPanel = "Checking All Engines. Please Wait...";
 
@@ -44,9 +47,12 @@ class EngineChecker {
   void LoadSelectedScript();
   // "Save Script": writes the editor back to its file.
   void SaveScript();
-  // The mass change window's "Replace": false when not accepted (empty from-text or
-  // from equal to to). Rewrites only files that change, then checks again.
+  // The mass change window's "Replace": false when not accepted (empty from-text,
+  // from equal to to, or a to-text that is none of the choices). Rewrites only files
+  // that change (listed in rewritten), then checks again. A file that cannot be read
+  // or written stops the walk with an error naming how many were already rewritten.
   bool RunMassChange(const std::string& from, const std::string& to);
+  std::vector<std::string> rewritten;  // UTF-8 paths of the last mass change
 
  private:
   template <typename Visit>
