@@ -7,49 +7,16 @@
 #include <vector>
 
 #include "base/error.h"
+#include "net/ftp_reply.h"
 #include "net/net_error.h"
 
 namespace vendrix {
 namespace {
 
-constexpr std::size_t kMaxReplyLine = 8192;
-constexpr int kMaxReplyLines = 1000;  // lines of one multi-line reply
-constexpr int kMaxPreliminary = 8;    // 1xx replies before the one that completes a command
+constexpr int kMaxPreliminary = 8;  // 1xx replies before the one that completes a command
 constexpr std::size_t kBlock = 256 * 1024;
 
 using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
-
-// The numbers in text after its first "(".
-std::vector<long> NumbersAfterParen(const std::string& text) {
-  std::vector<long> numbers;
-  auto open = text.find('(');
-  if (open == std::string::npos) return numbers;
-  long value = -1;
-  for (std::size_t i = open + 1; i <= text.size(); ++i) {
-    if (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
-      value = (value < 0 ? 0 : value * 10) + (text[i] - '0');
-      if (value > 100000) value = 100000;
-    } else if (value >= 0) {
-      numbers.push_back(value);
-      value = -1;
-    }
-  }
-  return numbers;
-}
-
-// The port of a 229 reply, "(|||port|)"; 0 when there is no valid one.
-std::uint16_t EpsvPort(const std::string& text) {
-  auto bar = text.find("|||");
-  if (bar == std::string::npos) return 0;
-  auto end = text.find('|', bar + 3);
-  if (end == std::string::npos || end == bar + 3 || end - bar - 3 > 5) return 0;
-  long port = 0;
-  for (std::size_t i = bar + 3; i < end; ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return 0;
-    port = port * 10 + (text[i] - '0');
-  }
-  return port > 0 && port < 65536 ? static_cast<std::uint16_t>(port) : 0;
-}
 
 // A downloaded file: written beside its final name and renamed over it only once the
 // server confirmed the transfer; a restarted download writes into the file itself.
@@ -157,33 +124,18 @@ void TFtpClient::RequireSafe(const std::string& value, const char* what) {
 
 TFtpClient::Reply TFtpClient::ReadReply(const Waiter& w) {
   Reply r;
-  std::string line;
-  std::string code;
-  for (int lines = 1;; ++lines) {
-    auto result = control_.ReadLine(line, kMaxReplyLine, w);
-    if (result == Stream::LineResult::End) {
+  switch (ReadFtpReply(control_, w, r,
+                       [this](const std::string& line) { Trail(TPIDirections::Server, line); })) {
+    case FtpReplyEnd::Reply:
+      return r;
+    case FtpReplyEnd::Closed:
       CloseControl(true);
       Fail(142, "Connection closed by the server.");
-    }
-    if (result == Stream::LineResult::TooLong || lines > kMaxReplyLines) {
-      CloseControl(false);
-      Fail(141, "Unexpected server reply.");
-    }
-    Trail(TPIDirections::Server, line);
-    if (code.empty()) {
-      if (line.size() >= 4 && line[3] == '-') {
-        code = line.substr(0, 3);
-        continue;
-      }
-    } else if (!(line.size() >= 4 && line.compare(0, 3, code) == 0 && line[3] == ' ')) {
-      continue;  // inside a multi-line reply
-    }
-    r.line = line;
-    r.code = line.size() >= 3 && std::isdigit(static_cast<unsigned char>(line[0]))
-                 ? std::atoi(line.substr(0, 3).c_str())
-                 : 0;
-    return r;
+    case FtpReplyEnd::Unexpected:
+      break;
   }
+  CloseControl(false);
+  Fail(141, "Unexpected server reply.");
 }
 
 TFtpClient::Reply TFtpClient::AwaitFinal(Reply r, const std::string& verb, const Waiter& w) {
@@ -313,24 +265,20 @@ void TFtpClient::DataAction(Transfer kind) {
       const Waiter pw = W();
       Send("PASV", "", pw);
       r = AwaitFinal(ReadReply(pw), "PASV", pw);
-      std::vector<long> n = NumbersAfterParen(r.line);
-      bool valid = r.code == 227 && n.size() >= 6;
-      for (std::size_t i = 0; valid && i < 6; ++i) valid = n[i] <= 255;
-      if (valid) valid = n[4] * 256 + n[5] > 0;
-      if (!valid) {
+      std::string named;
+      std::uint16_t port = 0;
+      if (r.code != 227 || !PasvAddress(r.line, named, port)) {
         if (OnError) OnError(141, "Unexpected server reply.");
         Fail(141, r.line);
       }
       // Only the port is taken: the data goes to the server the control connection
       // reached, never to another host the reply names.
-      std::string named = std::to_string(n[0]) + "." + std::to_string(n[1]) + "." +
-                          std::to_string(n[2]) + "." + std::to_string(n[3]);
       if (named != peer.Host()) {
         Trail(TPIDirections::Info,
               "Data address " + named + " ignored; connecting to " + peer.Host() + ".");
       }
       Address a = peer;
-      a.SetPort(static_cast<std::uint16_t>(n[4] * 256 + n[5]));
+      a.SetPort(port);
       data.Connect(a, W());
     }
   } else {
@@ -415,7 +363,7 @@ void TFtpClient::DataAction(Transfer kind) {
     const Waiter listWait = W();
     std::string line;
     for (;;) {
-      auto r = data.ReadLine(line, kMaxReplyLine, listWait);
+      auto r = data.ReadLine(line, kMaxFtpReplyLine, listWait);
       if (r == Stream::LineResult::End) break;
       if (r == Stream::LineResult::TooLong) Fail(141, "Unexpected server reply.");
       if (OnDirList) OnDirList(line);

@@ -21,6 +21,7 @@
 #include <string_view>
 
 #include "net/cancel_token.h"
+#include "net/ftp_reply.h"
 #include "net/stream.h"
 
 namespace vendrix {
@@ -76,10 +77,7 @@ class TFtpClient {
   TFtpActions Action() const { return action_; }
 
  private:
-  struct Reply {
-    int code = 0;
-    std::string line;  // the last line
-  };
+  using Reply = FtpReply;
   class Busy;
   Waiter W() const;
   void Trail(TPIDirections d, const std::string& m);

@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "base/error.h"
+#include "net/http_head.h"
 #include "net/net_error.h"
 #include "net/stream.h"
 
@@ -94,48 +95,6 @@ void RequireSafe(const std::string& value, const std::string& what) {
   if (!IsProtocolSafe(value)) {
     throw EHttpClient(kErrUnsafeText, what + " holds a CR, LF or NUL character.");
   }
-}
-
-// Reads a reply head: the status line, header lines, the empty line (or the end of
-// the stream). Each header line goes to onLine. The line length, the number of
-// lines and (through the Waiter) the time are bounded. False when no status line came.
-bool ReadHead(Stream& stream, const Waiter& w, std::string& status,
-              const std::function<void(const std::string&)>& onLine) {
-  std::string line;
-  bool haveStatus = false;
-  int headerLines = 0;
-  for (;;) {
-    auto r = stream.ReadLine(line, kMaxHeadLine, w);
-    if (r == Stream::LineResult::TooLong) {
-      throw EHttpClient(code::kHttpHeadLine,
-                        "Reply head line longer than " + std::to_string(kMaxHeadLine) + " bytes.");
-    }
-    if (r == Stream::LineResult::End) return haveStatus;
-    if (!haveStatus) {
-      haveStatus = true;
-      status = line.substr(0, 1024);
-      continue;
-    }
-    if (line.empty()) return true;
-    if (++headerLines > kMaxHeadLines) {
-      throw EHttpClient(code::kHttpHeadLines, "Reply head has more than " +
-                                                  std::to_string(kMaxHeadLines) + " header lines.");
-    }
-    onLine(line);
-  }
-}
-
-// The decimal value of a Content-Length field, or -1 when it is not one.
-long long ParseLength(std::string value) {
-  while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.pop_back();
-  std::size_t start = value.find_first_not_of(" \t");
-  if (start == std::string::npos || value.size() - start > 18) return -1;
-  long long n = 0;
-  for (std::size_t i = start; i < value.size(); ++i) {
-    if (value[i] < '0' || value[i] > '9') return -1;
-    n = n * 10 + (value[i] - '0');
-  }
-  return n;
 }
 
 }  // namespace
@@ -338,7 +297,7 @@ void THttpClient::Perform(THttpActions action) {
                            (UserAgent.empty() ? "" : "User-Agent: " + UserAgent + "\r\n") + "\r\n",
                        w);
         std::string status;
-        ReadHead(stream, w, status, [](const std::string&) {});
+        ReadReplyHead(stream, w, status, [](const std::string&) {});
         if (!IsSuccess(status)) throw EHttpClient(code::kHttpStatus, StatusText(status));
       }
       if (!tls_ || tlsCaFile_ != CaFile) {
@@ -391,20 +350,11 @@ void THttpClient::Perform(THttpActions action) {
     // The head: status line, header lines, an empty line.
     long long length = -1;  // Content-Length, when the reply gives one
     bool badLength = false;
-    const bool haveStatus = ReadHead(stream, w, statusLine_, [&](const std::string& line) {
+    const bool haveStatus = ReadReplyHead(stream, w, statusLine_, [&](const std::string& line) {
       std::string field, value;
-      unsigned char c0 = static_cast<unsigned char>(line[0]);
-      if (c0 == ' ' || c0 < 0x20) {
-        value = line.substr(1);
-      } else if (auto colon = line.find(':'); colon != std::string::npos) {
-        field = line.substr(0, colon);
-        value = line.substr(colon + 1);
-        if (!value.empty() && value[0] == ' ') value.erase(0, 1);
-      } else {
-        field = line;
-      }
+      SplitHeaderLine(line, field, value);
       if (Lower(field) == "content-length") {
-        long long n = ParseLength(value);
+        long long n = ParseContentLength(value);
         if (n < 0 || (length >= 0 && n != length)) badLength = true;
         length = n;
       }

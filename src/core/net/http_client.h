@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "net/cancel_token.h"
+#include "net/http_head.h"
 #include "net/url.h"
 
 typedef struct ssl_ctx_st SSL_CTX;
@@ -26,9 +27,6 @@ typedef struct ssl_ctx_st SSL_CTX;
 namespace vendrix {
 
 enum class THttpActions { httpIdle, httpGet, httpPost, httpHead, httpResetHeaders, httpPut };
-
-inline constexpr std::size_t kMaxHeadLine = 8192;
-inline constexpr int kMaxHeadLines = 100;
 
 class THttpClient {
  public:

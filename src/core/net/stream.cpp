@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "net/net_error.h"
+#include "net/socket_bio.h"
 
 namespace vendrix {
 namespace {
@@ -47,79 +48,6 @@ std::string Unbracketed(const std::string& host) {
     return host.substr(1, host.size() - 2);
   }
   return host;
-}
-
-// The socket under a TLS connection, as OpenSSL sees it: writes go out with
-// MSG_NOSIGNAL (a peer that closed can never raise SIGPIPE, whatever the process
-// does with signals), and the state records how the socket ended so that a reset
-// is told apart from a close.
-template <typename State>
-int BioWrite(BIO* bio, const char* data, std::size_t size, std::size_t* written) {
-  auto* state = static_cast<State*>(BIO_get_data(bio));
-  BIO_clear_retry_flags(bio);
-  for (;;) {
-    ssize_t n = ::send(state->fd, data, size, MSG_NOSIGNAL);
-    if (n >= 0) {
-      *written = static_cast<std::size_t>(n);
-      return 1;
-    }
-    if (errno == EINTR) continue;
-    if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      BIO_set_retry_write(bio);
-    } else {
-      state->error = errno;
-    }
-    return 0;
-  }
-}
-
-template <typename State>
-int BioRead(BIO* bio, char* data, std::size_t size, std::size_t* read) {
-  auto* state = static_cast<State*>(BIO_get_data(bio));
-  BIO_clear_retry_flags(bio);
-  for (;;) {
-    ssize_t n = ::recv(state->fd, data, size, 0);
-    if (n > 0) {
-      *read = static_cast<std::size_t>(n);
-      return 1;
-    }
-    if (n == 0) {
-      state->end = true;
-      return 0;
-    }
-    if (errno == EINTR) continue;
-    if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      BIO_set_retry_read(bio);
-    } else {
-      state->error = errno;
-    }
-    return 0;
-  }
-}
-
-template <typename State>
-long BioCtrl(BIO* bio, int cmd, long, void*) {
-  switch (cmd) {
-    case BIO_CTRL_FLUSH:
-      return 1;
-    case BIO_CTRL_EOF:
-      return static_cast<State*>(BIO_get_data(bio))->end ? 1 : 0;
-    default:
-      return 0;
-  }
-}
-
-template <typename State>
-BIO_METHOD* SocketBioMethod() {
-  static BIO_METHOD* method = [] {
-    BIO_METHOD* m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "vendrix socket");
-    if (!m) return m;
-    BIO_meth_set_write_ex(m, BioWrite<State>);
-    BIO_meth_set_read_ex(m, BioRead<State>);
-    BIO_meth_set_ctrl(m, BioCtrl<State>);
-    return m;
-  }();
-  return method;
 }
 
 }  // namespace
@@ -296,7 +224,7 @@ void Stream::Adopt(int fd) {
   ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   eof_ = false;
   uncleanEnd_ = false;
-  socket_ = SocketState{fd_, 0, false};
+  socket_ = TlsSocketState{fd_, 0, false};
   buffer_.clear();
 }
 
@@ -317,14 +245,12 @@ void Stream::StartTls(SSL_CTX* ctx, const std::string& serverName, SSL_SESSION* 
                       const Waiter& w) {
   ERR_clear_error();
   ssl_ = SSL_new(ctx);
-  BIO* bio = ssl_ ? BIO_new(SocketBioMethod<SocketState>()) : nullptr;
+  BIO* bio = ssl_ ? NewSocketBio(&socket_) : nullptr;
   if (!bio) {
     if (ssl_) SSL_free(ssl_);
     ssl_ = nullptr;
     throw NetFailure(kErrTlsHandshake, "TLS handshake failed: " + TlsErrorText());
   }
-  BIO_set_data(bio, &socket_);
-  BIO_set_init(bio, 1);
   SSL_set_bio(ssl_, bio, bio);
   const std::string name = Unbracketed(serverName);
   if (IsIpLiteral(name)) {
@@ -481,7 +407,7 @@ void Stream::Close() {
   buffer_.clear();
   eof_ = false;
   uncleanEnd_ = false;
-  socket_ = SocketState{};
+  socket_ = TlsSocketState{};
 }
 
 void Stream::Finish(const Waiter& w) {
@@ -540,7 +466,7 @@ void Stream::Finish(const Waiter& w) {
   buffer_.clear();
   eof_ = false;
   uncleanEnd_ = false;
-  socket_ = SocketState{};
+  socket_ = TlsSocketState{};
   if (failure) throw *failure;
 }
 

@@ -38,6 +38,7 @@
 #include <string_view>
 
 #include "net/cancel_token.h"
+#include "net/socket_bio.h"
 
 namespace vendrix {
 
@@ -130,16 +131,9 @@ class Stream {
   bool WaitForTls(int rc, const Waiter& w);
   // Throws for the failure of a TLS call that asked for no wait.
   [[noreturn]] void ThrowTls(int rc, const char* what);
-  // What the socket under TLS saw; the BIO that OpenSSL reads and writes through
-  // fills it.
-  struct SocketState {
-    int fd = -1;
-    int error = 0;     // errno of the last failed send or recv
-    bool end = false;  // recv returned 0
-  };
   int fd_ = -1;
   SSL* ssl_ = nullptr;
-  SocketState socket_;
+  TlsSocketState socket_;  // what the socket under TLS saw
   std::string buffer_;
   bool eof_ = false;
   bool uncleanEnd_ = false;
