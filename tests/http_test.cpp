@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -254,6 +257,29 @@ TEST_F(HttpTest, LocalFileFailuresFailTheAction) {
   http.SetURL(Url("/ok"));
   EXPECT_EQ(Run(http, THttpActions::httpGet), "302: Can't open file for reading/writing.");
   EXPECT_EQ(errors, std::vector<std::string>{"302 Can't open file for reading/writing."});
+}
+
+// Past the file size limit the system ends a writing process with SIGXFSZ; the
+// download must fail instead, in a child process so that the limit stays there.
+TEST_F(HttpTest, AFileSizeLimitFailsTheDownloadInsteadOfEndingTheProcess) {
+  Routes(R"({"/big": {"head": "HTTP/1.0 200 OK", "body_bytes": 1048576}})");
+  const std::string out = dir / "big.bin";
+  pid_t child = ::fork();
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_DFL);
+    rlimit limit{64 * 1024, 64 * 1024};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    THttpClient http;
+    http.LocalFile = out;
+    http.SetURL(Url("/big"));
+    ::_exit(Run(http, THttpActions::httpGet) == "27: Error writing to LocalFile" ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_FALSE(std::filesystem::exists(out));
+  EXPECT_FALSE(std::filesystem::exists(out + ".part"));
 }
 
 TEST_F(HttpTest, LineBreaksInTheUrlOrAHeaderAreRefusedBeforeAnythingIsSent) {

@@ -9,6 +9,7 @@
 #include "base/error.h"
 #include "net/ftp_reply.h"
 #include "net/net_error.h"
+#include "net/part_file.h"
 
 namespace vendrix {
 namespace {
@@ -17,41 +18,6 @@ constexpr int kMaxPreliminary = 8;  // 1xx replies before the one that completes
 constexpr std::size_t kBlock = 256 * 1024;
 
 using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
-
-// A downloaded file: written beside its final name and renamed over it only once the
-// server confirmed the transfer; a restarted download writes into the file itself.
-class DownloadFile {
- public:
-  DownloadFile(const std::string& path, long long start) : path_(path) {
-    if (start > 0) {
-      file_ = std::fopen(path.c_str(), "r+b");
-      if (!file_) file_ = std::fopen(path.c_str(), "wb");
-    } else {
-      part_ = path + ".part";
-      file_ = std::fopen(part_.c_str(), "wb");
-    }
-  }
-  ~DownloadFile() {
-    if (file_) std::fclose(file_);
-    if (!part_.empty()) std::remove(part_.c_str());
-  }
-  std::FILE* get() const { return file_; }
-  bool Close() {
-    bool good = std::fclose(file_) == 0;
-    file_ = nullptr;
-    return good;
-  }
-  bool Commit() {
-    if (part_.empty()) return true;
-    bool good = std::rename(part_.c_str(), path_.c_str()) == 0;
-    part_.clear();
-    return good;
-  }
-
- private:
-  std::string path_, part_;
-  std::FILE* file_ = nullptr;
-};
 
 }  // namespace
 
@@ -312,16 +278,19 @@ void TFtpClient::DataAction(Transfer kind) {
   listener.Close();
   if (UseTLS) data.StartTls(tls_.get(), host_, control_.TlsSession(), W());
 
-  std::unique_ptr<DownloadFile> download;
+  std::unique_ptr<PartFile> download;
   if (kind == Transfer::Download && !LocalFile.empty()) {
-    download = std::make_unique<DownloadFile>(LocalFile, start);
-    if (!download->get()) {
+    download = std::make_unique<PartFile>(LocalFile, start);
+    if (download->State() == PartFile::Opened::CannotOpen) {
       if (OnError) OnError(kErrFileOpen, "Error opening local file.");
       Fail(kErrFileOpen, "Can't open file for reading/writing.");
     }
+    if (download->State() == PartFile::Opened::CannotSeek) {
+      if (OnError) OnError(144, "Error starting local file.");
+      Fail(144, "Error seeking in local file.");
+    }
   }
-  std::FILE* local = file ? file.get() : download ? download->get() : nullptr;
-  if (local && start > 0 && ::fseeko(local, start, SEEK_SET) != 0) {
+  if (file && start > 0 && ::fseeko(file.get(), start, SEEK_SET) != 0) {
     if (OnError) OnError(144, "Error starting local file.");
     Fail(144, "Error seeking in local file.");
   }
@@ -348,7 +317,7 @@ void TFtpClient::DataAction(Transfer kind) {
       if (n == 0) break;
       total += static_cast<long long>(n);
       if (download) {
-        if (std::fwrite(block.data(), 1, n, download->get()) != n) {
+        if (!download->Write(std::string_view(block.data(), n))) {
           if (OnError) OnError(kErrFileOpen, "Error writing to local file.");
           Fail(kErrFileOpen, "Error writing to local file.");
         }
@@ -373,15 +342,14 @@ void TFtpClient::DataAction(Transfer kind) {
   if (file && std::fclose(file.release()) != 0 && OnError) {
     OnError(kErrFileOpen, "Error closing local file.");
   }
-  if (download && !download->Close()) {
-    if (OnError) OnError(kErrFileOpen, "Error closing local file.");
-    Fail(kErrFileOpen, "Error writing to local file.");
-  }
   if (OnEndTransfer) OnEndTransfer();
   const Waiter finalWait = W();
   Reply final = first.code / 100 == 1 ? AwaitFinal(first, verb, finalWait) : first;
   if (final.code / 100 != 2) Fail(141, final.line);
-  if (download && !download->Commit()) Fail(kErrFileOpen, "Error writing to local file.");
+  if (download && !download->Commit()) {
+    if (OnError) OnError(kErrFileOpen, "Error closing local file.");
+    Fail(kErrFileOpen, "Error writing to local file.");
+  }
 }
 
 void TFtpClient::SetAction(TFtpActions action) {

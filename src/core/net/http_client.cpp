@@ -1,8 +1,5 @@
 #include "net/http_client.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -12,6 +9,7 @@
 #include "base/error.h"
 #include "net/http_head.h"
 #include "net/net_error.h"
+#include "net/part_file.h"
 #include "net/stream.h"
 
 namespace vendrix {
@@ -44,51 +42,6 @@ std::string Lower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
   return s;
 }
-
-// A file written beside its final name and renamed over it only when complete; the
-// partial file goes when the object does. Failures keep their errno.
-class PartFile {
- public:
-  explicit PartFile(const std::string& path) : path_(path), part_(path + ".part") {
-    fd_ = ::open(part_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd_ < 0) error_ = errno;
-  }
-  ~PartFile() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-      ::unlink(part_.c_str());
-    }
-  }
-  bool ok() const { return fd_ >= 0; }
-  int error() const { return error_; }
-  bool Write(std::string_view data) {
-    while (!data.empty()) {
-      ssize_t n = ::write(fd_, data.data(), data.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        error_ = n < 0 ? errno : ENOSPC;
-        return false;
-      }
-      data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-  }
-  bool Commit() {
-    int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0 || ::rename(part_.c_str(), path_.c_str()) != 0) {
-      error_ = errno;
-      ::unlink(part_.c_str());
-      return false;
-    }
-    return true;
-  }
-
- private:
-  std::string path_, part_;
-  int fd_ = -1;
-  int error_ = 0;
-};
 
 // Refuses a value that would break out of its line in the request head.
 void RequireSafe(const std::string& value, const std::string& what) {
@@ -374,7 +327,7 @@ void THttpClient::Perform(THttpActions action) {
     std::unique_ptr<PartFile> out;
     if (haveStatus && success && !LocalFile.empty()) {
       out = std::make_unique<PartFile>(LocalFile);
-      if (!out->ok()) {
+      if (out->State() != PartFile::Opened::Ok) {
         if (OnError) OnError(kErrFileOpen, "Can't open file for reading/writing.");
         throw EHttpClient(kErrFileOpen, "Can't open file for reading/writing.");
       }
