@@ -217,6 +217,7 @@ TEST_F(HttpTest, ABodyCutShortNeverReplacesTheFile) {
          std::string(500, 's') + R"("},
              "/reset": {"raw": "HTTP/1.0 200 OK\r\n\r\npartial body", "then": "reset"},
              "/exact": {"raw": "HTTP/1.0 200 OK\r\ncontent-length:  5 \r\n\r\nhello and more"},
+             "/cuthead": {"raw": "HTTP/1.0 200 OK\r\nServer: x\r\n"},
              "/badlength": {"raw": "HTTP/1.0 200 OK\r\nContent-Length: 5x\r\n\r\nhello"},
              "/twolengths": {"raw": "HTTP/1.0 200 OK\r\nContent-Length: 5\r\nContent-Length: 6\r\n\r\nhello!"},
              "/head": {"raw": "HTTP/1.0 200 OK\r\nContent-Length: 99\r\n\r\n"}})");
@@ -232,6 +233,9 @@ TEST_F(HttpTest, ABodyCutShortNeverReplacesTheFile) {
   EXPECT_EQ(disconnects, std::vector<int>{10054});
   http.SetURL(Url("/reset"));
   EXPECT_EQ(Run(http, THttpActions::httpGet), "10054: Connection reset by peer");
+  http.SetURL(Url("/cuthead"));
+  EXPECT_EQ(Run(http, THttpActions::httpGet),
+            "10054: Connection reset by peer (the reply ended inside its head)");
   http.SetURL(Url("/badlength"));
   EXPECT_EQ(Run(http, THttpActions::httpGet), "156: Reply has an invalid Content-Length.");
   http.SetURL(Url("/twolengths"));

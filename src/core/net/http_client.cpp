@@ -250,8 +250,9 @@ void THttpClient::Perform(THttpActions action) {
                            (UserAgent.empty() ? "" : "User-Agent: " + UserAgent + "\r\n") + "\r\n",
                        w);
         std::string status;
-        ReadReplyHead(stream, w, status, [](const std::string&) {});
+        HeadEnd end = ReadReplyHead(stream, w, status, [](const std::string&) {});
         if (!IsSuccess(status)) throw EHttpClient(code::kHttpStatus, StatusText(status));
+        if (end != HeadEnd::Complete) throw NetFailure(kErrReset, SocketErrorText(kErrReset));
       }
       if (!tls_ || tlsCaFile_ != CaFile) {
         tls_ = MakeTlsContext(CaFile);
@@ -303,7 +304,7 @@ void THttpClient::Perform(THttpActions action) {
     // The head: status line, header lines, an empty line.
     long long length = -1;  // Content-Length, when the reply gives one
     bool badLength = false;
-    const bool haveStatus = ReadReplyHead(stream, w, statusLine_, [&](const std::string& line) {
+    const HeadEnd headEnd = ReadReplyHead(stream, w, statusLine_, [&](const std::string& line) {
       std::string field, value;
       SplitHeaderLine(line, field, value);
       if (Lower(field) == "content-length") {
@@ -313,7 +314,13 @@ void THttpClient::Perform(THttpActions action) {
       }
       if (OnHeader) OnHeader(field, value);
     });
+    const bool haveStatus = headEnd != HeadEnd::None;
     const bool success = !haveStatus || IsSuccess(statusLine_);
+    if (headEnd == HeadEnd::Cut && success) {
+      // The connection ended before the empty line that ends the head.
+      throw NetFailure(kErrReset,
+                       SocketErrorText(kErrReset) + " (the reply ended inside its head)");
+    }
     if (haveStatus && success && badLength) {
       throw EHttpClient(code::kHttpBadLength, "Reply has an invalid Content-Length.");
     }

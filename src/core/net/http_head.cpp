@@ -4,8 +4,8 @@
 
 namespace vendrix {
 
-bool ReadReplyHead(Stream& stream, const Waiter& w, std::string& status,
-                   const std::function<void(const std::string&)>& onLine) {
+HeadEnd ReadReplyHead(Stream& stream, const Waiter& w, std::string& status,
+                      const std::function<void(const std::string&)>& onLine) {
   std::string line;
   bool haveStatus = false;
   int headerLines = 0;
@@ -15,13 +15,13 @@ bool ReadReplyHead(Stream& stream, const Waiter& w, std::string& status,
       throw EHttpClient(code::kHttpHeadLine,
                         "Reply head line longer than " + std::to_string(kMaxHeadLine) + " bytes.");
     }
-    if (r == Stream::LineResult::End) return haveStatus;
+    if (r == Stream::LineResult::End) return haveStatus ? HeadEnd::Cut : HeadEnd::None;
     if (!haveStatus) {
       haveStatus = true;
       status = line.substr(0, kMaxStatusLine);
       continue;
     }
-    if (line.empty()) return true;
+    if (line.empty()) return HeadEnd::Complete;
     if (++headerLines > kMaxHeadLines) {
       throw EHttpClient(code::kHttpHeadLines, "Reply head has more than " +
                                                   std::to_string(kMaxHeadLines) + " header lines.");

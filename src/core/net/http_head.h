@@ -14,12 +14,16 @@ inline constexpr std::size_t kMaxHeadLine = 8192;
 inline constexpr int kMaxHeadLines = 100;
 inline constexpr std::size_t kMaxStatusLine = 1024;  // what is kept of the status line
 
+// How a head ended: no status line before the end of the stream, the empty line
+// after the header lines, or the end of the stream inside the head.
+enum class HeadEnd { None, Complete, Cut };
+
 // Reads the status line (kept in status, at most kMaxStatusLine characters), then
 // header lines up to the empty line or the end of the stream; each header line goes
 // to onLine. Fails with 154 for a line longer than kMaxHeadLine and 155 for more
-// than kMaxHeadLines header lines. False when the stream ended before a status line.
-bool ReadReplyHead(Stream& stream, const Waiter& w, std::string& status,
-                   const std::function<void(const std::string&)>& onLine);
+// than kMaxHeadLines header lines.
+HeadEnd ReadReplyHead(Stream& stream, const Waiter& w, std::string& status,
+                      const std::function<void(const std::string&)>& onLine);
 
 // A header line as field and value: split at the first ":", less one space after
 // it; a line that begins with a space or a control character continues the one
