@@ -33,9 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (std::uint16_t p = EpsvPort(line)) {
         auto bar = line.find("|||") + 3;
         std::string digits = line.substr(bar, line.find('|', bar) - bar);
-        Require(digits.find_first_not_of("0123456789") == std::string::npos &&
-                    std::stoul(digits) == p,
-                "an EPSV port is the number between the bars");
+        Require(
+            digits.find_first_not_of("0123456789") == std::string::npos && std::stoul(digits) == p,
+            "an EPSV port is the number between the bars");
       }
     });
     Require(lines <= kMaxFtpReplyLines, "reply lines are counted");

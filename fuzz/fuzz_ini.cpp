@@ -31,8 +31,8 @@ bool PlainName(std::string_view s) {
 bool PlainValue(std::string_view v) {
   if (v.size() > vendrix::kIniMaxValue) return false;
   if (v.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) return false;
-  if (!v.empty() && (v.front() == ' ' || v.front() == '\t' || v.back() == ' ' ||
-                     v.back() == '\t' || v.front() == '"' || v.front() == '\''))
+  if (!v.empty() && (v.front() == ' ' || v.front() == '\t' || v.back() == ' ' || v.back() == '\t' ||
+                     v.front() == '"' || v.front() == '\''))
     return false;
   return true;
 }

@@ -31,8 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static fuzz::DemoWorld world;
   const std::string file = world.tree.SiteTableFile("Fuzz");
   WriteFileAtomic(file, std::string_view(reinterpret_cast<const char*>(data), size));
-  SiteTable table(world.store, world.flags, world.prompt, world.clock,
-                  [] { return SiteTable::AppInfo{"Windows 95", "Shareware"}; });
+  SiteTable table(world.store, world.flags, world.prompt, world.clock, [] {
+    return SiteTable::AppInfo{"Windows 95", "Shareware"};
+  });
   table.Build(world.lists.SiteList, "Fuzz");  // loads, then saves
   const auto first = table.Rows();
   const auto saved = ReadWholeFile(file);

@@ -64,8 +64,8 @@ class FedStream {
     ::setsockopt(fds[1], SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
     std::size_t off = 0;
     while (off < bytes.size()) {
-      ssize_t n = ::send(fds[1], bytes.data() + off, bytes.size() - off,
-                         MSG_NOSIGNAL | MSG_DONTWAIT);
+      ssize_t n =
+          ::send(fds[1], bytes.data() + off, bytes.size() - off, MSG_NOSIGNAL | MSG_DONTWAIT);
       if (n <= 0) break;
       off += static_cast<std::size_t>(n);
     }

@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string archive = scratch.path() + "/in.zip";
   const std::string target = scratch.path() + "/out/inner";
   fs::create_directories(target);
-  std::ofstream(archive, std::ios::binary).write(reinterpret_cast<const char*>(data),
-                                                 static_cast<std::streamsize>(size));
+  std::ofstream(archive, std::ios::binary)
+      .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   for (bool dirNames : {false, true}) {
     TZipArchiver zip;
     zip.ZipFilename = archive;
