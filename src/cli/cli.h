@@ -90,6 +90,8 @@ int UpdateCommand(Context& c);
 int BhsCommand(Context& c);
 // Needs no data tree.
 int NetCommand(Args& args);
+// net mail: sends one message (cmd_mail.cpp).
+int MailCommand(Args& args);
 
 // Selects the company named by --company (default: the first one) and its list.
 void SelectCompany(Context& c);

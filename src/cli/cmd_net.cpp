@@ -140,6 +140,7 @@ int NetCommand(Args& args) {
   std::string verb = args.Next("net action");
   if (verb == "http") return HttpCommand(args);
   if (verb == "ftp-upload") return FtpUploadCommand(args);
+  if (verb == "mail") return MailCommand(args);
   throw UsageError("unknown net action " + verb);
 }
 

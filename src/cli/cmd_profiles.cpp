@@ -122,6 +122,9 @@ int SettingsCommand(Context& c) {
     Out("UpdateURL=" + s.updateUrl);
     Out("BHSServer=" + s.bhsServer);
     Out("ContributeAddress=" + s.contributeAddress);
+    Out("SMTPSecurity=" + s.smtpSecurity);
+    Out("SMTPUser=" + s.smtpUser);
+    Out(std::string("SMTPPassword=") + (s.smtpPassword.empty() ? "" : "****"));
     return kExitOk;
   }
   if (verb != "set") throw UsageError("unknown settings action " + verb);
@@ -136,7 +139,25 @@ int SettingsCommand(Context& c) {
     return n;
   };
   for (const auto& word : c.args.Rest()) {
+    // A password on the command line is visible to every user of the machine.
+    if (word.rfind("SMTPPassword=", 0) == 0 && word.size() > 13 && word[13] != '@') {
+      throw UsageError("SMTPPassword takes @FILE (the first line of the file)");
+    }
     auto [key, value] = KeyValue(word);
+    if (key == "SMTPPassword") {
+      value = value.substr(0, value.find_first_of("\r\n"));
+      f.smtpPassword = value;
+      continue;
+    }
+    if (key == "SMTPSecurity") {
+      f.smtpSecurity = SmtpSecurityItem(value);
+      if (f.smtpSecurity.empty()) throw UsageError("SMTPSecurity is Auto, STARTTLS, TLS or None");
+      continue;
+    }
+    if (key == "SMTPUser") {
+      f.smtpUser = value;
+      continue;
+    }
     if (key == "SMTP")
       f.smtp = value;
     else if (key == "EMAIL")

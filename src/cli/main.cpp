@@ -29,7 +29,10 @@ const Command kCommands[] = {
      "  app list | show [NAME] | new NAME | set NAME KEY=VALUE... | delete NAME   [--company C]\n"
      "      (LONGDESC=@file and NOTES=@file read a file)\n",
      vendrix::cli::AppCommand, nullptr},
-    {"settings", "  settings show | set KEY=VALUE...\n", vendrix::cli::SettingsCommand, nullptr},
+    {"settings",
+     "  settings show | set KEY=VALUE...     (SMTPPassword=@FILE: the password is read from "
+     "a file)\n",
+     vendrix::cli::SettingsCommand, nullptr},
     {"site",
      "  site list | show NAME | new NAME | delete NAME | set NAME KEY=VALUE...\n"
      "      (CAT1=@file and CAT2=@file replace a category list)\n"
@@ -66,7 +69,12 @@ const Command kCommands[] = {
      "[--cafile PEM]\n"
      "  net ftp-upload --host H[:PORT] --user U --password-file FILE|- --local FILE --remote NAME\n"
      "                 [--passive] [--tls] [--ascii] [--timeout S] [--cafile PEM]\n"
-     "      (--password P also works, but other users may see it before it is blanked)\n",
+     "      (--password P also works, but other users may see it before it is blanked)\n"
+     "  net mail --server HOST[:PORT] --from ADDR [--name NAME] --to ADDR [--to ADDR]...\n"
+     "           --subject TEXT [--body FILE|-] [--attach FILE]... [--security "
+     "auto|starttls|tls|none]\n"
+     "           [--user U --password-file FILE|-] [--cafile PEM] [--transcript FILE] "
+     "[--timeout S]\n",
      nullptr, vendrix::cli::NetCommand},
 };
 

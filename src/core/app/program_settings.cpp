@@ -1,12 +1,27 @@
 #include "app/program_settings.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
 
 #include "base/ini_file.h"
 
 namespace vendrix {
 namespace {
 constexpr const char* kSection = "SETTINGS";
+
+// Makes the file readable by its owner only before a password is written to it (the
+// atomic write keeps the permissions of the file it replaces).
+void RestrictToOwner(const std::string& path) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    ::fchmod(fd, 0600);
+    ::close(fd);
+  }
+}
 
 bool IsWholeNumber(const std::string& s) {
   if (s.empty() || s.size() > 9) return false;
@@ -29,7 +44,22 @@ ProgramSettings LoadProgramSettings(const std::string& path) {
   s.updateUrl = doc.ReadString(kSection, "UpdateURL", s.updateUrl);
   s.bhsServer = doc.ReadString(kSection, "BHSServer", s.bhsServer);
   s.contributeAddress = doc.ReadString(kSection, "ContributeAddress", s.contributeAddress);
+  s.smtpSecurity = SmtpSecurityItem(doc.ReadString(kSection, "SMTPSecurity", "Auto"));
+  if (s.smtpSecurity.empty()) s.smtpSecurity = "Auto";
+  s.smtpUser = doc.ReadString(kSection, "SMTPUser", "");
+  s.smtpPassword = doc.ReadString(kSection, "SMTPPassword", "");
   return s;
+}
+
+std::string SmtpSecurityItem(const std::string& text) {
+  auto upper = [](std::string v) {
+    for (char& c : v) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return v;
+  };
+  for (const char* item : kSmtpSecurityItems) {
+    if (upper(item) == upper(text)) return item;
+  }
+  return "";
 }
 
 int ProxyPortNumber(const ProgramSettings& s) {
@@ -60,6 +90,17 @@ bool SettingsDialog::Ok() {
   doc.WriteInteger(kSection, "FTPRetries", fields_.ftpRetries);
   doc.WriteInteger(kSection, "HTTPTimeOut", fields_.httpTimeOut);
   doc.WriteBool(kSection, "ShowHints", fields_.showHints);
+  std::string security = SmtpSecurityItem(fields_.smtpSecurity);
+  fields_.smtpSecurity = security.empty() ? "Auto" : security;
+  // The mail keys are written once they are used, so that a file without them stays
+  // as the other keys make it.
+  auto writeMail = [&](const char* key, const std::string& value, const char* def) {
+    if (value != def || doc.Get(kSection, key)) doc.WriteString(kSection, key, value);
+  };
+  writeMail("SMTPSecurity", fields_.smtpSecurity, "Auto");
+  writeMail("SMTPUser", fields_.smtpUser, "");
+  writeMail("SMTPPassword", fields_.smtpPassword, "");
+  if (!fields_.smtpPassword.empty()) RestrictToOwner(path_);
   doc.Save(path_);
   return true;
 }

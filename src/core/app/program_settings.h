@@ -21,7 +21,17 @@ struct ProgramSettings {
   std::string updateUrl = kDefaultUpdateUrlSetting;           // UpdateURL: the catalogue archive
   std::string bhsServer = "www.bhs.example";                  // BHSServer: host[:port] or a URL
   std::string contributeAddress = "engines@halvane.example";  // ContributeAddress
+  // The mail server of today: "Auto" (STARTTLS when offered), "STARTTLS" (required),
+  // "TLS" (from the first byte), "None"; a user name and password for AUTH (empty
+  // user: no AUTH).
+  std::string smtpSecurity = "Auto";
+  std::string smtpUser, smtpPassword;
 };
+
+// The four SMTPSecurity values, as the settings dialog lists them.
+inline constexpr const char* kSmtpSecurityItems[] = {"Auto", "STARTTLS", "TLS", "None"};
+// The item that text names (without regard to case), or "" when none.
+std::string SmtpSecurityItem(const std::string& text);
 
 inline constexpr int kMinRetries = 0, kMaxRetries = 50;
 inline constexpr int kMinTimeOut = 10, kMaxTimeOut = 60;
@@ -39,6 +49,7 @@ class SettingsDialog {
   ProgramSettings Open();
   ProgramSettings& Fields() { return fields_; }
   // False (nothing written, message shown) when the proxy port is not a whole number.
+  // A file that holds a password is readable by its owner only (0600).
   bool Ok();
 
  private:

@@ -1,0 +1,116 @@
+// vendrix-cli net mail ...: send one message as the e-mail step would, to try a mail
+// server and its settings before a run.
+#include <iostream>
+#include <iterator>
+
+#include "base/cp1252.h"
+#include "base/error.h"
+#include "base/ini_file.h"
+#include "cli.h"
+#include "mail/mail_error.h"
+#include "mail/smtp_form.h"
+
+namespace vendrix::cli {
+namespace {
+
+bool IsUtf8(const std::string& s) {
+  std::size_t i = 0;
+  while (i < s.size()) {
+    auto c = static_cast<unsigned char>(s[i]);
+    std::size_t n = c < 0x80             ? 0
+                    : (c & 0xE0) == 0xC0 ? 1
+                    : (c & 0xF0) == 0xE0 ? 2
+                    : (c & 0xF8) == 0xF0 ? 3
+                                         : 4;
+    if (n == 4) return false;
+    for (std::size_t k = 1; k <= n; ++k) {
+      if (i + k >= s.size() || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += n + 1;
+  }
+  return true;
+}
+
+// Text files of a pipeline are UTF-8; anything else is taken as Windows-1252 already.
+std::string TextOf(const std::string& bytes) {
+  return IsUtf8(bytes) ? Utf8ToCp1252(bytes) : bytes;
+}
+
+class PrintingView : public SmtpFormView {
+ public:
+  void AddReportLine(const std::string& line) override { Out(line); }
+};
+
+}  // namespace
+
+int MailCommand(Args& args) {
+  auto server = args.Option("--server");
+  auto from = args.Option("--from");
+  auto name = args.Option("--name");
+  std::vector<std::string> to;
+  while (auto t = args.Option("--to")) to.push_back(*t);
+  auto subject = args.Option("--subject");
+  auto body = args.Option("--body");
+  std::vector<std::string> attach;
+  while (auto a = args.Option("--attach")) attach.push_back(Cp1252ToUtf8(*a));
+  auto security = args.Option("--security");
+  auto user = args.Option("--user");
+  auto caFile = args.Option("--cafile");
+  auto transcript = args.Option("--transcript");
+  auto timeout = args.Option("--timeout");
+  // A password on the command line is visible to every user of the machine.
+  if (args.Option("--password")) {
+    throw UsageError("a password goes in a file: --password-file FILE");
+  }
+  auto password = TakePassword(args);
+  if (!server || !from || to.empty() || !subject) {
+    throw UsageError("net mail needs --server, --from, --to and --subject");
+  }
+  if (!args.Empty()) throw UsageError("unexpected words for net mail");
+  if (security && *security != "auto" && *security != "starttls" && *security != "tls" &&
+      *security != "none") {
+    throw UsageError("--security is auto, starttls, tls or none");
+  }
+  if (password && !user) throw UsageError("--password-file goes with --user");
+
+  PrintingView view;
+  TSMTPForm form(&view);
+  TSetupDlg setup;
+  setup.ServerEdit = *server;
+  setup.UserAddressEdit = *from;
+  setup.UserNameEdit = name.value_or("");
+  setup.Security = ParseSmtpSecurity(security.value_or("auto"));
+  setup.User = user.value_or("");
+  setup.Password = password.value_or("");
+  if (caFile) setup.CaFile = Cp1252ToUtf8(*caFile);
+  if (transcript) setup.LogFileNameEdit = Cp1252ToUtf8(*transcript);
+  form.Apply(setup);
+  if (timeout) {
+    int seconds = ParseIniInteger(*timeout, -1);
+    if (seconds <= 0) throw UsageError("--timeout takes whole seconds");
+    form.msSMTP1.TimeOut = seconds;
+  }
+  std::string joined;
+  for (const auto& t : to) joined += (joined.empty() ? "" : ", ") + t;
+  form.ToEdit = joined;
+  form.SubjectEdit = *subject;
+  if (body) {
+    std::string bytes;
+    if (*body == "-") {
+      bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    } else {
+      bytes = ReadArgFile(*body);
+    }
+    form.SetBodyText(TextOf(bytes));
+  }
+  try {
+    for (const auto& a : attach) form.Attach(a);
+    form.Send();
+  } catch (const EMailError& e) {
+    std::cerr << Cp1252ToUtf8(e.what()) << '\n';
+    return kExitRefused;
+  }
+  return kExitOk;
+}
+
+}  // namespace vendrix::cli

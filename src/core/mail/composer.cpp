@@ -1,0 +1,468 @@
+#include "mail/composer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <random>
+
+#include "base/cp1252.h"
+#include "mail/encodings.h"
+#include "mail/mail_error.h"
+#include "net/stream.h"
+
+namespace vendrix {
+namespace {
+
+constexpr std::size_t kFlushAt = 256 * 1024;
+constexpr std::size_t kLongLine = 256;  // a body with a line this long goes quoted-printable
+
+bool IsAscii(std::string_view s) {
+  return std::none_of(s.begin(), s.end(), [](char c) { return (c & 0x80) != 0; });
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// A display name as a header phrase: encoded words when not ASCII, quoted when it holds
+// a character that would end or split the phrase.
+std::string Phrase(const std::string& name) {
+  if (NeedsEncodedWords(name)) return HeaderText(name);
+  if (name.find_first_of("()<>[]:;@\\,.\"") == std::string::npos) return name;
+  std::string q = "\"";
+  for (char c : name) {
+    if (c == '"' || c == '\\') q += '\\';
+    q += c;
+  }
+  return q + "\"";
+}
+
+std::string Mailbox(const TmsMailAddress& a) {
+  return Phrase(a.Name) + " <" + a.Address + ">";
+}
+
+bool IsValidUtf8(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size()) {
+    auto c = static_cast<unsigned char>(s[i]);
+    std::size_t n = c < 0x80             ? 0
+                    : (c & 0xE0) == 0xC0 ? 1
+                    : (c & 0xF0) == 0xE0 ? 2
+                    : (c & 0xF8) == 0xF0 ? 3
+                                         : 4;
+    if (n == 4) return false;
+    for (std::size_t k = 1; k <= n; ++k) {
+      if (i + k >= s.size() || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += n + 1;
+  }
+  return true;
+}
+
+// `key="value"`, or the RFC 2231 form `key*=UTF-8''%xx` for a name that is not plain
+// printable ASCII.
+std::string Parameter(const std::string& key, const std::string& fileName) {
+  bool plain = std::all_of(fileName.begin(), fileName.end(), [](char c) {
+    auto u = static_cast<unsigned char>(c);
+    return u >= 32 && u < 127 && c != '"' && c != '\\';
+  });
+  if (plain) return key + "=\"" + fileName + "\"";
+  std::string utf8 = IsValidUtf8(fileName) ? fileName : Cp1252ToUtf8(fileName);
+  std::string out = key + "*=UTF-8''";
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (char c : utf8) {
+    auto u = static_cast<unsigned char>(c);
+    if (std::isalnum(u) || std::strchr("!#$&+-.^_`|~", c)) {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[u >> 4];
+      out += kHex[u & 15];
+    }
+  }
+  return out;
+}
+
+// Reads a file in blocks of exactly blockSize bytes (the last one shorter).
+template <typename Fn>
+void ForEachBlock(const TmsAttItem& a, std::size_t blockSize, Fn fn) {
+  auto fail = [&](int err) {
+    throw EMessageError(kMailAttachmentRead,
+                        "Unable to read the attachment " + a.FileName + ": " + std::strerror(err));
+  };
+  int fd = ::open(a.FileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) fail(errno);
+  std::string block(blockSize, '\0');
+  try {
+    for (;;) {
+      std::size_t got = 0;
+      while (got < blockSize) {
+        ssize_t n = ::read(fd, block.data() + got, blockSize - got);
+        if (n < 0) {
+          if (errno == EINTR) continue;
+          fail(errno);
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+      }
+      if (got > 0) fn(std::string_view(block.data(), got));
+      if (got < blockSize) break;
+    }
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+  ::close(fd);
+}
+
+bool FileContains(const TmsAttItem& a, const std::string& needle) {
+  bool found = false;
+  std::string tail;
+  ForEachBlock(a, 1 << 16, [&](std::string_view block) {
+    if (found) return;
+    std::string window = tail + std::string(block);
+    found = window.find(needle) != std::string::npos;
+    tail = window.substr(window.size() - std::min(window.size(), needle.size()));
+  });
+  return found;
+}
+
+}  // namespace
+
+std::string RandomBoundary() {
+  static thread_local std::random_device device;
+  std::uniform_int_distribution<int> digit(0, 8);
+  std::string b;
+  for (int i = 0; i < 8; ++i) b += static_cast<char>('0' + digit(device));
+  return b;
+}
+
+std::string Rfc5322Date(std::time_t t) {
+  static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  std::tm tm{};
+  ::localtime_r(&t, &tm);
+  long offset = tm.tm_gmtoff / 60;
+  char sign = offset < 0 ? '-' : '+';
+  offset = std::labs(offset);
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d %c%02ld%02ld", kDays[tm.tm_wday],
+                tm.tm_mday, kMonths[tm.tm_mon], tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec,
+                sign, offset / 60, offset % 60);
+  return buf;
+}
+
+void RequireOneLine(const std::string& text, const std::string& what) {
+  if (!IsProtocolSafe(text)) {
+    throw EMessageError(kMailUnsafeText, "A line break or NUL character is not allowed in " + what);
+  }
+}
+
+void CheckMessageText(const TmsMessage& m) {
+  RequireOneLine(m.Sender.Address, "the sender's address");
+  RequireOneLine(m.Sender.Name, "the sender's name");
+  RequireOneLine(m.Subject, "the subject");
+  RequireOneLine(m.ContentType, "the content type");
+  for (const auto* list : {&m.Recipients, &m.CC, &m.BCC}) {
+    for (const auto& a : *list) {
+      RequireOneLine(a.Address, "the address " + a.Address);
+      RequireOneLine(a.Name, "the name of " + a.Address);
+      if (a.Address.find_first_of("<>") != std::string::npos) {
+        throw EMessageError(kMailUnsafeText, "The address " + a.Address + " is not valid");
+      }
+    }
+  }
+  if (m.Sender.Address.find_first_of("<>") != std::string::npos) {
+    throw EMessageError(kMailUnsafeText, "The address " + m.Sender.Address + " is not valid");
+  }
+  for (const auto& h : m.Headers) RequireOneLine(h, "a header line");
+}
+
+class TmsMessageEncoder::Writer {
+ public:
+  Writer(ByteSink& sink, const std::function<void()>& checkpoint)
+      : sink_(sink), checkpoint_(checkpoint) {
+    buffer_.reserve(kFlushAt + 4096);
+  }
+  ~Writer() = default;
+  void Line(std::string_view s) {
+    buffer_.append(s);
+    buffer_ += "\r\n";
+    MaybeFlush();
+  }
+  void Raw(std::string_view s) {
+    buffer_.append(s);
+    MaybeFlush();
+  }
+  std::string& Buffer() { return buffer_; }
+  void MaybeFlush() {
+    if (buffer_.size() >= kFlushAt) Flush();
+  }
+  void Flush() {
+    sink_.Write(buffer_);
+    buffer_.clear();
+    if (checkpoint_) checkpoint_();
+  }
+
+ private:
+  ByteSink& sink_;
+  const std::function<void()>& checkpoint_;
+  std::string buffer_;
+};
+
+TmsMessageEncoder::TmsMessageEncoder(const TmsMessage& message, ComposeOptions options)
+    : m_(message), options_(std::move(options)) {
+  if (!options_.drawBoundary) options_.drawBoundary = RandomBoundary;
+  if (options_.date == 0) options_.date = std::time(nullptr);
+  for (const auto& line : m_.Body) {
+    // A body line that holds a line break is more than one line.
+    if (line.find_first_of("\r\n") == std::string::npos) {
+      body_.push_back(line);
+    } else {
+      for (auto& part : SplitLines(line)) body_.push_back(std::move(part));
+    }
+  }
+}
+
+std::string TmsMessageEncoder::ChooseBoundary() {
+  for (;;) {
+    std::string b = options_.drawBoundary();
+    bool clash = std::any_of(body_.begin(), body_.end(),
+                             [&](const std::string& l) { return l.find(b) != std::string::npos; });
+    // Base64 lines never hold "-"; quoted-printable never starts a line with one; only
+    // 7-bit attachments go out as they stand.
+    for (const auto& a : m_.Attachments) {
+      if (!clash && a.Encoding == TAttEncoding::et7Bit) clash = FileContains(a, b);
+    }
+    if (!clash) return b;
+  }
+}
+
+void TmsMessageEncoder::WriteHead(Writer& w) {
+  w.Line("Date: " + Rfc5322Date(options_.date));
+  w.Line("From:     " + Mailbox(m_.Sender));
+  auto list = [&](const char* label, const TmsAddressList& l) {
+    if (l.Empty()) return;
+    std::string pad(label);
+    pad.resize(10, ' ');
+    for (std::size_t i = 0; i < l.Count(); ++i) {
+      w.Line((i == 0 ? pad : std::string(10, ' ')) + Mailbox(l[i]) +
+             (i + 1 < l.Count() ? "," : ""));
+    }
+  };
+  list("To:", m_.Recipients);
+  list("CC:", m_.CC);
+  if (m_.ReturnReceipt) w.Line("Return-Receipt-To: <" + m_.Sender.Address + ">");
+  if (m_.Priority == TPriority::ptLow) w.Line("X-Priority: 5");
+  if (m_.Priority == TPriority::ptHigh) w.Line("X-Priority: 1");
+  static const char* kOwn[] = {"from",
+                               "to",
+                               "cc",
+                               "bcc",
+                               "subject",
+                               "return-receipt-to",
+                               "x-priority",
+                               "mime-version",
+                               "content-type",
+                               "x-encoding",
+                               "content-transfer-encoding",
+                               "date",
+                               "message-id"};
+  for (const auto& h : m_.Headers) {
+    auto colon = h.find(':');
+    std::string name = Lower(h.substr(0, colon));
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    if (std::find(std::begin(kOwn), std::end(kOwn), name) != std::end(kOwn)) continue;
+    if (colon != std::string::npos && NeedsEncodedWords(h)) {
+      std::string value = h.substr(colon + 1);
+      if (!value.empty() && value.front() == ' ') value.erase(0, 1);
+      w.Line(h.substr(0, colon) + ": " + HeaderText(value));
+    } else {
+      w.Line(h);
+    }
+  }
+  if (!m_.Subject.empty()) w.Line("Subject:  " + HeaderText(m_.Subject));
+  std::string domain;
+  if (auto at = m_.Sender.Address.rfind('@'); at != std::string::npos) {
+    for (char c : m_.Sender.Address.substr(at + 1)) {
+      if (std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-') domain += c;
+    }
+  }
+  if (domain.empty()) domain = options_.hostName.empty() ? "localhost" : options_.hostName;
+  static thread_local std::random_device device;
+  char id[40];
+  std::snprintf(id, sizeof id, "%08x%08x.%lld", device(), device(),
+                static_cast<long long>(options_.date));
+  w.Line(std::string("Message-ID: <") + id + "@" + domain + ">");
+  if (m_.Encoding == TMsgEncoding::meMIME) w.Line("Mime-Version: 1.0");
+}
+
+void TmsMessageEncoder::WriteTextPart(Writer& w, bool withHeaders) {
+  bool ascii = std::all_of(body_.begin(), body_.end(), [](const std::string& l) {
+    return IsAscii(l) && l.find('\0') == std::string::npos;
+  });
+  bool longBody = std::any_of(body_.begin(), body_.end(),
+                              [](const std::string& l) { return l.size() >= kLongLine; });
+  std::string charset = "us-ascii";
+  bool qp = longBody;
+  if (!ascii) {
+    charset = "utf-8";
+    qp = true;
+  } else if (m_.CharSet == TCharSet::csISO8859) {
+    charset = "iso-8859-1";
+    qp = true;
+  }
+  if (withHeaders) {
+    std::string type = Lower(m_.ContentType);
+    if (type.empty() || type.rfind("multipart/", 0) == 0) type = "text/plain";
+    w.Line("Content-Type: " + type + "; charset=\"" + charset + "\"");
+    w.Line(qp ? "Content-Transfer-Encoding: quoted-printable" : "Content-Transfer-Encoding: 7bit");
+    w.Line("");
+  }
+  QuotedPrintableEncoder enc(false);
+  for (const auto& line : body_) {
+    if (!qp) {
+      w.Line(line);
+      continue;
+    }
+    enc.Feed(ascii ? line : Cp1252ToUtf8(line), w.Buffer());
+    enc.EndLine(w.Buffer());
+    w.MaybeFlush();
+  }
+}
+
+void TmsMessageEncoder::WriteAttachmentHeaders(Writer& w, const TmsAttItem& a) {
+  std::string name = a.ShortName();
+  std::string type = Lower(a.ContentType.empty() ? "application/octet-stream" : a.ContentType);
+  RequireOneLine(type, "the content type of " + name);
+  w.Line("Content-Type: " + type + "; " + Parameter("name", name));
+  w.Line(std::string("Content-Transfer-Encoding: ") + EncodingName(a.Encoding));
+  w.Line("Content-Disposition: attachment; " + Parameter("filename", name));
+  w.Line("");
+}
+
+void TmsMessageEncoder::WriteAttachmentBytes(Writer& w, const TmsAttItem& a) {
+  switch (a.Encoding) {
+    case TAttEncoding::etBase64:
+      ForEachBlock(a, kBase64LineBytes * 1024, [&](std::string_view block) {
+        AppendBase64Lines(block, w.Buffer());
+        w.MaybeFlush();
+      });
+      return;
+    case TAttEncoding::etQuotedPrintable: {
+      QuotedPrintableEncoder enc(true);
+      ForEachBlock(a, 1 << 16, [&](std::string_view block) {
+        enc.Feed(block, w.Buffer());
+        w.MaybeFlush();
+      });
+      enc.Finish(w.Buffer());
+      return;
+    }
+    case TAttEncoding::et7Bit: {
+      // The file's own lines, each ended by CR LF whatever ended it.
+      bool lastCr = false, open = false;
+      ForEachBlock(a, 1 << 16, [&](std::string_view block) {
+        std::string& out = w.Buffer();
+        for (char c : block) {
+          if (c == '\n') {
+            if (!lastCr) out += "\r\n";
+            lastCr = false;
+            open = false;
+          } else if (c == '\r') {
+            out += "\r\n";
+            lastCr = true;
+            open = false;
+          } else {
+            out += c;
+            lastCr = false;
+            open = true;
+          }
+        }
+        w.MaybeFlush();
+      });
+      if (open) w.Raw("\r\n");
+      return;
+    }
+  }
+}
+
+void TmsMessageEncoder::WriteUuAttachment(Writer& w, const TmsAttItem& a) {
+  w.Line("");
+  RequireOneLine(a.ShortName(), "an attachment's name");
+  w.Line("begin 600 " + a.ShortName());
+  ForEachBlock(a, kUuLineBytes * 1024, [&](std::string_view block) {
+    AppendUuLines(block, w.Buffer());
+    w.MaybeFlush();
+  });
+  w.Line("`");
+  w.Line("end");
+}
+
+void TmsMessageEncoder::Encode(ByteSink& out) {
+  CheckMessageText(m_);
+  boundary_.clear();
+  Writer w(out, options_.checkpoint);
+  WriteHead(w);
+  const auto& atts = m_.Attachments;
+  if (m_.Encoding == TMsgEncoding::meUU) {
+    w.Line("");
+    for (const auto& line : body_) w.Line(line);
+    for (const auto& a : atts) WriteUuAttachment(w, a);
+  } else if (body_.empty() && atts.Count() == 1) {
+    WriteAttachmentHeaders(w, atts[0]);
+    WriteAttachmentBytes(w, atts[0]);
+  } else if (atts.Empty()) {
+    WriteTextPart(w, true);
+  } else {
+    boundary_ = ChooseBoundary();
+    const std::string delimiter = "--" + boundary_;
+    w.Line("Content-Type: multipart/mixed; boundary=\"" + boundary_ + "\"");
+    w.Line("");
+    w.Line(MailErrorText(kMailPreamble));
+    w.Line("");
+    w.Line(delimiter);
+    if (!body_.empty()) {
+      WriteTextPart(w, true);
+      w.Line("");
+      w.Line(delimiter);
+    }
+    for (std::size_t i = 0; i < atts.Count(); ++i) {
+      if (i > 0) {
+        w.Line("");
+        w.Line(delimiter);
+      }
+      WriteAttachmentHeaders(w, atts[i]);
+      WriteAttachmentBytes(w, atts[i]);
+      // Quoted-printable ends with a soft break: a further empty line would add a line
+      // break to the file's bytes.
+      if (atts[i].Encoding != TAttEncoding::etQuotedPrintable) w.Line("");
+    }
+    w.Line(delimiter + "--");
+  }
+  w.Flush();
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string cur;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\r' || c == '\n') {
+      lines.push_back(std::move(cur));
+      cur.clear();
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      cur += c;
+    }
+  }
+  if (!cur.empty()) lines.push_back(std::move(cur));
+  return lines;
+}
+
+}  // namespace vendrix
