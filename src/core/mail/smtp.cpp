@@ -80,10 +80,11 @@ TmsSMTP::TmsSMTP() = default;
 TmsSMTP::~TmsSMTP() = default;
 
 void TmsSMTP::Cancel() {
+  // While a Send runs, it fires OnCancel on its own thread when it sees the flag.
+  bool running = busy_;
   cancelRequested_ = true;
   cancel_.Cancel();
-  // While a Send runs, it fires OnCancel on its own thread when it sees the flag.
-  if (!busy_ && OnCancel) OnCancel();
+  if (!running && OnCancel) OnCancel();
 }
 
 Waiter TmsSMTP::StepWaiter(int seconds) const {
