@@ -16,8 +16,6 @@
 namespace vendrix {
 namespace {
 
-constexpr std::size_t kMaxReplyLines = 100;
-constexpr std::size_t kMaxReplyLine = 1024;
 constexpr int kFinalReplySeconds = 600;  // RFC 5321 4.5.3.2: at least 10 minutes
 constexpr int kQuitSeconds = 10;
 constexpr std::size_t kBlock = 64 * 1024;
@@ -25,14 +23,6 @@ constexpr std::size_t kBlock = 64 * 1024;
 std::string Upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return s;
-}
-
-int ReplyCode(const std::string& line) {
-  if (line.size() < 3) return -1;
-  for (int i = 0; i < 3; ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(line[i]))) return -1;
-  }
-  return std::stoi(line.substr(0, 3));
 }
 
 bool Is2xx(int code) {
@@ -134,54 +124,24 @@ void TmsSMTP::SendLine(const std::string& line, const std::string& logged) {
   }
 }
 
-TmsSMTP::LineResult TmsSMTP::ReadRawLine(std::string& line, const Waiter& w) {
-  for (;;) {
-    auto nl = rbuf_.find('\n');
-    if (nl != std::string::npos) {
-      if (nl > kMaxReplyLine + 1) return LineResult::TooLong;
-      line.assign(rbuf_, 0, nl);
-      rbuf_.erase(0, nl + 1);
-      while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-      return LineResult::Line;
-    }
-    if (rbuf_.size() > kMaxReplyLine + 1) return LineResult::TooLong;
-    char chunk[4096];
-    std::size_t n = stream_.ReadSome(chunk, sizeof chunk, w);
-    if (n == 0) return LineResult::Closed;
-    rbuf_.append(chunk, n);
-  }
-}
-
 TmsSMTP::Reply TmsSMTP::ReadReply(int seconds) {
   // One deadline for the whole reply: a server that trickles lines cannot stretch it.
   Waiter w = StepWaiter(seconds);
   Reply r;
-  for (;;) {
-    std::string line;
-    LineResult got;
-    try {
-      got = ReadRawLine(line, w);
-    } catch (const NetFailure& f) {
-      Rethrow(f);
-    }
-    if (got == LineResult::Closed) {
-      usable_ = false;
-      Fail(kMailConnectionClosed);
-    }
-    if (got == LineResult::TooLong) {
-      usable_ = false;
-      Fail(kMailReplyTooLong);
-    }
-    transcript_.Add(line);
-    r.lines.push_back(line);
-    bool more = line.size() >= 4 && line[3] == '-' && ReplyCode(line) >= 0;
-    if (!more) break;
-    if (r.lines.size() >= kMaxReplyLines) {
-      usable_ = false;
-      Fail(kMailReplyTooLong);
-    }
+  SmtpReplyEnd end;
+  try {
+    end = ReadSmtpReply(stream_, w, rbuf_, r, [this](const std::string& l) { transcript_.Add(l); });
+  } catch (const NetFailure& f) {
+    Rethrow(f);
   }
-  r.code = ReplyCode(r.Last());
+  if (end == SmtpReplyEnd::Closed) {
+    usable_ = false;
+    Fail(kMailConnectionClosed);
+  }
+  if (end == SmtpReplyEnd::TooLong) {
+    usable_ = false;
+    Fail(kMailReplyTooLong);
+  }
   lastReply_ = transcript_.Mask(r.Last());
   return r;
 }
@@ -258,16 +218,10 @@ std::string TmsSMTP::HelloName() const {
 }
 
 void TmsSMTP::Hello() {
-  extensions_.clear();
-  authMechanisms_.clear();
+  extensions_ = {};
   Reply r = Command("EHLO " + helloName_);
   if (Is2xx(r.code)) {
-    for (std::size_t i = 1; i < r.lines.size(); ++i) {
-      std::string ext = Upper(r.lines[i].size() > 4 ? r.lines[i].substr(4) : "");
-      std::string keyword = ext.substr(0, ext.find_first_of(" ="));
-      extensions_.insert(keyword);
-      if (keyword == "AUTH" && ext.size() > 5) authMechanisms_ += " " + ext.substr(5) + " ";
-    }
+    extensions_ = ParseEhloReply(r);
     return;
   }
   r = Command("HELO " + helloName_);
@@ -287,7 +241,7 @@ void TmsSMTP::Handshake() {
 
 void TmsSMTP::StartTls() {
   if (stream_.IsTls() || Security == SmtpSecurity::None) return;
-  if (!extensions_.count("STARTTLS")) {
+  if (!extensions_.Has("STARTTLS")) {
     if (Security == SmtpSecurity::StartTls) Fail(kMailNoStartTls);
     return;
   }
@@ -312,9 +266,7 @@ void TmsSMTP::StartTls() {
 void TmsSMTP::Authenticate() {
   bool secure = stream_.IsTls() || (PlainAuthToLoopback && IsLoopback(stream_.Peer()));
   if (!secure) Fail(kMailAuthInClear);
-  auto offers = [&](const char* m) {
-    return authMechanisms_.find(std::string(" ") + m + " ") != std::string::npos;
-  };
+  auto offers = [&](const char* m) { return extensions_.auth.count(m) != 0; };
   Reply r;
   if (offers("PLAIN")) {
     std::string token = MimeBase64(std::string(1, '\0') + User + std::string(1, '\0') + Password);
@@ -393,12 +345,8 @@ void TmsSMTP::Quit() {
     Waiter w = StepWaiter(std::min(TimeOut > 0 ? TimeOut : 60, kQuitSeconds));
     transcript_.Add("QUIT");
     stream_.SendAll("QUIT\r\n", w);
-    std::string line;
-    for (std::size_t i = 0; i < kMaxReplyLines; ++i) {
-      if (ReadRawLine(line, w) != LineResult::Line) break;
-      transcript_.Add(line);
-      if (!(line.size() >= 4 && line[3] == '-')) break;
-    }
+    Reply r;
+    ReadSmtpReply(stream_, w, rbuf_, r, [this](const std::string& l) { transcript_.Add(l); });
   } catch (const std::exception&) {
   }
 }

@@ -18,12 +18,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "mail/composer.h"
 #include "mail/message.h"
+#include "mail/smtp_reply.h"
 #include "mail/transcript.h"
 #include "net/cancel_token.h"
 #include "net/stream.h"
@@ -86,12 +86,7 @@ class TmsSMTP {
   ComposeOptions Compose;
 
  private:
-  struct Reply {
-    int code = -1;
-    std::vector<std::string> lines;
-    const std::string& Last() const { return lines.back(); }
-  };
-  enum class LineResult { Line, Closed, TooLong };
+  using Reply = SmtpReply;
   void CheckMessage() const;
   void ParseServer();
   std::string HelloName() const;
@@ -107,7 +102,6 @@ class TmsSMTP {
 
   Waiter StepWaiter(int seconds = 0) const;
   void SendLine(const std::string& line, const std::string& logged = "");
-  LineResult ReadRawLine(std::string& line, const Waiter& w);
   Reply ReadReply(int seconds = 0);
   Reply Command(const std::string& line, const std::string& logged = "");
   [[noreturn]] void Unexpected(const Reply& r);
@@ -117,8 +111,7 @@ class TmsSMTP {
   std::string host_;  // the host part of Server
   std::uint16_t port_ = 0;
   std::string helloName_;
-  std::set<std::string> extensions_;  // upper-case EHLO keywords
-  std::string authMechanisms_;        // upper-case, space-separated
+  SmtpExtensions extensions_;
   Stream stream_;
   std::string rbuf_;  // received bytes not yet read as lines
   std::shared_ptr<SSL_CTX> tls_;
