@@ -85,6 +85,23 @@ TEST(Ini, NamesMatchWithoutCaseAndValuesAreTrimmedAndUnquoted) {
   EXPECT_TRUE(doc.ReadBool("SETTINGS", "Use_Cat1", false));
 }
 
+TEST(Ini, EveryValueReadsBackAsItWasWritten) {
+  const std::string values[] = {"'pw'",   "\"pw\"", " lead", "trail ", "\tx\t", "\"",
+                                "\"open", "a\"b\"", "''",    "\"\"",   "plain", ""};
+  IniDocument doc;
+  for (std::size_t i = 0; i < std::size(values); ++i) {
+    doc.WriteString("S", "K" + std::to_string(i), values[i]);
+  }
+  IniDocument again = IniDocument::Parse(doc.Text());
+  for (std::size_t i = 0; i < std::size(values); ++i) {
+    EXPECT_EQ(again.ReadString("S", "K" + std::to_string(i), "?"), values[i]) << values[i];
+  }
+  // Other values are written byte for byte as before.
+  EXPECT_NE(doc.Text().find("\r\nK10=plain\r\n"), std::string::npos);
+  EXPECT_NE(doc.Text().find("\r\nK7=a\"b\"\r\n"), std::string::npos);
+  EXPECT_NE(doc.Text().find("\r\nK0=\"'pw'\"\r\n"), std::string::npos);
+}
+
 TEST(Ini, ReadsReturnAtMost1023Characters) {
   auto doc = IniDocument::Parse("[S]\r\nK=" + std::string(1500, 'x') + "\r\n");
   EXPECT_EQ(doc.ReadString("S", "K", "").size(), 1023u);

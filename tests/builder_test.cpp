@@ -237,6 +237,22 @@ TEST_F(FtpBuilderTest, AScriptThatFailsMakesNoTextFileAndAMissingProgramNoUpload
   EXPECT_FALSE(builder.BuildFtpSubmission());
 }
 
+TEST_F(FtpBuilderTest, AnArchiveNameFromTheProfileCannotLeaveTheFilesFolder) {
+  StoreAppValue("8CHAR", "../../x");  // as a hand-edited file may hold it
+  ASSERT_EQ(App().Profile().char8, "../../x");
+  Site().useZipFile = true;
+  Site().use8x3FileName = true;
+  EXPECT_FALSE(builder.BuildFtpSubmission());
+  EXPECT_FALSE(std::filesystem::exists(dir / "x.zip"));
+  EXPECT_FALSE(std::filesystem::exists(Files("../../x.zip")));
+  ASSERT_FALSE(log.lines.empty());
+  EXPECT_EQ(log.lines.back(),
+            "ftp: The 8-character name \"../../x\" is refused: You can only have alpha-numeric "
+            "values in this field.");
+  StoreAppValue("8CHAR", "..");
+  EXPECT_FALSE(builder.BuildFtpSubmission());
+}
+
 TEST_F(FtpBuilderTest, ATextFileNameCannotLeaveTheFilesFolder) {
   Site().ftpFileName = "../../escape.txt";
   EXPECT_EQ(builder.BuildFtpTextFile(), "");

@@ -62,10 +62,16 @@ check "an unusable list entry does not stop the start" "0:Good" "$rc:$out"
 
 # Settings.
 err=$(v settings set PORT=8o8o 2>&1); rc=$?
-check "port refused" "1:Proxy Port must be a whole number!" "$rc:$err"
+check "port refused" "1:Proxy Port must be a whole number from 1 to 65535!" "$rc:$err"
+err=$(v settings set PORT=70000 2>&1); rc=$?
+check "port out of range" "1:Proxy Port must be a whole number from 1 to 65535!" "$rc:$err"
 v settings set SMTP=mail.example FTPRetries=99 UseGridLines=1
 check "settings clamp" "FTPRetries=50" "$(v settings show | grep ^FTPRetries)"
 check "grid lines" "UseGridLines=1" "$(v settings show | grep ^UseGridLines)"
+printf '[SETTINGS]\r\nSMTP=keep\r\nFTPRetries=99\r\n' >"$work/d/settings.dat"
+v settings set UseGridLines=0
+check "grid lines written alone" "$(printf '[SETTINGS]\r\nSMTP=keep\r\nFTPRetries=99\r\nUseGridLines=0\r')" \
+  "$(cat "$work/d/settings.dat")"
 
 # Sites and the table on the demo tree.
 cp -r "$demo/." "$work/demo"

@@ -139,7 +139,14 @@ TEST_F(ExpandTest, CategoriesInSubmissionMode) {
   Site().useCat2 = true;
   Site().cat2 = {"7\">Seven"};
   row.cat2 = "";
-  EXPECT_EQ(X("%SITECAT2%", ExpansionMode::Submission), "7");  // "" is in every line
+  // An empty label is found in no line: "Could NotFind!" (for the primary list only),
+  // then the failure.
+  prompt.log.clear();
+  ExpectError("%SITECAT2%", "%UNKNOWN%", ExpansionMode::Submission);
+  EXPECT_TRUE(prompt.log.empty());
+  row.cat1 = "";
+  ExpectError("%SITECAT1%", "%UNKNOWN%", ExpansionMode::Submission);
+  EXPECT_EQ(prompt.log, std::vector<std::string>{"inform: Could NotFind!"});
   Site().cat1.clear();
   ExpectError("%SITECAT1%", "UNKNOWN", ExpansionMode::Submission);
   Eng().SetCurrentRow(nullptr);

@@ -459,14 +459,18 @@ TEST_F(SettingsTest, DefaultsClampingAndWriteOrder) {
             "NAME=\r\nPROXY=\r\nPORT=80\r\nShowHints=1\r\n");
 }
 
-TEST_F(SettingsTest, ANonNumericPortIsRefusedBeforeAnythingIsWritten) {
+TEST_F(SettingsTest, APortThatIsNoPortNumberIsRefusedBeforeAnythingIsWritten) {
   SettingsDialog dialog(session->Wide().SettingsFile(), prompt);
   dialog.Open();
-  dialog.Fields().port = "80a";
   dialog.Fields().smtp = "x";
-  EXPECT_FALSE(dialog.Ok());
-  EXPECT_EQ(prompt.log.back(), "error: Proxy Port must be a whole number!");
+  for (const char* port : {"80a", "0", "65536", "99999", ""}) {
+    dialog.Fields().port = port;
+    EXPECT_FALSE(dialog.Ok()) << port;
+    EXPECT_EQ(prompt.log.back(), "error: Proxy Port must be a whole number from 1 to 65535!");
+  }
   EXPECT_FALSE(ReadFile(session->Wide().SettingsFile()));
+  dialog.Fields().port = "65535";
+  EXPECT_TRUE(dialog.Ok());
 }
 
 TEST_F(SettingsTest, GridLinesAreWrittenAlone) {

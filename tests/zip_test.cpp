@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -97,6 +98,88 @@ TEST(Zip, ArchivesOpenInUnzipAndPythonAndExtendExistingOnes) {
   EXPECT_EQ(e.written, 2);
   EXPECT_EQ(*ReadFile(dir / "x/readme.txt"), "Hello\r\n");
   EXPECT_EQ(ReadFile(dir / "x/program.exe")->size(), 100003u);
+}
+
+TEST(Zip, AddReportsItsStepsAndReadsTheEntryListAgain) {
+  TempDir dir;
+  std::string big;
+  for (int i = 0; i < 200000; ++i) big += std::to_string(i * 7919 % 100003);
+  WriteFile(dir / "in/big.bin", big);
+  TZipArchiver zip;
+  zip.SetZipFilename(dir / "out.zip");  // a new archive: no list yet
+  EXPECT_TRUE(zip.ZipContents.empty());
+  std::vector<int> types;
+  int dirUpdates = 0;
+  zip.OnProgress = [&](int type, const std::string&, std::uint64_t) { types.push_back(type); };
+  zip.OnDirUpdate = [&] { ++dirUpdates; };
+  zip.FSpecArgs = {dir / "in/big.bin"};
+  EXPECT_EQ(zip.Add(), 1);
+  ASSERT_GE(types.size(), 3u);
+  EXPECT_EQ(types.front(), TZipArchiver::kFileStarts);
+  EXPECT_EQ(types.back(), TZipArchiver::kBatchEnds);
+  EXPECT_EQ(std::count(types.begin(), types.end(), TZipArchiver::kStep) > 0, true);
+  EXPECT_EQ(dirUpdates, 1);
+  ASSERT_EQ(zip.ZipContents.size(), 1u);
+  EXPECT_EQ(zip.ZipContents[0].name, "big.bin");
+  EXPECT_EQ(zip.ZipContents[0].size, big.size());
+
+  TZipArchiver again;
+  again.OnDirUpdate = [&] { ++dirUpdates; };
+  again.SetZipFilename(dir / "out.zip");  // an existing archive: its list is read
+  EXPECT_EQ(dirUpdates, 2);
+  EXPECT_EQ(again.ZipContents.size(), 1u);
+}
+
+TEST(Zip, ReadErrorsAreRaisedWithTheirTexts) {
+  TempDir dir;
+  WriteFile(dir / "not.zip", "this is no archive");
+  TZipArchiver zip;
+  try {
+    zip.SetZipFilename(dir / "not.zip");
+    FAIL() << "no error raised";
+  } catch (const EZipError& e) {
+    EXPECT_STREQ(e.what(), "Error reading Zip File");
+  }
+  zip.ExtrBaseDir = dir.path();
+  EXPECT_THROW(zip.Extract(), EZipError);
+
+  // Damaged compressed data fails while it is read, and leaves no file behind.
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "line " + std::to_string(i) + "\n";
+  MakeArchive(dir / "bad.zip", {{"data.txt", text}});
+  std::string bytes = *ReadFile(dir / "bad.zip");
+  for (std::size_t i = 200; i < 400; ++i) bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
+  WriteFile(dir / "bad.zip", bytes);
+  std::filesystem::create_directories(dir / "out");
+  TZipArchiver bad;
+  bad.ZipFilename = dir / "bad.zip";
+  bad.ExtrBaseDir = dir / "out";
+  try {
+    bad.Extract();
+    FAIL() << "no error raised";
+  } catch (const EZipError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("Error 4 reading Zip file", 0), 0u) << e.what();
+  }
+  EXPECT_EQ(CountFiles(dir / "out"), 0u);
+}
+
+TEST(Zip, ExtractTakesOnlyTheNamedEntriesAndNeverTouchesAFileBesideTheTarget) {
+  TempDir dir;
+  MakeArchive(dir / "a.zip", {{"a.txt", "A"}, {"sub/b.txt", "B"}, {"c.txt", "C"}});
+  std::filesystem::create_directories(dir / "out");
+  // A file named as a temporary file of the target might have been named.
+  WriteFile(dir / "out/.a.txt.part", "mine");
+  TZipArchiver zip;
+  zip.ZipFilename = dir / "a.zip";
+  zip.ExtrBaseDir = dir / "out";
+  zip.FSpecArgs = {"a.txt", "b.txt"};
+  EXPECT_EQ(zip.Extract(), 2);
+  EXPECT_TRUE(zip.FSpecArgs.empty());
+  EXPECT_EQ(*ReadFile(dir / "out/a.txt"), "A");
+  EXPECT_EQ(*ReadFile(dir / "out/b.txt"), "B");
+  EXPECT_FALSE(ReadFile(dir / "out/c.txt"));
+  EXPECT_EQ(*ReadFile(dir / "out/.a.txt.part"), "mine");
+  EXPECT_EQ(CountFiles(dir / "out"), 3u);  // no temporary file left behind
 }
 
 TEST(Zip, AddRefusalsAreReported) {

@@ -133,6 +133,7 @@ int SettingsCommand(Context& c) {
   ProgramSettings& f = dialog.Fields();
   std::optional<bool> gridLines;
   std::vector<std::pair<std::string, std::string>> services;
+  bool dialogKeys = false;  // any key of the Settings dialog given
   auto number = [](const std::string& key, const std::string& v) {
     int n = ParseIniInteger(v, INT_MIN);
     if (n == INT_MIN) throw UsageError(key + " must be a whole number");
@@ -144,6 +145,15 @@ int SettingsCommand(Context& c) {
       throw UsageError("SMTPPassword takes @FILE (the first line of the file)");
     }
     auto [key, value] = KeyValue(word);
+    if (key == "UseGridLines") {
+      gridLines = number(key, value) != 0;
+      continue;
+    }
+    if (key == "UpdateURL" || key == "BHSServer" || key == "ContributeAddress") {
+      services.emplace_back(key, value);
+      continue;
+    }
+    dialogKeys = true;
     if (key == "SMTPPassword") {
       value = value.substr(0, value.find_first_of("\r\n"));
       f.smtpPassword = value;
@@ -174,14 +184,12 @@ int SettingsCommand(Context& c) {
       f.httpTimeOut = number(key, value);
     else if (key == "ShowHints")
       f.showHints = number(key, value) != 0;
-    else if (key == "UseGridLines")
-      gridLines = number(key, value) != 0;
-    else if (key == "UpdateURL" || key == "BHSServer" || key == "ContributeAddress")
-      services.emplace_back(key, value);
     else
       throw UsageError("unknown settings key " + key);
   }
-  if (!dialog.Ok()) return kExitRefused;
+  // The dialog's keys are written through the dialog ("&Ok"); the grid-lines box and
+  // the service keys write their own key only.
+  if (dialogKeys && !dialog.Ok()) return kExitRefused;
   if (gridLines) WriteUseGridLines(path, *gridLines);
   for (const auto& [key, value] : services) WriteServiceSetting(path, key, value);
   return kExitOk;

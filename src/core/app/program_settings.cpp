@@ -27,6 +27,11 @@ bool IsWholeNumber(const std::string& s) {
   if (s.empty() || s.size() > 9) return false;
   return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
+
+// A proxy port: a whole number from 1 to 65535.
+bool IsPort(const std::string& s) {
+  return IsWholeNumber(s) && std::stoi(s) >= 1 && std::stoi(s) <= 65535;
+}
 }  // namespace
 
 ProgramSettings LoadProgramSettings(const std::string& path) {
@@ -75,8 +80,8 @@ ProgramSettings SettingsDialog::Open() {
 }
 
 bool SettingsDialog::Ok() {
-  if (!IsWholeNumber(fields_.port)) {
-    prompt_.Error("Proxy Port must be a whole number!");
+  if (!IsPort(fields_.port)) {
+    prompt_.Error("Proxy Port must be a whole number from 1 to 65535!");
     return false;
   }
   fields_.ftpRetries = std::clamp(fields_.ftpRetries, kMinRetries, kMaxRetries);

@@ -48,8 +48,8 @@ class SettingsDialog {
   // Reads the file; the returned values are the main window's new values.
   ProgramSettings Open();
   ProgramSettings& Fields() { return fields_; }
-  // False (nothing written, message shown) when the proxy port is not a whole number.
-  // A file that holds a password is readable by its owner only (0600).
+  // False (nothing written, message shown) when the proxy port is not a whole number
+  // from 1 to 65535. A file that holds a password is readable by its owner only (0600).
   bool Ok();
 
  private:

@@ -47,12 +47,20 @@ std::optional<std::string_view> KeyOf(std::string_view line) {
   return Trim(line.substr(0, eq));
 }
 
-// Values are single-line: a line break inside one would split the file's structure.
-std::string OneLine(std::string_view value) {
+// The text written for a value. Values are single-line: a line break inside one would
+// split the file's structure. A value that the read rule would change (blanks at
+// either end, one pair of enclosing quotes) is enclosed in double quotes, which the
+// read rule removes again; every other value is written as it is.
+std::string Stored(std::string_view value) {
   std::string v(value);
   for (char& c : v) {
     if (c == '\r' || c == '\n') c = ' ';
   }
+  if (v.empty()) return v;
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  const bool quoted =
+      v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front();
+  if (blank(v.front()) || blank(v.back()) || quoted) return "\"" + v + "\"";
   return v;
 }
 
@@ -125,7 +133,7 @@ bool IniDocument::ReadBool(std::string_view section, std::string_view key, bool 
 
 void IniDocument::WriteString(std::string_view section, std::string_view key,
                               std::string_view value) {
-  std::string newLine = std::string(key) + "=" + OneLine(value);
+  std::string newLine = std::string(key) + "=" + Stored(value);
   std::size_t sectionLine = lines_.size();
   std::size_t lastContent = 0;
   for (std::size_t i = 0; i < lines_.size(); ++i) {
@@ -142,7 +150,7 @@ void IniDocument::WriteString(std::string_view section, std::string_view key,
     if (!Trim(line).empty()) lastContent = i;
     auto k = KeyOf(line);
     if (k && EqualNoCase(*k, key)) {
-      lines_[i] = std::string(*k) + "=" + OneLine(value);
+      lines_[i] = std::string(*k) + "=" + Stored(value);
       return;
     }
   }

@@ -4,6 +4,11 @@
 // a write keeps every other line and the order of the file, a new key goes to the
 // end of its section and a new section to the end of the file. Files are CR LF.
 //
+// A value reads back as it was written: one whose ends the read rule would trim or
+// unquote is written enclosed in double quotes. Parsing never throws; Load and Save
+// throw VendrixError for unreadable or unwritable files. Any thread, one document
+// per thread.
+//
 // An IniDocument is the parsed file; change several keys and Save() once to get the
 // same file that key-by-key writes would give. The Ini* free functions are the
 // one-key-at-a-time form: each reads or replaces the file on its own.

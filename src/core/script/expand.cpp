@@ -85,8 +85,9 @@ std::string TEngBuild::CategoryVariable(int which, ExpansionMode mode) {
   }
   std::string label;
   if (context_.row) label = which == 1 ? context_.row->cat1 : context_.row->cat2;
+  // An empty label is contained in no line: it is not found.
   for (const auto& line : list) {
-    if (line.find(label) != std::string::npos) return CategoryValue(line);
+    if (!label.empty() && line.find(label) != std::string::npos) return CategoryValue(line);
   }
   if (which == 1 && context_.prompt) context_.prompt->Inform("Could NotFind!");
   if (!label.empty()) return label;

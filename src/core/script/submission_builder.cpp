@@ -7,6 +7,7 @@
 #include "base/names.h"
 #include "catalogue/site_table.h"
 #include "profiles/app_profile.h"
+#include "profiles/app_rules.h"
 #include "profiles/company_profile.h"
 #include "script/text_tools.h"
 #include "zip/zip_archiver.h"
@@ -28,6 +29,12 @@ std::string ExtensionOf(const std::string& path) {
   std::string name = FileNameOf(path);
   auto dot = name.rfind('.');
   return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+// Whether a file name made from the profile stays inside the files folder.
+bool StaysInFolder(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of("/\\") == std::string::npos;
 }
 
 std::string Upper(std::string s) {
@@ -140,7 +147,11 @@ std::string SubmissionBuilder::BuildFtpTextFile() {
   std::string name = eng_.ExpandText(site.ftpFileName, ExpansionMode::Submission);
   if (eng_.ErrorFlag || name.empty()) return "";
   // The name comes from the profile: keep it inside the files folder.
-  if (name.find_first_of("/\\") != std::string::npos || name == "." || name == "..") return "";
+  if (!StaysInFolder(name)) {
+    log_.AddFtpLine("The text file name \"" + name +
+                    "\" would leave the files folder; no text file.");
+    return "";
+  }
   const std::string target = tree_.FilesDir + Cp1252ToUtf8(name);
   try {
     RemoveFile(target);
@@ -179,11 +190,19 @@ bool SubmissionBuilder::BuildFtpFiles(FtpSubmission& plan) {
   } else {
     std::string zipPath;
     if (ext != ".ZIP") {
+      if (site.use8x3FileName && !Char8Exit(app.char8)) {
+        log_.AddFtpLine("The 8-character name \"" + app.char8 + "\" is refused: " + kChar8Refused);
+        return false;
+      }
       std::string archive = site.use8x3FileName ? app.char8 + ".zip" : [&] {
         std::string n = FileNameOf(app.localPath);
         auto dot = n.rfind('.');
         return (dot == std::string::npos ? n : n.substr(0, dot)) + ".zip";
       }();
+      if (!StaysInFolder(archive)) {
+        log_.AddFtpLine("The archive name \"" + archive + "\" would leave the files folder.");
+        return false;
+      }
       zipPath = tree_.FilesDir + Cp1252ToUtf8(archive);
       log_.AddFtpLine("Zipping File: " + Utf8ToCp1252(zipPath));
       TZipArchiver zip;
@@ -192,6 +211,11 @@ bool SubmissionBuilder::BuildFtpFiles(FtpSubmission& plan) {
       zip.OnMessage = [&](int, const std::string& m) { log_.AddFtpLine(m); };
       zip.Add();
     } else {
+      if (!StaysInFolder(FileNameOf(program))) {
+        log_.AddFtpLine("The archive name \"" + Utf8ToCp1252(FileNameOf(program)) +
+                        "\" would leave the files folder.");
+        return false;
+      }
       zipPath = tree_.FilesDir + FileNameOf(program);  // already UTF-8
       RemoveFile(zipPath);
       log_.AddFtpLine("Prepairing Zip File: " + Utf8ToCp1252(zipPath));

@@ -245,7 +245,15 @@ UpdateOutcome Tgeteng::Unzip() {
     activeZip_ = &zip;
     if (cancelled_) zip.Cancel = true;
     lock.unlock();
-    written = zip.Extract();
+    try {
+      written = zip.Extract();
+    } catch (const EZipError& e) {  // the archive could not be read
+      lock.lock();
+      activeZip_ = nullptr;
+      lock.unlock();
+      return Refuse("The update archive could not be unpacked (" + std::string(e.what()) + ")." +
+                    kNotChanged);
+    }
     lock.lock();
     activeZip_ = nullptr;
   }

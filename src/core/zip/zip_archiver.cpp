@@ -5,10 +5,13 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <random>
 
 namespace vendrix {
 namespace {
@@ -131,6 +134,11 @@ int TZipArchiver::Add() {
     zip_error_fini(&ze);
     return 0;
   }
+  // The library compresses while the archive is written: each step of that is reported.
+  zip_register_progress_callback_with_state(
+      z.get(), 0.05,
+      [](zip_t*, double, void* self) { static_cast<TZipArchiver*>(self)->Progress(kStep, "", 0); },
+      nullptr, this);
   int added = 0;
   for (const auto& file : files) {
     if (Cancel) break;
@@ -164,6 +172,13 @@ int TZipArchiver::Add() {
   }
   z.release();
   Progress(kBatchEnds, ZipFilename, 0);
+  if (added > 0) {
+    try {
+      ReadContents();
+    } catch (const EZipError& e) {
+      Message(0, e.what());
+    }
+  }
   return added;
 }
 
@@ -180,14 +195,71 @@ std::vector<std::string> TZipArchiver::EntryNames() const {
   return names;
 }
 
-int TZipArchiver::Extract() {
-  FSpecArgs.clear();
+void TZipArchiver::ReadContents() {
+  ZipContents.clear();
   int err = 0;
   std::unique_ptr<zip_t, ZipCloser> z(zip_open(ZipFilename.c_str(), ZIP_RDONLY, &err));
-  if (!z) {
-    Message(err, "Error reading Zip File");
-    return 0;
+  if (!z) throw EZipError("Error reading Zip File");
+  zip_int64_t n = zip_get_num_entries(z.get(), 0);
+  for (zip_int64_t i = 0; i < n; ++i) {
+    zip_stat_t st;
+    if (zip_stat_index(z.get(), static_cast<zip_uint64_t>(i), 0, &st) != 0 ||
+        !(st.valid & ZIP_STAT_NAME)) {
+      ZipContents.clear();
+      throw EZipError("Error 2 reading Zip file");
+    }
+    ZipContents.push_back({st.name, st.valid & ZIP_STAT_SIZE ? st.size : 0});
   }
+  if (OnDirUpdate) OnDirUpdate();
+}
+
+void TZipArchiver::SetZipFilename(std::string path) {
+  ZipFilename = std::move(path);
+  ZipContents.clear();
+  struct stat st {};
+  if (::stat(ZipFilename.c_str(), &st) != 0) return;  // a new archive: nothing to read
+  ReadContents();
+}
+
+namespace {
+
+// A new file in dir that no existing file can be: a random name, created exclusively.
+int MakeTempFile(int dir, std::string& name) {
+  static std::atomic<unsigned> serial{0};
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, ".vendrix-%08x%08x-%u.part", random(), random(),
+                  serial.fetch_add(1));
+    name = buf;
+    int fd =
+        ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+bool Wanted(const std::vector<std::string>& specs, const std::string& name,
+            const std::string& leaf) {
+  if (specs.empty()) return true;
+  for (const auto& s : specs) {
+    if (s == name || s == leaf) return true;
+  }
+  return false;
+}
+
+struct ZipFileCloser {
+  void operator()(zip_file_t* f) const { zip_fclose(f); }
+};
+
+}  // namespace
+
+int TZipArchiver::Extract() {
+  std::vector<std::string> specs;
+  specs.swap(FSpecArgs);
+  int err = 0;
+  std::unique_ptr<zip_t, ZipCloser> z(zip_open(ZipFilename.c_str(), ZIP_RDONLY, &err));
+  if (!z) throw EZipError("Error reading Zip File");
   Fd base(
       ::open(ExtrBaseDir.empty() ? "." : ExtrBaseDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (base.get() < 0) {
@@ -210,7 +282,9 @@ int TZipArchiver::Extract() {
   for (zip_int64_t i = 0; i < count && !Cancel; ++i) {
     auto index = static_cast<zip_uint64_t>(i);
     zip_stat_t st;
-    if (zip_stat_index(z.get(), index, 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME)) continue;
+    if (zip_stat_index(z.get(), index, 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME)) {
+      throw EZipError("Error 2 reading Zip file");
+    }
     std::string name = st.name;
     std::string why;
     std::vector<std::string> parts = SafeEntryPath(name, why);
@@ -218,6 +292,7 @@ int TZipArchiver::Extract() {
       Message(0, "Refused entry \"" + name + "\": " + why);
       continue;
     }
+    if (!Wanted(specs, name, parts.back())) continue;
     if (IsLinkEntry(z.get(), index)) {
       Message(0, "Refused entry \"" + name + "\": symbolic link");
       continue;
@@ -246,23 +321,22 @@ int TZipArchiver::Extract() {
       continue;
     }
     Progress(kFileStarts, name, st.valid & ZIP_STAT_SIZE ? st.size : 0);
-    std::string tmp = "." + leaf + ".part";
-    Fd out(::openat(dir.get(), tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
-                    0644));
-    zip_file_t* in = zip_fopen_index(z.get(), index, 0);
-    if (out.get() < 0 || !in) {
-      if (in) zip_fclose(in);
-      Message(0, "Error 2 reading Zip file: " + name);
-      ::unlinkat(dir.get(), tmp.c_str(), 0);
-      continue;
+    std::unique_ptr<zip_file_t, ZipFileCloser> in(zip_fopen_index(z.get(), index, 0));
+    if (!in) throw EZipError("Error 3 reading Zip file: " + name);
+    std::string tmp;
+    Fd out(MakeTempFile(dir.get(), tmp));
+    if (out.get() < 0) {
+      throw EZipError("Error 5 reading Zip file: " + name + ": " + std::strerror(errno));
     }
-    bool failed = false;
+    // From here on the temporary file goes on every path but the rename.
+    auto drop = [&] { ::unlinkat(dir.get(), tmp.c_str(), 0); };
     bool tooBig = false;
+    bool cancelled = false;
     for (;;) {
-      zip_int64_t n = zip_fread(in, buf.data(), buf.size());
+      zip_int64_t n = zip_fread(in.get(), buf.data(), buf.size());
       if (n < 0) {
-        failed = true;
-        break;
+        drop();
+        throw EZipError("Error 4 reading Zip file: " + name);
       }
       if (n == 0) break;
       total += static_cast<std::uint64_t>(n);
@@ -271,30 +345,29 @@ int TZipArchiver::Extract() {
         break;
       }
       if (::write(out.get(), buf.data(), static_cast<std::size_t>(n)) != n) {
-        failed = true;
-        break;
+        int e = errno;
+        drop();
+        throw EZipError("Error 5 reading Zip file: " + name + ": " + std::strerror(e));
       }
       Progress(kStep, name, static_cast<std::uint64_t>(n));
       if (Cancel) {
-        failed = true;
+        cancelled = true;
         break;
       }
     }
-    zip_fclose(in);
-    if (failed || tooBig || ::fsync(out.get()) != 0) {
-      ::unlinkat(dir.get(), tmp.c_str(), 0);
+    if (tooBig || cancelled) {
+      drop();
       if (tooBig) {
         Message(0, "The archive unpacks to more than " + std::to_string(MaxTotalBytes) +
                        " bytes; extraction stopped.");
-        break;
       }
-      Message(0, "Error 3 reading Zip file: " + name);
-      continue;
+      break;
     }
-    if (::renameat(dir.get(), tmp.c_str(), dir.get(), leaf.c_str()) != 0) {
-      ::unlinkat(dir.get(), tmp.c_str(), 0);
-      Message(errno, "Error 4 reading Zip file: " + name);
-      continue;
+    if (::fsync(out.get()) != 0 ||
+        ::renameat(dir.get(), tmp.c_str(), dir.get(), leaf.c_str()) != 0) {
+      int e = errno;
+      drop();
+      throw EZipError("Error 5 reading Zip file: " + name + ": " + std::strerror(e));
     }
     ++written;
   }

@@ -3,13 +3,32 @@
 // archive may come from the network, so extraction never writes outside ExtrBaseDir:
 // unsafe entry names and links are refused, and the count of entries and the bytes
 // actually decompressed are capped.
+//
+// Failures: Add reports its problems through OnMessage and returns the count added.
+// Reading an archive raises EZipError with the texts "Error reading Zip File" (no
+// readable zip archive) and "Error 2 reading Zip file" to "Error 5 reading Zip file"
+// (an entry's header, its data, its decompression, writing it out); refused and
+// skipped entries are reported through OnMessage. Not thread-safe: one thread uses
+// an archiver; Cancel may be set from any thread.
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "base/error.h"
+
 namespace vendrix {
+
+class EZipError : public VendrixError {
+ public:
+  using VendrixError::VendrixError;
+};
+
+struct ZipEntry {
+  std::string name;  // as stored in the archive
+  std::uint64_t size = 0;
+};
 
 class TZipArchiver {
  public:
@@ -21,26 +40,42 @@ class TZipArchiver {
   std::string ExtrBaseDir;
   bool ExtrDirNames = false;  // keep the entries' folders when extracting
   bool ExtrOverWrite = false;
-  std::vector<std::string> FSpecArgs;  // files to add (UTF-8 paths)
+  // Add: the files to add (UTF-8 paths). Extract: the entries to extract (by their
+  // name in the archive, or its last part); empty extracts all. Both clear it.
+  std::vector<std::string> FSpecArgs;
+  // The archive (UTF-8 path). Set it with SetZipFilename to read its entry list.
   std::string ZipFilename;
+  // The entry list of the archive, read by SetZipFilename and after an Add.
+  std::vector<ZipEntry> ZipContents;
 
   std::uint64_t MaxEntries = 10000;
   std::uint64_t MaxTotalBytes = 1ull << 30;  // bytes written by one extraction
 
   std::function<void(int type, const std::string& name, std::uint64_t size)> OnProgress;
   std::function<void(int code, const std::string& message)> OnMessage;
+  std::function<void()> OnDirUpdate;  // ZipContents was read again
   std::atomic<bool> Cancel{false};
 
+  // Sets ZipFilename; for an existing file, reads its entry list into ZipContents and
+  // fires OnDirUpdate. Throws EZipError when the file is no readable archive.
+  void SetZipFilename(std::string path);
   // Adds FSpecArgs to ZipFilename (created or extended); returns the count of files
-  // added. Problems are reported through OnMessage. Clears FSpecArgs.
+  // added. Each file is reported (OnProgress: a file starts, steps while the archive
+  // is written, the end of the batch); problems through OnMessage. After one or more
+  // files the entry list is read again. Clears FSpecArgs.
   int Add();
-  // Extracts every entry into ExtrBaseDir; returns the count of files written.
+  // Extracts the entries named in FSpecArgs (all when empty) into ExtrBaseDir, each
+  // through a new temporary file that replaces the target only when whole; returns
+  // the count of files written. Throws EZipError for the read errors above; refused
+  // entries and existing files kept (without ExtrOverWrite) go to OnMessage. Clears
+  // FSpecArgs.
   int Extract();
   // The entry names of ZipFilename (empty when it cannot be read).
   std::vector<std::string> EntryNames() const;
 
  private:
   void Message(int code, const std::string& text);
+  void ReadContents();
   void Progress(int type, const std::string& name, std::uint64_t size);
 };
 
