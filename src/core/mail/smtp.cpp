@@ -18,7 +18,7 @@ namespace {
 
 constexpr int kFinalReplySeconds = 600;  // RFC 5321 4.5.3.2: at least 10 minutes
 constexpr int kQuitSeconds = 10;
-constexpr std::size_t kBlock = 64 * 1024;
+constexpr std::size_t kBlock = 256 * 1024;
 
 std::string Upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
