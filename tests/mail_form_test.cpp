@@ -188,6 +188,17 @@ TEST_F(SmtpFormTest, SetupDialogCarriesTheSixFieldsAndItsFile) {
   loaded.LoadIni(dir / "vendrix.ini");
   EXPECT_EQ(loaded.ServerEdit, d.ServerEdit);
   EXPECT_EQ(loaded.CharSetCombo, 1);
+  // The window reads its file when made and writes it when closed.
+  {
+    TSMTPForm window(nullptr, dir / "vendrix.ini");
+    EXPECT_EQ(window.msSMTP1.Server, "mail.example.com:587");
+    EXPECT_EQ(window.msMessage1.Sender.Name, "Jo");
+    window.msSMTP1.Server = "other.example.com";
+    EXPECT_TRUE(window.Close());
+  }
+  TSetupDlg reread;
+  reread.LoadIni(dir / "vendrix.ini");
+  EXPECT_EQ(reread.ServerEdit, "other.example.com");
   TSetupDlg missing;
   missing.LoadIni(dir / "none.ini");
   EXPECT_EQ(missing.ServerEdit, "");
@@ -195,6 +206,19 @@ TEST_F(SmtpFormTest, SetupDialogCarriesTheSixFieldsAndItsFile) {
   EXPECT_EQ(TSetupDlg::CharSetItems(), (std::vector<std::string>{"US-ASCII", "ISO-8859-1"}));
   EXPECT_EQ(ParseSmtpSecurity("starttls"), SmtpSecurity::StartTls);
   EXPECT_EQ(ParseSmtpSecurity("bogus"), SmtpSecurity::Auto);
+}
+
+TEST(EhloReply, KeywordsAndMechanismsInBothForms) {
+  SmtpReply r;
+  r.lines = {"250-peer.test greets you", "250-starttls", "250-AUTH=LOGIN",
+             "250-AUTH cram-md5 plain", "250 SIZE 1000"};
+  SmtpExtensions e = ParseEhloReply(r);
+  EXPECT_TRUE(e.Has("STARTTLS"));
+  EXPECT_TRUE(e.Has("SIZE"));
+  EXPECT_FALSE(e.Has("PEER.TEST"));
+  EXPECT_EQ(e.auth, (std::set<std::string>{"LOGIN", "CRAM-MD5", "PLAIN"}));
+  EXPECT_EQ(SmtpReplyCode("354 go"), 354);
+  EXPECT_EQ(SmtpReplyCode("35x"), -1);
 }
 
 TEST_F(SmtpFormTest, ToFieldTakesSeveralAddresses) {

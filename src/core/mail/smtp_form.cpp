@@ -122,6 +122,19 @@ void TSMTPForm::Send() {
   if (!msSMTP1.TranscriptError().empty()) view_->AddLogLine(msSMTP1.TranscriptError());
 }
 
+TSMTPForm::TSMTPForm(SmtpFormView* view, std::string iniPath) : TSMTPForm(view) {
+  iniPath_ = std::move(iniPath);
+  TSetupDlg setup = Setup();
+  setup.LoadIni(iniPath_);
+  Apply(setup);
+}
+
+bool TSMTPForm::Close() {
+  if (!CloseQuery()) return false;
+  if (!iniPath_.empty()) Setup().SaveIni(iniPath_);
+  return true;
+}
+
 bool TSMTPForm::CloseQuery() {
   if (!busy_) return true;
   view_->ShowError(kTransferInProgress);

@@ -48,6 +48,9 @@ inline std::string DefaultTranscriptFile(const DataTree& tree) {
 class TSMTPForm {
  public:
   explicit TSMTPForm(SmtpFormView* view = nullptr);
+  // With the window's own INI file (section "Setup"): its six values are read now and
+  // written by Close.
+  TSMTPForm(SmtpFormView* view, std::string iniPath);
 
   TmsSMTP msSMTP1;
   TmsMessage msMessage1;
@@ -67,6 +70,9 @@ class TSMTPForm {
   // Closing: refused with "Transfer in Progress.  Click Cancel button first." while
   // busy; otherwise true (the caller writes the setup file then, see SaveSetup).
   bool CloseQuery();
+  // CloseQuery, then the INI file (when the window has one) gets the six values.
+  // Throws VendrixError("Unable to write to ...") when it cannot be written.
+  bool Close();
 
   bool Busy() const { return busy_; }
   // Set by an error or a rejected address during the last Send.
@@ -85,6 +91,7 @@ class TSMTPForm {
   void MarkError(const std::string& text);
   SmtpFormView* view_;
   SmtpFormView none_;
+  std::string iniPath_;
   std::atomic<bool> busy_{false};
   bool errorFlag_ = false;
   std::string errorText_;
