@@ -383,6 +383,23 @@ TEST_F(SmtpTest, RepliesInjectedBeforeTheHandshakeAreDiscarded) {
   EXPECT_TRUE(ReadFile(dir / "data-1.eml"));
 }
 
+TEST_F(SmtpTest, RepliesInjectedInALaterPacketAreDiscardedToo) {
+  TestCertificates certs(dir.path());
+  auto peer = Script(R"({"replies": {"EHLO": "250-peer\n250-SIZE 100000\n250 STARTTLS",
+                        "STARTTLS": "TLS:220 Ready to start TLS\n250 forged\n250 forged",
+                        "DATA": "354 go"}, "inject_delay": 0.05,
+                        "tls": {"cert": ")" +
+                     certs.serverPem + R"(", "key": ")" + certs.serverKey + R"("}})");
+  smtp.CaFile = certs.caPem;
+  smtp.Send();
+  auto commands = Commands();
+  EXPECT_EQ(Verbs(commands),
+            (std::vector<std::string>{"EHLO", "STARTTLS", "EHLO", "MAIL", "RCPT", "DATA", "QUIT"}));
+  // The server offers SIZE: the message's size goes with MAIL.
+  EXPECT_EQ(commands[3].rfind("MAIL FROM:<jo@example.com> SIZE=", 0), 0u) << commands[3];
+  EXPECT_TRUE(ReadFile(dir / "data-1.eml"));
+}
+
 TEST_F(SmtpTest, AuthIsNeverSentInClearToAnotherHost) {
   auto peer = Script(R"({"replies": {"EHLO": "250-peer\n250 AUTH PLAIN LOGIN"}})");
   smtp.User = "joe";

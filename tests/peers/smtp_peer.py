@@ -16,7 +16,8 @@
         "tls": {"cert": PEM, "key": KEY} for STARTTLS replies that start TLS.
       Replies may be "SILENT" (no answer), "CLOSE" (close the connection), "ENDLESS"
       (250- lines without end), or "TLS:<reply>[\n<injected>]" (sends the reply and
-      the injected lines in one write, then TLS as the server).
+      the injected lines in one write, or in two "inject_delay" seconds apart, then
+      TLS as the server).
       Commands go to commands.log beside the script; each content to data-N.eml.
       Unknown verbs get "250 OK".
 """
@@ -154,8 +155,13 @@ def run_script(args):
                 except OSError:
                     return
             if reply.startswith("TLS:"):
-                sock.sendall(b"".join(l.encode("latin-1") + b"\r\n"
-                                      for l in reply[4:].split("\n")))
+                lines = [l.encode("latin-1") + b"\r\n" for l in reply[4:].split("\n")]
+                if "inject_delay" in script:
+                    # The injected lines in a packet of their own, a moment later.
+                    sock.sendall(lines[0])
+                    time.sleep(script["inject_delay"])
+                    lines = lines[1:]
+                sock.sendall(b"".join(lines))
                 ctx = tls_context(script["tls"]["cert"], script["tls"]["key"])
                 try:
                     sock = ctx.wrap_socket(sock, server_side=True)

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstring>
 
 #include "mail/encodings.h"
@@ -19,6 +20,7 @@ namespace {
 constexpr int kFinalReplySeconds = 600;  // RFC 5321 4.5.3.2: at least 10 minutes
 constexpr int kQuitSeconds = 10;
 constexpr std::size_t kBlock = 256 * 1024;
+constexpr int kInjectionWaitMs = 150;
 
 std::string Upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -239,6 +241,32 @@ void TmsSMTP::Handshake() {
   }
 }
 
+void TmsSMTP::DiscardBeforeHandshake() {
+  // Whatever arrives before our side of the handshake was sent in clear, where anyone
+  // on the path could have written it: it is no reply of the encrypted dialogue. A
+  // server says nothing before the client speaks TLS, so a short wait catches what
+  // follows the "220" in a later packet.
+  std::size_t discarded = rbuf_.size();
+  rbuf_.clear();
+  Waiter w;
+  w.cancel = &cancel_;
+  w.deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kInjectionWaitMs);
+  char sink[4096];
+  try {
+    for (;;) {
+      std::size_t n = stream_.ReadSome(sink, sizeof sink, w);
+      if (n == 0) break;
+      discarded += n;
+    }
+  } catch (const NetFailure& f) {
+    if (f.code != kErrTimedOut) Rethrow(f);
+  }
+  if (discarded > 0) {
+    transcript_.Add("(" + std::to_string(discarded) +
+                    " bytes sent before the TLS handshake were discarded)");
+  }
+}
+
 void TmsSMTP::StartTls() {
   if (stream_.IsTls() || Security == SmtpSecurity::None) return;
   if (!extensions_.Has("STARTTLS")) {
@@ -252,13 +280,7 @@ void TmsSMTP::StartTls() {
     }
     return;  // Auto: the server may still take the message in clear
   }
-  // Whatever arrived before the handshake was sent in clear, where anyone on the path
-  // could have written it: it is no reply of the encrypted dialogue.
-  if (!rbuf_.empty()) {
-    transcript_.Add("(" + std::to_string(rbuf_.size()) +
-                    " bytes sent before the TLS handshake were discarded)");
-    rbuf_.clear();
-  }
+  DiscardBeforeHandshake();
   Handshake();
   Hello();
 }
@@ -403,7 +425,10 @@ void TmsSMTP::Send() {
       Rethrow(f);
     }
     if (OnSending) OnSending();
-    Reply r = Command("MAIL FROM:<" + MailMessage->Sender.Address + ">");
+    // SIZE (RFC 1870) lets a server refuse a message too large before it is sent.
+    std::string size =
+        extensions_.Has("SIZE") ? " SIZE=" + std::to_string(content.Size()) : std::string();
+    Reply r = Command("MAIL FROM:<" + MailMessage->Sender.Address + ">" + size);
     if (!Is2xx(r.code)) Unexpected(r);
     std::vector<std::string> to = EnvelopeRecipients;
     if (to.empty()) {

@@ -94,6 +94,7 @@ class TmsSMTP {
   void Hello();
   void Handshake();
   void StartTls();
+  void DiscardBeforeHandshake();
   void Authenticate();
   void Transmit(SpoolFile& content);
   void Quit();
