@@ -447,6 +447,17 @@ TEST_F(SmtpTest, ServerPortAndTranscriptFileNames) {
   smtp.LogFileName = dir / "mine.log";
   smtp.Send();
   EXPECT_TRUE(ReadFile(dir / "mine.log"));
+  // IPv6: a bracketed literal with its port; AUTH to ::1 counts as loopback.
+  WriteFile(dir / "v6/script.json",
+            R"({"replies": {"DATA": "354 go", "EHLO": "250-peer\n250 AUTH PLAIN"}})");
+  PeerProcess v6(
+      {PeerScript("smtp_peer.py"), "script", "--script", dir / "v6/script.json", "--host", "::1"});
+  smtp.Server = "[::1]:" + std::to_string(v6.port());
+  smtp.User = "joe";
+  smtp.Password = "pw";
+  smtp.Send();
+  EXPECT_TRUE(ReadFile(dir / "v6/data-1.eml"));
+  EXPECT_NE(ReadFile(dir / "v6/commands.log").value_or("").find("AUTH PLAIN "), std::string::npos);
   smtp.Server = "localhost:99999";
   EXPECT_EQ(SendFails<ESocketError>().ErrorCode, kMailBadPort);
 }

@@ -7,7 +7,7 @@
       DIR/msg-N.eml (the content as received, transparency undone) and DIR/msg-N.json
       (envelope sender and recipients, whether TLS and AUTH were in use).
 
-  smtp_peer.py script --script JSON
+  smtp_peer.py script --script JSON [--host ADDRESS]
       A scripted line peer for what no real server does. The JSON object holds:
         "greeting": reply text ("\n" between lines), or "SILENT" / "CLOSE";
         "replies": {VERB: reply or [reply, reply, ...]}: a list is used in order,
@@ -90,9 +90,10 @@ def run_script(args):
     with open(args.script) as f:
         script = json.load(f)
     folder = os.path.dirname(os.path.abspath(args.script))
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    family = socket.AF_INET6 if ":" in args.host else socket.AF_INET
+    listener = socket.socket(family, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", 0))
+    listener.bind((args.host, 0))
     listener.listen(4)
     print("PORT", listener.getsockname()[1], flush=True)
     replies = script.get("replies", {})
@@ -224,6 +225,7 @@ def main():
     a.add_argument("--auth-in-clear", action="store_true")
     s = sub.add_parser("script")
     s.add_argument("--script", required=True)
+    s.add_argument("--host", default="127.0.0.1")
     args = ap.parse_args()
     if args.mode == "aiosmtpd":
         run_aiosmtpd(args)
