@@ -59,6 +59,10 @@ for _ in $(seq 100); do
 done
 args=$(tr '\0' ' ' </proc/$client/cmdline)
 check "password blanked" "running:0" "$(echo "$args" | grep -c -- --remote | sed 's/1/running/'):$(echo "$args" | grep -c topsecret)"
+# Whatever the command, a closed pipe or the file size limit cannot end the process:
+# SIGPIPE (13) and SIGXFSZ (25) are ignored.
+ignored=$(awk '/^SigIgn:/ {print $2}' /proc/$client/status)
+check "signals ignored" 1001000 "$(printf '%x' $((0x$ignored & 0x1001000)))"
 kill $client 2>/dev/null
 
 # An injected command never reaches the server.

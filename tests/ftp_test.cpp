@@ -8,6 +8,7 @@
 #include "net/ftp_client.h"
 #include "net/ftp_form.h"
 #include "net/net_error.h"
+#include "support/fake_resolver.h"
 #include "support/peer_process.h"
 #include "support/temp_dir.h"
 
@@ -405,6 +406,66 @@ TEST_F(ScriptedFtpTest, ADownloadReplacesTheFileOnlyOnceConfirmed) {
   EXPECT_EQ(Attempt(ftp, TFtpActions::ftpDownload), "141: 451 Aborted: local error");
   EXPECT_EQ(*ReadFile(dir / "local.txt"), "the old file");
   EXPECT_FALSE(std::filesystem::exists(dir / "local.txt.part"));
+}
+
+// A server that streams for ever cannot fill the disk: the download stops at the
+// size limit, the old file stays, and the control connection goes on working.
+TEST_F(ScriptedFtpTest, ADownloadStopsAtTheSizeLimit) {
+  const std::string script = R"J({"data": "stream", "data_send": "endless ",
+      "USER": "331 Password", "PASS": "230 OK", "EPSV": "500 No",
+      "PASV": "227 Entering Passive Mode (127,0,0,1,{dataport})",
+      "RETR": "150 Go\n426 Transfer aborted", "NOOP": "200 OK", "QUIT": "221 Bye"})J";
+  const std::string limitError = "141: Download stopped: the file is larger than 1048576 bytes.";
+  {
+    WriteFile(dir / "local.txt", "the old file");
+    auto peer = Scripted(script);
+    TFtpClient ftp;
+    Connect(ftp, peer->port());
+    ftp.Passive = true;
+    ftp.TimeOut = 5;
+    ftp.MaxDownloadSize = 1 << 20;
+    ftp.LocalFile = dir / "local.txt";
+    ftp.RemoteFile = "remote.txt";
+    EXPECT_EQ(Attempt(ftp, TFtpActions::ftpDownload), limitError);
+    EXPECT_EQ(*ReadFile(dir / "local.txt"), "the old file");
+    EXPECT_FALSE(std::filesystem::exists(dir / "local.txt.part"));
+    EXPECT_TRUE(TrailHas("1 426 Transfer aborted"));  // read now, not by the next command
+    EXPECT_EQ(Attempt(ftp, TFtpActions::ftpLogoff), "");
+  }
+  {
+    auto peer = Scripted(script);  // to OnTransfer: bounded in the same way
+    TFtpClient ftp;
+    Connect(ftp, peer->port());
+    ftp.Passive = true;
+    ftp.TimeOut = 5;
+    ftp.MaxDownloadSize = 1 << 20;
+    ftp.RemoteFile = "remote.txt";
+    long long received = 0;
+    ftp.OnTransfer = [&](long long n, std::string_view) { received = n; };
+    EXPECT_EQ(Attempt(ftp, TFtpActions::ftpDownload), limitError);
+    EXPECT_LE(received, 1 << 20);
+    EXPECT_GT(received, 0);
+  }
+}
+
+// A name server that never answers: logging on ends at the time-out, or at once on
+// ftpIdle.
+TEST_F(FtpTest, AStuckLookupEndsWithTheTimeOutOrTheInterruption) {
+  test::ScopedResolver resolver;
+  resolver->Hang();
+  TFtpClient ftp;
+  Connect(ftp, 21);
+  ftp.SetRemoteHost("stuck.test");
+  ftp.TimeOut = 1;
+  EXPECT_EQ(Attempt(ftp, TFtpActions::ftpLogon), "10060: Connection timed out");
+  ftp.TimeOut = 60;
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ftp.SetAction(TFtpActions::ftpIdle);
+  });
+  EXPECT_EQ(Attempt(ftp, TFtpActions::ftpLogon), "301: Interrupted");
+  stopper.join();
+  EXPECT_FALSE(ftp.Connected());
 }
 
 TEST_F(FtpTest, TheFtpWindowSetsTheFailureStateForTheUploadStep) {

@@ -13,6 +13,7 @@
 #include "net/http_client.h"
 #include "net/net_error.h"
 #include "net/url.h"
+#include "support/fake_resolver.h"
 #include "support/peer_process.h"
 #include "support/temp_dir.h"
 
@@ -76,6 +77,36 @@ TEST(HttpHead, BasicAuthorizationAndItsReset) {
   EXPECT_FALSE(http.Authorization().empty());
   http.SetURL("http://two.test/");
   EXPECT_TRUE(http.Authorization().empty());
+}
+
+// A name server that never answers: the action still ends at its time-out, or at
+// once when interrupted.
+TEST(HttpLookup, AStuckLookupEndsWithTheTimeOutOrTheInterruption) {
+  test::ScopedResolver resolver;
+  resolver->Hang();
+  THttpClient http;
+  http.SetURL("http://stuck.test/form");
+  http.TimeOut = 1;
+  std::string error;
+  try {
+    http.SetAction(THttpActions::httpGet);
+  } catch (const EHttpClient& e) {
+    error = e.what();
+  }
+  EXPECT_EQ(error, "10060: Connection timed out");
+
+  http.TimeOut = 60;
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    http.SetAction(THttpActions::httpIdle);
+  });
+  try {
+    http.SetAction(THttpActions::httpGet);
+  } catch (const EHttpClient& e) {
+    error = e.what();
+  }
+  stopper.join();
+  EXPECT_EQ(error, "301: Interrupted");
 }
 
 class HttpTest : public ::testing::Test {

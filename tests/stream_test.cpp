@@ -1,7 +1,10 @@
 // The connection layer under hostile peers: bounded lines, deadlines that hold against
 // a peer that never stops talking, honest ends of TLS streams, and no SIGPIPE.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -10,15 +13,20 @@
 #include <thread>
 
 #include "net/net_error.h"
+#include "net/process_signals.h"
+#include "net/resolver.h"
 #include "net/stream.h"
+#include "support/fake_resolver.h"
 #include "support/peer_process.h"
 #include "support/temp_dir.h"
 
 namespace vendrix {
 namespace {
 
+using test::LoopbackAddress;
 using test::PeerProcess;
 using test::PeerScript;
+using test::ScopedResolver;
 using test::TempDir;
 using test::WriteFile;
 
@@ -216,6 +224,178 @@ TEST_F(TlsStreamTest, EndsTellCloseNotifyFromAPlainCloseAndAResetFromAnEnd) {
     Stream s;
     EXPECT_EQ(FailureCode([&] { Fetch(s, peer->port(), "/reset"); }), kErrReset);
   }
+}
+
+// Listening sockets on loopback that stand for the kinds of address a lookup can give.
+class Endpoint {
+ public:
+  // live: takes connections; refused: nothing listens; silent: drops connection
+  // requests, as a host that has gone does (a listener whose one-place queue is full).
+  enum Kind { Live, Refused, Silent };
+  Endpoint(Kind kind, int family) {
+    fd_ = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    Address a = LoopbackAddress(family, 0);
+    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&a.storage), a.length), 0);
+    socklen_t len = a.length;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a.storage), &len);
+    address = a;
+    if (kind == Refused) {
+      ::close(fd_);
+      fd_ = -1;
+      return;
+    }
+    EXPECT_EQ(::listen(fd_, kind == Silent ? 0 : 8), 0);
+    if (kind == Silent) {
+      filler_ = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      EXPECT_EQ(::connect(filler_, reinterpret_cast<sockaddr*>(&a.storage), a.length), 0);
+    }
+  }
+  ~Endpoint() {
+    if (fd_ >= 0) ::close(fd_);
+    if (filler_ >= 0) ::close(filler_);
+  }
+  Address address;
+
+ private:
+  int fd_ = -1;
+  int filler_ = -1;
+};
+
+// A lookup that never answers must not hold the action: its deadline and its cancel
+// token end the wait, and numeric addresses need no lookup at all.
+TEST(HostLookup, AStuckResolverEndsAtTheDeadlineOrAtOnceOnCancel) {
+  ScopedResolver resolver;
+  resolver->Hang();
+  Stream s;
+  EXPECT_EQ(FailureCode([&] { s.Connect("stuck.test", 80, Waiter::For(nullptr, 1)); }),
+            kErrTimedOut);
+  EXPECT_EQ(resolver->calls, 1);
+
+  CancelToken cancel;
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    cancel.Cancel();
+  });
+  // A deadline far off: only the cancel can give 301.
+  EXPECT_EQ(FailureCode([&] { s.Connect("stuck.test", 80, Waiter::For(&cancel, 60)); }),
+            kErrInterrupted);
+  canceller.join();
+
+  Endpoint v4(Endpoint::Live, AF_INET), v6(Endpoint::Live, AF_INET6);
+  EXPECT_EQ(
+      FailureCode([&] { s.Connect("127.0.0.1", v4.address.Port(), Waiter::For(nullptr, 5)); }), 0);
+  EXPECT_EQ(FailureCode([&] { s.Connect("[::1]", v6.address.Port(), Waiter::For(nullptr, 5)); }),
+            0);
+  EXPECT_EQ(s.Peer().Family(), AF_INET6);
+  EXPECT_EQ(resolver->calls, 2);
+}
+
+TEST(HostLookup, StuckLookupsAreCappedAndTheCapClearsWhenTheyReturn) {
+  ScopedResolver resolver;
+  resolver->Hang();
+  Stream s;
+  Waiter brief;
+  for (int i = 0; i < kMaxRunningLookups; ++i) {
+    brief.deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(20);
+    EXPECT_EQ(FailureCode([&] { s.Connect("stuck.test", 80, brief); }), kErrTimedOut);
+  }
+  EXPECT_EQ(RunningLookups(), kMaxRunningLookups);
+  // One more would be one more thread stuck for good: it fails at once instead.
+  EXPECT_EQ(FailureCode([&] { s.Connect("stuck.test", 80, Waiter::For(nullptr, 30)); }), 11002);
+  EXPECT_EQ(resolver->calls, kMaxRunningLookups);
+
+  Endpoint live(Endpoint::Live, AF_INET);
+  resolver->Answer({live.address});
+  resolver->Release();
+  for (int i = 0; i < 500 && RunningLookups() > 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(FailureCode([&] { s.Connect("back.test", 80, Waiter::For(nullptr, 5)); }), 0);
+  EXPECT_EQ(s.Peer().Port(), live.address.Port());
+}
+
+// A name with several addresses connects to one that answers, whatever the others
+// do; only when none answers does the last failure come back.
+TEST(Connecting, EveryAddressIsTriedUntilOneAnswers) {
+  ScopedResolver resolver;
+  Endpoint live4(Endpoint::Live, AF_INET), live6(Endpoint::Live, AF_INET6);
+  Endpoint refused(Endpoint::Refused, AF_INET6), silent(Endpoint::Silent, AF_INET);
+  Endpoint refused4(Endpoint::Refused, AF_INET);
+  Stream s;
+  auto connect = [&](std::vector<Address> addresses, int seconds) {
+    resolver->Answer(std::move(addresses));
+    return FailureCode([&] { s.Connect("multi.test", 80, Waiter::For(nullptr, seconds)); });
+  };
+  EXPECT_EQ(connect({refused.address, live4.address}, 10), 0);
+  EXPECT_EQ(s.Peer().Port(), live4.address.Port());
+  // An address that swallows the request must not use up the whole deadline.
+  EXPECT_EQ(connect({silent.address, live6.address}, 10), 0);
+  EXPECT_EQ(s.Peer().Port(), live6.address.Port());
+  EXPECT_EQ(s.Peer().Family(), AF_INET6);
+  EXPECT_EQ(connect({silent.address, refused.address, live4.address}, 10), 0);
+  EXPECT_EQ(s.Peer().Port(), live4.address.Port());
+
+  EXPECT_EQ(connect({refused.address, refused4.address}, 10), 10061);
+  EXPECT_FALSE(s.IsOpen());
+  EXPECT_EQ(connect({silent.address}, 1), kErrTimedOut);
+  EXPECT_EQ(connect({}, 1), 11004);  // a name without addresses
+}
+
+// Run in a child: the signals change for the whole process.
+int ExitStatusOfChild(const std::function<bool()>& body) {
+  pid_t pid = ::fork();
+  if (pid == 0) ::_exit(body() ? 0 : 1);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::atomic<int> pipeSignals{0};
+
+TEST(ProcessSignals, WritesPastTheFileLimitOrToAClosedPipeFailInsteadOfEndingTheProcess) {
+  TempDir dir;
+  const std::string path = dir / "big.bin";
+  auto overfill = [&] {
+    rlimit limit{4096, 4096};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    std::string block(8192, 'x');
+    ssize_t first = ::write(fd, block.data(), block.size());  // stops at the limit
+    ssize_t second = ::write(fd, block.data(), block.size());
+    int err = errno;
+    ::close(fd);
+    return first == 4096 && second < 0 && err == EFBIG;
+  };
+  auto closedPipe = [] {
+    int fds[2];
+    if (::pipe(fds) != 0) return false;
+    ::close(fds[0]);
+    ssize_t n = ::write(fds[1], "x", 1);
+    return n < 0 && errno == EPIPE;
+  };
+  auto defaults = [] {
+    std::signal(SIGPIPE, SIG_DFL);
+    std::signal(SIGXFSZ, SIG_DFL);
+  };
+  EXPECT_EQ(ExitStatusOfChild([&] {
+              defaults();
+              return overfill();
+            }),
+            128 + SIGXFSZ);  // what happens without
+  EXPECT_EQ(ExitStatusOfChild([&] {
+              defaults();
+              IgnoreProcessSignals();
+              return overfill() && closedPipe();
+            }),
+            0);
+  // A handler the program set itself stays.
+  EXPECT_EQ(ExitStatusOfChild([&] {
+              defaults();
+              std::signal(SIGPIPE, [](int) { ++pipeSignals; });
+              IgnoreProcessSignals();
+              return closedPipe() && pipeSignals == 1;
+            }),
+            0);
 }
 
 }  // namespace

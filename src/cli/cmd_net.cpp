@@ -1,5 +1,4 @@
 // vendrix-cli net ...: try a site's web form or FTP server before a run.
-#include <csignal>
 #include <iostream>
 
 #include "base/cp1252.h"
@@ -30,8 +29,6 @@ int HttpCommand(Args& args) {
   int timeout = Seconds(args.Option("--timeout"), 60);
   if (!args.Empty()) throw UsageError("unexpected words after the URL");
 
-  // A write past the file size limit fails with EFBIG instead of ending the process.
-  std::signal(SIGXFSZ, SIG_IGN);
   THttpClient http;
   http.UserAgent = "Vendrix HTTP Component V1.0";
   http.TimeOut = timeout;

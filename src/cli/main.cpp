@@ -9,6 +9,7 @@
 #include "base/error.h"
 #include "base/file_io.h"
 #include "cli.h"
+#include "net/process_signals.h"
 
 namespace {
 
@@ -102,6 +103,7 @@ void MakeDirs(const std::string& path) {
 int main(int argc, char** argv) {
   using namespace vendrix;
   using namespace vendrix::cli;
+  IgnoreProcessSignals();
   KeepArguments(argc, argv);
   std::vector<std::string> words(argv + 1, argv + argc);
   std::string dataDir;

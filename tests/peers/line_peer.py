@@ -11,7 +11,8 @@ A reply is a string of lines separated by "\\n", or one of:
 "{dataport}" in a reply is the port of a data listener the peer opens. Its first
 connection is recorded in data.log and its bytes in data.bin; "data" in the script
 changes that: "take" (default), "ignore" (never accept), "reset" (accept, then reset),
-"send" (send the script's "data_send" text, then close).
+"send" (send the script's "data_send" text, then close), "stream" (send it again and
+again until the client goes).
 With --cert and --key, "AUTH" switches the control connection to TLS after its reply
 and "PROT P" makes the data connection TLS too."""
 import argparse
@@ -55,6 +56,15 @@ def main():
         conn, _ = data.accept()
         with open(os.path.join(folder, "data.log"), "a") as f:
             f.write("connected\n")
+        if mode == "stream":
+            try:
+                block = script.get("data_send", "x").encode("latin-1") * 4096
+                while True:
+                    conn.sendall(block)
+            except OSError:
+                pass
+            conn.close()
+            return
         if mode == "send":
             conn.sendall(script.get("data_send", "").encode("latin-1"))
             conn.close()

@@ -315,10 +315,16 @@ void TFtpClient::DataAction(Transfer kind) {
     for (;;) {
       std::size_t n = data.ReadSome(block.data(), block.size(), W());
       if (n == 0) break;
+      if (static_cast<long long>(n) > MaxDownloadSize - total) {
+        AbandonDownload(data, first, verb);
+        Fail(141, "Download stopped: the file is larger than " + std::to_string(MaxDownloadSize) +
+                      " bytes.");
+      }
       total += static_cast<long long>(n);
       if (download) {
         if (!download->Write(std::string_view(block.data(), n))) {
           if (OnError) OnError(kErrFileOpen, "Error writing to local file.");
+          AbandonDownload(data, first, verb);
           Fail(kErrFileOpen, "Error writing to local file.");
         }
         if (OnTransfer) OnTransfer(total, "");
@@ -349,6 +355,18 @@ void TFtpClient::DataAction(Transfer kind) {
   if (download && !download->Commit()) {
     if (OnError) OnError(kErrFileOpen, "Error closing local file.");
     Fail(kErrFileOpen, "Error writing to local file.");
+  }
+}
+
+void TFtpClient::AbandonDownload(Stream& data, const Reply& first, const std::string& verb) {
+  data.Close();
+  if (first.code / 100 != 1) return;
+  try {
+    AwaitFinal(first, verb, W());  // the server's word on the closed transfer (426, 226)
+  } catch (const EFtpClient&) {
+    // The trail shows the reply; the download has failed for its own reason.
+  } catch (const NetFailure&) {
+    CloseControl(false);
   }
 }
 

@@ -12,7 +12,8 @@
 // more than 1000 lines or with a line over 8 KiB fails with 141; an upload succeeds
 // only when the server took every byte (it closed the data connection after our end)
 // and confirmed with 2xx; a download goes to LocalFile + ".part" and replaces
-// LocalFile only after the server's 2xx.
+// LocalFile only after the server's 2xx, and stops with 141 when the server sends
+// more than MaxDownloadSize bytes (LocalFile is then left as it was).
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -63,6 +64,10 @@ class TFtpClient {
   bool UseTLS = false;  // explicit FTPS
   std::string CaFile;   // extra trusted certificates (PEM), besides the system's
   std::uint16_t RemotePort = 21;
+  // Bytes one download may bring, to LocalFile or to OnTransfer: a server that
+  // streams for ever cannot fill the disk.
+  long long MaxDownloadSize = kDefaultMaxDownloadSize;
+  static constexpr long long kDefaultMaxDownloadSize = 4LL << 30;
 
   // "host" or "host:port" ("[v6]:port"); the port part sets RemotePort.
   void SetRemoteHost(const std::string& host);
@@ -98,6 +103,9 @@ class TFtpClient {
   enum class Transfer { Upload, Download, List, ListLong };
   void DataAction(Transfer kind);
   void AbortSequence();
+  // Ends a download the client gave up on: closes the data connection and reads the
+  // server's reply to that (closing the control connection when none comes in time).
+  void AbandonDownload(Stream& data, const Reply& first, const std::string& verb);
   [[noreturn]] void Fail(int code, const std::string& text);
   template <typename Exchange>
   auto Control(Exchange exchange);

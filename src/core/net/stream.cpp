@@ -2,7 +2,6 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/tcp.h>
 #include <openssl/err.h>
 #include <openssl/x509v3.h>
@@ -13,7 +12,9 @@
 #include <cstring>
 #include <optional>
 
+#include "net/connector.h"
 #include "net/net_error.h"
+#include "net/resolver.h"
 #include "net/socket_bio.h"
 
 namespace vendrix {
@@ -156,64 +157,13 @@ void Stream::Connect(const std::string& host, std::uint16_t port, const Waiter& 
     throw NetFailure(116, "RemotePort can't be zero. Please specify a valid service port number.");
   }
   if (host == "0.0.0.0") throw NetFailure(102, "The RemoteHost address is invalid (0.0.0.0).");
-  addrinfo hints{};
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_flags = AI_ADDRCONFIG;
-  addrinfo* list = nullptr;
-  std::string service = std::to_string(port);
-  std::string name = Unbracketed(host);
-  int rc = ::getaddrinfo(name.c_str(), service.c_str(), &hints, &list);
-  if (rc != 0) {
-    hints.ai_flags = 0;  // loopback-only machines have no configured address
-    rc = ::getaddrinfo(name.c_str(), service.c_str(), &hints, &list);
-  }
-  if (rc != 0) {
-    int code = rc == EAI_AGAIN ? 11002 : rc == EAI_FAIL ? 11003 : rc == EAI_NODATA ? 11004 : 11001;
-    throw NetFailure(code, SocketErrorText(code));
-  }
-  std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> guard(list, ::freeaddrinfo);
-  NetFailure last(10061, SocketErrorText(10061));
-  for (addrinfo* ai = list; ai; ai = ai->ai_next) {
-    Address a;
-    std::memcpy(&a.storage, ai->ai_addr, ai->ai_addrlen);
-    a.length = ai->ai_addrlen;
-    try {
-      Connect(a, w);
-      return;
-    } catch (const NetFailure& f) {
-      if (f.code == kErrInterrupted || f.code == kErrTimedOut) throw;
-      last = f;
-    }
-  }
-  throw last;
+  Close();
+  Adopt(ConnectFirst(ResolveHost(host, port, w), w));
 }
 
 void Stream::Connect(const Address& address, const Waiter& w) {
   Close();
-  int fd = ::socket(address.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) ThrowErrno(errno);
-  SetNonBlocking(fd);
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address.storage), address.length) != 0 &&
-      errno != EINPROGRESS) {
-    int err = errno;
-    ::close(fd);
-    ThrowErrno(err);
-  }
-  try {
-    w.Wait(fd, POLLOUT);
-  } catch (...) {
-    ::close(fd);
-    throw;
-  }
-  int err = 0;
-  socklen_t len = sizeof err;
-  ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
-  if (err != 0) {
-    ::close(fd);
-    ThrowErrno(err);
-  }
-  Adopt(fd);
+  Adopt(ConnectFirst({address}, w));
 }
 
 void Stream::Adopt(int fd) {

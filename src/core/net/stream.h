@@ -87,7 +87,10 @@ class Stream {
   Stream(const Stream&) = delete;
   Stream& operator=(const Stream&) = delete;
 
-  // Resolves host (a numeric address is used as it stands) and connects.
+  // Resolves host (a numeric address is used as it stands) and connects to the first
+  // of its addresses that answers, all within w (net/resolver.h, net/connector.h):
+  // neither a stuck name server nor an address that never answers outlasts w's
+  // deadline or cancel token.
   void Connect(const std::string& host, std::uint16_t port, const Waiter& w);
   void Connect(const Address& address, const Waiter& w);
   void Adopt(int fd);
