@@ -1,0 +1,69 @@
+#pragma once
+// TEngineCheckFrm: the "Engine Checker" (every script of every site expanded, the
+// failing ones listed, opened, corrected and saved) and TMassChangeFrm, "Mass Change
+// In All Scripts", which it opens. Both bind the core's EngineChecker. Modal; only
+// "Exit" closes the checker. GUI thread only.
+#include <QDialog>
+#include <memory>
+
+#include "script/checks.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTreeWidget;
+
+namespace vendrix::ui {
+
+class TMainFrm;
+
+class TEngineCheckFrm : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TEngineCheckFrm(TMainFrm& main);
+  ~TEngineCheckFrm() override;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void Show();
+  void BeginChecking();
+  void LoadSelected();
+  void MassChange();
+
+  TMainFrm& main_;
+  std::unique_ptr<EngineChecker> checker_;
+  QTreeWidget* errorList_;
+  QPlainTextEdit* editMemo_;
+  QLineEdit* fileNameEdit_;
+  QLabel* loadPanel_;
+  QPushButton* begin_;
+  QPushButton* load_;
+  QPushButton* save_;
+  QPushButton* mass_;
+  QPushButton* exit_;
+  bool exiting_ = false;
+  bool showing_ = false;
+};
+
+class TMassChangeFrm : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TMassChangeFrm(QWidget* parent);
+  // True when "Replace" was pressed with a from-text that is not empty and differs
+  // from the to-text.
+  bool Accepted() const { return accepted_; }
+  QString From() const;
+  QString To() const;
+
+ private:
+  QComboBox* from_;
+  QComboBox* to_;
+  bool accepted_ = false;
+};
+
+}  // namespace vendrix::ui

@@ -1,0 +1,338 @@
+#include "main_frm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStyle>
+#include <QTabWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app_info_sheet.h"
+#include "company_sheet.h"
+#include "engine_check_frm.h"
+#include "hint_switch.h"
+#include "qt_text.h"
+#include "settings_form.h"
+#include "site_builder_sheet.h"
+#include "sites_sheet.h"
+#include "small_windows.h"
+#include "variables_frm.h"
+
+namespace vendrix::ui {
+
+namespace {
+constexpr const char* kVendrixHome = "https://www.halvane.com/vendrix/";
+constexpr const char* kHalvaneHome = "https://www.halvane.com/";
+}  // namespace
+
+BusyCursor::BusyCursor() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+BusyCursor::~BusyCursor() {
+  QApplication::restoreOverrideCursor();
+}
+
+TMainFrm::TMainFrm(const std::string& dataRoot, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      prompt_(this) {
+  setObjectName("TMainFrm");
+  setWindowTitle("Vendrix 2.08");
+  session_ = std::make_unique<Session>(dataRoot, prompt_, clock_);
+  hints_ = new HintSwitch(this);
+  qApp->installEventFilter(hints_);
+
+  openUrl_ = [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); };
+  const auto later = [this](const char* what) {
+    return [this, what] {
+      prompt_.Inform(std::string(what) + " comes with the next version of Vendrix.");
+    };
+  };
+  commands_[Command::ViewReports] = [this] {
+    OpenUrl(QUrl::fromLocalFile(PathToQt(session_->Wide().ReportsDir)).toString());
+  };
+  commands_[Command::UpdateDataFiles] = later("Updating the data files");
+  commands_[Command::BhsAccount] = later("The BHS account window");
+  commands_[Command::Contribute] = later("Contributing a site");
+
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(6, 6, 6, 6);
+  pages_ = new QTabWidget(central);
+  pages_->setObjectName("PageControl1");
+  company_ = new CompanySheet(*this);
+  app_ = new AppInfoSheet(*this);
+  sites_ = new SitesSheet(*this);
+  submit_ = new QWidget;
+  submit_->setObjectName("SubmitSheet");
+  auto* placeholder = new QVBoxLayout(submit_);
+  auto* note = new QLabel("Submissions are made from this page.", submit_);
+  note->setAlignment(Qt::AlignCenter);
+  placeholder->addWidget(note);
+  builder_ = new SiteBuilderSheet(*this);
+  pages_->addTab(company_, "Company Info");
+  pages_->addTab(app_, "App Info");
+  pages_->addTab(sites_, "Sites");
+  pages_->addTab(submit_, "Submit");
+  pages_->addTab(builder_, "Site Builder");
+  layout->addWidget(pages_);
+  setCentralWidget(central);
+  connect(pages_, &QTabWidget::currentChanged, this, &TMainFrm::PageChanged);
+  BuildMenus();
+}
+
+TMainFrm::~TMainFrm() {
+  qApp->removeEventFilter(hints_);
+  delete variables_;
+}
+
+void TMainFrm::BuildMenus() {
+  QMenu* file = menuBar()->addMenu("&File");
+  file->setObjectName("FileMenu");
+  auto add = [this](QMenu* menu, const char* name, const QString& text, auto slot) {
+    QAction* a = menu->addAction(text);
+    a->setObjectName(name);
+    connect(a, &QAction::triggered, this, slot);
+    return a;
+  };
+  add(file, "SettingsItem", "&Settings", [this] { ShowSettings(); });
+  add(file, "ViewReportsItem", "&View Reports", [this] { RunCommand(Command::ViewReports); });
+  add(file, "UpdateDataFilesItem", "&Update Data Files",
+      [this] { RunCommand(Command::UpdateDataFiles); });
+  file->addSeparator();
+  add(file, "DefaultFtpScriptItem", "Default &FTP Script", [this] { ShowDefaultScript(0); });
+  QMenu* mail = file->addMenu("Default &Email Scripts");
+  mail->setObjectName("DefaultEmailScriptsMenu");
+  add(mail, "DefaultEmailNewItem", "&New", [this] { ShowDefaultScript(1); });
+  add(mail, "DefaultEmailUpdateItem", "&Update", [this] { ShowDefaultScript(2); });
+  file->addSeparator();
+  add(file, "ExitItem", "E&xit", [this] { close(); });
+
+  QMenu* help = menuBar()->addMenu("&Help");
+  help->setObjectName("HelpMenu");
+  add(help, "HelpItem", "&Help", [this] { ShowHelp(); })->setShortcut(QKeySequence::HelpContents);
+  add(help, "VendrixHomeItem", "&Vendrix Home Page", [this] { OpenUrl(kVendrixHome); });
+  add(help, "HalvaneHomeItem", "Hal&vane Home Page", [this] { OpenUrl(kHalvaneHome); });
+  help->addSeparator();
+  add(help, "AboutItem", "&About", [this] { ShowAbout(); })->setShortcut(QKeySequence("Ctrl+A"));
+}
+
+bool TMainFrm::Initialise() {
+  try {
+    if (!session_->Initialise()) return false;
+  } catch (const std::exception& e) {
+    prompt_.Error(e.what());
+    return false;
+  }
+  RefreshAll();
+  // Laid out by Qt, then fixed: the window cannot be resized or maximised.
+  adjustSize();
+  setFixedSize(sizeHint());
+  return true;
+}
+
+bool TMainFrm::Act(const std::function<void()>& action, bool busy) {
+  bool ok = true;
+  {
+    std::unique_ptr<BusyCursor> cursor;
+    if (busy) cursor = std::make_unique<BusyCursor>();
+    try {
+      action();
+    } catch (const std::exception& e) {
+      cursor.reset();
+      prompt_.Error(e.what());
+      ok = false;
+    }
+  }
+  RefreshAll();
+  return ok;
+}
+
+void TMainFrm::RefreshAll() {
+  if (refreshing_) return;
+  refreshing_ = true;
+  company_->Refresh();
+  app_->Refresh();
+  sites_->Refresh();
+  builder_->Refresh();
+  refreshing_ = false;
+  emit SiteCountsChanged();
+}
+
+void TMainFrm::RefreshSites() {
+  sites_->Refresh();
+  emit SiteCountsChanged();
+}
+
+void TMainFrm::ShowPage(Page page) {
+  pages_->setCurrentIndex(static_cast<int>(page));
+}
+
+void TMainFrm::PageChanged(int index) {
+  if (switchingBack_) return;
+  if (session_->Flags().Posting) {
+    switchingBack_ = true;
+    pages_->setCurrentIndex(currentPage_);
+    switchingBack_ = false;
+    CanLeavePage(session_->Flags(), prompt_);
+    return;
+  }
+  currentPage_ = index;
+  Session& s = *session_;
+  PageState state;
+  state.hasCompany = !s.Company().Shown().empty();
+  state.hasApp = !s.App().Shown().empty();
+  state.gridHasRows = !s.Table().Rows().empty();
+  state.siteListHasEntries = !s.Builder().Lists().SiteList.empty();
+  state.siteSelected = s.Builder().Lists().Selected() != nullptr;
+  switch (PageShown(static_cast<Page>(index), state, prompt_)) {
+    case PageFollowUp::None:
+      break;
+    case PageFollowUp::StartNewCompany:
+      ShowPage(Page::CompanyInfo);
+      Act([&] { s.Company().NewCompany(); });
+      break;
+    case PageFollowUp::GoToAppInfo:
+      ShowPage(Page::AppInfo);
+      break;
+    case PageFollowUp::RecountAndFocusGrid:
+      s.Table().Recount();
+      RefreshSites();
+      sites_->FocusGrid();
+      break;
+    case PageFollowUp::Recount:
+      s.Table().Recount();
+      RefreshSites();
+      break;
+    case PageFollowUp::OpenFirstSite:
+      Act([&] { s.Builder().OpenSiteAt(0); }, true);
+      break;
+  }
+}
+
+void TMainFrm::SetCommand(Command command, std::function<void()> hook) {
+  commands_[command] = std::move(hook);
+}
+
+void TMainFrm::RunCommand(Command command) {
+  if (auto it = commands_.find(command); it != commands_.end() && it->second) it->second();
+}
+
+void TMainFrm::InstallSubmitPage(QWidget* page) {
+  const int index = static_cast<int>(Page::Submit);
+  const bool wasCurrent = pages_->currentIndex() == index;
+  switchingBack_ = true;
+  pages_->removeTab(index);
+  pages_->insertTab(index, page, "Submit");
+  if (wasCurrent) pages_->setCurrentIndex(index);
+  switchingBack_ = false;
+  delete submit_;
+  submit_ = page;
+}
+
+void TMainFrm::OpenUrl(const QString& url) {
+  if (openUrl_) openUrl_(url);
+}
+
+void TMainFrm::Activate() {
+  if (isMinimized()) {
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    showNormal();
+  } else if (!isVisible()) {
+    show();
+  }
+  raise();
+  activateWindow();
+}
+
+void TMainFrm::ShowVariables() {
+  if (!variables_) variables_ = new TVariablesFrm(*this);
+  variables_->ShowList();
+}
+
+void TMainFrm::ApplyHints(bool on) {
+  hints_->SetEnabled(on);
+}
+
+void TMainFrm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (shown_) return;
+  shown_ = true;
+  if (QScreen* screen = this->screen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+  Act([this] {
+    session_->ShowStep();
+    ApplyHints(session_->Settings().showHints);
+    switchingBack_ = true;
+    pages_->setCurrentIndex(static_cast<int>(Page::CompanyInfo));
+    currentPage_ = 0;
+    switchingBack_ = false;
+  });
+  if (shownHook_) shownHook_();
+}
+
+void TMainFrm::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && !activated_ && shown_) {
+    activated_ = true;
+    session_->Table().Recount();
+    RefreshSites();
+  }
+}
+
+void TMainFrm::closeEvent(QCloseEvent* event) {
+  bool mayClose = false;
+  try {
+    mayClose = session_->CloseQuery();
+  } catch (const std::exception& e) {
+    // A save that failed keeps the window open, so nothing is lost.
+    prompt_.Error(e.what());
+    mayClose = false;
+  }
+  RefreshAll();
+  if (!mayClose) {
+    event->ignore();
+    return;
+  }
+  if (variables_) variables_->close();
+  event->accept();
+}
+
+void TMainFrm::ShowSettings() {
+  TSettingsForm form(*this);
+  form.exec();
+}
+
+void TMainFrm::ShowDefaultScript(int which) {
+  TDefaultScriptFrm form(*this, static_cast<DefaultScript>(which));
+  form.exec();
+}
+
+void TMainFrm::ShowAbout() {
+  TAboutBox about(this);
+  if (about.exec() == TAboutBox::kEngineCheck) ShowEngineChecker();
+}
+
+void TMainFrm::ShowEngineChecker() {
+  TEngineCheckFrm form(*this);
+  form.exec();
+}
+
+void TMainFrm::ShowHelp() {
+  const QString path = PathToQt(session_->Wide().ProgramDir) + "Vendrix.Hlp";
+  if (!QFileInfo::exists(path)) {
+    prompt_.Error(FromQt("The help file " + path + " was not found."));
+    return;
+  }
+  OpenUrl(QUrl::fromLocalFile(path).toString());
+}
+
+}  // namespace vendrix::ui

@@ -1,0 +1,142 @@
+#include "settings_form.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "main_frm.h"
+#include "qt_text.h"
+#include "sheet_support.h"
+
+namespace vendrix::ui {
+
+TSettingsForm::TSettingsForm(TMainFrm& main)
+    : QDialog(&main, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
+                         Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      main_(main),
+      dialog_(main.Core().Wide().SettingsFile(), main.Prompt()) {
+  setObjectName("TSettingsForm");
+  setWindowTitle("Settings");
+  auto* layout = new QVBoxLayout(this);
+  auto* tabs = new QTabWidget(this);
+  auto* page = new QWidget;
+  tabs->addTab(page, "Settings");
+  layout->addWidget(tabs);
+  auto* columns = new QHBoxLayout(page);
+  auto* left = new QVBoxLayout;
+  auto* right = new QVBoxLayout;
+  columns->addLayout(left);
+  columns->addLayout(right);
+
+  auto group = [page](QVBoxLayout* column, const char* title, QWidget* field) {
+    auto* box = new QGroupBox(title, page);
+    auto* v = new QVBoxLayout(box);
+    v->addWidget(field);
+    column->addWidget(box);
+    return box;
+  };
+  smtp_ = NewEdit("smtpedit", page);
+  email_ = NewEdit("emailedit", page);
+  name_ = NewEdit("nameedit", page);
+  group(left, "Your SMTP Server:", smtp_);
+  group(left, "Your E-Mail Address:", email_);
+  group(left, "Your Name:", name_);
+  for (QLineEdit* e : {smtp_, email_, name_}) e->setMinimumWidth(240);
+
+  auto* proxyBox = new QGroupBox("Proxy Server (If any):", page);
+  auto* proxyForm = new QFormLayout(proxyBox);
+  proxy_ = NewEdit("proxyedit", proxyBox);
+  port_ = NewEdit("portedit", proxyBox);
+  port_->setMaximumWidth(port_->fontMetrics().horizontalAdvance("000000") + 16);
+  proxyForm->addRow(proxy_);
+  proxyForm->addRow(Caption("Proxy Port:", port_, proxyBox), port_);
+  right->addWidget(proxyBox);
+
+  auto spin = [page](const char* name, int min, int max) {
+    auto* s = new QSpinBox(page);
+    s->setObjectName(name);
+    s->setRange(min, max);
+    s->setSingleStep(1);
+    s->setMinimumWidth(s->fontMetrics().horizontalAdvance("00") + 48);
+    return s;
+  };
+  retries_ = spin("MaxRetrySpin", kMinRetries, kMaxRetries);
+  timeOut_ = spin("HTTPTimeOutSpin", kMinTimeOut, kMaxTimeOut);
+  auto spinGroup = [page, right](const char* title, const char* label, QSpinBox* s) {
+    auto* box = new QGroupBox(title, page);
+    auto* h = new QHBoxLayout(box);
+    h->addWidget(Caption(label, s, box));
+    h->addWidget(s);
+    h->addStretch();
+    right->addWidget(box);
+  };
+  spinGroup("FTP Settings:", "Maximum retries if contact failure:", retries_);
+  spinGroup("HTTP Settings:", "Time out Seconds:", timeOut_);
+  hints_ = new QCheckBox("Show Hints", page);
+  hints_->setObjectName("ShowHintsChk");
+  group(right, "Misc. Settings:", hints_);
+  left->addStretch();
+  right->addStretch();
+
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  auto* ok = new QPushButton("&Ok", this);
+  ok->setObjectName("OkBtn");
+  ok->setDefault(true);
+  auto* cancel = new QPushButton("&Cancel", this);
+  cancel->setObjectName("CancelBtn");
+  row->addWidget(ok);
+  row->addWidget(cancel);
+  layout->addLayout(row);
+  connect(ok, &QPushButton::clicked, this, [this] { Ok(); });
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+  try {
+    // Opening reads the file again; its values become the main window's values.
+    main_.Core().Settings() = dialog_.Open();
+  } catch (const std::exception& e) {
+    main_.Prompt().Error(e.what());
+  }
+  const ProgramSettings& f = dialog_.Fields();
+  smtp_->setText(ToQt(f.smtp));
+  email_->setText(ToQt(f.email));
+  name_->setText(ToQt(f.name));
+  proxy_->setText(ToQt(f.proxy));
+  port_->setText(ToQt(f.port));
+  retries_->setValue(f.ftpRetries);
+  timeOut_->setValue(f.httpTimeOut);
+  hints_->setChecked(f.showHints);
+  setFixedSize(sizeHint());
+}
+
+void TSettingsForm::Ok() {
+  ProgramSettings& f = dialog_.Fields();
+  f.smtp = FromQt(smtp_->text());
+  f.email = FromQt(email_->text());
+  f.name = FromQt(name_->text());
+  f.proxy = FromQt(proxy_->text());
+  f.port = FromQt(port_->text());
+  f.ftpRetries = retries_->value();
+  f.httpTimeOut = timeOut_->value();
+  f.showHints = hints_->isChecked();
+  try {
+    if (!dialog_.Ok()) return;  // the port was refused; the dialog stays open
+  } catch (const std::exception& e) {
+    main_.Prompt().Error(e.what());
+    return;
+  }
+  const bool gridLines = main_.Core().Settings().useGridLines;
+  main_.Core().Settings() = f;
+  main_.Core().Settings().useGridLines = gridLines;
+  main_.ApplyHints(f.showHints);
+  accept();
+}
+
+}  // namespace vendrix::ui

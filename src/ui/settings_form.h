@@ -1,0 +1,37 @@
+#pragma once
+// TSettingsForm: the "Settings" dialog over the core's SettingsDialog. "&Ok" writes
+// the file and hands the values to the main window; "&Cancel" writes nothing. Modal,
+// on top; GUI thread only.
+#include <QDialog>
+
+#include "app/program_settings.h"
+
+class QCheckBox;
+class QLineEdit;
+class QSpinBox;
+
+namespace vendrix::ui {
+
+class TMainFrm;
+
+class TSettingsForm : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TSettingsForm(TMainFrm& main);
+
+ private:
+  void Ok();
+
+  TMainFrm& main_;
+  SettingsDialog dialog_;
+  QLineEdit* smtp_;
+  QLineEdit* email_;
+  QLineEdit* name_;
+  QLineEdit* proxy_;
+  QLineEdit* port_;
+  QSpinBox* retries_;
+  QSpinBox* timeOut_;
+  QCheckBox* hints_;
+};
+
+}  // namespace vendrix::ui

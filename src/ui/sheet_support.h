@@ -1,0 +1,40 @@
+#pragma once
+// Small helpers the pages share: form rows, text updates that leave an unchanged
+// field (and its caret) alone, and a guard that marks a refresh from the core so that
+// the change signals it causes are not taken for edits. GUI thread only.
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QString>
+
+namespace vendrix::ui {
+
+inline void SetText(QLineEdit* edit, const QString& text) {
+  if (edit->text() != text) edit->setText(text);
+}
+inline void SetText(QPlainTextEdit* edit, const QString& text) {
+  if (edit->toPlainText() != text) edit->setPlainText(text);
+}
+// Fills a selector with names and selects the one shown (none when empty).
+void SetItems(QComboBox* combo, const QStringList& items, const QString& shown);
+
+// A label whose buddy is the field, so that its "&" key moves the focus there.
+QLabel* Caption(const QString& text, QWidget* buddy, QWidget* parent);
+
+// A one-line edit with an object name.
+QLineEdit* NewEdit(const char* name, QWidget* parent);
+
+class Refreshing {
+ public:
+  explicit Refreshing(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
+  ~Refreshing() { flag_ = old_; }
+  Refreshing(const Refreshing&) = delete;
+  Refreshing& operator=(const Refreshing&) = delete;
+
+ private:
+  bool& flag_;
+  bool old_;
+};
+
+}  // namespace vendrix::ui

@@ -1,0 +1,61 @@
+#include "site_table_model.h"
+
+#include "qt_text.h"
+
+namespace vendrix::ui {
+
+namespace {
+constexpr const char* kHeaders[] = {"Site", "Type", "Submit", "Category1", "Category2", "H",
+                                    "F",    "Z",    "E",      "Last Post", "P"};
+constexpr int kColumns = 11;
+}  // namespace
+
+int SiteTableModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : shownRows_;
+}
+
+int SiteTableModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant SiteTableModel::data(const QModelIndex& index, int role) const {
+  const auto& rows = rows_();
+  if (!index.isValid() || index.row() >= static_cast<int>(rows.size())) return {};
+  const AppSiteRow& r = rows[static_cast<std::size_t>(index.row())];
+  if (role == Qt::TextAlignmentRole) {
+    const int c = index.column();
+    return (c >= 5 && c <= 8) || c == 10 ? QVariant(Qt::AlignCenter)
+                                         : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+  }
+  if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+  const std::string* cells[] = {&r.site, &r.type, &r.submit, &r.cat1,     &r.cat2, &r.h,
+                                &r.f,    &r.z,    &r.e,      &r.lastPost, &r.post};
+  return ToQt(*cells[index.column()]);
+}
+
+QVariant SiteTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role != Qt::DisplayRole) return {};
+  if (orientation == Qt::Horizontal) return section < kColumns ? kHeaders[section] : QVariant();
+  return section + 1;
+}
+
+void SiteTableModel::Reset() {
+  beginResetModel();
+  shownRows_ = static_cast<int>(rows_().size());
+  endResetModel();
+}
+
+void SiteTableModel::Refresh() {
+  if (shownRows_ != static_cast<int>(rows_().size())) {
+    Reset();
+  } else if (shownRows_ > 0) {
+    emit dataChanged(index(0, 0), index(shownRows_ - 1, kColumns - 1));
+  }
+}
+
+void SiteTableModel::RowChanged(int row) {
+  if (row < 0 || row >= shownRows_) return;
+  emit dataChanged(index(row, 0), index(row, kColumns - 1));
+}
+
+}  // namespace vendrix::ui

@@ -1,0 +1,318 @@
+#include "sites_sheet.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "base/file_io.h"
+#include "key_filter.h"
+#include "main_frm.h"
+#include "qt_text.h"
+#include "sheet_support.h"
+#include "site_table_model.h"
+
+namespace vendrix::ui {
+
+SitesSheet::SitesSheet(TMainFrm& main) : main_(main) {
+  setObjectName("SitesSheet");
+  SiteTable& table = main_.Core().Table();
+  auto* layout = new QVBoxLayout(this);
+
+  model_ = new SiteTableModel([&table]() -> const std::vector<AppSiteRow>& { return table.Rows(); },
+                              this);
+  grid_ = new QTableView(this);
+  grid_->setObjectName("SiteGrid");
+  grid_->setModel(model_);
+  grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+  grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  grid_->setContextMenuPolicy(Qt::CustomContextMenu);
+  grid_->verticalHeader()->hide();
+  grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
+  grid_->setShowGrid(false);
+  grid_->setWordWrap(false);
+  grid_->setMinimumHeight(220);
+  QHeaderView* header = grid_->horizontalHeader();
+  header->setSectionResizeMode(QHeaderView::Interactive);
+  header->setStretchLastSection(false);
+  const int ch = grid_->fontMetrics().horizontalAdvance('M');
+  const int widths[] = {16, 7, 6, 14, 14, 2, 2, 2, 2, 8, 2};
+  for (int c = 0; c < 11; ++c) grid_->setColumnWidth(c, widths[c] * ch + 12);
+  layout->addWidget(grid_, 1);
+
+  auto* counts = new QHBoxLayout;
+  countLbl_ = new QLabel("0", this);
+  countLbl_->setObjectName("SiteGridCountLbl");
+  totalLbl_ = new QLabel("0", this);
+  totalLbl_->setObjectName("TotalToPostLbl");
+  counts->addWidget(new QLabel("Current Available Sites:", this));
+  counts->addWidget(countLbl_);
+  counts->addSpacing(24);
+  counts->addWidget(new QLabel("Total To Post::", this));
+  counts->addWidget(totalLbl_);
+  counts->addStretch();
+  gridLinesChk_ = new QCheckBox("Use Grid Lines", this);
+  gridLinesChk_->setObjectName("UseGridLinesChk");
+  counts->addWidget(gridLinesChk_);
+  layout->addLayout(counts);
+
+  // The detail panel of the selected row.
+  auto* panel = new QGroupBox("Selected Site", this);
+  auto* grid = new QGridLayout(panel);
+  cat1_ = new QComboBox(panel);
+  cat1_->setObjectName("CatCombo1");
+  cat2_ = new QComboBox(panel);
+  cat2_->setObjectName("CatCombo2");
+  for (QComboBox* c : {cat1_, cat2_}) {
+    MakeChooseOnly(c);
+    c->setMinimumContentsLength(24);
+    c->installEventFilter(this);
+  }
+  cat1Lbl_ = Caption("&Primary Category:", cat1_, panel);
+  cat2Lbl_ = Caption("Secondary &Category:", cat2_, panel);
+  grid->addWidget(cat1Lbl_, 0, 0);
+  grid->addWidget(cat1_, 0, 1);
+  grid->addWidget(cat2Lbl_, 1, 0);
+  grid->addWidget(cat2_, 1, 1);
+  postChk_ = new QCheckBox("Submit to this software site as", panel);
+  postChk_->setObjectName("DoPostCheckBox");
+  newRadio_ = new QRadioButton("a NEW first time submission", panel);
+  newRadio_->setObjectName("SubmitNewRadio");
+  updateRadio_ = new QRadioButton("an UPDATE to an Existing Listing", panel);
+  updateRadio_->setObjectName("SubmitUpdateRadio");
+  grid->addWidget(postChk_, 0, 2);
+  grid->addWidget(newRadio_, 1, 2);
+  grid->addWidget(updateRadio_, 2, 2);
+  auto* arrows = new QVBoxLayout;
+  auto* up = new QToolButton(panel);
+  up->setObjectName("SiteGridUpBtn");
+  up->setArrowType(Qt::UpArrow);
+  up->setToolTip("Previous site");
+  auto* down = new QToolButton(panel);
+  down->setObjectName("SiteGridDownBtn");
+  down->setArrowType(Qt::DownArrow);
+  down->setToolTip("Next site");
+  arrows->addWidget(up);
+  arrows->addWidget(down);
+  grid->addLayout(arrows, 0, 3, 3, 1);
+  grid->setColumnStretch(1, 1);
+  layout->addWidget(panel);
+
+  auto* buttons = new QHBoxLayout;
+  auto button = [&](const char* name, const char* text) {
+    auto* b = new QPushButton(text, this);
+    b->setObjectName(name);
+    buttons->addWidget(b);
+    return b;
+  };
+  QPushButton* save = button("AppSiteChangeBtn", "Save Changes");
+  QPushButton* url = button("AppSiteGoUrlBtn", "Go to URL");
+  buttons->addStretch();
+  QPushButton* allNew = button("AllToNewBtn", "All \"New\"");
+  QPushButton* allUpdate = button("AllToUpdateBtn", "All \"Update\"");
+  QPushButton* allPost = button("AllToPostBtn", "All \"Post\"");
+  QPushButton* allNoPost = button("AllToNoPostBtn", "All \"No Post\"");
+  layout->addLayout(buttons);
+
+  popup_ = new QMenu(this);
+  popup_->setObjectName("SiteGridPopupMenu");
+  auto item = [this](const char* name, const char* text) {
+    QAction* a = popup_->addAction(text);
+    a->setObjectName(name);
+    return a;
+  };
+  QAction* toPost = item("SG_PopUp_ToPost", "Set Post To YES");
+  QAction* asPost = item("SG_PopUp_AsPost", "Set as Post NEW");
+  QAction* postDate = item("SG_PopUp_ChangePostDate", "Set Last Post Date To NOW");
+  popup_->addSeparator();
+  QAction* toBuilder = item("SG_PopUp_GoToSiteBuilder", "View in Site Builder");
+  QAction* toUrl = item("SG_PopUp_GoToURL", "Go To Sites URL");
+  connect(popup_, &QMenu::aboutToShow, this, [this, &table, toPost, asPost, postDate] {
+    if (table.Selected() < 0) return;
+    const PopupCaptions c = table.Captions();
+    toPost->setText(ToQt(c.toPost));
+    asPost->setText(ToQt(c.asPost));
+    postDate->setText(ToQt(c.changePostDate));
+  });
+
+  // Edits of the selected row.
+  connect(grid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this, &table](const QModelIndex& current) {
+            if (refreshing_ || !current.isValid()) return;
+            table.Select(current.row());
+            ShowDetails();
+          });
+  connect(grid_, &QTableView::doubleClicked, this, [this] { GoToUrl(); });
+  connect(grid_, &QTableView::customContextMenuRequested, this, &SitesSheet::PopupMenu);
+  auto radio = [this, &table](bool isNew) {
+    if (refreshing_) return;
+    table.SetSubmit(isNew);
+    RowEdited();
+    FocusGrid();
+  };
+  connect(newRadio_, &QRadioButton::clicked, this, [radio] { radio(true); });
+  connect(updateRadio_, &QRadioButton::clicked, this, [radio] { radio(false); });
+  connect(postChk_, &QCheckBox::clicked, this, [this, &table](bool ticked) {
+    if (refreshing_) return;
+    table.SetPost(ticked);
+    RowEdited();
+    FocusGrid();
+  });
+  auto category = [this, &table](int which, int index) {
+    if (refreshing_) return;
+    table.ChooseCategory(which, index);
+    RowEdited();
+    FocusGrid();
+  };
+  connect(cat1_, &QComboBox::activated, this, [category](int i) { category(1, i); });
+  connect(cat2_, &QComboBox::activated, this, [category](int i) { category(2, i); });
+  connect(up, &QToolButton::clicked, this, [this, &table] {
+    table.SelectPrev();
+    ShowSelection();
+    FocusGrid();
+  });
+  connect(down, &QToolButton::clicked, this, [this, &table] {
+    table.SelectNext();
+    ShowSelection();
+    FocusGrid();
+  });
+  connect(gridLinesChk_, &QCheckBox::clicked, this, [this](bool on) {
+    Session& s = main_.Core();
+    s.Settings().useGridLines = on;
+    grid_->setShowGrid(on);
+    main_.Act([&] { WriteUseGridLines(s.Wide().SettingsFile(), on); });
+  });
+  connect(save, &QPushButton::clicked, this, [this, &table] {
+    if (table.Rows().empty()) return;
+    main_.Act([&] { table.Save(main_.Core().App().Shown()); }, true);
+  });
+  connect(url, &QPushButton::clicked, this, [this] { GoToUrl(); });
+  auto all = [this, &table](SiteTable::AllRows what) {
+    main_.Act([&] { table.ApplyToAll(what); });
+    FocusGrid();
+  };
+  connect(allNew, &QPushButton::clicked, this, [all] { all(SiteTable::AllRows::ToNew); });
+  connect(allUpdate, &QPushButton::clicked, this, [all] { all(SiteTable::AllRows::ToUpdate); });
+  connect(allPost, &QPushButton::clicked, this, [all] { all(SiteTable::AllRows::ToPost); });
+  connect(allNoPost, &QPushButton::clicked, this, [all] { all(SiteTable::AllRows::ToNoPost); });
+  connect(toPost, &QAction::triggered, this,
+          [this, &table] { main_.Act([&] { table.PopupToPost(); }, true); });
+  connect(asPost, &QAction::triggered, this, [this, &table] {
+    table.PopupAsPost();
+    RowEdited();
+  });
+  connect(postDate, &QAction::triggered, this, [this, &table] {
+    table.PopupChangePostDate();
+    RowEdited();
+    FocusGrid();
+  });
+  connect(toBuilder, &QAction::triggered, this, [this] {
+    Session& s = main_.Core();
+    const int row = s.Table().Selected();
+    main_.ShowPage(Page::SiteBuilder);
+    main_.Act([&] { s.ViewInSiteBuilder(row); }, true);
+  });
+  connect(toUrl, &QAction::triggered, this, [this] { GoToUrl(); });
+}
+
+bool SitesSheet::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonPress && (watched == cat1_ || watched == cat2_)) {
+    main_.Core().Table().CategoryClicked();
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void SitesSheet::PopupMenu(const QPoint& pos) {
+  const QModelIndex index = grid_->indexAt(pos);
+  if (index.isValid() && index.row() != main_.Core().Table().Selected()) {
+    grid_->selectRow(index.row());
+  }
+  popup_->popup(grid_->viewport()->mapToGlobal(pos));
+}
+
+void SitesSheet::GoToUrl() {
+  std::optional<std::string> url;
+  main_.Act([&] { url = main_.Core().Table().GoToUrl(); });
+  if (url) main_.OpenUrl(ToQt(*url));
+}
+
+void SitesSheet::FocusGrid() {
+  if (model_->rowCount() > 0) grid_->setFocus();
+}
+
+void SitesSheet::RowEdited() {
+  SiteTable& table = main_.Core().Table();
+  model_->RowChanged(table.Selected());
+  Refresh();
+  emit main_.SiteCountsChanged();
+}
+
+void SitesSheet::ShowSelection() {
+  Refreshing guard(refreshing_);
+  const int row = main_.Core().Table().Selected();
+  if (row < 0 || row >= model_->rowCount()) {
+    grid_->clearSelection();
+    return;
+  }
+  const QModelIndex index = model_->index(row, 0);
+  if (grid_->currentIndex().row() != row) {
+    grid_->selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  }
+  grid_->scrollTo(index);
+  ShowDetails();
+}
+
+void SitesSheet::ShowDetails() {
+  Refreshing guard(refreshing_);
+  SiteTable& table = main_.Core().Table();
+  std::optional<RowDetails> details;
+  if (!main_.Core().Flags().LoadingGrid) {
+    try {
+      details = table.ShowRowDetails();
+    } catch (const std::exception&) {
+      // An unreadable category list leaves the panel as far as it got.
+    }
+  }
+  const CategoryChoice empty;
+  const CategoryChoice* choices[] = {details ? &details->cat1 : &empty,
+                                     details ? &details->cat2 : &empty};
+  QComboBox* combos[] = {cat1_, cat2_};
+  QLabel* labels[] = {cat1Lbl_, cat2Lbl_};
+  for (int i = 0; i < 2; ++i) {
+    QStringList items;
+    for (const auto& l : choices[i]->items) items << ToQt(l);
+    SetItems(combos[i], items, choices[i]->index >= 0 ? items.value(choices[i]->index) : QString());
+    combos[i]->setEnabled(choices[i]->enabled);
+    labels[i]->setEnabled(choices[i]->enabled);
+  }
+  if (details) {
+    newRadio_->setChecked(details->submitNew);
+    updateRadio_->setChecked(!details->submitNew);
+    postChk_->setChecked(details->post);
+  }
+}
+
+void SitesSheet::Refresh() {
+  Refreshing guard(refreshing_);
+  Session& s = main_.Core();
+  model_->Refresh();
+  grid_->setShowGrid(s.Settings().useGridLines);
+  gridLinesChk_->setChecked(s.Settings().useGridLines);
+  countLbl_->setText(QString::number(s.Table().Rows().size()));
+  totalLbl_->setText(QString::number(s.Table().Counts().total));
+  ShowSelection();
+}
+
+}  // namespace vendrix::ui

@@ -1,0 +1,163 @@
+#include "gui_driver.h"
+
+#include <QAbstractItemView>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <filesystem>
+
+namespace vendrix::test {
+
+Dialogs::Dialogs() {
+  timer_.setInterval(20);
+  connect(&timer_, &QTimer::timeout, this, &Dialogs::Poll);
+  timer_.start();
+}
+
+Dialogs::~Dialogs() = default;
+
+void Dialogs::Then(std::function<void(QWidget*)> handler) {
+  handlers_.push_back(std::move(handler));
+}
+
+void Dialogs::Poll() {
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal && modal == last_ && since_.elapsed() > 15000) {
+    // A handler gave up half way (a failed check): close the window so the test ends.
+    unexpected << "left open: " + modal->windowTitle();
+    if (auto* d = qobject_cast<QDialog*>(modal)) d->done(QDialog::Rejected);
+    since_.restart();
+    return;
+  }
+  if (!modal || modal == last_ || !modal->isVisible()) return;
+  last_ = modal;
+  since_.start();
+  if (handlers_.empty()) {
+    QString what = modal->windowTitle();
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) what += ": " + box->text();
+    unexpected << what;
+    QPointer<QWidget> w = modal;
+    QTimer::singleShot(0, [w] {
+      if (auto* d = qobject_cast<QDialog*>(w.data())) d->reject();
+    });
+    return;
+  }
+  auto handler = std::move(handlers_.front());
+  handlers_.pop_front();
+  QPointer<QWidget> w = modal;
+  // Run from the window's event loop, not from this timer, so that windows the
+  // handler opens are answered too.
+  QTimer::singleShot(0, [w, handler = std::move(handler)] {
+    if (w) handler(w);
+  });
+}
+
+void Dialogs::Press(QMessageBox::StandardButton button) {
+  Then([this, button](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    if (!box) {
+      seen << "not a message box: " + w->windowTitle();
+      if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
+      return;
+    }
+    seen << box->windowTitle() + ": " + box->text();
+    if (QAbstractButton* b = box->button(button)) {
+      b->click();
+    } else {
+      seen << "no such button";
+      box->reject();
+    }
+  });
+}
+
+void Dialogs::Name(const std::optional<QString>& name) {
+  Then([this, name](QWidget* w) {
+    seen << "name: " + w->windowTitle();
+    auto* edit = w->findChild<QLineEdit*>("NameEdit");
+    if (!edit) {
+      seen << "not a name entry: " + w->windowTitle();
+      if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
+      return;
+    }
+    if (name) {
+      QTest::keyClicks(edit, *name);
+      w->findChild<QPushButton*>("OkBtn")->click();
+    } else {
+      w->findChild<QPushButton*>("CancelBtn")->click();
+    }
+  });
+}
+
+void Dialogs::ErrorOk() {
+  Then([this](QWidget* w) {
+    auto* title = w->findChild<QLabel*>("TitleLbl");
+    auto* text = w->findChild<QLabel*>("TextLbl");
+    seen << w->windowTitle() + ": " + (title ? title->text() : "?") + " | " +
+                (text ? text->text() : "?");
+    if (auto* ok = w->findChild<QPushButton*>("OkBtn")) ok->click();
+  });
+}
+
+Program::Program(bool demo) {
+  if (demo) {
+    std::filesystem::copy(VENDRIX_DEMO_DIR, dir.path(),
+                          std::filesystem::copy_options::recursive |
+                              std::filesystem::copy_options::overwrite_existing);
+  }
+  main = std::make_unique<ui::TMainFrm>(dir.path());
+  main->SetUrlOpener([this](const QString& url) { opened << url; });
+  if (!main->Initialise()) qFatal("the main window did not initialise");
+  main->show();
+  if (!QTest::qWaitForWindowExposed(main.get())) qWarning("the main window was not exposed");
+  // Focus moves (and the rules that run when a field is left) need an active window.
+  main->activateWindow();
+  if (!QTest::qWaitForWindowActive(main.get())) qWarning("the main window is not active");
+}
+
+Program::~Program() {
+  // Closing would ask the close questions; the tests that want them close themselves.
+  main->hide();
+}
+
+void Program::ShowPage(int index) {
+  auto* pages = Find<QTabWidget>("PageControl1");
+  QTabBar* bar = pages->tabBar();
+  QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+}
+
+void Choose(QComboBox* combo, const QString& text) {
+  const int index = combo->findText(text);
+  if (index < 0) qFatal("no entry %s", qPrintable(text));
+  combo->showPopup();
+  QAbstractItemView* view = combo->view();
+  QTRY_VERIFY_WITH_TIMEOUT(view->isVisible(), 2000);
+  view->scrollTo(view->model()->index(index, 0));
+  const QRect rect = view->visualRect(view->model()->index(index, 0));
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+  QTRY_VERIFY_WITH_TIMEOUT(!view->isVisible(), 2000);
+}
+
+void ClickRow(QAbstractItemView* view, int row, int column) {
+  const QModelIndex index = view->model()->index(row, column);
+  view->scrollTo(index);
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+}
+
+void TypeInto(QWidget* field, const QString& text) {
+  // After a message box the window gets the keyboard back a moment later.
+  if (!QTest::qWaitForWindowActive(field->window())) qWarning("window not active");
+  QTest::mouseClick(field, Qt::LeftButton);
+  if (auto* edit = qobject_cast<QLineEdit*>(field)) edit->end(false);
+  QTest::keyClicks(field, text);
+}
+
+void Tab(QWidget* field) {
+  if (!QTest::qWaitForWindowActive(field->window())) qWarning("window not active");
+  QTest::keyClick(field, Qt::Key_Tab);
+  QTest::qWait(30);
+}
+
+}  // namespace vendrix::test

@@ -1,0 +1,291 @@
+// The main window: its pages and menus, the page rules, the close questions, the
+// settings and default script windows, and the single-instance rule.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTest>
+#include <cstring>
+
+#include "gui_driver.h"
+#include "single_instance.h"
+#include "ui_tests.h"
+
+namespace vendrix::test {
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void captionPagesAndMenus();
+  void pageRules();
+  void closeQuestionsInOrderCancelStops();
+  void closeQuestionsSaveWhatIsAnsweredYes();
+  void settingsWindowWritesOnOkOnly();
+  void defaultScriptWindow();
+  void secondStartRaisesTheFirst();
+  void staleSocketDoesNotStopAStart();
+};
+
+namespace {
+QStringList MenuTexts(QMenu* menu) {
+  QStringList texts;
+  for (QAction* a : menu->actions()) texts << (a->isSeparator() ? "-" : a->text());
+  return texts;
+}
+}  // namespace
+
+void MainWindowTest::captionPagesAndMenus() {
+  Program p;
+  QCOMPARE(p.main->windowTitle(), "Vendrix 2.08");
+  auto* pages = p.Find<QTabWidget>("PageControl1");
+  QStringList tabs;
+  for (int i = 0; i < pages->count(); ++i) tabs << pages->tabText(i);
+  QCOMPARE(tabs, QStringList({"Company Info", "App Info", "Sites", "Submit", "Site Builder"}));
+  QCOMPARE(pages->currentIndex(), 0);
+  // Fixed size, no maximise box.
+  QCOMPARE(p.main->minimumSize(), p.main->maximumSize());
+  QVERIFY(!(p.main->windowFlags() & Qt::WindowMaximizeButtonHint));
+
+  auto* file = p.Find<QMenu>("FileMenu");
+  QCOMPARE(MenuTexts(file),
+           QStringList({"&Settings", "&View Reports", "&Update Data Files", "-",
+                        "Default &FTP Script", "Default &Email Scripts", "-", "E&xit"}));
+  QCOMPARE(MenuTexts(p.Find<QMenu>("DefaultEmailScriptsMenu")), QStringList({"&New", "&Update"}));
+  QCOMPARE(MenuTexts(p.Find<QMenu>("HelpMenu")),
+           QStringList({"&Help", "&Vendrix Home Page", "Hal&vane Home Page", "-", "&About"}));
+  QCOMPARE(p.Find<QAction>("AboutItem")->shortcut(), QKeySequence("Ctrl+A"));
+
+  // The hooks the later windows replace: one call per menu item.
+  int reports = 0;
+  p.main->SetCommand(ui::TMainFrm::Command::ViewReports, [&] { ++reports; });
+  p.Find<QAction>("ViewReportsItem")->trigger();
+  QCOMPARE(reports, 1);
+  auto* page = new QWidget;
+  page->setObjectName("RealSubmitSheet");
+  p.main->InstallSubmitPage(page);
+  QCOMPARE(pages->widget(3), page);
+  QCOMPARE(pages->tabText(3), "Submit");
+}
+
+void MainWindowTest::pageRules() {
+  Program p(false);
+  Dialogs dialogs;
+  auto* pages = p.Find<QTabWidget>("PageControl1");
+  // "Sites" without a company: the user is sent to create one (and may cancel).
+  dialogs.Press(QMessageBox::Ok);
+  dialogs.Name(std::nullopt);
+  p.ShowPage(2);
+  QTRY_VERIFY(dialogs.AllUsed());
+  QCOMPARE(dialogs.seen.value(0),
+           "Error: You have not entered your company info. Please do so now!");
+  QCOMPARE(pages->currentIndex(), 0);
+
+  // With a company but no application, "Sites" sends the user to "App Info".
+  dialogs.Name(QString("Acme"));
+  QTest::mouseClick(p.Find<QPushButton>("NewCompanyBtn"), Qt::LeftButton);
+  QTRY_VERIFY(dialogs.AllUsed());
+  dialogs.Press(QMessageBox::Ok);
+  p.ShowPage(2);
+  QTRY_VERIFY(dialogs.AllUsed());
+  QCOMPARE(dialogs.seen.last(),
+           "Error: You have not entered or selected an application yet. Please do so now!");
+  QCOMPARE(pages->currentIndex(), 1);
+
+  // While posting no page may be left.
+  p.main->Core().Flags().Posting = true;
+  dialogs.Press(QMessageBox::Ok);
+  p.ShowPage(4);
+  QTRY_VERIFY(dialogs.AllUsed());
+  QCOMPARE(dialogs.seen.last(), "Error: Tab Change Not Allowed While Posting!");
+  QCOMPARE(pages->currentIndex(), 1);
+  p.main->Core().Flags().Posting = false;
+
+  // "Site Builder" opens the first site when none is open.
+  p.ShowPage(4);
+  QCOMPARE(pages->currentIndex(), 4);
+  QVERIFY(dialogs.unexpected.isEmpty());
+}
+
+void MainWindowTest::closeQuestionsInOrderCancelStops() {
+  Program p;
+  Dialogs dialogs;
+  TypeInto(p.Find<QLineEdit>("conname"), " Jr.");
+  p.ShowPage(1);
+  TypeInto(p.Find<QLineEdit>("version"), "b");
+  dialogs.Press(QMessageBox::No);
+  dialogs.Press(QMessageBox::Cancel);
+  const std::string company = p.File("companies/Brightfield Software.dat");
+  QVERIFY(!p.main->close());
+  QTRY_VERIFY(dialogs.AllUsed());
+  QCOMPARE(dialogs.seen, QStringList({"Confirm: Would you like to save Changed Company Info?",
+                                      "Confirm: Would you like to save Tidy Notes?"}));
+  QVERIFY(p.main->isVisible());
+  QCOMPARE(p.File("companies/Brightfield Software.dat"), company);
+  QVERIFY(dialogs.unexpected.isEmpty());
+}
+
+void MainWindowTest::closeQuestionsSaveWhatIsAnsweredYes() {
+  Program p;
+  Dialogs dialogs;
+  TypeInto(p.Find<QLineEdit>("conname"), " Jr.");
+  p.ShowPage(2);
+  auto* update = p.Find<QRadioButton>("SubmitUpdateRadio");
+  QTest::mouseClick(update, Qt::LeftButton, {}, QPoint(8, update->height() / 2));
+  p.ShowPage(4);
+  const QString url = p.Find<QLineEdit>("EB_SitesWebUrlEdit")->text();
+  TypeInto(p.Find<QLineEdit>("EB_SitesWebUrlEdit"), "x");
+  for (int i = 0; i < 3; ++i) dialogs.Press(QMessageBox::Yes);
+  QVERIFY(p.main->close());
+  QTRY_VERIFY(dialogs.AllUsed());
+  QCOMPARE(dialogs.seen,
+           QStringList({"Confirm: Would you like to save Changed Company Info?",
+                        "Confirm: Would you like to save Site Engine Info?",
+                        "Confirm: Would you like to save Added/Changed Engine Info?"}));
+  QVERIFY(p.File("companies/Brightfield Software.dat").find("CONTACT=Mira Holt Jr.\r\n") !=
+          std::string::npos);
+  const std::string site = *p.main->Core().Builder().Lists().Selected();
+  QVERIFY(p.File("sites/" + site + ".ini").find("SITES_WEB_URL=" + url.toStdString() + "x\r\n") !=
+          std::string::npos);
+  QVERIFY(p.File("data/Tidy Notes_SITES.dat").find("\xB1Update\xB1") != std::string::npos);
+}
+
+void MainWindowTest::settingsWindowWritesOnOkOnly() {
+  Program p;
+  Dialogs dialogs;
+  const std::string before = p.File("settings.dat");
+  dialogs.Then([](QWidget* w) {
+    QCOMPARE(w->windowTitle(), "Settings");
+    QCOMPARE(w->findChild<QLineEdit*>("portedit")->text(), "80");
+    QCOMPARE(w->findChild<QSpinBox*>("MaxRetrySpin")->value(), 3);
+    QCOMPARE(w->findChild<QSpinBox*>("HTTPTimeOutSpin")->value(), 60);
+    QVERIFY(w->findChild<QCheckBox*>("ShowHintsChk")->isChecked());
+    QTest::keyClicks(w->findChild<QLineEdit*>("smtpedit"), "smtp.example.org");
+    w->findChild<QPushButton*>("CancelBtn")->click();
+  });
+  p.Find<QAction>("SettingsItem")->trigger();
+  QTRY_VERIFY(dialogs.AllUsed());
+  QCOMPARE(p.File("settings.dat"), before);
+
+  dialogs.Then([](QWidget* w) {
+    QTest::keyClicks(w->findChild<QLineEdit*>("smtpedit"), "smtp.example.org");
+    auto* retries = w->findChild<QSpinBox*>("MaxRetrySpin");
+    retries->setFocus();
+    retries->selectAll();
+    QTest::keyClicks(retries, "5");
+    auto* port = w->findChild<QLineEdit*>("portedit");
+    port->clear();
+    QTest::keyClicks(port, "8o8o");
+    w->findChild<QCheckBox*>("ShowHintsChk")->click();
+    w->findChild<QPushButton*>("OkBtn")->click();
+  });
+  dialogs.Press(QMessageBox::Ok);  // the port is no whole number
+  dialogs.Then([](QWidget* w) {
+    auto* port = w->findChild<QLineEdit*>("portedit");
+    port->clear();
+    QTest::keyClicks(port, "8080");
+    w->findChild<QPushButton*>("OkBtn")->click();
+  });
+  p.Find<QAction>("SettingsItem")->trigger();
+  QTRY_VERIFY(dialogs.AllUsed());
+  QCOMPARE(dialogs.seen.value(0), "Error: Proxy Port must be a whole number!");
+  const std::string settings = p.File("settings.dat");
+  QVERIFY(settings.find("SMTP=smtp.example.org\r\n") != std::string::npos);
+  QVERIFY(settings.find("PORT=8080\r\n") != std::string::npos);
+  QVERIFY(settings.find("FTPRetries=5\r\n") != std::string::npos);
+  QVERIFY(settings.find("ShowHints=0\r\n") != std::string::npos);
+  QCOMPARE(p.main->Core().Settings().smtp, "smtp.example.org");
+  QVERIFY(dialogs.unexpected.isEmpty());
+}
+
+void MainWindowTest::defaultScriptWindow() {
+  Program p;
+  Dialogs dialogs;
+  dialogs.Then([](QWidget* w) {
+    QCOMPARE(w->windowTitle(), "Default Script:");
+    QCOMPARE(w->findChild<QLabel*>("HeadLbl")->text(), "Default FTP Script");
+    auto* memo = w->findChild<QPlainTextEdit*>("ScriptMemo");
+    QVERIFY(!memo->toPlainText().isEmpty());
+    memo->setPlainText("Name: %APPNAME%\nVersion: %VERSION%");
+    w->findChild<QPushButton*>("SaveScriptBtn")->click();
+  });
+  p.Find<QAction>("DefaultFtpScriptItem")->trigger();
+  QTRY_VERIFY(dialogs.AllUsed());
+  QCOMPARE(p.File("data/FTP_DEF_SCRIPT.SCP"), "Name: %APPNAME%\r\nVersion: %VERSION%\r\n");
+
+  std::filesystem::remove(p.Path("data/EMAIL_DEF_SCRIPT_UPDATE.SCP"));
+  dialogs.Press(QMessageBox::Ok);
+  dialogs.Then([](QWidget* w) {
+    QCOMPARE(w->findChild<QLabel*>("HeadLbl")->text(), "Default UPDATE EMAIL Script");
+    qobject_cast<QDialog*>(w)->reject();
+  });
+  p.Find<QAction>("DefaultEmailUpdateItem")->trigger();
+  QTRY_VERIFY(dialogs.AllUsed());
+  QCOMPARE(dialogs.seen.value(0), "Error: Default Script File Not Found!");
+  QVERIFY(!std::filesystem::exists(p.Path("data/EMAIL_DEF_SCRIPT_UPDATE.SCP")));
+}
+
+void MainWindowTest::secondStartRaisesTheFirst() {
+  Program p;
+  ui::SingleInstance first(QString::fromStdString(p.dir.path()));
+  QVERIFY(!first.AnotherIsRunning());
+  connect(&first, &ui::SingleInstance::ActivationRequested, p.main.get(), &ui::TMainFrm::Activate);
+  QSignalSpy asked(&first, &ui::SingleInstance::ActivationRequested);
+  p.main->showMinimized();
+  QTRY_VERIFY(p.main->isMinimized());
+
+  QProcess second;
+  second.setProcessChannelMode(QProcess::ForwardedChannels);
+  second.start(VENDRIX_GUI_BIN, {"--data-dir", QString::fromStdString(p.dir.path())});
+  QVERIFY(second.waitForStarted(5000));
+  // The second start ends on its own while the first keeps serving its event loop.
+  QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 20000);
+  QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(second.exitCode(), 0);
+  QTRY_COMPARE(asked.count(), 1);
+  QTRY_VERIFY(!p.main->isMinimized());
+  QVERIFY(p.main->isVisible());
+}
+
+void MainWindowTest::staleSocketDoesNotStopAStart() {
+  TempDir dir;
+  const QString root = QString::fromStdString(dir.path());
+  // A socket file that nobody listens on, as a crashed instance leaves it.
+  const QString path = QDir::tempPath() + "/" + ui::SingleInstance::ServerName(root);
+  const QByteArray native = QFile::encodeName(path);
+  int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  QVERIFY(fd >= 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::memcpy(addr.sun_path, native.constData(),
+              std::min<std::size_t>(native.size(), sizeof addr.sun_path - 1));
+  ::unlink(native.constData());
+  QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ::close(fd);
+  QVERIFY(QFile::exists(path));
+
+  ui::SingleInstance start(root);
+  QVERIFY(!start.AnotherIsRunning());
+  ui::SingleInstance again(root);
+  QVERIFY(again.AnotherIsRunning());
+}
+
+namespace {
+RegisterTest<MainWindowTest> reg("MainWindowTest");
+}
+
+}  // namespace vendrix::test
+
+#include "main_window_test.moc"

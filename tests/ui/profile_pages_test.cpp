@@ -1,0 +1,185 @@
+// The "Company Info" and "App Info" pages driven with mouse and keyboard: what they
+// show and what lands in the files.
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include "gui_driver.h"
+#include "ui_tests.h"
+
+namespace vendrix::test {
+
+class ProfilePagesTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void companyAndApplicationCreatedThroughThePages();
+  void inputRulesOfTheFields();
+  void duplicateNamesAndDeletion();
+};
+
+void ProfilePagesTest::companyAndApplicationCreatedThroughThePages() {
+  Program p(false);
+  Dialogs dialogs;
+  // No company yet: "App Info" sends the user back to create one.
+  dialogs.Press(QMessageBox::Ok);
+  dialogs.Name(QString("Acme"));
+  p.ShowPage(1);
+  QTRY_VERIFY(dialogs.AllUsed());
+  QCOMPARE(dialogs.seen.value(0),
+           "Error: You have not entered your company info. Please do so now!");
+  QCOMPARE(dialogs.seen.value(1), "name: New Company Name");
+  QCOMPARE(p.Find<QTabWidget>("PageControl1")->currentIndex(), 0);
+  QCOMPARE(p.Find<QComboBox>("compname")->currentText(), "Acme");
+  QCOMPARE(p.File("companies/companies.dat"), "Acme\r\n");
+
+  TypeInto(p.Find<QLineEdit>("conname"), "Jane Doe");
+  TypeInto(p.Find<QLineEdit>("pubpage"), "www.acme .com");  // the space key is refused
+  QCOMPARE(p.Find<QLineEdit>("pubpage")->text(), "www.acme.com");
+  QVERIFY(!p.main->Core().Flags().CompanySaved);
+  QTest::mouseClick(p.Find<QPushButton>("SaveCompanyBtn"), Qt::LeftButton);
+  const std::string company =
+      "[COMPANY]\r\nCONAME=Acme\r\nBHSID=\r\nCONTACT=Jane Doe\r\nCTITLE=\r\nCEMAIL=\r\n"
+      "CPHONE=\r\nCFAX=\r\nCADDR=\r\nCCITY=\r\nCSTATE=\r\nCZIP=\r\nCCOUNTRY=\r\n"
+      "CURL=www.acme.com\r\nCCMAIL=\r\n";
+  QCOMPARE(p.File("companies/Acme.dat"), company);
+  QVERIFY(p.main->Core().Flags().CompanySaved);
+
+  p.ShowPage(1);
+  dialogs.Name(QString("Tidy"));
+  QTest::mouseClick(p.Find<QPushButton>("NewAppBtn"), Qt::LeftButton);
+  QTRY_VERIFY(dialogs.AllUsed());
+  QCOMPARE(p.Find<QComboBox>("AppName")->currentText(), "Tidy");
+  QCOMPARE(p.File("data/Acme Apps.dat"), "Tidy\r\n");
+
+  TypeInto(p.Find<QLineEdit>("version"), "1.0");
+  TypeInto(p.Find<QLineEdit>("day"), "5x");  // digits only
+  TypeInto(p.Find<QLineEdit>("month"), "1");
+  TypeInto(p.Find<QLineEdit>("year"), "99");
+  Tab(p.Find<QLineEdit>("year"));
+  QCOMPARE(p.Find<QLineEdit>("day")->text(), "5");
+  QCOMPARE(p.Find<QLabel>("ldatel")->text(), "5-Jan-1999");
+  Choose(p.Find<QComboBox>("platforms"), "Windows 95");
+  Choose(p.Find<QComboBox>("status"), "Shareware");
+  TypeInto(p.Find<QLineEdit>("price"), "$12.50");
+  QCOMPARE(p.Find<QLineEdit>("price")->text(), "12.50");
+  TypeInto(p.Find<QLineEdit>("filename"), "tidy10.zip-and-much-too-long");
+  QCOMPARE(p.Find<QLineEdit>("filename")->text(), "tidy10.zip-and-m");  // 16 at most
+
+  p.Find<QTabWidget>("AppInfoPages")->setCurrentIndex(2);
+  TypeInto(p.Find<QLineEdit>("shortdesc"), "A tidy $note taker");
+  auto* longdesc = p.Find<QPlainTextEdit>("longdesc");
+  QTest::mouseClick(longdesc->viewport(), Qt::LeftButton);
+  QTest::keyClicks(longdesc, "Line one");
+  QTest::keyClick(longdesc, Qt::Key_Return);
+  QTest::keyClicks(longdesc, "Costs $5");
+  QVERIFY(!p.main->Core().Flags().AppSaved);
+  QTest::mouseClick(p.Find<QPushButton>("SaveAppBtn"), Qt::LeftButton);
+  QVERIFY(p.main->Core().Flags().AppSaved);
+
+  const std::string app =
+      company +
+      "[APPINFO]\r\nFILENAME=tidy10.zip-and-m\r\nNAME=Tidy\r\n8CHAR=\r\nVERSION=1.0\r\nDAY=5\r\n"
+      "MONTH=1\r\nYEAR=99\r\nPLATFORM=Windows 95\r\nDSTATUS=\r\nSIZE32=\r\nINSTSIZE32=\r\n"
+      "SIZE16=\r\nINSTSIZE16=\r\nPRICE=12.50\r\nSTATUS=Shareware\r\nEVAL=\r\nXDATE=\r\n"
+      "XDAYS=\r\ninstaller=\r\nAPPURL=\r\nDL1_32=\r\nDL2_32=\r\nDL3_32=\r\nDL4_32=\r\n"
+      "DL1_16=\r\nDL2_16=\r\nDL3_16=\r\nDL4_16=\r\nSHOT=\r\nGIF=\r\nICO=\r\nPATH=\r\n"
+      "ICOPATH=\r\nGIFPATH=\r\nSCREENPATH=\r\nOTHERPATH=\r\nSHORTDESC=A tidy note taker\r\n";
+  QCOMPARE(p.File("data/Tidy.dat"), app);
+  QCOMPARE(p.File("data/Tidy.lds"), "Line one\r\nCosts 5\r\n");
+  QCOMPARE(p.File("data/Tidy.nts"), "");
+  QVERIFY(dialogs.unexpected.isEmpty());
+}
+
+void ProfilePagesTest::inputRulesOfTheFields() {
+  Program p;
+  Dialogs dialogs;
+  p.ShowPage(1);
+  auto* char8 = p.Find<QLineEdit>("char8name");
+  char8->clear();
+  dialogs.Press(QMessageBox::Ok);
+  TypeInto(char8, "ab.c");
+  Tab(char8);
+  QTRY_VERIFY(dialogs.AllUsed());
+  QCOMPARE(dialogs.seen.value(0),
+           "Information: You can only have alpha-numeric values in this field.");
+  QTRY_VERIFY(char8->hasFocus());
+  QCOMPARE(char8->text(), "");
+  QTest::keyClicks(char8, "ABC-12");
+  Tab(char8);
+  QTRY_COMPARE(char8->text(), "abc-12");
+  QCOMPARE(p.main->Core().App().Profile().char8, "abc-12");
+
+  auto* size = p.Find<QLineEdit>("bytesize32");
+  size->clear();
+  TypeInto(size, "12a3 ");
+  QCOMPARE(size->text(), "123");
+  auto* url = p.Find<QLineEdit>("appurl");
+  url->clear();
+  TypeInto(url, "http://x y");
+  QCOMPARE(url->text(), "http://xy");
+
+  // Selectors cannot be typed into.
+  auto* apps = p.Find<QComboBox>("AppName");
+  const QString shownApp = apps->currentText();
+  apps->setFocus();
+  QTest::keyClicks(apps, "P");
+  QTest::keyClick(apps, Qt::Key_Down);
+  QCOMPARE(apps->currentText(), shownApp);
+  auto* platforms = p.Find<QComboBox>("platforms");
+  const QString shownPlatform = platforms->currentText();
+  platforms->setFocus();
+  QTest::keyClicks(platforms, "Windows 3.1");
+  QCOMPARE(platforms->currentText(), shownPlatform);
+
+  // Choosing another application shows its fields; unsaved edits of the site table
+  // are dropped.
+  Choose(apps, "Pixel Ruler");
+  QCOMPARE(p.main->Core().App().Shown(), "Pixel Ruler");
+  QCOMPARE(p.Find<QLineEdit>("version")->text(),
+           QString::fromStdString(p.main->Core().App().Profile().version));
+  QVERIFY(dialogs.unexpected.isEmpty());
+}
+
+void ProfilePagesTest::duplicateNamesAndDeletion() {
+  Program p;
+  Dialogs dialogs;
+  const std::string companies = p.File("companies/companies.dat");
+  dialogs.Name(QString("Brightfield Software"));
+  dialogs.ErrorOk();
+  dialogs.Name(std::nullopt);
+  QTest::mouseClick(p.Find<QPushButton>("NewCompanyBtn"), Qt::LeftButton);
+  QTRY_VERIFY(dialogs.AllUsed());
+  QCOMPARE(dialogs.seen.value(1),
+           "ERROR: COMPANY NAME DUPLICATE | The company name you entered is already on the list!");
+  QCOMPARE(dialogs.seen.value(2), "name: New Company Name");
+  QCOMPARE(p.File("companies/companies.dat"), companies);
+
+  // Deleting an application removes its name and its site table, nothing else.
+  p.ShowPage(1);
+  QVERIFY(std::filesystem::exists(p.Path("data/Tidy Notes_SITES.dat")));
+  dialogs.Press(QMessageBox::No);
+  QTest::mouseClick(p.Find<QPushButton>("DeleteAppBtn"), Qt::LeftButton);
+  QTRY_VERIFY(dialogs.AllUsed());
+  QVERIFY(std::filesystem::exists(p.Path("data/Tidy Notes_SITES.dat")));
+  dialogs.Press(QMessageBox::Yes);
+  QTest::mouseClick(p.Find<QPushButton>("DeleteAppBtn"), Qt::LeftButton);
+  QTRY_VERIFY(dialogs.AllUsed());
+  QCOMPARE(dialogs.seen.last(), "Confirm: Delete This Application ?");
+  QCOMPARE(p.File("data/Brightfield Software Apps.dat"), "Pixel Ruler\r\n");
+  QVERIFY(!std::filesystem::exists(p.Path("data/Tidy Notes_SITES.dat")));
+  QVERIFY(std::filesystem::exists(p.Path("data/Tidy Notes.dat")));
+  QCOMPARE(p.Find<QComboBox>("AppName")->currentText(), "Pixel Ruler");
+  QVERIFY(dialogs.unexpected.isEmpty());
+}
+
+namespace {
+RegisterTest<ProfilePagesTest> reg("ProfilePagesTest");
+}
+
+}  // namespace vendrix::test
+
+#include "profile_pages_test.moc"
