@@ -98,7 +98,9 @@ QLineEdit* AppInfoSheet::Field(const char* key, QWidget* parent) {
   edits_[key] = edit;
   const std::string k = key;
   connect(edit, &QLineEdit::textChanged, this, [this, k](const QString& text) {
-    if (!refreshing_) main_.Core().App().SetField(k, FromQt(text));
+    if (refreshing_ || main_.Core().App().SetField(k, FromQt(text))) return;
+    // Refused by the field rules (after their message): show what is stored.
+    QTimer::singleShot(0, this, [this] { Refresh(); });
   });
   return edit;
 }

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/user_prompt.h"
+#include "base/user_prompt.h"
 
 namespace vendrix::ui {
 

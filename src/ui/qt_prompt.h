@@ -5,7 +5,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "app/user_prompt.h"
+#include "base/user_prompt.h"
 
 namespace vendrix::ui {
 

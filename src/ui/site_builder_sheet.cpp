@@ -534,7 +534,7 @@ void SiteBuilderSheet::Refresh() {
   if (siteName_->currentIndex() != b.Lists().selected)
     siteName_->setCurrentIndex(b.Lists().selected);
   for (const auto& show : show_) show();
-  contribute_->setVisible(b.ContributeVisible());
+  contribute_->setVisible(b.ContributeVisible() && !main_.Core().ContributeHidden());
   ApplyEnabled();
 }
 
