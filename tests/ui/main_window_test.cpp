@@ -200,7 +200,7 @@ void MainWindowTest::settingsWindowWritesOnOkOnly() {
   });
   p.Find<QAction>("SettingsItem")->trigger();
   QTRY_VERIFY(dialogs.AllUsed());
-  QCOMPARE(dialogs.seen.value(0), "Error: Proxy Port must be a whole number!");
+  QVERIFY(dialogs.seen.value(0).startsWith("Error: Proxy Port must be a whole number"));
   const std::string settings = p.File("settings.dat");
   QVERIFY(settings.find("SMTP=smtp.example.org\r\n") != std::string::npos);
   QVERIFY(settings.find("PORT=8080\r\n") != std::string::npos);
