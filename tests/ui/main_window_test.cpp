@@ -18,6 +18,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
+#include <QToolTip>
 #include <cstring>
 
 #include "gui_driver.h"
@@ -35,6 +36,7 @@ class MainWindowTest : public QObject {
   void closeQuestionsSaveWhatIsAnsweredYes();
   void settingsWindowWritesOnOkOnly();
   void defaultScriptWindow();
+  void bhsButtonAndHints();
   void secondStartRaisesTheFirst();
   void staleSocketDoesNotStopAStart();
 };
@@ -235,6 +237,41 @@ void MainWindowTest::defaultScriptWindow() {
   QTRY_VERIFY(dialogs.AllUsed());
   QCOMPARE(dialogs.seen.value(0), "Error: Default Script File Not Found!");
   QVERIFY(!std::filesystem::exists(p.Path("data/EMAIL_DEF_SCRIPT_UPDATE.SCP")));
+}
+
+void MainWindowTest::bhsButtonAndHints() {
+  Program p;
+  Dialogs dialogs;
+  int opened = 0;
+  p.main->SetCommand(ui::TMainFrm::Command::BhsAccount, [&] {
+    ++opened;
+    p.main->Core().AssignBhsId("4711");
+  });
+  auto* bhs = p.Find<QPushButton>("BHSIDBtn");
+  QTest::mouseClick(bhs, Qt::LeftButton);
+  QCOMPARE(opened, 1);
+  QVERIFY(!p.main->Core().Flags().CompanySaved);  // the id is written with the next save
+  dialogs.Press(QMessageBox::Ok);
+  QTest::mouseClick(bhs, Qt::LeftButton);
+  QTRY_VERIFY(dialogs.AllUsed());
+  QCOMPARE(opened, 1);
+  QCOMPARE(dialogs.seen.value(0), "Information: Your BHS ID# is: 4711");
+
+  // Hints off: no tool tip anywhere.
+  auto* country = p.Find<QLineEdit>("concountry");
+  const QPoint at(5, 5);
+  QHelpEvent on(QEvent::ToolTip, at, country->mapToGlobal(at));
+  QApplication::sendEvent(country, &on);
+  QTRY_VERIFY(QToolTip::isVisible());
+  QCOMPARE(QToolTip::text(), "Enter the 2 letter identifier for the comapny contact's country.");
+  QToolTip::hideText();
+  QTRY_VERIFY(!QToolTip::isVisible());
+  p.main->ApplyHints(false);
+  QHelpEvent off(QEvent::ToolTip, at, country->mapToGlobal(at));
+  QApplication::sendEvent(country, &off);
+  QTest::qWait(100);
+  QVERIFY(!QToolTip::isVisible());
+  QVERIFY(dialogs.unexpected.isEmpty());
 }
 
 void MainWindowTest::secondStartRaisesTheFirst() {
