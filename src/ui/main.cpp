@@ -13,6 +13,7 @@
 #include "base/file_io.h"
 #include "logo.h"
 #include "main_frm.h"
+#include "net/process_signals.h"
 #include "single_instance.h"
 #include "splash.h"
 
@@ -38,6 +39,7 @@ void MakeDirs(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  vendrix::IgnoreProcessSignals();
   std::string dataDir;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
