@@ -1,6 +1,7 @@
 #pragma once
 // The main window's lifecycle rules without the window: the close questions and
-// the page switching rules.
+// the page switching rules. Messages go through the prompt; savers may throw as the
+// pages do. The GUI thread.
 #include <functional>
 #include <string>
 

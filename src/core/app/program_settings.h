@@ -1,6 +1,7 @@
 #pragma once
 // The user's program settings ("settings.dat", section "SETTINGS") and the logic of
-// the "Settings" dialog.
+// the "Settings" dialog. Load reads defaults for a missing file; Ok and the single-key
+// writes throw VendrixError on a failed write. The GUI thread.
 #include <string>
 
 #include "base/user_prompt.h"

@@ -1,5 +1,6 @@
 #pragma once
 // The local clock and the user's date and time formats. Tests fix the clock.
+// Nothing throws. Any thread (the time locale is set once, guarded).
 #include <ctime>
 #include <string>
 

@@ -1,6 +1,7 @@
 #pragma once
 // One-entry-per-line files: a line ends at CR LF, a lone CR or a lone LF;
-// files are written with CR LF after every line.
+// files are written with CR LF after every line. LoadLines throws VendrixError for a
+// file that exists but cannot be read, SaveLines for a failed write. Any thread.
 #include <optional>
 #include <string>
 #include <string_view>

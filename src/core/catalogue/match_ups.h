@@ -1,7 +1,7 @@
 #pragma once
 // The match-up table: for each entry of the application's four value lists, the key
 // of the site setting that holds the site's own word for it. The standard text is
-// both the list entry and the key's default.
+// both the list entry and the key's default. Constants and pure functions: any thread.
 #include <array>
 #include <optional>
 #include <string>

@@ -1,5 +1,6 @@
 #pragma once
 // One site's definition: its 50 settings, both category lists and five scripts.
+// Plain data and pure functions; nothing throws. Any thread.
 #include <array>
 #include <string>
 #include <string_view>

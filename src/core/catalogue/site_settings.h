@@ -1,6 +1,7 @@
 #pragma once
 // The site settings file's [SETTINGS] section <-> SiteDefinition, with the mapping
-// rules of its integer keys and the one-of-three text-file option.
+// rules of its integer keys and the one-of-three text-file option. Works on a parsed
+// document: nothing throws. Any thread.
 #include <array>
 #include <string_view>
 

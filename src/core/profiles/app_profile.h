@@ -1,7 +1,8 @@
 #pragma once
 // An application profile: the "APPINFO" keys of an application file in write order,
 // the long description and notes (their own files) and the special requirements,
-// which live only in memory.
+// which live only in memory. Tables and plain data: reads of an IniDocument never
+// throw. Any thread.
 #include <array>
 #include <string>
 #include <string_view>

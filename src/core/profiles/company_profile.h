@@ -1,6 +1,7 @@
 #pragma once
 // A company profile: the fourteen keys of a company file, in write order. The same
-// keys form the "COMPANY" section of every application file.
+// keys form the "COMPANY" section of every application file. Plain data; nothing
+// throws. Any thread.
 #include <array>
 #include <string>
 #include <string_view>

@@ -1,6 +1,7 @@
 #pragma once
 // The fixed item lists of the application's four selectors, in their order. Scripts
-// and site translations compare these texts, so they never change.
+// and site translations compare these texts, so they never change. Constants: any
+// thread.
 #include <array>
 #include <string_view>
 

@@ -1,6 +1,7 @@
 #pragma once
 // What a variable expansion reads: the profiles shown, the open site, the row being
 // posted (submission mode only), the clock, and where "Could NotFind!" is shown.
+// Pointers only: the owner keeps the objects alive while the engine expands.
 #include <functional>
 #include <string>
 #include <string_view>

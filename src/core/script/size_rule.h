@@ -1,6 +1,6 @@
 #pragma once
 // How a site wants file sizes written: bytes as typed, whole kilobytes, or megabytes
-// cut (not rounded) to two decimals.
+// cut (not rounded) to two decimals. Pure functions: any thread.
 #include <string>
 #include <string_view>
 

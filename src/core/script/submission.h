@@ -1,5 +1,6 @@
 #pragma once
-// What one site gets: the HTTP request, the e-mail, the FTP upload plan.
+// What one site gets: the HTTP request, the e-mail, the FTP upload plan. Plain data;
+// a SubmissionLog is called on the thread that builds the submission.
 #include <string>
 #include <vector>
 

@@ -1,5 +1,6 @@
 #pragma once
-// Text helpers of the builders: form encoding and word wrapping.
+// Text helpers of the builders: form encoding and word wrapping. Pure functions:
+// any thread.
 #include <string>
 #include <string_view>
 

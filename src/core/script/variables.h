@@ -1,6 +1,6 @@
 #pragma once
 // The 61 script variables with the descriptions the variables window shows, in the
-// order the variables and mass change windows list them.
+// order the variables and mass change windows list them. Constants: any thread.
 #include <array>
 #include <string_view>
 
