@@ -4,9 +4,11 @@
 start_peer() {
   local here
   here=$(dirname "${BASH_SOURCE[0]}")
+  : >"$work/peer.out"
   /usr/bin/python3 "$here/$1" "${@:2}" >"$work/peer.out" 2>/dev/null &
   pids+=($!)
-  for _ in $(seq 100); do
+  # A loaded machine can take seconds to start Python: wait up to 30 s.
+  for _ in $(seq 300); do
     port=$(sed -n 's/^PORT //p' "$work/peer.out")
     [ -n "$port" ] && return 0
     sleep 0.1
