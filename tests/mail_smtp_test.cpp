@@ -439,7 +439,7 @@ TEST_F(SmtpTest, TransparencyOnTheWire) {
 
 TEST_F(SmtpTest, ServerPortAndTranscriptFileNames) {
   auto peer = Script(R"({"replies": {"DATA": "354 go"}})");
-  smtp.Server = "localhost:" + std::to_string(peer->port());
+  smtp.Server = " localhost:" + std::to_string(peer->port()) + " ";
   smtp.LogFileName = kLegacyLogFileName;
   smtp.DefaultLogFileName = dir / "smtp.log";
   smtp.Send();

@@ -169,21 +169,27 @@ void TmsSMTP::CheckMessage() const {
 }
 
 void TmsSMTP::ParseServer() {
+  // Blanks typed around the name are no part of it.
   std::string host = Server, port;
+  host.erase(0, host.find_first_not_of(" \t"));
+  host.erase(host.find_last_not_of(" \t") + 1);
+  bool hasPort = false;
   if (!host.empty() && host.front() == '[') {
     auto close = host.find(']');
     if (close != std::string::npos) {
-      if (close + 1 < host.size() && host[close + 1] == ':') port = host.substr(close + 2);
+      hasPort = close + 1 < host.size() && host[close + 1] == ':';
+      if (hasPort) port = host.substr(close + 2);
       host = host.substr(1, close - 1);
     }
   } else if (std::count(host.begin(), host.end(), ':') == 1) {
     auto colon = host.find(':');
+    hasPort = true;
     port = host.substr(colon + 1);
     host = host.substr(0, colon);
   }
   host_ = host;
   port_ = 0;
-  if (!port.empty() || Server.back() == ':') {
+  if (hasPort) {
     bool digits = !port.empty() && port.size() <= 5 &&
                   std::all_of(port.begin(), port.end(),
                               [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
