@@ -69,6 +69,7 @@ check "password nowhere" "" "$(grep -l 'Tr0ub4dor' "$work/smtp.log" <(echo "$out
 check "transcript AUTH" "AUTH PLAIN ****" "$(grep -a '^AUTH' "$work/smtp.log" | tr -d '\r')"
 
 # Refusals: STARTTLS required of a server that has none; a wrong password.
+: >"$work/peer.out"  # so that the port of the first peer is not read again
 start_peer smtp_peer.py aiosmtpd --out "$work/out2"
 err=$("$cli" net mail --server "127.0.0.1:$port" --from jo@example.com --to a@b.test \
   --subject x --security starttls 2>&1 >/dev/null)
