@@ -110,5 +110,28 @@ v settings set BHSServer="127.0.0.1:1"
 err=$(v bhs browse --company "A&B Soft" 2>&1); rc=$?
 check "no server" "1:Could not connect to BHS!" "$rc:$err"
 
+# Contribution of a demo site through the user's mail server (aiosmtpd with AUTH).
+start_peer smtp_peer.py aiosmtpd --out "$work/mail" --auth "editor:s3cret&pw" --auth-in-clear
+printf 's3cret&pw\n' >"$work/password"
+v settings set SMTP="127.0.0.1:$port" SMTPSecurity=None SMTPUser=editor \
+  "SMTPPassword=@$work/password" ContributeAddress=sites@maker.example >/dev/null
+v company set "A&B Soft" CONTACT="Jo Bloggs"
+out=$(v site contribute "Update One" --company "A&B Soft" 2>&1); rc=$?
+check "contribute exit" "0:Submission Sent. Thank You!" "$rc:$out"
+mail="$work/mail/msg-1.eml"
+check "contribution subject" "New Site Submission for: Update One" \
+  "$("$py" "$peers/smtp_check.py" "$mail" subject)"
+check "contribution recipient" "sites@maker.example" "$("$py" "$peers/smtp_check.py" "$mail" to)"
+check "contribution files" "Update One.ini
+Update One Cat1.cat" "$("$py" "$peers/smtp_check.py" "$mail" attachments)"
+check "no password on the terminal" "" "$(echo "$out" | grep -c 's3cret' | grep -v '^0$')"
+v company set "A&B Soft" CEMAIL=nobody
+out=$(v site contribute "Update One" --company "A&B Soft" 2>&1); rc=$?
+check "contact needed" "1:You do not have your company contact info filled in. Please do so now!" \
+  "$rc:$out"
+check "nothing more sent" "" "$(ls "$work/mail/msg-2.eml" 2>/dev/null)"
+v site contribute "No Such Site" --company "A&B Soft" >/dev/null 2>&1
+check "unknown site refused" 1 $?
+
 echo "cli services: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "base/error.h"
 #include "services/site_contribution.h"
 #include "support/scripted_prompt.h"
+#include "support/session_fixture.h"
 #include "support/temp_dir.h"
 
 namespace vendrix {
@@ -101,6 +104,27 @@ TEST_F(ContributeTest, AFailedSendIsReportedAndKeepsTheReason) {
   EXPECT_EQ(prompt.log, std::vector<std::string>{"error: ERROR -> Submission Could Not Be Sent!"});
   EXPECT_EQ(form.LastError(), "550 mailbox unavailable");
   EXPECT_EQ(view.closes, 1);
+}
+
+}  // namespace
+}  // namespace vendrix
+
+namespace vendrix {
+namespace {
+
+class ContributeSessionTest : public test::SessionTest {};
+
+TEST_F(ContributeSessionTest, ContributeSavesTheSiteBuildersChangesFirst) {
+  prompt.names.push_back("Fresh Site");
+  ASSERT_TRUE(session->Builder().NewSite());
+  ASSERT_FALSE(session->Flags().SiteSaved);
+  std::remove(session->Wide().SiteSettingsFile("Fresh Site").c_str());
+  EXPECT_EQ(session->PrepareContribution(), "Fresh Site");
+  EXPECT_TRUE(session->Flags().SiteSaved);
+  EXPECT_TRUE(test::ReadFile(session->Wide().SiteSettingsFile("Fresh Site")));
+  EXPECT_FALSE(session->ContributeHidden());
+  session->ContributionSent();
+  EXPECT_TRUE(session->ContributeHidden());
 }
 
 }  // namespace

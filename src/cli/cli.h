@@ -88,6 +88,8 @@ int MassChangeCommand(Context& c);
 int PreviewCommand(Context& c);
 int UpdateCommand(Context& c);
 int BhsCommand(Context& c);
+// "site contribute NAME": mails the site's files to the maker.
+int ContributeCommand(Context& c, const std::string& site);
 // Needs no data tree.
 int NetCommand(Args& args);
 // net mail: sends one message (cmd_mail.cpp).

@@ -7,6 +7,7 @@
 #include "base/error.h"
 #include "cli.h"
 #include "services/bhs_account.h"
+#include "services/smtp_contribution.h"
 
 namespace vendrix::cli {
 namespace {
@@ -106,6 +107,30 @@ int BhsCommand(Context& c) {
   if (!assigned) return c.prompt.Failed() ? kExitRefused : kExitOk;
   company.SaveCompany();
   return kExitOk;
+}
+
+int ContributeCommand(Context& c, const std::string& site) {
+  auto caFile = c.args.Option("--cafile");
+  SelectCompany(c);
+  if (!c.args.Empty()) throw UsageError("site contribute takes NAME, --company and --cafile");
+  ProgramSettings settings = LoadProgramSettings(c.session.Wide().SettingsFile());
+  ContributionMailSettings mail{settings.smtp, ParseSmtpSecurity(settings.smtpSecurity),
+                                settings.smtpUser, settings.smtpPassword,
+                                caFile ? Cp1252ToUtf8(*caFile) : std::string()};
+  SmtpContributionSender sender(mail);
+  class : public ContributeView {
+    void Sending(bool) override {}
+    void Close() override {}
+  } view;
+  TContributeFrm form(site, c.session.Company().Profile(), c.session.Wide(),
+                      settings.contributeAddress, sender, c.prompt, view);
+  TContributeFrm::Result result = form.Submit();
+  if (result == TContributeFrm::Result::Sent) {
+    c.session.ContributionSent();
+    return kExitOk;
+  }
+  if (!form.LastError().empty()) std::cerr << Cp1252ToUtf8(form.LastError()) << '\n';
+  return kExitRefused;
 }
 
 }  // namespace vendrix::cli

@@ -99,6 +99,7 @@ int SiteCommand(Context& c) {
   }
   if (verb == "script") return SiteScript(c, name);
   OpenNamedSite(c, name);
+  if (verb == "contribute") return ContributeCommand(c, name);
   if (verb == "show") {
     PrintSite(c);
     return kExitOk;

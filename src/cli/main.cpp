@@ -38,7 +38,9 @@ const Command kCommands[] = {
      "  site list | show NAME | new NAME | delete NAME | set NAME KEY=VALUE...\n"
      "      (CAT1=@file and CAT2=@file replace a category list)\n"
      "  site script NAME KIND [--from FILE]     KIND: HTTP_NEW HTTP_UPDATE FTP_NEW EMAIL_NEW "
-     "EMAIL_UPDATE\n",
+     "EMAIL_UPDATE\n"
+     "  site contribute NAME [--company C] [--cafile PEM]\n"
+     "      (mails the site's files to the ContributeAddress setting through the SMTP settings)\n",
      vendrix::cli::SiteCommand, nullptr},
     {"table",
      "  table show --app A [--company C]\n"

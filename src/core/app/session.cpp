@@ -68,6 +68,11 @@ bool Session::UpdateWindowClosed(bool updateComplete) {
   return true;
 }
 
+std::string Session::PrepareContribution() {
+  if (!flags_.SiteSaved) builder_.SaveSite();
+  return builder_.Definition().name;
+}
+
 bool Session::CloseQuery() {
   CloseSavers savers{[this] { company_.SaveCompany(); }, [this] { app_.SaveApp(); },
                      [this] { table_.Save(app_.Shown()); }, [this] { builder_.SaveSite(); }};

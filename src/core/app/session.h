@@ -48,6 +48,9 @@ class Session {
   bool UpdateWindowClosed(bool updateComplete);
   // An id from the BHS windows becomes the shown company's (written with its next save).
   void AssignBhsId(const std::string& id) { company_.SetBhsId(id); }
+  // "Contribute!": unsaved changes of the site builder are saved first; returns the
+  // name of the site to contribute (the site builder's).
+  std::string PrepareContribution();
   // "Contribute!" is hidden for the rest of the run after a contribution went out.
   bool ContributeHidden() const { return contributeHidden_; }
   void ContributionSent() { contributeHidden_ = true; }
