@@ -155,8 +155,8 @@ site("Demo Mail", SITES_WEB_URL="http://127.0.0.1:8080/mail-info", USE_EMAIL="1"
                             "%APPLONGDESC%"],
               "EMAIL_UPDATE": ["%APPNAME% is now at version %APPVERSION%."]})
 site("Demo All Three", cat1=CATS, SITES_WEB_URL="http://127.0.0.1:8080/all/", USE_CAT1="1",
-     BYTE_FORMAT="3", USE_HTTP_POST="1", HTTP_NEW_SCRIPT_URL="http://127.0.0.1:8080/all/new",
-     HTTP_UPDATE_SCRIPT_URL="http://127.0.0.1:8080/all/update", USE_FTP_UPLOAD="1",
+     BYTE_FORMAT="3", USE_HTTP_POST="1", HTTP_NEW_SCRIPT_URL="http://127.0.0.1:8080/closed/new",
+     HTTP_UPDATE_SCRIPT_URL="http://127.0.0.1:8080/closed/update", USE_FTP_UPLOAD="1",
      FTP_SERVER="127.0.0.1:2121", LOGIN_NAME="demo", LOGIN_PASSWORD="demo",
      REMOTE_PATH="\\uploads/", FTP_FILENAME="%APPNAME%.TXT", USE_EMAIL="1",
      EMAIL_TONAME="all@[127.0.0.1]", EMAIL_SUBJECT="", EMAIL_ATTACH_GIF="1",
@@ -172,6 +172,18 @@ write("sites/Sites.dat", sorted(["Demo All Three", "Demo FTP Upload", "Demo Form
                                  "Demo Form Post", "Demo Mail", "Freeware Corner"],
                                 key=str.lower))
 write("sites/User_Sites.dat", [])
+
+# Tidy Notes is marked for every demo site it fits, with its categories chosen. The
+# demo sites answer Demo All Three's form with a refusal, so one site fails.
+SEP = "\xb1"
+write("data/Tidy Notes_SITES.dat", [SEP.join(fields) for fields in [
+    ("Demo All Three", "New", "Utilities", "N/A", "Unknown", "Y"),
+    ("Demo FTP Upload", "New", "N/A", "N/A", "Unknown", "Y"),
+    ("Demo Form Get", "New", "Utilities", "Both", "Unknown", "Y"),
+    ("Demo Form Post", "Update", "Utilities", "N/A", "Unknown", "Y"),
+    ("Demo Mail", "New", "N/A", "N/A", "Unknown", "Y"),
+    ("Freeware Corner", "New", "N/A", "N/A", "Unknown", "N"),
+]])
 for d in ("files", "reports", "images", "sites/updates"):
     os.makedirs(os.path.join(ROOT, d), exist_ok=True)
     open(os.path.join(ROOT, d, ".keep"), "w").close()

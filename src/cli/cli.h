@@ -90,6 +90,8 @@ int UpdateCommand(Context& c);
 int BhsCommand(Context& c);
 // "site contribute NAME": mails the site's files to the maker.
 int ContributeCommand(Context& c, const std::string& site);
+int SubmitCommand(Context& c);
+int ReportsCommand(Context& c);
 // Needs no data tree.
 int NetCommand(Args& args);
 // net mail: sends one message (cmd_mail.cpp).

@@ -57,6 +57,14 @@ const Command kCommands[] = {
      "      (expand, check, mass-change and preview take --company C --app A;\n"
      "       default: the first company and its first application)\n",
      vendrix::cli::PreviewCommand, nullptr},
+    {"submit",
+     "  submit --app A [--company C] [--only SITE]... [--yes]\n"
+     "      (the submission run; --only posts just the named rows, their marks unchanged;\n"
+     "       exit 3 when some sites failed, 130 when cancelled)\n",
+     vendrix::cli::SubmitCommand, nullptr},
+    {"reports",
+     "  reports list [--app A] | show --app A [--run STAMP] | delete --app A [--run STAMP]\n",
+     vendrix::cli::ReportsCommand, nullptr},
     {"update",
      "  update [--url URL | --file ZIP] [--cafile PEM]\n"
      "      (replaces the site catalogue; default URL: the UpdateURL setting)\n",

@@ -44,6 +44,20 @@ bool SiteFitsApp(const AppSiteRow& row, std::string_view platform, std::string_v
   return true;
 }
 
+Lines SiteTableLines(const std::vector<AppSiteRow>& rows) {
+  Lines lines;
+  lines.reserve(rows.size());
+  for (const auto& r : rows) {
+    std::string line = r.site;
+    for (const std::string* f : {&r.submit, &r.cat1, &r.cat2, &r.lastPost, &r.post}) {
+      line += kSiteTableDelimiter;
+      line += *f;
+    }
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
 PostCounts CountSitesToPost(const std::vector<AppSiteRow>& rows, std::string_view platform,
                             std::string_view status) {
   PostCounts c;
@@ -139,17 +153,7 @@ void SiteTable::Build(const Lines& siteList, std::string_view app) {
 
 void SiteTable::Save(std::string_view app) {
   if (rows_.empty() || app.empty()) return;
-  Lines lines;
-  lines.reserve(rows_.size());
-  for (const auto& r : rows_) {
-    std::string line = r.site;
-    for (const std::string* f : {&r.submit, &r.cat1, &r.cat2, &r.lastPost, &r.post}) {
-      line += kSiteTableDelimiter;
-      line += *f;
-    }
-    lines.push_back(std::move(line));
-  }
-  SaveLines(store_.Tree().SiteTableFile(app), lines);
+  SaveLines(store_.Tree().SiteTableFile(app), SiteTableLines(rows_));
   flags_.SiteTableChanged = false;
 }
 

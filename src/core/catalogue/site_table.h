@@ -40,6 +40,9 @@ std::optional<std::string> TableFieldRefusal(std::string_view what, std::string_
 // The compatibility rule of a row with the application's platform and status.
 bool SiteFitsApp(const AppSiteRow& row, std::string_view platform, std::string_view status);
 
+// The lines of the table file for the rows (fields joined by kSiteTableDelimiter).
+Lines SiteTableLines(const std::vector<AppSiteRow>& rows);
+
 struct PostCounts {
   int total = 0, newCount = 0, update = 0, http = 0, ftp = 0, ftpZip = 0, email = 0;
 };

@@ -1,0 +1,80 @@
+// vendrix-cli reports: the reports of earlier runs.
+#include <filesystem>
+#include <iostream>
+
+#include "base/cp1252.h"
+#include "base/error.h"
+#include "cli.h"
+#include "run/report_text.h"
+#include "run/reports_list.h"
+#include "run/run_report.h"
+
+namespace vendrix::cli {
+namespace {
+
+constexpr const char* kFigureLabels[] = {
+    "Date:", "Time Started:", "Time Completed:", "Application:", "Successful:", "Failed:"};
+
+std::string RunOrLatest(const std::string& reports, const std::string& folder,
+                        const std::optional<std::string>& run) {
+  auto runs = ReportRuns(reports, folder);
+  if (run) {
+    for (const auto& r : runs) {
+      if (r == *run) return r;
+    }
+    throw VendrixError("No run " + *run + " in the reports of this application");
+  }
+  if (runs.empty()) throw VendrixError("No Reports Found");
+  return runs.back();
+}
+
+}  // namespace
+
+int ReportsCommand(Context& c) {
+  const std::string what = c.args.Next("list, show or delete");
+  auto app = c.args.Option("--app");
+  auto run = c.args.Option("--run");
+  if (!c.args.Empty()) throw UsageError("unexpected words after reports " + what);
+  const std::string reports = c.session.Wide().ReportsDir;
+  const std::string folder = app ? SafeFileNamePart(*app) : "";
+  if (what == "list") {
+    std::vector<std::string> apps = app ? std::vector<std::string>{folder} : ReportApps(reports);
+    if (apps.empty()) throw VendrixError("No Reports Found");
+    if (app && ReportRuns(reports, folder).empty()) throw VendrixError("No Reports Found");
+    for (const auto& a : apps) {
+      if (!app) std::cout << a << '\n';
+      for (const auto& r : ReportRuns(reports, a)) std::cout << (app ? "" : "  ") << r << '\n';
+    }
+    return kExitOk;
+  }
+  if (!app) throw UsageError("reports " + what + " needs --app A");
+  if (what == "show") {
+    const std::string stamp = RunOrLatest(reports, folder, run);
+    const std::string page = reports + folder + "/" + stamp + "/" + kMainReportName;
+    std::cout << std::filesystem::absolute(page).lexically_normal().string() << '\n';
+    auto figures = MainReportFigures(page);
+    for (std::size_t i = 0; i < figures.size() && i < std::size(kFigureLabels); ++i) {
+      std::cout << kFigureLabels[i] << ' ' << Cp1252ToUtf8(figures[i]) << '\n';
+    }
+    return kExitOk;
+  }
+  if (what == "delete") {
+    if (run) {
+      const std::string stamp = RunOrLatest(reports, folder, run);
+      if (!DeleteRunReport(reports, folder, stamp)) {
+        throw VendrixError("Could not delete every file of the run " + stamp);
+      }
+    } else {
+      if (ReportRuns(reports, folder).empty() && SubFolders(reports).empty()) {
+        throw VendrixError("No Reports Found");
+      }
+      if (!DeleteAppReports(reports, folder)) {
+        throw VendrixError("Could not delete every report of " + *app);
+      }
+    }
+    return kExitOk;
+  }
+  throw UsageError("reports list, show or delete");
+}
+
+}  // namespace vendrix::cli

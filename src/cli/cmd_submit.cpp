@@ -1,0 +1,196 @@
+// vendrix-cli submit: the submission run from a terminal or a pipeline.
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <thread>
+
+#include "app/session_run.h"
+#include "base/cp1252.h"
+#include "base/error.h"
+#include "cli.h"
+#include "run/submission_run.h"
+
+namespace vendrix::cli {
+namespace {
+
+constexpr int kExitSomeFailed = 3, kExitCancelled = 130;
+
+const char* StepName(RunStep step) {
+  switch (step) {
+    case RunStep::Ftp:
+      return "FTP";
+    case RunStep::Http:
+      return "HTTP";
+    case RunStep::Mail:
+      return "EMAIL";
+  }
+  return "";
+}
+
+// Prints the run log as it grows; on a terminal, a live progress line on stderr.
+class TerminalView : public RunView {
+ public:
+  TerminalView(bool yes, bool live) : yes_(yes), live_(live) {}
+
+  void CurrentSite(const std::string& name) override {
+    site_ = name;
+    if (!name.empty()) ++siteNumber_;
+    Draw();
+  }
+  void Status(RunStep step, const std::string& text) override {
+    if (text == SubmissionRun::kIdle) return;
+    step_ = StepName(step);
+    status_ = text;
+    Draw();
+  }
+  void Counters(int toPost, int processed) override {
+    if (total_ == 0) total_ = toPost + processed;
+  }
+  void LogLine(const std::string& line) override {
+    Clear();
+    Out(line);
+    std::cout.flush();
+    Draw();
+  }
+  void PostingMode(bool on) override {
+    if (!on) Clear();
+  }
+  bool VerifySubmission(const PostCounts& c) override {
+    Out("Submission Verification");
+    Out("  Total Sites: " + std::to_string(c.total) + "   New: " + std::to_string(c.newCount) +
+        "   Update: " + std::to_string(c.update));
+    Out("  HTTP: " + std::to_string(c.http) + "   FTP: " + std::to_string(c.ftp) +
+        "   FTP w/Zips: " + std::to_string(c.ftpZip) + "   EMAIL: " + std::to_string(c.email));
+    std::cout.flush();
+    total_ = c.total;
+    if (yes_) return true;
+    std::cerr << "Start posting? [y/N] " << std::flush;
+    std::string answer;
+    if (!std::getline(std::cin, answer)) return false;
+    return answer == "y" || answer == "Y" || answer == "yes";
+  }
+  bool OpenSettings() override {
+    std::cerr << "The mail settings SMTP, EMAIL and NAME must all be set before a run, e.g.\n"
+                 "  vendrix-cli settings set SMTP=mail.example.com EMAIL=you@example.com "
+                 "NAME=\"Your Name\"\n";
+    return false;
+  }
+
+ private:
+  void Draw() {
+    if (!live_ || site_.empty()) return;
+    std::string line = "[" + std::to_string(siteNumber_) + "/" + std::to_string(total_) + "] " +
+                       Cp1252ToUtf8(site_) + (step_.empty() ? "" : " - " + step_ + ": ") +
+                       Cp1252ToUtf8(status_);
+    if (line.size() > 110) line.resize(110);
+    std::cerr << "\r\033[K" << line << std::flush;
+    drawn_ = true;
+  }
+  void Clear() {
+    if (!drawn_) return;
+    std::cerr << "\r\033[K" << std::flush;
+    drawn_ = false;
+  }
+  bool yes_, live_;
+  bool drawn_ = false;
+  std::string site_, step_, status_;
+  int siteNumber_ = 0, total_ = 0;
+};
+
+// Answers the run's questions for a terminal: the save questions Yes (nothing is
+// edited from the command line), "View Report?" No (the path is printed instead).
+class SubmitPrompt : public CliPrompt {
+ public:
+  Answer Confirm(const std::string& text, bool withCancel) override {
+    if (text.rfind("Submission Process Done.", 0) == 0) return Answer::No;
+    return CliPrompt::Confirm(text, withCancel);
+  }
+};
+
+// Ctrl-C: the first cancels the run as Cancel does, the second ends the program.
+class InterruptWatch {
+ public:
+  // Blocks Ctrl-C for this thread and every thread started after it (so before the
+  // run starts any), and watches for it on a thread of its own.
+  InterruptWatch() {
+    // A shell starts background commands with Ctrl-C ignored; the run still wants it.
+    std::signal(SIGINT, SIG_DFL);
+    sigemptyset(&set_);
+    sigaddset(&set_, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &set_, nullptr);
+    thread_ = std::thread([this] { Watch(); });
+  }
+  void Attach(SubmissionRun* run) { run_ = run; }
+  ~InterruptWatch() {
+    done_ = true;
+    thread_.join();
+    pthread_sigmask(SIG_UNBLOCK, &set_, nullptr);
+  }
+
+ private:
+  void Watch() {
+    int count = 0;
+    while (!done_) {
+      timespec wait{0, 100'000'000};
+      if (sigtimedwait(&set_, nullptr, &wait) != SIGINT) continue;
+      SubmissionRun* run = run_.load();
+      if (++count == 1 && run && run->Posting()) {
+        static const char msg[] =
+            "\nCancelling the run; the reports are still written (Ctrl-C again to quit).\n";
+        (void)!::write(2, msg, sizeof msg - 1);
+        run->Cancel();
+      } else {
+        ::_exit(kExitCancelled);
+      }
+    }
+  }
+  std::atomic<SubmissionRun*> run_{nullptr};
+  sigset_t set_;
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
+}  // namespace
+
+int SubmitCommand(Context& c) {
+  auto app = c.args.Option("--app");
+  if (!app) throw UsageError("submit needs --app A");
+  std::vector<std::string> only;
+  while (auto site = c.args.Option("--only")) only.push_back(*site);
+  const bool yes = c.args.Flag("--yes");
+  if (!c.args.Empty()) throw UsageError("unexpected words after submit");
+  if (c.session.Company().Names().empty()) throw VendrixError("There is no company yet.");
+  SelectCompany(c);
+  c.session.ShowStep(*app);
+  SelectApp(c, app);
+  for (const auto& name : only) {
+    bool found = false;
+    for (const auto& row : c.session.Table().Rows()) found = found || row.site == name;
+    if (!found) throw VendrixError("No row for the site " + name);
+  }
+
+  TerminalView view(yes, ::isatty(2) == 1);
+  SubmitPrompt prompt;
+  SessionRunHost host(c.session);
+  InterruptWatch watch;
+  SubmissionRun run(host, view, prompt, c.session.Time());
+  run.SetOnly(only);
+  watch.Attach(&run);
+  const SubmissionRun::Outcome outcome = run.Submit();
+  watch.Attach(nullptr);
+  if (outcome == SubmissionRun::Outcome::Refused) return kExitRefused;
+  const TReportsFrm& report = run.Report();
+  std::cerr << "Succeeded: " << report.SuccessCount << "  Failed: " << report.FailureCount << '\n';
+  std::cerr << "Main report: "
+            << std::filesystem::absolute(report.MainReportPath).lexically_normal().string() << '\n';
+  if (outcome == SubmissionRun::Outcome::Cancelled) return kExitCancelled;
+  return report.FailureCount > 0 ? kExitSomeFailed : kExitOk;
+}
+
+}  // namespace vendrix::cli

@@ -1,0 +1,56 @@
+#include "app/session_run.h"
+
+namespace vendrix {
+
+RunSettings SessionRunHost::Settings() {
+  // The Settings window writes the file; the run reads what it holds now.
+  s_.Settings() = LoadProgramSettings(s_.Wide().SettingsFile());
+  const ProgramSettings& p = s_.Settings();
+  RunSettings r;
+  r.smtp = p.smtp;
+  r.email = p.email;
+  r.name = p.name;
+  r.proxy = p.proxy;
+  r.port = p.port;
+  r.ftpRetries = p.ftpRetries;
+  r.httpTimeOut = p.httpTimeOut;
+  return r;
+}
+
+void SessionRunHost::SetLongDesc(Lines lines) {
+  // The wrapped text goes into the field as an edit would; the run does not save it.
+  s_.App().SetLongDesc(std::move(lines));
+}
+
+void SessionRunHost::SaveSiteTable() {
+  s_.Table().Save(s_.App().Shown());
+  s_.Flags().SiteTableChanged = false;
+}
+
+bool SessionRunHost::IsUnsaved(Unsaved what) {
+  switch (what) {
+    case Unsaved::App:
+      return !s_.Flags().AppSaved;
+    case Unsaved::Company:
+      return !s_.Flags().CompanySaved;
+    case Unsaved::Site:
+      return !s_.Flags().SiteSaved;
+  }
+  return false;
+}
+
+void SessionRunHost::Save(Unsaved what) {
+  switch (what) {
+    case Unsaved::App:
+      s_.App().SaveApp();
+      break;
+    case Unsaved::Company:
+      s_.Company().SaveCompany();
+      break;
+    case Unsaved::Site:
+      s_.Builder().SaveSite();
+      break;
+  }
+}
+
+}  // namespace vendrix

@@ -1,0 +1,71 @@
+// The FTP upload step: one attempt of logging on and sending the program (or its
+// archive) and the text file of the current site.
+#include "base/cp1252.h"
+#include "run/submission_run.h"
+#include "script/submission_builder.h"
+
+namespace vendrix {
+namespace {
+
+std::string FileNameOf(const std::string& path) {
+  auto slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+bool SubmissionRun::DoFtpUpload() {
+  const std::string site = SiteName();
+  ftpState_.FtpFailed = false;
+  ftpForm_.Logoff();
+  view_.Status(RunStep::Ftp, "logging on to " + site);
+  auto plan = builder_->BuildFtpLogin();
+  if (!plan) return false;
+  // The password never reaches a log line or a page, even when a server repeats it.
+  secret_ = plan->password;
+  ftpForm_.tHost = plan->host;
+  ftpForm_.tUser = plan->user;
+  ftpForm_.tPasswd = plan->password;
+  ftpForm_.SetRemoteFile("");
+  if (skipRequested_) return false;
+  ftpForm_.Logon();
+  if (ftpState_.FtpFailed || skipRequested_) return false;
+
+  const std::string program = host_.App().localPath;
+  if (!builder_->BuildFtpFiles(*plan)) return false;
+  for (std::size_t i = 0; i < plan->files.size(); ++i) {
+    const FtpFile& file = plan->files[i];
+    ftpForm_.eLocalFile = file.localPath;
+    ftpForm_.SetRemoteFile(file.remoteName);
+    ftpForm_.FTP1.SetTransferMode(file.ascii ? TFTPTransferModes::tmASCII
+                                             : TFTPTransferModes::tmBinary);
+    AddFtpLine("Sending File -> " + ftpForm_.RemoteFile());
+    ftpState_.FtpFailed = false;
+    if (skipRequested_) {
+      ftpState_.FtpFailed = true;
+      ftpState_.FtpErrorText = "301: Interrupted";
+    } else {
+      ftpForm_.UploadFile();
+    }
+    if (ftpState_.FtpFailed) {
+      AddLogLine(site + " -> " + "FTP error: " + ftpState_.FtpErrorText);
+      AddFtpLine("ERROR SENDING FILE -> " + ftpForm_.RemoteFile());
+      ftpForm_.Logoff();
+      return false;
+    }
+    // The program sent as it is is named by its whole remote path; an archive and the
+    // text file by their file names.
+    std::string name;
+    if (file.ascii) {
+      name = plan->textFile;
+    } else if (Cp1252ToUtf8(program) == file.localPath) {
+      name = ftpForm_.RemoteFile();
+    } else {
+      name = Utf8ToCp1252(FileNameOf(file.localPath));
+    }
+    AddLogLine("Uploaded " + name + " to " + site);
+  }
+  return true;
+}
+
+}  // namespace vendrix

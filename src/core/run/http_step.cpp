@@ -1,0 +1,84 @@
+// The HTTP step: the site's web form sent as one POST or GET, under the time-out of
+// the settings, and the server's answer judged.
+#include <chrono>
+
+#include "net/action_timer.h"
+#include "net/net_error.h"
+#include "run/submission_run.h"
+#include "script/submission_builder.h"
+
+namespace vendrix {
+namespace {
+
+constexpr const char* kFilemineMarker = "HARDCODED->FILEMINE";
+
+// A redirection after a successful form post: "302" with any reason text, or "303".
+bool AcceptedRedirect(const EHttpClient& e) {
+  if (e.ErrorCode != 151) return false;
+  const std::string& d = e.Description;
+  for (const char* code : {"302", "303"}) {
+    if (d.rfind(code, 0) == 0 && (d.size() == 3 || d[3] == ' ')) return true;
+  }
+  return false;
+}
+
+bool StatusIs2xx(const std::string& statusLine) {
+  auto space = statusLine.find(' ');
+  return space != std::string::npos && space + 1 < statusLine.size() &&
+         statusLine[space + 1] == '2';
+}
+
+}  // namespace
+
+bool SubmissionRun::DoHttpPost(bool isNew) {
+  const SiteDefinition& def = host_.Site();
+  if (def.Script(ScriptKind::HttpNew).find(kFilemineMarker) != std::string::npos ||
+      def.Script(ScriptKind::HttpUpdate).find(kFilemineMarker) != std::string::npos) {
+    return false;  // served by a built-in submitter: nothing is sent
+  }
+  const std::string site = SiteName();
+  view_.Status(RunStep::Http, "Preparing to Post to " + site);
+  HTTP1.ContentType = "application/x-www-form-urlencoded";
+  auto http = builder_->BuildHttpSubmission(isNew ? SubmissionKind::New : SubmissionKind::Update);
+  if (!http) return false;  // the builder logged why
+  view_.Status(RunStep::Http, "HTTP Posting: " + site);
+
+  auto idle = [this] {
+    for (RunStep s : {RunStep::Ftp, RunStep::Http, RunStep::Mail}) view_.Status(s, kIdle);
+  };
+  auto fail = [this, &site](const std::string& why) {
+    const std::string line = "Posting Error - " + why + "(" + site + ")";
+    AddLogLine(line);
+    AddReportLine(line);
+    return false;
+  };
+  HTTP1.SetURL(http->url);
+  HTTP1.PostData = http->get ? std::string() : http->data;
+  transferLines_ = 0;
+  try {
+    // The time-out interrupts the exchange however the server behaves: a silent one
+    // and one that trickles bytes are both given up after HTTPTimeOut seconds.
+    HttpTimeout timer(std::chrono::seconds(settings_.httpTimeOut), httpTimedOut_,
+                      [this] { HTTP1.SetAction(THttpActions::httpIdle); });
+    if (skipRequested_ || cancelRequested_) throw EHttpClient(kErrInterrupted, "Interrupted");
+    HTTP1.SetAction(http->get ? THttpActions::httpGet : THttpActions::httpPost);
+  } catch (const EHttpClient& e) {
+    if (httpTimedOut_) return fail("TIMED OUT!");
+    if (AcceptedRedirect(e)) {
+      idle();
+      return true;
+    }
+    return fail(e.what());
+  }
+  if (httpTimedOut_) return fail("TIMED OUT!");
+  if (!StatusIs2xx(HTTP1.StatusLine())) {
+    // The connection ended before a status line: nothing says the site took the form.
+    return fail("The server closed the connection without an answer");
+  }
+  view_.Status(RunStep::Http, "Posted on " + site);
+  AddLogLine("Completed HTTP Post to: " + site);
+  idle();
+  return true;
+}
+
+}  // namespace vendrix

@@ -1,0 +1,55 @@
+#pragma once
+// What a submission run needs of the program around it, given from above (the
+// session implements it): the program settings, the shown profiles, the site table
+// rows, the open site definition, the savers behind the save questions, and the
+// posting flag. Called on the run's thread only while the run holds the session.
+#include <string>
+#include <vector>
+
+#include "base/line_list.h"
+#include "catalogue/site_definition.h"
+#include "catalogue/site_table.h"
+#include "profiles/app_profile.h"
+#include "profiles/company_profile.h"
+
+namespace vendrix {
+
+class TEngBuild;
+class DataTree;
+
+// The settings a run reads (settings.dat).
+struct RunSettings {
+  std::string smtp, email, name, proxy;
+  std::string port = "80";
+  int ftpRetries = 3;
+  int httpTimeOut = 60;  // seconds
+};
+
+class RunHost {
+ public:
+  virtual ~RunHost() = default;
+
+  virtual RunSettings Settings() = 0;
+  virtual const AppProfile& App() = 0;
+  virtual const CompanyProfile& Company() = 0;
+  // Puts the re-wrapped long description back into the shown application.
+  virtual void SetLongDesc(Lines lines) = 0;
+  virtual std::vector<AppSiteRow>& Rows() = 0;
+  // Loads the site as the open site definition; false when it cannot be opened.
+  virtual bool OpenSite(const std::string& name) = 0;
+  virtual const SiteDefinition& Site() = 0;
+  // Saves the site table to the application's table file; throws VendrixError.
+  virtual void SaveSiteTable() = 0;
+  // The application's table file (UTF-8 path), for saves while the run goes on.
+  virtual std::string SiteTableFile() = 0;
+
+  enum class Unsaved { App, Company, Site };
+  virtual bool IsUnsaved(Unsaved what) = 0;
+  virtual void Save(Unsaved what) = 0;
+
+  virtual void SetPosting(bool on) = 0;
+  virtual TEngBuild& Eng() = 0;
+  virtual const DataTree& Tree() = 0;
+};
+
+}  // namespace vendrix

@@ -1,0 +1,271 @@
+#include "run/run_report.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "base/cp1252.h"
+#include "base/error.h"
+#include "base/file_io.h"
+#include "run/report_text.h"
+
+namespace vendrix {
+namespace {
+
+// Replaces a page atomically. A page can be written again from the run, so it is not
+// flushed to disk first, which keeps a run of many sites from waiting on the disk.
+void ReplacePage(const std::string& path, const std::string& data) {
+  std::string tmpl = path + ".XXXXXX";
+  int fd = ::mkstemp(tmpl.data());
+  if (fd < 0) throw VendrixError(UnableToWrite(Utf8ToCp1252(path)));
+  std::size_t off = 0;
+  bool ok = true;
+  while (ok && off < data.size()) {
+    ssize_t n = ::write(fd, data.data() + off, data.size() - off);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) off += static_cast<std::size_t>(n);
+  }
+  ok = ::fchmod(fd, 0644) == 0 && ok;
+  ok = ::close(fd) == 0 && ok;
+  if (!ok || std::rename(tmpl.c_str(), path.c_str()) != 0) {
+    ::unlink(tmpl.c_str());
+    throw VendrixError(UnableToWrite(Utf8ToCp1252(path)));
+  }
+}
+
+std::string Quoted(const std::string& s) {
+  return "\"" + s + "\"";
+}
+
+int CurrentMillisecond() {
+  using namespace std::chrono;
+  return static_cast<int>(
+      duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count() % 1000);
+}
+
+// A pair of cells of the site pages' heading table.
+void AddDetailRow(Lines& page, const char* label, const std::string& value) {
+  page.push_back(std::string("    <td width=\"287\" align=\"right\"><font face=\"Arial\" "
+                             "color=\"#000080\"><small>") +
+                 label + "</small></font></td>");
+  page.push_back("    <td width=\"290\"><small><font face=\"Arial\">" + value +
+                 "</font></small></td>");
+  page.push_back("  </tr>");
+  page.push_back("  <tr>");
+}
+
+}  // namespace
+
+TReportsFrm::TReportsFrm(std::string reportsDir, std::string imagesDir, const Clock& clock)
+    : reportsDir_(std::move(reportsDir)), imagesDir_(std::move(imagesDir)), clock_(clock) {
+  if (!reportsDir_.empty() && reportsDir_.back() != '/') reportsDir_ += '/';
+  if (!imagesDir_.empty() && imagesDir_.back() != '/') imagesDir_ += '/';
+}
+
+std::string TReportsFrm::TimeNow() const {
+  return LongTime(clock_.Now());
+}
+std::string TReportsFrm::DateNow() const {
+  return ShortDate(clock_.Now());
+}
+
+void TReportsFrm::StartRunReport(const std::string& appName) {
+  app_ = appName;
+  const std::tm now = clock_.Now();
+  RunDate = ShortDate(now);
+  TimeStarted = TimeCompleted = LongTime(now);
+  SuccessCount = FailureCount = 0;
+  LogoUrl = Quoted(FileUrl(imagesDir_ + "vxsr.jpg"));
+  BackgroundUrl = Quoted(FileUrl(imagesDir_ + "back.jpg"));
+  AppReportDir = reportsDir_ + SafeFileNamePart(appName);
+  if (!DirExists(AppReportDir) && !MakeDir(AppReportDir) && OnWriteError) {
+    OnWriteError(UnableToWrite(Utf8ToCp1252(AppReportDir)));
+  }
+  // The stamp names the folder; a run that starts in the same millisecond as an
+  // earlier one takes the next free millisecond.
+  int ms = CurrentMillisecond();
+  for (int tries = 0; tries < 1000; ++tries, ms = (ms + 1) % 1000) {
+    stamp_ = RunStamp(now, ms);
+    RunReportDir = AppReportDir + "/" + stamp_;
+    if (!DirExists(RunReportDir)) break;
+  }
+  if (!MakeDir(RunReportDir) && OnWriteError) {
+    OnWriteError(UnableToWrite(Utf8ToCp1252(RunReportDir)));
+  }
+  MainReportPath = RunReportDir + "/" + kMainReportName;
+  MainReportUrl = FileUrl(MainReportPath);
+  LogReportPath = RunReportDir + "/" + kLogReportName;
+  LogReportUrl = FileUrl(LogReportPath);
+  FooterLine = kReportFooter;
+  FinalSubsList.clear();
+  XferMemo.clear();
+}
+
+void TReportsFrm::PageHead(const std::string& title, const std::string& heading) {
+  XferMemo.clear();
+  Lines& p = XferMemo;
+  p.insert(p.end(),
+           {"<html>", "<head>", "<title>" + title + " </title>", "</head>",
+            "<body leftmargin=\"0\" bgcolor=\"#FFFFFF\">",
+            "<p><img src=" + LogoUrl + " alt=\".jpg\" WIDTH=\"180\" HEIGHT=\"60\"></p>",
+            "<table border=\"0\" cellpadding=\"2\" width=\"581\" cellspacing=\"0\">", "  <tr>"});
+  p.push_back(
+      "    <td width=\"577\" bgcolor=\"#000080\" colspan=\"2\"><p align=\"right\"><font "
+      "face=\"Arial\" color=\"#FFFFFF\"><strong>" +
+      heading + " Log:</strong></font></td>");
+  p.push_back("  </tr>");
+  p.push_back("  <tr>");
+  AddDetailRow(p, "Date:", DateNow());
+  AddDetailRow(p, "Time:", TimeNow());
+  AddDetailRow(p, "Application:", HtmlEscape(app_));
+  p.push_back(
+      "    <td width=\"577\" colspan=\"2\" bgcolor=\"#000080\"><p align=\"right\"><a href=\"" +
+      HtmlEscape(MainReportUrl) + "\"><font face=\"Arial\" color=\"#FFFFFF\"><strong>&lt;&lt;");
+  p.push_back("Back to Main</strong></font></a></td>");
+  p.push_back("  </tr>");
+  p.push_back("</table>");
+}
+
+void TReportsFrm::BeginSiteSection(const std::string& method) {
+  PageHead(HtmlEscape(method), HtmlEscape(CurrentSite + method));
+}
+
+void TReportsFrm::AddReportLine(const std::string& text) {
+  XferMemo.push_back("<p><small><font face=\"Arial\">[" + HtmlEscape(TimeNow()) + "] - " +
+                     HtmlEscape(text) + "</font></small></p>");
+}
+
+void TReportsFrm::AddFooter() {
+  XferMemo.push_back(" ");
+  XferMemo.push_back("<p><small><font face=\"Arial\" color=\"#400080\">" + HtmlEscape(FooterLine) +
+                     "</font></small></p>");
+  XferMemo.push_back("</body>");
+  XferMemo.push_back("</html>");
+}
+
+void TReportsFrm::EndSiteSection(const std::string& method, const std::string& siteName,
+                                 const Lines& answer) {
+  if (method == "HTTP" && !answer.empty()) {
+    // The site's answer page, shown as the site sent it but without the rights of a
+    // local file: its scripts and forms do not run.
+    std::string doc;
+    for (const auto& block : answer) doc += block;
+    XferMemo.push_back("<iframe sandbox srcdoc=\"" + HtmlEscape(doc) +
+                       "\" width=\"581\" height=\"400\"></iframe>");
+  }
+  AddFooter();
+  const std::string path = RunReportDir + "/" + SafeFileNamePart(siteName + " _" + method) + ".htm";
+  Save(path, XferMemo);
+  std::string upper = method;
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  FinalSubsList.push_back(siteName + " " + upper + kSubsSeparator + FileUrl(path));
+}
+
+void TReportsFrm::Save(const std::string& path, const Lines& lines) {
+  try {
+    ReplacePage(path, JoinLines(lines));
+  } catch (const VendrixError& e) {
+    if (OnWriteError) OnWriteError(e.what());
+  }
+}
+
+void TReportsFrm::WriteLogReport(const Lines& log) {
+  const std::string app = HtmlEscape(app_);
+  XferMemo.clear();
+  PageHead(app + " Log File", app);
+  for (const auto& line : log) AddReportLine(line);
+  AddFooter();
+  Save(LogReportPath, XferMemo);
+}
+
+void TReportsFrm::WriteMainReport(const Lines& log) {
+  TimeCompleted = TimeNow();
+  WriteLogReport(log);
+  const std::string spacer = "    <td width=\"154\"></td>";
+  Lines p = {"<html>",
+             "<head>",
+             "<title>Submission Report</title>",
+             "</head>",
+             "<body topmargin=\"0\" leftmargin=\"0\" background=" + BackgroundUrl + ">",
+             "<blockquote>",
+             "  <p><br>",
+             "<img src=" + LogoUrl + " alt=\".jpg\" WIDTH=\"180\" HEIGHT=\"60\"></p>",
+             "</blockquote>",
+             "<table border=\"0\" cellpadding=\"2\" width=\"550\" cellspacing=\"0\">",
+             "  <tr>",
+             "    <td width=\"546\" bgcolor=\"#000080\" colspan=\"3\"><p align=\"right\"><font "
+             "face=\"Arial\" color=\"#FFFFFF\"><strong>Submission Detail</strong></font></td>"};
+  const std::string labelOpen =
+      "    <td width=\"149\" align=\"right\"><font face=\"Arial\" color=\"#000080\">";
+  auto row = [&](const std::string& label, const std::string& value, bool split) {
+    p.push_back("  </tr>");
+    p.push_back("  <tr>");
+    p.push_back(spacer);
+    if (split) {
+      p.push_back(labelOpen);
+      p.push_back("<small>" + label + "</small></font></td>");
+    } else {
+      p.push_back(labelOpen + "<small>" + label + "</small></font></td>");
+    }
+    p.push_back("    <td width=\"243\"><small><font face=\"Arial\">" + value +
+                "</font></small></td>");
+  };
+  row("Date:", HtmlEscape(RunDate), false);
+  row("Time Started:", HtmlEscape(TimeStarted), false);
+  row("Time Completed:", HtmlEscape(TimeCompleted), false);
+  row("Application:", HtmlEscape(app_), false);
+  row("# of Successful Submissions", std::to_string(SuccessCount), true);
+  row("# of Failed Submissions", std::to_string(FailureCount), true);
+  auto emptyRow = [&] {
+    p.insert(p.end(), {"  </tr>", "  <tr>", spacer, "    <td width=\"149\"></td>",
+                       "    <td width=\"243\"></td>"});
+  };
+  emptyRow();
+  p.insert(p.end(),
+           {"  </tr>", "  <tr>",
+            "    <td width=\"546\" colspan=\"3\" bgcolor=\"#000080\"><p align=\"right\"><font "
+            "face=\"Arial\" color=\"#FFFFFF\"><strong>Submission Log</strong></font></td>",
+            "  </tr>", "  <tr>", spacer, "    <td width=\"392\" colspan=\"2\"><ul>",
+            "      <li><a href=\"" + HtmlEscape(LogReportUrl) +
+                "\"><small><font face=\"Arial\" color=\"#0000FF\"><u>View Submission "
+                "Log</u></font></small></a></li>",
+            "    </ul>", "    </td>"});
+  emptyRow();
+  p.insert(p.end(), {"  </tr>", "  <tr>",
+                     "    <td width=\"546\" colspan=\"3\" bgcolor=\"#000080\"><p "
+                     "align=\"right\"><strong><font face=\"Arial\" color=\"#FFFFFF\">Site "
+                     "Responses:</font></strong></td>",
+                     "  </tr>"});
+  for (const auto& entry : FinalSubsList) {
+    auto sep = entry.find(kSubsSeparator);
+    const std::string label = entry.substr(0, sep);
+    const std::string url = sep == std::string::npos ? "" : entry.substr(sep + 1);
+    p.insert(p.end(), {"  <tr>", spacer, "    <td width=\"392\" colspan=\"2\"><ul>",
+                       "       <li><a href=\"" + HtmlEscape(url) +
+                           "\"><font face=\"Arial\" color=\"#0000FF\"><u><small>" +
+                           HtmlEscape(label) + "</small></u></font></a></li>",
+                       "    </ul>", "    </td>", "  </tr>"});
+  }
+  p.insert(p.end(),
+           {"  <tr>", spacer,
+            "    <td width=\"392\" colspan=\"2\"><small><font face=\"Arial\" "
+            "color=\"#400080\"><small>*E-Mail Note: ",
+            "    that a successful e-mail only means that the e-mail was sent. However there are "
+            "many",
+            "    circumstances that can cause the mail not to be delivered which are beyond the "
+            "control of",
+            "    Vendrix.</small></font></small>", " ",
+            "<p><small><font face=\"Arial\" color=\"#400080\">" + HtmlEscape(FooterLine) +
+                "</font></small></p>",
+            "</td>", "  </tr>", "</table>", "</body>", "</html>"});
+  Save(MainReportPath, p);
+}
+
+}  // namespace vendrix

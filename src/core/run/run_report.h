@@ -1,0 +1,74 @@
+#pragma once
+// TReportsFrm: the HTML reports of a submission run. One page per site and method
+// ("<site> _HTTP.htm"), a log page with the whole run log and a main report with the
+// run's figures and links to every page, all in one folder per run under the
+// application's report folder. Pages are Windows-1252 text with CR LF lines, each
+// written atomically. Every text that comes from outside (log lines, names, server
+// answers) is HTML-escaped; a site's answer is shown inside a sandboxed frame.
+// Not thread-safe: the run's thread owns it.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/clock.h"
+#include "base/line_list.h"
+
+namespace vendrix {
+
+// The separator between a label and its URL in FinalSubsList.
+inline constexpr char kSubsSeparator = '\xB1';
+inline constexpr const char* kMainReportName = "MainReport.htm";
+inline constexpr const char* kLogReportName = "LogReport.htm";
+// The line that closes every page.
+inline constexpr const char* kReportFooter =
+    "Report produced by Vendrix, submission software from Halvane.";
+
+class TReportsFrm {
+ public:
+  // reportsDir and imagesDir: UTF-8 folders of the data tree, ending with "/".
+  TReportsFrm(std::string reportsDir, std::string imagesDir, const Clock& clock);
+
+  // Called with a message when a folder or page could not be written; the run logs
+  // it and goes on.
+  std::function<void(const std::string&)> OnWriteError;
+
+  // Prepares a run of the application: counters, URLs and the two report folders.
+  // Two runs started in the same millisecond still get two folders.
+  void StartRunReport(const std::string& appName);
+  void BeginSiteSection(const std::string& method);
+  void AddReportLine(const std::string& text);
+  // Finishes the page: for "HTTP" the site's answer (answer: the received body blocks)
+  // goes into a sandboxed frame; then saves and lists the page.
+  void EndSiteSection(const std::string& method, const std::string& siteName,
+                      const Lines& answer = {});
+  // The log page: one time-stamped paragraph per run-log line.
+  void WriteLogReport(const Lines& log);
+  // The log page, then the main report.
+  void WriteMainReport(const Lines& log);
+
+  std::string LogoUrl, BackgroundUrl;
+  std::string AppReportDir, RunReportDir;  // UTF-8, without a final "/"
+  std::string MainReportPath, MainReportUrl, LogReportPath, LogReportUrl;
+  std::string CurrentSite;
+  std::string FooterLine = kReportFooter;
+  std::string RunDate, TimeStarted, TimeCompleted;
+  int SuccessCount = 0, FailureCount = 0;
+  Lines XferMemo;
+  Lines FinalSubsList;  // "<site> <METHOD>" + kSubsSeparator + file URL
+
+  const std::string& AppName() const { return app_; }
+  const std::string& Stamp() const { return stamp_; }
+
+ private:
+  void PageHead(const std::string& title, const std::string& heading);
+  void AddFooter();
+  void Save(const std::string& path, const Lines& lines);
+  std::string TimeNow() const;
+  std::string DateNow() const;
+
+  std::string reportsDir_, imagesDir_;
+  const Clock& clock_;
+  std::string app_, stamp_;
+};
+
+}  // namespace vendrix

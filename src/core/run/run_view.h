@@ -1,0 +1,51 @@
+#pragma once
+// How a submission run shows itself: the Submit page's current site, status texts,
+// lamps, byte count, counters, progress bar and lists, the switch to the Sites page,
+// posting mode, and the two windows of its own (the confirmation window with the
+// counts, the Settings window). The run calls these on its own thread; a GUI marshals
+// them to its screen. Every call has a quiet default so a view shows what it wants.
+#include <string>
+
+#include "catalogue/site_table.h"
+
+namespace vendrix {
+
+enum class RunStep { Ftp, Http, Mail };
+enum class LampState { Off, Lit, Blinking };
+
+class RunView {
+ public:
+  virtual ~RunView() = default;
+
+  virtual void CurrentSite(const std::string& /*name*/) {}  // empty when idle
+  virtual void Status(RunStep /*step*/, const std::string& /*text*/) {}
+  virtual void Lamp(RunStep /*step*/, LampState /*state*/) {}
+  virtual void HttpBytes(const std::string& /*text*/) {}  // empty clears it
+  // "Total To Post" and "Total Processed".
+  virtual void Counters(int /*toPost*/, int /*processed*/) {}
+  virtual void Progress(int /*position*/, int /*maximum*/) {}
+  // The run log ("log"), the FTP log ("ftplist") and the hidden list of the site's
+  // answer ("xfer").
+  virtual void LogLine(const std::string& /*line*/) {}
+  virtual void LogCleared() {}
+  virtual void FtpLine(const std::string& /*line*/) {}
+  virtual void FtpListCleared() {}
+  virtual void XferLine(const std::string& /*text*/) {}
+  virtual void XferCleared() {}
+  // The Sites page brought to the front with the row selected and in view.
+  virtual void ShowSitesPage(int /*row*/) {}
+  // The Sites page's "total to post" label.
+  virtual void TotalToPost(int /*total*/) {}
+  virtual void PostingMode(bool /*on*/) {}
+  virtual void BusyCursor(bool /*on*/) {}
+
+  // The confirmation window ("Submission Verification:"): true on "Start Posting!".
+  virtual bool VerifySubmission(const PostCounts& counts) = 0;
+  // The Settings window, modal; false when it cannot be shown or was abandoned, so
+  // the run does not start.
+  virtual bool OpenSettings() { return false; }
+  // Opens a page (a file URL) with the desktop's browser.
+  virtual void OpenPage(const std::string& /*url*/) {}
+};
+
+}  // namespace vendrix

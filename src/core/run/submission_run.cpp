@@ -1,0 +1,440 @@
+#include "run/submission_run.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "base/cp1252.h"
+#include "base/error.h"
+#include "base/file_io.h"
+#include "base/names.h"
+#include "base/user_prompt.h"
+#include "script/eng_build.h"
+#include "script/submission_builder.h"
+#include "script/text_tools.h"
+
+namespace vendrix {
+namespace {
+
+// Names the run log and the report pages may show of a secret.
+constexpr const char* kMasked = "****";
+// Shorter secrets would mask ordinary text.
+constexpr std::size_t kMinSecret = 3;
+
+bool Exists(const std::string& cp1252Path) {
+  return FileExists(Cp1252ToUtf8(cp1252Path));
+}
+
+// The proxy port as a whole number, or nullopt.
+std::optional<int> WholeNumber(const std::string& text) {
+  std::string t = TrimBoth(text);
+  if (t.empty() || t.size() > 9) return std::nullopt;
+  std::size_t i = t[0] == '-' || t[0] == '+' ? 1 : 0;
+  if (i == t.size()) return std::nullopt;
+  for (std::size_t k = i; k < t.size(); ++k) {
+    if (!std::isdigit(static_cast<unsigned char>(t[k]))) return std::nullopt;
+  }
+  return std::stoi(t);
+}
+
+}  // namespace
+
+SubmissionRun::SubmissionRun(RunHost& host, RunView& view, UserPrompt& prompt, const Clock& clock)
+    : host_(host),
+      view_(view),
+      prompt_(prompt),
+      clock_(clock),
+      report_(host.Tree().ReportsDir, host.Tree().ImagesDir, clock),
+      ftpForm_(
+          ftpState_, [this](const std::string& line) { AddFtpLine(line); },
+          [this](const std::string& text) { view_.Status(RunStep::Ftp, text); }) {
+  report_.OnWriteError = [this](const std::string& message) { AddLogLine(message); };
+  ftpForm_.FTP1.Passive = true;
+  // Between polls of a wait: a Skip or Cancel that came just before an action began
+  // (whose start clears the interruption) still ends it.
+  HTTP1.OnIdle = [this] {
+    if (skipRequested_ || cancelRequested_) HTTP1.SetAction(THttpActions::httpIdle);
+  };
+  ftpForm_.FTP1.OnIdle = [this] {
+    if (skipRequested_ || cancelRequested_) ftpForm_.FTP1.SetAction(TFtpActions::ftpIdle);
+  };
+  const auto server = [this] { return HTTP1.URLServer(); };
+  HTTP1.OnConnected = [this, server](int code, const std::string& text) {
+    AddReportLine("Connected to: " + server() + "[" + std::to_string(code) + " - " + text + "]");
+  };
+  HTTP1.OnDisconnected = [this, server](int code, const std::string& text) {
+    AddReportLine("Disconnected: " + server() + "[" + std::to_string(code) + " - " + text + "]");
+  };
+  HTTP1.OnError = [this, server](int code, const std::string& text) {
+    std::string line = "ERROR: " + server() + "[" + std::to_string(code) + " - " + text + "]";
+    AddReportLine(line);
+    AddLogLine(line);
+  };
+  HTTP1.OnStartTransfer = [this, server] {
+    AddReportLine("Start Transfer: " + server());
+    ClearXfer();
+  };
+  HTTP1.OnTransfer = [this](long long bytes, std::string_view text) {
+    // A site's answer is shown in its page; a huge or dribbling answer is cut short
+    // there rather than filling memory.
+    constexpr std::size_t kMaxAnswer = 512 * 1024;
+    constexpr int kMaxTransferLines = 200;
+    if (++transferLines_ <= kMaxTransferLines) {
+      AddReportLine("Transfered: " + std::to_string(bytes) + "bytes");
+    }
+    if (xferBytes_ < kMaxAnswer) {
+      std::string block(text.substr(0, kMaxAnswer - xferBytes_));
+      xferBytes_ += block.size();
+      view_.XferLine(block);
+      xfer_.push_back(std::move(block));
+    }
+    view_.HttpBytes(std::to_string(bytes));
+  };
+  HTTP1.OnEndTransfer = [this, server] {
+    AddReportLine("End Transfer: " + server());
+    view_.HttpBytes("");
+  };
+}
+
+SubmissionRun::~SubmissionRun() = default;
+
+const std::string& SubmissionRun::SiteName() const {
+  return report_.CurrentSite;
+}
+
+std::string SubmissionRun::Redact(std::string line) const {
+  if (secret_.size() >= kMinSecret) ReplaceAll(line, secret_, kMasked);
+  return line;
+}
+
+void SubmissionRun::AddLogLine(const std::string& line) {
+  std::string l = Redact(line);
+  view_.LogLine(l);
+  log_.push_back(std::move(l));
+}
+
+void SubmissionRun::AddReportLine(const std::string& line) {
+  report_.AddReportLine(Redact(line));
+}
+
+void SubmissionRun::AddFtpLine(const std::string& line) {
+  std::string l = Redact(line);
+  view_.FtpLine(l);
+  ftplist_.push_back(std::move(l));
+}
+
+void SubmissionRun::ClearXfer() {
+  xfer_.clear();
+  xferBytes_ = 0;
+  view_.XferCleared();
+}
+
+bool SubmissionRun::CheckApplication() {
+  const AppProfile& app = host_.App();
+  const char* failure = nullptr;
+  if (app.name.empty()) {
+    failure = "You have not selected an app to submit.";
+  } else if (app.char8.empty()) {
+    failure = "The 8 Character Filename for this app is blank.";
+  } else if (app.platform.empty()) {
+    failure = "You have not selected the platform for this application";
+  } else if (app.submitter.empty()) {
+    failure = "You have not selected the distribution for this application";
+  } else if (app.status.empty()) {
+    failure = "You have not selected the status for this application";
+  } else if (app.localPath.empty() || !Exists(app.localPath)) {
+    failure = "You have selected an invalid local path for this application's file.";
+  } else if (!app.icoPath.empty() && !Exists(app.icoPath)) {
+    failure = "You have selected an invalid path for the Ico file.";
+  } else if (!app.gifPath.empty() && !Exists(app.gifPath)) {
+    failure = "You have selected an invalid path for the Gif file.";
+  } else if (!app.screenPath.empty() && !Exists(app.screenPath)) {
+    failure = "You have selected an invalid path for the Screen Shot file.";
+  } else if (!app.otherPath.empty() && !Exists(app.otherPath)) {
+    failure = "You have selected an invalid path for the \"Other\" file.";
+  }
+  if (!failure) return true;
+  prompt_.Inform(failure);
+  return false;
+}
+
+bool SubmissionRun::OfferSaves() {
+  const std::pair<RunHost::Unsaved, std::string> questions[] = {
+      {RunHost::Unsaved::App, host_.App().name},
+      {RunHost::Unsaved::Company, "Changed Company Info"},
+      {RunHost::Unsaved::Site, "Added/Changed Engine Info"}};
+  for (const auto& [what, text] : questions) {
+    if (!host_.IsUnsaved(what)) continue;
+    Answer a = prompt_.Confirm("Would you like to save " + text + "?", true);
+    if (a == Answer::Cancel) return false;
+    if (a == Answer::Yes) host_.Save(what);
+  }
+  return true;
+}
+
+bool SubmissionRun::RowPosted(const AppSiteRow& row) const {
+  if (only_.empty()) return row.post == "Y";
+  return std::find(only_.begin(), only_.end(), row.site) != only_.end();
+}
+
+bool SubmissionRun::CountSitesToPost(bool forRun) {
+  counts_ = {};
+  const AppProfile& app = host_.App();
+  std::vector<AppSiteRow>& rows = host_.Rows();
+  std::vector<AppSiteRow> counted;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const AppSiteRow& row = rows[i];
+    if (!RowPosted(row) || !SiteFitsApp(row, app.platform, app.status)) continue;
+    if (forRun && (row.cat1 == kNotSet || row.cat2 == kNotSet)) {
+      prompt_.Error(
+          "You have a site set to post against that needs a category set. Please set before "
+          "posting!");
+      view_.ShowSitesPage(static_cast<int>(i));
+      return false;
+    }
+    counted.push_back(row);
+    counted.back().post = "Y";
+  }
+  counts_ = vendrix::CountSitesToPost(counted, app.platform, app.status);
+  if (forRun && counts_.total == 0) {
+    prompt_.Error("You do not have any sites set to post!");
+    view_.ShowSitesPage(0);
+    return false;
+  }
+  if (forRun && !view_.VerifySubmission(counts_)) return false;
+  toPost_ = counts_.total;
+  view_.Counters(counts_.total, 0);
+  view_.Progress(0, counts_.total);
+  view_.TotalToPost(counts_.total);
+  return true;
+}
+
+bool SubmissionRun::SiteDefFitsApp() {
+  const SiteDefinition& def = host_.Site();
+  AppSiteRow probe;
+  probe.type = std::string(def.freewareOnly ? "Free" : "All") +
+               (def.siteSystem == SiteSystem::Only32   ? " 32"
+                : def.siteSystem == SiteSystem::Only16 ? " 16"
+                                                       : " 16-32");
+  return SiteFitsApp(probe, host_.App().platform, host_.App().status);
+}
+
+SubmissionRun::Outcome SubmissionRun::Submit() {
+  if (posting_) return Outcome::Refused;
+  cancelRequested_ = false;
+  skipRequested_ = false;
+  ftplist_.clear();
+  view_.FtpListCleared();
+  log_.clear();
+  view_.LogCleared();
+
+  settings_ = host_.Settings();
+  while (settings_.smtp.empty() || settings_.email.empty() || settings_.name.empty()) {
+    if (!view_.OpenSettings()) return Outcome::Refused;
+    settings_ = host_.Settings();
+  }
+  auto port = WholeNumber(settings_.port);
+  if (!port) {
+    prompt_.Error("'" + settings_.port + "' is not a valid integer value");
+    return Outcome::Refused;
+  }
+  HTTP1.ProxyServer = settings_.proxy;
+  HTTP1.ProxyPort = static_cast<std::uint16_t>(*port);
+
+  if (!CheckApplication() || !OfferSaves() || !CountSitesToPost(true)) return Outcome::Refused;
+
+  view_.BusyCursor(true);
+  EnterPostingMode();
+  report_.StartRunReport(host_.App().name);
+  host_.SetLongDesc(SplitLines(WrapText(JoinLines(host_.App().longDesc), 72)));
+  sitesProcessed_ = 0;
+  SubmissionLog& log = *this;
+  builder_ = std::make_unique<SubmissionBuilder>(host_.Eng(), host_.Tree(), log);
+  const bool completed = WalkSites();
+  host_.Eng().SetCurrentRow(nullptr);
+  EndRun(!completed);
+  return completed ? Outcome::Completed : Outcome::Cancelled;
+}
+
+void SubmissionRun::AllIdle() {
+  for (RunStep s : {RunStep::Ftp, RunStep::Http, RunStep::Mail}) {
+    view_.Status(s, kIdle);
+    view_.Lamp(s, LampState::Off);
+  }
+}
+
+void SubmissionRun::LightLamp(RunStep step) {
+  for (RunStep s : {RunStep::Ftp, RunStep::Http, RunStep::Mail}) {
+    if (s != step) view_.Lamp(s, LampState::Lit);  // a finished step's lamp stays lit
+  }
+  view_.Lamp(step, LampState::Blinking);
+}
+
+bool SubmissionRun::WalkSites() {
+  std::vector<AppSiteRow>& rows = host_.Rows();
+  const auto leading = [](const std::string& s) { return !TrimLeft(s).empty(); };
+  for (std::size_t i = 0; i < rows.size() && !cancelRequested_; ++i) {
+    currentSiteIndex_ = static_cast<int>(i);
+    bool success = true;
+    for (RunStep s : {RunStep::Ftp, RunStep::Http, RunStep::Mail}) {
+      view_.Status(s, kIdle);
+      view_.Lamp(s, LampState::Off);
+    }
+    if (!RowPosted(rows[i])) continue;
+    const std::string rowSite = rows[i].site;
+    skipRequested_ = false;
+    if (!host_.OpenSite(rowSite)) {
+      // A marked site whose definition cannot be read is a failed site, not a silent one.
+      report_.CurrentSite = rowSite;
+      AddLogLine("Unable to load the site definition of " + rowSite);
+      RowOutcome(static_cast<int>(i), false);
+      continue;
+    }
+    if (!SiteDefFitsApp()) continue;
+    const SiteDefinition& site = host_.Site();
+    host_.Eng().SetCurrentRow(&rows[i]);
+    report_.CurrentSite = site.name;
+    view_.CurrentSite(site.name);
+    const bool isNew = rows[i].submit == "New";
+
+    if (site.useFtpUpload && !skipRequested_) {
+      LightLamp(RunStep::Ftp);
+      report_.BeginSiteSection("FTP");
+      ftplist_.clear();
+      view_.FtpListCleared();
+      int failures = 0;
+      bool sent = false;
+      while (!sent && !skipRequested_ && failures <= settings_.ftpRetries) {
+        sent = DoFtpUpload();
+        if (!sent) ++failures;
+      }
+      if (!sent) success = false;
+      for (const auto& line : ftplist_) report_.AddReportLine(line);
+      report_.EndSiteSection("FTP", rowSite);
+      ftpForm_.Logoff();
+      secret_.clear();
+      view_.Lamp(RunStep::Ftp, LampState::Lit);
+    }
+    if (cancelRequested_) {
+      CountOutcome(success);
+      return false;
+    }
+    const std::string& url = isNew ? site.httpNewScriptUrl : site.httpUpdateScriptUrl;
+    if (site.useHttpPost && leading(url) && !skipRequested_) {
+      LightLamp(RunStep::Http);
+      report_.BeginSiteSection("HTTP");
+      ClearXfer();
+      if (!DoHttpPost(isNew)) success = false;
+      report_.EndSiteSection("HTTP", rowSite, xfer_);
+      view_.Lamp(RunStep::Http, LampState::Lit);
+    }
+    if (cancelRequested_) {
+      CountOutcome(success);
+      return false;
+    }
+    const std::string& to = isNew ? site.emailToName : site.emailToNameUpdate;
+    if (site.useEmail && leading(to) && !skipRequested_) {
+      report_.BeginSiteSection("EMAIL");
+      LightLamp(RunStep::Mail);
+      if (!DoEmailPost(isNew, static_cast<int>(i), false)) {
+        success = false;
+      } else if (host_.Site().emailSendCopy) {
+        DoEmailPost(isNew, static_cast<int>(i), true);
+      }
+      report_.EndSiteSection("EMAIL", rowSite);
+      view_.Lamp(RunStep::Mail, LampState::Lit);
+    }
+    RowOutcome(static_cast<int>(i), success);
+    if (cancelRequested_) return false;
+    if (skipRequested_) {
+      AddLogLine("SKIPPED -> " + rowSite);
+      skipRequested_ = false;
+    }
+  }
+  return !cancelRequested_;
+}
+
+void SubmissionRun::CountOutcome(bool success) {
+  (success ? report_.SuccessCount : report_.FailureCount)++;
+}
+
+void SubmissionRun::RowOutcome(int row, bool success) {
+  CountOutcome(success);
+  if (success) {
+    AppSiteRow& r = host_.Rows()[static_cast<std::size_t>(row)];
+    if (r.submit != "Update") r.submit = "Update";
+    r.lastPost = ShortDate(clock_.Now());
+    // Saved at once (without waiting for the disk): a run that ends early keeps the
+    // marks of the sites it sent.
+    tableSaver_.Post(host_.SiteTableFile(), JoinLines(SiteTableLines(host_.Rows())));
+  }
+  ++sitesProcessed_;
+  --toPost_;
+  view_.Counters(std::max(toPost_, 0), sitesProcessed_);
+  view_.Progress(sitesProcessed_, counts_.total);
+}
+
+void SubmissionRun::SaveTable() {
+  if (auto error = tableSaver_.Flush()) AddLogLine(*error);
+  try {
+    host_.SaveSiteTable();
+  } catch (const VendrixError& e) {
+    AddLogLine(e.what());
+  }
+}
+
+void SubmissionRun::EnterPostingMode() {
+  posting_ = true;
+  host_.SetPosting(true);
+  view_.PostingMode(true);
+}
+
+void SubmissionRun::LeavePostingMode() {
+  posting_ = false;
+  host_.SetPosting(false);
+  view_.PostingMode(false);
+  view_.Counters(0, 0);
+  view_.Progress(0, 0);
+}
+
+void SubmissionRun::EndRun(bool cancelled) {
+  view_.CurrentSite("");
+  report_.CurrentSite.clear();
+  AllIdle();
+  SaveTable();
+  report_.WriteMainReport(log_);
+  if (cancelled) view_.Progress(0, counts_.total);
+  view_.BusyCursor(false);
+  LeavePostingMode();
+  AskViewReport();
+}
+
+void SubmissionRun::AskViewReport() {
+  if (prompt_.Confirm("Submission Process Done. View Report?", false) == Answer::Yes) {
+    view_.OpenPage(report_.MainReportUrl);
+  }
+}
+
+void SubmissionRun::Skip() {
+  if (!posting_) return;
+  skipRequested_ = true;
+  ftpForm_.FTP1.SetAction(TFtpActions::ftpIdle);
+  HTTP1.SetAction(THttpActions::httpIdle);
+  if (mail_ && mailSending_) mail_->Cancel();
+}
+
+void SubmissionRun::Cancel() {
+  if (!posting_) return;
+  // The flag first: the step that the interruption ends reads it at once.
+  cancelRequested_ = true;
+  HTTP1.SetAction(THttpActions::httpIdle);
+  ftpForm_.FTP1.SetAction(TFtpActions::ftpIdle);
+}
+
+bool SubmissionRun::CancelClick(UserPrompt& prompt) {
+  if (!posting_) return false;
+  if (prompt.Confirm("Sure you want to cancel all posts?", false) != Answer::Yes) return false;
+  Cancel();
+  return true;
+}
+
+}  // namespace vendrix

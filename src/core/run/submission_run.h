@@ -1,0 +1,143 @@
+#pragma once
+// The submission run: checks the application and the marked sites, asks for
+// confirmation, walks the site table and runs for each posted site the FTP upload,
+// the HTTP form post and the e-mail, in that order; marks the successful rows
+// "Update" with today's date (saving the table after every site), and ends with the
+// HTML reports. The run blocks its caller (a worker thread in the GUI); Skip() and
+// Cancel() may be called from any thread and interrupt the network action in
+// progress at once. Everything else belongs to the run's thread.
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "base/clock.h"
+#include "base/line_list.h"
+#include "catalogue/site_table.h"
+#include "net/ftp_form.h"
+#include "net/http_client.h"
+#include "run/run_host.h"
+#include "run/run_report.h"
+#include "run/run_view.h"
+#include "run/table_saver.h"
+#include "script/submission.h"
+
+namespace vendrix {
+
+class UserPrompt;
+class SubmissionBuilder;
+
+// Sends one e-mail of the run. The mail client lives behind it.
+class MailTransport {
+ public:
+  virtual ~MailTransport() = default;
+  // Sends the message through the server of the settings; false when the SMTP
+  // exchange failed. Progress lines go to the run log and the site's page.
+  virtual bool Send(const MailSubmission& mail, const RunSettings& settings,
+                    SubmissionLog& log) = 0;
+  // Ends a send in progress at once; any thread.
+  virtual void Cancel() = 0;
+};
+
+class SubmissionRun : private SubmissionLog {
+ public:
+  enum class Outcome { Refused, Completed, Cancelled };
+
+  SubmissionRun(RunHost& host, RunView& view, UserPrompt& prompt, const Clock& clock);
+  ~SubmissionRun() override;
+
+  // The e-mail step's sender; without one the e-mail step fails with a log line.
+  void SetMailTransport(MailTransport* mail) { mail_ = mail; }
+  // Limits the run to the named sites (posted whatever their P mark, which is not
+  // changed); empty: the rows marked to post.
+  void SetOnly(std::vector<std::string> sites) { only_ = std::move(sites); }
+
+  // "Save/Submit": the whole run. Refused when a check fails or the person says no.
+  Outcome Submit();
+
+  // Counts the rows to post; for a run also checks their categories and asks.
+  bool CountSitesToPost(bool forRun);
+  // The fit rule on the open site definition.
+  bool SiteDefFitsApp();
+
+  // "Skip": ends the step in progress and leaves the site's other steps unstarted.
+  void Skip();
+  // Cancel without the question (the command line's Ctrl-C).
+  void Cancel();
+  // "Cancel": asks "Sure you want to cancel all posts?" through prompt (the caller's
+  // thread), then cancels; true when cancelled.
+  bool CancelClick(UserPrompt& prompt);
+  bool Posting() const { return posting_; }
+
+  // The three steps for the current site (one FTP attempt each call).
+  bool DoFtpUpload();
+  bool DoHttpPost(bool isNew);
+  bool DoEmailPost(bool isNew, int row, bool isCopy);
+
+  const PostCounts& Counts() const { return counts_; }
+  const TReportsFrm& Report() const { return report_; }
+  const Lines& Log() const { return log_; }
+  const Lines& FtpList() const { return ftplist_; }
+  int SitesProcessed() const { return sitesProcessed_; }
+  bool HttpTimedOut() const { return httpTimedOut_; }
+
+  // The Submit page's texts.
+  static constexpr const char* kIdle = "Idle";
+
+ private:
+  // SubmissionLog: the run log, the page being built, the FTP log.
+  void AddLogLine(const std::string& line) override;
+  void AddReportLine(const std::string& line) override;
+  void AddFtpLine(const std::string& line) override;
+
+  bool CheckApplication();
+  bool OfferSaves();
+  bool RowPosted(const AppSiteRow& row) const;
+  // The site loop; false when it stopped after a cancel.
+  bool WalkSites();
+  void CountOutcome(bool success);
+  void RowOutcome(int row, bool success);
+  void SaveTable();
+  void AllIdle();
+  void LightLamp(RunStep step);
+  void EnterPostingMode();
+  void LeavePostingMode();
+  void EndRun(bool cancelled);
+  void AskViewReport();
+  std::string Redact(std::string line) const;
+  void ClearXfer();
+  const std::string& SiteName() const;
+
+  RunHost& host_;
+  RunView& view_;
+  UserPrompt& prompt_;
+  const Clock& clock_;
+  MailTransport* mail_ = nullptr;
+  std::vector<std::string> only_;
+
+  RunSettings settings_;
+  PostCounts counts_;
+  TReportsFrm report_;
+  std::unique_ptr<SubmissionBuilder> builder_;
+  THttpClient HTTP1;
+  FtpRunState ftpState_;
+  TftpForm1 ftpForm_;
+
+  TableSaver tableSaver_;
+  Lines log_, ftplist_, xfer_;
+  std::size_t xferBytes_ = 0;
+  int transferLines_ = 0;
+  std::string secret_;  // masked in every line while set (the FTP password)
+
+  std::atomic<bool> posting_{false};
+  std::atomic<bool> skipRequested_{false};
+  std::atomic<bool> cancelRequested_{false};
+  std::atomic<bool> httpTimedOut_{false};
+  std::atomic<bool> mailSending_{false};
+  int currentSiteIndex_ = -1;
+  int sitesProcessed_ = 0;
+  int toPost_ = 0;
+};
+
+}  // namespace vendrix

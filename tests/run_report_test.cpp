@@ -1,0 +1,153 @@
+// The report writer's text rules, the reports list window and the print-log rule.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "base/clock.h"
+#include "run/report_text.h"
+#include "run/reports_list.h"
+#include "run/run_report.h"
+#include "run_support.h"
+#include "support/scripted_prompt.h"
+#include "support/temp_dir.h"
+
+namespace vendrix {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScriptedPrompt;
+using test::TempDir;
+using test::WriteFile;
+
+TEST(ReportText, EscapesMarkupAndKeepsOneLine) {
+  EXPECT_EQ(HtmlEscape("<b>\"A&B\"</b> 'x'"), "&lt;b&gt;&quot;A&amp;B&quot;&lt;/b&gt; &#39;x&#39;");
+  EXPECT_EQ(HtmlEscape("a\r\nb"), "a&#13;&#10;b");
+  EXPECT_EQ(HtmlEscape(std::string("a\0b\x01\tc\x7F", 7)), "ab\tc");
+  EXPECT_EQ(HtmlEscape("caf\xE9"), "caf\xE9");  // Windows-1252 text stays as it is
+}
+
+TEST(ReportText, FileUrlsAreAbsoluteAndPercentEncoded) {
+  EXPECT_EQ(FileUrl("/r/Tidy Notes/Main#1?.htm"), "file:///r/Tidy%20Notes/Main%231%3F.htm");
+  EXPECT_EQ(FileUrl("/r/caf\xC3\xA9/a\"b.htm"), "file:///r/caf%C3%A9/a%22b.htm");
+  EXPECT_EQ(FileUrl("/a/b/../c"), "file:///a/c");
+  const std::string rel = FileUrl("x.htm");
+  EXPECT_EQ(rel, "file://" + (fs::current_path() / "x.htm").string());
+}
+
+TEST(ReportText, StampShapeAndSafeNames) {
+  std::tm t = MakeTime(1998, 7, 4, 9, 5, 3);
+  EXPECT_EQ(RunStamp(t, 250), "1998-07-04-09-05-03-250");
+  EXPECT_EQ(RunStamp(t, 5), "1998-07-04-09-05-03-05");
+  EXPECT_EQ(RunStamp(t, 50), "1998-07-04-09-05-03-50");
+  EXPECT_EQ(SafeFileNamePart("../../etc"), ".._.._etc");
+  EXPECT_EQ(SafeFileNamePart(".."), "_..");
+  EXPECT_EQ(SafeFileNamePart("a\\b\nc"), "a_b_c");
+  EXPECT_EQ(SafeFileNamePart("Caf\xE9"), "Caf\xC3\xA9");
+}
+
+class ReportsTest : public ::testing::Test {
+ protected:
+  ReportsTest()
+      : clock(MakeTime(2026, 3, 1, 8, 0, 0)), report(dir / "reports/", dir / "img/", clock) {
+    fs::create_directories(dir / "reports");
+  }
+  TempDir dir;
+  FixedClock clock;
+  TReportsFrm report;
+  ScriptedPrompt prompt;
+};
+
+TEST_F(ReportsTest, SitePagesAndMainReportFollowTheLayout) {
+  report.StartRunReport("Tidy/Notes");
+  EXPECT_EQ(fs::path(report.AppReportDir).filename(), "Tidy_Notes");  // never a sub-folder
+  report.CurrentSite = "Simtel";
+  report.BeginSiteSection("FTP");
+  report.AddReportLine("<script>alert(1)</script>");
+  report.EndSiteSection("FTP", "Simtel");
+  report.BeginSiteSection("HTTP");
+  report.EndSiteSection("HTTP", "Simtel", {"<html><body>ok", "</body></html>"});
+  report.SuccessCount = 1;
+  report.WriteMainReport({"line <1>", "line 2"});
+
+  ASSERT_TRUE(fs::exists(report.RunReportDir + "/Simtel _FTP.htm"));
+  ASSERT_TRUE(fs::exists(report.RunReportDir + "/Simtel _HTTP.htm"));
+  auto ftp = test::ParsePage(report.RunReportDir + "/Simtel _FTP.htm");
+  EXPECT_EQ(ftp.title, "FTP");
+  EXPECT_EQ(ftp.scripts, 0);
+  EXPECT_TRUE(ftp.Mentions("<script>alert(1)</script>"));
+  EXPECT_TRUE(ftp.Mentions("SimtelFTP Log:"));
+  auto http = test::ParsePage(report.RunReportDir + "/Simtel _HTTP.htm");
+  ASSERT_EQ(http.frames.size(), 1u);
+  EXPECT_EQ(http.frames[0].second, "<html><body>ok</body></html>");
+
+  auto main = test::ParsePage(report.MainReportPath);
+  std::vector<std::string> labels;
+  for (const auto& [label, href] : main.links) labels.push_back(label);
+  EXPECT_EQ(labels, (std::vector<std::string>{"View Submission Log", "Simtel FTP", "Simtel HTTP"}));
+  EXPECT_EQ(main.links[0].second, report.LogReportUrl);
+  auto log = test::ParsePage(report.LogReportPath);
+  EXPECT_TRUE(log.Mentions("line <1>"));
+  const std::string date = ShortDate(clock.Now()), time = LongTime(clock.Now());
+  EXPECT_EQ(MainReportFigures(report.MainReportPath),
+            (std::vector<std::string>{date, time, time, "Tidy/Notes", "1", "0"}));
+}
+
+TEST_F(ReportsTest, ReportsWindowWalksDeletesAndSaysWhenThereAreNone) {
+  std::vector<std::string> opened;
+  TReportsListFrm window(dir / "reports/", prompt,
+                         [&](const std::string& u) { opened.push_back(u); });
+  EXPECT_FALSE(window.Open());
+  EXPECT_TRUE(prompt.Saw("inform: No Reports Found"));
+
+  WriteFile(dir / "reports/Zed/2026-01-02-03-04-05-100/MainReport.htm", "x");
+  WriteFile(dir / "reports/Zed/2026-01-02-03-04-05-99/MainReport.htm", "x");
+  fs::create_directories(dir / "reports/alpha");
+  WriteFile(dir / "reports/stray.txt", "not a folder");
+  ASSERT_TRUE(window.Open());
+  EXPECT_EQ(window.Items(), (std::vector<std::string>{"alpha", "Zed"}));
+  EXPECT_FALSE(window.UpEnabled());
+
+  window.Go();  // alpha has no runs
+  EXPECT_FALSE(window.AtRunLevel());
+  EXPECT_EQ(window.Selected(), 0);
+
+  window.Select(1);
+  window.Go();
+  ASSERT_TRUE(window.AtRunLevel());
+  EXPECT_TRUE(window.UpEnabled());
+  // Oldest first: 99 ms comes before 100 ms.
+  EXPECT_EQ(window.Items(),
+            (std::vector<std::string>{"2026-01-02-03-04-05-99", "2026-01-02-03-04-05-100"}));
+  prompt.answers = {Answer::No};
+  window.Delete();
+  EXPECT_EQ(window.Items().size(), 2u);
+  window.Delete();
+  window.Delete();
+  EXPECT_TRUE(prompt.Saw("confirm: Delete the selected report?"));
+  EXPECT_FALSE(window.AtRunLevel());  // the last run went: back to the applications
+  EXPECT_TRUE(fs::exists(dir / "reports/Zed"));
+
+  WriteFile(dir / "reports/Zed/2026-01-02-03-04-06-01/MainReport.htm", "x");
+  window.Select(1);
+  window.Go();
+  window.Go();
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0], FileUrl(dir / "reports/Zed/2026-01-02-03-04-06-01/MainReport.htm"));
+  EXPECT_FALSE(window.Visible());
+
+  ASSERT_TRUE(window.Open());
+  window.Delete();  // alpha
+  window.Delete();  // Zed with its run
+  EXPECT_TRUE(prompt.Saw("confirm: Delete all reports for selected site?"));
+  EXPECT_FALSE(window.Visible());
+  EXPECT_FALSE(fs::exists(dir / "reports/Zed"));
+}
+
+TEST_F(ReportsTest, PrintLogNeedsALog) {
+  EXPECT_FALSE(PrintLogLines({}, prompt).has_value());
+  EXPECT_TRUE(prompt.Saw("inform: You do not have a log to print."));
+  EXPECT_EQ(PrintLogLines({"a", "b"}, prompt).value(), (Lines{"a", "b"}));
+}
+
+}  // namespace
+}  // namespace vendrix

@@ -1,0 +1,447 @@
+// The submission run end to end, against the demo download sites and scripted peers.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <regex>
+#include <thread>
+
+#include "app/session_run.h"
+#include "run/reports_list.h"
+#include "run/submission_run.h"
+#include "run_support.h"
+#include "support/peer_process.h"
+#include "support/session_fixture.h"
+
+namespace vendrix {
+namespace {
+
+namespace fs = std::filesystem;
+using test::DemoSites;
+using test::ParsePage;
+using test::PeerProcess;
+using test::PeerScript;
+using test::ReadFile;
+using test::RecordingView;
+using test::WriteFile;
+
+constexpr const char* kFtpPassword = "pw-Zebra-42";
+
+class RunTest : public test::SessionTest {
+ protected:
+  RunTest() : sites(dir / "received") {
+    Settings("FTPRetries=0\r\nHTTPTimeOut=10\r\n");
+    AddCompany("Acme");
+    session->Company().SetField("CEMAIL", "jo@acme.example");
+    session->Company().SaveCompany();
+    AddApp("Prog");
+    WriteFile(Data("dist/prog.exe"), std::string(4096, 'x'));
+    for (auto [key, value] : {std::pair{"FILENAME", "prog.exe"},
+                              {"8CHAR", "prog"},
+                              {"VERSION", "1.5"},
+                              {"PLATFORM", "Windows 95"},
+                              {"DSTATUS", "Author"},
+                              {"STATUS", "Shareware"}}) {
+      session->App().SetField(key, value);
+    }
+    session->App().SetField("PATH", Data("dist/prog.exe"));
+    std::string longDesc(30, 'w');
+    session->App().SetLongDesc({longDesc + " " + longDesc + " " + longDesc + " " + longDesc});
+    session->App().SaveApp();
+  }
+
+  void Settings(const std::string& extra) {
+    WriteFile(Data("settings.dat"), "[SETTINGS]\r\nSMTP=127.0.0.1:" + std::to_string(sites.smtp) +
+                                        "\r\nEMAIL=jo@acme.example\r\nNAME=Jo\r\n" + extra);
+  }
+
+  // A site in the catalogue: settings keys and scripts (kind -> text).
+  void Site(const std::string& name, const std::string& keys,
+            const std::map<std::string, std::string>& scripts = {}) {
+    WriteFile(Data("sites/" + name + ".ini"), "[SETTINGS]\r\n" + keys);
+    for (const auto& [kind, text] : scripts) {
+      WriteFile(Data("sites/" + name + " " + kind + ".scp"), text + "\r\n");
+    }
+    names.push_back(name);
+  }
+  void HttpSite(const std::string& name, const std::string& path, bool get = false) {
+    const std::string url = sites.Url(path) + (get ? "?" : "");
+    Site(name,
+         "USE_HTTP_POST=1\r\nHTTP_POST_TYPE=" + std::string(get ? "2" : "1") +
+             "\r\nHTTP_NEW_SCRIPT_URL=" + url + "\r\nHTTP_UPDATE_SCRIPT_URL=" + url + "\r\n",
+         {{"HTTP_NEW", "program=%APPNAME%&version=%APPVERSION%"},
+          {"HTTP_UPDATE", "program=%APPNAME%&update=1"}});
+  }
+  void FtpSite(const std::string& name, int port, const std::string& user,
+               const std::string& password, const std::string& more = "") {
+    Site(name,
+         "USE_FTP_UPLOAD=1\r\nFTP_SERVER=127.0.0.1:" + std::to_string(port) +
+             "\r\nLOGIN_NAME=" + user + "\r\nLOGIN_PASSWORD=" + password +
+             "\r\nREMOTE_PATH=/incoming/\r\nFTP_FILENAME=%8PLUS3%.txt\r\n" + more,
+         {{"FTP_NEW", "Program: %APPNAME% %APPVERSION%"}});
+  }
+
+  // Loads the catalogue written so far, as after a restart.
+  void Load() {
+    std::string list;
+    for (const auto& n : names) list += n + "\r\n";
+    WriteFile(Data("sites/Sites.dat"), list);
+    Restart();
+  }
+
+  SubmissionRun::Outcome Run() {
+    host = std::make_unique<SessionRunHost>(*session);
+    run = std::make_unique<SubmissionRun>(*host, view, prompt, clock);
+    return run->Submit();
+  }
+
+  const AppSiteRow& Row(const std::string& site) {
+    for (const auto& r : session->Table().Rows()) {
+      if (r.site == site) return r;
+    }
+    throw std::runtime_error("no row " + site);
+  }
+  // The run's report folder.
+  std::string RunDir() const { return run->Report().RunReportDir; }
+  std::string Page(const std::string& site, const std::string& method) const {
+    return RunDir() + "/" + site + " _" + method + ".htm";
+  }
+  std::vector<std::string> SiteResponses() {
+    std::vector<std::string> labels;
+    for (const auto& [label, href] : ParsePage(RunDir() + "/MainReport.htm").links) {
+      if (label != "View Submission Log") labels.push_back(label);
+    }
+    return labels;
+  }
+  std::vector<std::string> Received(const std::string& sub) const {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (const auto& e : fs::recursive_directory_iterator(dir / ("received/" + sub), ec)) {
+      if (e.is_regular_file()) files.push_back(e.path().filename().string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+
+  DemoSites sites;
+  std::vector<std::string> names;
+  RecordingView view;
+  std::unique_ptr<SessionRunHost> host;
+  std::unique_ptr<SubmissionRun> run;
+};
+
+TEST_F(RunTest, PostsEveryMethodMarksAcceptedRowsAndWritesTheReports) {
+  HttpSite("Form Post", "/submit/new");
+  HttpSite("Form Get", "/get/add", true);
+  FtpSite("Upload", sites.ftp, "demo", "demo", "USE_ZIP_FILE=1\r\n");
+  HttpSite("Closed", "/closed/new");
+  Site("No Method", "");
+  Load();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+
+  EXPECT_EQ(view.verified.total, 5);
+  EXPECT_EQ(view.verified.http, 3);
+  EXPECT_EQ(view.verified.ftp, 1);
+  EXPECT_EQ(view.verified.ftpZip, 1);
+  const std::string today = ShortDate(clock.Now());
+  for (const char* ok : {"Form Post", "Form Get", "Upload", "No Method"}) {
+    EXPECT_EQ(Row(ok).submit, "Update") << ok;
+    EXPECT_EQ(Row(ok).lastPost, today) << ok;
+  }
+  EXPECT_EQ(Row("Closed").submit, "New");
+  EXPECT_EQ(Row("Closed").lastPost, "Unknown");
+  EXPECT_EQ(run->Report().SuccessCount, 4);
+  EXPECT_EQ(run->Report().FailureCount, 1);
+
+  EXPECT_TRUE(view.Logged("Completed HTTP Post to: Form Post"));
+  EXPECT_FALSE(view.Logged("Completed HTTP Post to: Form Get"));  // a 302 is accepted quietly
+  EXPECT_TRUE(view.Logged("Posting Error - 151: 500 Internal Server Error(Closed)"));
+  EXPECT_TRUE(view.Logged("Uploaded prog.zip to Upload"));
+  EXPECT_TRUE(view.Logged("Uploaded prog.txt to Upload"));
+  EXPECT_EQ(Received("ftp/incoming"), (std::vector<std::string>{"prog.txt", "prog.zip"}));
+
+  // The GET request carries the data after the URL.
+  bool sawGet = false;
+  for (const auto& r : Received("http")) {
+    auto text = ReadFile(dir / ("received/http/" + r)).value_or("");
+    if (text.rfind("GET /get/add?program=Prog&version=1.5", 0) == 0) sawGet = true;
+  }
+  EXPECT_TRUE(sawGet);
+
+  // The table file holds the marks.
+  auto table = ReadFile(Data("data/Prog_SITES.dat")).value_or("");
+  EXPECT_NE(table.find("Form Post\xB1Update\xB1N/A\xB1N/A\xB1" + today), std::string::npos);
+  EXPECT_NE(table.find("Closed\xB1New\xB1N/A\xB1N/A\xB1Unknown"), std::string::npos);
+
+  // The reports: the layout, the stamp, the pages in the order written, the figures.
+  EXPECT_TRUE(std::regex_match(run->Report().Stamp(),
+                               std::regex(R"(\d{4}-\d\d-\d\d-\d\d-\d\d-\d\d-\d{2,3})")));
+  EXPECT_EQ(fs::path(RunDir()).parent_path(), fs::path(Data("reports/Prog")));
+  EXPECT_EQ(SiteResponses(), (std::vector<std::string>{"Closed HTTP", "Form Get HTTP",
+                                                       "Form Post HTTP", "Upload FTP"}));
+  // Every link is a real file URL of a page of this run.
+  auto main = ParsePage(RunDir() + "/MainReport.htm");
+  for (const auto& [label, href] : main.links) {
+    ASSERT_EQ(href.rfind("file:///", 0), 0u) << href;
+    EXPECT_TRUE(fs::exists(test::UrlPath(href))) << href;
+  }
+  EXPECT_EQ(main.title, "Submission Report");
+  auto cell = [&](const std::string& label) {
+    for (std::size_t i = 0; i + 1 < main.cells.size(); ++i) {
+      if (main.cells[i] == label) return main.cells[i + 1];
+    }
+    return std::string("?");
+  };
+  EXPECT_EQ(cell("Application:"), "Prog");
+  EXPECT_EQ(cell("# of Successful Submissions"), "4");
+  EXPECT_EQ(cell("# of Failed Submissions"), "1");
+  auto log = ParsePage(RunDir() + "/LogReport.htm");
+  EXPECT_EQ(log.title, "Prog Log File");
+  EXPECT_TRUE(log.Mentions("Completed HTTP Post to: Form Post"));
+  EXPECT_TRUE(prompt.Saw("confirm: Submission Process Done. View Report?"));
+  ASSERT_EQ(view.opened.size(), 1u);
+  EXPECT_EQ(view.opened[0], run->Report().MainReportUrl);
+}
+
+TEST_F(RunTest, HttpAnswersAreJudgedByStatus) {
+  HttpSite("Found", "/get/x");
+  HttpSite("See Other", "/see-other/x");
+  HttpSite("Moved", "/moved/x");
+  HttpSite("Refused", "/closed/x");
+  HttpSite("Missing", "/nothing-here");
+  Load();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  EXPECT_EQ(Row("Found").submit, "Update");
+  EXPECT_EQ(Row("See Other").submit, "Update");
+  EXPECT_EQ(Row("Moved").submit, "New");
+  EXPECT_EQ(Row("Refused").submit, "New");
+  EXPECT_EQ(Row("Missing").submit, "New");
+  EXPECT_TRUE(view.Logged("Posting Error - 151: 301 Moved Permanently(Moved)"));
+  EXPECT_TRUE(view.Logged("Posting Error - 151: 404 Not Found(Missing)"));
+  EXPECT_EQ(run->Report().FailureCount, 3);
+}
+
+TEST_F(RunTest, SilentServerTimesOutAfterHttpTimeOut) {
+  HttpSite("Silent", "/silent/x");
+  HttpSite("Next", "/submit/x");
+  Load();
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, std::chrono::seconds(9));
+  EXPECT_LT(took, std::chrono::seconds(20));
+  EXPECT_TRUE(view.Logged("Posting Error - TIMED OUT!(Silent)"));
+  EXPECT_TRUE(ParsePage(Page("Silent", "HTTP")).Mentions("Posting Error - TIMED OUT!(Silent)"));
+  EXPECT_EQ(Row("Silent").submit, "New");
+  EXPECT_EQ(Row("Next").submit, "Update");
+}
+
+TEST_F(RunTest, FtpRetriesRepeatTheWholeAttemptAndKeepEveryLine) {
+  Settings("FTPRetries=2\r\nHTTPTimeOut=10\r\n");
+  FtpSite("Refusing", sites.ftp, "refuse", "refuse");
+  HttpSite("Form", "/submit/x");
+  Load();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  int errors = 0, logons = 0;
+  for (const auto& l : run->FtpList()) {
+    if (l.rfind("ERROR SENDING FILE -> /incoming/prog.exe", 0) == 0) ++errors;
+    if (l == "CLIENT: PASS ****") ++logons;
+  }
+  EXPECT_EQ(errors, 3);
+  EXPECT_EQ(logons, 3);
+  auto page = ParsePage(Page("Refusing", "FTP"));
+  int pageErrors = 0;
+  for (const auto& p : page.paragraphs) {
+    if (p.find("ERROR SENDING FILE -> /incoming/prog.exe") != std::string::npos) ++pageErrors;
+  }
+  EXPECT_EQ(pageErrors, 3);
+  EXPECT_EQ(Row("Refusing").submit, "New");
+  EXPECT_EQ(Row("Form").submit, "Update");
+  EXPECT_EQ(run->Report().FailureCount, 1);
+}
+
+TEST_F(RunTest, PasswordsReachNoLogNoListAndNoPage) {
+  FtpSite("Secret", sites.ftp, "nobody", kFtpPassword);  // refused logon
+  Load();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  ASSERT_FALSE(run->FtpList().empty());
+  for (const auto& l : run->Log()) EXPECT_EQ(l.find(kFtpPassword), std::string::npos) << l;
+  for (const auto& l : run->FtpList()) EXPECT_EQ(l.find(kFtpPassword), std::string::npos) << l;
+  for (const auto& e : fs::directory_iterator(RunDir())) {
+    EXPECT_EQ(ReadFile(e.path().string()).value_or("").find(kFtpPassword), std::string::npos)
+        << e.path();
+  }
+}
+
+TEST_F(RunTest, SkipDuringFtpLeavesTheSiteAndRunsTheNext) {
+  // An FTP server that greets and then never answers the logon.
+  WriteFile(dir / "peer/script.json", R"({"greeting": ["220 hello"], "USER": "SILENT"})");
+  PeerProcess silent({PeerScript("line_peer.py"), "--script", dir / "peer/script.json"});
+  Site("Stuck",
+       "USE_FTP_UPLOAD=1\r\nFTP_SERVER=127.0.0.1:" + std::to_string(silent.port()) +
+           "\r\nLOGIN_NAME=demo\r\nLOGIN_PASSWORD=demo\r\nUSE_HTTP_POST=1\r\n"
+           "HTTP_NEW_SCRIPT_URL=" +
+           sites.Url("/submit/x") + "\r\n",
+       {{"HTTP_NEW", "a=1"}});
+  HttpSite("After", "/submit/y");
+  Load();
+  std::thread skipper;
+  view.onStatus = [&](RunStep step, const std::string& text) {
+    if (step == RunStep::Ftp && text == "logging on to Stuck" && !skipper.joinable()) {
+      skipper = std::thread([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        run->Skip();
+      });
+    }
+  };
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  skipper.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
+  EXPECT_TRUE(view.Logged("SKIPPED -> Stuck"));
+  EXPECT_FALSE(fs::exists(Page("Stuck", "HTTP")));
+  EXPECT_TRUE(fs::exists(Page("Stuck", "FTP")));
+  EXPECT_EQ(Row("Stuck").submit, "New");
+  EXPECT_EQ(Row("After").submit, "Update");
+  EXPECT_TRUE(view.Logged("Completed HTTP Post to: After"));
+}
+
+TEST_F(RunTest, CancelAnsweredNoGoesOnAndYesStopsAfterTheHttpStep) {
+  HttpSite("A Slow", "/silent/x");
+  HttpSite("B Never", "/submit/x");
+  Load();
+  test::ScriptedPrompt cancelPrompt;
+  cancelPrompt.answers = {Answer::No, Answer::Yes};
+  std::thread canceller;
+  bool answeredNo = true;
+  view.onStatus = [&](RunStep step, const std::string& text) {
+    if (step == RunStep::Http && text == "HTTP Posting: A Slow") {
+      canceller = std::thread([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        answeredNo = !run->CancelClick(cancelPrompt);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        run->CancelClick(cancelPrompt);
+      });
+    }
+  };
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Cancelled);
+  canceller.join();
+  EXPECT_TRUE(answeredNo);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_TRUE(cancelPrompt.Saw("confirm: Sure you want to cancel all posts?"));
+  EXPECT_EQ(Row("A Slow").submit, "New");
+  EXPECT_EQ(Row("B Never").submit, "New");
+  EXPECT_EQ(view.sitesShown, (std::vector<std::string>{"A Slow"}));
+  EXPECT_EQ(run->Report().FailureCount, 1);
+  EXPECT_TRUE(fs::exists(RunDir() + "/MainReport.htm"));
+  EXPECT_TRUE(fs::exists(RunDir() + "/LogReport.htm"));
+  EXPECT_TRUE(fs::exists(Data("data/Prog_SITES.dat")));
+  EXPECT_FALSE(run->Posting());
+}
+
+TEST_F(RunTest, CategoryNotSetRefusesTheRun) {
+  HttpSite("Plain", "/submit/x");
+  Site("Needs Category", "USE_CAT1=1\r\n");
+  WriteFile(Data("cat/Needs Category Cat1.cat"), "1\">Utilities\r\n");
+  Load();
+  EXPECT_EQ(Run(), SubmissionRun::Outcome::Refused);
+  EXPECT_TRUE(prompt.Saw(
+      "error: You have a site set to post against that needs a category set. Please set before "
+      "posting!"));
+  EXPECT_EQ(view.shownRow, 0);  // the catalogue is sorted: "Needs Category" first
+  EXPECT_FALSE(fs::exists(Data("reports/Prog")));
+  EXPECT_TRUE(Received("http").empty());
+}
+
+TEST_F(RunTest, RefusalsBeforeTheRunChangeNothing) {
+  HttpSite("Plain", "/submit/x");
+  Load();
+  view.verify = false;  // "Cancel Posting"
+  EXPECT_EQ(Run(), SubmissionRun::Outcome::Refused);
+  session->App().SetField("PATH", Data("dist/missing.exe"));
+  view.verify = true;
+  EXPECT_EQ(Run(), SubmissionRun::Outcome::Refused);
+  EXPECT_TRUE(
+      prompt.Saw("inform: You have selected an invalid local path for this application's file."));
+  session->App().SetField("PATH", Data("dist/prog.exe"));
+  WriteFile(Data("settings.dat"), "[SETTINGS]\r\nSMTP=x\r\nEMAIL=y\r\nNAME=\r\n");
+  EXPECT_EQ(Run(), SubmissionRun::Outcome::Refused);  // no Settings window here
+  EXPECT_FALSE(fs::exists(Data("reports/Prog")));
+  EXPECT_EQ(Row("Plain").submit, "New");
+}
+
+TEST_F(RunTest, SiteThatNoLongerFitsIsPassedOverSilently) {
+  Site("Free Only",
+       "SITE_TYPE=1\r\nUSE_HTTP_POST=1\r\nHTTP_NEW_SCRIPT_URL=" + sites.Url("/submit/x") + "\r\n",
+       {{"HTTP_NEW", "a=1"}});
+  Load();
+  // The row still says the site takes every kind: only the loaded definition tells.
+  session->Table().MutableRows()[0].type = "All 16-32";
+  session->Table().MutableRows()[0].post = "Y";
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  EXPECT_TRUE(view.log.empty());
+  EXPECT_TRUE(view.sitesShown.empty());
+  EXPECT_EQ(run->Report().SuccessCount + run->Report().FailureCount, 0);
+  EXPECT_TRUE(SiteResponses().empty());
+  auto main = ParsePage(RunDir() + "/MainReport.htm");
+  EXPECT_TRUE(fs::exists(RunDir() + "/LogReport.htm"));
+  int zeros = 0;
+  for (const auto& c : main.cells) zeros += c == "0";
+  EXPECT_EQ(zeros, 2);
+  EXPECT_EQ(Row("Free Only").submit, "New");
+}
+
+TEST_F(RunTest, TableIsSavedAfterEachAcceptedSite) {
+  HttpSite("First", "/submit/a");
+  HttpSite("Second", "/submit/b");
+  Load();
+  std::string tableWhileSecondRuns;
+  view.onSite = [&](const std::string& site) {
+    if (site != "Second") return;
+    // The save runs beside the run; it is on disk within moments.
+    for (int i = 0; i < 200; ++i) {
+      tableWhileSecondRuns = ReadFile(Data("data/Prog_SITES.dat")).value_or("");
+      if (tableWhileSecondRuns.find("First\xB1Update") != std::string::npos) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  };
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  EXPECT_NE(tableWhileSecondRuns.find("First\xB1Update"), std::string::npos);
+  EXPECT_NE(tableWhileSecondRuns.find("Second\xB1New"), std::string::npos);
+}
+
+TEST_F(RunTest, LongDescriptionIsWrappedOnceAndTwoRunsGetTwoFolders) {
+  HttpSite("Form", "/submit/x");
+  Load();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  const Lines first = session->App().Profile().longDesc;
+  ASSERT_GT(first.size(), 1u);
+  for (const auto& l : first) EXPECT_LE(l.size(), 72u) << l;
+  const std::string firstDir = RunDir();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);  // same second on the fixed clock
+  EXPECT_EQ(session->App().Profile().longDesc, first);
+  EXPECT_NE(RunDir(), firstDir);
+  EXPECT_EQ(ReportRuns(Data("reports/"), "Prog").size(), 2u);
+}
+
+TEST_F(RunTest, ReportPagesEscapeOutsideTextAndSandboxTheAnswer) {
+  HttpSite("A&B <b>Site", "/submit/x");
+  Load();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  const std::string page = Page("A&B <b>Site", "HTTP");
+  ASSERT_TRUE(fs::exists(page));
+  auto parsed = ParsePage(page);
+  EXPECT_EQ(parsed.scripts, 0);  // the thank-you page's script stays inside the frame
+  ASSERT_EQ(parsed.frames.size(), 1u);
+  EXPECT_EQ(parsed.frames[0].first, "");  // sandbox with no permissions
+  EXPECT_NE(parsed.frames[0].second.find("<script>"), std::string::npos);
+  EXPECT_NE(parsed.frames[0].second.find("Thank you!"), std::string::npos);
+  EXPECT_TRUE(parsed.Mentions("Connected to: 127.0.0.1[0 - OK]"));
+  EXPECT_EQ(SiteResponses(), (std::vector<std::string>{"A&B <b>Site HTTP"}));
+  EXPECT_TRUE(
+      ParsePage(RunDir() + "/LogReport.htm").Mentions("Completed HTTP Post to: A&B <b>Site"));
+}
+
+}  // namespace
+}  // namespace vendrix
