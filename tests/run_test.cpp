@@ -203,6 +203,30 @@ TEST_F(RunTest, PostsEveryMethodMarksAcceptedRowsAndWritesTheReports) {
   EXPECT_EQ(view.opened[0], run->Report().MainReportUrl);
 }
 
+TEST_F(RunTest, MailGoesToTheSiteAndACopyToTheContact) {
+  Site("Mail Site",
+       "USE_EMAIL=1\r\nEMAIL_SEND_COPY=1\r\nEMAIL_TONAME=submit@example.com\r\n"
+       "EMAIL_SUBJECT=New: %APPNAME%\r\n",
+       {{"EMAIL_NEW", "Please list %APPNAME% %APPVERSION%."}});
+  Site("No Script", "USE_EMAIL=1\r\nEMAIL_TONAME=other@example.com\r\n");
+  Load();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  EXPECT_TRUE(view.Logged("Mail Site E-Mailed Information."));
+  EXPECT_TRUE(view.Logged("jo@acme.example E-Mailed Copy."));
+  EXPECT_TRUE(view.Logged("No Engine Script For EMAIL Post For: No Script"));
+  EXPECT_TRUE(view.Logged("No Script EMail ERROR!!!"));
+  EXPECT_EQ(Row("Mail Site").submit, "Update");
+  EXPECT_EQ(Row("No Script").submit, "New");
+  auto mails = Received("mail");
+  ASSERT_EQ(mails.size(), 2u);
+  std::string all;
+  for (const auto& m : mails) all += ReadFile(dir / ("received/mail/" + m)).value_or("");
+  EXPECT_NE(all.find("X-Envelope-To: submit@example.com"), std::string::npos);
+  EXPECT_NE(all.find("X-Envelope-To: jo@acme.example"), std::string::npos);
+  EXPECT_NE(all.find("New: Prog (Mail Site)"), std::string::npos) << all;
+  EXPECT_TRUE(fs::exists(Page("Mail Site", "EMAIL")));
+}
+
 TEST_F(RunTest, HttpAnswersAreJudgedByStatus) {
   HttpSite("Found", "/get/x");
   HttpSite("See Other", "/see-other/x");

@@ -14,6 +14,9 @@ RunSettings SessionRunHost::Settings() {
   r.port = p.port;
   r.ftpRetries = p.ftpRetries;
   r.httpTimeOut = p.httpTimeOut;
+  r.smtpSecurity = p.smtpSecurity;
+  r.smtpUser = p.smtpUser;
+  r.smtpPassword = p.smtpPassword;
   return r;
 }
 

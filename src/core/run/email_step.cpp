@@ -1,32 +1,84 @@
 // The e-mail step: the site's message (or the copy to the company contact) built and
-// handed to the mail client.
+// sent through a mail window of its own.
+#include "base/cp1252.h"
+#include "mail/mail_error.h"
+#include "mail/smtp_form.h"
 #include "run/submission_run.h"
 #include "script/submission_builder.h"
 
 namespace vendrix {
+namespace {
+
+// The mail window's events: its progress lines go to the run log and the site's page.
+class MailWindowLines : public SmtpFormView {
+ public:
+  explicit MailWindowLines(SubmissionLog& log) : log_(log) {}
+  void AddReportLine(const std::string& line) override { log_.AddReportLine(line); }
+  void AddLogLine(const std::string& line) override { log_.AddLogLine(line); }
+
+ private:
+  SubmissionLog& log_;
+};
+
+}  // namespace
 
 bool SubmissionRun::DoEmailPost(bool isNew, int row, bool isCopy) {
   (void)row;  // the builder reads the current row through the expansion context
   const std::string site = SiteName();
   const std::string contact = host_.Company().email;
+  SubmissionLog& log = *this;
+  MailWindowLines lines(log);
   view_.Status(RunStep::Mail, "Preparing Email");
+  TSMTPForm form(&lines);
   view_.Status(RunStep::Mail, "Preparing to mail to: " + site);
-  view_.Status(RunStep::Mail, isCopy ? "Preparing Mail Copy To: " + contact : "Preparing Mail");
-  auto mail = builder_->BuildMailSubmission(isNew ? SubmissionKind::New : SubmissionKind::Update,
-                                            isCopy, {settings_.email, settings_.name});
-  if (!mail) return false;  // the builder logged the three lines
-  view_.Status(RunStep::Mail, isCopy ? "Sending Mail Copy..." : "Sending Mail...");
-  if (skipRequested_) return false;
-  bool sent = false;
-  if (!mail_) {
-    AddLogLine("No mail client is available to send the e-mail to " + site);
-  } else {
-    mailSending_ = true;
-    SubmissionLog& log = *this;
-    sent = mail_->Send(*mail, settings_, log);
-    mailSending_ = false;
+  // The SMTP password never reaches a log line or a page.
+  secret_ = settings_.smtpPassword;
+  struct ClearSecret {
+    std::string& s;
+    ~ClearSecret() { s.clear(); }
+  } clearSecret{secret_};
+  try {
+    auto mail = builder_->BuildMailSubmission(
+        isNew ? SubmissionKind::New : SubmissionKind::Update, isCopy,
+        {settings_.email.substr(0, 255), settings_.name.substr(0, 255)});
+    form.ToEdit = mail ? mail->to : std::string();
+    form.SubjectEdit = mail ? mail->subject : std::string();
+    TSetupDlg setup;
+    setup.ServerEdit = settings_.smtp;
+    setup.UserAddressEdit = settings_.email.substr(0, 255);
+    setup.UserNameEdit = settings_.name.substr(0, 255);
+    setup.LogFileNameEdit = DefaultTranscriptFile(host_.Tree());
+    setup.Security = ParseSmtpSecurity(settings_.smtpSecurity);
+    setup.User = settings_.smtpUser;
+    setup.Password = settings_.smtpPassword;
+    form.Apply(setup);
+    view_.Status(RunStep::Mail, isCopy ? "Preparing Mail Copy To: " + contact : "Preparing Mail");
+    if (!mail) return false;  // no script: the builder logged the three lines
+    form.BodyMemo = mail->body;
+    form.msMessage1.Attachments.Clear();
+    for (const auto& file : mail->attachments) form.Attach(Cp1252ToUtf8(file));
+    view_.Status(RunStep::Mail, isCopy ? "Sending Mail Copy..." : "Sending Mail...");
+  } catch (const VendrixError& e) {
+    // A file to attach that cannot be read, or a setting the window refuses.
+    AddLogLine(e.what());
+    return false;
   }
-  if (!sent) {
+  if (skipRequested_) return false;
+  {
+    std::lock_guard lock(mailMutex_);
+    mailForm_ = &form;
+  }
+  bool raised = false;
+  try {
+    form.Send();
+  } catch (const VendrixError&) {
+    raised = true;  // the window has reported it
+  }
+  {
+    std::lock_guard lock(mailMutex_);
+    mailForm_ = nullptr;
+  }
+  if (raised || form.ErrorFlag()) {
     view_.Status(RunStep::Mail, "Mail Send Error");
     AddLogLine((isCopy ? contact : site) + " EMail ERROR!!!");
     return false;

@@ -23,6 +23,10 @@ struct RunSettings {
   std::string port = "80";
   int ftpRetries = 3;
   int httpTimeOut = 60;  // seconds
+  // The mail server of today: "Auto", "STARTTLS", "TLS" or "None"; AUTH user and
+  // password (empty user: no AUTH).
+  std::string smtpSecurity = "Auto";
+  std::string smtpUser, smtpPassword;
 };
 
 class RunHost {

@@ -8,6 +8,7 @@
 #include "base/file_io.h"
 #include "base/names.h"
 #include "base/user_prompt.h"
+#include "mail/smtp_form.h"
 #include "script/eng_build.h"
 #include "script/submission_builder.h"
 #include "script/text_tools.h"
@@ -419,7 +420,8 @@ void SubmissionRun::Skip() {
   skipRequested_ = true;
   ftpForm_.FTP1.SetAction(TFtpActions::ftpIdle);
   HTTP1.SetAction(THttpActions::httpIdle);
-  if (mail_ && mailSending_) mail_->Cancel();
+  std::lock_guard lock(mailMutex_);
+  if (mailForm_) mailForm_->Cancel();
 }
 
 void SubmissionRun::Cancel() {

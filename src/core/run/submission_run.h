@@ -28,17 +28,7 @@ namespace vendrix {
 class UserPrompt;
 class SubmissionBuilder;
 
-// Sends one e-mail of the run. The mail client lives behind it.
-class MailTransport {
- public:
-  virtual ~MailTransport() = default;
-  // Sends the message through the server of the settings; false when the SMTP
-  // exchange failed. Progress lines go to the run log and the site's page.
-  virtual bool Send(const MailSubmission& mail, const RunSettings& settings,
-                    SubmissionLog& log) = 0;
-  // Ends a send in progress at once; any thread.
-  virtual void Cancel() = 0;
-};
+class TSMTPForm;
 
 class SubmissionRun : private SubmissionLog {
  public:
@@ -47,8 +37,6 @@ class SubmissionRun : private SubmissionLog {
   SubmissionRun(RunHost& host, RunView& view, UserPrompt& prompt, const Clock& clock);
   ~SubmissionRun() override;
 
-  // The e-mail step's sender; without one the e-mail step fails with a log line.
-  void SetMailTransport(MailTransport* mail) { mail_ = mail; }
   // Limits the run to the named sites (posted whatever their P mark, which is not
   // changed); empty: the rows marked to post.
   void SetOnly(std::vector<std::string> sites) { only_ = std::move(sites); }
@@ -113,7 +101,6 @@ class SubmissionRun : private SubmissionLog {
   RunView& view_;
   UserPrompt& prompt_;
   const Clock& clock_;
-  MailTransport* mail_ = nullptr;
   std::vector<std::string> only_;
 
   RunSettings settings_;
@@ -134,7 +121,8 @@ class SubmissionRun : private SubmissionLog {
   std::atomic<bool> skipRequested_{false};
   std::atomic<bool> cancelRequested_{false};
   std::atomic<bool> httpTimedOut_{false};
-  std::atomic<bool> mailSending_{false};
+  std::mutex mailMutex_;
+  TSMTPForm* mailForm_ = nullptr;  // the mail window of the e-mail step in progress
   int currentSiteIndex_ = -1;
   int sitesProcessed_ = 0;
   int toPost_ = 0;
