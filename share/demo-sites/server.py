@@ -180,6 +180,17 @@ def main():
 
     print(f"PORTS {httpd.server_address[1]} {ftp_port} {smtp_port}", flush=True)
     stop = threading.Event()
+
+    # The sites live as long as whoever started them: a test that crashed or a script
+    # that was killed leaves no server behind.
+    parent = os.getppid()
+
+    def watch_parent():
+        while not stop.wait(1):
+            if os.getppid() != parent:
+                stop.set()
+
+    threading.Thread(target=watch_parent, daemon=True).start()
     for sig in (signal.SIGTERM, signal.SIGINT):
         signal.signal(sig, lambda *_: stop.set())
     stop.wait()
