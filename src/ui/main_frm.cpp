@@ -16,6 +16,7 @@
 #include "company_sheet.h"
 #include "engine_check_frm.h"
 #include "hint_switch.h"
+#include "main_frm_windows.h"
 #include "qt_text.h"
 #include "settings_form.h"
 #include "site_builder_sheet.h"
@@ -84,6 +85,7 @@ TMainFrm::TMainFrm(const std::string& dataRoot, QWidget* parent)
   setCentralWidget(central);
   connect(pages_, &QTabWidget::currentChanged, this, &TMainFrm::PageChanged);
   BuildMenus();
+  InstallWindows(*this);
 }
 
 TMainFrm::~TMainFrm() {
@@ -289,6 +291,11 @@ void TMainFrm::changeEvent(QEvent* event) {
 }
 
 void TMainFrm::closeEvent(QCloseEvent* event) {
+  if (closeGuard_ && !closeGuard_()) {
+    QApplication::beep();
+    event->ignore();
+    return;
+  }
   bool mayClose = false;
   try {
     mayClose = session_->CloseQuery();

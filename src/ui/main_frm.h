@@ -57,6 +57,8 @@ class TMainFrm : public QMainWindow {
   void RunCommand(Command command);
   // Puts the real Submit page in place of the placeholder.
   void InstallSubmitPage(QWidget* page);
+  // Asked first when the window is to close; false keeps it open (a run is going).
+  void SetCloseGuard(std::function<bool()> mayClose) { closeGuard_ = std::move(mayClose); }
   // Opens a web address or file URL; tests replace the opener.
   void SetUrlOpener(std::function<void(const QString&)> opener) { openUrl_ = std::move(opener); }
   void OpenUrl(const QString& url);
@@ -102,6 +104,7 @@ class TMainFrm : public QMainWindow {
   std::map<Command, std::function<void()>> commands_;
   std::function<void(const QString&)> openUrl_;
   std::function<void()> shownHook_;
+  std::function<bool()> closeGuard_;
   int currentPage_ = 0;
   bool switchingBack_ = false;
   bool shown_ = false;

@@ -13,6 +13,7 @@
 
 #include "main_frm.h"
 #include "qt_text.h"
+#include "settings_extra.h"
 #include "sheet_support.h"
 
 namespace vendrix::ui {
@@ -82,6 +83,10 @@ TSettingsForm::TSettingsForm(TMainFrm& main)
   hints_ = new QCheckBox("Show Hints", page);
   hints_->setObjectName("ShowHintsChk");
   group(right, "Misc. Settings:", hints_);
+  services_ = new ServiceSettingsBox(page);
+  right->addWidget(services_);
+  mailLogin_ = new MailLoginBox(page);
+  left->addWidget(mailLogin_);
   left->addStretch();
   right->addStretch();
 
@@ -113,6 +118,9 @@ TSettingsForm::TSettingsForm(TMainFrm& main)
   retries_->setValue(f.ftpRetries);
   timeOut_->setValue(f.httpTimeOut);
   hints_->setChecked(f.showHints);
+  mailLogin_->Load(f);
+  services_->Load(f);
+  loaded_ = f;
   setFixedSize(sizeHint());
 }
 
@@ -126,8 +134,11 @@ void TSettingsForm::Ok() {
   f.ftpRetries = retries_->value();
   f.httpTimeOut = timeOut_->value();
   f.showHints = hints_->isChecked();
+  mailLogin_->Store(f);
+  services_->Store(f);
   try {
     if (!dialog_.Ok()) return;  // the port was refused; the dialog stays open
+    ServiceSettingsBox::WriteChanged(main_.Core().Wide().SettingsFile(), loaded_, f);
   } catch (const std::exception& e) {
     main_.Prompt().Error(e.what());
     return;

@@ -12,6 +12,8 @@ class QSpinBox;
 
 namespace vendrix::ui {
 
+class MailLoginBox;
+class ServiceSettingsBox;
 class TMainFrm;
 
 class TSettingsForm : public QDialog {
@@ -32,6 +34,9 @@ class TSettingsForm : public QDialog {
   QSpinBox* retries_;
   QSpinBox* timeOut_;
   QCheckBox* hints_;
+  MailLoginBox* mailLogin_;
+  ServiceSettingsBox* services_;
+  ProgramSettings loaded_;
 };
 
 }  // namespace vendrix::ui

@@ -1,0 +1,54 @@
+#pragma once
+// A submission run of the Submit page on a worker thread. Start makes the run's
+// host, view and prompt and calls the core's SubmissionRun::Submit on a new thread:
+// what the run shows reaches the page as queued calls; its questions, the
+// confirmation window, the Settings window and the switch to the Sites page run on
+// the GUI thread while the run waits. Skip and Cancel act at once through the run's
+// thread-safe calls. The run holds the session until Ended: the GUI thread does not
+// touch it meanwhile (posting mode locks the screens), except inside those waited-for
+// calls. GUI thread only; the destructor cancels a run still going and waits for it.
+#include <QObject>
+#include <memory>
+
+#include "gui_thread.h"
+
+namespace vendrix {
+class SubmissionRun;
+}
+
+namespace vendrix::ui {
+
+class SubmitPage;
+class TMainFrm;
+
+class RunWorker : public QObject {
+  Q_OBJECT
+ public:
+  RunWorker(TMainFrm& main, SubmitPage& page);
+  ~RunWorker() override;
+
+  // "Save/Submit"; false when a run is already going.
+  bool Start();
+  bool Running() const { return thread_.Running(); }
+  void Skip();
+  // Asks "Sure you want to cancel all posts?" and cancels on Yes.
+  void CancelClick();
+  // The run going (nullptr when none); for tests.
+  SubmissionRun* Run() const;
+
+ signals:
+  void Ended();
+
+ private:
+  struct Context;
+  class View;
+  class Host;
+  void Finished();
+
+  TMainFrm& main_;
+  SubmitPage& page_;
+  std::unique_ptr<Context> context_;
+  WorkerThread thread_;
+};
+
+}  // namespace vendrix::ui

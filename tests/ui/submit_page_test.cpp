@@ -1,0 +1,445 @@
+// The Submit page: whole runs against the demo download sites with the run on its
+// worker thread, Skip and Cancel while a peer stalls, posting mode, the reports list
+// and Print Log.
+#include <QDir>
+#include <QFileInfo>
+#include <QLCDNumber>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPrinter>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <filesystem>
+#include <regex>
+
+#include "gui_driver.h"
+#include "lamp.h"
+#include "run_support.h"
+#include "run_worker.h"
+#include "steps.h"
+#include "submit_page.h"
+#include "support/peer_process.h"
+#include "ui_tests.h"
+
+namespace vendrix::test {
+namespace fs = std::filesystem;
+
+namespace {
+
+// The demo tree with its download sites running on free ports and the application
+// "Tidy Notes" pointing at its files.
+struct RunProgram {
+  RunProgram() : sites(p.Path("received")) {
+    const std::regex http("http://127\\.0\\.0\\.1:[0-9]+"),
+        ftp("FTP_SERVER=127\\.0\\.0\\.1:[0-9]+");
+    for (const auto& e : fs::directory_iterator(p.Path("sites"))) {
+      if (e.path().extension() != ".ini") continue;
+      std::string text = ReadFile(e.path().string()).value();
+      text = std::regex_replace(text, http, "http://127.0.0.1:" + std::to_string(sites.http));
+      text = std::regex_replace(text, ftp, "FTP_SERVER=127.0.0.1:" + std::to_string(sites.ftp));
+      WriteFile(e.path().string(), text);
+    }
+    WriteFile(p.Path("settings.dat"),
+              "[SETTINGS]\r\nSMTP=127.0.0.1:" + std::to_string(sites.smtp) +
+                  "\r\nEMAIL=mira@brightfield.example\r\nNAME=Mira Holt\r\nFTPRetries=0\r\n"
+                  "HTTPTimeOut=20\r\n");
+    Session& s = p.main->Core();
+    s.App().SetField("PATH", p.Path("dist/tidynote.exe"));
+    s.App().SetField("GIFPATH", p.Path("dist/icon.gif"));
+    s.App().SaveApp();
+    page = p.main->findChild<ui::SubmitPage*>("SubmitSheet");
+    p.ShowPage(3);
+  }
+  // Only the named sites are marked to post.
+  void PostOnly(const std::vector<std::string>& names) {
+    for (AppSiteRow& r : p.main->Core().Table().MutableRows())
+      r.post = std::find(names.begin(), names.end(), r.site) != names.end() ? "Y" : "N";
+  }
+  void SetSiteKey(const std::string& site, const std::string& key, const std::string& value) {
+    const std::string path = p.Path("sites/" + site + ".ini");
+    std::string text = ReadFile(path).value();
+    text = std::regex_replace(text, std::regex(key + "=[^\r]*"), key + "=" + value);
+    WriteFile(path, text);
+  }
+  template <typename T>
+  T* W(const char* name) {
+    T* w = p.main->findChild<T*>(name);
+    if (!w) qFatal("no %s", name);
+    return w;
+  }
+  const AppSiteRow& Row(const std::string& site) {
+    for (const auto& r : p.main->Core().Table().Rows())
+      if (r.site == site) return r;
+    qFatal("no row %s", site.c_str());
+  }
+  bool Logged(const QString& line) { return page->LogLines().contains(line); }
+  // Every report folder of the application's runs.
+  std::vector<fs::path> Runs() {
+    std::vector<fs::path> runs;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(p.Path("reports/Tidy Notes"), ec))
+      runs.push_back(e.path());
+    return runs;
+  }
+
+  Program p;
+  DemoSites sites;
+  ui::SubmitPage* page = nullptr;
+};
+
+void Screenshot(QWidget* w, const char* name) {
+  if (QGuiApplication::platformName() != "xcb") return;  // real screens only
+  QDir().mkpath(VENDRIX_SCREENSHOT_DIR);
+  QVERIFY(w->grab().save(QString(VENDRIX_SCREENSHOT_DIR) + "/" + name + ".png"));
+}
+
+}  // namespace
+
+class SubmitPageTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void wholeRunAgainstDemoSites();
+  void skipDuringStalledFtpGoesOnWithNextSite();
+  void cancelDuringStalledHttpStopsRunAndPostingLocksScreens();
+  void refusedRunLeavesEverythingAsItWas();
+  void reportsListLevelsAndDelete();
+  void printLogToPdf();
+};
+
+void SubmitPageTest::wholeRunAgainstDemoSites() {
+  RunProgram r;
+  auto* bar = r.W<QProgressBar>("PostStatus");
+  auto* processed = r.W<QLCDNumber>("SitesProcesseddgt");
+  auto* toPost = r.W<QLCDNumber>("SitesToPostdgt");
+  int total = -1, maxPosition = 0, maxProcessed = 0, minToPost = 999, barMax = 0;
+  QObject::connect(bar, &QProgressBar::valueChanged, [&](int v) {
+    maxPosition = std::max(maxPosition, v);
+    barMax = std::max(barMax, bar->maximum());
+    maxProcessed = std::max(maxProcessed, static_cast<int>(processed->value()));
+    if (v > 0) minToPost = std::min(minToPost, static_cast<int>(toPost->value()));
+  });
+  QSet<QString> blinking;
+  for (const char* n : {"httpled", "ftpled", "mailled"}) {
+    QObject::connect(r.W<ui::Lamp>(n), &ui::Lamp::StateChanged, [&blinking, n](LampState s) {
+      if (s == LampState::Blinking) blinking << n;
+    });
+  }
+  bool shotDuring = false;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (!shotDuring && !r.W<QLabel>("currentsite")->text().isEmpty() &&
+        r.W<QListWidget>("log")->count() > 2) {
+      shotDuring = true;
+      Screenshot(r.p.main.get(), "submit-during-run");
+    }
+  });
+  watch.start(10);
+
+  Steps steps;
+  steps.Window("TSubmissionVerifyFrm", [&](QWidget* w) {
+    total = w->findChild<QLabel*>("PostTotalLbl")->text().toInt();
+    Screenshot(w, "submission-verification");
+    w->findChild<QPushButton*>("StartBtn")->click();
+  });
+  steps.Box(QMessageBox::Yes);  // View Report?
+  QTest::mouseClick(r.W<QPushButton>("submitBtn"), Qt::LeftButton);
+  QVERIFY(r.page->Worker().Running());
+  QTRY_VERIFY_WITH_TIMEOUT(!r.page->Worker().Running(), 60000);
+  watch.stop();
+  QVERIFY(steps.Done());
+  QCOMPARE(steps.seen, QStringList({"Confirm: Submission Process Done. View Report?"}));
+  Screenshot(r.p.main.get(), "submit-after-run");
+
+  QVERIFY(total >= 5);
+  QCOMPARE(barMax, total);
+  QCOMPARE(maxPosition, total);
+  QCOMPARE(maxProcessed, total);
+  QCOMPARE(minToPost, 0);
+  // At the end: idle texts, lamps out, counters and bar back to zero, buttons as before.
+  QCOMPARE(r.W<QLabel>("currentsite")->text(), QString());
+  QCOMPARE(r.W<QLabel>("httpstatus")->text(), QString("Idle"));
+  for (const char* n : {"httpled", "ftpled", "mailled"})
+    QCOMPARE(r.W<ui::Lamp>(n)->State(), LampState::Off);
+  QVERIFY(blinking.contains("httpled") && blinking.contains("ftpled"));
+  QCOMPARE(static_cast<int>(processed->value()), 0);
+  QCOMPARE(bar->value(), 0);
+  QVERIFY(r.W<QPushButton>("submitBtn")->isEnabled());
+  QVERIFY(!r.W<QPushButton>("skip")->isEnabled());
+  QVERIFY(r.p.main->menuBar()->actions().front()->isEnabled());
+  QVERIFY(!r.p.main->Core().Flags().Posting);
+
+  QVERIFY(r.Logged("Completed HTTP Post to: Demo Form Post"));
+  QVERIFY(r.Logged("Demo Mail E-Mailed Information."));
+  QVERIFY(r.W<QListWidget>("ftplist")->count() > 0);
+  // What the demo sites received: the upload, the form and the mail.
+  QVERIFY(!fs::is_empty(r.p.Path("received/mail")));
+  QVERIFY(!fs::is_empty(r.p.Path("received/ftp")));
+  // The report was written and offered.
+  const auto runs = r.Runs();
+  QCOMPARE(runs.size(), std::size_t{1});
+  QVERIFY(fs::exists(runs.front() / "MainReport.htm"));
+  QVERIFY(fs::exists(runs.front() / "Demo Form Post _HTTP.htm"));
+  QCOMPARE(r.p.opened.size(), 1);
+  QVERIFY(r.p.opened.front().startsWith("file://"));
+  QVERIFY(r.p.opened.front().endsWith("MainReport.htm"));
+  // Accepted sites are marked for their next update; the refusing one is not.
+  QCOMPARE(r.Row("Demo Form Post").submit, std::string("Update"));
+  QVERIFY(!r.Row("Demo Form Post").lastPost.empty());
+  QCOMPARE(r.Row("Demo All Three").submit, std::string("New"));
+  QCOMPARE(r.Row("Demo FTP Upload").submit, std::string("Update"));
+}
+
+void SubmitPageTest::skipDuringStalledFtpGoesOnWithNextSite() {
+  RunProgram r;
+  TempDir peerDir;
+  WriteFile(peerDir / "script.json", R"({"greeting": ["220 hello"], "USER": "SILENT"})");
+  PeerProcess silent({PeerScript("line_peer.py"), "--script", peerDir / "script.json"});
+  r.SetSiteKey("Demo FTP Upload", "FTP_SERVER", "127.0.0.1:" + std::to_string(silent.port()));
+  r.PostOnly({"Demo FTP Upload", "Demo Form Post"});
+
+  auto* ftpLed = r.W<ui::Lamp>("ftpled");
+  int toggles = 0;
+  bool lastShown = true;
+  QElapsedTimer skipped;
+  qint64 skipTook = -1;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (ftpLed->State() == LampState::Blinking && ftpLed->ShownLit() != lastShown) {
+      lastShown = ftpLed->ShownLit();
+      ++toggles;
+    }
+    if (skipped.isValid() && skipTook < 0 && r.Logged("SKIPPED -> Demo FTP Upload"))
+      skipTook = skipped.elapsed();
+  });
+  watch.start(10);
+
+  Steps steps;
+  steps.Window("TSubmissionVerifyFrm",
+               [](QWidget* w) { w->findChild<QPushButton*>("StartBtn")->click(); });
+  steps.When([&] { return r.W<QLabel>("ftpstatus")->text() == "logging on to Demo FTP Upload"; },
+             [&] {
+               // The server says nothing; the window lives on and the lamp blinks.
+               QTest::qWait(1200);
+               QVERIFY(r.page->Worker().Running());
+               QVERIFY(r.W<QPushButton>("skip")->isEnabled());
+               skipped.start();
+               QTest::mouseClick(r.W<QPushButton>("skip"), Qt::LeftButton);
+             });
+  steps.Box(QMessageBox::No);
+  QTest::mouseClick(r.W<QPushButton>("submitBtn"), Qt::LeftButton);
+  QTRY_VERIFY_WITH_TIMEOUT(!r.page->Worker().Running(), 60000);
+  QVERIFY(steps.Done());
+  QVERIFY2(toggles >= 3, qPrintable(QString::number(toggles)));
+  QVERIFY(skipTook >= 0 && skipTook < 2000);
+  QVERIFY(r.Logged("Completed HTTP Post to: Demo Form Post"));
+  QCOMPARE(r.Row("Demo FTP Upload").submit, std::string("New"));
+  QCOMPARE(r.Row("Demo Form Post").submit, std::string("Update"));
+  QVERIFY(r.p.opened.isEmpty());
+}
+
+void SubmitPageTest::cancelDuringStalledHttpStopsRunAndPostingLocksScreens() {
+  RunProgram r;
+  r.SetSiteKey("Demo Form Get", "HTTP_NEW_SCRIPT_URL",
+               "http://127.0.0.1:" + std::to_string(r.sites.http) + "/silent/x");
+  r.PostOnly({"Demo Form Get", "Demo Form Post"});
+  auto* pages = r.W<QTabWidget>("PageControl1");
+
+  Steps steps;
+  QElapsedTimer cancelled;
+  steps.Window("TSubmissionVerifyFrm",
+               [](QWidget* w) { w->findChild<QPushButton*>("StartBtn")->click(); });
+  steps.When([&] { return r.W<QLabel>("httpstatus")->text() == "HTTP Posting: Demo Form Get"; },
+             [&] {
+               // Posting mode: the other pages, the menus and the run buttons are locked.
+               QVERIFY(!r.p.main->menuBar()->actions().front()->isEnabled());
+               QVERIFY(!r.W<QPushButton>("exitb")->isEnabled());
+               QVERIFY(!r.W<QPushButton>("submitBtn")->isEnabled());
+               QTabBar* tabs = pages->tabBar();
+               QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(2).center());
+             });
+  steps.Box(QMessageBox::Ok);  // Tab Change Not Allowed While Posting!
+  steps.When([&] { return !QApplication::activeModalWidget(); },
+             [&] {
+               QCOMPARE(pages->currentIndex(), 3);
+               r.p.main->close();  // refused while the run goes on
+               QVERIFY(r.p.main->isVisible());
+               QTest::mouseClick(r.W<QPushButton>("cancel"), Qt::LeftButton);
+             });
+  steps.Box(QMessageBox::No);  // Sure you want to cancel all posts?
+  steps.When([&] { return !QApplication::activeModalWidget(); },
+             [&] {
+               QTest::qWait(200);
+               QVERIFY(r.page->Worker().Running());
+               cancelled.start();
+               QTest::mouseClick(r.W<QPushButton>("cancel"), Qt::LeftButton);
+             });
+  steps.Box(QMessageBox::Yes);
+  steps.Box(QMessageBox::Yes);  // View Report?
+  QTest::mouseClick(r.W<QPushButton>("submitBtn"), Qt::LeftButton);
+  QTRY_VERIFY_WITH_TIMEOUT(!r.page->Worker().Running(), 60000);
+  QVERIFY(steps.Done());
+  QVERIFY(cancelled.elapsed() < 5000);
+  QCOMPARE(steps.seen, QStringList({"Error: Tab Change Not Allowed While Posting!",
+                                    "Confirm: Sure you want to cancel all posts?",
+                                    "Confirm: Sure you want to cancel all posts?",
+                                    "Confirm: Submission Process Done. View Report?"}));
+  QVERIFY(!r.Logged("Completed HTTP Post to: Demo Form Post"));
+  QCOMPARE(r.Row("Demo Form Post").submit, std::string("Update"));  // as it was
+  QCOMPARE(r.Row("Demo Form Get").submit, std::string("New"));
+  const auto runs = r.Runs();
+  QCOMPARE(runs.size(), std::size_t{1});
+  QVERIFY(fs::exists(runs.front() / "MainReport.htm"));
+  QCOMPARE(r.p.opened.size(), 1);
+  // The screens are free again.
+  QVERIFY(r.W<QPushButton>("submitBtn")->isEnabled());
+  r.p.ShowPage(2);
+  QCOMPARE(pages->currentIndex(), 2);
+}
+
+void SubmitPageTest::refusedRunLeavesEverythingAsItWas() {
+  RunProgram r;
+  // A category still to be chosen: the run is refused and the row shown.
+  std::vector<AppSiteRow>& rows = r.p.main->Core().Table().MutableRows();
+  int notSet = -1;
+  for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+    if (rows[i].site == "Demo Form Get") {
+      rows[i].cat1 = kNotSet;
+      notSet = i;
+    }
+  }
+  Steps steps;
+  steps.Box(QMessageBox::Ok);
+  QTest::mouseClick(r.W<QPushButton>("submitBtn"), Qt::LeftButton);
+  QTRY_VERIFY(!r.page->Worker().Running());
+  QVERIFY(steps.Done());
+  QCOMPARE(steps.seen, QStringList({"Error: You have a site set to post against that needs a "
+                                    "category set. Please set before posting!"}));
+  QCOMPARE(r.W<QTabWidget>("PageControl1")->currentIndex(), 2);
+  QCOMPARE(r.p.main->Core().Table().Selected(), notSet);
+  QVERIFY(r.Runs().empty());
+  QVERIFY(r.W<QPushButton>("submitBtn")->isEnabled());
+  QVERIFY(r.p.main->menuBar()->actions().front()->isEnabled());
+}
+
+void SubmitPageTest::reportsListLevelsAndDelete() {
+  Program p;
+  p.ShowPage(3);
+  auto* view = p.Find<QPushButton>("ViewReport");
+  {
+    // No reports at all: a message instead of the window.
+    Steps steps;
+    steps.Box(QMessageBox::Ok);
+    QTest::mouseClick(view, Qt::LeftButton);
+    QTRY_VERIFY(steps.Done());
+    QCOMPARE(steps.seen, QStringList({"Information: No Reports Found"}));
+  }
+  for (const char* run : {"Alpha/2026-01-02-10-00-00-100", "Alpha/2026-01-03-10-00-00-100",
+                          "Beta/2026-02-01-09-30-00-05"}) {
+    fs::create_directories(p.Path(std::string("reports/") + run));
+    WriteFile(p.Path(std::string("reports/") + run + "/MainReport.htm"), "<html></html>");
+  }
+  QStringList levels;
+  auto items = [](QWidget* w) {
+    QStringList l;
+    auto* list = w->findChild<QListWidget*>("RepListBox");
+    for (int i = 0; i < list->count(); ++i) l << list->item(i)->text();
+    return l.join(",");
+  };
+  auto click = [](QWidget* w, const char* name) { w->findChild<QPushButton*>(name)->click(); };
+  Steps steps;
+  steps.Window("TReportsListFrm", [&](QWidget* w) {
+    levels << items(w);
+    QVERIFY(!w->findChild<QPushButton*>("UpBtn")->isEnabled());
+    Screenshot(w, "submission-reports");
+    click(w, "GoBtn");
+    levels << items(w);
+    QVERIFY(w->findChild<QPushButton*>("UpBtn")->isEnabled());
+    click(w, "DeleteBtn");
+  });
+  steps.Box(QMessageBox::Yes);  // Delete the selected report?
+  steps.Window("TReportsListFrm", [&](QWidget* w) {
+    levels << items(w);
+    click(w, "UpBtn");
+    levels << items(w);
+    auto* list = w->findChild<QListWidget*>("RepListBox");
+    list->setCurrentRow(1);
+    click(w, "DeleteBtn");
+  });
+  steps.Box(QMessageBox::Yes);  // Delete all reports for selected site?
+  steps.Window("TReportsListFrm", [&](QWidget* w) {
+    levels << items(w);
+    auto* list = w->findChild<QListWidget*>("RepListBox");
+    // A double click goes down a level; GO on a run opens its main report.
+    const QPoint at = list->visualItemRect(list->item(0)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    levels << items(w);
+    click(w, "GoBtn");
+  });
+  QTest::mouseClick(view, Qt::LeftButton);
+  QTRY_VERIFY(steps.Done());
+  QCOMPARE(levels, QStringList({"Alpha,Beta", "2026-01-02-10-00-00-100,2026-01-03-10-00-00-100",
+                                "2026-01-03-10-00-00-100", "Alpha,Beta", "Alpha",
+                                "2026-01-03-10-00-00-100"}));
+  QCOMPARE(steps.seen, QStringList({"Confirm: Delete the selected report?",
+                                    "Confirm: Delete all reports for selected site?"}));
+  QVERIFY(!fs::exists(p.Path("reports/Beta")));
+  QVERIFY(!fs::exists(p.Path("reports/Alpha/2026-01-02-10-00-00-100")));
+  QCOMPARE(p.opened.size(), 1);
+  QVERIFY(p.opened.front().endsWith("Alpha/2026-01-03-10-00-00-100/MainReport.htm"));
+}
+
+void SubmitPageTest::printLogToPdf() {
+  Program p;
+  p.ShowPage(3);
+  auto* page = p.main->findChild<ui::SubmitPage*>("SubmitSheet");
+  const QString pdf = QString::fromStdString(p.Path("log.pdf"));
+  int dialogs = 0;
+  page->SetPrintDialog([&](QPrinter& printer) {
+    ++dialogs;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    return true;
+  });
+  {
+    Steps steps;
+    steps.Box(QMessageBox::Ok);
+    QTest::mouseClick(p.Find<QPushButton>("print"), Qt::LeftButton);
+    QTRY_VERIFY(steps.Done());
+    QCOMPARE(steps.seen, QStringList({"Information: You do not have a log to print."}));
+    QCOMPARE(dialogs, 0);
+    QVERIFY(!QFileInfo::exists(pdf));
+  }
+  QStringList lines;
+  for (int i = 1; i <= 120; ++i)
+    lines << QString("Line %1 of the run log -> Demo Form Post").arg(i);
+  lines << QString::fromUtf8("Caf\u00e9 Software accepted the upload");
+  for (const QString& l : lines) page->AddLogLine(l);
+  QTest::mouseClick(p.Find<QPushButton>("print"), Qt::LeftButton);
+  QCOMPARE(dialogs, 1);
+  QVERIFY(QFileInfo::exists(pdf));
+  QProcess text;
+  text.start("pdftotext", {"-layout", pdf, "-"});
+  QVERIFY(text.waitForFinished(20000));
+  const QString out = QString::fromUtf8(text.readAllStandardOutput());
+  QStringList printed;
+  for (const QString& l : out.split('\n')) {
+    const QString t = l.trimmed().remove('\f');
+    if (!t.isEmpty()) printed << t;
+  }
+  QCOMPARE(printed, lines);
+  QVERIFY(out.count('\f') >= 2);  // more than one page
+}
+
+namespace {
+RegisterTest<SubmitPageTest> reg("SubmitPageTest");
+}
+
+}  // namespace vendrix::test
+
+#include "submit_page_test.moc"
