@@ -44,7 +44,7 @@ TEST_F(ChecksTest, EngineCheckListsFailingScriptsOfListedSitesOnly) {
   EXPECT_EQ(checker.rows[0].site, "Alpha");
   EXPECT_EQ(checker.rows[0].error, "Error! -> []");
   EXPECT_EQ(checker.rows[0].path, Data("sites/Alpha EMAIL_NEW.scp"));
-  EXPECT_EQ(checker.rows[1].error, "Error! -> [%UNKNOWN%]");  // the open site has no categories
+  EXPECT_EQ(checker.rows[1].error, "Error! -> [%UNKNOWN%]");  // Beta has no categories
   EXPECT_TRUE(checker.loadEnabled);
   EXPECT_TRUE(checker.beginEnabled);
   EXPECT_FALSE(checker.panelVisible);
@@ -62,6 +62,18 @@ TEST_F(ChecksTest, EngineCheckListsFailingScriptsOfListedSitesOnly) {
   EXPECT_TRUE(checker.rows.empty());
   EXPECT_EQ(prompt.log, std::vector<std::string>{"inform: No Errors found! :)"});
   EXPECT_FALSE(checker.loadEnabled);
+}
+
+TEST_F(ChecksTest, EngineCheckExpandsEachScriptWithItsOwnSite) {
+  // Beta's categories are filled, no site is open in the builder: its category script
+  // expands, and the check leaves the builder's context as it was.
+  WriteFile(Data("cat/Beta Cat1.cat"), "Utilities\r\nGames\r\n");
+  const SiteDefinition* open = session->Wide().EngBuild().Context().site;
+  EngineChecker checker = Checker();
+  checker.RunEngineCheck();
+  ASSERT_EQ(checker.rows.size(), 1u);
+  EXPECT_EQ(checker.rows[0].site, "Alpha");
+  EXPECT_EQ(session->Wide().EngBuild().Context().site, open);
 }
 
 TEST(MassChangeWindow, ListsEveryVariableWithItsPercentSigns) {

@@ -53,16 +53,33 @@ void EngineChecker::RunEngineCheck() {
   selected = -1;
   editorText.clear();
   fileName.clear();
+  // Each script is expanded with its own site's definition (categories, match-up
+  // values, byte format), not the one open in the builder: a category script of a site
+  // whose lists are filled is no finding just because the open site's are empty.
+  const ExpansionContext shown = eng_.Context();
+  SiteDefinition own;
+  std::string ownName;
+  bool ownLoaded = false;
   try {
     ForEachScript([&](const std::string& site, const std::string& path) {
+      if (!ownLoaded || ownName != site) {
+        eng_.LoadSite(site, own);
+        ownName = site;
+        ownLoaded = true;
+        ExpansionContext context = shown;
+        context.site = &own;
+        eng_.SetContext(context);
+      }
       eng_.ExpandText(editorText, ExpansionMode::Preview);
       if (eng_.ErrorFlag) rows.push_back({site, "Error! -> [" + eng_.ErrorName + "]", path});
     });
   } catch (const std::exception& e) {
+    eng_.SetContext(shown);
     Restore();
     prompt_.Error(e.what());
     return;
   }
+  eng_.SetContext(shown);
   Restore();
   if (rows.empty()) {
     prompt_.Inform("No Errors found! :)");
