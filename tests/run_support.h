@@ -13,6 +13,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "run/run_view.h"
@@ -74,6 +75,7 @@ class RecordingView : public RunView {
   bool verify = true;
   int shownRow = -1;
   std::vector<std::string> opened;
+  std::vector<std::pair<RunStep, LampState>> lamps;
   std::function<void(RunStep, const std::string&)> onStatus;
   std::function<void(const std::string&)> onSite;
 
@@ -91,6 +93,7 @@ class RecordingView : public RunView {
   }
   void LogCleared() override { log.clear(); }
   void FtpLine(const std::string& line) override { ftp.push_back(line); }
+  void Lamp(RunStep step, LampState state) override { lamps.emplace_back(step, state); }
   void ShowSitesPage(int row) override { shownRow = row; }
   bool VerifySubmission(const PostCounts& counts) override {
     verified = counts;

@@ -203,6 +203,23 @@ TEST_F(RunTest, PostsEveryMethodMarksAcceptedRowsAndWritesTheReports) {
   EXPECT_EQ(view.opened[0], run->Report().MainReportUrl);
 }
 
+TEST_F(RunTest, OnlyTheLampsOfStepsThatRanAreLit) {
+  HttpSite("Form Post", "/submit/new");
+  Load();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  bool httpBlinked = false, httpLit = false;
+  for (const auto& [step, state] : view.lamps) {
+    if (step != RunStep::Http) {
+      EXPECT_EQ(state, LampState::Off) << "a step that did not run lit its lamp";
+    } else if (state == LampState::Blinking) {
+      httpBlinked = true;
+    } else if (state == LampState::Lit) {
+      httpLit = httpBlinked;
+    }
+  }
+  EXPECT_TRUE(httpLit);
+}
+
 TEST_F(RunTest, MailGoesToTheSiteAndACopyToTheContact) {
   Site("Mail Site",
        "USE_EMAIL=1\r\nEMAIL_SEND_COPY=1\r\nEMAIL_TONAME=submit@example.com\r\n"

@@ -505,7 +505,7 @@ QWidget* SiteBuilderSheet::BuildBand() {
   connect(band, &QWidget::customContextMenuRequested, this, [this, band](const QPoint& pos) {
     auto* menu = new QMenu(band);
     menu->setObjectName("BandPopupMenu");
-    QAction* a = menu->addAction("Contribute!");
+    QAction* a = menu->addAction("Contribute Site To Halvane");
     a->setObjectName("ContributeItem");
     connect(a, &QAction::triggered, this,
             [this] { main_.RunCommand(TMainFrm::Command::Contribute); });

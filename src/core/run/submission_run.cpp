@@ -264,9 +264,8 @@ void SubmissionRun::AllIdle() {
 }
 
 void SubmissionRun::LightLamp(RunStep step) {
-  for (RunStep s : {RunStep::Ftp, RunStep::Http, RunStep::Mail}) {
-    if (s != step) view_.Lamp(s, LampState::Lit);  // a finished step's lamp stays lit
-  }
+  // The other lamps are left as they are: a finished step's lamp was made steady when
+  // its step ended, and a step that did not run at this site stays out.
   view_.Lamp(step, LampState::Blinking);
 }
 
