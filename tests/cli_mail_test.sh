@@ -12,17 +12,7 @@ trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
 
 source "$peers/start_peer.sh"
 py=/usr/bin/python3
-passed=0
-failed=0
-
-check() {  # check NAME EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    printf 'FAIL %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$2" "$3"
-  fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/support/check.sh"
 
 # A test certificate authority and a server certificate for 127.0.0.1.
 (
@@ -96,5 +86,4 @@ check "literal password refused" 2 $?
 v settings set SMTPSecurity=sometimes >/dev/null 2>&1
 check "unknown security refused" 2 $?
 
-echo "cli_mail_test: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_done

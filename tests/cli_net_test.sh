@@ -10,17 +10,7 @@ pids=()
 trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
 
 source "$peers/start_peer.sh"
-passed=0
-failed=0
-
-check() {  # check NAME EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    printf 'FAIL %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$2" "$3"
-  fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/support/check.sh"
 
 # A scripted FTP peer in its own folder: scripted NAME JSON (sets $port and $dir).
 scripted() {
@@ -94,5 +84,4 @@ check "out into a missing folder" 1 $?
 (ulimit -f 64; "$cli" net http get "http://127.0.0.1:$port/big" --out "$work/big.bin" >/dev/null 2>&1)
 check "file size limit" "1:0" "$?:$(ls "$work" | grep -c big.bin)"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_done

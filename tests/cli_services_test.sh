@@ -11,17 +11,7 @@ trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
 
 source "$peers/start_peer.sh"
 py=/usr/bin/python3
-passed=0
-failed=0
-
-check() {  # check NAME EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    printf 'FAIL %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$2" "$3"
-  fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/support/check.sh"
 
 cp -r "$demo/." "$work/d"
 v() { "$cli" --data-dir "$work/d" "$@"; }
@@ -133,5 +123,4 @@ check "nothing more sent" "" "$(ls "$work/mail/msg-2.eml" 2>/dev/null)"
 v site contribute "No Such Site" --company "A&B Soft" >/dev/null 2>&1
 check "unknown site refused" 1 $?
 
-echo "cli services: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_done

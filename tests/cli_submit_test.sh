@@ -8,17 +8,7 @@ share=$2
 work=$(mktemp -d)
 source "$share/demo-sites/demo-sites.sh"
 trap 'demo_sites_stop; rm -rf "$work"' EXIT
-passed=0
-failed=0
-
-check() {  # check NAME EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    printf 'FAIL %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$2" "$3"
-  fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/support/check.sh"
 
 d="$work/d"
 cp -r "$share/demo/." "$d/"
@@ -107,5 +97,4 @@ check "cancelled run has its report" yes "$([ -f "$main" ] && echo yes)"
 v reports delete --app "Tidy Notes"
 check "reports delete all" 1 "$(v reports list --app "Tidy Notes" >/dev/null 2>&1; echo $?)"
 
-echo "cli_submit_test: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_done

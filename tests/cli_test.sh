@@ -10,17 +10,7 @@ pids=()
 trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
 
 source "$peers/start_peer.sh"
-passed=0
-failed=0
-
-check() {  # check NAME EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    printf 'FAIL %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$2" "$3"
-  fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/support/check.sh"
 
 v() { "$cli" --data-dir "$work/d" "$@"; }
 
@@ -153,5 +143,4 @@ done
 check "help names only known commands" "" "$unknown"
 check "help shows expand's site as optional" 1 "$("$cli" help | grep -c '^  expand \[--site S\]')"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_done
