@@ -96,18 +96,6 @@ std::string Usage() {
   return text;
 }
 
-std::string ProgramPath() {
-  char buf[PATH_MAX];
-  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string(".");
-}
-
-void MakeDirs(const std::string& path) {
-  for (std::size_t pos = 1; pos <= path.size(); ++pos) {
-    if (pos == path.size() || path[pos] == '/') vendrix::MakeDir(path.substr(0, pos));
-  }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -144,8 +132,7 @@ int main(int argc, char** argv) {
     }
     if (!found) throw UsageError("unknown command " + command);
     if (found->runBare) return found->runBare(args);
-    std::string root = ResolveDataRoot(dataDir, ProgramPath());
-    MakeDirs(root);
+    std::string root = PrepareDataRoot(dataDir);
     Session session(root, prompt, clock);
     if (!session.Initialise()) {
       std::cerr << "Unable to initialize Vendrix!\n";

@@ -24,18 +24,6 @@ constexpr const char* kUsage =
     "  --data-dir DIR   the data tree to work on (default: beside the program when\n"
     "                   writable, else $XDG_DATA_HOME/vendrix)\n";
 
-std::string ProgramPath() {
-  char buf[PATH_MAX];
-  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string(".");
-}
-
-void MakeDirs(const std::string& path) {
-  for (std::size_t pos = 1; pos <= path.size(); ++pos) {
-    if (pos == path.size() || path[pos] == '/') vendrix::MakeDir(path.substr(0, pos));
-  }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -62,8 +50,7 @@ int main(int argc, char** argv) {
   QApplication::setDesktopFileName("vendrix");
   QApplication::setWindowIcon(vendrix::ui::LogoIcon());
 
-  const std::string root = vendrix::ResolveDataRoot(dataDir, ProgramPath());
-  MakeDirs(root);
+  const std::string root = vendrix::PrepareDataRoot(dataDir);
 
   // A second start only brings the running one to the front.
   vendrix::ui::SingleInstance instance(QString::fromStdString(root));

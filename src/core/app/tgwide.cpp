@@ -1,9 +1,11 @@
 #include "app/tgwide.h"
 
 #include <unistd.h>
+#include <climits>
 
 #include <cstdlib>
 
+#include "base/file_io.h"
 #include "script/eng_build.h"
 
 namespace vendrix {
@@ -36,6 +38,20 @@ std::string ResolveDataRoot(const std::string& dataDir, const std::string& progr
   }
   const char* home = std::getenv("HOME");
   return std::string(home && *home ? home : ".") + "/.local/share/vendrix";
+}
+
+std::string ProgramPath() {
+  char buf[PATH_MAX];
+  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string(".");
+}
+
+std::string PrepareDataRoot(const std::string& dataDir) {
+  const std::string root = ResolveDataRoot(dataDir, ProgramPath());
+  for (std::size_t pos = 1; pos <= root.size(); ++pos) {
+    if (pos == root.size() || root[pos] == '/') MakeDir(root.substr(0, pos));
+  }
+  return root;
 }
 
 }  // namespace vendrix

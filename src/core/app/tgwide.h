@@ -47,5 +47,10 @@ class TGWide : public DataTree {
 // Where the data tree lives: dataDir when given; else the program's folder when it
 // is writable; else $XDG_DATA_HOME/vendrix (default ~/.local/share/vendrix).
 std::string ResolveDataRoot(const std::string& dataDir, const std::string& programPath);
+// The running program's file (/proc/self/exe), "." when it cannot be read.
+std::string ProgramPath();
+// ResolveDataRoot for this program, with the root folder and its parents made.
+// Never throws: a folder that cannot be made is reported when the data tree is opened.
+std::string PrepareDataRoot(const std::string& dataDir);
 
 }  // namespace vendrix
