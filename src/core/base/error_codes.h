@@ -22,8 +22,8 @@ inline constexpr int kFtpNoLocalFile = 145;  // upload without a readable local 
 
 // HTTP client.
 inline constexpr int kHttpStatus = 151;     // a reply outside 2xx (the status text)
-inline constexpr int kHttpNoServer = 152;   // "No server specified in URL."
-inline constexpr int kHttpBadScheme = 153;  // "Specified URLScheme is invalid."
+inline constexpr int kHttpNoServer = 152;   // a URL without a host name
+inline constexpr int kHttpBadScheme = 153;  // a URL scheme other than http or https
 inline constexpr int kHttpHeadLine = 154;   // a reply head line too long
 inline constexpr int kHttpHeadLines = 155;  // a reply head with too many lines
 inline constexpr int kHttpBadLength = 156;  // "Reply has an invalid Content-Length."

@@ -239,10 +239,10 @@ int MakeTempFile(int dir, std::string& name) {
   return -1;
 }
 
-bool Wanted(const std::vector<std::string>& specs, const std::string& name,
+bool Wanted(const std::vector<std::string>& wanted, const std::string& name,
             const std::string& leaf) {
-  if (specs.empty()) return true;
-  for (const auto& s : specs) {
+  if (wanted.empty()) return true;
+  for (const auto& s : wanted) {
     if (s == name || s == leaf) return true;
   }
   return false;
@@ -255,8 +255,8 @@ struct ZipFileCloser {
 }  // namespace
 
 int TZipArchiver::Extract() {
-  std::vector<std::string> specs;
-  specs.swap(FSpecArgs);
+  std::vector<std::string> wanted;
+  wanted.swap(FSpecArgs);
   int err = 0;
   std::unique_ptr<zip_t, ZipCloser> z(zip_open(ZipFilename.c_str(), ZIP_RDONLY, &err));
   if (!z) throw EZipError("Error reading Zip File");
@@ -292,7 +292,7 @@ int TZipArchiver::Extract() {
       Message(0, "Refused entry \"" + name + "\": " + why);
       continue;
     }
-    if (!Wanted(specs, name, parts.back())) continue;
+    if (!Wanted(wanted, name, parts.back())) continue;
     if (IsLinkEntry(z.get(), index)) {
       Message(0, "Refused entry \"" + name + "\": symbolic link");
       continue;
