@@ -306,7 +306,7 @@ TEST_F(CatalogueTest, DefaultScriptsLoadAfterTheQuestionAndTheEditorSaves) {
 TEST(Variables, SixtyOneInOrderWithUniqueNames) {
   EXPECT_EQ(kVariables.front().name, "COMPNAME");
   EXPECT_EQ(kVariables.back().name, "FBBSDESC");
-  EXPECT_EQ(kVariables[6].description, "Contect Telephone");
+  EXPECT_EQ(kVariables[6].description, "Contact Telephone");
   for (std::size_t i = 0; i < kVariables.size(); ++i) {
     for (std::size_t j = i + 1; j < kVariables.size(); ++j) {
       EXPECT_NE(kVariables[i].name, kVariables[j].name);

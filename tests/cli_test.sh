@@ -79,7 +79,7 @@ row=$(w table show --app "Tidy Notes" | grep '^My Own Site')
 check "table row" "$(printf 'My Own Site\tFree 16-32\tNew\tN/A\tN/A\tY\tN\tN\tN\tUnknown\tN')" "$row"
 err=$(w table set --app "Tidy Notes" --site "My Own Site" post=Y 2>&1); rc=$?
 check "incompatible post refused" \
-  '1:Cannot change post to yes. Applications "Platform" or "Status" is not compatable with engines settings!' \
+  '1:Cannot change post to yes. Applications "Platform" or "Status" is not compatible with engines settings!' \
   "$rc:$err"
 w table set --app "Tidy Notes" --site "Demo Form Post" submit=Update cat1=Games lastpost=1/2/2026
 check "table set" "$(printf 'Demo Form Post\tAll 16-32\tUpdate\tGames\tN/A\tY\tN\tN\tN\t1/2/2026\tY')" \

@@ -92,6 +92,29 @@ TEST_F(ReportsTest, SitePagesAndMainReportFollowTheLayout) {
             (std::vector<std::string>{date, time, time, "Tidy/Notes", "1", "0"}));
 }
 
+TEST_F(ReportsTest, PicturesThatAreMissingAreLeftOutNotBroken) {
+  // No images folder at all: no logo, no background on any page.
+  report.StartRunReport("Tidy");
+  report.CurrentSite = "Simtel";
+  report.BeginSiteSection("FTP");
+  report.EndSiteSection("FTP", "Simtel");
+  report.WriteMainReport({"line"});
+  for (const std::string& page :
+       {report.MainReportPath, report.RunReportDir + "/Simtel _FTP.htm"}) {
+    const std::string html = test::ReadFile(page).value_or("");
+    EXPECT_EQ(html.find("<img"), std::string::npos) << page;
+    EXPECT_EQ(html.find("background="), std::string::npos) << page;
+  }
+  // With the pictures there, the pages show them.
+  WriteFile(dir / "img/vxsr.jpg", "jpeg");
+  WriteFile(dir / "img/back.jpg", "jpeg");
+  report.StartRunReport("Tidy");
+  report.WriteMainReport({"line"});
+  const std::string html = test::ReadFile(report.MainReportPath).value_or("");
+  EXPECT_NE(html.find("<img src=\"" + FileUrl(dir / "img/vxsr.jpg") + "\""), std::string::npos);
+  EXPECT_NE(html.find("background="), std::string::npos);
+}
+
 TEST_F(ReportsTest, ReportsWindowWalksDeletesAndSaysWhenThereAreNone) {
   std::vector<std::string> opened;
   TReportsListFrm window(dir / "reports/", prompt,

@@ -33,16 +33,20 @@ constexpr const char* kListPage =
     "<option value=\"1201\">Acme Software</option>\r\n"
     "  <option value=\"77\">indented lines are not entries\r\n"
     "<option value=\"3400\">A&amp;B Soft\r\n"
+    "<option value=\"3500\"> Caf&#233; &lt;Tools&gt; &#x263A; &bogus; </option>\r\n"
     "<option value=\"\">no id\r\n"
     "</select></html>\r\n";
 
 TEST(BhsParsing, ListAndNewAccountReplies) {
   auto entries = ParseBhsAccountList(kListPage);
-  ASSERT_EQ(entries.size(), 2u);
+  ASSERT_EQ(entries.size(), 3u);
+  // Names, not markup: the closing tag goes, references are decoded (one that
+  // Windows-1252 cannot hold, or an unknown one, stays as written).
   EXPECT_EQ(entries[0].id, "1201");
-  EXPECT_EQ(entries[0].text, "Acme Software</option>");
+  EXPECT_EQ(entries[0].text, "Acme Software");
   EXPECT_EQ(entries[1].id, "3400");
-  EXPECT_EQ(entries[1].text, "A&amp;B Soft");
+  EXPECT_EQ(entries[1].text, "A&B Soft");
+  EXPECT_EQ(entries[2].text, "Caf\xE9 <Tools> &#x263A; &bogus;");
   EXPECT_TRUE(ParseBhsAccountList("no options here\r\n").empty());
 
   EXPECT_EQ(ParseBhsNewAccountId("<p>done</p>\r\n<input value=\"5566\" name=id>\r\n"), "5566");
@@ -59,7 +63,8 @@ TEST(BhsParsing, FormBodyIsEncodedAndFillsTheBlanks) {
   c.country = "USA";
   c.zip = "62701";
   c.phone = "+1 555 0100";
-  c.email = "info@ab.example";
+  c.email = "jane@ab.example";  // the contact's own address is not sent
+  c.salesEmail = "info@ab.example";
   BhsNewAccountFields f = FieldsFromCompany(c);
   EXPECT_EQ(f.stateCountry, "IL/USA");
   EXPECT_EQ(BhsNewAccountBody(f),
@@ -100,7 +105,7 @@ TEST_F(BhsTest, BrowseOverTlsListsAccountsAndUseSelectedAsksOnAMismatch) {
   auto w = Window(peer);
   w->BrowseAccounts();
   ASSERT_FALSE(w->Closed()) << ::testing::PrintToString(prompt.log);
-  ASSERT_EQ(w->Entries().size(), 2u);
+  ASSERT_EQ(w->Entries().size(), 3u);
   EXPECT_EQ(w->Selected(), 0);
   EXPECT_TRUE(w->UseSelectedEnabled());
   EXPECT_FALSE(view.waiting);
@@ -114,20 +119,21 @@ TEST_F(BhsTest, BrowseOverTlsListsAccountsAndUseSelectedAsksOnAMismatch) {
 
   w->ShowId(1);
   EXPECT_TRUE(prompt.Saw("inform: Id = 3400"));
-  // "Acme Software</option>" is not the company name: the question, and No keeps all.
+  // "A&B Soft" is not the company name: the question, and No keeps all.
   prompt.answers = {Answer::No};
-  w->UseSelected(0);
+  w->UseSelected(1);
   EXPECT_TRUE(assigned.empty());
   EXPECT_FALSE(w->Closed());
-  w->UseSelected(0);  // Yes
-  EXPECT_EQ(assigned, std::vector<std::string>{"1201"});
-  EXPECT_TRUE(prompt.Saw("inform: Your BHS ID# is: 1201"));
+  w->UseSelected(1);  // Yes
+  EXPECT_EQ(assigned, std::vector<std::string>{"3400"});
+  EXPECT_TRUE(prompt.Saw("inform: Your BHS ID# is: 3400"));
   EXPECT_TRUE(w->Closed());
 }
 
 TEST_F(BhsTest, ANameThatMatchesWithoutRegardToCaseIsUsedWithoutAQuestion) {
   HttpPeer peer(dir, false);
-  peer.Routes({{"/additem1.asp", Reply200("<option value=\"9\">ACME software\r\n")}});
+  // The closing tag on the line does not make a mismatch.
+  peer.Routes({{"/additem1.asp", Reply200("<option value=\"9\">ACME software</option>\r\n")}});
   auto w = Window(peer);
   w->BrowseAccounts();
   w->UseSelected(0);

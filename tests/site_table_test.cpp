@@ -144,7 +144,7 @@ TEST_F(SiteTableTest, PostBoxRefusesIncompatibleSitesAndRecounts) {
   EXPECT_FALSE(T().SetPost(true));
   EXPECT_EQ(prompt.log.back(),
             "error: Cannot change post to yes. Applications \"Platform\" or \"Status\" is not "
-            "compatable with engines settings!");
+            "compatible with engines settings!");
   EXPECT_FALSE(session->Flags().SiteTableChanged);
   T().Select(IndexOf("Web"));
   EXPECT_TRUE(T().SetPost(false));

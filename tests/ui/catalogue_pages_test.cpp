@@ -152,7 +152,7 @@ void CataloguePagesTest::gridRefusalsAndAllRows() {
   QTRY_VERIFY(dialogs.AllUsed());
   QCOMPARE(dialogs.seen.value(0),
            "Error: Cannot change post to yes. Applications \"Platform\" or \"Status\" is not "
-           "compatable with engines settings!");
+           "compatible with engines settings!");
   QVERIFY(!post->isChecked());
   QCOMPARE(grid->model()->index(5, 10).data().toString(), "N");
 

@@ -14,6 +14,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -31,6 +33,7 @@ class MainWindowTest : public QObject {
   Q_OBJECT
  private slots:
   void captionPagesAndMenus();
+  void smallScreensReachEveryPageAndKeepTheSize();
   void pageRules();
   void closeQuestionsInOrderCancelStops();
   void closeQuestionsSaveWhatIsAnsweredYes();
@@ -57,9 +60,9 @@ void MainWindowTest::captionPagesAndMenus() {
   for (int i = 0; i < pages->count(); ++i) tabs << pages->tabText(i);
   QCOMPARE(tabs, QStringList({"Company Info", "App Info", "Sites", "Submit", "Site Builder"}));
   QCOMPARE(pages->currentIndex(), 0);
-  // Fixed size, no maximise box.
-  QCOMPARE(p.main->minimumSize(), p.main->maximumSize());
-  QVERIFY(!(p.main->windowFlags() & Qt::WindowMaximizeButtonHint));
+  // Resizable, with a maximise box.
+  QVERIFY(p.main->minimumSize() != p.main->maximumSize());
+  QVERIFY(p.main->windowFlags() & Qt::WindowMaximizeButtonHint);
 
   auto* file = p.Find<QMenu>("FileMenu");
   QCOMPARE(MenuTexts(file),
@@ -78,8 +81,57 @@ void MainWindowTest::captionPagesAndMenus() {
   auto* page = new QWidget;
   page->setObjectName("RealSubmitSheet");
   p.main->InstallSubmitPage(page);
-  QCOMPARE(pages->widget(3), page);
+  QCOMPARE(pages->widget(3)->findChild<QWidget*>("RealSubmitSheet"), page);
   QCOMPARE(pages->tabText(3), "Submit");
+}
+
+// At 1024x640 and 1280x720 (less a title bar and a panel) every page's buttons can be
+// reached: the window fits, and each page either fits or scrolls to them. The size and
+// place chosen come back at the next start.
+void MainWindowTest::smallScreensReachEveryPageAndKeepTheSize() {
+  Program p;
+  auto* pages = p.Find<QTabWidget>("PageControl1");
+  const char* names[] = {"company", "app", "sites", "submit", "builder"};
+  for (const QSize screen : {QSize(1024, 640), QSize(1280, 720)}) {
+    const QSize room = screen - QSize(0, 60);
+    p.main->resize(room);
+    QTRY_VERIFY(p.main->frameGeometry().width() <= screen.width() + 16);
+    QVERIFY(p.main->minimumSize().width() <= room.width());
+    QVERIFY(p.main->minimumSize().height() <= room.height() - 40);
+    QVERIFY(p.main->size().height() <= room.height());
+    for (int i = 0; i < pages->count(); ++i) {
+      p.ShowPage(i);
+      QTRY_COMPARE(pages->currentIndex(), i);
+      auto* area = qobject_cast<QScrollArea*>(pages->currentWidget());
+      QVERIFY(area);
+      QWidget* page = area->widget();
+      // Every button of the page lies inside the page, and the page can be scrolled to
+      // show all of it.
+      for (QPushButton* b : page->findChildren<QPushButton*>()) {
+        if (!b->isVisibleTo(page)) continue;
+        const QRect at(b->mapTo(page, QPoint(0, 0)), b->size());
+        QVERIFY2(page->rect().contains(at), qPrintable(b->objectName()));
+      }
+      const bool fits = page->height() <= area->viewport()->height() + 1;
+      QVERIFY(fits || area->verticalScrollBar()->maximum() > 0);
+      if (QGuiApplication::platformName() == "xcb") {
+        QDir().mkpath(VENDRIX_SCREENSHOT_DIR);
+        QVERIFY(p.main->grab().save(QString("%1/main-%2x%3-%4.png")
+                                        .arg(VENDRIX_SCREENSHOT_DIR)
+                                        .arg(screen.width())
+                                        .arg(screen.height())
+                                        .arg(names[i])));
+      }
+    }
+  }
+  p.ShowPage(0);
+  p.main->resize(900, 600);
+  QTRY_COMPARE(p.main->size(), QSize(900, 600));
+  p.main->close();
+  QVERIFY(!p.main->isVisible());
+  ui::TMainFrm again(p.dir.path());
+  QVERIFY(again.Initialise());
+  QCOMPARE(again.size(), QSize(900, 600));
 }
 
 void MainWindowTest::pageRules() {
@@ -193,7 +245,15 @@ void MainWindowTest::settingsWindowWritesOnOkOnly() {
     w->findChild<QCheckBox*>("ShowHintsChk")->click();
     w->findChild<QPushButton*>("OkBtn")->click();
   });
-  dialogs.Press(QMessageBox::Ok);  // the port is no whole number
+  // The port is no whole number: the message belongs to the Settings window, which
+  // stays on top, so it must not open under it.
+  QString errorParent;
+  dialogs.Then([&](QWidget* box) {
+    errorParent = box->parentWidget() ? box->parentWidget()->window()->objectName() : "none";
+    dialogs.seen << qobject_cast<QMessageBox*>(box)->windowTitle() + ": " +
+                        qobject_cast<QMessageBox*>(box)->text();
+    qobject_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
+  });
   dialogs.Then([](QWidget* w) {
     auto* port = w->findChild<QLineEdit*>("portedit");
     port->clear();
@@ -203,6 +263,7 @@ void MainWindowTest::settingsWindowWritesOnOkOnly() {
   p.Find<QAction>("SettingsItem")->trigger();
   QTRY_VERIFY(dialogs.AllUsed());
   QVERIFY(dialogs.seen.value(0).startsWith("Error: Proxy Port must be a whole number"));
+  QCOMPARE(errorParent, "TSettingsForm");
   const std::string settings = p.File("settings.dat");
   QVERIFY(settings.find("SMTP=smtp.example.org\r\n") != std::string::npos);
   QVERIFY(settings.find("PORT=8080\r\n") != std::string::npos);

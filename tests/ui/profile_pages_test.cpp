@@ -134,10 +134,21 @@ void ProfilePagesTest::inputRulesOfTheFields() {
   platforms->setFocus();
   QTest::keyClicks(platforms, "Windows 3.1");
   QCOMPARE(platforms->currentText(), shownPlatform);
+  // Up and Down move through a value list, and the choice is the application's.
+  const int before = platforms->currentIndex();
+  QTest::keyClick(platforms, before + 1 < platforms->count() ? Qt::Key_Down : Qt::Key_Up);
+  QVERIFY(platforms->currentIndex() != before);
+  QCOMPARE(QString::fromStdString(p.main->Core().App().Profile().platform),
+           platforms->currentText());
 
-  // Choosing another application shows its fields; unsaved edits of the site table
-  // are dropped.
+  // Choosing another application shows its fields; the edits above are offered for
+  // saving first, and Discard drops them.
+  const std::string file = p.File("data/Tidy Notes.dat");
+  dialogs.Press(QMessageBox::Discard);
   Choose(apps, "Pixel Ruler");
+  QTRY_VERIFY(dialogs.AllUsed());
+  QCOMPARE(dialogs.seen.last(), "Confirm: Save changes to Tidy Notes?");
+  QCOMPARE(p.File("data/Tidy Notes.dat"), file);
   QCOMPARE(p.main->Core().App().Shown(), "Pixel Ruler");
   QCOMPARE(p.Find<QLineEdit>("version")->text(),
            QString::fromStdString(p.main->Core().App().Profile().version));

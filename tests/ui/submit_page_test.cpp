@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPrinter>
 #include <QProcess>
 #include <QProgressBar>
@@ -19,6 +20,7 @@
 
 #include "gui_driver.h"
 #include "lamp.h"
+#include "reports_list_frm.h"
 #include "run_support.h"
 #include "run_worker.h"
 #include "steps.h"
@@ -106,6 +108,7 @@ class SubmitPageTest : public QObject {
   void wholeRunAgainstDemoSites();
   void skipDuringStalledFtpGoesOnWithNextSite();
   void cancelDuringStalledHttpStopsRunAndPostingLocksScreens();
+  void cancelQuestionLeftOpenUntilRunEnds();
   void refusedRunLeavesEverythingAsItWas();
   void reportsListLevelsAndDelete();
   void printLogToPdf();
@@ -266,11 +269,12 @@ void SubmitPageTest::cancelDuringStalledHttpStopsRunAndPostingLocksScreens() {
   steps.When([&] { return !QApplication::activeModalWidget(); },
              [&] {
                QCOMPARE(pages->currentIndex(), 3);
-               r.p.main->close();  // refused while the run goes on
+               r.p.main->close();  // asks to cancel the run; No keeps both
                QVERIFY(r.p.main->isVisible());
                QTest::mouseClick(r.W<QPushButton>("cancel"), Qt::LeftButton);
              });
-  steps.Box(QMessageBox::No);  // Sure you want to cancel all posts?
+  steps.Box(QMessageBox::No);  // Sure you want to cancel all posts? (the close)
+  steps.Box(QMessageBox::No);  // Sure you want to cancel all posts? (the button)
   steps.When([&] { return !QApplication::activeModalWidget(); },
              [&] {
                QTest::qWait(200);
@@ -287,6 +291,7 @@ void SubmitPageTest::cancelDuringStalledHttpStopsRunAndPostingLocksScreens() {
   QCOMPARE(steps.seen, QStringList({"Error: Tab Change Not Allowed While Posting!",
                                     "Confirm: Sure you want to cancel all posts?",
                                     "Confirm: Sure you want to cancel all posts?",
+                                    "Confirm: Sure you want to cancel all posts?",
                                     "Confirm: Submission Process Done. View Report?"}));
   QVERIFY(!r.Logged("Completed HTTP Post to: Demo Form Post"));
   QCOMPARE(r.Row("Demo Form Post").submit, std::string("Update"));  // as it was
@@ -299,6 +304,59 @@ void SubmitPageTest::cancelDuringStalledHttpStopsRunAndPostingLocksScreens() {
   QVERIFY(r.W<QPushButton>("submitBtn")->isEnabled());
   r.p.ShowPage(2);
   QCOMPARE(pages->currentIndex(), 2);
+}
+
+// The cancel question stays open while the stalled post times out: the run ends, the
+// question closes by itself, "View Report?" is answered, and nothing touches the run
+// afterwards (the ASan build catches a late touch).
+void SubmitPageTest::cancelQuestionLeftOpenUntilRunEnds() {
+  RunProgram r;
+  WriteFile(r.p.Path("settings.dat"),
+            "[SETTINGS]\r\nSMTP=127.0.0.1:" + std::to_string(r.sites.smtp) +
+                "\r\nEMAIL=mira@brightfield.example\r\nNAME=Mira Holt\r\nFTPRetries=0\r\n"
+                "HTTPTimeOut=10\r\n");
+  r.SetSiteKey("Demo Form Get", "HTTP_NEW_SCRIPT_URL",
+               "http://127.0.0.1:" + std::to_string(r.sites.http) + "/silent/x");
+  r.PostOnly({"Demo Form Get"});
+  auto question = [] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    return box && box->text() == "Sure you want to cancel all posts?" ? box : nullptr;
+  };
+  QPointer<QMessageBox> stale;
+  bool cancelled = true;
+  Steps steps;
+  steps.Window("TSubmissionVerifyFrm",
+               [](QWidget* w) { w->findChild<QPushButton*>("StartBtn")->click(); });
+  steps.When([&] { return r.W<QLabel>("httpstatus")->text() == "HTTP Posting: Demo Form Get"; },
+             [&] { cancelled = r.page->Worker().CancelClick(); });
+  steps.When([&] { return question() != nullptr; },
+             [&] {
+               stale = question();
+               QVERIFY(r.page->Worker().Asking());
+             });
+  // Left unanswered: the post times out and the run ends.
+  steps.When(
+      [] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        return box && box->text() == "Submission Process Done. View Report?";
+      },
+      [&] {
+        QVERIFY(!stale);  // the cancel question was closed first
+        qobject_cast<QMessageBox*>(QApplication::activeModalWidget())
+            ->button(QMessageBox::No)
+            ->click();
+      });
+  QTest::mouseClick(r.W<QPushButton>("submitBtn"), Qt::LeftButton);
+  QTRY_VERIFY_WITH_TIMEOUT(steps.Done() && !r.page->Worker().Running(), 60000);
+  QVERIFY(!cancelled);  // the closed question cancelled nothing
+  QVERIFY(!r.page->Worker().Asking());
+  QVERIFY(!r.page->Worker().Run());
+  // A late Cancel after the run finds nothing to cancel and asks nothing.
+  QVERIFY(!r.page->Worker().CancelClick());
+  QCOMPARE(r.Runs().size(), std::size_t{1});
+  QVERIFY(r.p.opened.isEmpty());
+  QVERIFY(r.W<QPushButton>("submitBtn")->isEnabled());
+  QVERIFY(!r.p.main->Core().Flags().Posting);
 }
 
 void SubmitPageTest::refusedRunLeavesEverythingAsItWas() {
@@ -361,8 +419,20 @@ void SubmitPageTest::reportsListLevelsAndDelete() {
     QVERIFY(w->findChild<QPushButton*>("UpBtn")->isEnabled());
     click(w, "DeleteBtn");
   });
-  steps.Box(QMessageBox::Yes);  // Delete the selected report?
+  // Delete asks with No as the default, and then the keyboard is back on the list.
+  QStringList defaults;
+  auto deleteQuestion = [&] {
+    steps.When([] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); },
+               [&] {
+                 auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                 steps.seen << box->windowTitle() + ": " + box->text();
+                 defaults << box->defaultButton()->text();
+                 box->button(QMessageBox::Yes)->click();
+               });
+  };
+  deleteQuestion();
   steps.Window("TReportsListFrm", [&](QWidget* w) {
+    QVERIFY(w->findChild<QListWidget*>("RepListBox")->hasFocus());
     levels << items(w);
     click(w, "UpBtn");
     levels << items(w);
@@ -370,7 +440,7 @@ void SubmitPageTest::reportsListLevelsAndDelete() {
     list->setCurrentRow(1);
     click(w, "DeleteBtn");
   });
-  steps.Box(QMessageBox::Yes);  // Delete all reports for selected site?
+  deleteQuestion();  // Delete all reports for selected site?
   steps.Window("TReportsListFrm", [&](QWidget* w) {
     levels << items(w);
     auto* list = w->findChild<QListWidget*>("RepListBox");
@@ -383,15 +453,20 @@ void SubmitPageTest::reportsListLevelsAndDelete() {
   });
   QTest::mouseClick(view, Qt::LeftButton);
   QTRY_VERIFY(steps.Done());
-  QCOMPARE(levels, QStringList({"Alpha,Beta", "2026-01-02-10-00-00-100,2026-01-03-10-00-00-100",
-                                "2026-01-03-10-00-00-100", "Alpha,Beta", "Alpha",
-                                "2026-01-03-10-00-00-100"}));
+  // Runs show as the locale's dates and times, newest first and selected; Delete took
+  // the newest.
+  const QString older = ui::TReportsListFrmWindow::RunText("2026-01-02-10-00-00-100"),
+                newer = ui::TReportsListFrmWindow::RunText("2026-01-03-10-00-00-100");
+  QVERIFY(older != newer && !older.contains("2026-01-02-10"));
+  QCOMPARE(levels,
+           QStringList({"Alpha,Beta", newer + "," + older, older, "Alpha,Beta", "Alpha", older}));
+  QCOMPARE(defaults, QStringList({"&No", "&No"}));
   QCOMPARE(steps.seen, QStringList({"Confirm: Delete the selected report?",
                                     "Confirm: Delete all reports for selected site?"}));
   QVERIFY(!fs::exists(p.Path("reports/Beta")));
-  QVERIFY(!fs::exists(p.Path("reports/Alpha/2026-01-02-10-00-00-100")));
+  QVERIFY(!fs::exists(p.Path("reports/Alpha/2026-01-03-10-00-00-100")));
   QCOMPARE(p.opened.size(), 1);
-  QVERIFY(p.opened.front().endsWith("Alpha/2026-01-03-10-00-00-100/MainReport.htm"));
+  QVERIFY(p.opened.front().endsWith("Alpha/2026-01-02-10-00-00-100/MainReport.htm"));
 }
 
 void SubmitPageTest::printLogToPdf() {

@@ -48,7 +48,59 @@ void Session::ShowStep(std::string_view app) {
 }
 
 bool Session::ChooseCompany(std::string_view name) {
-  return company_.Select(name);  // the hook reloads the application list
+  // The hook reloads the application list.
+  if (!company_.Select(name)) return false;
+  flags_.CompanySaved = true;
+  flags_.AppSaved = true;
+  return true;
+}
+
+bool Session::ChooseApp(std::string_view name) {
+  if (!app_.Select(name)) return false;
+  flags_.AppSaved = true;
+  return true;
+}
+
+namespace {
+// Yes/No/Cancel of the save question as an action: true unless cancelled.
+bool OfferSave(UserPrompt& prompt, const std::string& name, const std::function<void()>& save) {
+  switch (prompt.AskSave("Save changes to " + name + "?")) {
+    case Answer::Yes:
+      save();
+      return true;
+    case Answer::No:
+      return true;
+    case Answer::Cancel:
+      break;
+  }
+  return false;
+}
+}  // namespace
+
+bool Session::OfferSaveCompany() {
+  if (!flags_.CompanySaved && !company_.Shown().empty() &&
+      !OfferSave(prompt_, company_.Shown(), [this] { company_.SaveCompany(); })) {
+    return false;
+  }
+  return OfferSaveApp();
+}
+
+bool Session::OfferSaveApp() {
+  const bool app = !flags_.AppSaved, table = flags_.SiteTableChanged;
+  if ((!app && !table) || app_.Shown().empty()) return true;
+  return OfferSave(prompt_, app_.Shown(), [this, app, table] {
+    if (app) app_.SaveApp();
+    if (table) {
+      table_.Save(app_.Shown());
+      flags_.SiteTableChanged = false;
+    }
+  });
+}
+
+bool Session::OfferSaveSite() {
+  const std::string* site = builder_.Lists().Selected();
+  if (flags_.SiteSaved || !site) return true;
+  return OfferSave(prompt_, *site, [this] { builder_.SaveSite(); });
 }
 
 void Session::BuildSiteTable() {

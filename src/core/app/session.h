@@ -32,8 +32,19 @@ class Session {
   // cleared; counts.
   void ShowStep(std::string_view app = {});
 
-  // Choosing a company also loads its application list and first application.
+  // Choosing a company also loads its application list and first application. What
+  // is shown then is what the files hold: nothing counts as changed.
   bool ChooseCompany(std::string_view name);
+  // Choosing an application (its unsaved site-table edits are dropped).
+  bool ChooseApp(std::string_view name);
+
+  // Before the shown company, application or open site is replaced: when it holds
+  // changes, "Save changes to <name>?" (Save, Discard, Cancel). Save writes them;
+  // false on Cancel, and the switch must not happen. Saves throw as the pages do.
+  // The company question also covers the application, whose list is replaced too.
+  bool OfferSaveCompany();
+  bool OfferSaveApp();
+  bool OfferSaveSite();
   // Rebuilds the site table of the shown application.
   void BuildSiteTable();
   // "View in Site Builder": opens the site of a table row. By name, not by position:

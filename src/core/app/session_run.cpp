@@ -21,8 +21,11 @@ RunSettings SessionRunHost::Settings() {
 }
 
 void SessionRunHost::SetLongDesc(Lines lines) {
-  // The wrapped text goes into the field as an edit would; the run does not save it.
+  // The wrapped text goes into the field; the run does not save it, and a re-wrap
+  // alone is no edit to ask about later.
+  const bool saved = s_.Flags().AppSaved;
   s_.App().SetLongDesc(std::move(lines));
+  s_.Flags().AppSaved = saved;
 }
 
 void SessionRunHost::SaveSiteTable() {

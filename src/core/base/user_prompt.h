@@ -27,6 +27,10 @@ class UserPrompt {
   virtual void Error(const std::string& text) = 0;
   // Confirmation box: Yes/No, or Yes/No/Cancel when withCancel.
   virtual Answer Confirm(const std::string& text, bool withCancel) = 0;
+  // The question before unsaved edits would be replaced ("Save changes to X?"): Yes
+  // is Save, No is Discard, Cancel keeps the edits where they are. A prompt without
+  // its own buttons for it asks Yes/No/Cancel.
+  virtual Answer AskSave(const std::string& text) { return Confirm(text, true); }
   // The one-line name entry with the given caption; nullopt on Cancel.
   virtual std::optional<std::string> AskName(const std::string& caption) = 0;
   // The open-file chooser; nullopt when cancelled.

@@ -225,7 +225,7 @@ bool SiteTable::SetPost(bool ticked) {
     AppInfo info = appInfo_();
     if (!SiteFitsApp(*row, info.platform, info.status)) {
       prompt_.Error(
-          "Cannot change post to yes. Applications \"Platform\" or \"Status\" is not compatable "
+          "Cannot change post to yes. Applications \"Platform\" or \"Status\" is not compatible "
           "with engines settings!");
       Recount();
       return false;

@@ -80,8 +80,10 @@ void TReportsFrm::StartRunReport(const std::string& appName) {
   RunDate = ShortDate(now);
   TimeStarted = TimeCompleted = LongTime(now);
   SuccessCount = FailureCount = 0;
-  LogoUrl = Quoted(FileUrl(imagesDir_ + "vxsr.jpg"));
-  BackgroundUrl = Quoted(FileUrl(imagesDir_ + "back.jpg"));
+  // A picture that is not there is left out, not shown as a broken image.
+  LogoUrl = FileExists(imagesDir_ + "vxsr.jpg") ? Quoted(FileUrl(imagesDir_ + "vxsr.jpg")) : "";
+  BackgroundUrl =
+      FileExists(imagesDir_ + "back.jpg") ? Quoted(FileUrl(imagesDir_ + "back.jpg")) : "";
   AppReportDir = reportsDir_ + SafeFileNamePart(appName);
   if (!DirExists(AppReportDir) && !MakeDir(AppReportDir) && OnWriteError) {
     OnWriteError(UnableToWrite(Utf8ToCp1252(AppReportDir)));
@@ -112,7 +114,9 @@ void TReportsFrm::PageHead(const std::string& title, const std::string& heading)
   p.insert(p.end(),
            {"<html>", "<head>", "<title>" + title + " </title>", "</head>",
             "<body leftmargin=\"0\" bgcolor=\"#FFFFFF\">",
-            "<p><img src=" + LogoUrl + " alt=\".jpg\" WIDTH=\"180\" HEIGHT=\"60\"></p>",
+            LogoUrl.empty()
+                ? "<p></p>"
+                : "<p><img src=" + LogoUrl + " alt=\".jpg\" WIDTH=\"180\" HEIGHT=\"60\"></p>",
             "<table border=\"0\" cellpadding=\"2\" width=\"581\" cellspacing=\"0\">", "  <tr>"});
   p.push_back(
       "    <td width=\"577\" bgcolor=\"#000080\" colspan=\"2\"><p align=\"right\"><font "
@@ -193,10 +197,14 @@ void TReportsFrm::WriteMainReport(const Lines& log) {
              "<head>",
              "<title>Submission Report</title>",
              "</head>",
-             "<body topmargin=\"0\" leftmargin=\"0\" background=" + BackgroundUrl + ">",
+             BackgroundUrl.empty()
+                 ? "<body topmargin=\"0\" leftmargin=\"0\">"
+                 : "<body topmargin=\"0\" leftmargin=\"0\" background=" + BackgroundUrl + ">",
              "<blockquote>",
              "  <p><br>",
-             "<img src=" + LogoUrl + " alt=\".jpg\" WIDTH=\"180\" HEIGHT=\"60\"></p>",
+             LogoUrl.empty()
+                 ? "</p>"
+                 : "<img src=" + LogoUrl + " alt=\".jpg\" WIDTH=\"180\" HEIGHT=\"60\"></p>",
              "</blockquote>",
              "<table border=\"0\" cellpadding=\"2\" width=\"550\" cellspacing=\"0\">",
              "  <tr>",

@@ -9,7 +9,7 @@ const std::array<VariableInfo, 61> kVariables = {{
     {"CONTNAME", "Contact Name"},
     {"CONTTITLE", "Contact Title"},
     {"CONTEMAIL", "Contact E-Mail"},
-    {"CONTPHONE", "Contect Telephone"},
+    {"CONTPHONE", "Contact Telephone"},
     {"CONTFAX", "Contact Fax"},
     {"CONTADDR", "Contact Address"},
     {"CONTCITY", "Contact City"},

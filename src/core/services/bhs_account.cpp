@@ -23,6 +23,69 @@ std::string_view After(std::string_view s, char c) {
   return at == std::string_view::npos ? s : s.substr(at + 1);
 }
 
+// The display text of an option: markup dropped (the closing tag and any other tag),
+// the character references decoded (to Windows-1252; one it cannot hold stays as
+// written), the spaces around it trimmed.
+std::string OptionText(std::string_view s) {
+  std::string plain;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '<') {
+      const auto close = s.find('>', i);
+      if (close == std::string_view::npos) break;
+      i = close;
+      continue;
+    }
+    plain += s[i];
+  }
+  static constexpr std::pair<std::string_view, char> kNamed[] = {
+      {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}, {"nbsp", ' '}};
+  std::string out;
+  for (std::size_t i = 0; i < plain.size(); ++i) {
+    const auto semi = plain[i] == '&' ? plain.find(';', i) : std::string::npos;
+    if (semi == std::string::npos || semi - i > 8) {
+      out += plain[i];
+      continue;
+    }
+    const std::string_view name = std::string_view(plain).substr(i + 1, semi - i - 1);
+    int code = -1;
+    for (const auto& [n, c] : kNamed) {
+      if (n == name) code = static_cast<unsigned char>(c);
+    }
+    if (code < 0 && name.size() > 1 && name[0] == '#') {
+      const bool hex = name[1] == 'x' || name[1] == 'X';
+      const std::string_view digits = name.substr(hex ? 2 : 1);
+      int value = 0;
+      bool ok = !digits.empty();
+      for (char d : digits) {
+        int v = -1;
+        if (d >= '0' && d <= '9') {
+          v = d - '0';
+        } else if (hex && d >= 'a' && d <= 'f') {
+          v = d - 'a' + 10;
+        } else if (hex && d >= 'A' && d <= 'F') {
+          v = d - 'A' + 10;
+        }
+        if (v < 0 || value > 0xFFFF) {
+          ok = false;
+          break;
+        }
+        value = value * (hex ? 16 : 10) + v;
+      }
+      // Latin-1 code points are the same bytes in Windows-1252 (but for its C1 range).
+      if (ok && value >= 0x20 && value <= 0xFF && (value < 0x80 || value >= 0xA0)) code = value;
+    }
+    if (code < 0) {
+      out += plain[i];
+      continue;
+    }
+    out += static_cast<char>(code);
+    i = semi;
+  }
+  const auto first = out.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return out.substr(first, out.find_last_not_of(" \t") - first + 1);
+}
+
 }  // namespace
 
 std::vector<BhsAccount> ParseBhsAccountList(std::string_view received) {
@@ -37,7 +100,7 @@ std::vector<BhsAccount> ParseBhsAccountList(std::string_view received) {
     std::string id(s.substr(0, quote == std::string_view::npos ? 0 : quote));
     s = After(s, '>');
     if (id.empty()) continue;  // nothing to assign
-    entries.push_back({std::string(s), id});
+    entries.push_back({OptionText(s), id});
   }
   return entries;
 }
@@ -188,7 +251,7 @@ BhsNewAccountFields FieldsFromCompany(const CompanyProfile& c) {
   f.stateCountry = c.state + "/" + c.country;
   f.zipCode = c.zip;
   f.phone = c.phone;
-  f.email = c.email;
+  f.email = c.salesEmail;  // the company's public address, not the contact's
   f.webSite = c.url;
   return f;
 }

@@ -15,8 +15,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/session.h"
+#include "busy_cursor.h"
 #include "key_filter.h"
-#include "main_frm.h"
+#include "page_host.h"
 #include "profiles/app_profile.h"
 #include "profiles/value_lists.h"
 #include "qt_text.h"
@@ -44,7 +46,7 @@ QWidget* Row(QWidget* parent, std::initializer_list<QWidget*> widgets) {
 
 }  // namespace
 
-AppInfoSheet::AppInfoSheet(TMainFrm& main) : main_(main) {
+AppInfoSheet::AppInfoSheet(PageHost& main) : main_(main) {
   setObjectName("AppInfoSheet");
   auto* layout = new QVBoxLayout(this);
 
@@ -80,10 +82,16 @@ AppInfoSheet::AppInfoSheet(TMainFrm& main) : main_(main) {
   Session& s = main_.Core();
   connect(appName_, &QComboBox::activated, this, [this, &s](int index) {
     const std::string name = FromQt(appName_->itemText(index));
-    main_.Act([&] { s.App().Select(name); }, true);
+    // Unsaved edits are offered for saving first; Cancel stays where the user was.
+    bool go = false;
+    if (!main_.Act([&] { go = s.OfferSaveApp(); }) || !go) return;
+    main_.Act([&] { s.ChooseApp(name); }, true);
   });
-  connect(newBtn, &QPushButton::clicked, this,
-          [this, &s] { main_.Act([&] { s.App().NewApp(); }); });
+  connect(newBtn, &QPushButton::clicked, this, [this, &s] {
+    bool go = false;
+    if (!main_.Act([&] { go = s.OfferSaveApp(); }) || !go) return;
+    main_.Act([&] { s.App().NewApp(); });
+  });
   connect(deleteBtn, &QPushButton::clicked, this,
           [this, &s] { main_.Act([&] { s.App().DeleteApp(); }, true); });
   connect(saveBtn, &QPushButton::clicked, this,
@@ -97,8 +105,9 @@ QLineEdit* AppInfoSheet::Field(const char* key, QWidget* parent) {
   ApplyKeyRule(edit, field->rule);
   edits_[key] = edit;
   const std::string k = key;
-  connect(edit, &QLineEdit::textChanged, this, [this, k](const QString& text) {
-    if (refreshing_ || main_.Core().App().SetField(k, FromQt(text))) return;
+  connect(edit, &QLineEdit::textChanged, this, [this, edit, k](const QString& text) {
+    if (refreshing_) return;
+    if (Storable(edit, text) && main_.Core().App().SetField(k, FromQt(text))) return;
     // Refused by the field rules (after their message): show what is stored.
     QTimer::singleShot(0, this, [this] { Refresh(); });
   });
@@ -112,7 +121,7 @@ QComboBox* AppInfoSheet::Selector(const char* key, QWidget* parent) {
   // Editable only to show a stored text that is not one of the items; typing is refused.
   combo->setEditable(true);
   combo->setInsertPolicy(QComboBox::NoInsert);
-  MakeChooseOnly(combo);
+  MakeChooseOnly(combo, true);
   combo->setMinimumContentsLength(18);
   selectors_[key] = combo;
   const std::string k = key;
@@ -191,7 +200,9 @@ QWidget* AppInfoSheet::BuildGeneral() {
                 Row(page, {after, new QLabel("Days", page)}));
   specReq_ = NewEdit("specreq", page);
   connect(specReq_, &QLineEdit::textChanged, this, [this](const QString& text) {
-    if (!refreshing_) main_.Core().App().SetSpecReq(FromQt(text));
+    if (refreshing_) return;
+    if (!Storable(specReq_, text)) return Refresh();
+    main_.Core().App().SetSpecReq(FromQt(text));
   });
   right->addRow(Caption("Special Re&quirements:", specReq_, page), specReq_);
   return page;
@@ -271,6 +282,7 @@ QPlainTextEdit* AppInfoSheet::Memo(const char* name, QWidget* parent) {
   ApplyKeyRule(memo, KeyRule::NoDollar);
   connect(memo, &QPlainTextEdit::textChanged, this, [this, memo] {
     if (refreshing_) return;
+    if (!Storable(memo, memo->toPlainText())) return Refresh();
     Lines lines = LinesFromQt(memo->toPlainText());
     if (memo == longDesc_) {
       main_.Core().App().SetLongDesc(std::move(lines));

@@ -15,12 +15,12 @@ class QTabWidget;
 
 namespace vendrix::ui {
 
-class TMainFrm;
+class PageHost;
 
 class AppInfoSheet : public QWidget {
   Q_OBJECT
  public:
-  explicit AppInfoSheet(TMainFrm& main);
+  explicit AppInfoSheet(PageHost& main);
   void Refresh();
 
  protected:
@@ -37,7 +37,7 @@ class AppInfoSheet : public QWidget {
   QPlainTextEdit* Memo(const char* name, QWidget* parent);
   void Char8Exit();
 
-  TMainFrm& main_;
+  PageHost& main_;
   QTabWidget* tabs_ = nullptr;
   QComboBox* appName_ = nullptr;
   QLabel* longDate_ = nullptr;

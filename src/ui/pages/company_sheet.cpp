@@ -8,8 +8,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/session.h"
+#include "busy_cursor.h"
 #include "key_filter.h"
-#include "main_frm.h"
+#include "page_host.h"
 #include "profiles/company_profile.h"
 #include "qt_text.h"
 #include "sheet_support.h"
@@ -38,7 +40,7 @@ constexpr FieldLook kAddress[] = {
     {"CSTATE", "Contact State/Province", nullptr, false},
     {"CZIP", "Contact Postal (Zip)", nullptr, false},
     {"CCOUNTRY", "Contact Country",
-     "Enter the 2 letter identifier for the comapny contact's country.", false},
+     "Enter the 2 letter identifier for the company contact's country.", false},
 };
 constexpr FieldLook kCompany[] = {
     {"CURL", "Company Home Page", "Enter the full URL for the Company's home page.", true},
@@ -50,7 +52,7 @@ constexpr FieldLook kCompany[] = {
 
 }  // namespace
 
-CompanySheet::CompanySheet(TMainFrm& main) : main_(main) {
+CompanySheet::CompanySheet(PageHost& main) : main_(main) {
   setObjectName("CompanyInfoSheet");
   auto* layout = new QVBoxLayout(this);
 
@@ -78,8 +80,10 @@ CompanySheet::CompanySheet(TMainFrm& main) : main_(main) {
       ++row;
       fields_[look.key] = edit;
       const std::string key = look.key;
-      connect(edit, &QLineEdit::textChanged, this, [this, key](const QString& text) {
-        if (!refreshing_) main_.Core().Company().SetField(key, FromQt(text));
+      connect(edit, &QLineEdit::textChanged, this, [this, edit, key](const QString& text) {
+        if (refreshing_) return;
+        if (!Storable(edit, text)) return Refresh();
+        main_.Core().Company().SetField(key, FromQt(text));
       });
     }
     return box;
@@ -108,10 +112,16 @@ CompanySheet::CompanySheet(TMainFrm& main) : main_(main) {
   Session& s = main_.Core();
   connect(compname_, &QComboBox::activated, this, [this, &s](int index) {
     const std::string name = FromQt(compname_->itemText(index));
+    // Unsaved edits are offered for saving first; Cancel stays where the user was.
+    bool go = false;
+    if (!main_.Act([&] { go = s.OfferSaveCompany(); }) || !go) return;
     main_.Act([&] { s.ChooseCompany(name); }, true);
   });
-  connect(newBtn, &QPushButton::clicked, this,
-          [this, &s] { main_.Act([&] { s.Company().NewCompany(); }); });
+  connect(newBtn, &QPushButton::clicked, this, [this, &s] {
+    bool go = false;
+    if (!main_.Act([&] { go = s.OfferSaveCompany(); }) || !go) return;
+    main_.Act([&] { s.Company().NewCompany(); });
+  });
   connect(deleteBtn, &QPushButton::clicked, this, [this, &s] {
     main_.Act(
         [&] {
@@ -126,7 +136,7 @@ CompanySheet::CompanySheet(TMainFrm& main) : main_(main) {
           [this, &s] { main_.Act([&] { s.Company().SaveCompany(); }, true); });
   connect(bhsBtn, &QPushButton::clicked, this, [this, &s] {
     if (s.Company().ShowBhsId() == CompanyPage::BhsAction::OpenAccountDialog) {
-      main_.RunCommand(TMainFrm::Command::BhsAccount);
+      main_.RunCommand(HostCommand::BhsAccount);
       main_.RefreshAll();
     }
   });

@@ -11,16 +11,16 @@ class QLineEdit;
 
 namespace vendrix::ui {
 
-class TMainFrm;
+class PageHost;
 
 class CompanySheet : public QWidget {
   Q_OBJECT
  public:
-  explicit CompanySheet(TMainFrm& main);
+  explicit CompanySheet(PageHost& main);
   void Refresh();
 
  private:
-  TMainFrm& main_;
+  PageHost& main_;
   QComboBox* compname_;
   std::map<std::string, QLineEdit*> fields_;  // by file key
   bool refreshing_ = false;

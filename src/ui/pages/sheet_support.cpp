@@ -1,5 +1,7 @@
 #include "sheet_support.h"
 
+#include "text_guard.h"
+
 namespace vendrix::ui {
 
 void SetItems(QComboBox* combo, const QStringList& items, const QString& shown) {
@@ -17,6 +19,13 @@ QLabel* Caption(const QString& text, QWidget* buddy, QWidget* parent) {
   auto* label = new QLabel(text, parent);
   if (buddy) label->setBuddy(buddy);
   return label;
+}
+
+bool Storable(QWidget* field, const QString& text) {
+  const QString bad = UnstorableChars(text);
+  if (bad.isEmpty()) return true;
+  ShowRefused(field, bad);
+  return false;
 }
 
 QLineEdit* NewEdit(const char* name, QWidget* parent) {

@@ -25,6 +25,11 @@ QLabel* Caption(const QString& text, QWidget* buddy, QWidget* parent);
 // A one-line edit with an object name.
 QLineEdit* NewEdit(const char* name, QWidget* parent);
 
+// Whether a field's new text can go to the core as it stands: false (after the
+// refusal was shown at the field) when it holds a character Windows-1252 cannot hold;
+// the caller then shows the stored text again.
+bool Storable(QWidget* field, const QString& text);
+
 class Refreshing {
  public:
   explicit Refreshing(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }

@@ -17,8 +17,10 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "app/session.h"
+#include "busy_cursor.h"
 #include "key_filter.h"
-#include "main_frm.h"
+#include "page_host.h"
 #include "qt_text.h"
 #include "script/checks.h"
 #include "sheet_support.h"
@@ -45,7 +47,7 @@ class NoEnter : public QObject {
 
 }  // namespace
 
-SiteBuilderSheet::SiteBuilderSheet(TMainFrm& main) : main_(main) {
+SiteBuilderSheet::SiteBuilderSheet(PageHost& main) : main_(main) {
   setObjectName("SiteBuilderSheet");
   auto* layout = new QVBoxLayout(this);
   auto* tabs = new QTabWidget(this);
@@ -61,8 +63,10 @@ SiteBuilderSheet::SiteBuilderSheet(TMainFrm& main) : main_(main) {
 QLineEdit* SiteBuilderSheet::Text(const char* name, std::string SiteDefinition::*member,
                                   bool variables, QWidget* parent) {
   QLineEdit* edit = NewEdit(name, parent);
-  connect(edit, &QLineEdit::textChanged, this, [this, member](const QString& text) {
-    if (!refreshing_) main_.Core().Builder().Edit().*member = FromQt(text);
+  connect(edit, &QLineEdit::textChanged, this, [this, edit, member](const QString& text) {
+    if (refreshing_) return;
+    if (!Storable(edit, text)) return Refresh();
+    main_.Core().Builder().Edit().*member = FromQt(text);
   });
   show_.push_back(
       [this, edit, member] { SetText(edit, ToQt(main_.Core().Builder().Definition().*member)); });
@@ -98,8 +102,9 @@ QPlainTextEdit* SiteBuilderSheet::Script(const char* name, ScriptKind kind, QWid
     editor->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   }
   connect(editor, &QPlainTextEdit::textChanged, this, [this, editor, kind] {
-    if (!refreshing_)
-      main_.Core().Builder().Edit().Script(kind) = ScriptFromQt(editor->toPlainText());
+    if (refreshing_) return;
+    if (!Storable(editor, editor->toPlainText())) return Refresh();
+    main_.Core().Builder().Edit().Script(kind) = ScriptFromQt(editor->toPlainText());
   });
   show_.push_back([this, editor, kind] {
     SetText(editor, ScriptToQt(main_.Core().Builder().Definition().Script(kind)));
@@ -114,7 +119,9 @@ QPlainTextEdit* SiteBuilderSheet::Categories(const char* name, Lines SiteDefinit
   editor->setObjectName(name);
   editor->setLineWrapMode(QPlainTextEdit::NoWrap);
   connect(editor, &QPlainTextEdit::textChanged, this, [this, editor, member] {
-    if (!refreshing_) main_.Core().Builder().Edit().*member = LinesFromQt(editor->toPlainText());
+    if (refreshing_) return;
+    if (!Storable(editor, editor->toPlainText())) return Refresh();
+    main_.Core().Builder().Edit().*member = LinesFromQt(editor->toPlainText());
   });
   show_.push_back([this, editor, member] {
     SetText(editor, LinesToQt(main_.Core().Builder().Definition().*member));
@@ -208,6 +215,9 @@ QWidget* SiteBuilderSheet::BuildDetails() {
   siteName_->setMinimumContentsLength(30);
   MakeChooseOnly(siteName_);
   connect(siteName_, &QComboBox::activated, this, [this](int index) {
+    // Unsaved edits of the open site are offered for saving first.
+    bool go = false;
+    if (!main_.Act([&] { go = main_.Core().OfferSaveSite(); }) || !go) return;
     main_.Act([&] { main_.Core().Builder().OpenSiteAt(index); }, true);
   });
   form->addRow(Caption("Site &Name:", siteName_, page), siteName_);
@@ -494,21 +504,24 @@ QWidget* SiteBuilderSheet::BuildBand() {
   QPushButton* del = button("EB_DeleteSiteBtn", "Delete Site");
   QPushButton* save = button("EB_UpdateSiteBtn", "Save Site");
   SiteBuilder& b = main_.Core().Builder();
-  connect(add, &QPushButton::clicked, this, [this, &b] { main_.Act([&] { b.NewSite(); }); });
+  connect(add, &QPushButton::clicked, this, [this, &b] {
+    bool go = false;
+    if (!main_.Act([&] { go = main_.Core().OfferSaveSite(); }) || !go) return;
+    main_.Act([&] { b.NewSite(); });
+  });
   connect(del, &QPushButton::clicked, this,
           [this, &b] { main_.Act([&] { b.DeleteSite(); }, true); });
   connect(save, &QPushButton::clicked, this,
           [this, &b] { main_.Act([&] { b.SaveSite(); }, true); });
   connect(contribute_, &QPushButton::clicked, this,
-          [this] { main_.RunCommand(TMainFrm::Command::Contribute); });
+          [this] { main_.RunCommand(HostCommand::Contribute); });
   band->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(band, &QWidget::customContextMenuRequested, this, [this, band](const QPoint& pos) {
     auto* menu = new QMenu(band);
     menu->setObjectName("BandPopupMenu");
     QAction* a = menu->addAction("Contribute Site To Halvane");
     a->setObjectName("ContributeItem");
-    connect(a, &QAction::triggered, this,
-            [this] { main_.RunCommand(TMainFrm::Command::Contribute); });
+    connect(a, &QAction::triggered, this, [this] { main_.RunCommand(HostCommand::Contribute); });
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(band->mapToGlobal(pos));
   });

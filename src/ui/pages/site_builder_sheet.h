@@ -22,12 +22,12 @@ class QTabWidget;
 
 namespace vendrix::ui {
 
-class TMainFrm;
+class PageHost;
 
 class SiteBuilderSheet : public QWidget {
   Q_OBJECT
  public:
-  explicit SiteBuilderSheet(TMainFrm& main);
+  explicit SiteBuilderSheet(PageHost& main);
   void Refresh();
 
  private:
@@ -59,7 +59,7 @@ class SiteBuilderSheet : public QWidget {
                       std::function<int(const SiteDefinition&)> get,
                       std::function<void(SiteBuilder&, int)> set, QWidget* parent);
 
-  TMainFrm& main_;
+  PageHost& main_;
   QComboBox* siteName_ = nullptr;
   QPushButton* contribute_ = nullptr;
   std::vector<std::function<void()>> show_;  // definition -> widgets

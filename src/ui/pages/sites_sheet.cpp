@@ -15,16 +15,18 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/session.h"
 #include "base/file_io.h"
+#include "busy_cursor.h"
 #include "key_filter.h"
-#include "main_frm.h"
+#include "page_host.h"
 #include "qt_text.h"
 #include "sheet_support.h"
 #include "site_table_model.h"
 
 namespace vendrix::ui {
 
-SitesSheet::SitesSheet(TMainFrm& main) : main_(main) {
+SitesSheet::SitesSheet(PageHost& main) : main_(main) {
   setObjectName("SitesSheet");
   SiteTable& table = main_.Core().Table();
   auto* layout = new QVBoxLayout(this);
@@ -59,7 +61,7 @@ SitesSheet::SitesSheet(TMainFrm& main) : main_(main) {
   counts->addWidget(new QLabel("Current Available Sites:", this));
   counts->addWidget(countLbl_);
   counts->addSpacing(24);
-  counts->addWidget(new QLabel("Total To Post::", this));
+  counts->addWidget(new QLabel("Total To Post:", this));
   counts->addWidget(totalLbl_);
   counts->addStretch();
   gridLinesChk_ = new QCheckBox("Use Grid Lines", this);
@@ -220,6 +222,8 @@ SitesSheet::SitesSheet(TMainFrm& main) : main_(main) {
   connect(toBuilder, &QAction::triggered, this, [this] {
     Session& s = main_.Core();
     const int row = s.Table().Selected();
+    bool go = false;
+    if (!main_.Act([&] { go = s.OfferSaveSite(); }) || !go) return;
     main_.ShowPage(Page::SiteBuilder);
     main_.Act([&] { s.ViewInSiteBuilder(row); }, true);
   });
@@ -247,6 +251,10 @@ void SitesSheet::GoToUrl() {
   if (url) main_.OpenUrl(ToQt(*url));
 }
 
+void SitesSheet::ShowTotalToPost(int total) {
+  totalLbl_->setText(QString::number(total));
+}
+
 void SitesSheet::FocusGrid() {
   if (model_->rowCount() > 0) grid_->setFocus();
 }
@@ -255,7 +263,7 @@ void SitesSheet::RowEdited() {
   SiteTable& table = main_.Core().Table();
   model_->RowChanged(table.Selected());
   Refresh();
-  emit main_.SiteCountsChanged();
+  main_.SiteCountsChanged();
 }
 
 void SitesSheet::ShowSelection() {

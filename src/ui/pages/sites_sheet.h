@@ -13,15 +13,17 @@ class QTableView;
 
 namespace vendrix::ui {
 
-class TMainFrm;
+class PageHost;
 class SiteTableModel;
 
 class SitesSheet : public QWidget {
   Q_OBJECT
  public:
-  explicit SitesSheet(TMainFrm& main);
+  explicit SitesSheet(PageHost& main);
   void Refresh();
   void FocusGrid();
+  // "Total To Post" as a run counts it.
+  void ShowTotalToPost(int total);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -33,7 +35,7 @@ class SitesSheet : public QWidget {
   void GoToUrl();
   void PopupMenu(const QPoint& pos);
 
-  TMainFrm& main_;
+  PageHost& main_;
   SiteTableModel* model_;
   QTableView* grid_;
   QLabel* countLbl_;

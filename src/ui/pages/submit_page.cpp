@@ -6,7 +6,7 @@
 #include <QLCDNumber>
 #include <QLabel>
 #include <QListWidget>
-#include <QMenuBar>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressBar>
@@ -14,8 +14,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/session.h"
+#include "busy_cursor.h"
 #include "lamp.h"
-#include "main_frm.h"
+#include "page_host.h"
 #include "print_log.h"
 #include "qt_text.h"
 #include "run/reports_list.h"
@@ -57,7 +59,7 @@ QListWidget* List(const char* name, QWidget* parent) {
 
 }  // namespace
 
-SubmitPage::SubmitPage(TMainFrm& main) : main_(main) {
+SubmitPage::SubmitPage(PageHost& main) : main_(main) {
   setObjectName("SubmitSheet");
   auto* layout = new QVBoxLayout(this);
 
@@ -164,10 +166,12 @@ SubmitPage::SubmitPage(TMainFrm& main) : main_(main) {
   connect(skip_, &QPushButton::clicked, this, [this] { worker_->Skip(); });
   connect(cancel_, &QPushButton::clicked, this, [this] { worker_->CancelClick(); });
   connect(viewReport_, &QPushButton::clicked, this,
-          [this] { main_.RunCommand(TMainFrm::Command::ViewReports); });
+          [this] { main_.RunCommand(HostCommand::ViewReports); });
   connect(print_, &QPushButton::clicked, this, [this] { PrintLog(); });
-  connect(exit_, &QPushButton::clicked, &main_, &QWidget::close);
-  connect(&main_, &TMainFrm::SiteCountsChanged, this, [this] { ShowIdleCount(); });
+  connect(exit_, &QPushButton::clicked, this, [this] { main_.CloseWindow(); });
+  main_.OnSiteCountsChanged([page = QPointer<SubmitPage>(this)] {
+    if (page) page->ShowIdleCount();
+  });
 
   blink_ = new QTimer(this);
   blink_->setInterval(kBlinkMs);
@@ -286,7 +290,7 @@ void SubmitPage::SetRunActive(bool active) {
   active_ = active;
   // While a run holds the session nothing else may start or change it.
   const bool idle = !active_ && !posting_;
-  for (QAction* menu : main_.menuBar()->actions()) menu->setEnabled(idle);
+  main_.SetMenusEnabled(idle);
   for (QPushButton* b : {submit_, viewReport_, print_, exit_}) b->setEnabled(idle);
   if (idle) ShowIdleCount();
 }
@@ -305,7 +309,7 @@ QStringList SubmitPage::LogLines() const {
 
 void SubmitPage::PrintLog() {
   Lines log;
-  for (const QString& l : LogLines()) log.push_back(FromQt(l));
+  for (const QString& l : LogLines()) log.push_back(DisplayFromQt(l));
   if (!PrintLogLines(log, main_.Prompt())) return;
   QPrinter printer(QPrinter::HighResolution);
   printer.setDocName("Vendrix Log");

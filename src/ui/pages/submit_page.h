@@ -22,12 +22,12 @@ namespace vendrix::ui {
 
 class Lamp;
 class RunWorker;
-class TMainFrm;
+class PageHost;
 
 class SubmitPage : public QWidget {
   Q_OBJECT
  public:
-  explicit SubmitPage(TMainFrm& main);
+  explicit SubmitPage(PageHost& main);
   ~SubmitPage() override;
 
   RunWorker& Worker() { return *worker_; }
@@ -60,7 +60,7 @@ class SubmitPage : public QWidget {
   Lamp* LampOf(RunStep step) const;
   QLabel* StatusOf(RunStep step) const;
 
-  TMainFrm& main_;
+  PageHost& main_;
   RunWorker* worker_ = nullptr;
   QLabel* currentSite_;
   QLabel* httpStatus_;

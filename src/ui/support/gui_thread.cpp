@@ -32,6 +32,12 @@ Answer GuiPrompt::Confirm(const std::string& text, bool withCancel) {
   return answer;
 }
 
+Answer GuiPrompt::AskSave(const std::string& text) {
+  Answer answer = Answer::Cancel;  // a dropped question keeps the edits
+  CallOnGui(context_, [&] { answer = target_.AskSave(text); });
+  return answer;
+}
+
 std::optional<std::string> GuiPrompt::AskName(const std::string& caption) {
   std::optional<std::string> name;
   CallOnGui(context_, [&] { name = target_.AskName(caption); });

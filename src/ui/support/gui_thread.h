@@ -30,6 +30,7 @@ class GuiPrompt : public UserPrompt {
   void Inform(const std::string& text) override;
   void Error(const std::string& text) override;
   Answer Confirm(const std::string& text, bool withCancel) override;
+  Answer AskSave(const std::string& text) override;
   std::optional<std::string> AskName(const std::string& caption) override;
   std::optional<std::string> ChooseFile(const FileChoice& choice) override;
   void ErrorDialog(const std::string& title, const std::string& text,

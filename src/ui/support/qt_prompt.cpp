@@ -16,30 +16,39 @@ void GiveFocusBack(QWidget* parent) {
   if (parent && parent->isVisible()) parent->window()->activateWindow();
 }
 
-int ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
-            QMessageBox::StandardButtons buttons) {
+}  // namespace
+
+int QtPrompt::ShowBox(int icon, const QString& caption, const QString& text, int buttons) {
   QApplication::beep();
-  QMessageBox box(icon, caption, text, buttons, parent);
+  QMessageBox box(static_cast<QMessageBox::Icon>(icon), caption, text,
+                  QMessageBox::StandardButtons(buttons), parent_);
   box.setObjectName("MessageBox");
+  if (defaultNo_ && box.button(QMessageBox::No)) box.setDefaultButton(QMessageBox::No);
+  QPointer<QWidget> outer = openBox_;
+  openBox_ = &box;
   const int result = box.exec();
-  GiveFocusBack(parent);
+  openBox_ = outer;
+  GiveFocusBack(parent_);
   return result;
 }
 
-}  // namespace
+void QtPrompt::CloseOpenBox() {
+  // Rejected reads as the close box (see Confirm).
+  if (auto* box = qobject_cast<QMessageBox*>(openBox_.data())) box->reject();
+}
 
 void QtPrompt::Inform(const std::string& text) {
-  ShowBox(parent_, QMessageBox::Information, "Information", ToQt(text), QMessageBox::Ok);
+  ShowBox(QMessageBox::Information, "Information", ToQt(text), QMessageBox::Ok);
 }
 
 void QtPrompt::Error(const std::string& text) {
-  ShowBox(parent_, QMessageBox::Critical, "Error", ToQt(text), QMessageBox::Ok);
+  ShowBox(QMessageBox::Critical, "Error", ToQt(text), QMessageBox::Ok);
 }
 
 Answer QtPrompt::Confirm(const std::string& text, bool withCancel) {
   QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
   if (withCancel) buttons |= QMessageBox::Cancel;
-  switch (ShowBox(parent_, QMessageBox::Question, "Confirm", ToQt(text), buttons)) {
+  switch (ShowBox(QMessageBox::Question, "Confirm", ToQt(text), buttons)) {
     case QMessageBox::Yes:
       return Answer::Yes;
     case QMessageBox::No:
@@ -50,12 +59,26 @@ Answer QtPrompt::Confirm(const std::string& text, bool withCancel) {
   }
 }
 
+Answer QtPrompt::AskSave(const std::string& text) {
+  switch (ShowBox(QMessageBox::Question, "Confirm", ToQt(text),
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel)) {
+    case QMessageBox::Save:
+      return Answer::Yes;
+    case QMessageBox::Discard:
+      return Answer::No;
+    default:
+      return Answer::Cancel;
+  }
+}
+
 std::optional<std::string> QtPrompt::AskName(const std::string& caption) {
   TSiteEntryFrm entry(ToQt(caption), parent_);
   const int result = entry.exec();
   GiveFocusBack(parent_);
   if (result != QDialog::Accepted) return std::nullopt;
-  return FromQt(entry.Text());
+  auto name = ExactFromQt(entry.Text());
+  if (!name) Error(FromQtRefusal(entry.Text()));
+  return name;
 }
 
 QString QtPrompt::NameFilter(const std::string& filter) {
@@ -72,8 +95,13 @@ QString QtPrompt::NameFilter(const std::string& filter) {
 }
 
 std::optional<std::string> QtPrompt::ChooseFile(const FileChoice& choice) {
-  QFileDialog dialog(parent_, ToQt(choice.title), lastDir_, NameFilter(choice.filter));
+  QFileDialog dialog(parent_, ToQt(choice.title), lastDir_);
   dialog.setObjectName("OpenDialog");
+  // Names on Linux need not end as the filter expects: every file stays one choice away.
+  QStringList filters;
+  if (!choice.filter.empty()) filters << NameFilter(choice.filter);
+  filters << "All files (*)";
+  dialog.setNameFilters(filters);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   if (!choice.defaultExtension.empty()) dialog.setDefaultSuffix(ToQt(choice.defaultExtension));
@@ -82,7 +110,9 @@ std::optional<std::string> QtPrompt::ChooseFile(const FileChoice& choice) {
   if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   const QString path = dialog.selectedFiles().front();
   lastDir_ = dialog.directory().absolutePath();
-  return FromQt(path);
+  auto exact = ExactFromQt(path);
+  if (!exact) Error(FromQtRefusal(path));
+  return exact;
 }
 
 void QtPrompt::ErrorDialog(const std::string& title, const std::string& text,

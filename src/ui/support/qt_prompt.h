@@ -13,10 +13,14 @@ class QtPrompt : public UserPrompt {
  public:
   explicit QtPrompt(QWidget* parent = nullptr) : parent_(parent) {}
   void SetParent(QWidget* parent) { parent_ = parent; }
+  // Questions default to No (for prompts that ask before deleting).
+  void SetDefaultNo(bool on) { defaultNo_ = on; }
 
   void Inform(const std::string& text) override;
   void Error(const std::string& text) override;
   Answer Confirm(const std::string& text, bool withCancel) override;
+  // Save, Discard and Cancel buttons; Save is the default, Escape cancels.
+  Answer AskSave(const std::string& text) override;
   std::optional<std::string> AskName(const std::string& caption) override;
   std::optional<std::string> ChooseFile(const FileChoice& choice) override;
   void ErrorDialog(const std::string& title, const std::string& text,
@@ -25,8 +29,15 @@ class QtPrompt : public UserPrompt {
   // "Programs|*.ZIP;*.EXE" as a Qt name filter that matches either letter case.
   static QString NameFilter(const std::string& filter);
 
+  // Closes the message box this prompt has open, if any, as its close box would (a
+  // question then reads as No, or Cancel where it offers one).
+  void CloseOpenBox();
+
  private:
+  int ShowBox(int icon, const QString& caption, const QString& text, int buttons);
   QPointer<QWidget> parent_;
+  QPointer<QWidget> openBox_;
+  bool defaultNo_ = false;
   QString lastDir_;
 };
 

@@ -2,7 +2,20 @@
 
 #include <QStringList>
 
+#include "base/error.h"
+
 namespace vendrix::ui {
+
+std::string FromQtRefusal(const QString& text) {
+  return DisplayFromQt("\"" + text.left(60) +
+                       "\" holds characters that cannot be stored (Vendrix keeps its files in "
+                       "the Windows-1252 code page). Nothing was changed.");
+}
+
+std::string FromQt(const QString& text) {
+  if (auto exact = ExactFromQt(text)) return std::move(*exact);
+  throw VendrixError(FromQtRefusal(text));
+}
 
 QString ScriptToQt(std::string_view cp1252) {
   QString text = ToQt(NormaliseLineEnds(cp1252));

@@ -1,40 +1,70 @@
 #include "run_worker.h"
 
 #include <QApplication>
-#include <QLabel>
+#include <condition_variable>
+#include <mutex>
 
+#include "app/session.h"
 #include "app/session_run.h"
-#include "main_frm.h"
+#include "busy_cursor.h"
+#include "page_host.h"
 #include "qt_text.h"
 #include "run/submission_run.h"
-#include "settings_form.h"
 #include "submission_verify_frm.h"
 #include "submit_page.h"
 
 namespace vendrix::ui {
 
+// Holds the run before its next site while the cancel question is open.
+struct RunWorker::Gate {
+  void Close() {
+    std::lock_guard lock(mutex);
+    closed = true;
+  }
+  void Open() {
+    {
+      std::lock_guard lock(mutex);
+      closed = false;
+    }
+    opened.notify_all();
+  }
+  bool Closed() {
+    std::lock_guard lock(mutex);
+    return closed;
+  }
+  // The run's thread.
+  void Pass() {
+    std::unique_lock lock(mutex);
+    opened.wait(lock, [this] { return !closed; });
+  }
+  std::mutex mutex;
+  std::condition_variable opened;
+  bool closed = false;
+};
+
 // The session as the run's host; the posting flag is the GUI thread's, since the
 // page rules read it there.
 class RunWorker::Host : public SessionRunHost {
  public:
-  Host(TMainFrm& main) : SessionRunHost(main.Core()), main_(main) {}
+  Host(PageHost& main) : SessionRunHost(main.Core()), main_(main) {}
   void SetPosting(bool on) override {
-    CallOnGui(&main_, [this, on] { main_.Core().Flags().Posting = on; });
+    CallOnGui(main_.Window(), [this, on] { main_.Core().Flags().Posting = on; });
   }
 
  private:
-  TMainFrm& main_;
+  PageHost& main_;
 };
 
 // The run's screen: the Submit page's widgets, reached from the worker thread.
 class RunWorker::View : public RunView {
  public:
-  View(TMainFrm& main, SubmitPage& page) : main_(main), page_(page) {}
+  View(PageHost& main, SubmitPage& page, Gate& gate) : main_(main), page_(page), gate_(gate) {}
   ~View() override {
     if (busy_) QApplication::restoreOverrideCursor();
   }
 
   void CurrentSite(const std::string& name) override {
+    if (!name.empty()) gate_.Pass();
     Post([t = ToQt(name)](SubmitPage& p) { p.ShowCurrentSite(t); });
   }
   void Status(RunStep step, const std::string& text) override {
@@ -79,14 +109,16 @@ class RunWorker::View : public RunView {
     });
   }
   void TotalToPost(int total) override {
-    Post([this, total](SubmitPage&) {
-      if (auto* label = main_.findChild<QLabel*>("TotalToPostLbl"))
-        label->setText(QString::number(total));
-    });
+    Post([this, total](SubmitPage&) { main_.ShowTotalToPost(total); });
   }
   void PostingMode(bool on) override {
-    CallOnGui(&page_, [this, on] { page_.SetPostingMode(on); });
+    CallOnGui(&page_, [this, on] {
+      // The run is ending: a cancel question still open no longer means anything.
+      if (!on && closeQuestion_) closeQuestion_();
+      page_.SetPostingMode(on);
+    });
   }
+  void SetCloseQuestion(std::function<void()> close) { closeQuestion_ = std::move(close); }
   void BusyCursor(bool on) override {
     Post([this, on](SubmitPage&) {
       if (on == busy_) return;
@@ -101,17 +133,14 @@ class RunWorker::View : public RunView {
   bool VerifySubmission(const PostCounts& counts) override {
     bool start = false;
     CallOnGui(&page_, [&] {
-      TSubmissionVerifyFrm form(counts, &main_);
+      TSubmissionVerifyFrm form(counts, main_.Window());
       start = form.exec() == QDialog::Accepted;
     });
     return start;
   }
   bool OpenSettings() override {
     bool ok = false;
-    CallOnGui(&page_, [&] {
-      TSettingsForm form(main_);
-      ok = form.exec() == QDialog::Accepted;
-    });
+    CallOnGui(&page_, [&] { ok = main_.OpenSettings(); });
     return ok;
   }
   void OpenPage(const std::string& url) override {
@@ -122,32 +151,40 @@ class RunWorker::View : public RunView {
   void Post(std::function<void(SubmitPage&)> show) {
     PostToGui(&page_, [p = &page_, show = std::move(show)] { show(*p); });
   }
-  TMainFrm& main_;
+  PageHost& main_;
   SubmitPage& page_;
-  bool busy_ = false;  // GUI thread
+  Gate& gate_;
+  std::function<void()> closeQuestion_;  // GUI thread
+  bool busy_ = false;                    // GUI thread
 };
 
 struct RunWorker::Context {
-  Context(TMainFrm& main, SubmitPage& page)
+  Context(PageHost& main, SubmitPage& page)
       : host(main),
-        view(main, page),
+        view(main, page, gate),
         prompt(&page, main.Prompt()),
         run(host, view, prompt, main.Core().Time()) {}
+  Gate gate;
   Host host;
   View view;
   GuiPrompt prompt;
   SubmissionRun run;
 };
 
-RunWorker::RunWorker(TMainFrm& main, SubmitPage& page) : QObject(&page), main_(main), page_(page) {}
+RunWorker::RunWorker(PageHost& main, SubmitPage& page)
+    : QObject(&page), main_(main), page_(page), cancelPrompt_(&page) {}
 
 RunWorker::~RunWorker() {
-  if (context_) context_->run.Cancel();
+  if (context_) {
+    context_->run.Cancel();
+    context_->gate.Open();  // the thread must not wait for a question nobody answers
+  }
 }
 
 bool RunWorker::Start() {
   if (thread_.Running()) return false;
-  context_ = std::make_unique<Context>(main_, page_);
+  context_ = std::make_shared<Context>(main_, page_);
+  context_->view.SetCloseQuestion([this] { cancelPrompt_.CloseOpenBox(); });
   page_.SetRunActive(true);
   SubmissionRun* run = &context_->run;
   thread_.Start([run] { run->Submit(); }, [this] { Finished(); });
@@ -155,6 +192,8 @@ bool RunWorker::Start() {
 }
 
 void RunWorker::Finished() {
+  // Also a run that failed before it left posting mode closes the question.
+  cancelPrompt_.CloseOpenBox();
   if (!thread_.Failure().empty()) main_.Prompt().Error(thread_.Failure());
   context_.reset();
   // A failure that left posting mode on would lock the screens for good.
@@ -170,8 +209,18 @@ void RunWorker::Skip() {
   if (context_) context_->run.Skip();
 }
 
-void RunWorker::CancelClick() {
-  if (context_) context_->run.CancelClick(main_.Prompt());
+bool RunWorker::CancelClick() {
+  // The question keeps the run's state alive: the run may end while it is open.
+  const std::shared_ptr<Context> context = context_;
+  if (!context || context->gate.Closed()) return false;
+  context->gate.Close();
+  const bool cancelled = context->run.CancelClick(cancelPrompt_);
+  context->gate.Open();
+  return cancelled;
+}
+
+bool RunWorker::Asking() const {
+  return context_ && context_->gate.Closed();
 }
 
 SubmissionRun* RunWorker::Run() const {

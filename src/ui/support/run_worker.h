@@ -7,10 +7,16 @@
 // thread-safe calls. The run holds the session until Ended: the GUI thread does not
 // touch it meanwhile (posting mode locks the screens), except inside those waited-for
 // calls. GUI thread only; the destructor cancels a run still going and waits for it.
+//
+// The cancel question: while "Sure you want to cancel all posts?" is open the run
+// does not start another site, and a run that ends meanwhile closes the question
+// (its answer no longer counts). The run's state is shared with the question, so
+// nothing the question does can reach a run that was already freed.
 #include <QObject>
 #include <memory>
 
 #include "gui_thread.h"
+#include "qt_prompt.h"
 
 namespace vendrix {
 class SubmissionRun;
@@ -19,20 +25,22 @@ class SubmissionRun;
 namespace vendrix::ui {
 
 class SubmitPage;
-class TMainFrm;
+class PageHost;
 
 class RunWorker : public QObject {
   Q_OBJECT
  public:
-  RunWorker(TMainFrm& main, SubmitPage& page);
+  RunWorker(PageHost& main, SubmitPage& page);
   ~RunWorker() override;
 
   // "Save/Submit"; false when a run is already going.
   bool Start();
   bool Running() const { return thread_.Running(); }
   void Skip();
-  // Asks "Sure you want to cancel all posts?" and cancels on Yes.
-  void CancelClick();
+  // Asks "Sure you want to cancel all posts?" and cancels on Yes; true when cancelled.
+  bool CancelClick();
+  // Whether the cancel question is open now.
+  bool Asking() const;
   // The run going (nullptr when none); for tests.
   SubmissionRun* Run() const;
 
@@ -41,13 +49,15 @@ class RunWorker : public QObject {
 
  private:
   struct Context;
+  struct Gate;
   class View;
   class Host;
   void Finished();
 
-  TMainFrm& main_;
+  PageHost& main_;
   SubmitPage& page_;
-  std::unique_ptr<Context> context_;
+  std::shared_ptr<Context> context_;
+  QtPrompt cancelPrompt_;  // asks only the cancel question
   WorkerThread thread_;
 };
 

@@ -19,8 +19,8 @@ bool KeyFilter::eventFilter(QObject* watched, QEvent* event) {
         return false;
       case Qt::Key_Down:
       case Qt::Key_Up:
-        // Alt+Down opens the list; plain arrows would change the choice.
-        return !(key->modifiers() & Qt::AltModifier);
+        // Alt+Down opens the list; plain arrows change the choice where that is wanted.
+        return !arrows_ && !(key->modifiers() & Qt::AltModifier);
       default:
         return !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) ||
                key->key() == Qt::Key_V;
@@ -61,11 +61,12 @@ void ApplyKeyRule(QWidget* field, KeyRule rule) {
       new QRegularExpressionValidator(QRegularExpression(QString::fromLatin1(pattern)), edit));
 }
 
-void MakeChooseOnly(QWidget* selector) {
-  selector->installEventFilter(new KeyFilter(KeyRule::NoTyping, selector));
+void MakeChooseOnly(QWidget* selector, bool arrows) {
+  selector->installEventFilter(new KeyFilter(KeyRule::NoTyping, selector, arrows));
   if (auto* combo = qobject_cast<QComboBox*>(selector); combo && combo->lineEdit()) {
     combo->lineEdit()->setReadOnly(true);
-    combo->lineEdit()->installEventFilter(new KeyFilter(KeyRule::NoTyping, combo->lineEdit()));
+    combo->lineEdit()->installEventFilter(
+        new KeyFilter(KeyRule::NoTyping, combo->lineEdit(), arrows));
   }
 }
 

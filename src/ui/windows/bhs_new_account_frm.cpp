@@ -98,8 +98,14 @@ TBHSNewAccountFrmWindow::~TBHSNewAccountFrmWindow() {
 void TBHSNewAccountFrmWindow::Request() {
   if (worker_.Running()) return;
   BhsNewAccountFields& f = core_->Fields();
-  for (std::size_t i = 0; i < std::size(kFields); ++i)
-    f.*kFields[i].member = FromQt(edits_[i]->text());
+  for (std::size_t i = 0; i < std::size(kFields); ++i) {
+    auto text = ExactFromQt(edits_[i]->text());
+    if (!text) {
+      prompt_.Error(FromQtRefusal(edits_[i]->text()));
+      return;
+    }
+    f.*kFields[i].member = std::move(*text);
+  }
   if (!core_->BeginRequest()) return;
   // What goes out (a blank second address line, "none" for no site) is shown too.
   for (std::size_t i = 0; i < std::size(kFields); ++i)

@@ -54,6 +54,13 @@ TContributeFrmWindow::TContributeFrmWindow(TMainFrm& main, ContributionSender& s
     label->setFixedWidth(width);
     tv->addWidget(label);
   }
+  // The site that goes out, named before anything is sent.
+  auto* site = new QLabel(
+      "Site to send: <b>" + ToQt(main.Core().Builder().Definition().name).toHtmlEscaped() + "</b>",
+      texts_);
+  site->setObjectName("SiteNameLbl");
+  site->setTextFormat(Qt::RichText);
+  tv->addWidget(site);
   layout->addWidget(texts_);
   auto* panel = new QFrame(this);
   panel->setObjectName("WaitPanel");
@@ -71,10 +78,10 @@ TContributeFrmWindow::TContributeFrmWindow(TMainFrm& main, ContributionSender& s
 
   auto* row = new QHBoxLayout;
   row->addStretch();
-  submit_ = new QPushButton("Submit", this);
+  submit_ = new QPushButton("&Submit", this);
   submit_->setObjectName("SubmitBtn");
   submit_->setDefault(true);
-  cancel_ = new QPushButton("Cancel", this);
+  cancel_ = new QPushButton("&Cancel", this);
   cancel_->setObjectName("CancelBtn");
   row->addWidget(submit_);
   row->addWidget(cancel_);

@@ -16,16 +16,19 @@
 
 #include "main_frm.h"
 #include "qt_text.h"
+#include "sheet_support.h"
 
 namespace vendrix::ui {
 
 TEngineCheckFrm::TEngineCheckFrm(TMainFrm& main)
-    : QDialog(&main, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), main_(main) {
+    : QDialog(&main, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      main_(main),
+      prompt_(this) {
   setObjectName("TEngineCheckFrm");
   setWindowTitle("Engine Checker");
   Session& s = main_.Core();
-  checker_ = std::make_unique<EngineChecker>(s.Wide().EngBuild(), main_.Prompt(),
-                                             s.Builder().Lists().SiteList);
+  checker_ =
+      std::make_unique<EngineChecker>(s.Wide().EngBuild(), prompt_, s.Builder().Lists().SiteList);
   auto* layout = new QVBoxLayout(this);
   errorList_ = new QTreeWidget(this);
   errorList_->setObjectName("ErrorList");
@@ -78,7 +81,9 @@ TEngineCheckFrm::TEngineCheckFrm(TMainFrm& main)
     if (!showing_) checker_->selected = errorList_->indexOfTopLevelItem(errorList_->currentItem());
   });
   connect(editMemo_, &QPlainTextEdit::textChanged, this, [this] {
-    if (!showing_) checker_->editorText = ScriptFromQt(editMemo_->toPlainText());
+    if (showing_) return;
+    if (!Storable(editMemo_, editMemo_->toPlainText())) return Show();
+    checker_->editorText = ScriptFromQt(editMemo_->toPlainText());
   });
   connect(save_, &QPushButton::clicked, this, [this] { checker_->SaveScript(); });
   connect(mass_, &QPushButton::clicked, this, [this] { MassChange(); });
@@ -142,22 +147,31 @@ void TEngineCheckFrm::MassChange() {
   loadPanel_->repaint();
   {
     BusyCursor busy;
-    checker_->RunMassChange(FromQt(form.From()), FromQt(form.To()));
+    try {
+      checker_->RunMassChange(FromQt(form.From()), FromQt(form.To()));
+    } catch (const std::exception& e) {
+      prompt_.Error(e.what());
+    }
   }
   Show();
 }
 
 void TEngineCheckFrm::keyPressEvent(QKeyEvent* event) {
-  // No close box and no Escape: only "Exit" closes the window.
-  if (event->key() == Qt::Key_Escape) return;
+  // Escape closes as "Exit" does (QDialog's own Escape would skip the close rules).
+  if (event->key() == Qt::Key_Escape) {
+    close();
+    return;
+  }
   QDialog::keyPressEvent(event);
 }
 
 void TEngineCheckFrm::closeEvent(QCloseEvent* event) {
-  if (!exiting_) {
+  // The close box and Escape are "Exit": refused while "Exit" is not offered.
+  if (!exiting_ && !exit_->isEnabled()) {
     event->ignore();
     return;
   }
+  exiting_ = true;
   QDialog::closeEvent(event);
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 // TEngineCheckFrm: the "Engine Checker" (every script of every site expanded, the
 // failing ones listed, opened, corrected and saved) and TMassChangeFrm, "Mass Change
-// In All Scripts", which it opens. Both bind the core's EngineChecker. Modal; only
-// "Exit" closes the checker. GUI thread only.
+// In All Scripts", which it opens. Both bind the core's EngineChecker. Modal; "Exit",
+// Escape and the close box close the checker, except while a check runs. GUI thread
+// only.
 #include <QDialog>
 #include <memory>
 
+#include "qt_prompt.h"
 #include "script/checks.h"
 
 class QComboBox;
@@ -36,6 +38,7 @@ class TEngineCheckFrm : public QDialog {
   void MassChange();
 
   TMainFrm& main_;
+  QtPrompt prompt_;
   std::unique_ptr<EngineChecker> checker_;
   QTreeWidget* errorList_;
   QPlainTextEdit* editMemo_;

@@ -33,7 +33,7 @@ TErrorForm::TErrorForm(const QString& title, const QString& text, const QString&
       new QLabel(instruction.isEmpty() ? QString(kErrorDialogInstruction) : instruction, this);
   instrLbl->setObjectName("InstructionLbl");
   instrLbl->setAlignment(Qt::AlignCenter);
-  auto* ok = new QPushButton("&Ok", this);
+  auto* ok = new QPushButton("&OK", this);
   ok->setObjectName("OkBtn");
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
@@ -64,7 +64,7 @@ TSiteEntryFrm::TSiteEntryFrm(const QString& caption, QWidget* parent) : QDialog(
   layout->addWidget(edit_);
   auto* row = new QHBoxLayout;
   row->addStretch();
-  auto* ok = new QPushButton("Ok", this);
+  auto* ok = new QPushButton("OK", this);
   ok->setObjectName("OkBtn");
   ok->setDefault(true);
   auto* cancel = new QPushButton("Cancel", this);

@@ -1,6 +1,6 @@
 #pragma once
 // TErrorForm: the program's own error dialog (caption "ERROR", always on top, a title
-// line, a text line and an instruction line, one "&Ok" button). It beeps when it
+// line, a text line and an instruction line, one "&OK" button). It beeps when it
 // opens. GUI thread only.
 #include <QDialog>
 
@@ -19,7 +19,7 @@ class TErrorForm : public QDialog {
   void showEvent(QShowEvent* event) override;
 };
 
-// TSiteEntryFrm: the one-line name entry ("Ok" is the default button).
+// TSiteEntryFrm: the one-line name entry ("OK" is the default button).
 class TSiteEntryFrm : public QDialog {
   Q_OBJECT
  public:

@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
+#include <QScrollArea>
+#include <QSettings>
 #include <QStyle>
 #include <QTabWidget>
 #include <QUrl>
@@ -18,10 +20,12 @@
 #include "hint_switch.h"
 #include "main_frm_windows.h"
 #include "qt_text.h"
+#include "report_viewer.h"
 #include "settings_form.h"
 #include "site_builder_sheet.h"
 #include "sites_sheet.h"
 #include "small_windows.h"
+#include "text_guard.h"
 #include "variables_frm.h"
 
 namespace vendrix::ui {
@@ -31,24 +35,35 @@ constexpr const char* kVendrixHome = "https://www.halvane.com/vendrix/";
 constexpr const char* kHalvaneHome = "https://www.halvane.com/";
 }  // namespace
 
-BusyCursor::BusyCursor() {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
+namespace {
+// Small enough for a 1024x640 screen with its title bar and panel; the pages scroll
+// below their own size.
+constexpr int kMinWidth = 760, kMinHeight = 480;
+
+// A page inside a scroll area, so that a window smaller than the page can reach all
+// of it.
+QScrollArea* Scrolled(QWidget* page) {
+  auto* area = new QScrollArea;
+  area->setObjectName(page->objectName() + "Scroll");
+  area->setWidget(page);
+  area->setWidgetResizable(true);
+  area->setFrameShape(QFrame::NoFrame);
+  return area;
 }
-BusyCursor::~BusyCursor() {
-  QApplication::restoreOverrideCursor();
-}
+}  // namespace
 
 TMainFrm::TMainFrm(const std::string& dataRoot, QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      prompt_(this) {
+    : QMainWindow(parent), prompt_(this) {
   setObjectName("TMainFrm");
   setWindowTitle("Vendrix 2.08");
   session_ = std::make_unique<Session>(dataRoot, prompt_, clock_);
   hints_ = new HintSwitch(this);
   qApp->installEventFilter(hints_);
+  // Every field of every window refuses what the files cannot hold.
+  textGuard_ = new TextGuard(this);
+  qApp->installEventFilter(textGuard_);
 
-  openUrl_ = [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); };
+  openUrl_ = [](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); };
   const auto later = [this](const char* what) {
     return [this, what] {
       prompt_.Inform(std::string(what) + " comes with the next version of Vendrix.");
@@ -76,11 +91,11 @@ TMainFrm::TMainFrm(const std::string& dataRoot, QWidget* parent)
   note->setAlignment(Qt::AlignCenter);
   placeholder->addWidget(note);
   builder_ = new SiteBuilderSheet(*this);
-  pages_->addTab(company_, "Company Info");
-  pages_->addTab(app_, "App Info");
-  pages_->addTab(sites_, "Sites");
-  pages_->addTab(submit_, "Submit");
-  pages_->addTab(builder_, "Site Builder");
+  pages_->addTab(Scrolled(company_), "Company Info");
+  pages_->addTab(Scrolled(app_), "App Info");
+  pages_->addTab(Scrolled(sites_), "Sites");
+  pages_->addTab(Scrolled(submit_), "Submit");
+  pages_->addTab(Scrolled(builder_), "Site Builder");
   layout->addWidget(pages_);
   setCentralWidget(central);
   connect(pages_, &QTabWidget::currentChanged, this, &TMainFrm::PageChanged);
@@ -90,6 +105,7 @@ TMainFrm::TMainFrm(const std::string& dataRoot, QWidget* parent)
 
 TMainFrm::~TMainFrm() {
   qApp->removeEventFilter(hints_);
+  qApp->removeEventFilter(textGuard_);
   delete variables_;
 }
 
@@ -115,6 +131,15 @@ void TMainFrm::BuildMenus() {
   file->addSeparator();
   add(file, "ExitItem", "E&xit", [this] { close(); });
 
+  QMenu* tools = menuBar()->addMenu("&Tools");
+  tools->setObjectName("ToolsMenu");
+  add(tools, "EngineCheckerItem", "&Engine Checker", [this] { ShowEngineChecker(); });
+  reportsInside_ = add(tools, "ReportsInsideItem", "Show Reports &Inside Vendrix", [this] {
+    QSettings stored(GeometryFile(), QSettings::IniFormat);
+    stored.setValue("Reports/Inside", reportsInside_->isChecked());
+  });
+  reportsInside_->setCheckable(true);
+
   QMenu* help = menuBar()->addMenu("&Help");
   help->setObjectName("HelpMenu");
   add(help, "HelpItem", "&Help", [this] { ShowHelp(); })->setShortcut(QKeySequence::HelpContents);
@@ -132,9 +157,8 @@ bool TMainFrm::Initialise() {
     return false;
   }
   RefreshAll();
-  // Laid out by Qt, then fixed: the window cannot be resized or maximised.
-  adjustSize();
-  setFixedSize(sizeHint());
+  setMinimumSize(kMinWidth, kMinHeight);
+  RestoreGeometry();
   return true;
 }
 
@@ -163,12 +187,28 @@ void TMainFrm::RefreshAll() {
   sites_->Refresh();
   builder_->Refresh();
   refreshing_ = false;
-  emit SiteCountsChanged();
+  SiteCountsChanged();
 }
 
 void TMainFrm::RefreshSites() {
   sites_->Refresh();
-  emit SiteCountsChanged();
+  SiteCountsChanged();
+}
+
+void TMainFrm::SiteCountsChanged() {
+  for (const auto& listener : countListeners_) listener();
+}
+
+void TMainFrm::OnSiteCountsChanged(std::function<void()> listener) {
+  countListeners_.push_back(std::move(listener));
+}
+
+void TMainFrm::SetMenusEnabled(bool on) {
+  for (QAction* menu : menuBar()->actions()) menu->setEnabled(on);
+}
+
+void TMainFrm::ShowTotalToPost(int total) {
+  sites_->ShowTotalToPost(total);
 }
 
 void TMainFrm::ShowPage(Page page) {
@@ -229,16 +269,39 @@ void TMainFrm::InstallSubmitPage(QWidget* page) {
   const int index = static_cast<int>(Page::Submit);
   const bool wasCurrent = pages_->currentIndex() == index;
   switchingBack_ = true;
+  QWidget* old = pages_->widget(index);
   pages_->removeTab(index);
-  pages_->insertTab(index, page, "Submit");
+  pages_->insertTab(index, Scrolled(page), "Submit");
   if (wasCurrent) pages_->setCurrentIndex(index);
   switchingBack_ = false;
-  delete submit_;
+  delete old;  // the scroll area with the placeholder
   submit_ = page;
 }
 
-void TMainFrm::OpenUrl(const QString& url) {
-  if (openUrl_) openUrl_(url);
+void TMainFrm::OpenUrl(const QString& address) {
+  const QUrl url(address);
+  const QString file = url.isLocalFile() ? url.toLocalFile() : QString();
+  const bool page =
+      file.endsWith(".htm", Qt::CaseInsensitive) || file.endsWith(".html", Qt::CaseInsensitive);
+  if (page && reportsInside_->isChecked()) {
+    ShowReport(url);
+    return;
+  }
+  if (openUrl_ && openUrl_(address)) return;
+  if (page) {
+    ShowReport(url);  // no browser: the report is read here
+    return;
+  }
+  QWidget* over = QApplication::activeModalWidget();
+  if (!over) over = QApplication::activeWindow();
+  ShowUnopened(file.isEmpty() ? address : file, over ? over : this);
+}
+
+void TMainFrm::ShowReport(const QUrl& page) {
+  auto* viewer = new TReportViewer(page, this);
+  viewer->show();
+  viewer->raise();
+  viewer->activateWindow();
 }
 
 void TMainFrm::Activate() {
@@ -265,10 +328,12 @@ void TMainFrm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (shown_) return;
   shown_ = true;
-  if (QScreen* screen = this->screen()) {
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
+  if (!geometryRestored_) {
+    if (QScreen* screen = this->screen()) {
+      QRect frame = frameGeometry();
+      frame.moveCenter(screen->availableGeometry().center());
+      move(frame.topLeft());
+    }
   }
   Act([this] {
     session_->ShowStep();
@@ -310,12 +375,43 @@ void TMainFrm::closeEvent(QCloseEvent* event) {
     return;
   }
   if (variables_) variables_->close();
+  SaveGeometry();
   event->accept();
 }
 
+QString TMainFrm::GeometryFile() const {
+  return QFileInfo(PathToQt(session_->Wide().SettingsFile())).absolutePath() + "/window.ini";
+}
+
+void TMainFrm::RestoreGeometry() {
+  QSettings stored(GeometryFile(), QSettings::IniFormat);
+  const QByteArray geometry = stored.value("MainWindow/Geometry").toByteArray();
+  geometryRestored_ = !geometry.isEmpty() && restoreGeometry(geometry);
+  reportsInside_->setChecked(stored.value("Reports/Inside", false).toBool());
+  QScreen* screen = this->screen();
+  if (!screen) return;
+  const QRect room = screen->availableGeometry();
+  if (geometryRestored_ && room.intersects(frameGeometry())) return;
+  // First start, or a screen that is no longer there: as large as the page wants,
+  // within the screen.
+  geometryRestored_ = false;
+  const QSize want = sizeHint().expandedTo(QSize(kMinWidth, kMinHeight));
+  resize(want.boundedTo(room.size() - QSize(16, 48)));
+}
+
+void TMainFrm::SaveGeometry() {
+  QSettings stored(GeometryFile(), QSettings::IniFormat);
+  stored.setValue("MainWindow/Geometry", saveGeometry());
+  stored.sync();
+}
+
 void TMainFrm::ShowSettings() {
+  OpenSettings();
+}
+
+bool TMainFrm::OpenSettings() {
   TSettingsForm form(*this);
-  form.exec();
+  return form.exec() == QDialog::Accepted;
 }
 
 void TMainFrm::ShowDefaultScript(int which) {
@@ -336,7 +432,7 @@ void TMainFrm::ShowEngineChecker() {
 void TMainFrm::ShowHelp() {
   const QString path = PathToQt(session_->Wide().ProgramDir) + "Vendrix.Hlp";
   if (!QFileInfo::exists(path)) {
-    prompt_.Error(FromQt("The help file " + path + " was not found."));
+    prompt_.Error(DisplayFromQt("The help file " + path + " was not found."));
     return;
   }
   OpenUrl(QUrl::fromLocalFile(path).toString());

@@ -13,7 +13,16 @@ namespace vendrix::ui {
 void InstallWindows(TMainFrm& main) {
   auto* submit = new SubmitPage(main);
   main.InstallSubmitPage(submit);
-  main.SetCloseGuard([submit] { return !submit->Worker().Running(); });
+  main.SetCloseGuard([submit, &main] {
+    RunWorker& worker = submit->Worker();
+    if (!worker.Running()) return true;
+    // Closing during a run is asking to cancel it; the window closes once it ended.
+    if (worker.CancelClick()) {
+      QObject::connect(
+          &worker, &RunWorker::Ended, &main, [&main] { main.close(); }, Qt::SingleShotConnection);
+    }
+    return false;
+  });
   main.SetCommand(TMainFrm::Command::ViewReports,
                   [&main] { TReportsListFrmWindow::ShowReports(main); });
   main.SetCommand(TMainFrm::Command::UpdateDataFiles, [&main] {

@@ -22,7 +22,8 @@ TSettingsForm::TSettingsForm(TMainFrm& main)
     : QDialog(&main, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       main_(main),
-      dialog_(main.Core().Wide().SettingsFile(), main.Prompt()) {
+      prompt_(this),
+      dialog_(main.Core().Wide().SettingsFile(), prompt_) {
   setObjectName("TSettingsForm");
   setWindowTitle("Settings");
   auto* layout = new QVBoxLayout(this);
@@ -92,7 +93,7 @@ TSettingsForm::TSettingsForm(TMainFrm& main)
 
   auto* row = new QHBoxLayout;
   row->addStretch();
-  auto* ok = new QPushButton("&Ok", this);
+  auto* ok = new QPushButton("&OK", this);
   ok->setObjectName("OkBtn");
   ok->setDefault(true);
   auto* cancel = new QPushButton("&Cancel", this);
@@ -107,7 +108,7 @@ TSettingsForm::TSettingsForm(TMainFrm& main)
     // Opening reads the file again; its values become the main window's values.
     main_.Core().Settings() = dialog_.Open();
   } catch (const std::exception& e) {
-    main_.Prompt().Error(e.what());
+    prompt_.Error(e.what());
   }
   const ProgramSettings& f = dialog_.Fields();
   smtp_->setText(ToQt(f.smtp));
@@ -126,21 +127,25 @@ TSettingsForm::TSettingsForm(TMainFrm& main)
 
 void TSettingsForm::Ok() {
   ProgramSettings& f = dialog_.Fields();
-  f.smtp = FromQt(smtp_->text());
-  f.email = FromQt(email_->text());
-  f.name = FromQt(name_->text());
-  f.proxy = FromQt(proxy_->text());
-  f.port = FromQt(port_->text());
-  f.ftpRetries = retries_->value();
-  f.httpTimeOut = timeOut_->value();
-  f.showHints = hints_->isChecked();
-  mailLogin_->Store(f);
-  services_->Store(f);
   try {
+    // Converted whole before anything is taken: a text that cannot be stored changes
+    // nothing.
+    ProgramSettings typed = f;
+    typed.smtp = FromQt(smtp_->text());
+    typed.email = FromQt(email_->text());
+    typed.name = FromQt(name_->text());
+    typed.proxy = FromQt(proxy_->text());
+    typed.port = FromQt(port_->text());
+    typed.ftpRetries = retries_->value();
+    typed.httpTimeOut = timeOut_->value();
+    typed.showHints = hints_->isChecked();
+    mailLogin_->Store(typed);
+    services_->Store(typed);
+    f = typed;
     if (!dialog_.Ok()) return;  // the port was refused; the dialog stays open
     ServiceSettingsBox::WriteChanged(main_.Core().Wide().SettingsFile(), loaded_, f);
   } catch (const std::exception& e) {
-    main_.Prompt().Error(e.what());
+    prompt_.Error(e.what());
     return;
   }
   const bool gridLines = main_.Core().Settings().useGridLines;

@@ -1,10 +1,11 @@
 #pragma once
-// TSettingsForm: the "Settings" dialog over the core's SettingsDialog. "&Ok" writes
+// TSettingsForm: the "Settings" dialog over the core's SettingsDialog. "&OK" writes
 // the file and hands the values to the main window; "&Cancel" writes nothing. Modal,
 // on top; GUI thread only.
 #include <QDialog>
 
 #include "app/program_settings.h"
+#include "qt_prompt.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -25,6 +26,7 @@ class TSettingsForm : public QDialog {
   void Ok();
 
   TMainFrm& main_;
+  QtPrompt prompt_;  // its messages belong to this window, which stays on top
   SettingsDialog dialog_;
   QLineEdit* smtp_;
   QLineEdit* email_;

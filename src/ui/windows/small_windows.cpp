@@ -89,7 +89,7 @@ TMatchUpFrm::TMatchUpFrm(SiteBuilder& builder, QWidget* parent)
     grid->addWidget(edit, row, column + 1);
   }
   layout->addLayout(grid);
-  auto* ok = new QPushButton("&Ok", this);
+  auto* ok = new QPushButton("&OK", this);
   ok->setObjectName("OkBtn");
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
@@ -98,12 +98,16 @@ TMatchUpFrm::TMatchUpFrm(SiteBuilder& builder, QWidget* parent)
 
 void TMatchUpFrm::done(int result) {
   MatchUps values;
-  for (std::size_t i = 0; i < kMatchUpCount; ++i) values[i] = FromQt(edits_[i]->text());
+  for (std::size_t i = 0; i < kMatchUpCount; ++i) {
+    // The fields refuse what cannot be stored; a value that slipped past stays as it was.
+    values[i] = ExactFromQt(edits_[i]->text()).value_or(builder_.MatchUpWindowValues()[i]);
+  }
   builder_.CloseMatchUpWindow(values);
   QDialog::done(result);
 }
 
-TDefaultScriptFrm::TDefaultScriptFrm(TMainFrm& main, DefaultScript which) : QDialog(&main) {
+TDefaultScriptFrm::TDefaultScriptFrm(TMainFrm& main, DefaultScript which)
+    : QDialog(&main), prompt_(this), which_(which) {
   setObjectName("TDefaultScriptFrm");
   setWindowTitle("Default Script:");
   auto* layout = new QVBoxLayout(this);
@@ -118,28 +122,51 @@ TDefaultScriptFrm::TDefaultScriptFrm(TMainFrm& main, DefaultScript which) : QDia
   editor_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   editor_->setLineWrapMode(QPlainTextEdit::NoWrap);
   layout->addWidget(editor_, 1);
-  auto* save = new QPushButton("Save Script", this);
+  auto* save = new QPushButton("&Save Script", this);
   save->setObjectName("SaveScriptBtn");
   layout->addWidget(save, 0, Qt::AlignRight);
   resize(600, 420);
 
-  auto script = std::make_shared<std::unique_ptr<DefaultScriptEditor>>();
   try {
-    *script = std::make_unique<DefaultScriptEditor>(main.Core().Wide(), main.Prompt(), which);
-    editor_->setPlainText(ScriptToQt((*script)->Text()));
+    script_ = std::make_unique<DefaultScriptEditor>(main.Core().Wide(), prompt_, which);
+    editor_->setPlainText(ScriptToQt(script_->Text()));
   } catch (const std::exception& e) {
-    main.Prompt().Error(e.what());
+    prompt_.Error(e.what());
   }
-  connect(save, &QPushButton::clicked, this, [this, &main, script] {
-    if (!*script) return;
-    (*script)->Text() = ScriptFromQt(editor_->toPlainText());
-    try {
-      (*script)->Save();
-      accept();
-    } catch (const std::exception& e) {
-      main.Prompt().Error(e.what());
-    }
+  loaded_ = editor_->toPlainText();
+  connect(save, &QPushButton::clicked, this, [this] {
+    if (Save()) accept();
   });
+}
+
+TDefaultScriptFrm::~TDefaultScriptFrm() = default;
+
+bool TDefaultScriptFrm::Save() {
+  if (!script_) return false;
+  try {
+    script_->Text() = ScriptFromQt(editor_->toPlainText());
+    script_->Save();
+    loaded_ = editor_->toPlainText();
+    return true;
+  } catch (const std::exception& e) {
+    prompt_.Error(e.what());
+    return false;
+  }
+}
+
+void TDefaultScriptFrm::reject() {
+  if (script_ && editor_->toPlainText() != loaded_) {
+    switch (prompt_.AskSave(std::string("Save changes to ") + DefaultScriptTitle(which_) + "?")) {
+      case Answer::Yes:
+        if (!Save()) return;  // the failure was shown; the edits stay
+        break;
+      case Answer::No:
+        break;
+      case Answer::Cancel:
+        return;
+    }
+  }
+  QDialog::reject();
 }
 
 }  // namespace vendrix::ui

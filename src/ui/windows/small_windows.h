@@ -4,8 +4,10 @@
 // script editor. Each is modal over its parent. GUI thread only.
 #include <QDialog>
 #include <array>
+#include <memory>
 
 #include "catalogue/site_builder.h"
+#include "qt_prompt.h"
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -42,14 +44,22 @@ class TMatchUpFrm : public QDialog {
   std::array<QLineEdit*, kMatchUpCount> edits_{};
 };
 
-// The default script editor "Default Script:" of the File menu.
+// The default script editor "Default Script:" of the File menu. Closing it with
+// changes (Escape, the close box) asks "Save changes to <script>?" first.
 class TDefaultScriptFrm : public QDialog {
   Q_OBJECT
  public:
   TDefaultScriptFrm(TMainFrm& main, DefaultScript which);
+  ~TDefaultScriptFrm() override;
+  void reject() override;
 
  private:
+  bool Save();
+  QtPrompt prompt_;
   QPlainTextEdit* editor_;
+  std::unique_ptr<DefaultScriptEditor> script_;
+  QString loaded_;
+  DefaultScript which_;
 };
 
 }  // namespace vendrix::ui

@@ -1,0 +1,28 @@
+#pragma once
+// TReportViewer: a submission report (or any local HTML page) shown inside the program,
+// for people without a browser or who prefer it. Links between the report's pages are
+// followed in the window; other addresses go to the browser, and when none opens they
+// are shown as text to copy. Not modal; deletes itself when closed. GUI thread only.
+#include <QDialog>
+#include <QUrl>
+
+class QTextBrowser;
+
+namespace vendrix::ui {
+
+class TReportViewer : public QDialog {
+  Q_OBJECT
+ public:
+  TReportViewer(const QUrl& page, QWidget* parent);
+  QTextBrowser* Browser() const { return browser_; }
+
+ private:
+  void Follow(const QUrl& link);
+  QTextBrowser* browser_;
+};
+
+// The message shown when an address or file could not be opened: the address itself,
+// selectable so that it can be copied. Modal over parent.
+void ShowUnopened(const QString& url, QWidget* parent);
+
+}  // namespace vendrix::ui
