@@ -48,6 +48,9 @@ class TZipArchiver {
   // The entry list of the archive, read by SetZipFilename and after an Add.
   std::vector<ZipEntry> ZipContents;
 
+  // Extract flushes each file to disk before renaming it into place; a caller that
+  // flushes the whole folder once afterwards turns this off.
+  bool SyncEachFile = true;
   std::uint64_t MaxEntries = 10000;
   std::uint64_t MaxTotalBytes = 1ull << 30;  // bytes written by one extraction
 
