@@ -17,6 +17,7 @@
 #include "app_info_sheet.h"
 #include "company_sheet.h"
 #include "engine_check_frm.h"
+#include "help_frm.h"
 #include "hint_switch.h"
 #include "main_frm_windows.h"
 #include "qt_text.h"
@@ -430,12 +431,7 @@ void TMainFrm::ShowEngineChecker() {
 }
 
 void TMainFrm::ShowHelp() {
-  const QString path = PathToQt(session_->Wide().ProgramDir) + "Vendrix.Hlp";
-  if (!QFileInfo::exists(path)) {
-    prompt_.Error(DisplayFromQt("The help file " + path + " was not found."));
-    return;
-  }
-  OpenUrl(QUrl::fromLocalFile(path).toString());
+  THelpFrm::ShowFor(this);
 }
 
 }  // namespace vendrix::ui
