@@ -58,7 +58,7 @@ void MainWindowTest::captionPagesAndMenus() {
   auto* pages = p.Find<QTabWidget>("PageControl1");
   QStringList tabs;
   for (int i = 0; i < pages->count(); ++i) tabs << pages->tabText(i);
-  QCOMPARE(tabs, QStringList({"Company Info", "App Info", "Sites", "Submit", "Site Builder"}));
+  QCOMPARE(tabs, QStringList({"Compan&y Info", "&App Info", "&Sites", "Su&bmit", "S&ite Builder"}));
   QCOMPARE(pages->currentIndex(), 0);
   // Resizable, with a maximise box.
   QVERIFY(p.main->minimumSize() != p.main->maximumSize());
@@ -82,7 +82,7 @@ void MainWindowTest::captionPagesAndMenus() {
   page->setObjectName("RealSubmitSheet");
   p.main->InstallSubmitPage(page);
   QCOMPARE(pages->widget(3)->findChild<QWidget*>("RealSubmitSheet"), page);
-  QCOMPARE(pages->tabText(3), "Submit");
+  QCOMPARE(pages->tabText(3), "Su&bmit");
 }
 
 // At 1024x640 and 1280x720 (less a title bar and a panel) every page's buttons can be

@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -35,7 +36,7 @@ QChar Mnemonic(const QString& text) {
 
 // What reaches the keyboard in root now: its menu bar, its tab bars and the visible
 // buttons, group boxes and captions with a buddy. Captions missing a letter are
-// listed in missing (tabs and buttons only).
+// listed in missing (tabs and push buttons only).
 struct Keys {
   QMap<QChar, QStringList> owners;
   QStringList missing;
@@ -68,8 +69,8 @@ Keys Collect(QWidget* root) {
   for (QWidget* w : root->findChildren<QWidget*>()) {
     if (!w->isVisible() || w->window() != root) continue;
     if (auto* b = qobject_cast<QAbstractButton*>(w)) {
-      // The tab bar's own scroll buttons and the like carry no text.
-      keys.Add(w->objectName(), b->text(), qobject_cast<QTabBar*>(w->parent()) == nullptr);
+      // Push buttons need a letter; check boxes and radio buttons may have one.
+      keys.Add(w->objectName(), b->text(), qobject_cast<QPushButton*>(w) != nullptr);
     } else if (auto* g = qobject_cast<QGroupBox*>(w); g && g->isCheckable()) {
       keys.Add(w->objectName(), g->title(), false);
     } else if (auto* l = qobject_cast<QLabel*>(w); l && l->buddy()) {

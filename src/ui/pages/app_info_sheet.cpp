@@ -55,15 +55,15 @@ AppInfoSheet::AppInfoSheet(PageHost& main) : main_(main) {
   appName_->setObjectName("AppName");
   appName_->setMinimumWidth(320);
   MakeChooseOnly(appName_);
-  top->addWidget(Caption("Application &Name:", appName_, this));
+  top->addWidget(Caption("Appli&cation Name:", appName_, this));
   top->addWidget(appName_, 1);
   layout->addLayout(top);
 
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName("AppInfoPages");
-  tabs_->addTab(BuildGeneral(), "General");
-  tabs_->addTab(BuildLocations(), "Locations");
-  tabs_->addTab(BuildDescription(), "Description");
+  tabs_->addTab(BuildGeneral(), "&General");
+  tabs_->addTab(BuildLocations(), "&Locations");
+  tabs_->addTab(BuildDescription(), "D&escription");
   layout->addWidget(tabs_, 1);
 
   auto* buttons = new QHBoxLayout;
@@ -73,9 +73,9 @@ AppInfoSheet::AppInfoSheet(PageHost& main) : main_(main) {
     buttons->addWidget(b);
     return b;
   };
-  QPushButton* newBtn = button("NewAppBtn", "New Application");
-  QPushButton* deleteBtn = button("DeleteAppBtn", "Delete Application");
-  QPushButton* saveBtn = button("SaveAppBtn", "Save Application");
+  QPushButton* newBtn = button("NewAppBtn", "&New Application");
+  QPushButton* deleteBtn = button("DeleteAppBtn", "&Delete Application");
+  QPushButton* saveBtn = button("SaveAppBtn", "Save A&pplication");
   buttons->addStretch();
   layout->addLayout(buttons);
 
@@ -143,7 +143,7 @@ QWidget* AppInfoSheet::BuildGeneral() {
   columns->addLayout(right, 1);
 
   QLineEdit* filename = Field("FILENAME", page);
-  left->addRow(Caption("Application &Filename", filename, page), filename);
+  left->addRow(Caption("Application Filename", filename, page), filename);
   QLineEdit* version = Field("VERSION", page);
   left->addRow(Caption("&Version", version, page), version);
 
@@ -157,13 +157,13 @@ QWidget* AppInfoSheet::BuildGeneral() {
   longDate_ = new QLabel(page);
   longDate_->setObjectName("ldatel");
   longDate_->setMinimumWidth(longDate_->fontMetrics().horizontalAdvance("00-Mmm-0000") + 8);
-  left->addRow(Caption("Release &Month:", month, page),
+  left->addRow(Caption("Release Month:", month, page),
                Row(page, {month, Caption("Day", day, page), day, Caption("Year", year, page), year,
                           longDate_}));
 
   QComboBox* platforms = Selector("PLATFORM", page);
   platforms->addItems(Items(kPlatforms));
-  left->addRow(Caption("&Platform(s)", platforms, page), platforms);
+  left->addRow(Caption("Platf&orm(s)", platforms, page), platforms);
   QLineEdit* size32 = Field("SIZE32", page);
   left->addRow(Caption("&32 Bit File Size", size32, page),
                Row(page, {size32, new QLabel("Bytes", page)}));
@@ -173,7 +173,7 @@ QWidget* AppInfoSheet::BuildGeneral() {
   QLineEdit* price = Field("PRICE", page);
   left->addRow(Caption("P&rice: $", price, page), price);
   QLineEdit* eval = Field("EVAL", page);
-  left->addRow(Caption("&Evaluation Period", eval, page), eval);
+  left->addRow(Caption("Evaluation Period", eval, page), eval);
   QLineEdit* expire = Field("XDATE", page);
   expire->setToolTip("Enter the expiration date as DD/MM/YY.");
   left->addRow(Caption("Expiration Date (day-month-year):", expire, page), expire);
@@ -183,20 +183,20 @@ QWidget* AppInfoSheet::BuildGeneral() {
   right->addRow(Caption("&8 Character Name:", char8, page), char8);
   QComboBox* submitter = Selector("DSTATUS", page);
   submitter->addItems(Items(kSubmitters));
-  right->addRow(Caption("Submitted &By:", submitter, page), submitter);
+  right->addRow(Caption("Sub&mitted By:", submitter, page), submitter);
   QComboBox* status = Selector("STATUS", page);
   status->addItems(Items(kStatuses));
-  right->addRow(Caption("&Status", status, page), status);
+  right->addRow(Caption("Stat&us", status, page), status);
   QLineEdit* inst32 = Field("INSTSIZE32", page);
   right->addRow(Caption("Installed Size:", inst32, page), inst32);
   QLineEdit* inst16 = Field("INSTSIZE16", page);
   right->addRow(Caption("Installed Size:", inst16, page), inst16);
   QComboBox* installer = Selector("installer", page);
   installer->addItems(Items(kInstallers));
-  right->addRow(Caption("&Install/Uninstall", installer, page), installer);
+  right->addRow(Caption("Install/Uninstall", installer, page), installer);
   QLineEdit* after = Field("XDAYS", page);
   after->setMaximumWidth(after->fontMetrics().horizontalAdvance("000000") + 16);
-  right->addRow(Caption("Expires &After:", after, page),
+  right->addRow(Caption("E&xpires After:", after, page),
                 Row(page, {after, new QLabel("Days", page)}));
   specReq_ = NewEdit("specreq", page);
   connect(specReq_, &QLineEdit::textChanged, this, [this](const QString& text) {
@@ -254,7 +254,7 @@ QWidget* AppInfoSheet::BuildLocations() {
   QLineEdit* ico = Field("ICO", page);
   more->addRow(Caption("URL Location of .ICO Icon", ico, page), ico);
   QWidget* local = PathRow("PATH", "BrowseProgramBtn", page);
-  more->addRow(Caption("Full &Local Path to File Archive", edits_["PATH"], page), local);
+  more->addRow(Caption("Full L&ocal Path to File Archive", edits_["PATH"], page), local);
   layout->addLayout(more);
 
   auto* attach = new QGroupBox("Local Paths to E-Mail Attachments:", page);
@@ -299,10 +299,10 @@ QWidget* AppInfoSheet::BuildDescription() {
   auto* layout = new QVBoxLayout(page);
   auto* form = new QFormLayout;
   QLineEdit* shortDesc = Field("SHORTDESC", page);
-  form->addRow(Caption("&Short Description:", shortDesc, page), shortDesc);
+  form->addRow(Caption("Sho&rt Description:", shortDesc, page), shortDesc);
   layout->addLayout(form);
   longDesc_ = Memo("longdesc", page);
-  layout->addWidget(Caption("&Long Description", longDesc_, page));
+  layout->addWidget(Caption("L&ong Description", longDesc_, page));
   layout->addWidget(longDesc_, 2);
   notes_ = Memo("NotesToReviewer", page);
   layout->addWidget(

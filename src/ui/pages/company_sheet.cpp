@@ -62,7 +62,7 @@ CompanySheet::CompanySheet(PageHost& main) : main_(main) {
   compname_->setToolTip("Click on the New Company button to create a new company profile.");
   compname_->setMinimumWidth(320);
   MakeChooseOnly(compname_);
-  top->addWidget(Caption("Company &Name", compname_, this));
+  top->addWidget(Caption("C&ompany Name", compname_, this));
   top->addWidget(compname_, 1);
   layout->addLayout(top);
 
@@ -102,10 +102,10 @@ CompanySheet::CompanySheet(PageHost& main) : main_(main) {
     buttons->addWidget(b);
     return b;
   };
-  QPushButton* newBtn = button("NewCompanyBtn", "New Company");
-  QPushButton* deleteBtn = button("DeleteCompanyBtn", "Delete Company");
-  QPushButton* saveBtn = button("SaveCompanyBtn", "Save Company");
-  QPushButton* bhsBtn = button("BHSIDBtn", "BHS ID#");
+  QPushButton* newBtn = button("NewCompanyBtn", "&New Company");
+  QPushButton* deleteBtn = button("DeleteCompanyBtn", "D&elete Company");
+  QPushButton* saveBtn = button("SaveCompanyBtn", "Save &Company");
+  QPushButton* bhsBtn = button("BHSIDBtn", "BHS I&D#");
   buttons->addStretch();
   layout->addLayout(buttons);
 

@@ -52,10 +52,10 @@ SiteBuilderSheet::SiteBuilderSheet(PageHost& main) : main_(main) {
   auto* layout = new QVBoxLayout(this);
   auto* tabs = new QTabWidget(this);
   tabs->setObjectName("SiteBuilderPages");
-  tabs->addTab(BuildDetails(), "Details");
-  tabs->addTab(BuildHttp(), "HTTP Post");
-  tabs->addTab(BuildFtp(), "FTP Upload");
-  tabs->addTab(BuildEmail(), "E-mail");
+  tabs->addTab(BuildDetails(), "D&etails");
+  tabs->addTab(BuildHttp(), "HTT&P Post");
+  tabs->addTab(BuildFtp(), "FTP Upl&oad");
+  tabs->addTab(BuildEmail(), "E-&mail");
   layout->addWidget(tabs, 1);
   layout->addWidget(BuildBand());
 }
@@ -129,9 +129,9 @@ QPlainTextEdit* SiteBuilderSheet::Categories(const char* name, Lines SiteDefinit
   return editor;
 }
 
-QPushButton* SiteBuilderSheet::TestScript(const char* name, QPlainTextEdit* editor,
-                                          QWidget* parent) {
-  auto* button = new QPushButton("Test Script", parent);
+QPushButton* SiteBuilderSheet::TestScript(const char* name, const char* caption,
+                                          QPlainTextEdit* editor, QWidget* parent) {
+  auto* button = new QPushButton(caption, parent);
   button->setObjectName(name);
   connect(button, &QPushButton::clicked, this, [this, editor] {
     std::string shown;
@@ -144,8 +144,9 @@ QPushButton* SiteBuilderSheet::TestScript(const char* name, QPlainTextEdit* edit
   return button;
 }
 
-QPushButton* SiteBuilderSheet::DefaultScript(const char* name, int which, QWidget* parent) {
-  auto* button = new QPushButton("Default Script", parent);
+QPushButton* SiteBuilderSheet::DefaultScript(const char* name, const char* caption, int which,
+                                             QWidget* parent) {
+  auto* button = new QPushButton(caption, parent);
   button->setObjectName(name);
   connect(button, &QPushButton::clicked, this, [this, which] {
     main_.Act([&] {
@@ -222,7 +223,7 @@ QWidget* SiteBuilderSheet::BuildDetails() {
   });
   form->addRow(Caption("Site &Name:", siteName_, page), siteName_);
   QLineEdit* web = Text("EB_SitesWebUrlEdit", &SiteDefinition::sitesWebUrl, false, page);
-  form->addRow(Caption("Site's &Web Page:", web, page), web);
+  form->addRow(Caption("Site's Web Pa&ge:", web, page), web);
   layout->addLayout(form);
 
   auto* groups = new QHBoxLayout;
@@ -272,7 +273,7 @@ QWidget* SiteBuilderSheet::BuildHttp() {
       [](const SiteDefinition& d) { return d.httpGet ? 2 : 1; },
       [](SiteBuilder& b, int v) { b.Edit().httpGet = v == 2; }, page));
   top->addStretch();
-  auto* matchUps = new QPushButton("Field Translations", page);
+  auto* matchUps = new QPushButton("Fie&ld Translations", page);
   matchUps->setObjectName("EB_MatchUpFields");
   connect(matchUps, &QPushButton::clicked, this, [this] {
     BusyCursor busy;
@@ -289,12 +290,14 @@ QWidget* SiteBuilderSheet::BuildHttp() {
     const char* label;
     std::string SiteDefinition::*member;
     ScriptKind kind;
+    const char* test;  // the test button's caption (its letter differs from the other's)
   };
   for (const Look& l :
        {Look{"EB_HTTP_NewScriptURLEdit", "EB_NewSubmissionMemo", "EB_HTTPNew_ScriptCheck",
-             "New Script:", &SiteDefinition::httpNewScriptUrl, ScriptKind::HttpNew},
+             "New Script:", &SiteDefinition::httpNewScriptUrl, ScriptKind::HttpNew, "Test S&cript"},
         Look{"EB_HTTP_UpdateScriptURLEdit", "EB_UpdateSubmissionMemo", "EB_HTTPUpdate_ScriptCheck",
-             "Update Script:", &SiteDefinition::httpUpdateScriptUrl, ScriptKind::HttpUpdate}}) {
+             "Update Script:", &SiteDefinition::httpUpdateScriptUrl, ScriptKind::HttpUpdate,
+             "Test Sc&ript"}}) {
     auto* row = new QHBoxLayout;
     QLineEdit* url = Text(l.url, l.member, true, page);
     row->addWidget(Caption("Post URL:", url, page));
@@ -304,7 +307,7 @@ QWidget* SiteBuilderSheet::BuildHttp() {
     auto* head = new QHBoxLayout;
     head->addWidget(Caption(l.label, memo, page));
     head->addStretch();
-    head->addWidget(TestScript(l.check, memo, page));
+    head->addWidget(TestScript(l.check, l.test, memo, page));
     layout->addLayout(head);
     layout->addWidget(memo, 1);
     httpControls_.push_back(memo);
@@ -333,13 +336,13 @@ QWidget* SiteBuilderSheet::BuildFtp() {
   left->addWidget(use8x3);
   auto* form = new QFormLayout;
   QLineEdit* server = Text("EB_FTPServerEdit", &SiteDefinition::ftpServer, false, page);
-  form->addRow(Caption("FTP &Server:", server, page), server);
+  form->addRow(Caption("FTP Se&rver:", server, page), server);
   QLineEdit* path = Text("EB_RemotePathEdit", &SiteDefinition::remotePath, true, page);
-  form->addRow(Caption("&Remote Path:", path, page), path);
+  form->addRow(Caption("Remote Path:", path, page), path);
   QLineEdit* login = Text("EB_LoginNameEdit", &SiteDefinition::loginName, true, page);
-  form->addRow(Caption("&Login name:", login, page), login);
+  form->addRow(Caption("Logi&n name:", login, page), login);
   QLineEdit* password = Text("EB_LoginPasswordEdit", &SiteDefinition::loginPassword, true, page);
-  form->addRow(Caption("Login &Password:", password, page), password);
+  form->addRow(Caption("Lo&gin Password:", password, page), password);
   left->addLayout(form);
 
   auto* textFile = new QGroupBox("Added Text File:", page);
@@ -369,7 +372,7 @@ QWidget* SiteBuilderSheet::BuildFtp() {
   left->addWidget(textFile);
   auto* nameForm = new QFormLayout;
   QLineEdit* fileName = Text("EB_FileName", &SiteDefinition::ftpFileName, true, page);
-  nameForm->addRow(Caption("&Filename:", fileName, page), fileName);
+  nameForm->addRow(Caption("Fi&lename:", fileName, page), fileName);
   left->addLayout(nameForm);
   left->addStretch();
   layout->addLayout(left, 2);
@@ -379,8 +382,8 @@ QWidget* SiteBuilderSheet::BuildFtp() {
   auto* head = new QHBoxLayout;
   head->addWidget(Caption("Text File Script:", script, page));
   head->addStretch();
-  head->addWidget(DefaultScript("Eb_FTPScriptDefaultBtn", 0, page));
-  head->addWidget(TestScript("EB_FTPScriptCheck", script, page));
+  head->addWidget(DefaultScript("Eb_FTPScriptDefaultBtn", "Defa&ult Script", 0, page));
+  head->addWidget(TestScript("EB_FTPScriptCheck", "Test S&cript", script, page));
   right->addLayout(head);
   right->addWidget(script, 1);
   layout->addLayout(right, 3);
@@ -436,16 +439,20 @@ QWidget* SiteBuilderSheet::BuildEmail() {
     const char* check;
     const char* memo;
     ScriptKind kind;
+    const char* defaultCaption;  // the two columns' buttons have letters of their own
+    const char* testCaption;
   };
   auto* scripts = new QHBoxLayout;
   for (const Look& l :
        {Look{"EB_EmailToEdit", "E-Mail New Submissions to:", &SiteDefinition::emailToName,
              "EB_EmailSubjectEdit", &SiteDefinition::emailSubject, "Eb_MailNewScriptDefaultBtn", 1,
-             "EB_EMailNew_ScriptCheck", "EB_Email_NewSubmissionScriptMemo", ScriptKind::EmailNew},
+             "EB_EMailNew_ScriptCheck", "EB_Email_NewSubmissionScriptMemo", ScriptKind::EmailNew,
+             "Defau&lt Script", "Test Sc&ript"},
         Look{"EB_EmailToEdit_Update", "E-Mail Updates to:", &SiteDefinition::emailToNameUpdate,
              "EB_EmailSubjectEdit_Update", &SiteDefinition::emailSubjectUpdate,
              "Eb_MailUpdateScriptDefaultBtn", 2, "EB_EMailUpdate_ScriptCheck",
-             "EB_Email_UpdateSubmissionScriptMemo", ScriptKind::EmailUpdate}}) {
+             "EB_Email_UpdateSubmissionScriptMemo", ScriptKind::EmailUpdate, "Defa&ult Script",
+             "Test S&cript"}}) {
     auto* col = new QVBoxLayout;
     auto* form = new QFormLayout;
     QLineEdit* to = Text(l.to, l.toMember, false, page);
@@ -456,8 +463,8 @@ QWidget* SiteBuilderSheet::BuildEmail() {
     QPlainTextEdit* memo = Script(l.memo, l.kind, page);
     auto* head = new QHBoxLayout;
     head->addStretch();
-    head->addWidget(DefaultScript(l.defaultBtn, l.defaultWhich, page));
-    head->addWidget(TestScript(l.check, memo, page));
+    head->addWidget(DefaultScript(l.defaultBtn, l.defaultCaption, l.defaultWhich, page));
+    head->addWidget(TestScript(l.check, l.testCaption, memo, page));
     col->addLayout(head);
     col->addWidget(memo, 1);
     scripts->addLayout(col);
@@ -500,9 +507,9 @@ QWidget* SiteBuilderSheet::BuildBand() {
   };
   contribute_ = button("ContributeBtn", "Contribute!");
   contribute_->hide();
-  QPushButton* add = button("EB_AddNewSiteBtn", "New Site");
-  QPushButton* del = button("EB_DeleteSiteBtn", "Delete Site");
-  QPushButton* save = button("EB_UpdateSiteBtn", "Save Site");
+  QPushButton* add = button("EB_AddNewSiteBtn", "Ne&w Site");
+  QPushButton* del = button("EB_DeleteSiteBtn", "&Delete Site");
+  QPushButton* save = button("EB_UpdateSiteBtn", "Sa&ve Site");
   SiteBuilder& b = main_.Core().Builder();
   connect(add, &QPushButton::clicked, this, [this, &b] {
     bool go = false;

@@ -44,8 +44,9 @@ class SiteBuilderSheet : public QWidget {
                    bool enabling, QWidget* parent);
   QPlainTextEdit* Script(const char* name, ScriptKind kind, QWidget* parent);
   QPlainTextEdit* Categories(const char* name, Lines SiteDefinition::*member, QWidget* parent);
-  QPushButton* TestScript(const char* name, QPlainTextEdit* editor, QWidget* parent);
-  QPushButton* DefaultScript(const char* name, int which, QWidget* parent);
+  QPushButton* TestScript(const char* name, const char* caption, QPlainTextEdit* editor,
+                          QWidget* parent);
+  QPushButton* DefaultScript(const char* name, const char* caption, int which, QWidget* parent);
   // The "Variable List" entry on the right-click menu of a field.
   void OfferVariables(QWidget* field);
   void ApplyEnabled();

@@ -81,8 +81,8 @@ SitesSheet::SitesSheet(PageHost& main) : main_(main) {
     c->setMinimumContentsLength(24);
     c->installEventFilter(this);
   }
-  cat1Lbl_ = Caption("&Primary Category:", cat1_, panel);
-  cat2Lbl_ = Caption("Secondary &Category:", cat2_, panel);
+  cat1Lbl_ = Caption("Primary &Category:", cat1_, panel);
+  cat2Lbl_ = Caption("Sec&ondary Category:", cat2_, panel);
   grid->addWidget(cat1Lbl_, 0, 0);
   grid->addWidget(cat1_, 0, 1);
   grid->addWidget(cat2Lbl_, 1, 0);
@@ -118,13 +118,13 @@ SitesSheet::SitesSheet(PageHost& main) : main_(main) {
     buttons->addWidget(b);
     return b;
   };
-  QPushButton* save = button("AppSiteChangeBtn", "Save Changes");
-  QPushButton* url = button("AppSiteGoUrlBtn", "Go to URL");
+  QPushButton* save = button("AppSiteChangeBtn", "Sav&e Changes");
+  QPushButton* url = button("AppSiteGoUrlBtn", "&Go to URL");
   buttons->addStretch();
-  QPushButton* allNew = button("AllToNewBtn", "All \"New\"");
-  QPushButton* allUpdate = button("AllToUpdateBtn", "All \"Update\"");
-  QPushButton* allPost = button("AllToPostBtn", "All \"Post\"");
-  QPushButton* allNoPost = button("AllToNoPostBtn", "All \"No Post\"");
+  QPushButton* allNew = button("AllToNewBtn", "A&ll \"New\"");
+  QPushButton* allUpdate = button("AllToUpdateBtn", "All \"&Update\"");
+  QPushButton* allPost = button("AllToPostBtn", "All \"&Post\"");
+  QPushButton* allNoPost = button("AllToNoPostBtn", "All \"&No Post\"");
   layout->addLayout(buttons);
 
   popup_ = new QMenu(this);

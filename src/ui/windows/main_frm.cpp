@@ -92,11 +92,11 @@ TMainFrm::TMainFrm(const std::string& dataRoot, QWidget* parent)
   note->setAlignment(Qt::AlignCenter);
   placeholder->addWidget(note);
   builder_ = new SiteBuilderSheet(*this);
-  pages_->addTab(Scrolled(company_), "Company Info");
-  pages_->addTab(Scrolled(app_), "App Info");
-  pages_->addTab(Scrolled(sites_), "Sites");
-  pages_->addTab(Scrolled(submit_), "Submit");
-  pages_->addTab(Scrolled(builder_), "Site Builder");
+  pages_->addTab(Scrolled(company_), "Compan&y Info");
+  pages_->addTab(Scrolled(app_), "&App Info");
+  pages_->addTab(Scrolled(sites_), "&Sites");
+  pages_->addTab(Scrolled(submit_), "Su&bmit");
+  pages_->addTab(Scrolled(builder_), "S&ite Builder");
   layout->addWidget(pages_);
   setCentralWidget(central);
   connect(pages_, &QTabWidget::currentChanged, this, &TMainFrm::PageChanged);
@@ -272,7 +272,7 @@ void TMainFrm::InstallSubmitPage(QWidget* page) {
   switchingBack_ = true;
   QWidget* old = pages_->widget(index);
   pages_->removeTab(index);
-  pages_->insertTab(index, Scrolled(page), "Submit");
+  pages_->insertTab(index, Scrolled(page), "Su&bmit");
   if (wasCurrent) pages_->setCurrentIndex(index);
   switchingBack_ = false;
   delete old;  // the scroll area with the placeholder
