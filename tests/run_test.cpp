@@ -301,6 +301,38 @@ TEST_F(RunTest, FtpRetriesRepeatTheWholeAttemptAndKeepEveryLine) {
   EXPECT_EQ(run->Report().FailureCount, 1);
 }
 
+TEST_F(RunTest, ServerClosingTheControlConnectionFailsOnlyThatSite) {
+  // A server whose idle time-out struck: it answers the next command with "421" and
+  // closes. Each attempt fails on its own; the run goes on and writes its reports.
+  Settings("FTPRetries=1\r\nHTTPTimeOut=10\r\n");
+  WriteFile(dir / "peer/script.json",
+            R"({"USER": "331 Password", "PASS": "230 In", "QUIT": "221 Bye",
+                "TYPE": {"lines": ["421 Timeout"], "then": "close"}})");
+  PeerProcess closer({PeerScript("line_peer.py"), "--script", dir / "peer/script.json"});
+  FtpSite("Closer", closer.port(), "demo", "demo", "USE_ZIP_FILE=1\r\n");
+  HttpSite("Form", "/submit/x");
+  Load();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  EXPECT_EQ(Row("Closer").submit, "New");
+  EXPECT_EQ(Row("Form").submit, "Update");
+  EXPECT_EQ(run->Report().FailureCount, 1);
+  EXPECT_TRUE(fs::exists(RunDir() + "/MainReport.htm"));
+  EXPECT_TRUE(view.Logged("Closer -> FTP error: 141: 421 Timeout"));
+  auto commands = ReadFile(dir / "peer/commands.log").value_or("");
+  int users = 0;
+  for (std::size_t at = 0; (at = commands.find("USER demo", at)) != std::string::npos; ++at)
+    ++users;
+  EXPECT_EQ(users, 2) << commands;  // FTPRetries 1: a second attempt
+  // The archive is made before the server is contacted.
+  const auto& lines = run->FtpList();
+  auto zipping = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
+    return l.rfind("Zipping File:", 0) == 0;
+  });
+  auto user = std::find(lines.begin(), lines.end(), "CLIENT: USER demo");
+  ASSERT_NE(zipping, lines.end());
+  EXPECT_LT(zipping, user);
+}
+
 TEST_F(RunTest, PasswordsReachNoLogNoListAndNoPage) {
   FtpSite("Secret", sites.ftp, "nobody", kFtpPassword);  // refused logon
   Load();

@@ -250,7 +250,13 @@ SubmissionRun::Outcome SubmissionRun::Submit() {
   sitesProcessed_ = 0;
   SubmissionLog& log = *this;
   builder_ = std::make_unique<SubmissionBuilder>(host_.Eng(), host_.Tree(), log);
-  const bool completed = WalkSites();
+  bool completed = true;
+  try {
+    completed = WalkSites();
+  } catch (const std::exception& e) {
+    // Whatever went wrong, the run still saves its table and leaves its reports.
+    AddLogLine(e.what());
+  }
   host_.Eng().SetCurrentRow(nullptr);
   EndRun(!completed);
   return completed ? Outcome::Completed : Outcome::Cancelled;
@@ -282,7 +288,13 @@ bool SubmissionRun::WalkSites() {
     if (!RowPosted(rows[i])) continue;
     const std::string rowSite = rows[i].site;
     skipRequested_ = false;
-    if (!host_.OpenSite(rowSite)) {
+    bool opened = false;
+    try {
+      opened = host_.OpenSite(rowSite);
+    } catch (const std::exception& e) {
+      AddLogLine(e.what());
+    }
+    if (!opened) {
       // A marked site whose definition cannot be read is a failed site, not a silent one.
       report_.CurrentSite = rowSite;
       AddLogLine("Unable to load the site definition of " + rowSite);
@@ -323,7 +335,7 @@ bool SubmissionRun::WalkSites() {
       LightLamp(RunStep::Http);
       report_.BeginSiteSection("HTTP");
       ClearXfer();
-      if (!DoHttpPost(isNew)) success = false;
+      if (!Guarded(RunStep::Http, [&] { return DoHttpPost(isNew); })) success = false;
       report_.EndSiteSection("HTTP", rowSite, xfer_);
       view_.Lamp(RunStep::Http, LampState::Lit);
     }
@@ -335,10 +347,11 @@ bool SubmissionRun::WalkSites() {
     if (site.useEmail && leading(to) && !skipRequested_) {
       report_.BeginSiteSection("EMAIL");
       LightLamp(RunStep::Mail);
-      if (!DoEmailPost(isNew, static_cast<int>(i), false)) {
+      const int row = static_cast<int>(i);
+      if (!Guarded(RunStep::Mail, [&] { return DoEmailPost(isNew, row, false); })) {
         success = false;
       } else if (host_.Site().emailSendCopy) {
-        DoEmailPost(isNew, static_cast<int>(i), true);
+        Guarded(RunStep::Mail, [&] { return DoEmailPost(isNew, row, true); });
       }
       report_.EndSiteSection("EMAIL", rowSite);
       view_.Lamp(RunStep::Mail, LampState::Lit);
@@ -351,6 +364,26 @@ bool SubmissionRun::WalkSites() {
     }
   }
   return !cancelRequested_;
+}
+
+bool SubmissionRun::Guarded(RunStep step, const std::function<bool()>& action) {
+  try {
+    return action();
+  } catch (const std::exception& e) {
+    // An error no step handler foresaw (a file that cannot be read or written, a
+    // client failure outside its action) fails this site's step; the run goes on.
+    const std::string site = SiteName();
+    if (step == RunStep::Mail) {
+      AddLogLine(e.what());
+      AddReportLine(e.what());
+      AddLogLine(site + " EMail ERROR!!!");
+    } else {
+      const std::string line = "Posting Error - " + std::string(e.what()) + "(" + site + ")";
+      AddLogLine(line);
+      AddReportLine(line);
+    }
+    return false;
+  }
 }
 
 void SubmissionRun::CountOutcome(bool success) {
