@@ -144,14 +144,16 @@ TEST_F(RunTest, PostsEveryMethodMarksAcceptedRowsAndWritesTheReports) {
   EXPECT_EQ(view.verified.ftp, 1);
   EXPECT_EQ(view.verified.ftpZip, 1);
   const std::string today = ShortDate(clock.Now());
-  for (const char* ok : {"Form Post", "Form Get", "Upload", "No Method"}) {
+  for (const char* ok : {"Form Post", "Form Get", "Upload"}) {
     EXPECT_EQ(Row(ok).submit, "Update") << ok;
     EXPECT_EQ(Row(ok).lastPost, today) << ok;
   }
-  EXPECT_EQ(Row("Closed").submit, "New");
-  EXPECT_EQ(Row("Closed").lastPost, "Unknown");
-  EXPECT_EQ(run->Report().SuccessCount, 4);
-  EXPECT_EQ(run->Report().FailureCount, 1);
+  for (const char* failed : {"Closed", "No Method"}) {
+    EXPECT_EQ(Row(failed).submit, "New") << failed;
+    EXPECT_EQ(Row(failed).lastPost, "Unknown") << failed;
+  }
+  EXPECT_EQ(run->Report().SuccessCount, 3);
+  EXPECT_EQ(run->Report().FailureCount, 2);
 
   EXPECT_TRUE(view.Logged("Completed HTTP Post to: Form Post"));
   EXPECT_FALSE(view.Logged("Completed HTTP Post to: Form Get"));  // a 302 is accepted quietly
@@ -193,8 +195,8 @@ TEST_F(RunTest, PostsEveryMethodMarksAcceptedRowsAndWritesTheReports) {
     return std::string("?");
   };
   EXPECT_EQ(cell("Application:"), "Prog");
-  EXPECT_EQ(cell("# of Successful Submissions"), "4");
-  EXPECT_EQ(cell("# of Failed Submissions"), "1");
+  EXPECT_EQ(cell("# of Successful Submissions"), "3");
+  EXPECT_EQ(cell("# of Failed Submissions"), "2");
   auto log = ParsePage(RunDir() + "/LogReport.htm");
   EXPECT_EQ(log.title, "Prog Log File");
   EXPECT_TRUE(log.Mentions("Completed HTTP Post to: Form Post"));
@@ -260,6 +262,23 @@ TEST_F(RunTest, HttpAnswersAreJudgedByStatus) {
   EXPECT_TRUE(view.Logged("Posting Error - 151: 301 Moved Permanently(Moved)"));
   EXPECT_TRUE(view.Logged("Posting Error - 151: 404 Not Found(Missing)"));
   EXPECT_EQ(run->Report().FailureCount, 3);
+}
+
+TEST_F(RunTest, ReplyCutShortIsSaidInPlainWords) {
+  WriteFile(dir / "peer/script.json",
+            R"({"greeting": [], "POST": {"lines": ["HTTP/1.0 200 OK", "Content-Length: 100",
+                                                     "", "short"], "then": "close"}})");
+  PeerProcess cut({PeerScript("line_peer.py"), "--script", dir / "peer/script.json"});
+  Site("Cut",
+       "USE_HTTP_POST=1\r\nHTTP_POST_TYPE=1\r\nHTTP_NEW_SCRIPT_URL=http://127.0.0.1:" +
+           std::to_string(cut.port()) + "/x\r\n",
+       {{"HTTP_NEW", "a=1"}});
+  Load();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  EXPECT_TRUE(view.Logged(
+      "Posting Error - 10054: the server closed the connection before the reply was complete(Cut)"))
+      << ::testing::PrintToString(view.log);
+  EXPECT_EQ(Row("Cut").submit, "New");
 }
 
 TEST_F(RunTest, SilentServerTimesOutAfterHttpTimeOut) {
@@ -421,7 +440,7 @@ TEST_F(RunTest, CategoryNotSetRefusesTheRun) {
   EXPECT_EQ(Run(), SubmissionRun::Outcome::Refused);
   EXPECT_TRUE(prompt.Saw(
       "error: You have a site set to post against that needs a category set. Please set before "
-      "posting!"));
+      "posting! (Needs Category)"));
   EXPECT_EQ(view.shownRow, 0);  // the catalogue is sorted: "Needs Category" first
   EXPECT_FALSE(fs::exists(Data("reports/Prog")));
   EXPECT_TRUE(Received("http").empty());
@@ -442,6 +461,58 @@ TEST_F(RunTest, RefusalsBeforeTheRunChangeNothing) {
   EXPECT_EQ(Run(), SubmissionRun::Outcome::Refused);  // no Settings window here
   EXPECT_FALSE(fs::exists(Data("reports/Prog")));
   EXPECT_EQ(Row("Plain").submit, "New");
+}
+
+TEST_F(RunTest, SiteWhereNothingWasSentIsNoSuccess) {
+  Site("No Method", "");
+  // An update of an e-mail site without an update address, and a form site without
+  // an update URL.
+  Site("Mail New Only",
+       "USE_EMAIL=1\r\nEMAIL_TONAME=new@site.example\r\nUSE_HTTP_POST=1\r\n"
+       "HTTP_NEW_SCRIPT_URL=" +
+           sites.Url("/submit/x") + "\r\n",
+       {{"EMAIL_NEW", "Hello"}, {"HTTP_NEW", "a=1"}});
+  Load();
+  session->Table().MutableRows()[0].submit = "Update";
+  ASSERT_EQ(Row("Mail New Only").submit, "Update");
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  EXPECT_EQ(run->Report().SuccessCount, 0);
+  EXPECT_EQ(run->Report().FailureCount, 2);
+  EXPECT_EQ(Row("No Method").lastPost, "Unknown");
+  EXPECT_EQ(Row("Mail New Only").lastPost, "Unknown");
+  EXPECT_TRUE(view.Logged(
+      "Nothing was sent to No Method: the site uses no way of submission (HTTP, FTP or e-mail)."));
+  EXPECT_TRUE(
+      view.Logged("Nothing was sent to Mail New Only: it has no HTTP script URL for an "
+                  "update and has no e-mail address for an update."));
+  EXPECT_TRUE(Received("mail").empty());
+}
+
+TEST_F(RunTest, SettingOutsideItsRangeStopsTheRunBeforeAnythingIsSent) {
+  HttpSite("Plain", "/submit/x");
+  Load();
+  for (const char* keys : {"PORT=70000\r\n", "HTTPTimeOut=0\r\n", "FTPRetries=-1\r\n"}) {
+    Settings(keys);
+    EXPECT_EQ(Run(), SubmissionRun::Outcome::Refused) << keys;
+    const std::string key = std::string(keys).substr(0, std::string(keys).find('='));
+    ASSERT_FALSE(prompt.log.empty());
+    EXPECT_NE(prompt.log.back().find("The setting " + key + "="), std::string::npos)
+        << prompt.log.back();
+  }
+  EXPECT_FALSE(fs::exists(Data("reports/Prog")));
+  EXPECT_TRUE(Received("http").empty());
+}
+
+TEST_F(RunTest, ReportFolderThatCannotBeWrittenStopsTheRunBeforePosting) {
+  HttpSite("Plain", "/submit/x");
+  Load();
+  WriteFile(Data("reports/Prog"), "a file where the folder should be");
+  EXPECT_EQ(Run(), SubmissionRun::Outcome::Refused);
+  ASSERT_FALSE(prompt.log.empty());
+  EXPECT_EQ(prompt.log.back().rfind("error: Unable to write to ", 0), 0u) << prompt.log.back();
+  EXPECT_TRUE(Received("http").empty());
+  EXPECT_EQ(Row("Plain").submit, "New");
+  EXPECT_FALSE(run->Posting());
 }
 
 TEST_F(RunTest, SiteThatNoLongerFitsIsPassedOverSilently) {

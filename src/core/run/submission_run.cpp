@@ -25,16 +25,19 @@ bool Exists(const std::string& cp1252Path) {
   return FileExists(Cp1252ToUtf8(cp1252Path));
 }
 
-// The proxy port as a whole number, or nullopt.
-std::optional<int> WholeNumber(const std::string& text) {
-  std::string t = TrimBoth(text);
-  if (t.empty() || t.size() > 9) return std::nullopt;
-  std::size_t i = t[0] == '-' || t[0] == '+' ? 1 : 0;
-  if (i == t.size()) return std::nullopt;
-  for (std::size_t k = i; k < t.size(); ++k) {
-    if (!std::isdigit(static_cast<unsigned char>(t[k]))) return std::nullopt;
+// The line for a marked site at which no step applies, saying why.
+std::string NothingSent(const SiteDefinition& site, const std::string& name, bool isNew) {
+  const char* kind = isNew ? "a new submission" : "an update";
+  std::string why;
+  if (!site.useFtpUpload && !site.useHttpPost && !site.useEmail) {
+    why = "the site uses no way of submission (HTTP, FTP or e-mail)";
+  } else {
+    if (site.useHttpPost) why = std::string("it has no HTTP script URL for ") + kind;
+    if (site.useEmail) {
+      why += std::string(why.empty() ? "it" : " and") + " has no e-mail address for " + kind;
+    }
   }
-  return std::stoi(t);
+  return "Nothing was sent to " + name + ": " + why + ".";
 }
 
 }  // namespace
@@ -188,7 +191,8 @@ bool SubmissionRun::CountSitesToPost(bool forRun) {
     if (forRun && (row.cat1 == kNotSet || row.cat2 == kNotSet)) {
       prompt_.Error(
           "You have a site set to post against that needs a category set. Please set before "
-          "posting!");
+          "posting! (" +
+          row.site + ")");
       view_.ShowSitesPage(static_cast<int>(i));
       return false;
     }
@@ -233,19 +237,30 @@ SubmissionRun::Outcome SubmissionRun::Submit() {
     if (!view_.OpenSettings()) return Outcome::Refused;
     settings_ = host_.Settings();
   }
-  auto port = WholeNumber(settings_.port);
-  if (!port) {
-    prompt_.Error("'" + settings_.port + "' is not a valid integer value");
+  // A value the run cannot use (a port that is no port, a time-out of none) stops it
+  // before anything is sent.
+  if (auto problem = settings_.Problem(); !problem.empty()) {
+    prompt_.Error(problem);
     return Outcome::Refused;
   }
   HTTP1.ProxyServer = settings_.proxy;
-  HTTP1.ProxyPort = static_cast<std::uint16_t>(*port);
+  HTTP1.ProxyPort = static_cast<std::uint16_t>(settings_.ProxyPort());
 
   if (!CheckApplication() || !OfferSaves() || !CountSitesToPost(true)) return Outcome::Refused;
 
   view_.BusyCursor(true);
   EnterPostingMode();
-  report_.StartRunReport(host_.App().name);
+  std::string reportError;
+  report_.OnWriteError = [&reportError](const std::string& m) { reportError = m; };
+  const bool reportReady = report_.StartRunReport(host_.App().name);
+  report_.OnWriteError = [this](const std::string& message) { AddLogLine(message); };
+  if (!reportReady) {
+    // A run that could leave no report does not post: nothing would say what it sent.
+    view_.BusyCursor(false);
+    LeavePostingMode();
+    prompt_.Error(reportError);
+    return Outcome::Refused;
+  }
   host_.SetLongDesc(SplitLines(WrapText(JoinLines(host_.App().longDesc), 72)));
   sitesProcessed_ = 0;
   SubmissionLog& log = *this;
@@ -308,7 +323,9 @@ bool SubmissionRun::WalkSites() {
     view_.CurrentSite(site.name);
     const bool isNew = rows[i].submit == "New";
 
+    bool ran = false;  // whether any step tried to send something
     if (site.useFtpUpload && !skipRequested_) {
+      ran = true;
       LightLamp(RunStep::Ftp);
       report_.BeginSiteSection("FTP");
       ftplist_.clear();
@@ -332,6 +349,7 @@ bool SubmissionRun::WalkSites() {
     }
     const std::string& url = isNew ? site.httpNewScriptUrl : site.httpUpdateScriptUrl;
     if (site.useHttpPost && leading(url) && !skipRequested_) {
+      ran = true;
       LightLamp(RunStep::Http);
       report_.BeginSiteSection("HTTP");
       ClearXfer();
@@ -345,6 +363,7 @@ bool SubmissionRun::WalkSites() {
     }
     const std::string& to = isNew ? site.emailToName : site.emailToNameUpdate;
     if (site.useEmail && leading(to) && !skipRequested_) {
+      ran = true;
       report_.BeginSiteSection("EMAIL");
       LightLamp(RunStep::Mail);
       const int row = static_cast<int>(i);
@@ -355,6 +374,11 @@ bool SubmissionRun::WalkSites() {
       }
       report_.EndSiteSection("EMAIL", rowSite);
       view_.Lamp(RunStep::Mail, LampState::Lit);
+    }
+    if (!ran) {
+      // Nothing went to the site: it is not posted, and its row stays as it was.
+      if (!skipRequested_) AddLogLine(NothingSent(site, rowSite, isNew));
+      success = false;
     }
     RowOutcome(static_cast<int>(i), success);
     if (cancelRequested_) return false;

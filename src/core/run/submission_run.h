@@ -108,7 +108,7 @@ class SubmissionRun : private SubmissionLog {
   const Clock& clock_;
   std::vector<std::string> only_;
 
-  RunSettings settings_;
+  ProgramSettings settings_;
   PostCounts counts_;
   TReportsFrm report_;
   std::unique_ptr<SubmissionBuilder> builder_;
