@@ -97,6 +97,8 @@ int ContributeCommand(Context& c, const std::string& site);
 int SubmitCommand(Context& c);
 // "precheck": the pre-submission check (cmd_precheck.cpp).
 int PreCheckCommand(Context& c);
+// "history": what each site already got (cmd_history.cpp).
+int HistoryCommand(Context& c);
 int ReportsCommand(Context& c);
 // Needs no data tree.
 int NetCommand(Args& args);

@@ -16,6 +16,8 @@
 #include "cli.h"
 #include "run/submission_run.h"
 
+#include <nlohmann/json.hpp>
+
 namespace vendrix::cli {
 namespace {
 
@@ -103,6 +105,72 @@ class TerminalView : public RunView {
   int siteNumber_ = 0, total_ = 0;
 };
 
+// What the run adds for the command line: the check's findings before the counts (they
+// never stop a run from here; `vendrix-cli precheck` exits 3 on errors), and the sites
+// that already got this version.
+class SubmitView : public TerminalView {
+ public:
+  using TerminalView::TerminalView;
+  bool ReviewFindings(const std::vector<Finding>& findings) override {
+    for (const auto& f : findings) {
+      Out(std::string("Check: ") + (f.severity == FindingSeverity::Error ? "error" : "warning") +
+          "\t" + f.where + "\t" + f.field + "\t" + f.text);
+    }
+    return true;
+  }
+  bool SendAgain(const std::vector<std::string>& sites) override {
+    Out("Already sent this version (not sent again; --again sends them): " +
+        std::to_string(sites.size()) + (sites.size() == 1 ? " site" : " sites"));
+    return false;
+  }
+};
+
+// submit --json: JSON Lines on stdout instead of the text lines, one object per step
+// and per site, and the summary last; questions and the progress line on stderr.
+class JsonView : public SubmitView {
+ public:
+  JsonView(bool yes, bool live) : SubmitView(yes, live), yes_(yes) {}
+  void LogLine(const std::string&) override {}
+  bool ReviewFindings(const std::vector<Finding>& findings) override {
+    for (const auto& f : findings) {
+      nlohmann::json j = {{"event", "finding"},
+                          {"severity", f.severity == FindingSeverity::Error ? "error" : "warning"},
+                          {"where", Cp1252ToUtf8(f.where)},
+                          {"field", Cp1252ToUtf8(f.field)},
+                          {"text", Cp1252ToUtf8(f.text)}};
+      std::cout << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    }
+    std::cout.flush();
+    return true;
+  }
+  bool SendAgain(const std::vector<std::string>&) override { return false; }
+  bool VerifySubmission(const PostCounts& c) override {
+    nlohmann::json j = {{"event", "verify"},   {"total", c.total}, {"new", c.newCount},
+                        {"update", c.update},  {"http", c.http},   {"ftp", c.ftp},
+                        {"ftp_zip", c.ftpZip}, {"email", c.email}};
+    std::cout << j.dump() << std::endl;
+    if (yes_) return true;
+    std::cerr << "Start posting? [y/N] " << std::flush;
+    std::string answer;
+    if (!std::getline(std::cin, answer)) return false;
+    return answer == "y" || answer == "Y" || answer == "yes";
+  }
+  void SiteEnded(const SiteResult& r) override {
+    for (const auto& step : r.steps) {
+      nlohmann::json j = {{"event", "step"},
+                          {"site", Cp1252ToUtf8(r.site)},
+                          {"step", step.step},
+                          {"status", step.status},
+                          {"detail", Cp1252ToUtf8(step.detail)}};
+      std::cout << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    }
+    std::cout << SiteResultJson(r) << std::endl;
+  }
+
+ private:
+  bool yes_;
+};
+
 // Answers the run's questions for a terminal: the save questions Yes (nothing is
 // edited from the command line), "View Report?" No (the path is printed instead).
 class SubmitPrompt : public CliPrompt {
@@ -164,6 +232,8 @@ int SubmitCommand(Context& c) {
   std::vector<std::string> only;
   while (auto site = c.args.Option("--only")) only.push_back(*site);
   const bool yes = c.args.Flag("--yes");
+  const bool again = c.args.Flag("--again");
+  const bool json = c.args.Flag("--json");
   if (!c.args.Empty()) throw UsageError("unexpected words after submit");
   if (c.session.Company().Names().empty()) throw VendrixError("There is no company yet.");
   SelectCompany(c);
@@ -182,18 +252,28 @@ int SubmitCommand(Context& c) {
     }
   }
 
-  TerminalView view(yes, ::isatty(2) == 1);
+  SubmitView textView(yes, ::isatty(2) == 1);
+  JsonView jsonView(yes, ::isatty(2) == 1);
+  RunView& view = json ? static_cast<RunView&>(jsonView) : textView;
   SubmitPrompt prompt;
   SessionRunHost host(c.session);
   InterruptWatch watch;
   SubmissionRun run(host, view, prompt, c.session.Time());
   run.SetOnly(only);
+  run.SetSendAgain(again);
   watch.Attach(&run);
   const SubmissionRun::Outcome outcome = run.Submit();
   watch.Attach(nullptr);
   if (outcome == SubmissionRun::Outcome::Refused) return kExitRefused;
   const TReportsFrm& report = run.Report();
-  std::cerr << "Succeeded: " << report.SuccessCount << "  Failed: " << report.FailureCount << '\n';
+  if (json) {
+    RunSummary summary = run.Summary();
+    summary.report = std::filesystem::absolute(report.MainReportPath).lexically_normal().string();
+    std::cout << RunSummaryJson(summary) << std::endl;
+  }
+  std::cerr << "Succeeded: " << report.SuccessCount << "  Failed: " << report.FailureCount;
+  if (run.Summary().notSent > 0) std::cerr << "  Not sent again: " << run.Summary().notSent;
+  std::cerr << '\n';
   std::cerr << "Main report: "
             << std::filesystem::absolute(report.MainReportPath).lexically_normal().string() << '\n';
   if (outcome == SubmissionRun::Outcome::Cancelled) return kExitCancelled;

@@ -61,7 +61,9 @@ const Command kCommands[] = {
      "       default: the first company and its first application)\n",
      vendrix::cli::PreviewCommand, nullptr},
     {"submit",
-     "  submit --app A [--company C] [--only SITE]... [--yes]\n"
+     "  submit --app A [--company C] [--only SITE]... [--yes] [--again] [--json]\n"
+     "      (--again also sends sites that already got this version; --json prints\n"
+     "       JSON Lines: one object per step and site, the summary last)\n"
      "      (the submission run; --only posts just the named rows, their marks unchanged;\n"
      "       exit 3 when some sites failed, 130 when cancelled)\n",
      vendrix::cli::SubmitCommand, nullptr},
@@ -69,6 +71,10 @@ const Command kCommands[] = {
      "  precheck --app A [--company C] [--only SITE]... [--offline] [--json] [--cafile PEM]\n"
      "      (what a run would find wrong; exit 3 when there are errors, warnings allowed)\n",
      vendrix::cli::PreCheckCommand, nullptr},
+    {"history",
+     "  history --app A [--company C] [--site S]\n"
+     "      (each successful post: site, version, date and time, kind, methods)\n",
+     vendrix::cli::HistoryCommand, nullptr},
     {"reports",
      "  reports list [--app A] | show --app A [--run STAMP] | delete --app A [--run STAMP]\n",
      vendrix::cli::ReportsCommand, nullptr},

@@ -9,6 +9,7 @@
 #include "base/names.h"
 #include "base/user_prompt.h"
 #include "mail/smtp_form.h"
+#include "run/precheck.h"
 #include "script/eng_build.h"
 #include "script/submission_builder.h"
 #include "script/text_tools.h"
@@ -112,6 +113,7 @@ std::string SubmissionRun::Redact(std::string line) const {
 
 void SubmissionRun::AddLogLine(const std::string& line) {
   std::string l = Redact(line);
+  lastLogLine_ = l;
   view_.LogLine(l);
   log_.push_back(std::move(l));
 }
@@ -246,7 +248,9 @@ SubmissionRun::Outcome SubmissionRun::Submit() {
   HTTP1.ProxyServer = settings_.proxy;
   HTTP1.ProxyPort = static_cast<std::uint16_t>(settings_.ProxyPort());
 
-  if (!CheckApplication() || !OfferSaves() || !CountSitesToPost(true)) return Outcome::Refused;
+  if (!CheckApplication() || !OfferSaves() || !ReviewFindings()) return Outcome::Refused;
+  LoadHistory();
+  if (!CountSitesToPost(true)) return Outcome::Refused;
 
   view_.BusyCursor(true);
   EnterPostingMode();
@@ -303,6 +307,24 @@ bool SubmissionRun::WalkSites() {
     if (!RowPosted(rows[i])) continue;
     const std::string rowSite = rows[i].site;
     skipRequested_ = false;
+    current_ = SiteResult{};
+    current_.site = rowSite;
+    current_.kind = rows[i].submit;
+    const std::string& version = host_.App().version;
+    if (!sendAgain_ && history_.AlreadySent(rowSite, version)) {
+      // A run started again sends only what is left.
+      if (!SiteFitsApp(rows[i], host_.App().platform, host_.App().status)) continue;
+      const HistoryEntry* last = history_.LastFor(rowSite);
+      const std::string why = "already sent version " + version + " on " + last->when;
+      AddLogLine(rowSite + ": " + why + "; not sent again");
+      ++summary_.notSent;
+      SiteEnded("not-sent", why);
+      ++sitesProcessed_;
+      --toPost_;
+      view_.Counters(std::max(toPost_, 0), sitesProcessed_);
+      view_.Progress(sitesProcessed_, counts_.total);
+      continue;
+    }
     bool opened = false;
     try {
       opened = host_.OpenSite(rowSite);
@@ -337,6 +359,7 @@ bool SubmissionRun::WalkSites() {
         if (!sent) ++failures;
       }
       if (!sent) success = false;
+      StepEnded("ftp", sent);
       for (const auto& line : ftplist_) report_.AddReportLine(line);
       report_.EndSiteSection("FTP", rowSite);
       ftpForm_.Logoff();
@@ -353,7 +376,9 @@ bool SubmissionRun::WalkSites() {
       LightLamp(RunStep::Http);
       report_.BeginSiteSection("HTTP");
       ClearXfer();
-      if (!Guarded(RunStep::Http, [&] { return DoHttpPost(isNew); })) success = false;
+      const bool posted = Guarded(RunStep::Http, [&] { return DoHttpPost(isNew); });
+      if (!posted) success = false;
+      StepEnded("http", posted);
       report_.EndSiteSection("HTTP", rowSite, xfer_);
       view_.Lamp(RunStep::Http, LampState::Lit);
     }
@@ -369,18 +394,39 @@ bool SubmissionRun::WalkSites() {
       const int row = static_cast<int>(i);
       if (!Guarded(RunStep::Mail, [&] { return DoEmailPost(isNew, row, false); })) {
         success = false;
-      } else if (host_.Site().emailSendCopy) {
-        Guarded(RunStep::Mail, [&] { return DoEmailPost(isNew, row, true); });
+        StepEnded("email", false);
+      } else {
+        StepEnded("email", true);
+        if (host_.Site().emailSendCopy) {
+          Guarded(RunStep::Mail, [&] { return DoEmailPost(isNew, row, true); });
+        }
       }
       report_.EndSiteSection("EMAIL", rowSite);
       view_.Lamp(RunStep::Mail, LampState::Lit);
     }
+    std::string reason;
     if (!ran) {
       // Nothing went to the site: it is not posted, and its row stays as it was.
-      if (!skipRequested_) AddLogLine(NothingSent(site, rowSite, isNew));
+      if (!skipRequested_) {
+        reason = NothingSent(site, rowSite, isNew);
+        AddLogLine(reason);
+      }
       success = false;
     }
+    if (success) RecordPost(rows[i], isNew);
     RowOutcome(static_cast<int>(i), success);
+    if (success) {
+      SiteEnded("succeeded", "");
+    } else if (skipRequested_) {
+      SiteEnded("skipped", "skipped by the user");
+    } else {
+      if (reason.empty()) {
+        for (const auto& step : current_.steps) {
+          if (step.status == "failed") reason = step.detail;
+        }
+      }
+      SiteEnded("failed", reason);
+    }
     if (cancelRequested_) return false;
     if (skipRequested_) {
       AddLogLine("SKIPPED -> " + rowSite);
@@ -407,6 +453,91 @@ bool SubmissionRun::Guarded(RunStep step, const std::function<bool()>& action) {
       AddReportLine(line);
     }
     return false;
+  }
+}
+
+bool SubmissionRun::ReviewFindings() {
+  std::vector<std::size_t> indexes;
+  const AppProfile& app = host_.App();
+  const auto& rows = host_.Rows();
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (RowPosted(rows[i]) && SiteFitsApp(rows[i], app.platform, app.status)) indexes.push_back(i);
+  }
+  PreCheckTarget target;
+  target.rows = &rows;
+  target.indexes = std::move(indexes);
+  target.smtpServer = settings_.smtp;
+  target.senderEmail = settings_.email;
+  std::vector<Finding> findings;
+  try {
+    PreCheck check(
+        host_.Eng(), [this](const std::string& name) { return host_.OpenSite(name); },
+        [this]() -> const SiteDefinition& { return host_.Site(); });
+    findings = check.Run(target);
+  } catch (const std::exception& e) {
+    findings.push_back({FindingSeverity::Warning, kWhereApplication, "check",
+                        std::string("The check before the run could not finish: ") + e.what()});
+  }
+  host_.Eng().SetCurrentRow(nullptr);
+  return view_.ReviewFindings(findings);
+}
+
+void SubmissionRun::LoadHistory() {
+  const AppProfile& app = host_.App();
+  historyPath_ = host_.Tree().HistoryFile(app.name);
+  std::string problem;
+  history_ = PostHistory::Load(historyPath_, &problem);
+  if (!problem.empty()) {
+    // Never a reason not to start: the run then sends every marked site.
+    AddLogLine("The history of " + app.name + " cannot be read (" + problem +
+               "); every marked site is sent.");
+  }
+  summary_ = RunSummary{};
+  summary_.application = app.name;
+  summary_.version = app.version;
+  results_.clear();
+  if (sendAgain_ || app.version.empty()) return;
+  std::vector<std::string> sent;
+  for (const auto& row : host_.Rows()) {
+    if (RowPosted(row) && SiteFitsApp(row, app.platform, app.status) &&
+        history_.AlreadySent(row.site, app.version)) {
+      sent.push_back(row.site);
+    }
+  }
+  if (!sent.empty() && view_.SendAgain(sent)) sendAgain_ = true;
+}
+
+void SubmissionRun::StepEnded(const char* step, bool ok) {
+  StepResult r;
+  r.step = step;
+  r.status = ok ? "ok" : (skipRequested_ ? "skipped" : "failed");
+  if (!ok && !skipRequested_) r.detail = lastLogLine_;
+  current_.steps.push_back(std::move(r));
+}
+
+void SubmissionRun::SiteEnded(std::string outcome, std::string reason) {
+  current_.outcome = std::move(outcome);
+  current_.reason = std::move(reason);
+  results_.push_back(current_);
+  view_.SiteEnded(current_);
+}
+
+void SubmissionRun::RecordPost(const AppSiteRow& row, bool isNew) {
+  std::string methods;
+  for (const auto& step : current_.steps) {
+    if (step.status != "ok") continue;
+    if (!methods.empty()) methods += ",";
+    methods += step.step == "email" ? "EMAIL" : step.step == "ftp" ? "FTP" : "HTTP";
+  }
+  const std::tm now = clock_.Now();
+  history_.Add({row.site, host_.App().version,
+                HistoryTime(now.tm_year + 1900, now.tm_mon + 1, now.tm_mday, now.tm_hour,
+                            now.tm_min, now.tm_sec),
+                isNew ? "New" : "Update", methods});
+  try {
+    history_.Save(historyPath_);
+  } catch (const std::exception& e) {
+    AddLogLine(e.what());
   }
 }
 
@@ -459,6 +590,19 @@ void SubmissionRun::EndRun(bool cancelled) {
   AllIdle();
   SaveTable();
   report_.WriteMainReport(log_);
+  summary_.succeeded = report_.SuccessCount;
+  summary_.failed = report_.FailureCount;
+  summary_.cancelled = cancelled;
+  summary_.report = report_.MainReportPath;
+  summary_.started = report_.RunDate + " " + report_.TimeStarted;
+  summary_.ended = report_.TimeCompleted;
+  if (!report_.RunReportDir.empty()) {
+    try {
+      WriteRunJson(report_.RunReportDir + "/run.json", summary_, results_);
+    } catch (const std::exception& e) {
+      AddLogLine(e.what());
+    }
+  }
   if (cancelled) view_.Progress(0, counts_.total);
   view_.BusyCursor(false);
   LeavePostingMode();

@@ -18,8 +18,10 @@
 #include "catalogue/site_table.h"
 #include "net/ftp_form.h"
 #include "net/http_client.h"
+#include "run/post_history.h"
 #include "run/run_host.h"
 #include "run/run_report.h"
+#include "run/run_results.h"
 #include "run/run_view.h"
 #include "run/table_saver.h"
 #include "script/submission.h"
@@ -41,6 +43,9 @@ class SubmissionRun : private SubmissionLog {
   // Limits the run to the named sites (posted whatever their P mark, which is not
   // changed); empty: the rows marked to post.
   void SetOnly(std::vector<std::string> sites) { only_ = std::move(sites); }
+  // Sends the sites that already got the application's current version too (without
+  // asking the view).
+  void SetSendAgain(bool on) { sendAgain_ = on; }
 
   // "Save/Submit": the whole run. Refused when a check fails or the person says no.
   Outcome Submit();
@@ -69,6 +74,10 @@ class SubmissionRun : private SubmissionLog {
   const Lines& Log() const { return log_; }
   const Lines& FtpList() const { return ftplist_; }
   int SitesProcessed() const { return sitesProcessed_; }
+  // Each site's steps and outcome, in the order the sites ended, and the run's figures
+  // (also in "run.json" in the run's report folder).
+  const std::vector<SiteResult>& Results() const { return results_; }
+  const RunSummary& Summary() const { return summary_; }
   bool HttpTimedOut() const { return httpTimedOut_; }
 
   // The Submit page's texts.
@@ -89,6 +98,11 @@ class SubmissionRun : private SubmissionLog {
   bool RowPosted(const AppSiteRow& row) const;
   // The site loop; false when it stopped after a cancel.
   bool WalkSites();
+  bool ReviewFindings();
+  void LoadHistory();
+  void StepEnded(const char* step, bool ok);
+  void SiteEnded(std::string outcome, std::string reason);
+  void RecordPost(const AppSiteRow& row, bool isNew);
   void CountOutcome(bool success);
   void RowOutcome(int row, bool success);
   void SaveTable();
@@ -107,6 +121,13 @@ class SubmissionRun : private SubmissionLog {
   UserPrompt& prompt_;
   const Clock& clock_;
   std::vector<std::string> only_;
+  bool sendAgain_ = false;
+  PostHistory history_;
+  std::string historyPath_;
+  std::vector<SiteResult> results_;
+  SiteResult current_;
+  RunSummary summary_;
+  std::string lastLogLine_;  // the detail of a failed step
 
   ProgramSettings settings_;
   PostCounts counts_;
