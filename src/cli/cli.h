@@ -91,6 +91,9 @@ int BhsCommand(Context& c);
 // "site contribute NAME": mails the site's files to the maker.
 int ContributeCommand(Context& c, const std::string& site);
 int SubmitCommand(Context& c);
+// app import-pad and app export-pad (cmd_pad.cpp).
+int ImportPadCommand(Context& c);
+int ExportPadCommand(Context& c);
 int ReportsCommand(Context& c);
 // Needs no data tree.
 int NetCommand(Args& args);
