@@ -306,7 +306,15 @@ class Importer {
       std::string d = Text(expire + "Expire_Day"), m = Text(expire + "Expire_Month"),
                   y = Text(expire + "Expire_Year");
       auto two = [](const std::string& s) { return s.size() == 1 ? "0" + s : s; };
-      if (!d.empty() && !m.empty() && !y.empty()) {
+      auto digits = [](const std::string& s, std::size_t min, std::size_t max) {
+        if (s.size() < min || s.size() > max) return false;
+        for (char c : s) {
+          if (c < '0' || c > '9') return false;
+        }
+        return true;
+      };
+      // The expiry date as its field asks for it: DD/MM/YY.
+      if (digits(d, 1, 2) && digits(m, 1, 2) && (digits(y, 2, 2) || digits(y, 4, 4))) {
         App("Expire_Day, Expire_Month and Expire_Year", "XDATE",
             two(d) + "/" + two(m) + "/" + (y.size() == 4 ? y.substr(2) : y));
       }

@@ -92,15 +92,34 @@ std::optional<std::string> DecodeReference(std::string_view name) {
   return std::nullopt;
 }
 
-// Tags after which the text goes on in a new line.
-bool BreaksLine(std::string_view tag) {
-  static constexpr std::string_view kBreaking[] = {"br", "p",  "div",   "li",         "ul", "ol",
-                                                   "tr", "h1", "h2",    "h3",         "h4", "h5",
-                                                   "h6", "hr", "table", "blockquote", "pre"};
-  for (auto b : kBreaking) {
-    if (b == tag) return true;
+// How many line ends a tag asks for before what follows: a paragraph stands apart
+// from its neighbours by an empty line, a list item or a division starts a line.
+int LineEndsFor(std::string_view tag) {
+  static constexpr std::string_view kParagraphs[] = {"p",  "h1",    "h2", "h3",         "h4", "h5",
+                                                     "h6", "table", "hr", "blockquote", "pre"};
+  static constexpr std::string_view kLines[] = {"li", "div", "ul", "ol", "tr", "dt", "dd"};
+  for (auto t : kParagraphs) {
+    if (t == tag) return 2;
   }
-  return false;
+  for (auto t : kLines) {
+    if (t == tag) return 1;
+  }
+  return 0;
+}
+
+// Makes the text end in at least n line ends (blanks after the last one not counted);
+// nothing at the very start.
+void EnsureLineEnds(std::string& text, int n) {
+  int have = 0;
+  for (auto it = text.rbegin(); it != text.rend() && have < n; ++it) {
+    if (*it == '\n') {
+      ++have;
+    } else if (*it != ' ') {
+      break;
+    }
+  }
+  if (text.find_first_not_of(" \n") == std::string::npos) return;
+  for (; have < n; ++have) text += '\n';
 }
 
 }  // namespace
@@ -180,7 +199,11 @@ std::string ReduceHtml(std::string_view text) {
         i = closeEnd == std::string_view::npos ? text.size() : closeEnd + 1;
         continue;
       }
-      if (BreaksLine(name)) flat += '\n';
+      if (name == "br") {
+        flat += '\n';
+      } else if (int ends = LineEndsFor(name)) {
+        EnsureLineEnds(flat, ends);
+      }
       continue;
     }
     if (c == '&') {

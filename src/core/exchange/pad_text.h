@@ -18,11 +18,12 @@ std::string TrimXmlSpace(std::string_view text);
 // Whether the text holds something that looks like an HTML tag ("<b>", "</p>", "<br/>").
 bool LooksLikeHtml(std::string_view text);
 
-// The text a browser would show, as lines separated by LF: tags removed (<br>, <p>,
-// <div>, <li> and headings start a new line; script and style are dropped with their
-// content), character references decoded, runs of blanks made one, blank lines at
-// the ends removed and inner runs of blank lines made one. Text that does not look
-// like HTML is returned unchanged.
+// The text a browser would show, as lines separated by LF: tags removed (<br> ends a
+// line, <li>, <div> and lists start one, paragraphs, headings and tables stand apart
+// by an empty line; script and style are dropped with their content), character
+// references decoded, runs of blanks made one, lines trimmed, blank lines at the ends
+// removed and inner runs of them made one. Text that does not look like HTML is
+// returned unchanged.
 std::string ReduceHtml(std::string_view text);
 
 }  // namespace vendrix
