@@ -135,6 +135,9 @@ TEST_F(StrictReader, PlainHeadLinesFoldAtBlanksAndKeepTheirText) {
   }
   EXPECT_EQ(Field(text, "subject"), m.Subject);
   EXPECT_EQ(Field(text, "from_name"), m.Sender.Name);
+  // Plain text that looks like an encoded word is encoded, so that it reads as typed.
+  m.Subject = "=?UTF-8?B?QQ==?= stays";
+  EXPECT_EQ(Field(Compose(m), "subject"), m.Subject);
 }
 
 TEST(AddressRefusals, EightBitControlAndOverlongAddressesAndNamesAreRefused) {

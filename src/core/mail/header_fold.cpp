@@ -23,6 +23,8 @@ bool IsBlank(char c) {
 }  // namespace
 
 bool NeedsEncodedWords(std::string_view text) {
+  // Text that looks like an encoded word would be read as one.
+  if (text.find("=?") != std::string_view::npos) return true;
   std::size_t run = 0;
   for (char c : text) {
     auto u = static_cast<unsigned char>(c);

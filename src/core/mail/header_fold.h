@@ -40,7 +40,7 @@ class HeaderFolder {
 };
 
 // Whether a header text needs encoded words: it holds a byte outside printable ASCII,
-// or a word too long for any line.
+// a word too long for any line, or "=?", which a reader would take for one.
 bool NeedsEncodedWords(std::string_view cp1252Text);
 
 }  // namespace vendrix
