@@ -216,15 +216,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::string& text = sink.text;
   if (m.Encoding == TMsgEncoding::meMIME && !enc.Boundary().empty()) {
-    auto headers = text.find("filename=\"" + name + "\"\r\n\r\n");
-    if (headers == std::string::npos) headers = text.find("filename*=");
-    Require(headers != std::string::npos, "an attachment is announced by its name");
-    if (text.find("Content-Transfer-Encoding: 7bit\r\nContent-Disposition: attachment") !=
-        std::string::npos) {
-      std::string part = SevenBitForm(bytes);
-      std::string delimiter =
-          second ? "--" + enc.Boundary() + "\r\n" : "--" + enc.Boundary() + "--";
-      Require(text.find("\r\n\r\n" + part + "\r\n" + delimiter) != std::string::npos,
+    auto named = text.find("filename=\"" + name + "\"\r\n\r\n");
+    if (named == std::string::npos) named = text.find("filename*=");
+    Require(named != std::string::npos, "an attachment is announced by its name");
+  }
+  if (m.Encoding == TMsgEncoding::meMIME && !enc.Boundary().empty() && name.ends_with(".eml")) {
+    // A message file goes 7bit exactly when it is clean; then the part is the file.
+    bool clean = true;
+    std::size_t line = 0;
+    for (char c : bytes) {
+      auto u = static_cast<unsigned char>(c);
+      line = c == '\r' || c == '\n' ? 0 : line + 1;
+      if (u == 0 || u > 127 || line > 998) clean = false;
+    }
+    const std::string block = std::string("Content-Transfer-Encoding: ") +
+                              (clean ? "7bit" : "Base64") + "\r\nContent-Disposition: attachment";
+    auto pos = text.rfind(block);
+    Require(pos != std::string::npos, "a message file goes 7bit exactly when it is clean");
+    if (clean) {
+      auto start = text.find("\r\n\r\n", pos) + 4;
+      std::string expected =
+          SevenBitForm(bytes) + "\r\n--" + enc.Boundary() + (second ? "\r\n" : "--");
+      Require(text.compare(start, expected.size(), expected) == 0,
               "a 7bit part is the file, followed by the delimiter");
     }
   }
