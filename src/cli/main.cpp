@@ -62,6 +62,10 @@ const Command kCommands[] = {
      "      (the submission run; --only posts just the named rows, their marks unchanged;\n"
      "       exit 3 when some sites failed, 130 when cancelled)\n",
      vendrix::cli::SubmitCommand, nullptr},
+    {"precheck",
+     "  precheck --app A [--company C] [--only SITE]... [--offline] [--json] [--cafile PEM]\n"
+     "      (what a run would find wrong; exit 3 when there are errors, warnings allowed)\n",
+     vendrix::cli::PreCheckCommand, nullptr},
     {"reports",
      "  reports list [--app A] | show --app A [--run STAMP] | delete --app A [--run STAMP]\n",
      vendrix::cli::ReportsCommand, nullptr},
