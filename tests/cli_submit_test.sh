@@ -133,7 +133,7 @@ check "reports delete all" 1 "$(v reports list --app "Tidy Notes" >/dev/null 2>&
 
 # On a terminal of 40 columns the progress line fits: at most 39 characters, whole
 # UTF-8 characters only.
-script -qec "stty cols 40; '$cli' --data-dir '$d' submit --app 'Tidy Notes' --only 'Demo Form Get' --yes" \
+script -qec "stty cols 40; '$cli' --data-dir '$d' submit --app 'Tidy Notes' --only 'Demo Form Get' --yes --again" \
   /dev/null >"$work/tty" 2>&1
 check "progress line fits the terminal" ok "$(/usr/bin/python3 - "$work/tty" <<'PY'
 import re, sys

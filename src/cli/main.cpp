@@ -113,7 +113,8 @@ bool WritesToTree(const std::string& command, const std::vector<std::string>& re
   auto has = [&](const char* word) {
     return std::find(rest.begin(), rest.end(), word) != rest.end();
   };
-  if (command == "expand" || command == "check" || command == "preview" || command == "precheck") {
+  if (command == "expand" || command == "check" || command == "preview" || command == "precheck" ||
+      command == "history") {
     return false;
   }
   if (command == "company" || command == "app") return verb != "list" && verb != "show";
