@@ -143,4 +143,14 @@ done
 check "help names only known commands" "" "$unknown"
 check "help shows expand's site as optional" 1 "$("$cli" help | grep -c '^  expand \[--site S\]')"
 
+# Commands find the company that holds the application, whichever sorts first.
+h() { "$cli" --data-dir "$work/h" "$@"; }
+h company new Beta >/dev/null && h app new Tool >/dev/null && h company new '"Acme"' >/dev/null
+h app set Tool VERSION=2; check "the company holding the app is found" "0:VERSION=2" "$?:$(h app show Tool | grep ^VERSION=)"
+check "table finds it too" 0 "$(h table show --app Tool >/dev/null; echo $?)"
+printf 'Tool\r\n' >"$work/h/data/\"Acme\" Apps.dat"
+err=$(h app set Tool VERSION=3 2>&1); rc=$?
+check "several holders are named" '1:The application Tool is held by several companies ("Acme", Beta); choose one with --company.' "$rc:$err"
+check "--company still chooses" "0" "$(h app set Tool VERSION=3 --company Beta; echo $?)"
+
 checks_done

@@ -59,18 +59,21 @@ int CompanyCommand(Context& c) {
 
 int AppCommand(Context& c) {
   std::string verb = c.args.Next("app action");
-  SelectCompany(c);
+  auto company = c.args.Option("--company");
   AppPage& app = c.session.App();
   if (verb == "list") {
+    SelectCompanyFor(c, company, std::nullopt);
     for (const auto& n : app.Names()) Out(n);
     return kExitOk;
   }
   if (verb == "new") {
+    SelectCompanyFor(c, company, std::nullopt);
     c.prompt.QueueName(c.args.Next("application name"));
     return app.NewApp() ? kExitOk : kExitRefused;
   }
   std::optional<std::string> name;
   if (!c.args.Empty()) name = c.args.Next("application name");
+  SelectCompanyFor(c, company, name);
   SelectApp(c, name);
   if (verb == "show") {
     PrintApp(app.Profile());

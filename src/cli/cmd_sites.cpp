@@ -119,7 +119,7 @@ int TableCommand(Context& c) {
   std::string verb = c.args.Next("table action");
   auto appName = c.args.Option("--app");
   if (!appName) throw UsageError("table needs --app");
-  SelectCompany(c);
+  SelectCompany(c, appName);
   c.session.ShowStep(*appName);
   SelectApp(c, appName);
   SiteTable& table = c.session.Table();

@@ -2,6 +2,7 @@
 
 #include <unordered_map>
 
+#include "base/error.h"
 #include "base/file_io.h"
 #include "base/ini_file.h"
 #include "catalogue/site_definition.h"
@@ -113,8 +114,21 @@ void SiteTable::Build(const Lines& siteList, std::string_view app) {
     byName[name].push_back(rows_.size());
     rows_.push_back(std::move(row));
   }
+  unreadable_.clear();
+  std::optional<Lines> stored;
   if (!app.empty()) {
-    if (auto lines = LoadLines(store_.Tree().SiteTableFile(app))) {
+    try {
+      stored = LoadLines(store_.Tree().SiteTableFile(app));
+    } catch (const std::exception& e) {
+      // Shown without its marks, and never saved over: the file may still hold them.
+      unreadable_ = std::string(e.what()) +
+                    ". The sites are shown without their marks, and the site table is not "
+                    "saved over while it cannot be read.";
+      prompt_.Error(unreadable_);
+    }
+  }
+  if (!app.empty()) {
+    if (auto& lines = stored) {
       // A name listed twice has two rows: its n-th line belongs to its n-th row.
       std::unordered_map<std::string, std::size_t> seen;
       for (const auto& line : *lines) {
@@ -137,11 +151,12 @@ void SiteTable::Build(const Lines& siteList, std::string_view app) {
   for (auto& row : rows_) {
     if (!SiteFitsApp(row, info.platform, info.status)) row.post = "N";
   }
-  try {
-    Save(app);
-  } catch (...) {
-    flags_.LoadingGrid = false;
-    throw;
+  if (unreadable_.empty()) {
+    try {
+      Save(app);
+    } catch (const std::exception& e) {
+      prompt_.Error(e.what());  // the rows stand; the next save tries again
+    }
   }
   if (!rows_.empty()) {
     selected_ = 0;
@@ -153,6 +168,7 @@ void SiteTable::Build(const Lines& siteList, std::string_view app) {
 
 void SiteTable::Save(std::string_view app) {
   if (rows_.empty() || app.empty()) return;
+  if (!unreadable_.empty()) throw VendrixError(unreadable_);
   SaveLines(store_.Tree().SiteTableFile(app), SiteTableLines(rows_));
   flags_.SiteTableChanged = false;
 }

@@ -51,6 +51,8 @@ class CompanyPage {
   BhsAction ShowBhsId();
 
  private:
+  // Writes the company list: names, then the skipped lines as they were read.
+  void SaveList(const Lines& names) const;
   void SetFieldText(std::string CompanyProfile::*member, std::string value);
   void ShownChanged();
   std::optional<std::string> CollidesWithAppFile(const std::string& name) const;
@@ -58,6 +60,7 @@ class CompanyPage {
   MainFlags& flags_;
   UserPrompt& prompt_;
   Lines names_;
+  Lines skipped_;  // the list's lines that are no usable name, written back as they were
   CompanyProfile profile_;
   std::function<void()> onShownChanged_;
 };
