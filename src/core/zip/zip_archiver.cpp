@@ -144,7 +144,11 @@ void TZipArchiver::Progress(int type, const std::string& name, std::uint64_t siz
 int TZipArchiver::Add() {
   std::vector<std::string> files;
   files.swap(FSpecArgs);
-  if (files.empty()) {
+  std::vector<std::string> archives;
+  archives.swap(CopyFromArchives);
+  std::vector<std::string> entryNames;
+  entryNames.swap(FSpecEntryNames);
+  if (files.empty() && archives.empty()) {
     Message(0, "Error - no files to zip");
     return 0;
   }
@@ -173,14 +177,53 @@ int TZipArchiver::Add() {
       [](zip_t*, double, void* self) { static_cast<TZipArchiver*>(self)->Progress(kStep, "", 0); },
       nullptr, this);
   int added = 0;
-  for (const auto& file : files) {
+  // The source archives stay open until the new archive is written: their entries are
+  // read from them then.
+  std::vector<std::unique_ptr<zip_t, ZipCloser>> sources;
+  for (const auto& archive : archives) {
+    if (Cancel) break;
+    std::unique_ptr<zip_t, ZipCloser> from(zip_open(archive.c_str(), ZIP_RDONLY, &err));
+    if (!from) {
+      Message(err, "Error reading Zip File: " + archive);
+      continue;
+    }
+    const zip_int64_t count = zip_get_num_entries(from.get(), 0);
+    for (zip_int64_t i = 0; i < count && !Cancel; ++i) {
+      const auto index = static_cast<zip_uint64_t>(i);
+      zip_stat_t st;
+      zip_stat_init(&st);
+      if (zip_stat_index(from.get(), index, 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME)) {
+        Message(0, "Error 2 reading Zip file: " + archive);
+        continue;
+      }
+      Progress(kFileStarts, st.name, (st.valid & ZIP_STAT_SIZE) ? st.size : 0);
+      // ZIP_FL_COMPRESSED: the entry's data is taken as it is stored, so the library
+      // writes it without decompressing and compressing it again.
+      zip_source_t* src = zip_source_zip(z.get(), from.get(), index, ZIP_FL_COMPRESSED, 0, -1);
+      if (!src) {
+        Message(0, std::string("Error adding ") + st.name + ": " + zip_strerror(z.get()));
+        continue;
+      }
+      if (zip_file_add(z.get(), st.name, src, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) < 0) {
+        zip_source_free(src);
+        Message(0, std::string("Error adding ") + st.name + ": " + zip_strerror(z.get()));
+        continue;
+      }
+      ++added;
+    }
+    sources.push_back(std::move(from));
+  }
+  for (std::size_t f = 0; f < files.size(); ++f) {
+    const std::string& file = files[f];
     if (Cancel) break;
     struct stat st {};
     if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
       Message(ENOENT, "File not found: " + file);
       continue;
     }
-    std::string entry = AddDirNames ? file : BaseName(file);
+    std::string entry = f < entryNames.size() && !entryNames[f].empty() ? entryNames[f]
+                        : AddDirNames                                   ? file
+                                                                        : BaseName(file);
     while (!entry.empty() && entry.front() == '/') entry.erase(0, 1);
     Progress(kFileStarts, entry, static_cast<std::uint64_t>(st.st_size));
     zip_source_t* src = zip_source_file(z.get(), file.c_str(), 0, -1);
