@@ -42,9 +42,18 @@ int CompanyCommand(Context& c) {
   }
   if (verb == "set") {
     if (!name) throw UsageError("company set needs a name");
+    std::vector<std::pair<std::string, std::string>> edits;
     for (const auto& word : c.args.Rest()) {
-      auto [key, value] = KeyValue(word);
-      if (!company.SetField(key, value)) throw UsageError("not a company key you can set: " + key);
+      auto edit = KeyValue(word);
+      const CompanyField* f = FindCompanyField(edit.first);
+      if (!f || f->control.empty() || edit.first == "CONAME") {
+        throw UsageError("not a company key you can set: " + edit.first);
+      }
+      edits.push_back(std::move(edit));
+    }
+    // Every value passes the field rules before anything is saved.
+    for (auto& [key, value] : edits) {
+      if (!company.SetField(key, value)) return kExitRefused;
     }
     company.SaveCompany();
     return kExitOk;

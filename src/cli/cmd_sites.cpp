@@ -45,6 +45,7 @@ void SetSiteKeys(Context& c, const std::vector<std::string>& words) {
         kSiteSettingKeys.end()) {
       throw UsageError("unknown site key " + key);
     }
+    if (auto why = CheckIniValue(key, value)) throw VendrixError(*why);
     doc.WriteString(kSiteSection, key, value);
   }
   ReadSiteSettings(doc, def, matchUps);

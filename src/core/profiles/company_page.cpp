@@ -22,13 +22,22 @@ void CompanyPage::SetFieldText(std::string CompanyProfile::*member, std::string 
 bool CompanyPage::SetField(std::string_view key, std::string value) {
   const CompanyField* f = FindCompanyField(key);
   if (!f || f->control.empty() || key == "CONAME") return false;
+  if (auto why = CheckCompanyValue(key, value)) {
+    prompt_.Error(*why);
+    return false;
+  }
   SetFieldText(f->member, std::move(value));
   return true;
 }
 
-void CompanyPage::SetBhsId(std::string id) {
+bool CompanyPage::SetBhsId(std::string id) {
+  if (auto why = CheckIniValue("The BHS ID#", id)) {
+    prompt_.Error(*why);
+    return false;
+  }
   profile_.bhsId = std::move(id);
   flags_.CompanySaved = false;
+  return true;
 }
 
 void CompanyPage::ShownChanged() {

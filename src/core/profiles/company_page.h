@@ -28,7 +28,8 @@ class CompanyPage {
   // Returns false for an unknown key, CONAME or BHSID.
   bool SetField(std::string_view key, std::string value);
   // An ID obtained from the BHS account dialog.
-  void SetBhsId(std::string id);
+  // False (with a message) for an id that cannot be stored as it is.
+  bool SetBhsId(std::string id);
 
   // Called after every change of the shown company (start-up, a choice, New and
   // Delete Company): the session reloads that company's application list.
