@@ -91,11 +91,25 @@ int BhsCommand(Context& c);
 // "site contribute NAME": mails the site's files to the maker.
 int ContributeCommand(Context& c, const std::string& site);
 int SubmitCommand(Context& c);
+// "precheck": the pre-submission check (cmd_precheck.cpp).
+int PreCheckCommand(Context& c);
 int ReportsCommand(Context& c);
 // Needs no data tree.
 int NetCommand(Args& args);
 // net mail: sends one message (cmd_mail.cpp).
 int MailCommand(Args& args);
+
+// One row of the command table (main.cpp): the command's name and its usage lines.
+// The usage text, the manual page, the manual's command reference and the shell
+// completion's word lists are all made from the table, so none can drift from it.
+struct CommandUsage {
+  const char* name;
+  const char* usage;
+};
+using CommandTable = std::vector<CommandUsage>;
+std::string UsageText(const CommandTable& table);
+// help [--man | --markdown | --completion-words] | help variables [--markdown]
+int HelpCommand(Args& args, const CommandTable& table);
 
 // Selects the company named by --company and its list. Without --company: the
 // company whose list holds the application app when exactly one does (a refusal

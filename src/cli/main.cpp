@@ -62,6 +62,10 @@ const Command kCommands[] = {
      "      (the submission run; --only posts just the named rows, their marks unchanged;\n"
      "       exit 3 when some sites failed, 130 when cancelled)\n",
      vendrix::cli::SubmitCommand, nullptr},
+    {"precheck",
+     "  precheck --app A [--company C] [--only SITE]... [--offline] [--json] [--cafile PEM]\n"
+     "      (what a run would find wrong; exit 3 when there are errors, warnings allowed)\n",
+     vendrix::cli::PreCheckCommand, nullptr},
     {"reports",
      "  reports list [--app A] | show --app A [--run STAMP] | delete --app A [--run STAMP]\n",
      vendrix::cli::ReportsCommand, nullptr},
@@ -89,11 +93,14 @@ const Command kCommands[] = {
      nullptr, vendrix::cli::NetCommand},
 };
 
+vendrix::cli::CommandTable Table() {
+  vendrix::cli::CommandTable table;
+  for (const auto& c : kCommands) table.push_back({c.name, c.usage});
+  return table;
+}
+
 std::string Usage() {
-  std::string text = "usage: vendrix-cli [--data-dir DIR] COMMAND ...\n\n";
-  for (const auto& c : kCommands) text += c.usage;
-  text += "\nExit status: 0 done, 1 refused (the reason on stderr), 2 usage error.\n";
-  return text;
+  return vendrix::cli::UsageText(Table());
 }
 
 }  // namespace
@@ -115,6 +122,15 @@ int main(int argc, char** argv) {
       words.erase(words.begin() + static_cast<std::ptrdiff_t>(i),
                   words.begin() + static_cast<std::ptrdiff_t>(i + 2));
       break;
+    }
+  }
+  if (words.size() > 1 && words[0] == "help") {
+    Args helpArgs(std::vector<std::string>(words.begin() + 1, words.end()));
+    try {
+      return HelpCommand(helpArgs, Table());
+    } catch (const UsageError& e) {
+      std::cerr << "vendrix-cli: " << e.what() << "\n\n" << Usage();
+      return kExitUsage;
     }
   }
   if (words.empty() || words[0] == "--help" || words[0] == "-h" || words[0] == "help") {
