@@ -60,7 +60,9 @@ TEST_F(CompanyTest, EveryFieldSurvivesASaveAndARestart) {
   int n = 0;
   for (const auto& f : kCompanyFields) {
     if (f.key != "CONAME" && f.key != "BHSID") {
-      EXPECT_TRUE(c.SetField(f.key, "v" + std::to_string(n++) + " \xE9"));
+      // Blanks where the field takes them (not in CURL and CCMAIL).
+      const char* tail = f.rule == KeyRule::NoSpace ? "\xE9" : " \xE9";
+      EXPECT_TRUE(c.SetField(f.key, "v" + std::to_string(n++) + tail)) << f.key;
     }
   }
   c.SetBhsId("4711");
@@ -213,6 +215,38 @@ TEST_F(CompanyTest, ListsKeepTheLinesTheySkip) {
   EXPECT_EQ(*ReadFile(Data("data/Acme Apps.dat")), "Tool\r\nNote\r\nOld_SITES\r\n");
   session->App().DeleteApp();
   EXPECT_EQ(*ReadFile(Data("data/Acme Apps.dat")), "Tool\r\nOld_SITES\r\n");
+}
+
+TEST_F(CompanyTest, FieldValuesThatCouldNotBeReadBackAreRefusedNamingTheField) {
+  AddCompany("Acme");
+  CompanyPage& c = session->Company();
+  AppPage& a = session->App();
+  AddApp("Tool");
+  prompt.log.clear();
+  const std::string long1500(1500, 'x');
+  EXPECT_FALSE(c.SetField("CURL", "http://a b"));
+  EXPECT_FALSE(c.SetField("CCMAIL", "a b@x"));
+  EXPECT_FALSE(c.SetField("CTITLE", long1500));
+  EXPECT_FALSE(c.SetField("CONTACT", "Ann\nLee"));
+  EXPECT_FALSE(a.SetField("APPURL", "http://x/\r\ny"));
+  EXPECT_FALSE(a.SetField("DL1_32", "http://x/" + long1500));
+  EXPECT_FALSE(session->AssignBhsId(std::string(1100, '7')));
+  EXPECT_EQ(prompt.log, (std::vector<std::string>{
+                            "error: CURL may not hold blanks.",
+                            "error: CCMAIL may not hold blanks.",
+                            "error: CTITLE holds at most 1023 characters.",
+                            "error: CONTACT holds one line only: line breaks are not allowed.",
+                            "error: APPURL holds one line only: line breaks are not allowed.",
+                            "error: DL1_32 holds at most 1023 characters.",
+                            "error: The BHS ID# holds at most 1023 characters.",
+                        }));
+  EXPECT_TRUE(c.SetField("CTITLE", std::string(1023, 'x')));  // the longest that reads back
+  EXPECT_TRUE(session->AssignBhsId("12345"));
+  c.SaveCompany();
+  Restart();
+  EXPECT_EQ(session->Company().Profile().title, std::string(1023, 'x'));
+  EXPECT_EQ(session->Company().Profile().contact, "");
+  EXPECT_EQ(session->Company().Profile().bhsId, "12345");
 }
 
 TEST_F(CompanyTest, BlankLinesOfAListAreSkipped) {
