@@ -68,6 +68,8 @@ int CompanyCommand(Context& c) {
 
 int AppCommand(Context& c) {
   std::string verb = c.args.Next("app action");
+  if (verb == "import-pad") return ImportPadCommand(c);
+  if (verb == "export-pad") return ExportPadCommand(c);
   auto company = c.args.Option("--company");
   AppPage& app = c.session.App();
   if (verb == "list") {

@@ -28,7 +28,10 @@ const Command kCommands[] = {
      vendrix::cli::CompanyCommand, nullptr},
     {"app",
      "  app list | show [NAME] | new NAME | set NAME KEY=VALUE... | delete NAME   [--company C]\n"
-     "      (LONGDESC=@file and NOTES=@file read a file)\n",
+     "      (LONGDESC=@file and NOTES=@file read a file)\n"
+     "  app import-pad FILE|URL [--company C] [--update] [--dry-run] [--cafile PEM]\n"
+     "      (prints the fields the PAD file changes; --dry-run stops there)\n"
+     "  app export-pad NAME [--company C] --out FILE     (--out -: standard output)\n",
      vendrix::cli::AppCommand, nullptr},
     {"settings",
      "  settings show | set KEY=VALUE...     (SMTPPassword=@FILE: the password is read from "

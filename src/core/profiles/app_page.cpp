@@ -157,7 +157,7 @@ void AppPage::SaveApplication() {
   }
 }
 
-bool AppPage::NewApp() {
+bool AppPage::NewApp(const std::optional<std::string>& given) {
   if (company_.Shown().empty()) {
     prompt_.Error("You have not entered a company yet!");
     if (hooks_.startNewCompany) hooks_.startNewCompany();
@@ -169,7 +169,8 @@ bool AppPage::NewApp() {
                              [this](const std::string& name) {
                                if (auto clash = CollidesWithListFile(name)) return clash;
                                return HeldElsewhere(name);
-                             }});
+                             }},
+                            given);
   if (!entered) return false;
   const std::string& name = *entered;
   // The application's files first, then the list: a listed name always has its files.

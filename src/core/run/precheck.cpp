@@ -82,6 +82,7 @@ constexpr VariableSource kSources[] = {
     {"APPSCREEN", kWhereApplication, "SHOT"},
     {"APPICONGIF", kWhereApplication, "GIF"},
     {"APPICONICO", kWhereApplication, "ICO"},
+    {"PADURL", kWhereApplication, "PADURL"},
     {"APPSHORTDESC", kWhereApplication, "SHORTDESC"},
     {"APPLONGDESC", kWhereApplication, "the long description"},
     {"APPNOTES", kWhereApplication, "the notes to the reviewer"},
@@ -251,7 +252,8 @@ void PreCheck::CheckApplication(const AppProfile& app, const CompanyProfile& com
         {"DL4_16", &app.dl4_16},
         {"SHOT", &app.screenshotUrl},
         {"GIF", &app.gifUrl},
-        {"ICO", &app.icoUrl}}) {
+        {"ICO", &app.icoUrl},
+        {"PADURL", &app.padUrl}}) {
     if (!Blank(*value) && !LooksLikeUrl(*value)) {
       Add(out, FindingSeverity::Error, where, key, *value + " is not a web address.");
     }
