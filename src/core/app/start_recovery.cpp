@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include "base/data_tree.h"
 #include "base/file_io.h"
@@ -21,8 +22,11 @@ class RepairRight {
  public:
   explicit RepairRight(const std::string& root) {
     const std::string path = TreeLock::LockFile(root);
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd_ < 0) return;
+    fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (fd_ < 0) {
+      granted_ = errno == ENOENT;  // a holder would have made the file; none was ever here
+      return;
+    }
     if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
       granted_ = true;
       return;
