@@ -27,7 +27,7 @@ std::string FetchPadFile(const std::string& url, const ProgramSettings& settings
   http.CaFile = caFile;
   if (!settings.proxy.empty()) {
     http.ProxyServer = settings.proxy;
-    http.ProxyPort = static_cast<std::uint16_t>(ProxyPortNumber(settings));
+    http.ProxyPort = static_cast<std::uint16_t>(settings.ProxyPort());
   }
   std::string body;
   bool tooLarge = false;
