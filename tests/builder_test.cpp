@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "script/submission_builder.h"
 #include "script/text_tools.h"
 #include "support/session_fixture.h"
@@ -141,6 +143,23 @@ TEST_F(BuilderTest, MailWithoutScriptIsLogged) {
                                                  "log: Site EMail ERROR!!!"}));
 }
 
+TEST_F(BuilderTest, ScriptsOfBlanksAndEmptyLinesAreNoScript) {
+  Site().Script(ScriptKind::HttpNew) = "  \r\n \r\n\r\n";
+  EXPECT_FALSE(builder.BuildHttpSubmission(SubmissionKind::New));
+  ASSERT_FALSE(log.lines.empty());
+  EXPECT_EQ(log.lines.front(), "log: No Engine Script For HTTP Post For: Site");
+  log.lines.clear();
+  Site().Script(ScriptKind::EmailNew) = "\r\n   \r\n";
+  EXPECT_FALSE(builder.BuildMailSubmission(SubmissionKind::New, false, {}));
+  ASSERT_FALSE(log.lines.empty());
+  EXPECT_EQ(log.lines.front(), "log: No Engine Script For EMAIL Post For: Site");
+  // Leading empty lines of a real script are not sent.
+  Site().Script(ScriptKind::HttpNew) = "\r\n a=1";
+  auto http = builder.BuildHttpSubmission(SubmissionKind::New);
+  ASSERT_TRUE(http);
+  EXPECT_EQ(http->data, "a=1");
+}
+
 class FtpBuilderTest : public BuilderTest {
  protected:
   FtpBuilderTest() {
@@ -209,6 +228,25 @@ TEST_F(FtpBuilderTest, CaseBZipsTheProgramUnderItsEightCharacterName) {
   }
   Site().use8x3FileName = false;
   EXPECT_EQ(builder.BuildFtpSubmission()->files[0].remoteName, "incoming/setup.zip");
+}
+
+TEST_F(FtpBuilderTest, EachSiteGetsAFreshArchiveWithOnlyWhatItsPlanLists) {
+  Site().useZipFile = true;
+  Site().use8x3FileName = true;
+  Site().textFileOption = TextFileOption::IncludeInZip;
+  ASSERT_TRUE(builder.BuildFtpSubmission());
+  ASSERT_EQ(Entries(Files("myprog.zip")), (std::vector<std::string>{"setup.exe", "My Prog.TXT"}));
+  // The next site sends the text file beside the archive; the program changed.
+  Site().textFileOption = TextFileOption::AddToUpload;
+  const std::string other = dir / "dist/other.exe";
+  WriteFile(other, "new program");
+  App().SetField("PATH", other);
+  ASSERT_TRUE(builder.BuildFtpSubmission());
+  EXPECT_EQ(Entries(Files("myprog.zip")), (std::vector<std::string>{"other.exe"}));
+  // No scratch folder is left behind.
+  for (const auto& e : std::filesystem::directory_iterator(Files(""))) {
+    EXPECT_FALSE(e.is_directory()) << e.path();
+  }
 }
 
 TEST_F(FtpBuilderTest, AZipProgramIsCopiedUnderItsOwnName) {

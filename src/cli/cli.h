@@ -64,9 +64,13 @@ void KeepArguments(int argc, char** argv);
 // an unreadable file: VendrixError. Neither: nullopt.
 std::optional<std::string> TakePassword(Args& args);
 
-// Splits "KEY=VALUE"; VALUE "@file" reads the file. Usage error when there is no "=".
+// Splits "KEY=VALUE"; VALUE "@file" reads the file (for LONGDESC and NOTES as UTF-8
+// text). Usage error when there is no "=".
 std::pair<std::string, std::string> KeyValue(const std::string& word);
 std::string ReadArgFile(const std::string& cp1252Path);
+// A UTF-8 text file as Windows-1252; a character that code page cannot hold (or bytes
+// that are no UTF-8) is refused with its line and column (VendrixError).
+std::string ReadTextArgFile(const std::string& cp1252Path);
 
 // Output in the terminal's UTF-8.
 void Out(const std::string& cp1252Text);
@@ -91,6 +95,11 @@ int BhsCommand(Context& c);
 // "site contribute NAME": mails the site's files to the maker.
 int ContributeCommand(Context& c, const std::string& site);
 int SubmitCommand(Context& c);
+// app import-pad and app export-pad (cmd_pad.cpp).
+int ImportPadCommand(Context& c);
+int ExportPadCommand(Context& c);
+// "precheck": the pre-submission check (cmd_precheck.cpp).
+int PreCheckCommand(Context& c);
 int ReportsCommand(Context& c);
 // Needs no data tree.
 int NetCommand(Args& args);

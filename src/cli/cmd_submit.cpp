@@ -169,10 +169,17 @@ int SubmitCommand(Context& c) {
   SelectCompany(c);
   c.session.ShowStep(*app);
   SelectApp(c, app);
+  const AppProfile& profile = c.session.App().Profile();
   for (const auto& name : only) {
-    bool found = false;
-    for (const auto& row : c.session.Table().Rows()) found = found || row.site == name;
+    const AppSiteRow* found = nullptr;
+    for (const auto& row : c.session.Table().Rows()) {
+      if (row.site == name) found = &row;
+    }
     if (!found) throw VendrixError("No row for the site " + name);
+    if (!SiteFitsApp(*found, profile.platform, profile.status)) {
+      throw VendrixError("The site " + name + " (" + found->type +
+                         ") does not take this application's platform or status.");
+    }
   }
 
   TerminalView view(yes, ::isatty(2) == 1);

@@ -25,16 +25,19 @@ bool Exists(const std::string& cp1252Path) {
   return FileExists(Cp1252ToUtf8(cp1252Path));
 }
 
-// The proxy port as a whole number, or nullopt.
-std::optional<int> WholeNumber(const std::string& text) {
-  std::string t = TrimBoth(text);
-  if (t.empty() || t.size() > 9) return std::nullopt;
-  std::size_t i = t[0] == '-' || t[0] == '+' ? 1 : 0;
-  if (i == t.size()) return std::nullopt;
-  for (std::size_t k = i; k < t.size(); ++k) {
-    if (!std::isdigit(static_cast<unsigned char>(t[k]))) return std::nullopt;
+// The line for a marked site at which no step applies, saying why.
+std::string NothingSent(const SiteDefinition& site, const std::string& name, bool isNew) {
+  const char* kind = isNew ? "a new submission" : "an update";
+  std::string why;
+  if (!site.useFtpUpload && !site.useHttpPost && !site.useEmail) {
+    why = "the site uses no way of submission (HTTP, FTP or e-mail)";
+  } else {
+    if (site.useHttpPost) why = std::string("it has no HTTP script URL for ") + kind;
+    if (site.useEmail) {
+      why += std::string(why.empty() ? "it" : " and") + " has no e-mail address for " + kind;
+    }
   }
-  return std::stoi(t);
+  return "Nothing was sent to " + name + ": " + why + ".";
 }
 
 }  // namespace
@@ -188,7 +191,8 @@ bool SubmissionRun::CountSitesToPost(bool forRun) {
     if (forRun && (row.cat1 == kNotSet || row.cat2 == kNotSet)) {
       prompt_.Error(
           "You have a site set to post against that needs a category set. Please set before "
-          "posting!");
+          "posting! (" +
+          row.site + ")");
       view_.ShowSitesPage(static_cast<int>(i));
       return false;
     }
@@ -233,24 +237,41 @@ SubmissionRun::Outcome SubmissionRun::Submit() {
     if (!view_.OpenSettings()) return Outcome::Refused;
     settings_ = host_.Settings();
   }
-  auto port = WholeNumber(settings_.port);
-  if (!port) {
-    prompt_.Error("'" + settings_.port + "' is not a valid integer value");
+  // A value the run cannot use (a port that is no port, a time-out of none) stops it
+  // before anything is sent.
+  if (auto problem = settings_.Problem(); !problem.empty()) {
+    prompt_.Error(problem);
     return Outcome::Refused;
   }
   HTTP1.ProxyServer = settings_.proxy;
-  HTTP1.ProxyPort = static_cast<std::uint16_t>(*port);
+  HTTP1.ProxyPort = static_cast<std::uint16_t>(settings_.ProxyPort());
 
   if (!CheckApplication() || !OfferSaves() || !CountSitesToPost(true)) return Outcome::Refused;
 
   view_.BusyCursor(true);
   EnterPostingMode();
-  report_.StartRunReport(host_.App().name);
+  std::string reportError;
+  report_.OnWriteError = [&reportError](const std::string& m) { reportError = m; };
+  const bool reportReady = report_.StartRunReport(host_.App().name);
+  report_.OnWriteError = [this](const std::string& message) { AddLogLine(message); };
+  if (!reportReady) {
+    // A run that could leave no report does not post: nothing would say what it sent.
+    view_.BusyCursor(false);
+    LeavePostingMode();
+    prompt_.Error(reportError);
+    return Outcome::Refused;
+  }
   host_.SetLongDesc(SplitLines(WrapText(JoinLines(host_.App().longDesc), 72)));
   sitesProcessed_ = 0;
   SubmissionLog& log = *this;
   builder_ = std::make_unique<SubmissionBuilder>(host_.Eng(), host_.Tree(), log);
-  const bool completed = WalkSites();
+  bool completed = true;
+  try {
+    completed = WalkSites();
+  } catch (const std::exception& e) {
+    // Whatever went wrong, the run still saves its table and leaves its reports.
+    AddLogLine(e.what());
+  }
   host_.Eng().SetCurrentRow(nullptr);
   EndRun(!completed);
   return completed ? Outcome::Completed : Outcome::Cancelled;
@@ -282,7 +303,13 @@ bool SubmissionRun::WalkSites() {
     if (!RowPosted(rows[i])) continue;
     const std::string rowSite = rows[i].site;
     skipRequested_ = false;
-    if (!host_.OpenSite(rowSite)) {
+    bool opened = false;
+    try {
+      opened = host_.OpenSite(rowSite);
+    } catch (const std::exception& e) {
+      AddLogLine(e.what());
+    }
+    if (!opened) {
       // A marked site whose definition cannot be read is a failed site, not a silent one.
       report_.CurrentSite = rowSite;
       AddLogLine("Unable to load the site definition of " + rowSite);
@@ -296,7 +323,9 @@ bool SubmissionRun::WalkSites() {
     view_.CurrentSite(site.name);
     const bool isNew = rows[i].submit == "New";
 
+    bool ran = false;  // whether any step tried to send something
     if (site.useFtpUpload && !skipRequested_) {
+      ran = true;
       LightLamp(RunStep::Ftp);
       report_.BeginSiteSection("FTP");
       ftplist_.clear();
@@ -320,10 +349,11 @@ bool SubmissionRun::WalkSites() {
     }
     const std::string& url = isNew ? site.httpNewScriptUrl : site.httpUpdateScriptUrl;
     if (site.useHttpPost && leading(url) && !skipRequested_) {
+      ran = true;
       LightLamp(RunStep::Http);
       report_.BeginSiteSection("HTTP");
       ClearXfer();
-      if (!DoHttpPost(isNew)) success = false;
+      if (!Guarded(RunStep::Http, [&] { return DoHttpPost(isNew); })) success = false;
       report_.EndSiteSection("HTTP", rowSite, xfer_);
       view_.Lamp(RunStep::Http, LampState::Lit);
     }
@@ -333,15 +363,22 @@ bool SubmissionRun::WalkSites() {
     }
     const std::string& to = isNew ? site.emailToName : site.emailToNameUpdate;
     if (site.useEmail && leading(to) && !skipRequested_) {
+      ran = true;
       report_.BeginSiteSection("EMAIL");
       LightLamp(RunStep::Mail);
-      if (!DoEmailPost(isNew, static_cast<int>(i), false)) {
+      const int row = static_cast<int>(i);
+      if (!Guarded(RunStep::Mail, [&] { return DoEmailPost(isNew, row, false); })) {
         success = false;
       } else if (host_.Site().emailSendCopy) {
-        DoEmailPost(isNew, static_cast<int>(i), true);
+        Guarded(RunStep::Mail, [&] { return DoEmailPost(isNew, row, true); });
       }
       report_.EndSiteSection("EMAIL", rowSite);
       view_.Lamp(RunStep::Mail, LampState::Lit);
+    }
+    if (!ran) {
+      // Nothing went to the site: it is not posted, and its row stays as it was.
+      if (!skipRequested_) AddLogLine(NothingSent(site, rowSite, isNew));
+      success = false;
     }
     RowOutcome(static_cast<int>(i), success);
     if (cancelRequested_) return false;
@@ -351,6 +388,26 @@ bool SubmissionRun::WalkSites() {
     }
   }
   return !cancelRequested_;
+}
+
+bool SubmissionRun::Guarded(RunStep step, const std::function<bool()>& action) {
+  try {
+    return action();
+  } catch (const std::exception& e) {
+    // An error no step handler foresaw (a file that cannot be read or written, a
+    // client failure outside its action) fails this site's step; the run goes on.
+    const std::string site = SiteName();
+    if (step == RunStep::Mail) {
+      AddLogLine(e.what());
+      AddReportLine(e.what());
+      AddLogLine(site + " EMail ERROR!!!");
+    } else {
+      const std::string line = "Posting Error - " + std::string(e.what()) + "(" + site + ")";
+      AddLogLine(line);
+      AddReportLine(line);
+    }
+    return false;
+  }
 }
 
 void SubmissionRun::CountOutcome(bool success) {

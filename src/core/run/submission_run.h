@@ -7,6 +7,7 @@
 // Cancel() may be called from any thread and interrupt the network action in
 // progress at once. Everything else belongs to the run's thread.
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -79,6 +80,10 @@ class SubmissionRun : private SubmissionLog {
   void AddReportLine(const std::string& line) override;
   void AddFtpLine(const std::string& line) override;
 
+  // One FTP attempt; DoFtpUpload turns any error it throws into a failed attempt.
+  bool FtpAttempt();
+  // Runs a step; an error it throws is that step's failure, logged, never the run's end.
+  bool Guarded(RunStep step, const std::function<bool()>& action);
   bool CheckApplication();
   bool OfferSaves();
   bool RowPosted(const AppSiteRow& row) const;
@@ -103,7 +108,7 @@ class SubmissionRun : private SubmissionLog {
   const Clock& clock_;
   std::vector<std::string> only_;
 
-  RunSettings settings_;
+  ProgramSettings settings_;
   PostCounts counts_;
   TReportsFrm report_;
   std::unique_ptr<SubmissionBuilder> builder_;
