@@ -129,4 +129,21 @@ check "cancelled run has its report" yes "$([ -f "$main" ] && echo yes)"
 v reports delete --app "Tidy Notes"
 check "reports delete all" 1 "$(v reports list --app "Tidy Notes" >/dev/null 2>&1; echo $?)"
 
+# On a terminal of 40 columns the progress line fits: at most 39 characters, whole
+# UTF-8 characters only.
+script -qec "stty cols 40; '$cli' --data-dir '$d' submit --app 'Tidy Notes' --only 'Demo Form Get' --yes" \
+  /dev/null >"$work/tty" 2>&1
+check "progress line fits the terminal" ok "$(/usr/bin/python3 - "$work/tty" <<'PY'
+import re, sys
+data = open(sys.argv[1], "rb").read()
+drawn = [seg.split(b"\r")[0].split(b"\n")[0] for seg in data.split(b"\x1b[K")[1:]]
+drawn = [d for d in drawn if d.startswith(b"[")]
+try:
+    ok = drawn and all(len(d.decode("utf-8")) <= 39 for d in drawn)
+except UnicodeDecodeError:
+    ok = False
+print("ok" if ok else "bad: %r" % drawn[:3])
+PY
+)"
+
 checks_done

@@ -156,7 +156,10 @@ TEST_F(RunTest, PostsEveryMethodMarksAcceptedRowsAndWritesTheReports) {
   EXPECT_EQ(run->Report().FailureCount, 2);
 
   EXPECT_TRUE(view.Logged("Completed HTTP Post to: Form Post"));
-  EXPECT_FALSE(view.Logged("Completed HTTP Post to: Form Get"));  // a 302 is accepted quietly
+  EXPECT_FALSE(view.Logged("Completed HTTP Post to: Form Get"));  // a 302 has a line of its own
+  EXPECT_TRUE(std::any_of(view.log.begin(), view.log.end(), [](const std::string& l) {
+    return l.rfind("Accepted HTTP Post to: Form Get (302", 0) == 0;
+  })) << ::testing::PrintToString(view.log);
   EXPECT_TRUE(view.Logged("Posting Error - 151: 500 Internal Server Error(Closed)"));
   EXPECT_TRUE(view.Logged("Uploaded prog.zip to Upload"));
   EXPECT_TRUE(view.Logged("Uploaded prog.txt to Upload"));
@@ -357,12 +360,62 @@ TEST_F(RunTest, PasswordsReachNoLogNoListAndNoPage) {
   Load();
   ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
   ASSERT_FALSE(run->FtpList().empty());
+  // A failed logon has its line in the run log.
+  EXPECT_TRUE(std::any_of(run->Log().begin(), run->Log().end(), [](const std::string& l) {
+    return l.rfind("Secret -> FTP logon failed: ", 0) == 0;
+  })) << ::testing::PrintToString(run->Log());
   for (const auto& l : run->Log()) EXPECT_EQ(l.find(kFtpPassword), std::string::npos) << l;
   for (const auto& l : run->FtpList()) EXPECT_EQ(l.find(kFtpPassword), std::string::npos) << l;
   for (const auto& e : fs::directory_iterator(RunDir())) {
     EXPECT_EQ(ReadFile(e.path().string()).value_or("").find(kFtpPassword), std::string::npos)
         << e.path();
   }
+}
+
+TEST_F(RunTest, MaskingHidesThePasswordNotTheWordsThatEqualIt) {
+  // The demo server's user "refuse" (password "refuse") may log on but not upload.
+  FtpSite("FR refuse", sites.ftp, "refuse", "refuse");
+  Load();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  const auto& ftp = run->FtpList();
+  EXPECT_NE(std::find(ftp.begin(), ftp.end(), "CLIENT: USER refuse"), ftp.end());
+  EXPECT_NE(std::find(ftp.begin(), ftp.end(), "CLIENT: PASS ****"), ftp.end());
+  EXPECT_TRUE(std::any_of(run->Log().begin(), run->Log().end(), [](const std::string& l) {
+    return l.rfind("FR refuse -> FTP error: ", 0) == 0;
+  })) << ::testing::PrintToString(run->Log());
+  for (const auto& l : run->Log()) EXPECT_EQ(l.find("FR ****"), std::string::npos) << l;
+}
+
+TEST_F(RunTest, CancelWhileTheMailServerTakesTheMessageSaysWhatItWaitsFor) {
+  // A mail server that takes the content and never answers the final ".".
+  WriteFile(dir / "smtp/script.json",
+            R"({"greeting": "220 hi", "replies": {"DATA": "354 go", ".": "SILENT"}})");
+  PeerProcess smtp({PeerScript("smtp_peer.py"), "script", "--script", dir / "smtp/script.json"});
+  WriteFile(Data("settings.dat"), "[SETTINGS]\r\nSMTP=127.0.0.1:" + std::to_string(smtp.port()) +
+                                      "\r\nEMAIL=jo@acme.example\r\nNAME=Jo\r\n");
+  Site("Mail Site", "USE_EMAIL=1\r\nEMAIL_TONAME=submit@example.com\r\n",
+       {{"EMAIL_NEW", "Please list %APPNAME%."}});
+  Load();
+  test::ScriptedPrompt cancelPrompt;
+  cancelPrompt.answers = {Answer::Yes};
+  std::thread canceller;
+  view.onStatus = [&](RunStep step, const std::string& text) {
+    if (step == RunStep::Mail && text == "Sending Mail..." && !canceller.joinable()) {
+      canceller = std::thread([&] {
+        for (int i = 0; i < 100 && !run->MailInProgress(); ++i) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        run->CancelClick(cancelPrompt);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        run->Skip();  // the person gives up waiting
+      });
+    }
+  };
+  EXPECT_EQ(Run(), SubmissionRun::Outcome::Cancelled);
+  canceller.join();
+  EXPECT_NE(std::find(view.events.begin(), view.events.end(), SubmissionRun::kMailWaitText),
+            view.events.end())
+      << ::testing::PrintToString(view.events);
 }
 
 TEST_F(RunTest, SkipDuringFtpLeavesTheSiteAndRunsTheNext) {

@@ -1,6 +1,7 @@
 // vendrix-cli submit: the submission run from a terminal or a pipeline.
 #include <pthread.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -21,6 +22,24 @@ namespace {
 
 constexpr int kExitSomeFailed = 3, kExitCancelled = 130;
 
+// The width of the terminal on stderr; 80 when it cannot be told.
+std::size_t TerminalColumns() {
+  winsize w{};
+  if (::ioctl(2, TIOCGWINSZ, &w) == 0 && w.ws_col > 0) return w.ws_col;
+  return 80;
+}
+
+// A UTF-8 line cut to fewer characters than columns (the last column stays free, so
+// the terminal does not wrap), never inside a character.
+std::string FitToWidth(const std::string& line, std::size_t columns) {
+  std::size_t chars = 0;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if ((static_cast<unsigned char>(line[i]) & 0xC0) == 0x80) continue;  // a continuation byte
+    if (++chars >= columns) return line.substr(0, i);
+  }
+  return line;
+}
+
 const char* StepName(RunStep step) {
   switch (step) {
     case RunStep::Ftp:
@@ -40,6 +59,9 @@ class TerminalView : public RunView {
 
   void CurrentSite(const std::string& name) override {
     site_ = name;
+    // A new site starts with no step: the last site's status is not shown for it.
+    step_.clear();
+    status_.clear();
     if (!name.empty()) ++siteNumber_;
     Draw();
   }
@@ -88,7 +110,7 @@ class TerminalView : public RunView {
     std::string line = "[" + std::to_string(siteNumber_) + "/" + std::to_string(total_) + "] " +
                        Cp1252ToUtf8(site_) + (step_.empty() ? "" : " - " + step_ + ": ") +
                        Cp1252ToUtf8(status_);
-    if (line.size() > 110) line.resize(110);
+    line = FitToWidth(line, TerminalColumns());
     std::cerr << "\r\033[K" << line << std::flush;
     drawn_ = true;
   }
@@ -145,6 +167,11 @@ class InterruptWatch {
             "\nCancelling the run; the reports are still written (Ctrl-C again to quit).\n";
         (void)!::write(2, msg, sizeof msg - 1);
         run->Cancel();
+        if (run->MailInProgress()) {
+          static const std::string wait =
+              std::string(SubmissionRun::kMailWaitText) + "; Ctrl-C again quits at once.\n";
+          (void)!::write(2, wait.data(), wait.size());
+        }
       } else {
         ::_exit(kExitCancelled);
       }

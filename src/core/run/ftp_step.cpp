@@ -27,8 +27,8 @@ bool SubmissionRun::DoFtpUpload() {
     // answered by closing, an archive that could not be written): this attempt failed.
     ftpState_.FtpFailed = true;
     ftpState_.FtpErrorText = e.what();
-    AddFtpLine(std::string("EXCEPTION: ") + e.what());
-    AddLogLine(site + " -> " + "FTP error: " + e.what());
+    AddFtpLine(MaskWords(std::string("EXCEPTION: ") + e.what()));
+    AddLogLine(site + " -> " + "FTP error: " + MaskWords(e.what()));
     ftpForm_.Logoff();
     return false;
   }
@@ -50,6 +50,9 @@ bool SubmissionRun::FtpAttempt() {
   ftpForm_.SetRemoteFile("");
   if (skipRequested_) return false;
   ftpForm_.Logon();
+  if (ftpState_.FtpFailed && !skipRequested_) {
+    AddLogLine(site + " -> " + "FTP logon failed: " + MaskWords(ftpState_.FtpErrorText));
+  }
   if (ftpState_.FtpFailed || skipRequested_) return false;
 
   const std::string program = host_.App().localPath;
@@ -73,7 +76,7 @@ bool SubmissionRun::FtpAttempt() {
       }
     }
     if (ftpState_.FtpFailed) {
-      AddLogLine(site + " -> " + "FTP error: " + ftpState_.FtpErrorText);
+      AddLogLine(site + " -> " + "FTP error: " + MaskWords(ftpState_.FtpErrorText));
       AddFtpLine("ERROR SENDING FILE -> " + ftpForm_.RemoteFile());
       ftpForm_.Logoff();
       return false;

@@ -66,6 +66,7 @@ bool SubmissionRun::DoHttpPost(bool isNew) {
   } catch (const EHttpClient& e) {
     if (httpTimedOut_) return fail("TIMED OUT!");
     if (AcceptedRedirect(e)) {
+      AddLogLine("Accepted HTTP Post to: " + site + " (" + e.Description + ")");
       idle();
       return true;
     }

@@ -12,6 +12,7 @@
 #include "script/eng_build.h"
 #include "script/submission_builder.h"
 #include "script/text_tools.h"
+#include "zip/compressed_cache.h"
 
 namespace vendrix {
 namespace {
@@ -49,7 +50,7 @@ SubmissionRun::SubmissionRun(RunHost& host, RunView& view, UserPrompt& prompt, c
       clock_(clock),
       report_(host.Tree().ReportsDir, host.Tree().ImagesDir, clock),
       ftpForm_(
-          ftpState_, [this](const std::string& line) { AddFtpLine(line); },
+          ftpState_, [this](const std::string& line) { AddFtpLine(MaskTrail(line)); },
           [this](const std::string& text) { view_.Status(RunStep::Ftp, text); }) {
   report_.OnWriteError = [this](const std::string& message) { AddLogLine(message); };
   ftpForm_.FTP1.Passive = true;
@@ -105,23 +106,51 @@ const std::string& SubmissionRun::SiteName() const {
   return report_.CurrentSite;
 }
 
-std::string SubmissionRun::Redact(std::string line) const {
-  if (secret_.size() >= kMinSecret) ReplaceAll(line, secret_, kMasked);
-  return line;
+std::string SubmissionRun::MaskTrail(const std::string& line) const {
+  // What the client sent: the argument of a command that carries a password.
+  static const std::string kClient = "CLIENT: ";
+  if (line.rfind(kClient, 0) == 0) {
+    const auto verbEnd = line.find(' ', kClient.size());
+    if (verbEnd == std::string::npos) return line;
+    std::string verb = line.substr(kClient.size(), verbEnd - kClient.size());
+    for (char& c : verb) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (verb == "PASS" || verb == "ACCT" || verb == "AUTH") {
+      return line.substr(0, verbEnd + 1) + kMasked;
+    }
+    return line;
+  }
+  return MaskWords(line);
+}
+
+std::string SubmissionRun::MaskWords(std::string text) const {
+  // What a server said: the password where it stands as a word of its own.
+  if (secret_.size() < kMinSecret) return text;
+  const auto isWordChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
+  for (std::size_t at = text.find(secret_); at != std::string::npos;
+       at = text.find(secret_, at + 1)) {
+    const std::size_t end = at + secret_.size();
+    const bool starts = at == 0 || !isWordChar(text[at - 1]) || !isWordChar(secret_.front());
+    const bool ends = end == text.size() || !isWordChar(text[end]) || !isWordChar(secret_.back());
+    if (starts && ends) {
+      text.replace(at, secret_.size(), kMasked);
+      at += std::string(kMasked).size() - 1;
+    }
+  }
+  return text;
 }
 
 void SubmissionRun::AddLogLine(const std::string& line) {
-  std::string l = Redact(line);
+  std::string l = line;
   view_.LogLine(l);
   log_.push_back(std::move(l));
 }
 
 void SubmissionRun::AddReportLine(const std::string& line) {
-  report_.AddReportLine(Redact(line));
+  report_.AddReportLine(line);
 }
 
 void SubmissionRun::AddFtpLine(const std::string& line) {
-  std::string l = Redact(line);
+  std::string l = line;
   view_.FtpLine(l);
   ftplist_.push_back(std::move(l));
 }
@@ -264,7 +293,8 @@ SubmissionRun::Outcome SubmissionRun::Submit() {
   host_.SetLongDesc(SplitLines(WrapText(JoinLines(host_.App().longDesc), 72)));
   sitesProcessed_ = 0;
   SubmissionLog& log = *this;
-  builder_ = std::make_unique<SubmissionBuilder>(host_.Eng(), host_.Tree(), log);
+  compressed_ = std::make_unique<CompressedFileCache>(host_.Tree().FilesDir);
+  builder_ = std::make_unique<SubmissionBuilder>(host_.Eng(), host_.Tree(), log, compressed_.get());
   bool completed = true;
   try {
     completed = WalkSites();
@@ -273,6 +303,8 @@ SubmissionRun::Outcome SubmissionRun::Submit() {
     AddLogLine(e.what());
   }
   host_.Eng().SetCurrentRow(nullptr);
+  builder_.reset();
+  compressed_.reset();  // the compressed program is not kept between runs
   EndRun(!completed);
   return completed ? Outcome::Completed : Outcome::Cancelled;
 }
@@ -492,7 +524,15 @@ bool SubmissionRun::CancelClick(UserPrompt& prompt) {
   if (!posting_) return false;
   if (prompt.Confirm("Sure you want to cancel all posts?", false) != Answer::Yes) return false;
   Cancel();
+  // A message the server is taking is not cut off (that could send it twice): say
+  // what the run waits for.
+  if (MailInProgress()) view_.Status(RunStep::Mail, kMailWaitText);
   return true;
+}
+
+bool SubmissionRun::MailInProgress() {
+  std::lock_guard lock(mailMutex_);
+  return mailForm_ != nullptr;
 }
 
 }  // namespace vendrix

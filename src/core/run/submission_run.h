@@ -28,6 +28,7 @@ namespace vendrix {
 
 class UserPrompt;
 class SubmissionBuilder;
+class CompressedFileCache;
 
 class TSMTPForm;
 
@@ -58,6 +59,11 @@ class SubmissionRun : private SubmissionLog {
   // thread), then cancels; true when cancelled.
   bool CancelClick(UserPrompt& prompt);
   bool Posting() const { return posting_; }
+  // Whether a message is being handed to a mail server (Cancel waits for it).
+  bool MailInProgress();
+  // What the run says when a cancel waits for the mail server.
+  static constexpr const char* kMailWaitText =
+      "Waiting for the mail server to confirm the message (at most 10 minutes)";
 
   // The three steps for the current site (one FTP attempt each call).
   bool DoFtpUpload();
@@ -98,7 +104,11 @@ class SubmissionRun : private SubmissionLog {
   void LeavePostingMode();
   void EndRun(bool cancelled);
   void AskViewReport();
-  std::string Redact(std::string line) const;
+  // The password masked where it stands as a value: in a command line the client
+  // sent (PASS, ACCT, AUTH) and as a word of what a server said; never in the words
+  // of other lines (a site or user named like the password stays readable).
+  std::string MaskTrail(const std::string& line) const;
+  std::string MaskWords(std::string text) const;
   void ClearXfer();
   const std::string& SiteName() const;
 
@@ -111,6 +121,7 @@ class SubmissionRun : private SubmissionLog {
   ProgramSettings settings_;
   PostCounts counts_;
   TReportsFrm report_;
+  std::unique_ptr<CompressedFileCache> compressed_;  // the program compressed once per run
   std::unique_ptr<SubmissionBuilder> builder_;
   THttpClient HTTP1;
   FtpRunState ftpState_;
@@ -120,7 +131,7 @@ class SubmissionRun : private SubmissionLog {
   Lines log_, ftplist_, xfer_;
   std::size_t xferBytes_ = 0;
   int transferLines_ = 0;
-  std::string secret_;  // masked in every line while set (the FTP password)
+  std::string secret_;  // the password of the step in progress (FTP or SMTP)
 
   std::atomic<bool> posting_{false};
   std::atomic<bool> skipRequested_{false};
