@@ -248,11 +248,14 @@ TEST(Names, NamesThatLeaveTheirFolderAreRefused) {
 TEST(Names, EachKindIsCheckedAgainstItsLongestFileAndTheProgramsOwnFiles) {
   // 90 "\u20AC" are 270 bytes on disk; 247 letters make a 257-byte site table name.
   EXPECT_TRUE(CheckEntryName(std::string(90, '\x80'), EntryKind::Company));
-  EXPECT_TRUE(CheckEntryName(std::string(247, 'a'), EntryKind::App));
-  EXPECT_FALSE(CheckEntryName(std::string(244, 'a'), EntryKind::App));  // 255 with "_SITES.dat"
-  EXPECT_FALSE(CheckEntryName(std::string(246, 'a'), EntryKind::Company));
-  EXPECT_TRUE(CheckEntryName(std::string(239, 'a'), EntryKind::Site));  // " EMAIL_UPDATE.scp"
-  EXPECT_FALSE(CheckEntryName(std::string(247, 'a')));                  // no kind: no length rule
+  // Each file is written first as "." + its name + ".XXXXXX": 8 bytes more.
+  EXPECT_TRUE(CheckEntryName(std::string(238, 'a'), EntryKind::App));
+  EXPECT_FALSE(CheckEntryName(std::string(237, 'a'), EntryKind::App));  // "._SITES.dat.XXXXXX"
+  EXPECT_TRUE(CheckEntryName(std::string(239, 'a'), EntryKind::Company));
+  EXPECT_FALSE(CheckEntryName(std::string(238, 'a'), EntryKind::Company));  // ". Apps.dat.XXXXXX"
+  EXPECT_TRUE(CheckEntryName(std::string(231, 'a'), EntryKind::Site));
+  EXPECT_FALSE(CheckEntryName(std::string(230, 'a'), EntryKind::Site));  // " EMAIL_UPDATE.scp"
+  EXPECT_FALSE(CheckEntryName(std::string(247, 'a')));                   // no kind: no length rule
   EXPECT_TRUE(CheckEntryName("companies", EntryKind::Company));
   EXPECT_FALSE(CheckEntryName("companies", EntryKind::App));
   EXPECT_TRUE(CheckEntryName("Tool_SITES", EntryKind::App));

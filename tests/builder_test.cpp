@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include "script/submission_builder.h"
 #include "script/text_tools.h"
 #include "support/session_fixture.h"
+#include "zip/compressed_cache.h"
 #include "zip/zip_archiver.h"
 
 namespace vendrix {
@@ -246,6 +249,57 @@ TEST_F(FtpBuilderTest, EachSiteGetsAFreshArchiveWithOnlyWhatItsPlanLists) {
   // No scratch folder is left behind.
   for (const auto& e : std::filesystem::directory_iterator(Files(""))) {
     EXPECT_FALSE(e.is_directory()) << e.path();
+  }
+}
+
+TEST_F(FtpBuilderTest, ARunCompressesTheProgramOnceForAllItsSites) {
+  std::string data;
+  for (int i = 0; i < 200000; ++i) data += std::to_string(i * 7919 % 100003) + ",";
+  WriteFile(program, data);
+  Site().useZipFile = true;
+  Site().use8x3FileName = true;
+  Site().textFileOption = TextFileOption::IncludeInZip;
+  auto unzipped = [&](const std::string& zip, const std::string& entry) {
+    const std::string out = dir / "unzipped";
+    std::filesystem::remove(out);
+    const std::string cmd = "unzip -p '" + zip + "' '" + entry + "' > '" + out + "'";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    return ReadFile(out).value_or("");
+  };
+  auto oneRun = [&](int sites) {
+    CompressedFileCache cache(Files(""));
+    SubmissionBuilder run(session->Wide().EngBuild(), session->Wide(), log, &cache);
+    for (int i = 0; i < sites; ++i) {
+      // Each site's text file differs, and every other one is sent beside the archive.
+      Site().Script(ScriptKind::FtpNew) = "Site " + std::to_string(i);
+      Site().textFileOption = i % 2 ? TextFileOption::AddToUpload : TextFileOption::IncludeInZip;
+      auto plan = run.BuildFtpSubmission();
+      ASSERT_TRUE(plan);
+      const std::string zip = Files("myprog.zip");
+      const std::vector<std::string> expected =
+          i % 2 ? std::vector<std::string>{"setup.exe"}
+                : std::vector<std::string>{"setup.exe", "My Prog.TXT"};
+      EXPECT_EQ(Entries(zip), expected);
+      EXPECT_EQ(unzipped(zip, "setup.exe"), data) << "site " << i;
+      if (i % 2 == 0) {
+        EXPECT_EQ(unzipped(zip, "My Prog.TXT"), "Site " + std::to_string(i) + "\r\n");
+      }
+    }
+    EXPECT_EQ(cache.Compressions(), 1);
+  };
+  oneRun(3);
+  // The copied entry is the compressed one, not the program stored as it is.
+  EXPECT_LT(std::filesystem::file_size(Files("myprog.zip")), data.size() / 2);
+  EXPECT_EQ(
+      std::count_if(log.lines.begin(), log.lines.end(),
+                    [](const std::string& l) { return l.rfind("ftp: Zipping File:", 0) == 0; }),
+      3);
+  // The next run sees the changed program; the cache's own archives are gone after each run.
+  data += "and a new version";
+  WriteFile(program, data);
+  oneRun(2);
+  for (const auto& e : std::filesystem::directory_iterator(Files(""))) {
+    EXPECT_EQ(e.path().filename().string().rfind(".compressed", 0), std::string::npos) << e.path();
   }
 }
 

@@ -157,4 +157,25 @@ done
 check "help names only known commands" "" "$unknown"
 check "help shows expand's site as optional" 1 "$("$cli" help | grep -c '^  expand \[--site S\]')"
 
+# Commands find the company that holds the application, whichever sorts first.
+h() { "$cli" --data-dir "$work/h" "$@"; }
+h company new Beta >/dev/null && h app new Tool >/dev/null && h company new '"Acme"' >/dev/null
+h app set Tool VERSION=2; check "the company holding the app is found" "0:VERSION=2" "$?:$(h app show Tool | grep ^VERSION=)"
+check "table finds it too" 0 "$(h table show --app Tool >/dev/null; echo $?)"
+printf 'Tool\r\n' >"$work/h/data/\"Acme\" Apps.dat"
+err=$(h app set Tool VERSION=3 2>&1); rc=$?
+check "several holders are named" '1:The application Tool is held by several companies ("Acme", Beta); choose one with --company.' "$rc:$err"
+check "--company still chooses" "0" "$(h app set Tool VERSION=3 --company Beta; echo $?)"
+
+# Values that could not be read back as given are refused where they are entered.
+h site new Secret >/dev/null
+h site set Secret LOGIN_PASSWORD=pw
+check "a site file holding a password is its owner's alone" 600 "$(stat -c %a "$work/h/sites/Secret.ini")"
+err=$(h site set Secret EMAIL_SUBJECT="$(printf 'a\nb')" 2>&1); rc=$?
+check "a line break in a site setting is refused" \
+  "1:EMAIL_SUBJECT holds one line only: line breaks are not allowed." "$rc:$err"
+err=$(h company set Beta CTITLE="$(head -c 1500 /dev/zero | tr '\0' x)" CONTACT=Jo 2>&1); rc=$?
+check "a company value past 1023 characters is refused" "1:CTITLE holds at most 1023 characters." "$rc:$err"
+check "and nothing of the command is saved" "CONTACT=" "$(h company show Beta | grep ^CONTACT=)"
+
 checks_done

@@ -120,8 +120,13 @@ std::string UsageText(const CommandTable& table);
 // help [--man | --markdown | --completion-words] | help variables [--markdown]
 int HelpCommand(Args& args, const CommandTable& table);
 
-// Selects the company named by --company (default: the first one) and its list.
-void SelectCompany(Context& c);
+// Selects the company named by --company and its list. Without --company: the
+// company whose list holds the application app when exactly one does (a refusal
+// naming them when several do), else the first company.
+void SelectCompany(Context& c, const std::optional<std::string>& app = std::nullopt);
+// The same with the --company option already taken.
+void SelectCompanyFor(Context& c, const std::optional<std::string>& company,
+                      const std::optional<std::string>& app);
 // Then the application named (or the first one); usage error when there is none.
 void SelectApp(Context& c, const std::optional<std::string>& name);
 

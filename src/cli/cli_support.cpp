@@ -6,6 +6,7 @@
 #include "base/cp1252.h"
 #include "base/error.h"
 #include "base/file_io.h"
+#include "base/text_order.h"
 #include "cli.h"
 
 namespace vendrix::cli {
@@ -178,13 +179,40 @@ std::pair<std::string, std::string> KeyValue(const std::string& word) {
   return {key, value};
 }
 
-void SelectCompany(Context& c) {
+void SelectCompany(Context& c, const std::optional<std::string>& app) {
   auto name = c.args.Option("--company");
+  SelectCompanyFor(c, name, app);
+}
+
+void SelectCompanyFor(Context& c, const std::optional<std::string>& name,
+                      const std::optional<std::string>& app) {
   CompanyPage& company = c.session.Company();
   if (name) {
     if (!c.session.ChooseCompany(*name)) throw VendrixError("No company named " + *name);
-  } else if (company.Shown().empty()) {
-    throw VendrixError("There is no company yet.");
+    return;
+  }
+  if (company.Shown().empty()) throw VendrixError("There is no company yet.");
+  if (!app) return;
+  Lines holders;
+  for (const auto& candidate : company.Names()) {
+    Lines apps;
+    try {
+      if (c.session.Wide().LoadAppList(candidate, apps) && IndexOf(apps, *app) >= 0) {
+        holders.push_back(candidate);
+      }
+    } catch (const VendrixError&) {
+      // An unreadable list holds nothing we could use.
+    }
+  }
+  if (holders.size() == 1) {
+    if (holders.front() != company.Shown()) c.session.ChooseCompany(holders.front());
+    return;
+  }
+  if (holders.size() > 1) {
+    std::string list;
+    for (const auto& h : holders) list += (list.empty() ? "" : ", ") + h;
+    throw VendrixError("The application " + *app + " is held by several companies (" + list +
+                       "); choose one with --company.");
   }
 }
 

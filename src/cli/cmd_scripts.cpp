@@ -14,7 +14,7 @@ namespace {
 void SelectContext(Context& c) {
   auto app = c.args.Option("--app");
   if (c.session.Company().Names().empty()) throw VendrixError("There is no company yet.");
-  SelectCompany(c);
+  SelectCompany(c, app);
   c.session.ShowStep(app.value_or(""));
   SelectApp(c, app);
 }

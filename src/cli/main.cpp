@@ -86,7 +86,7 @@ const Command kCommands[] = {
      "      (replaces the site catalogue; default URL: the UpdateURL setting)\n",
      vendrix::cli::UpdateCommand, nullptr},
     {"bhs",
-     "  bhs show | browse [--use ID] | new [KEY=VALUE...]   [--company C] [--cafile PEM] "
+     "  bhs show | browse [--use ID [--force]] | new [KEY=VALUE...]   [--company C] [--cafile PEM] "
      "[--verbose]\n"
      "      (new: name Address1 Address2 City State Zipcode phone email FTPSite WebSite,\n"
      "       each defaulting to the company's value; the server is the BHSServer setting)\n",

@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName("Vendrix");
-  QApplication::setDesktopFileName("vendrix");
+  QApplication::setDesktopFileName("com.halvane.vendrix");
   QApplication::setWindowIcon(vendrix::ui::LogoIcon());
 
   const std::string root = vendrix::PrepareDataRoot(dataDir);

@@ -13,6 +13,7 @@
 #include "script/eng_build.h"
 #include "script/submission_builder.h"
 #include "script/text_tools.h"
+#include "zip/compressed_cache.h"
 
 namespace vendrix {
 namespace {
@@ -296,7 +297,8 @@ SubmissionRun::Outcome SubmissionRun::Submit() {
   host_.SetLongDesc(SplitLines(WrapText(JoinLines(host_.App().longDesc), 72)));
   sitesProcessed_ = 0;
   SubmissionLog& log = *this;
-  builder_ = std::make_unique<SubmissionBuilder>(host_.Eng(), host_.Tree(), log);
+  compressed_ = std::make_unique<CompressedFileCache>(host_.Tree().FilesDir);
+  builder_ = std::make_unique<SubmissionBuilder>(host_.Eng(), host_.Tree(), log, compressed_.get());
   bool completed = true;
   try {
     completed = WalkSites();
@@ -305,6 +307,8 @@ SubmissionRun::Outcome SubmissionRun::Submit() {
     AddLogLine(e.what());
   }
   host_.Eng().SetCurrentRow(nullptr);
+  builder_.reset();
+  compressed_.reset();  // the compressed program is not kept between runs
   EndRun(!completed);
   return completed ? Outcome::Completed : Outcome::Cancelled;
 }

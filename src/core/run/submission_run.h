@@ -30,6 +30,7 @@ namespace vendrix {
 
 class UserPrompt;
 class SubmissionBuilder;
+class CompressedFileCache;
 
 class TSMTPForm;
 
@@ -141,6 +142,7 @@ class SubmissionRun : private SubmissionLog {
   ProgramSettings settings_;
   PostCounts counts_;
   TReportsFrm report_;
+  std::unique_ptr<CompressedFileCache> compressed_;  // the program compressed once per run
   std::unique_ptr<SubmissionBuilder> builder_;
   THttpClient HTTP1;
   FtpRunState ftpState_;

@@ -14,6 +14,7 @@
 #include "profiles/app_rules.h"
 #include "profiles/company_profile.h"
 #include "script/text_tools.h"
+#include "zip/compressed_cache.h"
 #include "zip/zip_archiver.h"
 
 namespace vendrix {
@@ -258,9 +259,19 @@ bool SubmissionBuilder::BuildFtpFiles(FtpSubmission& plan) {
     if (ext != ".ZIP") {
       TZipArchiver zip;
       zip.ZipFilename = building;
-      zip.FSpecArgs = {program};
       zip.OnMessage = [&](int, const std::string& m) { log_.AddFtpLine(m); };
-      zip.Add();
+      if (compressed_) {
+        // The program compressed once for the whole run; its entry is copied as stored.
+        const std::string once =
+            compressed_->ArchiveOf(program, FileNameOf(program), zip.OnMessage);
+        if (!once.empty()) {
+          zip.CopyFromArchives = {once};
+          zip.Add();
+        }
+      } else {
+        zip.FSpecArgs = {program};
+        zip.Add();
+      }
     } else if (auto data = ReadWholeFile(program)) {
       WriteFileAtomic(building, *data);
     }
