@@ -58,8 +58,9 @@ TEST_F(BuilderTest, HttpPostEncodesValuesAndKeepsTheScriptsOwnText) {
   EXPECT_EQ(http->contentType, "application/x-www-form-urlencoded");
   EXPECT_EQ(log.lines, (std::vector<std::string>{"report: Post Data:", "report: " + http->data}));
 
-  App().SetField("SHORTDESC", "a=b+c\r\nd");
-  Site().Script(ScriptKind::HttpNew) = "d=%APPSHORTDESC%";
+  // A value spanning lines (single-line fields refuse line breaks; the memos hold them).
+  App().SetLongDesc({"a=b+c", "d"});
+  Site().Script(ScriptKind::HttpNew) = "d=%APPLONGDESC%";
   EXPECT_EQ(builder.BuildHttpSubmission(SubmissionKind::New)->data, "d=a%3Db%2Bc%0D%0Ad");
 }
 
