@@ -72,7 +72,10 @@ for line in open(sys.argv[1]):
     e = json.loads(line)
     if e["event"] == "site" and e["site"] == "Demo Mail":
         print(e["reason"][:24])' "$work/run2.json")"
-run_json=$(ls -d "$d/reports/Tidy Notes"/*/ | tail -1)run.json
+# The run's own folder, from its summary (folder names do not sort by time).
+run_json=$(dirname "$(/usr/bin/python3 -c '
+import json, sys
+print(json.loads(open(sys.argv[1]).read().splitlines()[-1])["report"])' "$work/run2.json")")/run.json
 check "run.json in the run folder agrees with the main report" "1 0" \
   "$(/usr/bin/python3 -c '
 import json, sys

@@ -129,5 +129,9 @@ void SelectCompanyFor(Context& c, const std::optional<std::string>& company,
                       const std::optional<std::string>& app);
 // Then the application named (or the first one); usage error when there is none.
 void SelectApp(Context& c, const std::optional<std::string>& name);
+// All three for a command about one application: the company that holds app (or
+// --company), the site table built for it, the application selected. Refused when
+// there is no company.
+void SelectAppContext(Context& c, const std::optional<std::string>& app);
 
 }  // namespace vendrix::cli

@@ -227,4 +227,11 @@ void SelectApp(Context& c, const std::optional<std::string>& name) {
   }
 }
 
+void SelectAppContext(Context& c, const std::optional<std::string>& app) {
+  if (c.session.Company().Names().empty()) throw VendrixError("There is no company yet.");
+  SelectCompany(c, app);
+  c.session.ShowStep(app.value_or(""));
+  SelectApp(c, app);
+}
+
 }  // namespace vendrix::cli

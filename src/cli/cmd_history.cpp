@@ -12,10 +12,7 @@ int HistoryCommand(Context& c) {
   if (!app) throw UsageError("history needs --app A");
   auto site = c.args.Option("--site");
   if (!c.args.Empty()) throw UsageError("unexpected words after history");
-  if (c.session.Company().Names().empty()) throw VendrixError("There is no company yet.");
-  SelectCompany(c);
-  c.session.ShowStep(*app);
-  SelectApp(c, app);
+  SelectAppContext(c, app);
   std::string problem;
   const PostHistory history =
       PostHistory::Load(c.session.Wide().HistoryFile(c.session.App().Profile().name), &problem);

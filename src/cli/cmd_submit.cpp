@@ -154,14 +154,7 @@ class JsonView : public SubmitView {
   JsonView(bool yes, bool live) : SubmitView(yes, live), yes_(yes) {}
   void LogLine(const std::string&) override {}
   bool ReviewFindings(const std::vector<Finding>& findings) override {
-    for (const auto& f : findings) {
-      nlohmann::json j = {{"event", "finding"},
-                          {"severity", f.severity == FindingSeverity::Error ? "error" : "warning"},
-                          {"where", Cp1252ToUtf8(f.where)},
-                          {"field", Cp1252ToUtf8(f.field)},
-                          {"text", Cp1252ToUtf8(f.text)}};
-      std::cout << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
-    }
+    for (const auto& f : findings) std::cout << FindingJson(f, true) << '\n';
     std::cout.flush();
     return true;
   }
@@ -262,10 +255,7 @@ int SubmitCommand(Context& c) {
   const bool again = c.args.Flag("--again");
   const bool json = c.args.Flag("--json");
   if (!c.args.Empty()) throw UsageError("unexpected words after submit");
-  if (c.session.Company().Names().empty()) throw VendrixError("There is no company yet.");
-  SelectCompany(c);
-  c.session.ShowStep(*app);
-  SelectApp(c, app);
+  SelectAppContext(c, app);
   const AppProfile& profile = c.session.App().Profile();
   for (const auto& name : only) {
     const AppSiteRow* found = nullptr;

@@ -4,6 +4,7 @@
 
 #include "base/cp1252.h"
 #include "base/file_io.h"
+#include "run/precheck.h"
 
 namespace vendrix {
 namespace {
@@ -36,6 +37,15 @@ json SummaryObject(const RunSummary& r) {
 }
 
 }  // namespace
+
+std::string FindingJson(const Finding& f, bool asEvent) {
+  json j = {{"severity", f.severity == FindingSeverity::Error ? "error" : "warning"},
+            {"where", Cp1252ToUtf8(f.where)},
+            {"field", Cp1252ToUtf8(f.field)},
+            {"text", Cp1252ToUtf8(f.text)}};
+  if (asEvent) j["event"] = "finding";
+  return j.dump(-1, ' ', false, json::error_handler_t::replace);
+}
 
 std::string SiteResultJson(const SiteResult& site) {
   json j = SiteObject(site);

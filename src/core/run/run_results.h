@@ -33,6 +33,11 @@ struct RunSummary {
   std::string started, ended;
 };
 
+struct Finding;
+
+// The JSON object of one finding of the check before a run (one line, UTF-8); with
+// asEvent it carries "event": "finding" for a stream of events.
+std::string FindingJson(const Finding& finding, bool asEvent);
 // The JSON text of one site, and of the summary (one line each, UTF-8).
 std::string SiteResultJson(const SiteResult& site);
 std::string RunSummaryJson(const RunSummary& summary);
