@@ -9,6 +9,7 @@
 
 #include "base/ini_file.h"
 #include "base/line_list.h"
+#include "profiles/key_rule.h"
 
 namespace vendrix {
 
@@ -16,19 +17,10 @@ struct AppProfile {
   std::string fileName, name, char8, version, day, month, year, platform, submitter, size32,
       instSize32, size16, instSize16, price, status, eval, expireDate, expireAfter, installer,
       appUrl, dl1_32, dl2_32, dl3_32, dl4_32, dl1_16, dl2_16, dl3_16, dl4_16, screenshotUrl, gifUrl,
-      icoUrl, localPath, icoPath, gifPath, screenPath, otherPath, shortDesc;
+      icoUrl, localPath, icoPath, gifPath, screenPath, otherPath, shortDesc, padUrl;
   Lines longDesc;
   Lines notes;
   std::string specReq = "None";
-};
-
-// How the screen treats keys typed into a field.
-enum class KeyRule {
-  Any,
-  DigitsOnly,  // digits and backspace; anything else is refused with a beep
-  NoDollar,    // "$" is dropped silently
-  NoSpace,     // the space key is dropped silently
-  NoTyping,    // selectors: every key is dropped
 };
 
 struct AppField {
@@ -39,15 +31,12 @@ struct AppField {
   int maxLength;  // 0 for none
 };
 
-extern const std::array<AppField, 37> kAppFields;
+extern const std::array<AppField, 38> kAppFields;
 inline constexpr std::string_view kAppSection = "APPINFO";
 
 const AppField* FindAppField(std::string_view key);  // exact key, or nullptr
 // Reads every APPINFO key but NAME (the name comes from the selector).
 void ReadAppSection(const IniDocument& doc, AppProfile& profile);
 void WriteAppSection(IniDocument& doc, const AppProfile& profile);
-
-// Whether a key typed into a field with this rule is accepted.
-bool KeyAccepted(KeyRule rule, char key);
 
 }  // namespace vendrix

@@ -251,7 +251,7 @@ BhsNewAccountFields FieldsFromCompany(const CompanyProfile& c) {
   f.stateCountry = c.state + "/" + c.country;
   f.zipCode = c.zip;
   f.phone = c.phone;
-  f.email = c.salesEmail;  // the company's public address, not the contact's
+  f.email = c.salesEmail;  // the company's public address, not its contact's
   f.webSite = c.url;
   return f;
 }
