@@ -232,8 +232,10 @@ void CataloguePagesTest::siteBuilderEditsAndSavesScripts() {
   QVERIFY(!inZip->isChecked());
   QVERIFY(p.Find<QRadioButton>("EB_AddFileToUploadChk")->isChecked());
 
-  // Choosing another site drops the unsaved changes without a question.
+  // Choosing another site and discarding drops the unsaved changes.
+  dialogs.Press(QMessageBox::Discard);
   Choose(p.Find<QComboBox>("EB_SiteNameCombo"), "Demo Mail");
+  QTRY_VERIFY(dialogs.AllUsed());
   Choose(p.Find<QComboBox>("EB_SiteNameCombo"), "Demo Form Post");
   QVERIFY(useHttp->isChecked());
   QVERIFY(dialogs.unexpected.isEmpty());

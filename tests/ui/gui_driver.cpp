@@ -25,7 +25,11 @@ void Dialogs::Then(std::function<void(QWidget*)> handler) {
 
 void Dialogs::Poll() {
   QWidget* modal = QApplication::activeModalWidget();
-  if (modal && modal == last_ && since_.elapsed() > 15000) {
+  // A window whose handler is still running is that handler's own: it shows again
+  // between the windows the handler opens (a message box that closed but has not yet
+  // returned from its event loop), and is not a new window then.
+  if (modal && busy_.contains(modal)) return;
+  if (modal && modal == last_ && since_.elapsed() > kLeftOpenMs) {
     // A handler gave up half way (a failed check): close the window so the test ends.
     unexpected << "left open: " + modal->windowTitle();
     if (auto* d = qobject_cast<QDialog*>(modal)) d->done(QDialog::Rejected);
@@ -48,10 +52,13 @@ void Dialogs::Poll() {
   auto handler = std::move(handlers_.front());
   handlers_.pop_front();
   QPointer<QWidget> w = modal;
+  busy_.insert(modal);
   // Run from the window's event loop, not from this timer, so that windows the
   // handler opens are answered too.
-  QTimer::singleShot(0, [w, handler = std::move(handler)] {
+  QTimer::singleShot(0, this, [this, w, key = modal, handler = std::move(handler)] {
     if (w) handler(w);
+    busy_.remove(key);
+    since_.restart();  // the window counts as left open from here
   });
 }
 
@@ -136,11 +143,11 @@ void Choose(QComboBox* combo, const QString& text) {
   if (index < 0) qFatal("no entry %s", qPrintable(text));
   combo->showPopup();
   QAbstractItemView* view = combo->view();
-  QTRY_VERIFY_WITH_TIMEOUT(view->isVisible(), 2000);
+  QTRY_VERIFY_WITH_TIMEOUT(view->isVisible(), 10000);
   view->scrollTo(view->model()->index(index, 0));
   const QRect rect = view->visualRect(view->model()->index(index, 0));
   QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
-  QTRY_VERIFY_WITH_TIMEOUT(!view->isVisible(), 2000);
+  QTRY_VERIFY_WITH_TIMEOUT(!view->isVisible(), 10000);
 }
 
 void ClickRow(QAbstractItemView* view, int row, int column) {

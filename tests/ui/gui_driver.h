@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 #include <QWidget>
 #include <deque>
@@ -44,8 +45,11 @@ class Dialogs : public QObject {
 
  private:
   void Poll();
+  // How long a window may stay open after its handler returned.
+  static constexpr qint64 kLeftOpenMs = 30000;
   std::deque<std::function<void(QWidget*)>> handlers_;
   QPointer<QWidget> last_;
+  QSet<QWidget*> busy_;  // windows whose handler is running
   QElapsedTimer since_;  // how long the last window has been open
   QTimer timer_;
 };

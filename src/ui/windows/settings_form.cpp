@@ -29,7 +29,7 @@ TSettingsForm::TSettingsForm(TMainFrm& main)
   auto* layout = new QVBoxLayout(this);
   auto* tabs = new QTabWidget(this);
   auto* page = new QWidget;
-  tabs->addTab(page, "Settings");
+  tabs->addTab(page, "&Settings");
   layout->addWidget(tabs);
   auto* columns = new QHBoxLayout(page);
   auto* left = new QVBoxLayout;
