@@ -1,12 +1,17 @@
 // The "Company Info" and "App Info" pages driven with mouse and keyboard: what they
 // show and what lands in the files.
+#include <QAction>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
+
+#include "base/file_io.h"
 
 #include "gui_driver.h"
 #include "ui_tests.h"
@@ -19,6 +24,7 @@ class ProfilePagesTest : public QObject {
   void companyAndApplicationCreatedThroughThePages();
   void inputRulesOfTheFields();
   void duplicateNamesAndDeletion();
+  void padFileExportedAndImportedThroughTheWindows();
 };
 
 void ProfilePagesTest::companyAndApplicationCreatedThroughThePages() {
@@ -174,6 +180,51 @@ void ProfilePagesTest::duplicateNamesAndDeletion() {
   QVERIFY(!std::filesystem::exists(p.Path("data/Tidy Notes_SITES.dat")));
   QVERIFY(std::filesystem::exists(p.Path("data/Tidy Notes.dat")));
   QCOMPARE(p.Find<QComboBox>("AppName")->currentText(), "Pixel Ruler");
+  QVERIFY(dialogs.unexpected.isEmpty());
+}
+
+void ProfilePagesTest::padFileExportedAndImportedThroughTheWindows() {
+  Program p;
+  Dialogs dialogs;
+  const QString file = QString::fromStdString(p.Path("tidy.xml"));
+  auto choose = [file](const char* which) {
+    return [file, which](QWidget* w) {
+      auto* chooser = qobject_cast<QFileDialog*>(w);
+      QVERIFY(chooser);
+      QCOMPARE(chooser->objectName(), which);
+      chooser->selectFile(file);
+      chooser->accept();
+    };
+  };
+  p.ShowPage(1);
+  dialogs.Then(choose("SaveDialog"));
+  QTest::mouseClick(p.Find<QPushButton>("ExportPadBtn"), Qt::LeftButton);
+  QTRY_VERIFY(dialogs.AllUsed());
+  std::string xml = p.File("tidy.xml");
+  QVERIFY(xml.find("<Program_Name>Tidy Notes</Program_Name>") != std::string::npos);
+
+  // The same file with a new version: the question, the change table, then Import.
+  const std::string version = "<Program_Version>2.1</Program_Version>";
+  xml.replace(xml.find(version), version.size(), "<Program_Version>3.0</Program_Version>");
+  WriteFileAtomic(p.Path("tidy.xml"), xml);
+  dialogs.Then(choose("OpenDialog"));
+  dialogs.Press(QMessageBox::Yes);
+  dialogs.Then([](QWidget* w) {
+    QCOMPARE(w->objectName(), "TPadImportFrm");
+    auto* grid = w->findChild<QTableWidget*>("PadChangesGrid");
+    QCOMPARE(grid->rowCount(), 1);
+    QCOMPARE(grid->item(0, 0)->text(), "VERSION");
+    QCOMPARE(grid->item(0, 1)->text(), "2.1");
+    QCOMPARE(grid->item(0, 2)->text(), "3.0");
+    QTest::mouseClick(w->findChild<QPushButton*>("ImportBtn"), Qt::LeftButton);
+  });
+  p.main->findChild<QAction*>("ImportPadItem")->trigger();
+  QTRY_VERIFY(dialogs.AllUsed());
+  QCOMPARE(dialogs.seen.value(0),
+           "Confirm: The application Tidy Notes already exists. Update it with the values of "
+           "the PAD file?");
+  QCOMPARE(p.Find<QLineEdit>("version")->text(), "3.0");
+  QVERIFY(p.File("data/Tidy Notes.dat").find("\r\nVERSION=3.0\r\n") != std::string::npos);
   QVERIFY(dialogs.unexpected.isEmpty());
 }
 

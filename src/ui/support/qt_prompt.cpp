@@ -85,6 +85,19 @@ std::optional<std::string> QtPrompt::ChooseFile(const FileChoice& choice) {
   return FromQt(path);
 }
 
+std::optional<std::string> QtPrompt::ChooseSaveFile(const FileChoice& choice) {
+  QFileDialog dialog(parent_, ToQt(choice.title), lastDir_, NameFilter(choice.filter));
+  dialog.setObjectName("SaveDialog");
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  if (!choice.defaultExtension.empty()) dialog.setDefaultSuffix(ToQt(choice.defaultExtension));
+  const int result = dialog.exec();
+  GiveFocusBack(parent_);
+  if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  lastDir_ = dialog.directory().absolutePath();
+  return FromQt(dialog.selectedFiles().front());
+}
+
 void QtPrompt::ErrorDialog(const std::string& title, const std::string& text,
                            const std::string& instruction) {
   TErrorForm form(ToQt(title), ToQt(text), ToQt(instruction), parent_);
