@@ -229,15 +229,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       line = c == '\r' || c == '\n' ? 0 : line + 1;
       if (u == 0 || u > 127 || line > 998) clean = false;
     }
-    const std::string block = std::string("Content-Transfer-Encoding: ") +
-                              (clean ? "7bit" : "Base64") + "\r\nContent-Disposition: attachment";
-    auto pos = text.rfind(block);
-    Require(pos != std::string::npos, "a message file goes 7bit exactly when it is clean");
+    // The first part with a disposition is this file's (the boundary occurs nowhere else).
+    const std::string delimiter = "--" + enc.Boundary() + "\r\n";
+    std::size_t pos = text.find(delimiter), headEnd = std::string::npos;
+    while (pos != std::string::npos) {
+      headEnd = text.find("\r\n\r\n", pos);
+      Require(headEnd != std::string::npos, "a part has a head");
+      if (text.substr(pos, headEnd - pos).find("Content-Disposition: attachment") !=
+          std::string::npos) {
+        break;
+      }
+      pos = text.find(delimiter, headEnd);
+    }
+    Require(pos != std::string::npos, "the attachment has a part");
+    std::string head = text.substr(pos, headEnd + 2 - pos);
+    Require(head.find(clean ? "Content-Transfer-Encoding: 7bit\r\n"
+                            : "Content-Transfer-Encoding: Base64\r\n") != std::string::npos,
+            "a message file goes 7bit exactly when it is clean");
     if (clean) {
-      auto start = text.find("\r\n\r\n", pos) + 4;
       std::string expected =
           SevenBitForm(bytes) + "\r\n--" + enc.Boundary() + (second ? "\r\n" : "--");
-      Require(text.compare(start, expected.size(), expected) == 0,
+      Require(text.compare(headEnd + 4, expected.size(), expected) == 0,
               "a 7bit part is the file, followed by the delimiter");
     }
   }
