@@ -190,10 +190,11 @@ void ProfilePagesTest::padFileExportedAndImportedThroughTheWindows() {
   auto choose = [file](const char* which) {
     return [file, which](QWidget* w) {
       auto* chooser = qobject_cast<QFileDialog*>(w);
+      if (!chooser) chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
       QVERIFY(chooser);
-      QCOMPARE(chooser->objectName(), which);
+      QCOMPARE(chooser->objectName(), QString(which));
       chooser->selectFile(file);
-      chooser->accept();
+      QMetaObject::invokeMethod(chooser, "accept", Qt::QueuedConnection);
     };
   };
   p.ShowPage(1);
@@ -201,6 +202,7 @@ void ProfilePagesTest::padFileExportedAndImportedThroughTheWindows() {
   QTest::mouseClick(p.Find<QPushButton>("ExportPadBtn"), Qt::LeftButton);
   QTRY_VERIFY(dialogs.AllUsed());
   std::string xml = p.File("tidy.xml");
+  QVERIFY2(dialogs.unexpected.isEmpty(), qPrintable(dialogs.unexpected.join("; ")));
   QVERIFY(xml.find("<Program_Name>Tidy Notes</Program_Name>") != std::string::npos);
 
   // The same file with a new version: the question, the change table, then Import.
