@@ -28,7 +28,8 @@ class CompanyPage {
   // Returns false for an unknown key, CONAME or BHSID.
   bool SetField(std::string_view key, std::string value);
   // An ID obtained from the BHS account dialog.
-  void SetBhsId(std::string id);
+  // False (with a message) for an id that cannot be stored as it is.
+  bool SetBhsId(std::string id);
 
   // Called after every change of the shown company (start-up, a choice, New and
   // Delete Company): the session reloads that company's application list.
@@ -52,6 +53,8 @@ class CompanyPage {
   BhsAction ShowBhsId();
 
  private:
+  // Writes the company list: names, then the skipped lines as they were read.
+  void SaveList(const Lines& names) const;
   void SetFieldText(std::string CompanyProfile::*member, std::string value);
   void ShownChanged();
   std::optional<std::string> CollidesWithAppFile(const std::string& name) const;
@@ -59,6 +62,7 @@ class CompanyPage {
   MainFlags& flags_;
   UserPrompt& prompt_;
   Lines names_;
+  Lines skipped_;  // the list's lines that are no usable name, written back as they were
   CompanyProfile profile_;
   std::function<void()> onShownChanged_;
 };
