@@ -111,7 +111,7 @@ void TMainFrm::BuildMenus() {
       [this] { RunCommand(Command::UpdateDataFiles); });
   file->addSeparator();
   add(file, "ImportPadItem", "&Import PAD File...", [this] { ImportPad(); });
-  add(file, "ExportPadItem", "&Export PAD File...", [this] { ExportPad(); });
+  add(file, "ExportPadItem", "Ex&port PAD File...", [this] { ExportPad(); });
   file->addSeparator();
   add(file, "DefaultFtpScriptItem", "Default &FTP Script", [this] { ShowDefaultScript(0); });
   QMenu* mail = file->addMenu("Default &Email Scripts");

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "qt_text.h"
 
@@ -26,29 +27,45 @@ TPadImportFrm::TPadImportFrm(const PadPlan& plan, QWidget* parent) : QDialog(par
   layout->addWidget(target);
 
   if (!plan.findings.empty()) {
-    layout->addWidget(new QLabel("Not stored:", this));
+    auto* caption = new QLabel("Values of the file that are not stored:", this);
+    layout->addWidget(caption);
     auto* findings = new QListWidget(this);
     findings->setObjectName("PadFindingsList");
     for (const auto& f : plan.findings) findings->addItem(ToQt(f));
-    findings->setMaximumHeight(findings->sizeHintForRow(0) * 5 + 8);
+    // As tall as its lines, up to five; more scroll.
+    const int shown = std::min(findings->count(), 5);
+    findings->setFixedHeight(findings->sizeHintForRow(0) * shown + 2 * findings->frameWidth() + 4);
     layout->addWidget(findings);
   }
 
+  auto* changes = new QLabel(
+      plan.changes.empty() ? "The file changes no field." : "The import makes these changes:",
+      this);
+  changes->setObjectName("PadChangesLbl");
+  layout->addWidget(changes);
   auto* table = new QTableWidget(static_cast<int>(plan.changes.size()), 3, this);
   table->setObjectName("PadChangesGrid");
   table->setHorizontalHeaderLabels({"Field", "Old Value", "New Value"});
   table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table->setAlternatingRowColors(true);
+  table->setWordWrap(false);
   table->verticalHeader()->hide();
+  table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
   table->horizontalHeader()->setStretchLastSection(true);
   int row = 0;
   for (const auto& c : plan.changes) {
-    table->setItem(row, 0, new QTableWidgetItem(ToQt(c.field)));
-    table->setItem(row, 1, new QTableWidgetItem(ToQt(c.oldValue)));
-    table->setItem(row, 2, new QTableWidgetItem(ToQt(c.newValue)));
+    const QString values[] = {ToQt(c.field), ToQt(c.oldValue), ToQt(c.newValue)};
+    for (int column = 0; column < 3; ++column) {
+      auto* item = new QTableWidgetItem(values[column]);
+      item->setToolTip(values[column]);  // long values are cut in the cell
+      table->setItem(row, column, item);
+    }
     ++row;
   }
   table->resizeColumnToContents(0);
-  table->setColumnWidth(1, 220);
+  table->resizeColumnToContents(1);
+  table->setColumnWidth(1, std::min(table->columnWidth(1), 220));
   table->setMinimumSize(640, 320);
   layout->addWidget(table, 1);
 
