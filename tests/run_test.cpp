@@ -6,6 +6,8 @@
 #include <regex>
 #include <thread>
 
+#include <nlohmann/json.hpp>
+
 #include "app/session_run.h"
 #include "run/reports_list.h"
 #include "run/submission_run.h"
@@ -353,6 +355,48 @@ TEST_F(RunTest, ServerClosingTheControlConnectionFailsOnlyThatSite) {
   auto user = std::find(lines.begin(), lines.end(), "CLIENT: USER demo");
   ASSERT_NE(zipping, lines.end());
   EXPECT_LT(zipping, user);
+}
+
+TEST_F(RunTest, SentFilesCarryTheirDigestAndAShortUploadFails) {
+  // 4096 bytes of "x": the program the fixture writes.
+  const std::string kDigest = "a2e659dacb4691e887ac0139f8893d04764ee197d70fb73d3190d56113d18e3e";
+  fs::create_directories(dir / "short/incoming");
+  PeerProcess shortFtp({PeerScript("ftp_peer.py"), "--root", dir / "short", "--user", "demo",
+                        "--password", "demo", "--short-size"});
+  FtpSite("Upload", sites.ftp, "demo", "demo");
+  FtpSite("Short", shortFtp.port(), "demo", "demo");
+  Site("Mail Site",
+       "USE_EMAIL=1\r\nEMAIL_ATTACH_APPLICATION=1\r\nEMAIL_TONAME=submit@example.com\r\n",
+       {{"EMAIL_NEW", "Please list %APPNAME%."}});
+  Load();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+
+  EXPECT_EQ(Row("Upload").submit, "Update");
+  EXPECT_EQ(Row("Short").submit, "New");
+  EXPECT_TRUE(view.Logged("Short -> FTP error: 146: the server holds 4095 bytes, 4096 were sent"))
+      << ::testing::PrintToString(view.log);
+  EXPECT_TRUE(ParsePage(Page("Upload", "FTP"))
+                  .Mentions("SHA-256 of /incoming/prog.exe: " + kDigest +
+                            " (4096 bytes, the server holds as many)"));
+  EXPECT_TRUE(ParsePage(Page("Mail Site", "EMAIL"))
+                  .Mentions("SHA-256 of prog.exe: " + kDigest + " (4096 bytes)"));
+
+  auto json = nlohmann::json::parse(ReadFile(RunDir() + "/run.json").value_or("{}"));
+  std::map<std::string, nlohmann::json> bySite;
+  for (const auto& site : json["sites"]) bySite[site["site"]] = site;
+  const auto& upload = bySite["Upload"]["files"];
+  ASSERT_EQ(upload.size(), 2u) << upload.dump();  // the program and the text file
+  EXPECT_EQ(upload[0]["file"], "/incoming/prog.exe");
+  EXPECT_EQ(upload[0]["sha256"], kDigest);
+  EXPECT_EQ(upload[0]["bytes"], 4096);
+  EXPECT_EQ(upload[0]["confirmed"], true);
+  EXPECT_EQ(upload[1]["file"], "prog.txt");
+  EXPECT_EQ(upload[1]["confirmed"], false);       // sent as text: its size is the server's affair
+  EXPECT_TRUE(bySite["Short"]["files"].empty());  // nothing the server holds whole
+  const auto& mail = bySite["Mail Site"]["files"];
+  ASSERT_EQ(mail.size(), 1u);
+  EXPECT_EQ(mail[0]["step"], "email");
+  EXPECT_EQ(mail[0]["sha256"], kDigest);
 }
 
 TEST_F(RunTest, PasswordsReachNoLogNoListAndNoPage) {

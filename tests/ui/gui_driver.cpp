@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 
 namespace vendrix::test {
@@ -25,10 +26,9 @@ void Dialogs::Then(std::function<void(QWidget*)> handler) {
 
 void Dialogs::Poll() {
   QWidget* modal = QApplication::activeModalWidget();
-  // A window whose handler is still running is that handler's own: it shows again
-  // between the windows the handler opens (a message box that closed but has not yet
-  // returned from its event loop), and is not a new window then.
-  if (modal && busy_.contains(modal)) return;
+  // A window whose handler is still at work (it opened a window that closed again) is
+  // not a new one, nor one left open.
+  if (modal && std::find(busy_.begin(), busy_.end(), modal) != busy_.end()) return;
   if (modal && modal == last_ && since_.elapsed() > kLeftOpenMs) {
     // A handler gave up half way (a failed check): close the window so the test ends.
     unexpected << "left open: " + modal->windowTitle();
@@ -52,13 +52,14 @@ void Dialogs::Poll() {
   auto handler = std::move(handlers_.front());
   handlers_.pop_front();
   QPointer<QWidget> w = modal;
-  busy_.insert(modal);
   // Run from the window's event loop, not from this timer, so that windows the
   // handler opens are answered too.
-  QTimer::singleShot(0, this, [this, w, key = modal, handler = std::move(handler)] {
-    if (w) handler(w);
-    busy_.remove(key);
-    since_.restart();  // the window counts as left open from here
+  QTimer::singleShot(0, this, [this, w, handler = std::move(handler)] {
+    if (!w) return;
+    busy_.push_back(w.data());
+    handler(w);
+    busy_.pop_back();
+    since_.restart();  // a window still open counts as left open from here
   });
 }
 
@@ -115,10 +116,7 @@ Program::Program(bool demo) {
                               std::filesystem::copy_options::overwrite_existing);
   }
   main = std::make_unique<ui::TMainFrm>(dir.path());
-  main->SetUrlOpener([this](const QString& url) {
-    opened << url;
-    return true;
-  });
+  main->SetUrlOpener([this](const QString& url) { opened << url; });
   if (!main->Initialise()) qFatal("the main window did not initialise");
   main->show();
   if (!QTest::qWaitForWindowExposed(main.get())) qWarning("the main window was not exposed");

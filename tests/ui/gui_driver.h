@@ -7,13 +7,13 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPointer>
-#include <QSet>
 #include <QTimer>
 #include <QWidget>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "main_frm.h"
 #include "support/temp_dir.h"
@@ -49,8 +49,8 @@ class Dialogs : public QObject {
   static constexpr qint64 kLeftOpenMs = 30000;
   std::deque<std::function<void(QWidget*)>> handlers_;
   QPointer<QWidget> last_;
-  QSet<QWidget*> busy_;  // windows whose handler is running
-  QElapsedTimer since_;  // how long the last window has been open
+  std::vector<const QWidget*> busy_;  // windows whose handlers are running, innermost last
+  QElapsedTimer since_;               // how long the last window has been open
   QTimer timer_;
 };
 

@@ -33,6 +33,7 @@ bool SubmissionRun::DoEmailPost(bool isNew, int row, bool isCopy) {
   MailWindowLines lines(log, [this](const std::string& line) { return MaskWords(line); });
   view_.Status(RunStep::Mail, "Preparing Email");
   TSMTPForm form(&lines);
+  std::vector<std::string> attached;  // Windows-1252 paths
   view_.Status(RunStep::Mail, "Preparing to mail to: " + site);
   // The SMTP password never reaches a log line or a page.
   secret_ = settings_.smtpPassword;
@@ -60,6 +61,7 @@ bool SubmissionRun::DoEmailPost(bool isNew, int row, bool isCopy) {
     form.BodyMemo = mail->body;
     form.msMessage1.Attachments.Clear();
     for (const auto& file : mail->attachments) form.Attach(Cp1252ToUtf8(file));
+    attached = mail->attachments;
     view_.Status(RunStep::Mail, isCopy ? "Sending Mail Copy..." : "Sending Mail...");
   } catch (const VendrixError& e) {
     // A file to attach that cannot be read, or a setting the window refuses.
@@ -92,6 +94,11 @@ bool SubmissionRun::DoEmailPost(bool isNew, int row, bool isCopy) {
   } else {
     view_.Status(RunStep::Mail, "Mail Sent");
     AddLogLine(site + " E-Mailed Information.");
+    for (const auto& file : attached) {
+      const auto slash = file.find_last_of("/\\");
+      RecordSentFile("email", slash == std::string::npos ? file : file.substr(slash + 1),
+                     Cp1252ToUtf8(file), false);
+    }
   }
   return true;
 }

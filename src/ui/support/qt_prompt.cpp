@@ -95,15 +95,29 @@ QString QtPrompt::NameFilter(const std::string& filter) {
 }
 
 std::optional<std::string> QtPrompt::ChooseFile(const FileChoice& choice) {
+  return Choose(FileMode::Open, choice);
+}
+
+std::optional<std::string> QtPrompt::ChooseSaveFile(const FileChoice& choice) {
+  return Choose(FileMode::Save, choice);
+}
+
+std::optional<std::string> QtPrompt::Choose(FileMode mode, const FileChoice& choice) {
+  if (chooser_) {
+    const QString path = chooser_(mode, choice);
+    if (path.isEmpty()) return std::nullopt;
+    return FromQt(path);
+  }
+  const bool save = mode == FileMode::Save;
   QFileDialog dialog(parent_, ToQt(choice.title), lastDir_);
-  dialog.setObjectName("OpenDialog");
+  dialog.setObjectName(save ? "SaveDialog" : "OpenDialog");
   // Names on Linux need not end as the filter expects: every file stays one choice away.
   QStringList filters;
   if (!choice.filter.empty()) filters << NameFilter(choice.filter);
   filters << "All files (*)";
   dialog.setNameFilters(filters);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   if (!choice.defaultExtension.empty()) dialog.setDefaultSuffix(ToQt(choice.defaultExtension));
   const int result = dialog.exec();
   GiveFocusBack(parent_);
