@@ -116,7 +116,10 @@ Program::Program(bool demo) {
                               std::filesystem::copy_options::overwrite_existing);
   }
   main = std::make_unique<ui::TMainFrm>(dir.path());
-  main->SetUrlOpener([this](const QString& url) { opened << url; });
+  main->SetUrlOpener([this](const QString& url) {
+    opened << url;
+    return true;
+  });
   if (!main->Initialise()) qFatal("the main window did not initialise");
   main->show();
   if (!QTest::qWaitForWindowExposed(main.get())) qWarning("the main window was not exposed");

@@ -73,11 +73,11 @@ AppInfoSheet::AppInfoSheet(PageHost& main) : main_(main) {
     buttons->addWidget(b);
     return b;
   };
-  QPushButton* newBtn = button("NewAppBtn", "&New Application");
-  QPushButton* deleteBtn = button("DeleteAppBtn", "&Delete Application");
+  QPushButton* newBtn = button("NewAppBtn", "Ne&w Application");
+  QPushButton* deleteBtn = button("DeleteAppBtn", "Delete Applicatio&n");
   QPushButton* saveBtn = button("SaveAppBtn", "Save A&pplication");
   buttons->addStretch();
-  QPushButton* exportBtn = button("ExportPadBtn", "Export PAD File...");
+  QPushButton* exportBtn = button("ExportPadBtn", "Export PA&D File...");
   layout->addLayout(buttons);
 
   Session& s = main_.Core();

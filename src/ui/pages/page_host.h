@@ -38,6 +38,8 @@ class PageHost {
   // Brings a page to the front (through the page rules).
   virtual void ShowPage(Page page) = 0;
   virtual void RunCommand(HostCommand command) = 0;
+  // The application as a PAD file (File -> "Export PAD File...").
+  virtual void ExportPad() = 0;
   virtual void ShowVariables() = 0;
   virtual void OpenUrl(const QString& url) = 0;
   // The Settings window; true when it closed with OK.

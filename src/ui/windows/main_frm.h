@@ -86,7 +86,7 @@ class TMainFrm : public QMainWindow, public PageHost {
   // File -> "Import PAD File..." (the change table in its window) and "Export PAD File..."
   // (also the App Info page's button).
   void ImportPad();
-  void ExportPad();
+  void ExportPad() override;
 
   // The single-instance activation: restore when minimised, else bring to the front.
   void Activate();
