@@ -106,6 +106,8 @@ class SubmissionRun : private SubmissionLog {
   bool WalkSites();
   bool ReviewFindings();
   void LoadHistory();
+  // The confirmation window; false when the person or the findings stop the run.
+  bool Confirm();
   void StepEnded(const char* step, bool ok);
   void SiteEnded(std::string outcome, std::string reason);
   void RecordPost(const AppSiteRow& row, bool isNew);
@@ -131,7 +133,10 @@ class SubmissionRun : private SubmissionLog {
   UserPrompt& prompt_;
   const Clock& clock_;
   std::vector<std::string> only_;
-  bool sendAgain_ = false;
+  bool sendAgain_ = false;  // set by the caller: already-sent sites are sent anyway
+  bool resend_ = false;     // this run sends them (the caller's or the person's choice)
+  std::vector<Finding> findings_;
+  std::vector<std::string> alreadySent_;
   PostHistory history_;
   std::string historyPath_;
   std::vector<SiteResult> results_;
