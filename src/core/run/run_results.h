@@ -11,6 +11,9 @@
 
 namespace vendrix {
 
+// The file name of the run's results in its report folder.
+inline constexpr const char* kRunJsonName = "run.json";
+
 struct StepResult {
   std::string step;    // "ftp", "http", "email"
   std::string status;  // "ok", "failed", "skipped"

@@ -10,6 +10,7 @@
 #include "base/user_prompt.h"
 #include "mail/smtp_form.h"
 #include "run/precheck.h"
+#include "run/retry_rules.h"
 #include "script/eng_build.h"
 #include "script/submission_builder.h"
 #include "script/text_tools.h"
@@ -236,7 +237,7 @@ bool SubmissionRun::CountSitesToPost(bool forRun) {
     view_.ShowSitesPage(0);
     return false;
   }
-  if (forRun && !view_.VerifySubmission(counts_)) return false;
+  if (forRun && !Confirm()) return false;
   toPost_ = counts_.total;
   view_.Counters(counts_.total, 0);
   view_.Progress(0, counts_.total);
@@ -343,7 +344,7 @@ bool SubmissionRun::WalkSites() {
     current_.site = rowSite;
     current_.kind = rows[i].submit;
     const std::string& version = host_.App().version;
-    if (!sendAgain_ && history_.AlreadySent(rowSite, version)) {
+    if (!resend_ && history_.AlreadySent(rowSite, version)) {
       // A run started again sends only what is left.
       if (!SiteFitsApp(rows[i], host_.App().platform, host_.App().status)) continue;
       const HistoryEntry* last = history_.LastFor(rowSite);
@@ -387,6 +388,15 @@ bool SubmissionRun::WalkSites() {
       int failures = 0;
       bool sent = false;
       while (!sent && !skipRequested_ && failures <= settings_.ftpRetries) {
+        if (failures > 0) {
+          // A server that failed a moment ago gets a little longer each time.
+          const int wait = BackOffMs(failures - 1);
+          AddFtpLine("Trying " + rowSite + " by FTP again in " + Seconds(wait) + " (attempt " +
+                     std::to_string(failures + 1) + ")");
+          AddLogLine("Trying " + rowSite + " by FTP again in " + Seconds(wait) + " (attempt " +
+                     std::to_string(failures + 1) + ")");
+          if (!WaitBeforeRetry(wait)) break;
+        }
         sent = DoFtpUpload();
         if (!sent) ++failures;
       }
@@ -511,6 +521,7 @@ bool SubmissionRun::ReviewFindings() {
                         std::string("The check before the run could not finish: ") + e.what()});
   }
   host_.Eng().SetCurrentRow(nullptr);
+  findings_ = findings;
   return view_.ReviewFindings(findings);
 }
 
@@ -528,15 +539,25 @@ void SubmissionRun::LoadHistory() {
   summary_.application = app.name;
   summary_.version = app.version;
   results_.clear();
+  alreadySent_.clear();
   if (sendAgain_ || app.version.empty()) return;
-  std::vector<std::string> sent;
   for (const auto& row : host_.Rows()) {
     if (RowPosted(row) && SiteFitsApp(row, app.platform, app.status) &&
         history_.AlreadySent(row.site, app.version)) {
-      sent.push_back(row.site);
+      alreadySent_.push_back(row.site);
     }
   }
-  if (!sent.empty() && view_.SendAgain(sent)) sendAgain_ = true;
+}
+
+bool SubmissionRun::Confirm() {
+  RunConfirmation c;
+  c.counts = counts_;
+  c.findings = findings_;
+  c.version = host_.App().version;
+  c.alreadySent = alreadySent_;
+  if (!view_.ConfirmRun(c) || !c.MayStart()) return false;
+  resend_ = sendAgain_ || c.sendAgain;
+  return true;
 }
 
 void SubmissionRun::StepEnded(const char* step, bool ok) {
@@ -630,7 +651,7 @@ void SubmissionRun::EndRun(bool cancelled) {
   summary_.ended = report_.TimeCompleted;
   if (!report_.RunReportDir.empty()) {
     try {
-      WriteRunJson(report_.RunReportDir + "/run.json", summary_, results_);
+      WriteRunJson(report_.RunReportDir + "/" + kRunJsonName, summary_, results_);
     } catch (const std::exception& e) {
       AddLogLine(e.what());
     }

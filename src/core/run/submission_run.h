@@ -98,6 +98,8 @@ class SubmissionRun : private SubmissionLog {
   // A file sent to the current site: its SHA-256 on the site's page and in its result.
   void RecordSentFile(const std::string& step, const std::string& name, const std::string& path,
                       bool confirmed);
+  // Waits ms before a step is tried again; false when Skip or Cancel ended the wait.
+  bool WaitBeforeRetry(int ms);
   // One FTP attempt; DoFtpUpload turns any error it throws into a failed attempt.
   bool FtpAttempt();
   // Runs a step; an error it throws is that step's failure, logged, never the run's end.
@@ -109,6 +111,8 @@ class SubmissionRun : private SubmissionLog {
   bool WalkSites();
   bool ReviewFindings();
   void LoadHistory();
+  // The confirmation window; false when the person or the findings stop the run.
+  bool Confirm();
   void StepEnded(const char* step, bool ok);
   void SiteEnded(std::string outcome, std::string reason);
   void RecordPost(const AppSiteRow& row, bool isNew);
@@ -134,7 +138,10 @@ class SubmissionRun : private SubmissionLog {
   UserPrompt& prompt_;
   const Clock& clock_;
   std::vector<std::string> only_;
-  bool sendAgain_ = false;
+  bool sendAgain_ = false;  // set by the caller: already-sent sites are sent anyway
+  bool resend_ = false;     // this run sends them (the caller's or the person's choice)
+  std::vector<Finding> findings_;
+  std::vector<std::string> alreadySent_;
   PostHistory history_;
   std::string historyPath_;
   std::vector<SiteResult> results_;

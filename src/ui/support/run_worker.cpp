@@ -131,9 +131,15 @@ class RunWorker::View : public RunView {
     });
   }
   bool VerifySubmission(const PostCounts& counts) override {
+    RunConfirmation c;
+    c.counts = counts;
+    return ConfirmRun(c);
+  }
+  // The confirmation window shows the findings and the sites already sent itself.
+  bool ConfirmRun(RunConfirmation& c) override {
     bool start = false;
     CallOnGui(&page_, [&] {
-      TSubmissionVerifyFrm form(counts, main_.Window());
+      TSubmissionVerifyFrm form(c, main_.Window());
       start = form.exec() == QDialog::Accepted;
     });
     return start;
