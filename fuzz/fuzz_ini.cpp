@@ -1,10 +1,12 @@
-// INI files: parse -> write -> parse gives the same text, and a value written with
-// WriteString reads back as written, before and after a save.
+// INI files: parse -> write -> parse gives the same text, a value written with
+// WriteString reads back as written, before and after a save, and the quick scan of
+// several keys finds exactly what the document finds.
 //
 // Input: SECTION \0 KEY \0 VALUE \0 the text of an INI file (without three NULs the
 // whole input is the file).
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -55,6 +57,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   IniDocument doc = IniDocument::Parse(text);
   const std::string once = doc.Text();
   Require(IniDocument::Parse(once).Text() == once, "parse -> write -> parse keeps the text");
+
+  if (!key.empty()) {
+    const std::string_view keys[] = {key, "USE_EMAIL", "site_type"};
+    std::optional<std::string_view> found[3];
+    vendrix::ScanIniValues(text, section, keys, found, 3);
+    for (int i = 0; i < 3; ++i) {
+      auto expected = doc.Get(section, keys[i]);
+      auto scanned =
+          found[i]
+              ? std::optional<std::string>(std::string(found[i]->substr(0, vendrix::kIniMaxValue)))
+              : std::nullopt;
+      Require(scanned == expected, "the quick scan reads what the document reads");
+    }
+  }
 
   if (PlainName(section) && PlainName(key) && PlainValue(value)) {
     doc.WriteString(section, key, value);

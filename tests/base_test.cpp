@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+
 #include <signal.h>
 #include <sys/resource.h>
+#include <algorithm>
 
 #include "base/clock.h"
 #include "base/cp1252.h"
@@ -119,6 +121,29 @@ TEST(Ini, IntegersAcceptHexadecimalAndRefuseOtherText) {
   EXPECT_TRUE(doc.ReadBool("S", "B", false));
   EXPECT_FALSE(doc.ReadBool("S", "Z", true));
   EXPECT_TRUE(doc.ReadBool("S", "X", true));  // no number: the default
+}
+
+TEST(Ini, TheQuickScanReadsWhatTheDocumentReads) {
+  const std::string text =
+      "[Other]\r\nUSE_EMAIL=9\r\n[settings]\nuse_email = 1 \r; USE_CAT1=1\r\n"
+      "SITE_TYPE=\"2\"\r\nSITE_TYPE=1\r\nNAME=" +
+      std::string(1500, 'x') + "\r\n[SETTINGS]\r\nUSE_CAT2=1\r\n";
+  const std::string_view keys[] = {"USE_EMAIL", "SITE_TYPE", "USE_CAT1", "USE_CAT2", "NAME"};
+  std::optional<std::string_view> values[5];
+  ScanIniValues(text, "SETTINGS", keys, values, 5);
+  IniDocument doc = IniDocument::Parse(text);
+  for (int i = 0; i < 5; ++i) {
+    SCOPED_TRACE(std::string(keys[i]));
+    auto expected = doc.Get("SETTINGS", keys[i]);
+    ASSERT_EQ(values[i].has_value(), expected.has_value());
+    if (expected) {
+      EXPECT_EQ(std::string(values[i]->substr(0, kIniMaxValue)), *expected);
+    }
+  }
+  EXPECT_EQ(values[0], "1");  // first matching section only; key case ignored
+  EXPECT_EQ(values[1], "2");  // first key wins, quotes removed
+  EXPECT_FALSE(values[2]);    // a comment line holds no key
+  EXPECT_FALSE(values[3]);    // a second section of the same name is not read
 }
 
 TEST(Ini, WritesKeepTheFileAndAddNewKeysAtTheEndOfTheirSection) {
@@ -263,6 +288,20 @@ TEST(TextOrder, CaseIsIgnoredForEveryWindows1252Letter) {
   EXPECT_FALSE(LessNoCase("\xC9", "\xE9"));
   EXPECT_FALSE(LessNoCase("\xE9", "\xC9"));
   EXPECT_TRUE(LessNoCase("\xD7", "\xF7"));  // the multiplication sign is no letter
+}
+
+TEST(TextOrder, SortAgreesWithTheComparisonOnEveryByte) {
+  Lines names;
+  for (int i = 1; i < 256; ++i) {
+    names.push_back(std::string(1, static_cast<char>(i)) + "x");
+    names.push_back(std::string(1, static_cast<char>(i)));
+  }
+  std::reverse(names.begin(), names.end());
+  Lines expected = names;
+  std::stable_sort(expected.begin(), expected.end(),
+                   [](const std::string& a, const std::string& b) { return LessNoCase(a, b); });
+  SortNoCase(names);
+  EXPECT_EQ(names, expected);
 }
 
 TEST(Clock, FixedClockAndLocaleFormats) {

@@ -76,12 +76,15 @@ up --password secret --remote x.txt --timeout 1 >/dev/null
 check "unanswered QUIT" "0:payload" "$?:$(cat "$dir/data.bin")"
 
 # net http: a file that cannot be written fails the command and leaves nothing.
-printf '%s' '{"/ok": {"raw": "HTTP/1.0 200 OK\r\n\r\nhello"},
+printf '%s' '{"/ok": {"raw": "HTTP/1.0 200 OK\r\n\r\nhello"}, "/close": {"raw": ""},
   "/big": {"head": "HTTP/1.0 200 OK", "body_bytes": 1048576}}' >"$work/routes.json"
 start_peer http_peer.py --routes "$work/routes.json"
 "$cli" net http get "http://127.0.0.1:$port/ok" --out "$work/no/such/folder/x.txt" >/dev/null 2>&1
 check "out into a missing folder" 1 $?
 (ulimit -f 64; "$cli" net http get "http://127.0.0.1:$port/big" --out "$work/big.bin" >/dev/null 2>&1)
 check "file size limit" "1:0" "$?:$(ls "$work" | grep -c big.bin)"
+# A server that closes without a reply has not taken the request.
+err=$("$cli" net http get "http://127.0.0.1:$port/close" 2>&1 >/dev/null)
+check "closed without a reply" "1:The server closed the connection without an answer" "$?:$err"
 
 checks_done

@@ -359,6 +359,56 @@ TEST_F(ScriptedFtpTest, AnUploadTheServerDidNotTakeFails) {
   }
 }
 
+// The time-out is for a stalled transfer: a server that takes a block more slowly
+// than one time-out, but keeps taking bytes, gets the whole file.
+TEST_F(ScriptedFtpTest, ASlowButSteadyServerIsNeverCutOff) {
+  auto peer = Scripted(R"J({"data": "slow", "data_rate": 196608,
+      "USER": "331 Password", "PASS": "230 OK", "EPSV": "500 No",
+      "PASV": "227 Entering Passive Mode (127,0,0,1,{dataport})",
+      "STOR": "150 Go\n226 Done", "QUIT": "221 Bye"})J");
+  const std::string slowPayload = payload.substr(0, 768 * 1024);
+  WriteFile(dir / "slow.bin", slowPayload);
+  TFtpClient ftp;
+  Connect(ftp, peer->port());
+  ftp.TimeOut = 1;
+  ftp.Passive = true;
+  ftp.LocalFile = dir / "slow.bin";
+  ftp.RemoteFile = "slow.bin";
+  EXPECT_EQ(Attempt(ftp, TFtpActions::ftpUpload), "");
+  for (int i = 0; i < 100 && ReadFile(dir / "data.bin").value_or("").size() < slowPayload.size();
+       ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_TRUE(SameBytes(dir / "data.bin", slowPayload));
+}
+
+TEST_F(ScriptedFtpTest, APasvReplyWithoutParenthesesIsScannedForItsNumbers) {
+  auto peer = Scripted(R"J({"USER": "331 Password", "PASS": "230 OK", "EPSV": "500 No",
+      "PASV": "227 Entering Passive Mode 127,0,0,1,{dataport}",
+      "STOR": "150 Go\n226 Done", "QUIT": "221 Bye"})J");
+  TFtpClient ftp;
+  Connect(ftp, peer->port());
+  ftp.Passive = true;
+  ftp.LocalFile = dir / "program.zip";
+  ftp.RemoteFile = "p.zip";
+  EXPECT_EQ(Attempt(ftp, TFtpActions::ftpUpload), "");
+  EXPECT_EQ(ReadFile(dir / "data.log").value_or(""), "connected\n");
+
+  std::string host;
+  std::uint16_t port = 0;
+  EXPECT_TRUE(PasvAddress("227 =10,1,2,3,4,5", host, port));
+  EXPECT_EQ(host + ":" + std::to_string(port), "10.1.2.3:1029");
+  EXPECT_FALSE(PasvAddress("227 Entering Passive Mode 10,1,2,3,4", host, port));
+}
+
+TEST_F(ScriptedFtpTest, AnAccountRequestAfterThePasswordIsALogonFailure) {
+  auto peer = Scripted(R"({"USER": "331 Password", "PASS": "332 Need account for login.",
+      "ACCT": "230 OK", "QUIT": "221 Bye"})");
+  TFtpClient ftp;
+  Connect(ftp, peer->port());
+  EXPECT_EQ(Attempt(ftp, TFtpActions::ftpLogon), "141: 332 Need account for login.");
+}
+
 TEST_F(ScriptedFtpTest, PassiveRepliesWithNumbersOutOfRange) {
   // A bad EPSV port falls back to PASV; a bad PASV number fails.
   auto peer = Scripted(R"J({"USER": "331 Password", "PASS": "230 OK",

@@ -346,6 +346,19 @@ TEST_F(SmtpTest, FinalReplyWaitOutlastsTheTimeOut) {
   EXPECT_TRUE(Contains(events, "sent"));
 }
 
+// The time-out is for a stalled server: one that reads the content more slowly than
+// a block per time-out, but steadily, takes the whole message.
+TEST_F(SmtpTest, ASlowButSteadyServerIsNeverCutOff) {
+  auto peer = Script(R"({"data_rate": 98304, "replies": {"DATA": "354 go"}})");
+  message.Body.assign(6000, std::string(76, 'x'));
+  smtp.TimeOut = 1;
+  smtp.Send();
+  EXPECT_TRUE(Contains(events, "sent"));
+  auto content = ReadFile(dir / "data-1.eml");
+  ASSERT_TRUE(content);
+  EXPECT_GT(content->size(), 468000u);
+}
+
 TEST_F(SmtpTest, RequiredStartTlsNotOfferedSendsNothing) {
   auto peer = Script(R"({"replies": {"EHLO": "250-peer\n250 8BITMIME"}})");
   smtp.Security = SmtpSecurity::StartTls;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "catalogue/site_table.h"
 #include "profiles/value_lists.h"
@@ -115,6 +116,25 @@ TEST_F(SiteTableTest, MergesTheStoredTableByItsRules) {
   std::string text = *ReadFile(Data("data/Prog_SITES.dat"));
   EXPECT_EQ(text.find("Left"), std::string::npos);
   EXPECT_NE(text.find("Sixteen\xB1New"), std::string::npos);
+}
+
+TEST_F(SiteTableTest, OpeningAnApplicationWritesItsTableOnlyWhenItChanged) {
+  const std::string path = Data("data/Prog_SITES.dat");
+  struct stat before {};
+  ASSERT_EQ(::stat(path.c_str(), &before), 0);
+  session->App().Select("Prog");  // the stored table reads back as it is: no write
+  struct stat after {};
+  ASSERT_EQ(::stat(path.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  // A stored file in another form (LF line ends) is written back in the file format.
+  std::string text = *ReadFile(path);
+  std::string lf;
+  for (char c : text) {
+    if (c != '\r') lf += c;
+  }
+  WriteFile(path, lf);
+  session->App().Select("Prog");
+  EXPECT_EQ(*ReadFile(path), text);
 }
 
 TEST_F(SiteTableTest, DetailPanelShowsCategoriesWithoutMarkingAChange) {

@@ -136,6 +136,36 @@ TEST(StreamDeadlines, ATalkativePeerCannotStretchTheDeadlineOrIgnoreACancel) {
   }
 }
 
+// A transfer's time-out is for a stall: a reader slower than one block per time-out
+// but steady gets everything, while the same send under a fixed deadline, or to a
+// reader that stops, ends with 10060.
+TEST(StreamDeadlines, AStalledWaiterRestartsWhileBytesMoveAndEndsWhenTheyStop) {
+  const std::string bytes(1 << 20, 'b');
+  for (bool stops : {false, true}) {
+    for (bool stalled : {true, false}) {
+      if (stops && !stalled) continue;
+      Pair p;
+      int small = 16384;
+      ::setsockopt(p.peer, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+      std::atomic<bool> done{false};
+      std::size_t received = 0;
+      std::thread reader([&] {
+        char buf[8192];
+        while (!done && !(stops && received >= bytes.size() / 4)) {
+          ssize_t n = ::recv(p.peer, buf, sizeof buf, MSG_DONTWAIT);
+          if (n > 0) received += static_cast<std::size_t>(n);
+          std::this_thread::sleep_for(std::chrono::milliseconds(20));  // about 400 KiB/s
+        }
+      });
+      const Waiter w = stalled ? Waiter::Stalled(nullptr, 1) : Waiter::For(nullptr, 1);
+      int code = FailureCode([&] { p.stream.SendAll(bytes, w); });
+      done = true;
+      reader.join();
+      EXPECT_EQ(code, stalled && !stops ? 0 : kErrTimedOut) << stalled << stops;
+    }
+  }
+}
+
 TEST(ProtocolText, LineBreaksAndNulAreRefused) {
   EXPECT_TRUE(IsProtocolSafe("report.txt"));
   EXPECT_TRUE(IsProtocolSafe(""));

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
+#include <zip.h>
 
 #include <filesystem>
 #include <map>
+#include <set>
 
+#include "base/staging_files.h"
 #include "services_http.h"
 #include "support/scripted_prompt.h"
 #include "support/session_fixture.h"
 #include "update/catalogue_install.h"
+#include "update/catalogue_switch.h"
 #include "update/data_update.h"
 
 namespace vendrix {
@@ -227,6 +231,47 @@ TEST_F(UpdateTest, AFileThatCannotBeReplacedLeavesEveryFileAsItWas) {
   }
 }
 
+TEST_F(UpdateTest, AnArchiveWhoseListNamesSitesItLacksIsRefusedWhole) {
+  WriteFile(dir / "sites/User_Sites.dat", "Mine\r\n");
+  WriteFile(dir / "sites/Mine.ini", "[SETTINGS]\r\n");
+  const auto before = Catalogue();
+  WriteFile(dir / "archive.zip", MakeZip(dir, {{"Sites.dat", "Alpha\r\nBeta\r\nMine\r\nGamma\r\n"},
+                                               {"Alpha.ini", "a"},
+                                               {"gamma.ini", "wrong case"}}));
+  EXPECT_EQ(Window().Install(dir / "archive.zip"), UpdateOutcome::Failed);
+  EXPECT_EQ(Catalogue(), before);
+  EXPECT_TRUE(
+      prompt.Saw("error: The update archive's Sites.dat lists 2 sites whose settings file "
+                 "it does not hold: Beta, Gamma. The catalogue was not changed."))
+      << ::testing::PrintToString(prompt.log);
+}
+
+TEST_F(UpdateTest, EntryNamesInWindows1252AreReadAsWindows1252) {
+  // An archive made on Windows without the UTF-8 flag: "\xE9t\xE9 Site" in the maker's code page.
+  const std::string site = "\xE9t\xE9 Site";
+  const std::string path = dir / "cp.zip";
+  int err = 0;
+  zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+  ASSERT_NE(z, nullptr);
+  const std::string list = site + "\r\n", ini = "[SETTINGS]\r\n";
+  zip_file_add(z, "Sites.dat", zip_source_buffer(z, list.data(), list.size(), 0), 0);
+  zip_file_add(z, (site + ".ini").c_str(), zip_source_buffer(z, ini.data(), ini.size(), 0),
+               ZIP_FL_ENC_RAW);
+  ASSERT_EQ(zip_close(z), 0);
+  EXPECT_EQ(Window().Install(path), UpdateOutcome::Completed)
+      << ::testing::PrintToString(prompt.log);
+  EXPECT_TRUE(fs::exists(dir / "sites/\u00e9t\u00e9 Site.ini"));
+}
+
+TEST_F(UpdateTest, AnArchiveInsideTheUpdatesFolderIsInstalledNotDeleted) {
+  Tgeteng& w = Window();  // opening empties the updates folder; Install must not
+  WriteFile(dir / "sites/updates/mine.zip", Good());
+  EXPECT_EQ(w.Install(dir / "sites/updates/mine.zip"), UpdateOutcome::Completed)
+      << ::testing::PrintToString(prompt.log);
+  EXPECT_EQ(Catalogue()["sites/Alpha.ini"], "[SETTINGS]\r\nUSE_CAT1=1\r\n");
+  EXPECT_TRUE(UpdatesEmpty());
+}
+
 TEST_F(UpdateTest, ASilentServerEndsAtTheDeadline) {
   HttpPeer peer(dir, false);
   peer.RawRoutes(R"({"/vendrix/engines/vxsites.zip": {"sleep": 30}})");
@@ -253,6 +298,88 @@ TEST(UpdateRules, EntryNamesAndTargets) {
   EXPECT_EQ(targets, (std::vector<std::string>{"S/Sites.dat", "S/b.ini", "C/x.cat.txt"}));
 }
 
+// The states a kill can leave between building the new catalogue and removing the old.
+TEST(CatalogueSwitchRecovery, WithItsJournalASwitchIsFinishedWithoutItUndone) {
+  TempDir dir;
+  auto make = [&](const std::string& folder, const std::string& text) {
+    fs::create_directories(dir / folder);
+    WriteFile(dir / (folder + "/Sites.dat"), text);
+  };
+  auto reset = [&] {
+    for (const char* d : {"sites", "cat", ".sites.new", ".cat.new", ".sites.old", ".cat.old"})
+      fs::remove_all(dir / d);
+    fs::remove(dir / ".catalogue-switch");
+  };
+  auto state = [&] {
+    std::string s = *ReadFile(dir / "sites/Sites.dat") + "|" + *ReadFile(dir / "cat/Sites.dat");
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir.path())) names.insert(e.path().filename());
+    for (const auto& n : names) s += " " + n;
+    return s;
+  };
+  const std::string root = dir.path() + "/";
+  struct Case {
+    const char* what;
+    bool journal;
+    std::vector<std::pair<const char*, const char*>> folders;
+    const char* expected;
+  };
+  const std::vector<Case> cases = {
+      {"building, no journal",
+       false,
+       {{"sites", "old"}, {"cat", "old"}, {".sites.new", "new"}},
+       "old|old"},
+      {"journal written",
+       true,
+       {{"sites", "old"}, {"cat", "old"}, {".sites.new", "new"}, {".cat.new", "new"}},
+       "new|new"},
+      {"sites moved aside",
+       true,
+       {{".sites.old", "old"}, {"cat", "old"}, {".sites.new", "new"}, {".cat.new", "new"}},
+       "new|new"},
+      {"sites switched, cat moved aside",
+       true,
+       {{".sites.old", "old"}, {"sites", "new"}, {".cat.old", "old"}, {".cat.new", "new"}},
+       "new|new"},
+      {"both switched, journal left",
+       true,
+       {{".sites.old", "old"}, {"sites", "new"}, {".cat.old", "old"}, {"cat", "new"}},
+       "new|new"},
+      {"journal removed, old folders left",
+       false,
+       {{".sites.old", "old"}, {"sites", "new"}, {"cat", "new"}},
+       "new|new"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    reset();
+    for (const auto& [folder, text] : c.folders) make(folder, text);
+    if (c.journal) WriteFile(dir / ".catalogue-switch", "sites\r\ncat\r\n");
+    RecoverCatalogueSwitch(root, "sites", "cat");
+    EXPECT_EQ(state(), std::string(c.expected) + " cat sites");
+  }
+}
+
+TEST(CatalogueSwitchRecovery, StagingNamesAreSweptAndNothingElse) {
+  for (const char* name : {".Acme.dat.a1B2c3", "..catalogue-switch.XXxx99", ".vendrix-1f-2.part"})
+    EXPECT_TRUE(IsStagingName(name)) << name;
+  for (const char* name : {"Acme.dat", ".a1B2c3", ".Acme.dat.a1-2c3", ".Acme.dat.a1B2c", ".part"})
+    EXPECT_FALSE(IsStagingName(name)) << name;
+  TempDir dir;
+  WriteFile(dir / ".Acme.dat.a1B2c3", "half");
+  WriteFile(dir / ".settings.dat.Zz0099", "half");
+  WriteFile(dir / "Acme.dat", "whole");
+  fs::create_directories(dir / ".folder.abcdef");
+  fs::create_symlink("Acme.dat", dir / ".link.abcdef");
+  EXPECT_EQ(SweepStagingFiles(dir.path(), "settings.dat"), 1);
+  EXPECT_TRUE(fs::exists(dir / ".Acme.dat.a1B2c3"));
+  EXPECT_EQ(SweepStagingFiles(dir.path()), 1);
+  EXPECT_FALSE(fs::exists(dir / ".Acme.dat.a1B2c3"));
+  EXPECT_TRUE(fs::exists(dir / "Acme.dat"));
+  EXPECT_TRUE(fs::is_directory(dir / ".folder.abcdef"));
+  EXPECT_TRUE(fs::is_symlink(dir / ".link.abcdef"));
+}
+
 }  // namespace
 }  // namespace vendrix
 
@@ -260,6 +387,20 @@ namespace vendrix {
 namespace {
 
 class UpdateSessionTest : public test::SessionTest {};
+
+TEST_F(UpdateSessionTest, AStartFinishesAnInterruptedSwitchAndSweepsStagingFiles) {
+  fs::create_directories(dir / ".sites.new");
+  WriteFile(dir / ".sites.new/Sites.dat", "New\r\n");
+  WriteFile(dir / ".catalogue-switch", "sites\r\ncat\r\n");
+  WriteFile(dir / "companies/.companies.dat.q1w2e3", "half");
+  prompt.log.clear();
+  Restart();
+  EXPECT_EQ(*ReadFile(dir / "sites/Sites.dat"), "New\r\n");
+  EXPECT_TRUE(prompt.Saw("inform: An interrupted update of the site catalogue was finished."));
+  for (const auto& e : fs::recursive_directory_iterator(dir.path())) {
+    EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+  }
+}
 
 TEST_F(UpdateSessionTest, AfterACompletedUpdateTheMainWindowClosesWithoutQuestions) {
   AddCompany("Acme");  // leaves an unsaved company behind

@@ -2,11 +2,14 @@
 #include <sys/stat.h>
 #include <zip.h>
 
+#include <fcntl.h>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "support/temp_dir.h"
+#include "zip/compressed_cache.h"
 #include "zip/zip_archiver.h"
 
 namespace vendrix {
@@ -257,6 +260,101 @@ TEST(Zip, SafeEntryPaths) {
   EXPECT_TRUE(SafeEntryPath("a/../../b", why).empty());
   EXPECT_EQ(why, "\"..\" in path");
   EXPECT_TRUE(SafeEntryPath(std::string("a\0b", 3), why).empty());
+}
+
+struct StoredEntry {
+  std::string name;
+  zip_uint64_t size = 0, compSize = 0;
+  zip_uint32_t crc = 0;
+};
+
+std::vector<StoredEntry> StoredEntries(const std::string& path) {
+  std::vector<StoredEntry> out;
+  int err = 0;
+  zip_t* z = zip_open(path.c_str(), ZIP_RDONLY, &err);
+  if (!z) return out;
+  for (zip_int64_t i = 0; i < zip_get_num_entries(z, 0); ++i) {
+    zip_stat_t st;
+    zip_stat_index(z, static_cast<zip_uint64_t>(i), 0, &st);
+    out.push_back({st.name, st.size, st.comp_size, st.crc});
+  }
+  zip_discard(z);
+  return out;
+}
+
+std::string Compressible(std::size_t size) {
+  std::string data;
+  unsigned v = 7;
+  while (data.size() < size) {
+    v = v * 1103515245u + 12345u;
+    data += "line " + std::to_string(v % 1000) + " of the program\n";
+  }
+  return data;
+}
+
+TEST(Zip, EntriesOfAnotherArchiveAreCopiedAsStoredNotCompressedAgain) {
+  TempDir dir;
+  WriteFile(dir / "prog.exe", Compressible(200000));
+  WriteFile(dir / "notes.txt", "read me");
+  // Level 1 in the source: a copy compressed again (at 9) would come out smaller.
+  TZipArchiver fast;
+  fast.ZipFilename = dir / "fast.zip";
+  fast.AddCompLevel = 1;
+  fast.FSpecArgs = {dir / "prog.exe"};
+  fast.FSpecEntryNames = {"Prog 2.exe"};
+  ASSERT_EQ(fast.Add(), 1);
+  auto source = StoredEntries(dir / "fast.zip");
+  ASSERT_EQ(source.size(), 1u);
+  EXPECT_EQ(source[0].name, "Prog 2.exe");
+
+  TZipArchiver site;
+  site.ZipFilename = dir / "site.zip";
+  site.CopyFromArchives = {dir / "fast.zip"};
+  site.FSpecArgs = {dir / "notes.txt"};
+  EXPECT_EQ(site.Add(), 2);
+  EXPECT_TRUE(site.CopyFromArchives.empty());
+  auto copied = StoredEntries(dir / "site.zip");
+  ASSERT_EQ(copied.size(), 2u);
+  EXPECT_EQ(copied[0].name, "Prog 2.exe");
+  EXPECT_EQ(copied[0].compSize, source[0].compSize);
+  EXPECT_EQ(copied[0].crc, source[0].crc);
+  EXPECT_EQ(copied[1].name, "notes.txt");
+  // And it unpacks to the same bytes.
+  ASSERT_EQ(Shell("unzip -o -d " + (dir / "out") + " " + (dir / "site.zip")), 0);
+  EXPECT_EQ(ReadFile(dir / "out/Prog 2.exe"), ReadFile(dir / "prog.exe"));
+}
+
+TEST(Zip, TheCacheCompressesAFileOnceUntilItChanges) {
+  TempDir dir;
+  WriteFile(dir / "prog.exe", Compressible(50000));
+  std::vector<std::string> messages;
+  auto onMessage = [&](int, const std::string& m) { messages.push_back(m); };
+  std::string first, kept;
+  {
+    CompressedFileCache cache(dir.path() + "/");
+    first = cache.ArchiveOf(dir / "prog.exe", "prog.exe", onMessage);
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(cache.ArchiveOf(dir / "prog.exe", "prog.exe", onMessage), first);
+    EXPECT_EQ(cache.Compressions(), 1);
+    // Another entry name is another archive.
+    EXPECT_NE(cache.ArchiveOf(dir / "prog.exe", "PROG8.EXE", onMessage), first);
+    EXPECT_EQ(cache.Compressions(), 2);
+    // A changed program (size and time) is compressed again.
+    WriteFile(dir / "prog.exe", Compressible(60000));
+    struct timespec times[2] = {{0, UTIME_OMIT}, {12345, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "prog.exe").c_str(), times, 0), 0);
+    kept = cache.ArchiveOf(dir / "prog.exe", "prog.exe", onMessage);
+    EXPECT_EQ(cache.Compressions(), 3);
+    EXPECT_FALSE(std::filesystem::exists(first) && kept != first);
+    auto entries = StoredEntries(kept);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].size, std::filesystem::file_size(dir / "prog.exe"));
+    // A missing file is no archive, with the reason.
+    EXPECT_EQ(cache.ArchiveOf(dir / "missing.exe", "missing.exe", onMessage), "");
+    ASSERT_FALSE(messages.empty());
+    EXPECT_NE(messages.back().find("File not found"), std::string::npos);
+  }
+  EXPECT_FALSE(std::filesystem::exists(kept));  // the cache's archives end with it
 }
 
 }  // namespace

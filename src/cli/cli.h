@@ -97,6 +97,18 @@ int NetCommand(Args& args);
 // net mail: sends one message (cmd_mail.cpp).
 int MailCommand(Args& args);
 
+// One row of the command table (main.cpp): the command's name and its usage lines.
+// The usage text, the manual page, the manual's command reference and the shell
+// completion's word lists are all made from the table, so none can drift from it.
+struct CommandUsage {
+  const char* name;
+  const char* usage;
+};
+using CommandTable = std::vector<CommandUsage>;
+std::string UsageText(const CommandTable& table);
+// help [--man | --markdown | --completion-words] | help variables [--markdown]
+int HelpCommand(Args& args, const CommandTable& table);
+
 // Selects the company named by --company (default: the first one) and its list.
 void SelectCompany(Context& c);
 // Then the application named (or the first one); usage error when there is none.

@@ -73,6 +73,11 @@ int HttpCommand(Args& args) {
     std::cerr << Cp1252ToUtf8(e.what()) << '\n';
     return kExitRefused;
   }
+  if (http.StatusLine().empty()) {
+    // Nothing says the server took the request.
+    std::cerr << "The server closed the connection without an answer\n";
+    return kExitRefused;
+  }
   Out("status: " + http.StatusLine());
   return kExitOk;
 }

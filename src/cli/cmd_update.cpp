@@ -40,7 +40,7 @@ int UpdateCommand(Context& c) {
                       caFile ? Cp1252ToUtf8(*caFile) : std::string()};
   LineObserver observer;
   Tgeteng window({wide.UpdatesDir, wide.SitesDir, wide.CatDir}, source, c.prompt, observer);
-  window.Open();
+  if (!file) window.Open();  // Install opens it once it has read the archive
   UpdateOutcome outcome = file ? window.Install(Cp1252ToUtf8(*file)) : window.StartUpdate();
   for (const auto& kept : window.KeptFiles()) Out("kept: " + Utf8ToCp1252(kept));
   if (outcome == UpdateOutcome::NoArchive) {

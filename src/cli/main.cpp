@@ -89,11 +89,14 @@ const Command kCommands[] = {
      nullptr, vendrix::cli::NetCommand},
 };
 
+vendrix::cli::CommandTable Table() {
+  vendrix::cli::CommandTable table;
+  for (const auto& c : kCommands) table.push_back({c.name, c.usage});
+  return table;
+}
+
 std::string Usage() {
-  std::string text = "usage: vendrix-cli [--data-dir DIR] COMMAND ...\n\n";
-  for (const auto& c : kCommands) text += c.usage;
-  text += "\nExit status: 0 done, 1 refused (the reason on stderr), 2 usage error.\n";
-  return text;
+  return vendrix::cli::UsageText(Table());
 }
 
 }  // namespace
@@ -115,6 +118,15 @@ int main(int argc, char** argv) {
       words.erase(words.begin() + static_cast<std::ptrdiff_t>(i),
                   words.begin() + static_cast<std::ptrdiff_t>(i + 2));
       break;
+    }
+  }
+  if (words.size() > 1 && words[0] == "help") {
+    Args helpArgs(std::vector<std::string>(words.begin() + 1, words.end()));
+    try {
+      return HelpCommand(helpArgs, Table());
+    } catch (const UsageError& e) {
+      std::cerr << "vendrix-cli: " << e.what() << "\n\n" << Usage();
+      return kExitUsage;
     }
   }
   if (words.empty() || words[0] == "--help" || words[0] == "-h" || words[0] == "help") {

@@ -12,7 +12,8 @@ A reply is a string of lines separated by "\\n", or one of:
 connection is recorded in data.log and its bytes in data.bin; "data" in the script
 changes that: "take" (default), "ignore" (never accept), "reset" (accept, then reset),
 "send" (send the script's "data_send" text, then close), "stream" (send it again and
-again until the client goes).
+again until the client goes), "slow" (take the bytes at "data_rate" bytes a second,
+never more than 8 KiB at once, through a small receive buffer).
 With --cert and --key, "AUTH" switches the control connection to TLS after its reply
 and "PROT P" makes the data connection TLS too."""
 import argparse
@@ -44,6 +45,8 @@ def main():
     listener.bind(("127.0.0.1", 0))
     listener.listen(4)
     data = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    if script.get("data") == "slow":
+        data.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 8192)
     data.bind(("127.0.0.1", 0))
     data.listen(1)
     dataport = data.getsockname()[1]
@@ -77,11 +80,14 @@ def main():
         try:
             if state["prot"] and context:
                 conn = context.wrap_socket(conn, server_side=True)
+            slow = script.get("data_rate") if mode == "slow" else None
             while True:
-                chunk = conn.recv(65536)
+                chunk = conn.recv(8192 if slow else 65536)
                 if not chunk:
                     break
                 received += chunk
+                if slow:
+                    time.sleep(len(chunk) / slow)
             if isinstance(conn, ssl.SSLSocket):
                 conn = conn.unwrap()
         except (OSError, ssl.SSLError):

@@ -13,6 +13,8 @@
         "replies": {VERB: reply or [reply, reply, ...]}: a list is used in order,
                    its last entry repeating; VERB "." is the reply to the content;
         "delay": {VERB: seconds before the reply};
+        "data_rate": bytes a second at which the content is read (8 KiB at a time,
+                     through a small receive buffer), for a slow but steady server;
         "tls": {"cert": PEM, "key": KEY} for STARTTLS replies that start TLS.
       Replies may be "SILENT" (no answer), "CLOSE" (close the connection), "ENDLESS"
       (250- lines without end), or "TLS:<reply>[\n<injected>]" (sends the reply and
@@ -93,6 +95,9 @@ def run_script(args):
     family = socket.AF_INET6 if ":" in args.host else socket.AF_INET
     listener = socket.socket(family, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    rate = script.get("data_rate")
+    if rate:
+        listener.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 8192)
     listener.bind((args.host, 0))
     listener.listen(4)
     print("PORT", listener.getsockname()[1], flush=True)
@@ -117,13 +122,15 @@ def run_script(args):
         def send(text):
             sock.sendall(b"".join(l.encode("latin-1") + b"\r\n" for l in text.split("\n")))
 
-        def readline():
+        def readline(slow=False):
             nonlocal buf
             while b"\n" not in buf:
-                chunk = sock.recv(65536)
+                chunk = sock.recv(8192 if slow and rate else 65536)
                 if not chunk:
                     return None
                 buf += chunk
+                if slow and rate:
+                    time.sleep(len(chunk) / rate)
             line, buf = buf.split(b"\n", 1)
             return line.rstrip(b"\r")
 
@@ -176,7 +183,7 @@ def run_script(args):
             if verb == "DATA" and reply.startswith("3"):
                 content = []
                 while True:
-                    l = readline()
+                    l = readline(slow=True)
                     if l is None:
                         return
                     if l == b".":

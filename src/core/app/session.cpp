@@ -1,5 +1,7 @@
 #include "app/session.h"
 
+#include "app/start_recovery.h"
+
 #include "script/eng_build.h"
 #include "update/data_update.h"
 
@@ -23,6 +25,9 @@ Session::Session(std::string dataRoot, UserPrompt& prompt, const Clock& clock)
 
 bool Session::Initialise() {
   try {
+    StartRecovery recovery = RecoverDataTree(wide_);
+    for (const auto& line : recovery.done) prompt_.Inform(line);
+    for (const auto& line : recovery.failed) prompt_.Error(line);
     wide_.MakeDataTree();
     if (!wide_.CreateWorkers()) return false;
     wide_.EngBuild().SetContext(

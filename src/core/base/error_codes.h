@@ -27,6 +27,9 @@ inline constexpr int kHttpBadScheme = 153;  // a URL scheme other than http or h
 inline constexpr int kHttpHeadLine = 154;   // a reply head line too long
 inline constexpr int kHttpHeadLines = 155;  // a reply head with too many lines
 inline constexpr int kHttpBadLength = 156;  // "Reply has an invalid Content-Length."
+inline constexpr int kHttpBadStatus = 157;  // "Reply has an invalid status line."
+inline constexpr int kHttpBadChunks = 158;  // a chunked body out of form, or another coding
+inline constexpr int kHttpBadUrl = 159;     // a URL whose port or user part is out of form
 
 // TLS.
 inline constexpr int kTlsHandshake = 160;  // "TLS handshake failed: ..."

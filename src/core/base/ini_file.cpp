@@ -64,6 +64,16 @@ std::string Stored(std::string_view value) {
   return v;
 }
 
+// The value of a "key=value" line as the read rule gives it: blanks around it removed
+// and one pair of enclosing quotes removed (not yet cut to 1023 characters).
+std::string_view ValueOf(std::string_view line) {
+  std::string_view v = Trim(line.substr(line.find('=') + 1));
+  if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
+    v = v.substr(1, v.size() - 2);
+  }
+  return v;
+}
+
 }  // namespace
 
 IniDocument IniDocument::Parse(std::string_view text) {
@@ -88,14 +98,44 @@ std::optional<std::string> IniDocument::Get(std::string_view section, std::strin
     if (!inSection) continue;
     auto k = KeyOf(line);
     if (!k || !EqualNoCase(*k, key)) continue;
-    std::string_view v = Trim(std::string_view(line).substr(line.find('=') + 1));
-    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
-      v = v.substr(1, v.size() - 2);
-    }
+    std::string_view v = ValueOf(line);
     if (v.size() > kIniMaxValue) v = v.substr(0, kIniMaxValue);
     return std::string(v);
   }
   return std::nullopt;
+}
+
+void ScanIniValues(std::string_view text, std::string_view section, const std::string_view* keys,
+                   std::optional<std::string_view>* values, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) values[i].reset();
+  std::size_t missing = count;
+  bool inSection = false;
+  std::size_t start = 0;
+  // Lines end at CR LF, CR or LF, as SplitLines cuts them.
+  while (start < text.size() && missing > 0) {
+    std::size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    start = end;
+    if (start < text.size()) {
+      if (text[start] == '\r' && start + 1 < text.size() && text[start + 1] == '\n') ++start;
+      ++start;
+    }
+    if (auto name = SectionName(line)) {
+      if (inSection) return;  // only the first matching section is read
+      inSection = EqualNoCase(*name, section);
+      continue;
+    }
+    if (!inSection) continue;
+    auto k = KeyOf(line);
+    if (!k) continue;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (values[i] || !EqualNoCase(*k, keys[i])) continue;
+      values[i] = ValueOf(line);
+      --missing;
+      break;
+    }
+  }
 }
 
 std::string IniDocument::ReadString(std::string_view section, std::string_view key,

@@ -48,6 +48,13 @@ class IniDocument {
   std::vector<std::string> lines_;
 };
 
+// Reads several keys of one section straight from a file's text, without building a
+// document: values[i] receives the value of keys[i] exactly as IniDocument::Get would
+// return it (a view into text, before the 1023-character cut), or stays nullopt when
+// the key is absent. For readers that want a few keys of many files (the site table).
+void ScanIniValues(std::string_view text, std::string_view section, const std::string_view* keys,
+                   std::optional<std::string_view>* values, std::size_t count);
+
 // Integer text as the profile routines read it: decimal with an optional sign, or
 // "0x"/"0X" hexadecimal when longer than two characters; anything else gives def.
 int ParseIniInteger(std::string_view text, int def);

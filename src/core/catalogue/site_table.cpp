@@ -1,9 +1,11 @@
 #include "catalogue/site_table.h"
 
+#include <iterator>
 #include <unordered_map>
 
 #include "base/file_io.h"
 #include "base/ini_file.h"
+#include "base/line_list.h"
 #include "catalogue/site_definition.h"
 #include "catalogue/site_settings.h"
 
@@ -87,6 +89,20 @@ void SiteTable::Build(const Lines& siteList, std::string_view app) {
   selected_ = -1;
   details_.reset();
   std::unordered_map<std::string, std::vector<std::size_t>> byName;
+  // Only the six keys the table shows are read from each settings file, straight from
+  // its text: a catalogue of thousands of sites loads without a document per file.
+  static constexpr std::string_view kKeys[] = {"SITE_SYSTEM",  "SITE_TYPE",     "USE_CAT1",
+                                               "USE_CAT2",     "USE_HTTP_POST", "USE_FTP_UPLOAD",
+                                               "USE_ZIP_FILE", "USE_EMAIL"};
+  constexpr std::size_t kCount = std::size(kKeys);
+  std::optional<std::string_view> values[kCount];
+  auto integer = [&](std::size_t i, int def) {
+    if (!values[i]) return def;
+    return ParseIniInteger(values[i]->substr(0, kIniMaxValue), def);
+  };
+  auto flag = [&](std::size_t i) { return integer(i, 0) != 0; };
+  rows_.reserve(siteList.size());
+  byName.reserve(siteList.size());
   for (const auto& name : siteList) {
     std::optional<std::string> data;
     try {
@@ -95,29 +111,30 @@ void SiteTable::Build(const Lines& siteList, std::string_view app) {
       continue;  // unreadable (a folder in its place): no row, as if missing
     }
     if (!data) continue;
-    IniDocument doc = IniDocument::Parse(*data);
-    const std::string_view s = kSiteSection;
+    ScanIniValues(*data, kSiteSection, kKeys, values, kCount);
     AppSiteRow row;
     row.site = name;
-    int system = doc.ReadInteger(s, "SITE_SYSTEM", 3);
-    row.type = std::string(doc.ReadInteger(s, "SITE_TYPE", 2) == 1 ? "Free" : "All") +
-               (system == 1   ? " 32"
-                : system == 2 ? " 16"
-                              : " 16-32");
-    row.cat1 = doc.ReadBool(s, "USE_CAT1", false) ? kNotSet : kNotApplicable;
-    row.cat2 = doc.ReadBool(s, "USE_CAT2", false) ? kNotSet : kNotApplicable;
-    row.h = YesNo(doc.ReadBool(s, "USE_HTTP_POST", false));
-    row.f = YesNo(doc.ReadBool(s, "USE_FTP_UPLOAD", false));
-    row.z = YesNo(doc.ReadBool(s, "USE_ZIP_FILE", false));
-    row.e = YesNo(doc.ReadBool(s, "USE_EMAIL", false));
+    int system = integer(0, 3);
+    row.type = std::string(integer(1, 2) == 1 ? "Free" : "All") + (system == 1   ? " 32"
+                                                                   : system == 2 ? " 16"
+                                                                                 : " 16-32");
+    row.cat1 = flag(2) ? kNotSet : kNotApplicable;
+    row.cat2 = flag(3) ? kNotSet : kNotApplicable;
+    row.h = YesNo(flag(4));
+    row.f = YesNo(flag(5));
+    row.z = YesNo(flag(6));
+    row.e = YesNo(flag(7));
     byName[name].push_back(rows_.size());
     rows_.push_back(std::move(row));
   }
+  std::optional<std::string> stored;  // the table file as it is on disk
   if (!app.empty()) {
-    if (auto lines = LoadLines(store_.Tree().SiteTableFile(app))) {
+    stored = ReadWholeFile(store_.Tree().SiteTableFile(app));
+    if (stored) {
+      const Lines lines = SplitLines(*stored);
       // A name listed twice has two rows: its n-th line belongs to its n-th row.
       std::unordered_map<std::string, std::size_t> seen;
-      for (const auto& line : *lines) {
+      for (const auto& line : lines) {
         auto fields = SplitFields(line);
         fields.resize(6);
         auto it = byName.find(fields[0]);
@@ -138,7 +155,13 @@ void SiteTable::Build(const Lines& siteList, std::string_view app) {
     if (!SiteFitsApp(row, info.platform, info.status)) row.post = "N";
   }
   try {
-    Save(app);
+    // A table that reads back as it is stored is not written again: opening an
+    // application changes nothing on disk unless the table itself changed.
+    if (stored && !rows_.empty() && JoinLines(SiteTableLines(rows_)) == *stored) {
+      flags_.SiteTableChanged = false;
+    } else {
+      Save(app);
+    }
   } catch (...) {
     flags_.LoadingGrid = false;
     throw;

@@ -337,6 +337,8 @@ void TmsSMTP::Transmit(SpoolFile& content) {
   std::string block(kBlock, '\0'), out;
   char last[2] = {0, 0};
   transcript_.Add("Suppressing the message body");
+  // The time-out is for a stalled server: it counts from the last byte that moved.
+  const Waiter dataWait = Waiter::Stalled(&cancel_, TimeOut > 0 ? TimeOut : 60);
   for (;;) {
     std::size_t n = content.Read(block.data(), block.size());
     if (n == 0) break;
@@ -344,7 +346,7 @@ void TmsSMTP::Transmit(SpoolFile& content) {
     out.clear();
     stuffer.Apply(std::string_view(block.data(), n), out);
     try {
-      stream_.SendAll(out, StepWaiter());
+      stream_.SendAll(out, dataWait);
     } catch (const NetFailure& f) {
       Rethrow(f);
     }

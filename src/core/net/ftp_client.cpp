@@ -163,7 +163,11 @@ void TFtpClient::Logon() {
   }
   bool loggedIn = false;
   if (!User.empty()) loggedIn = Command("USER", User).code == 230;
-  if (!loggedIn) Command("PASS", Password);
+  if (!loggedIn) {
+    // Only a 2xx logs on: "332 Need account" asks for a step this client does not take.
+    Reply r = Command("PASS", Password);
+    if (r.code / 100 != 2) Fail(141, r.line);
+  }
   if (UseTLS) {
     Command("PBSZ", "0");
     Command("PROT", "P");
@@ -297,7 +301,9 @@ void TFtpClient::DataAction(Transfer kind) {
   if (OnStartTransfer) OnStartTransfer();
   std::vector<char> block(kBlock);
   long long total = 0;
-  // File data may take as long as it makes progress: each block has its own deadline.
+  // File data may take as long as it makes progress: the time-out counts from the
+  // last byte that moved, however slowly the server reads or writes.
+  const Waiter dataWait = Waiter::Stalled(&cancel_, TimeOut, OnIdle);
   if (kind == Transfer::Upload) {
     for (;;) {
       std::size_t n = std::fread(block.data(), 1, block.size(), file.get());
@@ -305,15 +311,15 @@ void TFtpClient::DataAction(Transfer kind) {
         if (std::ferror(file.get())) Fail(144, "Error reading from local file.");
         break;
       }
-      data.SendAll(block.data(), n, W());
+      data.SendAll(block.data(), n, dataWait);
       total += static_cast<long long>(n);
       if (OnTransfer) OnTransfer(total, "");
     }
     // Every byte has arrived only when the server closed after our end.
-    data.Finish(W());
+    data.Finish(dataWait);
   } else if (kind == Transfer::Download) {
     for (;;) {
-      std::size_t n = data.ReadSome(block.data(), block.size(), W());
+      std::size_t n = data.ReadSome(block.data(), block.size(), dataWait);
       if (n == 0) break;
       if (static_cast<long long>(n) > MaxDownloadSize - total) {
         AbandonDownload(data, first, verb);

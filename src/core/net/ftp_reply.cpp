@@ -1,5 +1,6 @@
 #include "net/ftp_reply.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <vector>
@@ -48,10 +49,12 @@ std::uint16_t EpsvPort(const std::string& text) {
 
 bool PasvAddress(const std::string& text, std::string& host, std::uint16_t& port) {
   std::vector<long> n;
+  // The numbers follow "(" when there is one; some servers write them without, so
+  // the text after the reply code is scanned for the first six.
   auto open = text.find('(');
-  if (open == std::string::npos) return false;
+  std::size_t from = open != std::string::npos ? open + 1 : std::min<std::size_t>(text.size(), 4);
   long value = -1;
-  for (std::size_t i = open + 1; i <= text.size() && n.size() < 6; ++i) {
+  for (std::size_t i = from; i <= text.size() && n.size() < 6; ++i) {
     if (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
       value = (value < 0 ? 0 : value * 10) + (text[i] - '0');
       if (value > 100000) value = 100000;

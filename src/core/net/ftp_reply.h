@@ -31,8 +31,9 @@ FtpReplyEnd ReadFtpReply(Stream& stream, const Waiter& w, FtpReply& reply,
 // The port of a 229 reply, "(|||port|)": 1 to 65535 in plain digits; else 0.
 std::uint16_t EpsvPort(const std::string& text);
 
-// The address and port of a 227 reply: six numbers after "(" separated by any
-// non-digits, each 0 to 255, and a port other than 0. False when there are no such.
+// The address and port of a 227 reply: six numbers separated by any non-digits, each
+// 0 to 255, and a port other than 0; taken after "(" when the reply has one, else
+// from the text after the reply code. False when there are no such.
 bool PasvAddress(const std::string& text, std::string& host, std::uint16_t& port);
 
 }  // namespace vendrix

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "base/error.h"
+#include "net/http_chunked.h"
 #include "net/http_head.h"
 #include "net/net_error.h"
 #include "net/part_file.h"
@@ -20,9 +21,23 @@ std::string StatusText(const std::string& statusLine) {
   return space == std::string::npos ? "" : statusLine.substr(space + 1);
 }
 
-bool IsSuccess(const std::string& statusLine) {
+// Whether the status text starts with a code of exactly three digits ("2000 OK" and
+// "20x" are none), followed by a space or nothing.
+bool HasStatusCode(const std::string& statusLine) {
   std::string text = StatusText(statusLine);
-  return !text.empty() && text[0] == '2';
+  if (text.size() < 3 || (text.size() > 3 && text[3] != ' ')) return false;
+  return std::all_of(text.begin(), text.begin() + 3,
+                     [](unsigned char c) { return c >= '0' && c <= '9'; });
+}
+
+bool IsSuccess(const std::string& statusLine) {
+  return HasStatusCode(statusLine) && StatusText(statusLine)[0] == '2';
+}
+
+std::string Trimmed(const std::string& s) {
+  auto first = s.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
 const char* MethodOf(THttpActions action) {
@@ -97,6 +112,12 @@ void THttpClient::SetURL(const std::string& url) {
   }
   url_ = url;
   parts_ = parts;
+  if (parts_.userGiven) {
+    // "user:password@" in the URL is the credentials for this server, never a host.
+    user_ = parts_.user;
+    password_ = parts_.password;
+    UpdateAuthorization();
+  }
 }
 
 void THttpClient::SetUser(const std::string& user) {
@@ -212,6 +233,7 @@ void THttpClient::Perform(THttpActions action) {
     throw EHttpClient(code::kHttpNoServer,
                       "No server speci"
                       "fied in URL.");
+  if (!parts_.error.empty()) throw EHttpClient(code::kHttpBadUrl, parts_.error);
   const std::string scheme = Lower(parts_.scheme);
   const bool useProxy = !ProxyServer.empty();
   if (!useProxy && scheme != "http" && scheme != "https") {
@@ -251,8 +273,11 @@ void THttpClient::Perform(THttpActions action) {
                        w);
         std::string status;
         HeadEnd end = ReadReplyHead(stream, w, status, [](const std::string&) {});
+        if (end != HeadEnd::None && !HasStatusCode(status)) {
+          throw EHttpClient(code::kHttpBadStatus, "Reply has an invalid status line.");
+        }
         if (!IsSuccess(status)) throw EHttpClient(code::kHttpStatus, StatusText(status));
-        if (end != HeadEnd::Complete) throw NetFailure(kErrReset, SocketErrorText(kErrReset));
+        if (end != HeadEnd::Complete) throw NetFailure(kErrReset, kClosedEarlyText);
       }
       if (!tls_ || tlsCaFile_ != CaFile) {
         tls_ = MakeTlsContext(CaFile);
@@ -304,31 +329,45 @@ void THttpClient::Perform(THttpActions action) {
     // The head: status line, header lines, an empty line.
     long long length = -1;  // Content-Length, when the reply gives one
     bool badLength = false;
+    int codings = 0;  // Transfer-Encoding fields
+    bool chunked = false;
     const HeadEnd headEnd = ReadReplyHead(stream, w, statusLine_, [&](const std::string& line) {
       std::string field, value;
       SplitHeaderLine(line, field, value);
-      if (Lower(field) == "content-length") {
+      const std::string name = Lower(field);
+      if (name == "content-length") {
         long long n = ParseContentLength(value);
         if (n < 0 || (length >= 0 && n != length)) badLength = true;
         length = n;
+      } else if (name == "transfer-encoding") {
+        ++codings;
+        chunked = Lower(Trimmed(value)) == "chunked";
       }
       if (OnHeader) OnHeader(field, value);
     });
     const bool haveStatus = headEnd != HeadEnd::None;
+    if (haveStatus && !HasStatusCode(statusLine_)) {
+      throw EHttpClient(code::kHttpBadStatus, "Reply has an invalid status line.");
+    }
     const bool success = !haveStatus || IsSuccess(statusLine_);
     if (headEnd == HeadEnd::Cut && success) {
       // The connection ended before the empty line that ends the head.
-      throw NetFailure(kErrReset,
-                       SocketErrorText(kErrReset) + " (the reply ended inside its head)");
-    }
-    if (haveStatus && success && badLength) {
-      throw EHttpClient(code::kHttpBadLength, "Reply has an invalid Content-Length.");
+      throw NetFailure(kErrReset, std::string(kClosedEarlyText) + " (it ended inside its head)");
     }
     // Replies that carry no body whatever their head says.
     const std::string statusCode = StatusText(statusLine_).substr(0, 3);
-    if (action_ == THttpActions::httpHead || statusCode == "204" || statusCode == "304") {
-      length = 0;
+    const bool noBody =
+        action_ == THttpActions::httpHead || statusCode == "204" || statusCode == "304";
+    // A body in chunks is decoded; any other coding would be saved as it came, so it
+    // fails. Its framing, not Content-Length, then ends the body.
+    const bool inChunks = !noBody && codings == 1 && chunked;
+    if (haveStatus && success && !noBody && codings > 0 && !inChunks) {
+      throw EHttpClient(code::kHttpBadChunks, "Reply uses a Transfer-Encoding other than chunked.");
     }
+    if (haveStatus && success && badLength && !inChunks) {
+      throw EHttpClient(code::kHttpBadLength, "Reply has an invalid Content-Length.");
+    }
+    if (noBody) length = 0;
 
     // The body, streamed until the server closes (or Content-Length bytes came).
     std::unique_ptr<PartFile> out;
@@ -347,23 +386,41 @@ void THttpClient::Perform(THttpActions action) {
       if (OnError) OnError(err, "Error writing to LocalFile");
       throw EHttpClient(err, "Error writing to LocalFile");
     };
-    while (length < 0 || total < length) {
-      std::size_t want = block.size();
-      if (length >= 0) want = static_cast<std::size_t>(std::min<long long>(length - total, want));
-      std::size_t n = stream.ReadSome(block.data(), want, w);
-      if (n == 0) break;
-      total += static_cast<long long>(n);
-      std::string_view data(block.data(), n);
+    auto take = [&](std::string_view data) {
+      total += static_cast<long long>(data.size());
       if (out && !out->Write(data)) writeFailed();
       if (OnTransfer) OnTransfer(total, data);
+    };
+    if (inChunks && success) {
+      ReadChunkedBody(stream, w, block.size(), take);
+    } else if (inChunks) {
+      // The reply fails for its status below; a body out of form or cut short does
+      // not change that failure (a time-out or an interruption does).
+      try {
+        ReadChunkedBody(stream, w, block.size(), take);
+      } catch (const EHttpClient& e) {
+        if (e.ErrorCode != code::kHttpBadChunks) throw;
+      } catch (const NetFailure& f) {
+        if (f.code != kErrReset) throw;
+      }
+    } else {
+      while (length < 0 || total < length) {
+        std::size_t want = block.size();
+        if (length >= 0) {
+          want = static_cast<std::size_t>(std::min<long long>(length - total, want));
+        }
+        std::size_t n = stream.ReadSome(block.data(), want, w);
+        if (n == 0) break;
+        take(std::string_view(block.data(), n));
+      }
     }
     if (haveStatus && !success) {
       endConnection(0, "OK");
       throw EHttpClient(code::kHttpStatus, StatusText(statusLine_));
     }
-    if (length >= 0 && total < length) {
+    if (length >= 0 && total < length && !inChunks) {
       // The connection ended before the promised body: a cut transfer, never a file.
-      const std::string text = SocketErrorText(kErrReset) + " (the body ended after " +
+      const std::string text = std::string(kClosedEarlyText) + " (the body ended after " +
                                std::to_string(total) + " of " + std::to_string(length) + " bytes)";
       endConnection(kErrReset, SocketErrorText(kErrReset));
       throw EHttpClient(kErrReset, text);

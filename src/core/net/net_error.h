@@ -37,6 +37,11 @@ inline constexpr int kErrCertificate = code::kCertificate;
 inline constexpr int kErrUnsafeText = code::kUnsafeText;
 inline constexpr int kErrReset = code::kConnectionReset;
 
+// The description of a reply that ended early: the connection closed in order (not
+// reset) before the reply's head, its promised length or its last chunk arrived.
+inline constexpr const char* kClosedEarlyText =
+    "the server closed the connection before the reply was complete";
+
 // The description of a socket error code ("Connection refused" for 10061), or
 // "(no description available)".
 std::string SocketErrorText(int code);

@@ -14,6 +14,7 @@ int BioWrite(BIO* bio, const char* data, std::size_t size, std::size_t* written)
     ssize_t n = ::send(state->fd, data, size, MSG_NOSIGNAL);
     if (n >= 0) {
       *written = static_cast<std::size_t>(n);
+      state->moved += static_cast<unsigned long long>(n);
       return 1;
     }
     if (errno == EINTR) continue;
@@ -33,6 +34,7 @@ int BioRead(BIO* bio, char* data, std::size_t size, std::size_t* read) {
     ssize_t n = ::recv(state->fd, data, size, 0);
     if (n > 0) {
       *read = static_cast<std::size_t>(n);
+      state->moved += static_cast<unsigned long long>(n);
       return 1;
     }
     if (n == 0) {

@@ -10,8 +10,9 @@ namespace vendrix {
 
 struct TlsSocketState {
   int fd = -1;
-  int error = 0;     // errno of the last failed send or recv
-  bool end = false;  // recv returned 0
+  int error = 0;                 // errno of the last failed send or recv
+  bool end = false;              // recv returned 0
+  unsigned long long moved = 0;  // bytes sent and received, TLS records included
 };
 
 // A new BIO over state->fd (nullptr when OpenSSL cannot make one).

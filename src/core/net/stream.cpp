@@ -2,10 +2,12 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <netinet/tcp.h>
 #include <openssl/err.h>
 #include <openssl/x509v3.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,6 +21,9 @@
 
 namespace vendrix {
 namespace {
+
+// How often a wait for the peer's close looks whether our queued bytes still leave.
+constexpr std::chrono::milliseconds kDrainCheck{250};
 
 [[noreturn]] void ThrowErrno(int err) {
   int code = SocketCodeOfErrno(err);
@@ -65,6 +70,11 @@ void RequireProtocolSafe(std::string_view text, const std::string& what) {
 
 bool Stream::WaitForTls(int rc, const Waiter& w) {
   int e = SSL_get_error(ssl_, rc);
+  // Part of a record may have moved before the call asked to wait.
+  if (socket_.moved != movedSeen_) {
+    movedSeen_ = socket_.moved;
+    w.Moved();
+  }
   if (e == SSL_ERROR_WANT_READ) {
     w.Wait(fd_, POLLIN);
   } else if (e == SSL_ERROR_WANT_WRITE) {
@@ -83,6 +93,16 @@ Waiter Waiter::For(const CancelToken* cancel, int timeoutSeconds, std::function<
   }
   w.idle = std::move(idle);
   return w;
+}
+
+Waiter Waiter::Stalled(const CancelToken* cancel, int timeoutSeconds, std::function<void()> idle) {
+  Waiter w = For(cancel, timeoutSeconds, std::move(idle));
+  if (timeoutSeconds > 0) w.restart = std::chrono::seconds(timeoutSeconds);
+  return w;
+}
+
+void Waiter::Moved() const {
+  if (restart.count() > 0) deadline = std::chrono::steady_clock::now() + restart;
 }
 
 void Waiter::Check() const {
@@ -174,7 +194,8 @@ void Stream::Adopt(int fd) {
   ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   eof_ = false;
   uncleanEnd_ = false;
-  socket_ = TlsSocketState{fd_, 0, false};
+  socket_ = TlsSocketState{fd_, 0, false, 0};
+  movedSeen_ = 0;
   buffer_.clear();
 }
 
@@ -239,6 +260,7 @@ void Stream::SendAll(const char* data, std::size_t size, const Waiter& w) {
           SSL_write(ssl_, data + off, static_cast<int>(std::min<std::size_t>(size - off, 1 << 20)));
       if (rc > 0) {
         off += static_cast<std::size_t>(rc);
+        w.Moved();
         continue;
       }
       if (!WaitForTls(rc, w)) ThrowTls(rc, "TLS error: ");
@@ -247,6 +269,7 @@ void Stream::SendAll(const char* data, std::size_t size, const Waiter& w) {
     ssize_t n = ::send(fd_, data + off, size - off, MSG_NOSIGNAL);
     if (n >= 0) {
       off += static_cast<std::size_t>(n);
+      w.Moved();
     } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
       w.Wait(fd_, POLLOUT);
     } else if (errno != EINTR) {
@@ -267,7 +290,10 @@ std::size_t Stream::RawRead(char* buf, std::size_t size, const Waiter& w) {
     if (ssl_) {
       ERR_clear_error();
       int rc = SSL_read(ssl_, buf, static_cast<int>(std::min<std::size_t>(size, 1 << 30)));
-      if (rc > 0) return static_cast<std::size_t>(rc);
+      if (rc > 0) {
+        w.Moved();
+        return static_cast<std::size_t>(rc);
+      }
       if (WaitForTls(rc, w)) continue;
       int e = SSL_get_error(ssl_, rc);
       if (e == SSL_ERROR_ZERO_RETURN) {
@@ -284,7 +310,10 @@ std::size_t Stream::RawRead(char* buf, std::size_t size, const Waiter& w) {
       ThrowTls(rc, "TLS error: ");
     }
     ssize_t n = ::recv(fd_, buf, size, 0);
-    if (n > 0) return static_cast<std::size_t>(n);
+    if (n > 0) {
+      w.Moved();
+      return static_cast<std::size_t>(n);
+    }
     if (n == 0) {
       eof_ = true;
       return 0;
@@ -385,22 +414,18 @@ void Stream::Finish(const Waiter& w) {
     ::shutdown(fd_, SHUT_WR);
     char sink[4096];
     try {
-      if (ssl_) {
-        // The TLS layer can no longer write; read the raw socket to its end.
-        for (;;) {
-          w.Check();
-          ssize_t n = ::recv(fd_, sink, sizeof sink, 0);
-          if (n == 0) break;
-          if (n < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK) {
-              w.Wait(fd_, POLLIN);
-            } else if (errno != EINTR) {
-              ThrowErrno(errno);
-            }
-          }
-        }
-      } else {
-        while (RawRead(sink, sizeof sink, w) > 0) {
+      // Read the raw socket to its end (the TLS layer can no longer write); a slow
+      // reader still taking our last bytes from the system's queue is progress.
+      for (;;) {
+        w.Check();
+        ssize_t n = ::recv(fd_, sink, sizeof sink, 0);
+        if (n == 0) break;
+        if (n > 0) {
+          w.Moved();
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+          WaitWhileDraining(w);
+        } else if (errno != EINTR) {
+          ThrowErrno(errno);
         }
       }
     } catch (const NetFailure& f) {
@@ -417,7 +442,28 @@ void Stream::Finish(const Waiter& w) {
   eof_ = false;
   uncleanEnd_ = false;
   socket_ = TlsSocketState{};
+  movedSeen_ = 0;
   if (failure) throw *failure;
+}
+
+void Stream::WaitWhileDraining(const Waiter& w) {
+  if (w.restart.count() == 0) return w.Wait(fd_, POLLIN);
+  int queued = -1;
+  for (;;) {
+    Waiter slice = w;
+    slice.restart = std::chrono::seconds(0);
+    slice.deadline = std::min(w.deadline, std::chrono::steady_clock::now() + kDrainCheck);
+    try {
+      return slice.Wait(fd_, POLLIN);
+    } catch (const NetFailure& f) {
+      if (f.code != kErrTimedOut || std::chrono::steady_clock::now() >= w.deadline) throw;
+    }
+    int left = 0;
+    if (::ioctl(fd_, SIOCOUTQ, &left) == 0) {
+      if (queued >= 0 && left < queued) w.Moved();
+      queued = left;
+    }
+  }
 }
 
 Address Stream::Peer() const {

@@ -16,8 +16,9 @@
 //   A client makes one Waiter per exchange (Waiter::For(&cancel, seconds) when the
 //   command goes out) and passes the same Waiter to every read of that reply, so
 //   a peer that trickles lines or preliminary replies runs into the same deadline.
-//   A transfer of file data may take a fresh Waiter per block instead (a deadline
-//   without progress).
+//   A transfer of file data takes a Waiter::Stalled instead: its deadline restarts
+//   whenever bytes move either way, so a slow but steady peer is never cut off and
+//   a stalled one is given up after the same number of seconds.
 // - Bounded lines: ReadLine returns TooLong for a line longer than maxLength bytes
 //   however the bytes arrive, so the buffer never grows past maxLength plus one
 //   receive block.
@@ -50,10 +51,18 @@ struct NetFailure : std::runtime_error {
 // How a wait ends besides its own condition.
 struct Waiter {
   const CancelToken* cancel = nullptr;
-  std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
-  std::function<void()> idle;  // runs between polls when set
+  // Mutable: the Stream moves a Stalled waiter's deadline as bytes move.
+  mutable std::chrono::steady_clock::time_point deadline =
+      std::chrono::steady_clock::time_point::max();
+  std::chrono::seconds restart{0};  // Stalled: the deadline's distance from the last move
+  std::function<void()> idle;       // runs between polls when set
 
   static Waiter For(const CancelToken* cancel, int timeoutSeconds, std::function<void()> idle = {});
+  // A deadline timeoutSeconds after the last byte that moved (0: none).
+  static Waiter Stalled(const CancelToken* cancel, int timeoutSeconds,
+                        std::function<void()> idle = {});
+  // Bytes moved: a Stalled waiter starts its count again; any other keeps its deadline.
+  void Moved() const;
   // Blocks until fd is ready for events; throws NetFailure 301 "Interrupted" or
   // 10060 "Connection timed out".
   void Wait(int fd, short events) const;
@@ -132,11 +141,15 @@ class Stream {
   // Waits as a TLS call that returned rc asks (read or write readiness); false when
   // rc is no such request.
   bool WaitForTls(int rc, const Waiter& w);
+  // Waits for bytes from the peer; with a Stalled waiter the bytes of ours that the
+  // system still hands to the peer count as movement.
+  void WaitWhileDraining(const Waiter& w);
   // Throws for the failure of a TLS call that asked for no wait.
   [[noreturn]] void ThrowTls(int rc, const char* what);
   int fd_ = -1;
   SSL* ssl_ = nullptr;
-  TlsSocketState socket_;  // what the socket under TLS saw
+  TlsSocketState socket_;             // what the socket under TLS saw
+  unsigned long long movedSeen_ = 0;  // socket_.moved when the waiter last heard of it
   std::string buffer_;
   bool eof_ = false;
   bool uncleanEnd_ = false;

@@ -10,12 +10,14 @@
 #include <cstring>
 #include <memory>
 #include <set>
+#include <utility>
 
 #include "base/cp1252.h"
 #include "base/error.h"
 #include "base/file_io.h"
 #include "base/names.h"
 #include "catalogue/site_definition.h"
+#include "update/catalogue_switch.h"
 
 namespace vendrix {
 namespace {
@@ -42,77 +44,13 @@ std::set<std::string> UserFileNames(const Lines& userSites) {
   return names;
 }
 
-std::string FolderOf(const std::string& path) {
+// A folder path's parent (ending in "/") and its own name; the path may end in "/".
+std::pair<std::string, std::string> SplitFolder(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
   auto slash = path.rfind('/');
-  return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  if (slash == std::string::npos) return {"./", path};
+  return {path.substr(0, slash + 1), path.substr(slash + 1)};
 }
-
-std::string BaseOf(const std::string& path) {
-  auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Flushes the file system that holds dir to disk (one call for many files).
-bool SyncFolder(const std::string& dir, bool wholeFileSystem) {
-  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = (wholeFileSystem ? ::syncfs(fd) : ::fsync(fd)) == 0;
-  ::close(fd);
-  return ok;
-}
-
-// A copy written beside its target (not yet flushed: SyncFolder does that for all),
-// renamed in by Commit and removed otherwise.
-class StagedFile {
- public:
-  StagedFile(const std::string& target, const std::string& data) : target_(target) {
-    struct stat st {};
-    mode_t mode;
-    if (::lstat(target.c_str(), &st) == 0) {
-      if (S_ISDIR(st.st_mode) || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))) {
-        throw VendrixError(target + " is not a file; the update was not installed.");
-      }
-      mode = S_ISREG(st.st_mode) ? (st.st_mode & 0777) : 0666 & ~CurrentUmask();
-    } else {
-      mode = 0666 & ~CurrentUmask();
-    }
-    temp_ = FolderOf(target) + "/." + BaseOf(target) + ".XXXXXX";
-    int fd = ::mkstemp(temp_.data());
-    if (fd < 0) {
-      temp_.clear();
-      throw VendrixError(UnableToWrite(target));
-    }
-    bool ok = ::fchmod(fd, mode) == 0;
-    std::size_t off = 0;
-    while (ok && off < data.size()) {
-      ssize_t n = ::write(fd, data.data() + off, data.size() - off);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) ok = false;
-      if (n > 0) off += static_cast<std::size_t>(n);
-    }
-    ok = ::close(fd) == 0 && ok;
-    if (!ok) throw VendrixError(UnableToWrite(target));
-  }
-  ~StagedFile() {
-    if (!temp_.empty()) ::unlink(temp_.c_str());
-  }
-  StagedFile(const StagedFile&) = delete;
-  StagedFile& operator=(const StagedFile&) = delete;
-
-  bool Commit() {
-    if (::rename(temp_.c_str(), target_.c_str()) != 0) return false;
-    temp_.clear();
-    return true;
-  }
-
- private:
-  static mode_t CurrentUmask() {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
-  }
-  std::string target_, temp_;
-};
 
 }  // namespace
 
@@ -142,6 +80,34 @@ std::string CheckUpdateEntries(const std::vector<std::string>& names) {
   return {};
 }
 
+std::string CheckArchiveAgrees(const std::string& fromDir, const std::vector<std::string>& names,
+                               const Lines& userSites) {
+  std::set<std::string> entries(names.begin(), names.end());
+  std::string list;
+  for (const auto& n : names) {
+    if (LowerAscii(n) == LowerAscii(kCatalogueList)) list = n;
+  }
+  if (list.empty()) return {};
+  auto lines = LoadLines(fromDir + list);
+  if (!lines) return {};
+  const std::set<std::string> own(userSites.begin(), userSites.end());
+  std::vector<std::string> missing;
+  for (const auto& site : FilterNames(*lines, nullptr, EntryKind::Site)) {
+    if (entries.count(Cp1252ToUtf8(site) + ".ini") == 0 && own.count(site) == 0) {
+      missing.push_back(site);
+    }
+  }
+  if (missing.empty()) return {};
+  std::string why = "The update archive's Sites.dat lists " + std::to_string(missing.size()) +
+                    (missing.size() == 1 ? " site" : " sites") +
+                    " whose settings file it does not hold: ";
+  for (std::size_t i = 0; i < missing.size() && i < 10; ++i) {
+    why += (i ? ", " : "") + missing[i];
+  }
+  if (missing.size() > 10) why += " and " + std::to_string(missing.size() - 10) + " more";
+  return why + ".";
+}
+
 InstallPlan PlanInstall(std::vector<std::string> names, const std::string& sitesDir,
                         const std::string& catDir, const Lines& userSites) {
   std::sort(names.begin(), names.end());
@@ -153,22 +119,34 @@ InstallPlan PlanInstall(std::vector<std::string> names, const std::string& sites
     if (isUsers(n)) plan.kept.push_back(n);
   }
   for (const auto& n : names) {
-    if (isList(n)) plan.copies.push_back({n, sitesDir + kCatalogueList, "Copying Sites.Dat..."});
+    if (isList(n)) {
+      plan.copies.push_back(
+          {n, sitesDir + kCatalogueList, "Copying Sites.Dat...", false, kCatalogueList});
+    }
   }
   for (const auto& n : names) {
     if (Contains(n, ".cat") || Contains(n, kArchiveName) || isList(n) || isUsers(n)) continue;
-    plan.copies.push_back({n, sitesDir + n, "Copying " + Utf8ToCp1252(n)});
+    plan.copies.push_back({n, sitesDir + n, "Copying " + Utf8ToCp1252(n), false, n});
   }
   for (const auto& n : names) {
     if (!Contains(n, ".cat") || isUsers(n)) continue;
-    plan.copies.push_back({n, catDir + n, "Copying " + Utf8ToCp1252(n)});
+    plan.copies.push_back({n, catDir + n, "Copying " + Utf8ToCp1252(n), true, n});
   }
   return plan;
 }
 
-void InstallFiles(const std::string& fromDir, const InstallPlan& plan,
+void InstallFiles(const std::string& fromDir, const std::string& sitesDir,
+                  const std::string& catDir, const InstallPlan& plan,
                   const std::function<void(const std::string&)>& status) {
-  std::vector<std::unique_ptr<StagedFile>> staged;
+  auto [root, sitesName] = SplitFolder(sitesDir);
+  auto [catRoot, catName] = SplitFolder(catDir);
+  if (root != catRoot) {
+    throw VendrixError("The sites folder and the category folder must share one parent folder.");
+  }
+  // The updates folder inside the sites folder is made again, empty.
+  std::string updatesName;
+  if (fromDir.rfind(sitesDir, 0) == 0) updatesName = SplitFolder(fromDir).second;
+  CatalogueSwitch next(root, sitesName, catName);
   for (const auto& copy : plan.copies) {
     if (status) status(copy.status);
     const std::string source = fromDir + copy.entry;
@@ -177,23 +155,10 @@ void InstallFiles(const std::string& fromDir, const InstallPlan& plan,
       throw VendrixError("The update file " + Utf8ToCp1252(copy.entry) +
                          " is missing or not a plain file; the update was not installed.");
     }
-    auto data = ReadWholeFile(source);
-    if (!data) throw VendrixError("Unable to read " + Utf8ToCp1252(source));
-    staged.push_back(std::make_unique<StagedFile>(copy.target, *data));
+    next.Add(source, copy.toCat, copy.name);
   }
-  // Every new file reaches the disk before any old one is replaced.
-  std::set<std::string> folders;
-  for (const auto& copy : plan.copies) folders.insert(FolderOf(copy.target));
-  for (const auto& folder : folders) {
-    if (!SyncFolder(folder, true)) throw VendrixError(UnableToWrite(folder));
-  }
-  for (std::size_t i = 0; i < staged.size(); ++i) {
-    if (!staged[i]->Commit()) {
-      throw VendrixError(UnableToWrite(plan.copies[i].target) + "; " + std::to_string(i) + " of " +
-                         std::to_string(staged.size()) + " files of the update were installed.");
-    }
-  }
-  for (const auto& folder : folders) SyncFolder(folder, false);
+  next.CarryOver(updatesName);
+  next.Switch();
 }
 
 void EmptyFolder(const std::string& folder) {

@@ -13,6 +13,7 @@
 #include "net/action_timer.h"
 #include "net/http_client.h"
 #include "update/catalogue_install.h"
+#include "update/catalogue_switch.h"
 #include "zip/zip_archiver.h"
 
 namespace vendrix {
@@ -160,7 +161,7 @@ UpdateOutcome Tgeteng::StartUpdate() {
 }
 
 UpdateOutcome Tgeteng::Install(const std::string& zipPath) {
-  Open();
+  // Read before Open empties the updates folder: the archive may lie in it.
   struct stat st {};
   if (::stat(zipPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
     prompt_.Error("File not found: " + Utf8ToCp1252(zipPath));
@@ -176,7 +177,12 @@ UpdateOutcome Tgeteng::Install(const std::string& zipPath) {
     prompt_.Error("File not found: " + Utf8ToCp1252(zipPath));
     return UpdateOutcome::Failed;
   }
-  WriteFileAtomic(tDiskfile_, *data);
+  Open();
+  try {
+    WriteFileAtomic(tDiskfile_, *data);
+  } catch (const VendrixError& e) {
+    return Refuse(std::string(e.what()) + "." + kNotChanged);
+  }
   observer_.Status("Unzipping Data Files...");
   return Unzip();
 }
@@ -227,6 +233,7 @@ UpdateOutcome Tgeteng::Unzip() {
   zip.ExtrBaseDir = folders_.updatesDir;
   zip.MaxTotalBytes = maxUnpackedBytes;
   zip.MaxEntries = maxEntries;
+  zip.SyncEachFile = false;  // the installation flushes the whole catalogue once
   const std::vector<std::string> names = zip.EntryNames();
   if (names.empty()) {
     return Refuse("The update archive could not be read (Error reading Zip File)." +
@@ -263,9 +270,12 @@ UpdateOutcome Tgeteng::Unzip() {
     if (!firstZipMessage_.empty()) why += " (" + firstZipMessage_ + ")";
     return Refuse(why + "." + kNotChanged);
   }
-  observer_.Status("Copy Data Files...");
   Lines userSites;
   if (auto l = LoadLines(folders_.sitesDir + "User_Sites.dat")) userSites = std::move(*l);
+  if (std::string why = CheckArchiveAgrees(folders_.updatesDir, names, userSites); !why.empty()) {
+    return Refuse(why + kNotChanged);
+  }
+  observer_.Status("Copy Data Files...");
   InstallPlan plan = PlanInstall(names, folders_.sitesDir, folders_.catDir, userSites);
   kept_ = plan.kept;
   for (const auto& name : kept_) {
@@ -274,9 +284,12 @@ UpdateOutcome Tgeteng::Unzip() {
     observer_.Trace(line, false);
   }
   try {
-    InstallFiles(folders_.updatesDir, plan, [this](const std::string& s) { observer_.Status(s); });
-  } catch (const VendrixError& e) {
+    InstallFiles(folders_.updatesDir, folders_.sitesDir, folders_.catDir, plan,
+                 [this](const std::string& s) { observer_.Status(s); });
+  } catch (const SwitchPending& e) {
     return Refuse(e.what());
+  } catch (const VendrixError& e) {
+    return Refuse(std::string(e.what()) + "." + kNotChanged);
   }
   observer_.Status("Cleaning UpDate Directory...");
   EmptyFolder(folders_.updatesDir);

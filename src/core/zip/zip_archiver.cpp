@@ -13,6 +13,8 @@
 #include <memory>
 #include <random>
 
+#include "base/cp1252.h"
+
 namespace vendrix {
 namespace {
 
@@ -65,6 +67,37 @@ bool IsLinkEntry(zip_t* z, zip_uint64_t index) {
 
 }  // namespace
 
+// Whether s is well-formed UTF-8 (no overlong forms, no surrogates).
+bool IsUtf8(const std::string& s) {
+  for (std::size_t i = 0; i < s.size();) {
+    auto c = static_cast<unsigned char>(s[i]);
+    std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    unsigned cp = n == 1 ? c : c & (0x7F >> n);
+    for (std::size_t k = 1; k < n; ++k) {
+      auto d = static_cast<unsigned char>(s[i + k]);
+      if ((d & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (d & 0x3F);
+    }
+    if ((n == 2 && cp < 0x80) || (n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000) ||
+        cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      return false;
+    }
+    i += n;
+  }
+  return true;
+}
+
+// An entry's name in UTF-8. Archives made on Windows without the UTF-8 flag hold the
+// name in the maker's code page: bytes that are not UTF-8 are read as Windows-1252
+// (never as the old DOS code page, which would turn "\xE9" into a Greek letter).
+std::string EntryName(zip_t* z, zip_uint64_t index) {
+  const char* raw = zip_get_name(z, index, ZIP_FL_ENC_RAW);
+  if (!raw) return {};
+  std::string name = raw;
+  return IsUtf8(name) ? name : Cp1252ToUtf8(name);
+}
+
 std::vector<std::string> SafeEntryPath(const std::string& name, std::string& why) {
   std::vector<std::string> parts;
   if (name.empty()) {
@@ -111,7 +144,11 @@ void TZipArchiver::Progress(int type, const std::string& name, std::uint64_t siz
 int TZipArchiver::Add() {
   std::vector<std::string> files;
   files.swap(FSpecArgs);
-  if (files.empty()) {
+  std::vector<std::string> archives;
+  archives.swap(CopyFromArchives);
+  std::vector<std::string> entryNames;
+  entryNames.swap(FSpecEntryNames);
+  if (files.empty() && archives.empty()) {
     Message(0, "Error - no files to zip");
     return 0;
   }
@@ -140,14 +177,53 @@ int TZipArchiver::Add() {
       [](zip_t*, double, void* self) { static_cast<TZipArchiver*>(self)->Progress(kStep, "", 0); },
       nullptr, this);
   int added = 0;
-  for (const auto& file : files) {
+  // The source archives stay open until the new archive is written: their entries are
+  // read from them then.
+  std::vector<std::unique_ptr<zip_t, ZipCloser>> sources;
+  for (const auto& archive : archives) {
+    if (Cancel) break;
+    std::unique_ptr<zip_t, ZipCloser> from(zip_open(archive.c_str(), ZIP_RDONLY, &err));
+    if (!from) {
+      Message(err, "Error reading Zip File: " + archive);
+      continue;
+    }
+    const zip_int64_t count = zip_get_num_entries(from.get(), 0);
+    for (zip_int64_t i = 0; i < count && !Cancel; ++i) {
+      const auto index = static_cast<zip_uint64_t>(i);
+      zip_stat_t st;
+      zip_stat_init(&st);
+      if (zip_stat_index(from.get(), index, 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME)) {
+        Message(0, "Error 2 reading Zip file: " + archive);
+        continue;
+      }
+      Progress(kFileStarts, st.name, (st.valid & ZIP_STAT_SIZE) ? st.size : 0);
+      // ZIP_FL_COMPRESSED: the entry's data is taken as it is stored, so the library
+      // writes it without decompressing and compressing it again.
+      zip_source_t* src = zip_source_zip(z.get(), from.get(), index, ZIP_FL_COMPRESSED, 0, -1);
+      if (!src) {
+        Message(0, std::string("Error adding ") + st.name + ": " + zip_strerror(z.get()));
+        continue;
+      }
+      if (zip_file_add(z.get(), st.name, src, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) < 0) {
+        zip_source_free(src);
+        Message(0, std::string("Error adding ") + st.name + ": " + zip_strerror(z.get()));
+        continue;
+      }
+      ++added;
+    }
+    sources.push_back(std::move(from));
+  }
+  for (std::size_t f = 0; f < files.size(); ++f) {
+    const std::string& file = files[f];
     if (Cancel) break;
     struct stat st {};
     if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
       Message(ENOENT, "File not found: " + file);
       continue;
     }
-    std::string entry = AddDirNames ? file : BaseName(file);
+    std::string entry = f < entryNames.size() && !entryNames[f].empty() ? entryNames[f]
+                        : AddDirNames                                   ? file
+                                                                        : BaseName(file);
     while (!entry.empty() && entry.front() == '/') entry.erase(0, 1);
     Progress(kFileStarts, entry, static_cast<std::uint64_t>(st.st_size));
     zip_source_t* src = zip_source_file(z.get(), file.c_str(), 0, -1);
@@ -189,8 +265,7 @@ std::vector<std::string> TZipArchiver::EntryNames() const {
   if (!z) return names;
   zip_int64_t n = zip_get_num_entries(z.get(), 0);
   for (zip_int64_t i = 0; i < n; ++i) {
-    const char* name = zip_get_name(z.get(), static_cast<zip_uint64_t>(i), 0);
-    names.emplace_back(name ? name : "");
+    names.push_back(EntryName(z.get(), static_cast<zip_uint64_t>(i)));
   }
   return names;
 }
@@ -208,7 +283,8 @@ void TZipArchiver::ReadContents() {
       ZipContents.clear();
       throw EZipError("Error 2 reading Zip file");
     }
-    ZipContents.push_back({st.name, st.valid & ZIP_STAT_SIZE ? st.size : 0});
+    ZipContents.push_back(
+        {EntryName(z.get(), static_cast<zip_uint64_t>(i)), st.valid & ZIP_STAT_SIZE ? st.size : 0});
   }
   if (OnDirUpdate) OnDirUpdate();
 }
@@ -248,6 +324,20 @@ bool Wanted(const std::vector<std::string>& wanted, const std::string& name,
   return false;
 }
 
+// Writes all of data; 0, or the errno of the write that failed. A short write is
+// retried, so a full disk is reported as ENOSPC rather than whatever errno held.
+int WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t w = ::write(fd, data, size);
+    if (w < 0 && errno == EINTR) continue;
+    if (w < 0) return errno;
+    if (w == 0) return EIO;
+    data += w;
+    size -= static_cast<std::size_t>(w);
+  }
+  return 0;
+}
+
 struct ZipFileCloser {
   void operator()(zip_file_t* f) const { zip_fclose(f); }
 };
@@ -285,7 +375,7 @@ int TZipArchiver::Extract() {
     if (zip_stat_index(z.get(), index, 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME)) {
       throw EZipError("Error 2 reading Zip file");
     }
-    std::string name = st.name;
+    std::string name = EntryName(z.get(), index);
     std::string why;
     std::vector<std::string> parts = SafeEntryPath(name, why);
     if (parts.empty()) {
@@ -344,8 +434,7 @@ int TZipArchiver::Extract() {
         tooBig = true;
         break;
       }
-      if (::write(out.get(), buf.data(), static_cast<std::size_t>(n)) != n) {
-        int e = errno;
+      if (int e = WriteAll(out.get(), buf.data(), static_cast<std::size_t>(n)); e != 0) {
         drop();
         throw EZipError("Error 5 reading Zip file: " + name + ": " + std::strerror(e));
       }
@@ -363,7 +452,7 @@ int TZipArchiver::Extract() {
       }
       break;
     }
-    if (::fsync(out.get()) != 0 ||
+    if ((SyncEachFile && ::fsync(out.get()) != 0) ||
         ::renameat(dir.get(), tmp.c_str(), dir.get(), leaf.c_str()) != 0) {
       int e = errno;
       drop();

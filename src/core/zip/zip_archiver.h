@@ -43,11 +43,21 @@ class TZipArchiver {
   // Add: the files to add (UTF-8 paths). Extract: the entries to extract (by their
   // name in the archive, or its last part); empty extracts all. Both clear it.
   std::vector<std::string> FSpecArgs;
+  // Add: the entry names for FSpecArgs, in the same order; empty (or shorter) uses the
+  // file's own name. Add clears it.
+  std::vector<std::string> FSpecEntryNames;
+  // Add: archives whose entries are copied into ZipFilename as they are stored, their
+  // compressed data not compressed again (before FSpecArgs; same entry name replaces).
+  // Add clears it.
+  std::vector<std::string> CopyFromArchives;
   // The archive (UTF-8 path). Set it with SetZipFilename to read its entry list.
   std::string ZipFilename;
   // The entry list of the archive, read by SetZipFilename and after an Add.
   std::vector<ZipEntry> ZipContents;
 
+  // Extract flushes each file to disk before renaming it into place; a caller that
+  // flushes the whole folder once afterwards turns this off.
+  bool SyncEachFile = true;
   std::uint64_t MaxEntries = 10000;
   std::uint64_t MaxTotalBytes = 1ull << 30;  // bytes written by one extraction
 
@@ -59,9 +69,9 @@ class TZipArchiver {
   // Sets ZipFilename; for an existing file, reads its entry list into ZipContents and
   // fires OnDirUpdate. Throws EZipError when the file is no readable archive.
   void SetZipFilename(std::string path);
-  // Adds FSpecArgs to ZipFilename (created or extended); returns the count of files
-  // added. Each file is reported (OnProgress: a file starts, steps while the archive
-  // is written, the end of the batch); problems through OnMessage. After one or more
+  // Adds CopyFromArchives' entries and FSpecArgs to ZipFilename (created or extended);
+  // returns the count of files added. Each file is reported (OnProgress: a file starts, steps while
+  // the archive is written, the end of the batch); problems through OnMessage. After one or more
   // files the entry list is read again. Clears FSpecArgs.
   int Add();
   // Extracts the entries named in FSpecArgs (all when empty) into ExtrBaseDir, each

@@ -15,6 +15,7 @@
 #include "app_info_sheet.h"
 #include "company_sheet.h"
 #include "engine_check_frm.h"
+#include "help_frm.h"
 #include "hint_switch.h"
 #include "main_frm_windows.h"
 #include "qt_text.h"
@@ -334,12 +335,7 @@ void TMainFrm::ShowEngineChecker() {
 }
 
 void TMainFrm::ShowHelp() {
-  const QString path = PathToQt(session_->Wide().ProgramDir) + "Vendrix.Hlp";
-  if (!QFileInfo::exists(path)) {
-    prompt_.Error(FromQt("The help file " + path + " was not found."));
-    return;
-  }
-  OpenUrl(QUrl::fromLocalFile(path).toString());
+  THelpFrm::ShowFor(this);
 }
 
 }  // namespace vendrix::ui

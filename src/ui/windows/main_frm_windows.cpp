@@ -3,6 +3,7 @@
 #include "bhs_frm.h"
 #include "contribute_frm.h"
 #include "geteng_frm.h"
+#include "help_frm.h"
 #include "main_frm.h"
 #include "reports_list_frm.h"
 #include "run_worker.h"
@@ -11,6 +12,7 @@
 
 namespace vendrix::ui {
 void InstallWindows(TMainFrm& main) {
+  InstallHelpKey();
   auto* submit = new SubmitPage(main);
   main.InstallSubmitPage(submit);
   main.SetCloseGuard([submit] { return !submit->Worker().Running(); });

@@ -1,0 +1,68 @@
+#pragma once
+// The site catalogue's two folders ("sites/" and "cat/") replaced in one step.
+//
+// A new catalogue is built beside the old one, in the hidden folders ".sites.new"
+// and ".cat.new" of the same parent: the update's files are moved in, everything else
+// of the old folders is carried over by hard link (copied where the file system
+// cannot link). One syncfs puts it all on disk. Then a journal file
+// (".catalogue-switch") is written, and each old folder is renamed to ".NAME.old"
+// and its new one to NAME. A kill at any moment leaves either the old catalogue
+// (no journal: the new folders are removed at the next start) or, once the journal
+// exists, the new one (the next start finishes the renames).
+//
+// Throws VendrixError (Windows-1252 text) when the new catalogue cannot be built or
+// switched; before the journal is written nothing of the old catalogue has changed.
+// One thread, and one process at a time: the caller holds the data tree's lock.
+#include <string>
+
+#include "base/error.h"
+
+namespace vendrix {
+
+// Switch failed after the journal was written: the new catalogue is put in place at
+// the next start, not the old one kept.
+class SwitchPending : public VendrixError {
+ public:
+  using VendrixError::VendrixError;
+};
+
+class CatalogueSwitch {
+ public:
+  // root: the folder that holds both catalogue folders (ending in "/"); sites and
+  // cat: their names in it. Finishes or rolls back an earlier switch first, then
+  // makes the two empty new folders.
+  CatalogueSwitch(std::string root, std::string sites, std::string cat);
+  // Removes the new folders unless Switch completed.
+  ~CatalogueSwitch();
+  CatalogueSwitch(const CatalogueSwitch&) = delete;
+  CatalogueSwitch& operator=(const CatalogueSwitch&) = delete;
+
+  // Moves the file source (a plain file the update made) into the new catalogue as
+  // name, in the cat folder when toCat, else in the sites folder. It takes the
+  // permissions of the file it replaces, or 0666 less the umask when new. Throws
+  // when the old catalogue holds something other than a file under that name.
+  void Add(const std::string& source, bool toCat, const std::string& name);
+  // Carries every entry of the old folders that Add did not replace into the new
+  // ones. The updates folder inside "sites/" is made again, empty.
+  void CarryOver(const std::string& emptyFolder);
+  // Flushes the new catalogue to disk, records the switch and renames; afterwards
+  // the old folders are removed.
+  void Switch();
+
+ private:
+  std::string root_, sites_, cat_;
+  bool switched_ = false;
+};
+
+// At every start, before anything reads the catalogue: finishes a switch whose
+// journal exists, otherwise removes the hidden new and old folders an interrupted
+// switch left. Returns a description of what was done ("" when nothing was left).
+// Throws VendrixError when a leftover switch can be neither finished nor removed.
+std::string RecoverCatalogueSwitch(const std::string& root, const std::string& sites,
+                                   const std::string& cat);
+
+// Removes a folder and everything in it, never following links. Missing is fine.
+// Throws VendrixError when something cannot be removed.
+void RemoveTree(const std::string& path);
+
+}  // namespace vendrix
