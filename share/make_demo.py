@@ -83,7 +83,7 @@ write("companies/companies.dat", ["Brightfield Software"])
 write("data/Brightfield Software Apps.dat", ["Tidy Notes", "Pixel Ruler"])
 
 app("Tidy Notes", FILENAME="tidynote.zip", **{"8CHAR": "tidynote"}, VERSION="2.1", DAY="14",
-    MONTH="11", YEAR="26", PLATFORM="Windows 95 and NT", DSTATUS="Author", SIZE32="1843200",
+    MONTH="11", YEAR="26", PLATFORM="Windows 95 and NT", DSTATUS="Author", SIZE32="2048",
     INSTSIZE32="4300800", PRICE="19.95", STATUS="Shareware", EVAL="30 days", XDAYS="30",
     installer="Install/Uninstall", APPURL="https://brightfield.example/tidynotes/",
     DL1_32="https://brightfield.example/dl/tidynote.zip",

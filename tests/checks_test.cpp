@@ -78,7 +78,7 @@ TEST_F(ChecksTest, EngineCheckExpandsEachScriptWithItsOwnSite) {
 
 TEST(MassChangeWindow, ListsEveryVariableWithItsPercentSigns) {
   auto choices = MassChangeChoices();
-  ASSERT_EQ(choices.size(), 61u);
+  ASSERT_EQ(choices.size(), 62u);
   EXPECT_EQ(choices.front(), "%COMPNAME%");
   EXPECT_EQ(choices.back(), "%FBBSDESC%");
 }

@@ -70,6 +70,36 @@ check "nothing sent" "" "$(ls "$work/out2" 2>/dev/null)"
   --password secret >/dev/null 2>&1
 check "password on the command line refused" 2 $?
 
+# A display name with a comma is one recipient; a list in one --to is split outside
+# quotes and brackets.
+"$cli" net mail --server "127.0.0.1:$port" --from jo@example.com --subject x --security none \
+  --to '"Doe, John" <john@example.org>' --to 'a@x.test; Ann (the editor) <ann@x.test>' >/dev/null
+check "quoted comma sent" 0 $?
+eml2="$work/out2/msg-1.eml"
+check "quoted comma recipients" "john@example.org
+a@x.test
+ann@x.test" "$("$py" "$peers/smtp_check.py" "$eml2" to)"
+check "quoted comma names" "Doe, John
+
+Ann" "$("$py" "$peers/smtp_check.py" "$eml2" to_names)"
+err=$("$cli" net mail --server "127.0.0.1:$port" --from jo@example.com --subject x \
+  --security none --to '"Doe, John <john@example.org>' 2>&1 >/dev/null)
+check "open quote refused" "1 The recipient list \"\"Doe, John <john@example.org>\" is not valid: a quote is not closed" "$? $err"
+
+# Text that cannot go out as given is refused, not cut or changed: a body character
+# Windows-1252 lacks, a name over 255 characters, a subject over 255.
+printf 'Dear editor,\nthe new icon is \360\237\230\200 here.\n' >"$work/emoji.txt"
+err=$("$cli" net mail --server "127.0.0.1:$port" --from jo@example.com --to a@b.test \
+  --subject x --security none --body "$work/emoji.txt" 2>&1 >/dev/null)
+check "body beyond Windows-1252 refused" "1 The body holds a character that Windows-1252 cannot hold (line 2, column 17); use others." "$? $err"
+"$cli" net mail --server "127.0.0.1:$port" --from jo@example.com --to a@b.test --subject x \
+  --security none --name "$(printf 'n%.0s' {1..256})" >/dev/null 2>&1
+check "name over 255 refused" 1 $?
+"$cli" net mail --server "127.0.0.1:$port" --from jo@example.com --to a@b.test \
+  --subject "$(printf 's%.0s' {1..256})" --security none >/dev/null 2>&1
+check "subject over 255 refused" 1 $?
+check "only the first message sent" "msg-1.eml" "$(ls "$work/out2" | grep eml)"
+
 # Settings: the mail keys, the password masked and its file 0600.
 cp -r "$demo/." "$work/d"
 v() { "$cli" --data-dir "$work/d" "$@"; }

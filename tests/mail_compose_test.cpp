@@ -5,8 +5,10 @@
 
 #include "mail/composer.h"
 #include "mail/encodings.h"
+#include "mail/header_fold.h"
 #include "mail/mail_error.h"
 #include "mail/mime_types.h"
+#include "support/composed_text.h"
 #include "support/temp_dir.h"
 
 namespace vendrix {
@@ -14,77 +16,7 @@ namespace {
 
 using test::TempDir;
 using test::WriteFile;
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::size_t start = 0;
-  for (auto end = text.find("\r\n"); end != std::string::npos; end = text.find("\r\n", start)) {
-    out.push_back(text.substr(start, end - start));
-    start = end + 2;
-  }
-  EXPECT_EQ(start, text.size()) << "the text must end with CR LF";
-  return out;
-}
-
-// RFC 2045 decoding, as a receiver does it.
-std::string DecodeQp(const std::string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '=' && i + 2 < text.size() + 1 && text.compare(i, 3, "=\r\n") == 0) {
-      i += 2;
-    } else if (text[i] == '=' && i + 2 < text.size()) {
-      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-      i += 2;
-    } else if (text[i] == '=') {
-      break;  // a soft break at the very end
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
-std::string DecodeBase64(const std::string& text) {
-  static const std::string kAlphabet =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  unsigned buf = 0;
-  int bits = 0;
-  for (char c : text) {
-    auto v = kAlphabet.find(c);
-    if (v == std::string::npos) continue;
-    buf = (buf << 6) | static_cast<unsigned>(v);
-    bits += 6;
-    if (bits >= 8) {
-      bits -= 8;
-      out += static_cast<char>((buf >> bits) & 0xFF);
-    }
-  }
-  return out;
-}
-
-std::string RandomBytes(std::size_t n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string s(n, '\0');
-  for (char& c : s) c = static_cast<char>(gen() & 0xFF);
-  return s;
-}
-
-std::string Compose(const TmsMessage& m, ComposeOptions o = {}) {
-  if (o.date == 0) o.date = 1796637197;
-  StringSink sink;
-  TmsMessageEncoder(m, o).Encode(sink);
-  return sink.text;
-}
-
-TmsMessage Basic() {
-  TmsMessage m;
-  m.Sender = {"Jo Dev", "jo@example.com"};
-  m.Recipients.AddAddress("sites@download.test");
-  m.Subject = "New program";
-  m.Body = {"Hello", "World"};
-  return m;
-}
+using namespace test::composed;
 
 TEST(QuotedPrintable, LongLinesAreCutAt65BeforeTheLastSpaceWithSoftBreaks) {
   std::string words;
@@ -174,17 +106,25 @@ TEST(Uuencode, LinesOfFortyFiveBytes) {
 }
 
 TEST(EncodedWords, NonAsciiHeaderTextIsUtf8WordsOfAtMost75) {
-  EXPECT_EQ(HeaderText("Plain subject"), "Plain subject");
-  EXPECT_EQ(HeaderText("Gr\xFC\xDF"
-                       "e"),
-            "=?UTF-8?B?R3LDvMOfZQ==?=");
-  std::string long1252(255, '\xE9');
-  auto words = EncodedWords(long1252);
-  ASSERT_GT(words.size(), 1u);
+  auto text = [](const std::string& label, const std::string& value) {
+    HeaderFolder f(label);
+    f.Text(value);
+    return f.Lines();
+  };
+  EXPECT_EQ(text("Subject: ", "Plain subject"), "Subject: Plain subject");
+  EXPECT_EQ(text("Subject: ",
+                 "Gr\xFC\xDF"
+                 "e"),
+            "Subject: =?UTF-8?B?R3LDvMOfZQ==?=");
+  auto lines = Lines(text("Subject:  ", std::string(255, '\xE9')) + "\r\n");
+  ASSERT_GT(lines.size(), 1u);
   std::string utf8;
-  for (const auto& w : words) {
-    EXPECT_LE(w.size(), 75u);
-    utf8 += DecodeBase64(w.substr(10, w.size() - 12));
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_LE(lines[i].size(), 76u) << lines[i];
+    std::string word = lines[i].substr(i == 0 ? 10 : 1);
+    ASSERT_EQ(word.substr(0, 10), "=?UTF-8?B?");
+    EXPECT_LE(word.size(), 75u);
+    utf8 += DecodeBase64(word.substr(10, word.size() - 12));
   }
   EXPECT_EQ(utf8.size(), 510u);  // no character split between words
   for (std::size_t i = 0; i < utf8.size(); i += 2) EXPECT_EQ(utf8.substr(i, 2), "\xC3\xA9");
@@ -402,6 +342,7 @@ TEST_F(ComposerFiles, ContentTypeByExtensionWithoutRegardToCase) {
   EXPECT_EQ(SystemMimeTypes().TypeOf("readme.TXT"), "text/plain");
   EXPECT_EQ(EncodingForType("TEXT/HTML"), TAttEncoding::etQuotedPrintable);
   EXPECT_EQ(EncodingForType("message/rfc822"), TAttEncoding::et7Bit);
+  EXPECT_STREQ(EncodingName(TAttEncoding::et7Bit), "7bit");
   EXPECT_EQ(EncodingForType("application/pdf"), TAttEncoding::etBase64);
 }
 

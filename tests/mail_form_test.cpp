@@ -229,6 +229,27 @@ TEST_F(SmtpFormTest, ToFieldTakesSeveralAddresses) {
   EXPECT_NE(log.find("RCPT TO:<a@x.test>\nRCPT TO:<b@x.test>\n"), std::string::npos) << log;
 }
 
+TEST_F(SmtpFormTest, ToFieldSplitsOnlyOutsideQuotesAndReportsAListItCannotRead) {
+  Peer(R"({"replies": {"DATA": "354 go"}})");
+  form.ToEdit = "\"Doe, John\" <john@example.org>; b@x.test";
+  form.Send();
+  std::string log = ReadFile(dir / "commands.log").value_or("");
+  EXPECT_NE(log.find("RCPT TO:<john@example.org>\nRCPT TO:<b@x.test>\nDATA"), std::string::npos)
+      << log;
+  // A list that cannot be read is the window's failure, reported like any other.
+  view.calls.clear();
+  form.ToEdit = "\"Doe, John <john@example.org>";
+  EXPECT_THROW(form.Send(), EMessageError);
+  EXPECT_TRUE(form.ErrorFlag());
+  EXPECT_FALSE(form.Busy());
+  ASSERT_FALSE(view.calls.empty());
+  EXPECT_EQ(view.calls.back(), "idle");
+  EXPECT_NE(std::find(view.calls.begin(), view.calls.end(),
+                      "report: ERROR -> The recipient list \"\"Doe, John <john@example.org>\" is "
+                      "not valid: a quote is not closed"),
+            view.calls.end());
+}
+
 }  // namespace
 }  // namespace vendrix
 

@@ -91,6 +91,11 @@ int BhsCommand(Context& c);
 // "site contribute NAME": mails the site's files to the maker.
 int ContributeCommand(Context& c, const std::string& site);
 int SubmitCommand(Context& c);
+// app import-pad and app export-pad (cmd_pad.cpp).
+int ImportPadCommand(Context& c);
+int ExportPadCommand(Context& c);
+// "precheck": the pre-submission check (cmd_precheck.cpp).
+int PreCheckCommand(Context& c);
 int ReportsCommand(Context& c);
 // Needs no data tree.
 int NetCommand(Args& args);

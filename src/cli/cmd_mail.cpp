@@ -7,6 +7,7 @@
 #include "base/error.h"
 #include "base/ini_file.h"
 #include "cli.h"
+#include "mail/address_list.h"
 #include "mail/mail_error.h"
 #include "mail/smtp_form.h"
 
@@ -32,8 +33,29 @@ bool IsUtf8(const std::string& s) {
 }
 
 // Text files of a pipeline are UTF-8; anything else is taken as Windows-1252 already.
-std::string TextOf(const std::string& bytes) {
-  return IsUtf8(bytes) ? Utf8ToCp1252(bytes) : bytes;
+// A character that Windows-1252 cannot hold is refused with its place, never sent as
+// "?".
+std::string BodyText(const std::string& bytes) {
+  if (!IsUtf8(bytes)) return bytes;
+  if (auto text = Utf8ToCp1252Exact(bytes)) return *text;
+  std::size_t line = 1, column = 1;
+  for (std::size_t i = 0; i < bytes.size();) {
+    auto c = static_cast<unsigned char>(bytes[i]);
+    std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    if (!Utf8ToCp1252Exact(bytes.substr(i, n))) {
+      throw VendrixError("The body holds a character that Windows-1252 cannot hold (line " +
+                         std::to_string(line) + ", column " + std::to_string(column) +
+                         "); use others.");
+    }
+    if (c == '\n') {
+      ++line;
+      column = 1;
+    } else {
+      ++column;
+    }
+    i += n;
+  }
+  throw VendrixError("The body cannot be read as Windows-1252 text.");
 }
 
 class PrintingView : public SmtpFormView {
@@ -90,9 +112,21 @@ int MailCommand(Args& args) {
     if (seconds <= 0) throw UsageError("--timeout takes whole seconds");
     form.msSMTP1.TimeOut = seconds;
   }
+  // Each --to is a list of its own ("\"Doe, John\" <j@x.org>, b@x.org"), read by the
+  // same reader as the mail window's "To:" field.
   std::string joined;
-  for (const auto& t : to) joined += (joined.empty() ? "" : ", ") + t;
+  for (const auto& t : to) {
+    try {
+      if (ParseAddressList(t).empty()) throw UsageError("--to \"" + t + "\" holds no address");
+    } catch (const EMailError& e) {
+      std::cerr << Cp1252ToUtf8(e.what()) << '\n';
+      return kExitRefused;
+    }
+    joined += (joined.empty() ? "" : ", ") + t;
+  }
   form.ToEdit = joined;
+  // The mail window cuts a subject to 255 characters; here that is said rather than done.
+  if (subject->size() > 255) throw VendrixError("--subject is longer than 255 characters");
   form.SubjectEdit = *subject;
   if (body) {
     std::string bytes;
@@ -101,7 +135,7 @@ int MailCommand(Args& args) {
     } else {
       bytes = ReadArgFile(*body);
     }
-    form.SetBodyText(TextOf(bytes));
+    form.SetBodyText(BodyText(bytes));
   }
   try {
     for (const auto& a : attach) form.Attach(a);

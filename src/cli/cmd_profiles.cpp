@@ -59,6 +59,8 @@ int CompanyCommand(Context& c) {
 
 int AppCommand(Context& c) {
   std::string verb = c.args.Next("app action");
+  if (verb == "import-pad") return ImportPadCommand(c);
+  if (verb == "export-pad") return ExportPadCommand(c);
   SelectCompany(c);
   AppPage& app = c.session.App();
   if (verb == "list") {

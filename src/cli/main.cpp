@@ -28,7 +28,10 @@ const Command kCommands[] = {
      vendrix::cli::CompanyCommand, nullptr},
     {"app",
      "  app list | show [NAME] | new NAME | set NAME KEY=VALUE... | delete NAME   [--company C]\n"
-     "      (LONGDESC=@file and NOTES=@file read a file)\n",
+     "      (LONGDESC=@file and NOTES=@file read a file)\n"
+     "  app import-pad FILE|URL [--company C] [--update] [--dry-run] [--cafile PEM]\n"
+     "      (prints the fields the PAD file changes; --dry-run stops there)\n"
+     "  app export-pad NAME [--company C] --out FILE     (--out -: standard output)\n",
      vendrix::cli::AppCommand, nullptr},
     {"settings",
      "  settings show | set KEY=VALUE...     (SMTPPassword=@FILE: the password is read from "
@@ -62,6 +65,10 @@ const Command kCommands[] = {
      "      (the submission run; --only posts just the named rows, their marks unchanged;\n"
      "       exit 3 when some sites failed, 130 when cancelled)\n",
      vendrix::cli::SubmitCommand, nullptr},
+    {"precheck",
+     "  precheck --app A [--company C] [--only SITE]... [--offline] [--json] [--cafile PEM]\n"
+     "      (what a run would find wrong; exit 3 when there are errors, warnings allowed)\n",
+     vendrix::cli::PreCheckCommand, nullptr},
     {"reports",
      "  reports list [--app A] | show --app A [--run STAMP] | delete --app A [--run STAMP]\n",
      vendrix::cli::ReportsCommand, nullptr},

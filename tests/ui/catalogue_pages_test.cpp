@@ -258,7 +258,7 @@ void CataloguePagesTest::variablesWindowInsertsIntoTheFocusedEditor() {
   QTRY_VERIFY((window = p.main->findChild<QWidget*>("TVariablesFrm")) && window->isVisible());
   QCOMPARE(window->windowTitle(), "SiteBuilder Variables");
   auto* list = window->findChild<QTreeWidget*>("VariableList");
-  QCOMPARE(list->topLevelItemCount(), 61);
+  QCOMPARE(list->topLevelItemCount(), 62);
   QCOMPARE(list->currentItem(), list->topLevelItem(0));
   QTRY_VERIFY(list->hasFocus());
   const auto found = list->findItems("%APPNAME%", Qt::MatchExactly, 0);

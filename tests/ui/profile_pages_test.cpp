@@ -87,7 +87,8 @@ void ProfilePagesTest::companyAndApplicationCreatedThroughThePages() {
       "SIZE16=\r\nINSTSIZE16=\r\nPRICE=12.50\r\nSTATUS=Shareware\r\nEVAL=\r\nXDATE=\r\n"
       "XDAYS=\r\ninstaller=\r\nAPPURL=\r\nDL1_32=\r\nDL2_32=\r\nDL3_32=\r\nDL4_32=\r\n"
       "DL1_16=\r\nDL2_16=\r\nDL3_16=\r\nDL4_16=\r\nSHOT=\r\nGIF=\r\nICO=\r\nPATH=\r\n"
-      "ICOPATH=\r\nGIFPATH=\r\nSCREENPATH=\r\nOTHERPATH=\r\nSHORTDESC=A tidy note taker\r\n";
+      "ICOPATH=\r\nGIFPATH=\r\nSCREENPATH=\r\nOTHERPATH=\r\nSHORTDESC=A tidy note taker\r\n"
+      "PADURL=\r\n";
   QCOMPARE(p.File("data/Tidy.dat"), app);
   QCOMPARE(p.File("data/Tidy.lds"), "Line one\r\nCosts 5\r\n");
   QCOMPARE(p.File("data/Tidy.nts"), "");

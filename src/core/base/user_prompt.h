@@ -31,6 +31,9 @@ class UserPrompt {
   virtual std::optional<std::string> AskName(const std::string& caption) = 0;
   // The open-file chooser; nullopt when cancelled.
   virtual std::optional<std::string> ChooseFile(const FileChoice& choice) = 0;
+  // The save-file chooser (the path may name a file that does not exist yet); nullopt
+  // when cancelled. A prompt without one offers no path.
+  virtual std::optional<std::string> ChooseSaveFile(const FileChoice&) { return std::nullopt; }
   // The program's error dialog (caption "ERROR", one "&Ok" button).
   virtual void ErrorDialog(const std::string& title, const std::string& text,
                            const std::string& instruction) = 0;

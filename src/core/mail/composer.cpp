@@ -11,6 +11,7 @@
 
 #include "base/cp1252.h"
 #include "mail/encodings.h"
+#include "mail/header_fold.h"
 #include "mail/mail_error.h"
 #include "net/stream.h"
 
@@ -19,6 +20,10 @@ namespace {
 
 constexpr std::size_t kFlushAt = 256 * 1024;
 constexpr std::size_t kLongLine = 256;  // a body with a line this long goes quoted-printable
+constexpr std::size_t kPiece = 65;      // the longest piece of a cut body line
+constexpr std::size_t kMaxLine = 998;   // RFC 5322: octets in a line without CR LF
+constexpr std::size_t kMaxAddress = 254;
+constexpr std::size_t kMaxName = 255;
 
 bool IsAscii(std::string_view s) {
   return std::none_of(s.begin(), s.end(), [](char c) { return (c & 0x80) != 0; });
@@ -31,19 +36,27 @@ std::string Lower(std::string s) {
 
 // A display name as a header phrase: encoded words when not ASCII, quoted when it holds
 // a character that would end or split the phrase.
-std::string Phrase(const std::string& name) {
-  if (NeedsEncodedWords(name)) return HeaderText(name);
-  if (name.find_first_of("()<>[]:;@\\,.\"") == std::string::npos) return name;
-  std::string q = "\"";
-  for (char c : name) {
-    if (c == '"' || c == '\\') q += '\\';
-    q += c;
+void Phrase(HeaderFolder& f, const std::string& name) {
+  if (NeedsEncodedWords(name)) {
+    f.Encoded(name, false);
+  } else if (name.find_first_of("()<>[]:;@\\,.\"") == std::string::npos) {
+    f.Words(name);
+  } else {
+    std::string q = "\"";
+    for (char c : name) {
+      if (c == '"' || c == '\\') q += '\\';
+      q += c;
+    }
+    f.Atom(q + "\"");
   }
-  return q + "\"";
 }
 
-std::string Mailbox(const TmsMailAddress& a) {
-  return Phrase(a.Name) + " <" + a.Address + ">";
+// "Name <address>" and what follows it on its line, as one field line or more.
+std::string Mailbox(std::string_view label, const TmsMailAddress& a, std::string_view after = "") {
+  HeaderFolder f(label);
+  Phrase(f, a.Name);
+  f.Atom(" <" + a.Address + ">" + std::string(after));
+  return f.Lines();
 }
 
 bool IsValidUtf8(std::string_view s) {
@@ -132,6 +145,46 @@ bool FileContains(const TmsAttItem& a, const std::string& needle) {
   return found;
 }
 
+// Whether a file can go out as it stands under "7bit": no NUL, no byte above 127, and
+// no line longer than 998 bytes (lone CR and LF count as line ends, as they are written
+// as CR LF).
+bool IsSevenBitFile(const TmsAttItem& a) {
+  bool clean = true;
+  std::size_t line = 0;
+  ForEachBlock(a, 1 << 16, [&](std::string_view block) {
+    for (char c : block) {
+      auto u = static_cast<unsigned char>(c);
+      if (u == '\r' || u == '\n') {
+        line = 0;
+      } else if (u == 0 || u > 127 || ++line > kMaxLine) {
+        clean = false;
+      }
+    }
+  });
+  return clean;
+}
+
+// The body lines of a uuencoded message, where nothing declares quoted-printable: a
+// long body is cut into pieces as quoted-printable would cut it, each a line of its own.
+std::vector<std::string> WrappedLines(const std::vector<std::string>& body) {
+  bool longBody = std::any_of(body.begin(), body.end(),
+                              [](const std::string& l) { return l.size() >= kLongLine; });
+  if (!longBody) return body;
+  std::vector<std::string> out;
+  for (const auto& line : body) {
+    std::string_view rest = line;
+    while (rest.size() > kPiece) {
+      std::size_t n = kPiece;
+      auto space = rest.rfind(' ', n - 1);
+      if (space != std::string_view::npos && space > 0) n = space;
+      out.emplace_back(rest.substr(0, n));
+      rest.remove_prefix(n);
+    }
+    out.emplace_back(rest);
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string RandomBoundary() {
@@ -164,22 +217,43 @@ void RequireOneLine(const std::string& text, const std::string& what) {
   }
 }
 
+void RequireAddress(const std::string& a, const std::string& what) {
+  RequireOneLine(a, what);
+  // An address goes into the envelope and the head as it stands: printable ASCII
+  // only, no angle brackets, and no longer than a mail server takes.
+  bool printable = std::all_of(a.begin(), a.end(), [](char c) {
+    auto u = static_cast<unsigned char>(c);
+    return u >= 32 && u < 127 && c != '<' && c != '>';
+  });
+  if (!printable) {
+    throw EMessageError(kMailUnsafeText, "The address " + a +
+                                             " is not valid: it may hold only printable "
+                                             "ASCII characters and no \"<\" or \">\"");
+  }
+  if (a.size() > kMaxAddress) {
+    throw EMessageError(kMailUnsafeText, "The address " + a.substr(0, 40) + "... is longer than " +
+                                             std::to_string(kMaxAddress) + " characters");
+  }
+}
+
 void CheckMessageText(const TmsMessage& m) {
-  RequireOneLine(m.Sender.Address, "the sender's address");
-  RequireOneLine(m.Sender.Name, "the sender's name");
+  auto name = [](const std::string& n, const std::string& what) {
+    RequireOneLine(n, what);
+    if (n.size() > kMaxName) {
+      throw EMessageError(kMailUnsafeText, "The name " + n.substr(0, 40) + "... of " + what +
+                                               " is longer than " + std::to_string(kMaxName) +
+                                               " characters");
+    }
+  };
+  RequireAddress(m.Sender.Address, "the sender's address");
+  name(m.Sender.Name, "the sender");
   RequireOneLine(m.Subject, "the subject");
   RequireOneLine(m.ContentType, "the content type");
   for (const auto* list : {&m.Recipients, &m.CC, &m.BCC}) {
     for (const auto& a : *list) {
-      RequireOneLine(a.Address, "the address " + a.Address);
-      RequireOneLine(a.Name, "the name of " + a.Address);
-      if (a.Address.find_first_of("<>") != std::string::npos) {
-        throw EMessageError(kMailUnsafeText, "The address " + a.Address + " is not valid");
-      }
+      RequireAddress(a.Address, "the address " + a.Address);
+      name(a.Name, a.Address);
     }
-  }
-  if (m.Sender.Address.find_first_of("<>") != std::string::npos) {
-    throw EMessageError(kMailUnsafeText, "The address " + m.Sender.Address + " is not valid");
   }
   for (const auto& h : m.Headers) RequireOneLine(h, "a header line");
 }
@@ -237,7 +311,7 @@ std::string TmsMessageEncoder::ChooseBoundary() {
                              [&](const std::string& l) { return l.find(b) != std::string::npos; });
     // Base64 lines never hold "-"; quoted-printable never starts a line with one; only
     // 7-bit attachments go out as they stand.
-    for (const auto& a : m_.Attachments) {
+    for (const auto& a : parts_) {
       if (!clash && a.Encoding == TAttEncoding::et7Bit) clash = FileContains(a, b);
     }
     if (!clash) return b;
@@ -246,14 +320,13 @@ std::string TmsMessageEncoder::ChooseBoundary() {
 
 void TmsMessageEncoder::WriteHead(Writer& w) {
   w.Line("Date: " + Rfc5322Date(options_.date));
-  w.Line("From:     " + Mailbox(m_.Sender));
+  w.Line(Mailbox("From:     ", m_.Sender));
   auto list = [&](const char* label, const TmsAddressList& l) {
     if (l.Empty()) return;
     std::string pad(label);
     pad.resize(10, ' ');
     for (std::size_t i = 0; i < l.Count(); ++i) {
-      w.Line((i == 0 ? pad : std::string(10, ' ')) + Mailbox(l[i]) +
-             (i + 1 < l.Count() ? "," : ""));
+      w.Line(Mailbox(i == 0 ? pad : std::string(10, ' '), l[i], i + 1 < l.Count() ? "," : ""));
     }
   };
   list("To:", m_.Recipients);
@@ -279,15 +352,25 @@ void TmsMessageEncoder::WriteHead(Writer& w) {
     std::string name = Lower(h.substr(0, colon));
     while (!name.empty() && name.back() == ' ') name.pop_back();
     if (std::find(std::begin(kOwn), std::end(kOwn), name) != std::end(kOwn)) continue;
-    if (colon != std::string::npos && NeedsEncodedWords(h)) {
-      std::string value = h.substr(colon + 1);
-      if (!value.empty() && value.front() == ' ') value.erase(0, 1);
-      w.Line(h.substr(0, colon) + ": " + HeaderText(value));
-    } else {
+    if (colon == std::string::npos) {
       w.Line(h);
+      continue;
     }
+    std::string value = h.substr(colon + 1);
+    HeaderFolder f(h.substr(0, colon + 1));
+    if (NeedsEncodedWords(value)) {
+      auto start = std::min(value.find_first_not_of(' '), value.size());
+      f.Encoded(std::string_view(value).substr(start), true);
+    } else {
+      f.Words(value);
+    }
+    w.Line(f.Lines());
   }
-  if (!m_.Subject.empty()) w.Line("Subject:  " + HeaderText(m_.Subject));
+  if (!m_.Subject.empty()) {
+    HeaderFolder f("Subject:  ");
+    f.Text(m_.Subject);
+    w.Line(f.Lines());
+  }
   std::string domain;
   if (auto at = m_.Sender.Address.rfind('@'); at != std::string::npos) {
     for (char c : m_.Sender.Address.substr(at + 1)) {
@@ -365,19 +448,27 @@ void TmsMessageEncoder::WriteAttachmentBytes(Writer& w, const TmsAttItem& a) {
       return;
     }
     case TAttEncoding::et7Bit: {
-      // The file's own lines, each ended by CR LF whatever ended it.
+      // The file's own lines, each ended by CR LF whatever ended it. The file was found
+      // 7-bit before; one that changed since is not sent as something else.
       bool lastCr = false, open = false;
+      std::size_t line = 0;
       ForEachBlock(a, 1 << 16, [&](std::string_view block) {
         std::string& out = w.Buffer();
         for (char c : block) {
+          auto u = static_cast<unsigned char>(c);
           if (c == '\n') {
             if (!lastCr) out += "\r\n";
             lastCr = false;
             open = false;
+            line = 0;
           } else if (c == '\r') {
             out += "\r\n";
             lastCr = true;
             open = false;
+            line = 0;
+          } else if (u == 0 || u > 127 || ++line > kMaxLine) {
+            throw EMessageError(kMailAttachmentRead, "The attachment " + a.FileName +
+                                                         " changed while it was being sent");
           } else {
             out += c;
             lastCr = false;
@@ -407,17 +498,27 @@ void TmsMessageEncoder::WriteUuAttachment(Writer& w, const TmsAttItem& a) {
 void TmsMessageEncoder::Encode(ByteSink& out) {
   CheckMessageText(m_);
   boundary_.clear();
+  // A file goes out "7bit" only when it is 7-bit text in lines a mail server takes;
+  // any other goes Base64, a message/rfc822 file then as plain bytes, since a message
+  // part may not be Base64 encoded.
+  parts_.assign(m_.Attachments.begin(), m_.Attachments.end());
+  for (auto& a : parts_) {
+    if (m_.Encoding == TMsgEncoding::meUU || a.Encoding != TAttEncoding::et7Bit) continue;
+    if (IsSevenBitFile(a)) continue;
+    a.Encoding = TAttEncoding::etBase64;
+    if (Lower(a.ContentType) == "message/rfc822") a.ContentType = "application/octet-stream";
+  }
   Writer w(out, options_.checkpoint);
   WriteHead(w);
-  const auto& atts = m_.Attachments;
+  const auto& atts = parts_;
   if (m_.Encoding == TMsgEncoding::meUU) {
     w.Line("");
-    for (const auto& line : body_) w.Line(line);
+    for (const auto& line : WrappedLines(body_)) w.Line(line);
     for (const auto& a : atts) WriteUuAttachment(w, a);
-  } else if (body_.empty() && atts.Count() == 1) {
+  } else if (body_.empty() && atts.size() == 1) {
     WriteAttachmentHeaders(w, atts[0]);
     WriteAttachmentBytes(w, atts[0]);
-  } else if (atts.Empty()) {
+  } else if (atts.empty()) {
     WriteTextPart(w, true);
   } else {
     boundary_ = ChooseBoundary();
@@ -432,16 +533,20 @@ void TmsMessageEncoder::Encode(ByteSink& out) {
       w.Line("");
       w.Line(delimiter);
     }
-    for (std::size_t i = 0; i < atts.Count(); ++i) {
+    for (std::size_t i = 0; i < atts.size(); ++i) {
       if (i > 0) {
         w.Line("");
         w.Line(delimiter);
       }
       WriteAttachmentHeaders(w, atts[i]);
       WriteAttachmentBytes(w, atts[i]);
-      // Quoted-printable ends with a soft break: a further empty line would add a line
-      // break to the file's bytes.
-      if (atts[i].Encoding != TAttEncoding::etQuotedPrintable) w.Line("");
+      // Quoted-printable ends with a soft break and 7bit with the file's last line end:
+      // a further empty line before the next delimiter would add a line to the file.
+      bool last = i + 1 == atts.size();
+      if (atts[i].Encoding == TAttEncoding::etBase64 ||
+          (last && atts[i].Encoding == TAttEncoding::et7Bit)) {
+        w.Line("");
+      }
     }
     w.Line(delimiter + "--");
   }

@@ -4,8 +4,11 @@
 // part with attachments as multipart/mixed; a lone attachment as a single part; and
 // uuencoded attachments after the text (meUU). Attachments are read from their files
 // while writing, in blocks. Texts that are not ASCII go out declared: the body as
-// UTF-8 quoted-printable, subject and names as RFC 2047 encoded words.
-// Throws EMessageError: 57110 for a CR, LF or NUL in a header value, 57111 when an
+// UTF-8 quoted-printable, subject and names as RFC 2047 encoded words. Every line
+// stays within 998 octets; head lines are folded to 76 characters where they can be,
+// and those holding encoded words always are.
+// Throws EMessageError: 57110 for a CR, LF or NUL in a header value, an address that
+// is not printable ASCII or is over 254 characters, a name over 255; 57111 when an
 // attachment cannot be read. Not thread-safe; one encoder per message.
 #include <ctime>
 #include <functional>
@@ -31,7 +34,11 @@ std::string RandomBoundary();
 std::string Rfc5322Date(std::time_t t);
 // Throws EMessageError 57110 naming what when text holds a CR, LF or NUL.
 void RequireOneLine(const std::string& text, const std::string& what);
-// Checks every header value, address and name of the message (57110).
+// Throws EMessageError 57110 naming what unless the address is printable ASCII
+// without "<" or ">" and at most 254 characters long.
+void RequireAddress(const std::string& address, const std::string& what);
+// Checks every header value, address and name of the message (57110), before
+// anything is written or sent.
 void CheckMessageText(const TmsMessage& m);
 
 class TmsMessageEncoder {
@@ -54,6 +61,7 @@ class TmsMessageEncoder {
   ComposeOptions options_;
   std::string boundary_;
   std::vector<std::string> body_;  // the body lines, one line each
+  std::vector<TmsAttItem> parts_;  // the attachments with the encoding each goes out in
 };
 
 }  // namespace vendrix

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "base/cp1252.h"
-
 namespace vendrix {
 namespace {
 
@@ -11,6 +9,7 @@ constexpr char kB64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz012
 constexpr char kHex[] = "0123456789ABCDEF";
 constexpr std::size_t kQpPiece = 65;    // source characters in one piece
 constexpr std::size_t kQpEncoded = 75;  // encoded characters before the soft break
+constexpr std::size_t kQpLine = 76;     // the longest line RFC 2045 allows
 
 void AppendBase64(std::string_view in, std::string& out) {
   const auto* p = reinterpret_cast<const unsigned char*>(in.data());
@@ -111,6 +110,20 @@ void QuotedPrintableEncoder::EmitPieces(std::string& out, bool all) {
 
 void QuotedPrintableEncoder::EndLine(std::string& out) {
   EmitPieces(out, true);
+  // The last piece's final blank goes out as "=20", two characters more than counted:
+  // when that takes the line past 76, the piece is cut once more.
+  std::size_t width = 0;
+  for (std::size_t i = 0; i < segment_.size(); ++i) {
+    auto c = static_cast<unsigned char>(segment_[i]);
+    bool last = i + 1 == segment_.size();
+    width += MustEncode(c) || (last && c == ' ') ? 3 : 1;
+  }
+  if (width > kQpLine) {
+    std::size_t n = segment_.size() - 1;
+    auto space = segment_.rfind(' ', n - 1);
+    if (space != std::string::npos && space > 0) n = space;
+    EmitPiece(n, Ending::Soft, out);
+  }
   EmitPiece(segment_.size(), Ending::Hard, out);
 }
 
@@ -150,42 +163,6 @@ void AppendUuLines(std::string_view bytes, std::string& out) {
     }
     out += "\r\n";
   }
-}
-
-bool NeedsEncodedWords(std::string_view text) {
-  for (char c : text) {
-    auto u = static_cast<unsigned char>(c);
-    if (u >= 127 || (u < 32 && u != '\t')) return true;
-  }
-  return false;
-}
-
-std::vector<std::string> EncodedWords(std::string_view text) {
-  // "=?UTF-8?B?" + 60 Base64 characters + "?=" = 72: at most 45 bytes of UTF-8 a word.
-  constexpr std::size_t kWordBytes = 45;
-  std::vector<std::string> words;
-  std::string chunk;
-  auto flush = [&] {
-    if (!chunk.empty()) words.push_back("=?UTF-8?B?" + MimeBase64(chunk) + "?=");
-    chunk.clear();
-  };
-  for (char c : text) {
-    std::string u = Cp1252ToUtf8(std::string_view(&c, 1));
-    if (chunk.size() + u.size() > kWordBytes) flush();
-    chunk += u;
-  }
-  flush();
-  return words;
-}
-
-std::string HeaderText(std::string_view text) {
-  if (!NeedsEncodedWords(text)) return std::string(text);
-  std::string out;
-  for (const auto& w : EncodedWords(text)) {
-    if (!out.empty()) out += "\r\n ";
-    out += w;
-  }
-  return out;
 }
 
 void DotStuffer::Apply(std::string_view bytes, std::string& out) {

@@ -1,7 +1,7 @@
 #pragma once
 // The content encodings of the mail client: Base64 (RFC 2045, lines of 76 characters
-// from 57 bytes), quoted-printable, uuencode, RFC 2047 encoded words for headers, and
-// the SMTP transparency rule. Pure functions and small stateful encoders; no I/O.
+// from 57 bytes), quoted-printable, uuencode and the SMTP transparency rule. Pure functions and
+// small stateful encoders; no I/O.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -51,16 +51,6 @@ std::vector<std::string> QuotedPrintableLines(std::string_view line);
 // piece but the last must be a multiple of 45 bytes.
 inline constexpr std::size_t kUuLineBytes = 45;
 void AppendUuLines(std::string_view bytes, std::string& out);
-
-// Whether a header text needs RFC 2047 encoding (it holds a byte outside printable
-// ASCII).
-bool NeedsEncodedWords(std::string_view cp1252Text);
-// The text (Windows-1252) as UTF-8 Base64 encoded words of at most 75 characters,
-// never splitting a character; join them with "\r\n " to fold the header.
-std::vector<std::string> EncodedWords(std::string_view cp1252Text);
-// The text as it goes into a header: as it stands when ASCII, else folded encoded
-// words.
-std::string HeaderText(std::string_view cp1252Text);
 
 // SMTP transparency (RFC 5321 4.5.2): a line of the content that begins with "." goes
 // out with one more "." in front. Feed the content in any pieces.

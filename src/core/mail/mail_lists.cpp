@@ -16,7 +16,7 @@ namespace vendrix {
 const char* EncodingName(TAttEncoding e) {
   switch (e) {
     case TAttEncoding::et7Bit:
-      return "7 bit";
+      return "7bit";
     case TAttEncoding::etQuotedPrintable:
       return "Quoted-Printable";
     case TAttEncoding::etBase64:
@@ -36,7 +36,8 @@ TAttEncoding EncodingForType(const std::string& contentType) {
 }
 
 std::string TmsAttItem::ShortName() const {
-  auto slash = FileName.find_last_of("/\\");
+  // Only "/" separates folders here; "\\" is a character of the name.
+  auto slash = FileName.rfind('/');
   return slash == std::string::npos ? FileName : FileName.substr(slash + 1);
 }
 

@@ -30,10 +30,10 @@ class TmsAddressList {
 
 enum class TAttEncoding { et7Bit, etBase64, etQuotedPrintable };
 
-// The name written for an encoding: "7 bit", "Base64", "Quoted-Printable".
+// The name written for an encoding: "7bit", "Base64", "Quoted-Printable".
 const char* EncodingName(TAttEncoding e);
 // The encoding a content type calls for: quoted-printable for text/plain, text/rtf and
-// text/html, 7 bit for message/rfc822, Base64 for anything else.
+// text/html, 7bit for message/rfc822, Base64 for anything else.
 TAttEncoding EncodingForType(const std::string& contentType);
 
 struct TmsAttItem {

@@ -38,7 +38,7 @@ MimeTypeTable MimeTypeTable::Load(const std::string& path) {
 }
 
 std::string MimeTypeTable::TypeOf(const std::string& fileName) const {
-  auto slash = fileName.find_last_of("/\\");
+  auto slash = fileName.rfind('/');
   std::string base = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
   auto dot = base.rfind('.');
   if (dot != std::string::npos && dot + 1 < base.size()) {

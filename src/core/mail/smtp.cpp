@@ -164,7 +164,7 @@ void TmsSMTP::CheckMessage() const {
   }
   if (!any) throw EMessageError(kMailNoRecipient, MailErrorText(kMailNoRecipient));
   CheckMessageText(m);
-  for (const auto& a : EnvelopeRecipients) RequireOneLine(a, "the address " + a);
+  for (const auto& a : EnvelopeRecipients) RequireAddress(a, "the address " + a);
   for (const auto& a : m.Attachments) CheckAttachmentReadable(a.FileName);
 }
 

@@ -1,38 +1,11 @@
 #include "mail/smtp_form.h"
 
 #include "base/ini_file.h"
+#include "mail/address_list.h"
 #include "mail/mail_error.h"
 
 namespace vendrix {
 namespace {
-
-std::string Trim(const std::string& s) {
-  auto b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return "";
-  return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
-
-// "a@x.com", "Name <a@x.com>", several separated by "," or ";".
-void AddRecipients(TmsAddressList& list, const std::string& text) {
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    auto end = text.find_first_of(",;", start);
-    if (end == std::string::npos) end = text.size();
-    std::string item = Trim(text.substr(start, end - start));
-    auto lt = item.find('<');
-    auto gt = item.rfind('>');
-    if (lt != std::string::npos && gt != std::string::npos && gt > lt) {
-      std::string name = Trim(item.substr(0, lt));
-      if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
-        name = name.substr(1, name.size() - 2);
-      }
-      list.AddAddress(Trim(item.substr(lt + 1, gt - lt - 1)), name);
-    } else if (!item.empty()) {
-      list.AddAddress(item);
-    }
-    start = end + 1;
-  }
-}
 
 constexpr const char* kSection = "Setup";
 
@@ -103,11 +76,12 @@ void TSMTPForm::Send() {
   errorFlag_ = false;
   errorText_.clear();
   msMessage1.Recipients.Clear();
-  AddRecipients(msMessage1.Recipients, ToEdit);
   msMessage1.Subject = SubjectEdit.substr(0, 255);
   msMessage1.Body = BodyMemo;
   SetBusy(true);
   try {
+    for (const auto& a : ParseAddressList(ToEdit))
+      msMessage1.Recipients.AddAddress(a.Address, a.Name);
     msSMTP1.Send();
   } catch (const std::exception& e) {
     // A server's refusal and an incomplete message fire no OnError; they are

@@ -54,7 +54,7 @@ class TSMTPForm {
 
   TmsSMTP msSMTP1;
   TmsMessage msMessage1;
-  std::string ToEdit;       // one or more addresses, separated by "," or ";"
+  std::string ToEdit;       // one or more recipients, as ParseAddressList reads them
   std::string SubjectEdit;  // cut to 255 characters when sent
   std::vector<std::string> BodyMemo;
 

@@ -155,7 +155,7 @@ void AppPage::SaveApplication() {
   }
 }
 
-bool AppPage::NewApp() {
+bool AppPage::NewApp(const std::optional<std::string>& given) {
   if (company_.Shown().empty()) {
     prompt_.Error("You have not entered a company yet!");
     if (hooks_.startNewCompany) hooks_.startNewCompany();
@@ -165,7 +165,8 @@ bool AppPage::NewApp() {
       AskNewName(prompt_, names_,
                  {"New Application Name", "APP NAME DUPLICATE",
                   "The App name you entered is already on the list!", EntryKind::App,
-                  [this](const std::string& name) { return CollidesWithListFile(name); }});
+                  [this](const std::string& name) { return CollidesWithListFile(name); }},
+                 given);
   if (!entered) return false;
   const std::string& name = *entered;
   flags_.AddingEntry = true;

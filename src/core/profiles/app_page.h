@@ -56,7 +56,8 @@ class AppPage {
   void SaveApp();
   // The "Save Application" button: SaveApp, then a fresh site table when the grid is empty.
   void SaveApplication();
-  bool NewApp();
+  // With a name, that name is used instead of asking (the same checks).
+  bool NewApp(const std::optional<std::string>& name = std::nullopt);
   void DeleteApp();
   void ClearAppFields();
 

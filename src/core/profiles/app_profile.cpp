@@ -3,7 +3,7 @@
 namespace vendrix {
 
 using P = AppProfile;
-const std::array<AppField, 37> kAppFields = {{
+const std::array<AppField, 38> kAppFields = {{
     {"FILENAME", "filename", &P::fileName, KeyRule::Any, 16},
     {"NAME", "AppName", &P::name, KeyRule::NoTyping, 0},
     {"8CHAR", "char8name", &P::char8, KeyRule::Any, 8},
@@ -41,6 +41,7 @@ const std::array<AppField, 37> kAppFields = {{
     {"SCREENPATH", "ScreenShotEdit", &P::screenPath, KeyRule::Any, 0},
     {"OTHERPATH", "OtherFileEdit", &P::otherPath, KeyRule::Any, 0},
     {"SHORTDESC", "shortdesc", &P::shortDesc, KeyRule::NoDollar, 46},
+    {"PADURL", "padurl", &P::padUrl, KeyRule::NoSpace, 0},
 }};
 
 const AppField* FindAppField(std::string_view key) {

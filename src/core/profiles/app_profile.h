@@ -16,7 +16,7 @@ struct AppProfile {
   std::string fileName, name, char8, version, day, month, year, platform, submitter, size32,
       instSize32, size16, instSize16, price, status, eval, expireDate, expireAfter, installer,
       appUrl, dl1_32, dl2_32, dl3_32, dl4_32, dl1_16, dl2_16, dl3_16, dl4_16, screenshotUrl, gifUrl,
-      icoUrl, localPath, icoPath, gifPath, screenPath, otherPath, shortDesc;
+      icoUrl, localPath, icoPath, gifPath, screenPath, otherPath, shortDesc, padUrl;
   Lines longDesc;
   Lines notes;
   std::string specReq = "None";
@@ -39,7 +39,7 @@ struct AppField {
   int maxLength;  // 0 for none
 };
 
-extern const std::array<AppField, 37> kAppFields;
+extern const std::array<AppField, 38> kAppFields;
 inline constexpr std::string_view kAppSection = "APPINFO";
 
 const AppField* FindAppField(std::string_view key);  // exact key, or nullptr

@@ -86,12 +86,13 @@ void CompanyPage::SaveCompany() {
   flags_.CompanySaved = true;
 }
 
-bool CompanyPage::NewCompany() {
+bool CompanyPage::NewCompany(const std::optional<std::string>& given) {
   auto entered =
       AskNewName(prompt_, names_,
                  {"New Company Name", "COMPANY NAME DUPLICATE",
                   "The company name you entered is already on the list!", EntryKind::Company,
-                  [this](const std::string& name) { return CollidesWithAppFile(name); }});
+                  [this](const std::string& name) { return CollidesWithAppFile(name); }},
+                 given);
   if (!entered) return false;
   const std::string& name = *entered;
   flags_.AddingEntry = true;

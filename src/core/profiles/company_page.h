@@ -42,8 +42,9 @@ class CompanyPage {
 
   void LoadCompany();
   void SaveCompany();
-  // Asks for a name and creates the profile; true when one was created.
-  bool NewCompany();
+  // Asks for a name and creates the profile; true when one was created. With a name,
+  // that name is used instead of asking (the same checks; a refusal is shown).
+  bool NewCompany(const std::optional<std::string>& name = std::nullopt);
   void DeleteCompany();
   void ClearCompanyFields();
 

@@ -5,9 +5,11 @@
 namespace vendrix {
 
 std::optional<std::string> AskNewName(UserPrompt& prompt, const Lines& existing,
-                                      const NewNameTexts& texts) {
-  for (;;) {
-    auto typed = prompt.AskName(texts.caption);
+                                      const NewNameTexts& texts,
+                                      const std::optional<std::string>& given) {
+  for (bool first = true;; first = false) {
+    if (given && !first) return std::nullopt;
+    auto typed = given ? given : prompt.AskName(texts.caption);
     if (!typed || typed->empty()) return std::nullopt;
     std::string name = TrimLeft(*typed);
     if (name.empty()) return std::nullopt;

@@ -23,8 +23,10 @@ struct NewNameTexts {
 };
 
 // The accepted name with its leading blanks removed, or nullopt (Cancel, an empty
-// entry or blanks only).
+// entry or blanks only). With given, that name is checked instead of asking, once: a
+// refusal is shown and gives nullopt.
 std::optional<std::string> AskNewName(UserPrompt& prompt, const Lines& existing,
-                                      const NewNameTexts& texts);
+                                      const NewNameTexts& texts,
+                                      const std::optional<std::string>& given = std::nullopt);
 
 }  // namespace vendrix

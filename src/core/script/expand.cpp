@@ -145,6 +145,7 @@ std::string TEngBuild::ExpandVariable(std::string_view name, ExpansionMode mode)
       {"APPSCREEN", &a.screenshotUrl},
       {"APPICONGIF", &a.gifUrl},
       {"APPICONICO", &a.icoUrl},
+      {"PADURL", &a.padUrl},
       {"APPSHORTDESC", &a.shortDesc},
       {"SITENAME", &site.name},
       {"BHSID", &c.bhsId},

@@ -2,7 +2,7 @@
 
 namespace vendrix {
 
-const std::array<VariableInfo, 61> kVariables = {{
+const std::array<VariableInfo, 62> kVariables = {{
     {"COMPNAME", "Company Name"},
     {"COMPURL", "Company URL"},
     {"COMPMAIL", "Company E-Mail"},
@@ -49,6 +49,7 @@ const std::array<VariableInfo, 61> kVariables = {{
     {"APPSCREEN", "Application URL to ScreenShot"},
     {"APPICONGIF", "URL to Application Icon in GIF format"},
     {"APPICONICO", "URL to Application Icon in ICO format"},
+    {"PADURL", "URL of the Application's PAD File"},
     {"APPSHORTDESC", "Application short Description"},
     {"APPLONGDESC", "Application Long Description"},
     {"APPNOTES", "Application Notes to Reviewer"},

@@ -1,5 +1,5 @@
 #pragma once
-// The 61 script variables with the descriptions the variables window shows, in the
+// The 62 script variables with the descriptions the variables window shows, in the
 // order the variables and mass change windows list them. Constants: any thread.
 #include <array>
 #include <string_view>
@@ -11,6 +11,6 @@ struct VariableInfo {
   std::string_view description;  // "Company Name"
 };
 
-extern const std::array<VariableInfo, 61> kVariables;
+extern const std::array<VariableInfo, 62> kVariables;
 
 }  // namespace vendrix

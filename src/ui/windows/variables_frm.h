@@ -1,6 +1,6 @@
 #pragma once
 // TVariablesFrm: "SiteBuilder Variables", a modeless tool window over the main window
-// listing the 61 script variables; "Use Selected", a double click or Enter inserts the
+// listing the 62 script variables; "Use Selected", a double click or Enter inserts the
 // selected variable into the main window's focused edit or editor. GUI thread only.
 #include <QDialog>
 

@@ -1,0 +1,110 @@
+// vendrix-cli precheck: what a submission run would find wrong, before it sends
+// anything. Exit 0 when there is no error (warnings allowed), 3 when there are errors.
+#include <sys/stat.h>
+
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "base/cp1252.h"
+#include "base/error.h"
+#include "cli.h"
+#include "run/precheck.h"
+#include "run/precheck_online.h"
+#include "script/dry_run.h"
+
+namespace vendrix::cli {
+namespace {
+
+constexpr int kExitFindings = 3;
+
+const char* SeverityName(FindingSeverity s) {
+  return s == FindingSeverity::Error ? "error" : "warning";
+}
+
+nlohmann::json FindingsJson(const std::vector<Finding>& findings) {
+  nlohmann::json out = nlohmann::json::array();
+  for (const auto& f : findings) {
+    out.push_back({{"severity", SeverityName(f.severity)},
+                   {"where", Cp1252ToUtf8(f.where)},
+                   {"field", Cp1252ToUtf8(f.field)},
+                   {"text", Cp1252ToUtf8(f.text)}});
+  }
+  return out;
+}
+
+}  // namespace
+
+int PreCheckCommand(Context& c) {
+  auto app = c.args.Option("--app");
+  if (!app) throw UsageError("precheck needs --app A");
+  std::vector<std::string> only;
+  while (auto site = c.args.Option("--only")) only.push_back(*site);
+  const bool offline = c.args.Flag("--offline");
+  const bool json = c.args.Flag("--json");
+  auto caFile = c.args.Option("--cafile");
+  if (!c.args.Empty()) throw UsageError("unexpected words after precheck");
+  if (c.session.Company().Names().empty()) throw VendrixError("There is no company yet.");
+  SelectCompany(c);
+  c.session.ShowStep(*app);
+  SelectApp(c, app);
+
+  Session& s = c.session;
+  const auto& rows = s.Table().Rows();
+  PreCheckTarget target;
+  target.rows = &rows;
+  if (only.empty()) {
+    const AppProfile& profile = s.App().Profile();
+    target.indexes = RowsToPost(rows, profile.platform, profile.status);
+  } else {
+    for (const auto& name : only) {
+      bool found = false;
+      for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].site == name) {
+          target.indexes.push_back(i);
+          found = true;
+        }
+      }
+      if (!found) throw VendrixError("No row for the site " + name);
+    }
+  }
+  target.smtpServer = s.Settings().smtp;
+  target.senderEmail = s.Settings().email;
+
+  PreCheck check(s.Wide().EngBuild(), s.Builder());
+  std::vector<Finding> findings = check.Run(target);
+  if (!offline) {
+    const AppProfile& profile = s.App().Profile();
+    long long size = -1;
+    struct stat st {};
+    if (!profile.localPath.empty() && ::stat(Cp1252ToUtf8(profile.localPath).c_str(), &st) == 0 &&
+        S_ISREG(st.st_mode)) {
+      size = st.st_size;
+    }
+    std::vector<ServerProbe> servers = check.FtpServers();
+    if (!target.smtpServer.empty()) {
+      if (auto smtp = SplitServer(target.smtpServer, 25)) {
+        smtp->where = kWhereSettings;
+        smtp->field = "SMTP";
+        servers.push_back(*smtp);
+      }
+    }
+    OnlineOptions options;
+    if (caFile) options.caFile = Cp1252ToUtf8(*caFile);
+    auto online = CheckOnline(ProfileUrls(profile, s.Company().Profile(), size), servers, options);
+    findings.insert(findings.end(), online.begin(), online.end());
+  }
+
+  const std::size_t errors = CountErrors(findings);
+  if (json) {
+    std::cout << FindingsJson(findings).dump(2) << '\n';
+  } else {
+    for (const auto& f : findings) {
+      Out(std::string(SeverityName(f.severity)) + "\t" + f.where + "\t" + f.field + "\t" + f.text);
+    }
+    std::cerr << errors << (errors == 1 ? " error, " : " errors, ") << findings.size() - errors
+              << (findings.size() - errors == 1 ? " warning" : " warnings") << '\n';
+  }
+  return errors > 0 ? kExitFindings : kExitOk;
+}
+
+}  // namespace vendrix::cli

@@ -1,0 +1,53 @@
+#include "app/pad_fetch.h"
+
+#include "base/error.h"
+#include "exchange/pad_elements.h"
+#include "net/http_client.h"
+
+namespace vendrix {
+
+bool IsPadUrl(const std::string& source) {
+  auto starts = [&source](std::string_view scheme) {
+    if (source.size() < scheme.size()) return false;
+    for (std::size_t i = 0; i < scheme.size(); ++i) {
+      char c = source[i];
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+      if (c != scheme[i]) return false;
+    }
+    return true;
+  };
+  return starts("http://") || starts("https://");
+}
+
+std::string FetchPadFile(const std::string& url, const ProgramSettings& settings,
+                         const std::string& caFile, int timeoutSeconds) {
+  THttpClient http;
+  http.UserAgent = "Vendrix HTTP Component V1.0";
+  http.TimeOut = timeoutSeconds;
+  http.CaFile = caFile;
+  if (!settings.proxy.empty()) {
+    http.ProxyServer = settings.proxy;
+    http.ProxyPort = static_cast<std::uint16_t>(ProxyPortNumber(settings));
+  }
+  std::string body;
+  bool tooLarge = false;
+  http.OnTransfer = [&](long long, std::string_view block) {
+    if (tooLarge) return;
+    if (body.size() + block.size() > kMaxPadBytes) {
+      tooLarge = true;
+      http.SetAction(THttpActions::httpIdle);
+      return;
+    }
+    body.append(block);
+  };
+  http.SetURL(url);
+  try {
+    http.SetAction(THttpActions::httpGet);
+  } catch (const std::exception& e) {
+    if (!tooLarge) throw VendrixError(e.what());
+  }
+  if (tooLarge) throw VendrixError("The PAD file is larger than 4 MiB; it is refused.");
+  return body;
+}
+
+}  // namespace vendrix
