@@ -40,6 +40,13 @@ class ScriptedPrompt : public UserPrompt {
     files.pop_front();
     return f;
   }
+  std::optional<std::string> ChooseSaveFile(const FileChoice& choice) override {
+    log.push_back("save: " + choice.title + " [" + choice.filter + "]");
+    if (files.empty()) return std::nullopt;
+    auto f = files.front();
+    files.pop_front();
+    return f;
+  }
   void ErrorDialog(const std::string& title, const std::string& text,
                    const std::string& instruction) override {
     log.push_back("dialog: " + title + " | " + text + " | " + instruction);

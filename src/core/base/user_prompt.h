@@ -31,6 +31,12 @@ class UserPrompt {
   virtual std::optional<std::string> AskName(const std::string& caption) = 0;
   // The open-file chooser; nullopt when cancelled.
   virtual std::optional<std::string> ChooseFile(const FileChoice& choice) = 0;
+  // The save-file chooser (a new or existing file to write; the chooser asks before
+  // replacing one); nullopt when cancelled. A prompt without a chooser (the command
+  // line, where the file is given as a word) answers as a cancel.
+  virtual std::optional<std::string> ChooseSaveFile(const FileChoice& /*choice*/) {
+    return std::nullopt;
+  }
   // The program's error dialog (caption "ERROR", one "&Ok" button).
   virtual void ErrorDialog(const std::string& title, const std::string& text,
                            const std::string& instruction) = 0;
