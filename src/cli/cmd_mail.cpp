@@ -13,29 +13,6 @@
 namespace vendrix::cli {
 namespace {
 
-bool IsUtf8(const std::string& s) {
-  std::size_t i = 0;
-  while (i < s.size()) {
-    auto c = static_cast<unsigned char>(s[i]);
-    std::size_t n = c < 0x80             ? 0
-                    : (c & 0xE0) == 0xC0 ? 1
-                    : (c & 0xF0) == 0xE0 ? 2
-                    : (c & 0xF8) == 0xF0 ? 3
-                                         : 4;
-    if (n == 4) return false;
-    for (std::size_t k = 1; k <= n; ++k) {
-      if (i + k >= s.size() || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    }
-    i += n + 1;
-  }
-  return true;
-}
-
-// Text files of a pipeline are UTF-8; anything else is taken as Windows-1252 already.
-std::string TextOf(const std::string& bytes) {
-  return IsUtf8(bytes) ? Utf8ToCp1252(bytes) : bytes;
-}
-
 class PrintingView : public SmtpFormView {
  public:
   void AddReportLine(const std::string& line) override { Out(line); }
@@ -95,13 +72,13 @@ int MailCommand(Args& args) {
   form.ToEdit = joined;
   form.SubjectEdit = *subject;
   if (body) {
-    std::string bytes;
+    // Text files of a pipeline are UTF-8; anything else is taken as Windows-1252 already.
     if (*body == "-") {
-      bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+      std::string bytes(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>{});
+      form.SetBodyText(FileTextToCp1252(bytes, "The message body"));
     } else {
-      bytes = ReadArgFile(*body);
+      form.SetBodyText(ReadArgFile(*body));
     }
-    form.SetBodyText(TextOf(bytes));
   }
   try {
     for (const auto& a : attach) form.Attach(a);
