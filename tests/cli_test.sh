@@ -36,6 +36,16 @@ check "app file is Windows-1252" "NAME=Caf$(printf '\xe9') Tool" \
   "$(grep -a '^NAME=' "$work/d/data/Café Tool.dat" | tr -d '\r')"
 check "long description CR LF" "$(printf 'First line\r\nSecond line\r')" "$(cat "$work/d/data/Café Tool.lds")"
 check "app list" "Café Tool" "$(v app list --company Acme)"
+# A file given with @ is UTF-8 text, stored in Windows-1252 exactly or refused whole.
+printf 'Crème brûlée\n' >"$work/desc8.txt"
+v app set "Café Tool" LONGDESC=@"$work/desc8.txt"
+check "@file text stored in Windows-1252" "$(printf 'Cr\xe8me br\xfbl\xe9e\r')" "$(cat "$work/d/data/Café Tool.lds")"
+printf '\xe2\x9c\x93 \xe6\x97\xa5\n' >"$work/tick.txt"
+err=$(v app set "Café Tool" LONGDESC=@"$work/tick.txt" 2>&1); rc=$?
+check "@file outside Windows-1252 refused" \
+  "1:The file $work/tick.txt holds characters that Windows-1252 cannot hold; use others." "$rc:$err"
+check "nothing stored after the refusal" "$(printf 'Cr\xe8me br\xfbl\xe9e\r')" "$(cat "$work/d/data/Café Tool.lds")"
+v app set "Café Tool" LONGDESC=@"$work/desc.txt"
 err=$(v app set "Café Tool" DAY=1x VERSION=9 2>&1); rc=$?
 check "digits-only field refused" "1:DAY holds digits only." "$rc:$err"
 check "nothing saved after a refusal" "VERSION=1.2" "$(v app show "Café Tool" | grep ^VERSION=)"

@@ -53,6 +53,42 @@ TEST_F(CompanyTest, BlankCancelledAndUnsafeNamesCreateNothing) {
   EXPECT_FALSE(std::filesystem::exists(dir / "evil.dat"));
 }
 
+// Without a person: the profile comes whole from the caller, a refused name throws
+// with the prompt's reason and writes nothing, and nothing is asked.
+TEST_F(CompanyTest, CreateMakesAProfileWithoutAskingAndRefusesAsTheEntryDoes) {
+  CompanyProfile fields;
+  fields.contact = "Jo Bloggs";
+  fields.email = "jo@acme.example";
+  session->Company().Create("  Acme", fields);
+  EXPECT_EQ(session->Company().Shown(), "Acme");
+  EXPECT_EQ(IniDocument::Load(Data("companies/Acme.dat")).ReadString("COMPANY", "CEMAIL", ""),
+            "jo@acme.example");
+  EXPECT_TRUE(session->Flags().CompanySaved);
+  auto refusal = [&](const std::string& name) {
+    try {
+      session->Company().Create(name, {});
+    } catch (const VendrixError& e) {
+      return std::string(e.what());
+    }
+    return std::string("created");
+  };
+  EXPECT_EQ(refusal("Acme"), "The company name you entered is already on the list!");
+  EXPECT_EQ(refusal("../evil"),
+            "A name may not contain \"/\" or control characters, and may not be \".\" or \"..\".");
+  EXPECT_EQ(refusal("   "), "A company needs a name.");
+  EXPECT_EQ(*ReadFile(Data("companies/companies.dat")), "Acme\r\n");
+  EXPECT_TRUE(prompt.log.empty());
+
+  AppProfile app = session->App().NewAppFields();
+  app.version = "2.0";
+  session->App().Create("Tool", app);
+  EXPECT_EQ(session->App().Profile().version, "2.0");
+  EXPECT_EQ(IniDocument::Load(Data("data/Tool.dat")).ReadString("APPINFO", "NAME", ""), "Tool");
+  EXPECT_THROW(session->App().Create("Tool", app), VendrixError);
+  EXPECT_EQ(session->App().Names(), (Lines{"Tool"}));
+  EXPECT_TRUE(prompt.log.empty());
+}
+
 TEST_F(CompanyTest, EveryFieldSurvivesASaveAndARestart) {
   AddCompany("Acme");
   CompanyPage& c = session->Company();

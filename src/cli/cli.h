@@ -66,6 +66,9 @@ std::optional<std::string> TakePassword(Args& args);
 
 // Splits "KEY=VALUE"; VALUE "@file" reads the file. Usage error when there is no "=".
 std::pair<std::string, std::string> KeyValue(const std::string& word);
+// The text of a file named on the command line, in Windows-1252: UTF-8 text converted
+// exactly (refused with VendrixError when that code page cannot hold it), other text
+// taken as Windows-1252 already.
 std::string ReadArgFile(const std::string& cp1252Path);
 
 // Output in the terminal's UTF-8.

@@ -48,12 +48,7 @@ namespace {
 // A word of the command line in Windows-1252; a character that code page cannot hold
 // is refused rather than turned into "?", which could make two names one.
 std::string ToCp1252(const std::string& word) {
-  auto text = Utf8ToCp1252Exact(word);
-  if (!text) {
-    throw VendrixError("\"" + Utf8ToCp1252(word) +
-                       "\" holds characters that Windows-1252 cannot hold; use others.");
-  }
-  return *text;
+  return Utf8ToCp1252Checked(word, "\"" + Utf8ToCp1252(word) + "\"");
 }
 
 }  // namespace
@@ -127,13 +122,14 @@ std::optional<std::string> TakePassword(Args& args) {
     text = *data;
   }
   text = text.substr(0, text.find_first_of("\r\n"));
-  return Utf8ToCp1252(text);
+  // A password changed on the way would fail at the server for no visible reason.
+  return FileTextToCp1252(text, "The password");
 }
 
 std::string ReadArgFile(const std::string& path) {
   auto data = ReadWholeFile(Cp1252ToUtf8(path));
   if (!data) throw VendrixError("File not found: " + path);
-  return *data;
+  return FileTextToCp1252(*data, "The file " + path);
 }
 
 std::pair<std::string, std::string> KeyValue(const std::string& word) {

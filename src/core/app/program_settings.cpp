@@ -13,16 +13,6 @@ namespace vendrix {
 namespace {
 constexpr const char* kSection = "SETTINGS";
 
-// Makes the file readable by its owner only before a password is written to it (the
-// atomic write keeps the permissions of the file it replaces).
-void RestrictToOwner(const std::string& path) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-  if (fd >= 0) {
-    ::fchmod(fd, 0600);
-    ::close(fd);
-  }
-}
-
 bool IsWholeNumber(const std::string& s) {
   if (s.empty() || s.size() > 9) return false;
   return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -105,8 +95,10 @@ bool SettingsDialog::Ok() {
   writeMail("SMTPSecurity", fields_.smtpSecurity, "Auto");
   writeMail("SMTPUser", fields_.smtpUser, "");
   writeMail("SMTPPassword", fields_.smtpPassword, "");
-  if (!fields_.smtpPassword.empty()) RestrictToOwner(path_);
-  doc.Save(path_);
+  // A file holding a password is for its owner only.
+  WriteOptions options;
+  if (!fields_.smtpPassword.empty()) options.mode = 0600;
+  doc.Save(path_, options);
   return true;
 }
 

@@ -42,11 +42,6 @@ class DataTree {
   std::string CatalogueListFile() const;  // "Sites.dat"
   std::string UserListFile() const;       // "User_Sites.dat"
 
-  // The application list of a company; false (apps untouched) when there is no
-  // company or no list file. Names that may not be used in file names are skipped
-  // and returned in rejected. Throws VendrixError when the file exists but cannot
-  // be read.
-  bool LoadAppList(std::string_view company, Lines& apps, Lines* rejected = nullptr) const;
   // Writes the list (an empty list gives an empty file); nothing when no company.
   // Throws VendrixError("Unable to write to ...").
   void SaveAppList(std::string_view company, const Lines& apps) const;

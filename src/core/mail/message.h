@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/line_list.h"
 #include "mail/mail_lists.h"
 
 namespace vendrix {
@@ -33,9 +34,5 @@ class TmsMessage : public TmsCustomMessage {
   TmsAddressList CC;
   TmsAddressList BCC;  // envelope only, never in the head
 };
-
-// Splits text into lines at CR LF, a lone LF or a lone CR (a final ending adds no
-// empty line).
-std::vector<std::string> SplitLines(const std::string& text);
 
 }  // namespace vendrix

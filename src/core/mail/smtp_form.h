@@ -112,7 +112,6 @@ struct TSetupDlg {
   std::string CaFile;
 
   static const std::vector<std::string>& CharSetItems();
-  static const std::vector<std::string>& EncodingItems();
 
   // The window's own INI file, section "Setup" ("Server", "EMail Address", "Name",
   // "Log File", "CharSet", "Encoding"); a missing file or key gives the defaults.

@@ -1,6 +1,7 @@
 #include "profiles/app_page.h"
 
 #include "base/cp1252.h"
+#include "base/error.h"
 #include "base/file_io.h"
 #include "base/names.h"
 #include "base/text_order.h"
@@ -8,6 +9,23 @@
 #include "profiles/new_name.h"
 
 namespace vendrix {
+namespace {
+
+constexpr const char* kNoCompanyYet = "You have not entered a company yet!";
+
+// The fields a new application takes over from the one shown: the selectors and the
+// attachments.
+bool KeptForNewApp(std::string_view key) {
+  static constexpr std::string_view kKept[] = {"NAME",    "PLATFORM",   "DSTATUS",
+                                               "STATUS",  "installer",  "ICOPATH",
+                                               "GIFPATH", "SCREENPATH", "OTHERPATH"};
+  for (auto k : kKept) {
+    if (key == k) return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 AppPage::AppPage(const DataTree& tree, MainFlags& flags, UserPrompt& prompt,
                  const CompanyPage& company)
@@ -155,20 +173,40 @@ void AppPage::SaveApplication() {
   }
 }
 
+NewNameTexts AppPage::NameTexts() const {
+  return {"New Application Name", "APP NAME DUPLICATE",
+          "The App name you entered is already on the list!", EntryKind::App,
+          [this](const std::string& name) { return CollidesWithListFile(name); }};
+}
+
 bool AppPage::NewApp(const std::optional<std::string>& given) {
   if (company_.Shown().empty()) {
-    prompt_.Error("You have not entered a company yet!");
+    prompt_.Error(kNoCompanyYet);
     if (hooks_.startNewCompany) hooks_.startNewCompany();
     return false;
   }
-  auto entered =
-      AskNewName(prompt_, names_,
-                 {"New Application Name", "APP NAME DUPLICATE",
-                  "The App name you entered is already on the list!", EntryKind::App,
-                  [this](const std::string& name) { return CollidesWithListFile(name); }},
-                 given);
+  auto entered = AskNewName(prompt_, names_, NameTexts(), given);
   if (!entered) return false;
-  const std::string& name = *entered;
+  Create(*entered, NewAppFields());
+  return true;
+}
+
+AppProfile AppPage::NewAppFields() const {
+  AppProfile fresh = profile_;
+  for (const auto& f : kAppFields) {
+    if (!KeptForNewApp(f.key)) fresh.*f.member = "";
+  }
+  fresh.longDesc.clear();
+  fresh.notes.clear();
+  fresh.specReq.clear();
+  return fresh;
+}
+
+void AppPage::Create(const std::string& typed, const AppProfile& fields) {
+  if (company_.Shown().empty()) throw VendrixError(kNoCompanyYet);
+  const std::string name = TrimLeft(typed);
+  if (name.empty()) throw VendrixError("An application needs a name.");
+  if (auto refusal = RefuseNewName(names_, name, NameTexts())) throw VendrixError(refusal->text);
   flags_.AddingEntry = true;
   Lines updated = names_;
   updated.push_back(name);
@@ -180,11 +218,10 @@ bool AppPage::NewApp(const std::optional<std::string>& given) {
   }
   names_ = std::move(updated);
   flags_.AppSaved = false;
+  profile_ = fields;
   profile_.name = name;
   flags_.AddingEntry = false;
-  ClearAppFields();
   SaveApplication();
-  return true;
 }
 
 std::optional<std::string> AppPage::CollidesWithListFile(const std::string& name) const {
@@ -218,13 +255,8 @@ void AppPage::DeleteApp() {
 }
 
 void AppPage::ClearAppFields() {
-  static constexpr std::string_view kKept[] = {"NAME",    "PLATFORM",   "DSTATUS",
-                                               "STATUS",  "installer",  "ICOPATH",
-                                               "GIFPATH", "SCREENPATH", "OTHERPATH"};
   for (const auto& f : kAppFields) {
-    bool kept = false;
-    for (auto k : kKept) kept = kept || f.key == k;
-    if (!kept) SetText(f.member, "");
+    if (!KeptForNewApp(f.key)) SetText(f.member, "");
   }
   SetLongDesc({});
   SetNotes({});

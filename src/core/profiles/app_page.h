@@ -13,6 +13,7 @@
 #include "base/user_prompt.h"
 #include "profiles/app_profile.h"
 #include "profiles/company_page.h"
+#include "profiles/new_name.h"
 
 namespace vendrix {
 
@@ -56,8 +57,19 @@ class AppPage {
   void SaveApp();
   // The "Save Application" button: SaveApp, then a fresh site table when the grid is empty.
   void SaveApplication();
-  // With a name, that name is used instead of asking (the same checks).
+  // Asks for a name and creates the application of the shown company, keeping the
+  // selectors and attachments of the one shown; true when one was created. Refused
+  // names are said through the prompt and asked again. With a name, that name is used
+  // instead of asking (the same checks; a refusal is shown).
   bool NewApp(const std::optional<std::string>& name = std::nullopt);
+  // Creates, saves and shows the application `name` (leading blanks removed) of the
+  // shown company with the other fields of `fields`, without asking anyone. No company
+  // shown, or a name NewApp would refuse: throws VendrixError with the reason, nothing
+  // written.
+  void Create(const std::string& name, const AppProfile& fields);
+  // What a new application starts with: the selectors and attachments of the one
+  // shown, every other field empty.
+  AppProfile NewAppFields() const;
   void DeleteApp();
   void ClearAppFields();
 
@@ -71,6 +83,7 @@ class AppPage {
  private:
   void SetText(std::string AppProfile::*member, std::string value);
   std::optional<std::string> CollidesWithListFile(const std::string& name) const;
+  NewNameTexts NameTexts() const;
   const DataTree& tree_;
   MainFlags& flags_;
   UserPrompt& prompt_;

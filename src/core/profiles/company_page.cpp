@@ -1,6 +1,7 @@
 #include "profiles/company_page.h"
 
 #include "base/cp1252.h"
+#include "base/error.h"
 #include "base/file_io.h"
 #include "base/names.h"
 #include "base/text_order.h"
@@ -86,15 +87,23 @@ void CompanyPage::SaveCompany() {
   flags_.CompanySaved = true;
 }
 
+NewNameTexts CompanyPage::NameTexts() const {
+  return {"New Company Name", "COMPANY NAME DUPLICATE",
+          "The company name you entered is already on the list!", EntryKind::Company,
+          [this](const std::string& name) { return CollidesWithAppFile(name); }};
+}
+
 bool CompanyPage::NewCompany(const std::optional<std::string>& given) {
-  auto entered =
-      AskNewName(prompt_, names_,
-                 {"New Company Name", "COMPANY NAME DUPLICATE",
-                  "The company name you entered is already on the list!", EntryKind::Company,
-                  [this](const std::string& name) { return CollidesWithAppFile(name); }},
-                 given);
+  auto entered = AskNewName(prompt_, names_, NameTexts(), given);
   if (!entered) return false;
-  const std::string& name = *entered;
+  Create(*entered, CompanyProfile{});
+  return true;
+}
+
+void CompanyPage::Create(const std::string& typed, const CompanyProfile& fields) {
+  const std::string name = TrimLeft(typed);
+  if (name.empty()) throw VendrixError("A company needs a name.");
+  if (auto refusal = RefuseNewName(names_, name, NameTexts())) throw VendrixError(refusal->text);
   flags_.AddingEntry = true;
   Lines updated = names_;
   InsertSorted(updated, name);
@@ -106,12 +115,11 @@ bool CompanyPage::NewCompany(const std::optional<std::string>& given) {
   }
   names_ = std::move(updated);
   flags_.CompanySaved = false;
+  profile_ = fields;
   profile_.name = name;
-  ClearCompanyFields();
   flags_.AddingEntry = false;
   SaveCompany();
   ShownChanged();
-  return true;
 }
 
 std::optional<std::string> CompanyPage::CollidesWithAppFile(const std::string& name) const {

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "base/cp1252.h"
 #include "base/error.h"
 #include "base/file_io.h"
 #include "run/report_text.h"
@@ -19,23 +18,7 @@ namespace {
 // Replaces a page atomically. A page can be written again from the run, so it is not
 // flushed to disk first, which keeps a run of many sites from waiting on the disk.
 void ReplacePage(const std::string& path, const std::string& data) {
-  std::string tmpl = path + ".XXXXXX";
-  int fd = ::mkstemp(tmpl.data());
-  if (fd < 0) throw VendrixError(UnableToWrite(Utf8ToCp1252(path)));
-  std::size_t off = 0;
-  bool ok = true;
-  while (ok && off < data.size()) {
-    ssize_t n = ::write(fd, data.data() + off, data.size() - off);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) off += static_cast<std::size_t>(n);
-  }
-  ok = ::fchmod(fd, 0644) == 0 && ok;
-  ok = ::close(fd) == 0 && ok;
-  if (!ok || std::rename(tmpl.c_str(), path.c_str()) != 0) {
-    ::unlink(tmpl.c_str());
-    throw VendrixError(UnableToWrite(Utf8ToCp1252(path)));
-  }
+  WriteFileAtomic(path, data, {.flush = false, .mode = 0644});
 }
 
 std::string Quoted(const std::string& s) {
@@ -84,7 +67,7 @@ void TReportsFrm::StartRunReport(const std::string& appName) {
   BackgroundUrl = Quoted(FileUrl(imagesDir_ + "back.jpg"));
   AppReportDir = reportsDir_ + SafeFileNamePart(appName);
   if (!DirExists(AppReportDir) && !MakeDir(AppReportDir) && OnWriteError) {
-    OnWriteError(UnableToWrite(Utf8ToCp1252(AppReportDir)));
+    OnWriteError(UnableToWrite(AppReportDir));
   }
   // The stamp names the folder; a run that starts in the same millisecond as an
   // earlier one takes the next free millisecond.
@@ -95,7 +78,7 @@ void TReportsFrm::StartRunReport(const std::string& appName) {
     if (!DirExists(RunReportDir)) break;
   }
   if (!MakeDir(RunReportDir) && OnWriteError) {
-    OnWriteError(UnableToWrite(Utf8ToCp1252(RunReportDir)));
+    OnWriteError(UnableToWrite(RunReportDir));
   }
   MainReportPath = RunReportDir + "/" + kMainReportName;
   MainReportUrl = FileUrl(MainReportPath);

@@ -92,4 +92,23 @@ void QtPrompt::ErrorDialog(const std::string& title, const std::string& text,
   GiveFocusBack(parent_);
 }
 
+std::optional<std::string> QtPrompt::ChooseSaveFile(const FileChoice& choice) {
+  QFileDialog dialog(parent_, ToQt(choice.title), lastDir_, NameFilter(choice.filter));
+  dialog.setObjectName("SaveDialog");
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  if (!choice.defaultExtension.empty()) dialog.setDefaultSuffix(ToQt(choice.defaultExtension));
+  const int result = dialog.exec();
+  GiveFocusBack(parent_);
+  if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  const std::string path = dialog.selectedFiles().front().toStdString();
+  lastDir_ = dialog.directory().absolutePath();
+  auto exact = Utf8ToCp1252Exact(path);
+  if (!exact) {
+    Error("The file name \"" + Utf8ToCp1252(path) +
+          "\" holds characters that Windows-1252 cannot hold; use others.");
+  }
+  return exact;
+}
+
 }  // namespace vendrix::ui
