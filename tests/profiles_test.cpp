@@ -2,6 +2,7 @@
 
 #include "app/main_window.h"
 #include "app/program_settings.h"
+#include "base/error.h"
 #include "base/ini_file.h"
 #include "profiles/app_rules.h"
 #include "support/session_fixture.h"

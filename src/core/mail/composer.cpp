@@ -10,6 +10,7 @@
 #include <random>
 
 #include "base/cp1252.h"
+#include "base/line_list.h"
 #include "mail/encodings.h"
 #include "mail/header_fold.h"
 #include "mail/mail_error.h"

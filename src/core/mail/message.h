@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "base/line_list.h"
 #include "mail/mail_lists.h"
 
 namespace vendrix {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/data_tree.h"
+#include "base/line_list.h"
 #include "mail/message.h"
 #include "mail/smtp.h"
 
