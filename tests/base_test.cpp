@@ -1,10 +1,14 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "base/clock.h"
 #include "base/cp1252.h"
@@ -13,7 +17,9 @@
 #include "base/ini_file.h"
 #include "base/line_list.h"
 #include "base/names.h"
+#include "base/program_settings.h"
 #include "base/text_order.h"
+#include "base/tree_lock.h"
 #include "support/temp_dir.h"
 
 namespace vendrix {
@@ -296,11 +302,14 @@ TEST(Names, NamesThatLeaveTheirFolderAreRefused) {
 TEST(Names, EachKindIsCheckedAgainstItsLongestFileAndTheProgramsOwnFiles) {
   // 90 "\u20AC" are 270 bytes on disk; 247 letters make a 257-byte site table name.
   EXPECT_TRUE(CheckEntryName(std::string(90, '\x80'), EntryKind::Company));
-  EXPECT_TRUE(CheckEntryName(std::string(247, 'a'), EntryKind::App));
-  EXPECT_FALSE(CheckEntryName(std::string(244, 'a'), EntryKind::App));  // 255 with "_SITES.dat"
-  EXPECT_FALSE(CheckEntryName(std::string(246, 'a'), EntryKind::Company));
-  EXPECT_TRUE(CheckEntryName(std::string(239, 'a'), EntryKind::Site));  // " EMAIL_UPDATE.scp"
-  EXPECT_FALSE(CheckEntryName(std::string(247, 'a')));                  // no kind: no length rule
+  // Each file is written first as "." + its name + ".XXXXXX": 8 bytes more.
+  EXPECT_TRUE(CheckEntryName(std::string(238, 'a'), EntryKind::App));
+  EXPECT_FALSE(CheckEntryName(std::string(237, 'a'), EntryKind::App));  // "._SITES.dat.XXXXXX"
+  EXPECT_TRUE(CheckEntryName(std::string(239, 'a'), EntryKind::Company));
+  EXPECT_FALSE(CheckEntryName(std::string(238, 'a'), EntryKind::Company));  // ". Apps.dat.XXXXXX"
+  EXPECT_TRUE(CheckEntryName(std::string(231, 'a'), EntryKind::Site));
+  EXPECT_FALSE(CheckEntryName(std::string(230, 'a'), EntryKind::Site));  // " EMAIL_UPDATE.scp"
+  EXPECT_FALSE(CheckEntryName(std::string(247, 'a')));                   // no kind: no length rule
   EXPECT_TRUE(CheckEntryName("companies", EntryKind::Company));
   EXPECT_FALSE(CheckEntryName("companies", EntryKind::App));
   EXPECT_TRUE(CheckEntryName("Tool_SITES", EntryKind::App));
@@ -366,6 +375,102 @@ TEST(Clock, FixedClockAndLocaleFormats) {
   EXPECT_EQ(t.tm_wday, 1);  // a Monday
   EXPECT_FALSE(ShortDate(t).empty());
   EXPECT_NE(LongTime(t).find("07"), std::string::npos);
+}
+
+TEST(ProgramSettings, ValuesThatAreNoNumberOrOutsideTheirRangeAreNamedNotUsed) {
+  TempDir dir;
+  const std::string file = dir / "settings.dat";
+  auto problem = [&](const std::string& keys) {
+    WriteFile(file, "[SETTINGS]\r\n" + keys);
+    return LoadProgramSettings(file).Problem();
+  };
+  EXPECT_EQ(problem(""), "");
+  EXPECT_EQ(problem("PORT=8080\r\nFTPRetries=0\r\nHTTPTimeOut=0x3c\r\n"), "");
+  // Not cast to 16 bits (70000 would be port 4464), not read with a sign.
+  EXPECT_EQ(problem("PORT=70000\r\n"),
+            "The setting PORT=70000 cannot be used: PORT is a whole number from 1 to 65535.");
+  EXPECT_NE(problem("PORT=+80\r\n"), "");
+  EXPECT_NE(problem("PORT=\r\n"), "");
+  EXPECT_EQ(
+      problem("HTTPTimeOut=0\r\n"),
+      "The setting HTTPTimeOut=0 cannot be used: HTTPTimeOut is a whole number from 10 to 60.");
+  EXPECT_NE(problem("HTTPTimeOut=61\r\n").find("HTTPTimeOut=61"), std::string::npos);
+  EXPECT_NE(problem("FTPRetries=-1\r\n").find("FTPRetries=-1"), std::string::npos);
+  EXPECT_EQ(problem("FTPRetries=three\r\n"),
+            "The setting FTPRetries=three cannot be used: FTPRetries is a whole number.");
+  WriteFile(file, "[SETTINGS]\r\nPORT=70000\r\n");
+  const ProgramSettings s = LoadProgramSettings(file);
+  EXPECT_EQ(s.ProxyPort(), 0);
+  EXPECT_THROW(s.Check(), VendrixError);
+}
+
+// The message of a refused take, or "" when the lock was taken (and dropped again).
+std::string TakeRefusal(const std::string& root) {
+  try {
+    TreeLock::Take(root, "a test");
+    return "";
+  } catch (const VendrixError& e) {
+    return e.what();
+  }
+}
+
+TEST(TreeLock, ASecondWriterIsRefusedNamingTheHolderUntilTheFirstEnds) {
+  TempDir dir;
+  {
+    TreeLock held = TreeLock::Take(dir.path(), "the Vendrix program");
+    EXPECT_EQ(TakeRefusal(dir.path()), "The data tree is in use by the Vendrix program (process " +
+                                           std::to_string(::getpid()) +
+                                           "). Try again when it has finished.");
+    TreeLock moved = std::move(held);  // still held
+    EXPECT_NE(TakeRefusal(dir.path()), "");
+  }
+  EXPECT_EQ(TakeRefusal(dir.path()), "");
+}
+
+TEST(TreeLock, AKilledHolderAndTheProgramsItStartedNeverKeepTheTreeLocked) {
+  TempDir dir;
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  pid_t holder = ::fork();
+  if (holder == 0) {
+    TreeLock lock = TreeLock::Take(dir.path(), "a submission run");
+    // A program the holder starts (as the desktop program starts a browser); the
+    // close-on-exec pipe tells when it runs the program (until then it holds a copy
+    // of every descriptor).
+    int execed[2];
+    if (::pipe2(execed, O_CLOEXEC) != 0) ::_exit(1);
+    pid_t started = ::fork();
+    if (started == 0) {
+      ::execl("/bin/sleep", "sleep", "30", (char*)nullptr);
+      ::_exit(127);
+    }
+    ::close(execed[1]);
+    char byte;
+    while (::read(execed[0], &byte, 1) > 0) {
+    }
+    (void)!::write(ready[1], &started, sizeof started);
+    ::pause();
+    ::_exit(0);
+  }
+  pid_t started = 0;
+  ASSERT_EQ(::read(ready[0], &started, sizeof started), static_cast<ssize_t>(sizeof started));
+  EXPECT_NE(TakeRefusal(dir.path()).find("a submission run (process " + std::to_string(holder)),
+            std::string::npos);
+  ::kill(holder, SIGKILL);
+  ::waitpid(holder, nullptr, 0);
+  EXPECT_EQ(TakeRefusal(dir.path()), "");  // the started program still runs
+  ::kill(started, SIGKILL);
+  ::waitpid(started, nullptr, 0);
+  ::close(ready[0]);
+  ::close(ready[1]);
+}
+
+TEST(TreeLock, ALinkInPlaceOfTheLockFileIsNotFollowed) {
+  TempDir dir;
+  WriteFile(dir / "target", "keep");
+  std::filesystem::create_symlink(dir / "target", TreeLock::LockFile(dir.path()));
+  EXPECT_EQ(TakeRefusal(dir.path()).rfind("Unable to lock the data tree", 0), 0u);
+  EXPECT_EQ(ReadFile(dir / "target"), "keep");
 }
 
 }  // namespace

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
 #include "script/submission_builder.h"
 #include "script/text_tools.h"
 #include "support/session_fixture.h"
+#include "zip/compressed_cache.h"
 #include "zip/zip_archiver.h"
 
 namespace vendrix {
@@ -53,8 +58,9 @@ TEST_F(BuilderTest, HttpPostEncodesValuesAndKeepsTheScriptsOwnText) {
   EXPECT_EQ(http->contentType, "application/x-www-form-urlencoded");
   EXPECT_EQ(log.lines, (std::vector<std::string>{"report: Post Data:", "report: " + http->data}));
 
-  App().SetField("SHORTDESC", "a=b+c\r\nd");
-  Site().Script(ScriptKind::HttpNew) = "d=%APPSHORTDESC%";
+  // A value spanning lines (single-line fields refuse line breaks; the memos hold them).
+  App().SetLongDesc({"a=b+c", "d"});
+  Site().Script(ScriptKind::HttpNew) = "d=%APPLONGDESC%";
   EXPECT_EQ(builder.BuildHttpSubmission(SubmissionKind::New)->data, "d=a%3Db%2Bc%0D%0Ad");
 }
 
@@ -141,6 +147,23 @@ TEST_F(BuilderTest, MailWithoutScriptIsLogged) {
                                                  "log: Site EMail ERROR!!!"}));
 }
 
+TEST_F(BuilderTest, ScriptsOfBlanksAndEmptyLinesAreNoScript) {
+  Site().Script(ScriptKind::HttpNew) = "  \r\n \r\n\r\n";
+  EXPECT_FALSE(builder.BuildHttpSubmission(SubmissionKind::New));
+  ASSERT_FALSE(log.lines.empty());
+  EXPECT_EQ(log.lines.front(), "log: No Engine Script For HTTP Post For: Site");
+  log.lines.clear();
+  Site().Script(ScriptKind::EmailNew) = "\r\n   \r\n";
+  EXPECT_FALSE(builder.BuildMailSubmission(SubmissionKind::New, false, {}));
+  ASSERT_FALSE(log.lines.empty());
+  EXPECT_EQ(log.lines.front(), "log: No Engine Script For EMAIL Post For: Site");
+  // Leading empty lines of a real script are not sent.
+  Site().Script(ScriptKind::HttpNew) = "\r\n a=1";
+  auto http = builder.BuildHttpSubmission(SubmissionKind::New);
+  ASSERT_TRUE(http);
+  EXPECT_EQ(http->data, "a=1");
+}
+
 class FtpBuilderTest : public BuilderTest {
  protected:
   FtpBuilderTest() {
@@ -209,6 +232,76 @@ TEST_F(FtpBuilderTest, CaseBZipsTheProgramUnderItsEightCharacterName) {
   }
   Site().use8x3FileName = false;
   EXPECT_EQ(builder.BuildFtpSubmission()->files[0].remoteName, "incoming/setup.zip");
+}
+
+TEST_F(FtpBuilderTest, EachSiteGetsAFreshArchiveWithOnlyWhatItsPlanLists) {
+  Site().useZipFile = true;
+  Site().use8x3FileName = true;
+  Site().textFileOption = TextFileOption::IncludeInZip;
+  ASSERT_TRUE(builder.BuildFtpSubmission());
+  ASSERT_EQ(Entries(Files("myprog.zip")), (std::vector<std::string>{"setup.exe", "My Prog.TXT"}));
+  // The next site sends the text file beside the archive; the program changed.
+  Site().textFileOption = TextFileOption::AddToUpload;
+  const std::string other = dir / "dist/other.exe";
+  WriteFile(other, "new program");
+  App().SetField("PATH", other);
+  ASSERT_TRUE(builder.BuildFtpSubmission());
+  EXPECT_EQ(Entries(Files("myprog.zip")), (std::vector<std::string>{"other.exe"}));
+  // No scratch folder is left behind.
+  for (const auto& e : std::filesystem::directory_iterator(Files(""))) {
+    EXPECT_FALSE(e.is_directory()) << e.path();
+  }
+}
+
+TEST_F(FtpBuilderTest, ARunCompressesTheProgramOnceForAllItsSites) {
+  std::string data;
+  for (int i = 0; i < 200000; ++i) data += std::to_string(i * 7919 % 100003) + ",";
+  WriteFile(program, data);
+  Site().useZipFile = true;
+  Site().use8x3FileName = true;
+  Site().textFileOption = TextFileOption::IncludeInZip;
+  auto unzipped = [&](const std::string& zip, const std::string& entry) {
+    const std::string out = dir / "unzipped";
+    std::filesystem::remove(out);
+    const std::string cmd = "unzip -p '" + zip + "' '" + entry + "' > '" + out + "'";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    return ReadFile(out).value_or("");
+  };
+  auto oneRun = [&](int sites) {
+    CompressedFileCache cache(Files(""));
+    SubmissionBuilder run(session->Wide().EngBuild(), session->Wide(), log, &cache);
+    for (int i = 0; i < sites; ++i) {
+      // Each site's text file differs, and every other one is sent beside the archive.
+      Site().Script(ScriptKind::FtpNew) = "Site " + std::to_string(i);
+      Site().textFileOption = i % 2 ? TextFileOption::AddToUpload : TextFileOption::IncludeInZip;
+      auto plan = run.BuildFtpSubmission();
+      ASSERT_TRUE(plan);
+      const std::string zip = Files("myprog.zip");
+      const std::vector<std::string> expected =
+          i % 2 ? std::vector<std::string>{"setup.exe"}
+                : std::vector<std::string>{"setup.exe", "My Prog.TXT"};
+      EXPECT_EQ(Entries(zip), expected);
+      EXPECT_EQ(unzipped(zip, "setup.exe"), data) << "site " << i;
+      if (i % 2 == 0) {
+        EXPECT_EQ(unzipped(zip, "My Prog.TXT"), "Site " + std::to_string(i) + "\r\n");
+      }
+    }
+    EXPECT_EQ(cache.Compressions(), 1);
+  };
+  oneRun(3);
+  // The copied entry is the compressed one, not the program stored as it is.
+  EXPECT_LT(std::filesystem::file_size(Files("myprog.zip")), data.size() / 2);
+  EXPECT_EQ(
+      std::count_if(log.lines.begin(), log.lines.end(),
+                    [](const std::string& l) { return l.rfind("ftp: Zipping File:", 0) == 0; }),
+      3);
+  // The next run sees the changed program; the cache's own archives are gone after each run.
+  data += "and a new version";
+  WriteFile(program, data);
+  oneRun(2);
+  for (const auto& e : std::filesystem::directory_iterator(Files(""))) {
+    EXPECT_EQ(e.path().filename().string().rfind(".compressed", 0), std::string::npos) << e.path();
+  }
 }
 
 TEST_F(FtpBuilderTest, AZipProgramIsCopiedUnderItsOwnName) {

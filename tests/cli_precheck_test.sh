@@ -47,4 +47,49 @@ check "online: the FTP server answers" "" "$(grep 'FTP_SERVER' "$work/out")"
 v precheck --app "Tidy Notes" --only Nowhere >/dev/null 2>&1
 check "unknown --only refused" 1 $?
 
+# What each site already got: a run, the same run again, --again, a new version.
+v app set "Tidy Notes" PATH="$d/dist/tidynote.exe"
+received_count() { find "$work/received" -type f ! -name '.server*' | wc -l; }
+v submit --app "Tidy Notes" --yes >"$work/run1" 2>&1
+check "first run: some site fails by design" 3 $?
+first=$(received_count)
+v history --app "Tidy Notes" >"$work/hist"
+check "history lists the four sites that succeeded" 4 "$(wc -l <"$work/hist")"
+check "history line" "Demo Form Post	2.1" "$(grep '^Demo Form Post' "$work/hist" | cut -f1,2)"
+v submit --app "Tidy Notes" --yes --json >"$work/run2.json" 2>/dev/null
+check "second run: only the failed site is sent again" 3 $?
+check "second run: every line is JSON; four sites not sent; summary counts" "4 0 1 4" \
+  "$(/usr/bin/python3 -c '
+import json, sys
+events = [json.loads(line) for line in open(sys.argv[1])]
+notsent = sum(1 for e in events if e["event"] == "site" and e["outcome"] == "not-sent")
+s = events[-1]
+print(notsent, s["succeeded"], s["failed"], s["not_sent"])' "$work/run2.json")"
+check "second run says why" "already sent version 2.1" \
+  "$(/usr/bin/python3 -c '
+import json, sys
+for line in open(sys.argv[1]):
+    e = json.loads(line)
+    if e["event"] == "site" and e["site"] == "Demo Mail":
+        print(e["reason"][:24])' "$work/run2.json")"
+# The run's own folder, from its summary (folder names do not sort by time).
+run_json=$(dirname "$(/usr/bin/python3 -c '
+import json, sys
+print(json.loads(open(sys.argv[1]).read().splitlines()[-1])["report"])' "$work/run2.json")")/run.json
+check "run.json in the run folder agrees with the main report" "1 0" \
+  "$(/usr/bin/python3 -c '
+import json, sys
+r = json.load(open(sys.argv[1]))
+print(r["failed"], r["succeeded"])' "$run_json")"
+v submit --app "Tidy Notes" --yes --again >/dev/null 2>&1
+check "--again sends every site" "3:yes" "$?:$([ "$(received_count)" -gt "$first" ] && echo yes)"
+v app set "Tidy Notes" VERSION=2.2
+v submit --app "Tidy Notes" --yes >"$work/run4" 2>&1
+check "a new version goes to every site" 0 "$(grep -c 'not sent again' "$work/run4")"
+# A history file that cannot be read never stops a run.
+rm -f "$d/data/Tidy Notes.hst"
+mkdir "$d/data/Tidy Notes.hst"
+v submit --app "Tidy Notes" --yes >"$work/run5" 2>&1
+check "unreadable history: the run goes on" "3:1" "$?:$(grep -c 'history of Tidy Notes cannot be read' "$work/run5")"
+
 checks_done

@@ -75,24 +75,32 @@ check "updates folder empty" "" "$(ls -A "$work/d/sites/updates")"
 # BHS: a company whose name holds "&".
 v company new "A&B Soft" >/dev/null
 v company set "A&B Soft" CADDR="1 Main St" CCITY=Springfield CSTATE=IL CCOUNTRY=USA CZIP=62701 \
-  CPHONE=555-0100 CEMAIL=info@ab.example
+  CPHONE=555-0100 CEMAIL=jo@ab.example CCMAIL=info@ab.example
 v settings set BHSServer="127.0.0.1:$port"
 check "no id yet" "" "$(v bhs show --company "A&B Soft" 2>/dev/null)"
 out=$(v bhs new --company "A&B Soft" Address2="Suite 5" 2>&1); rc=$?
 check "bhs new exit" 0 $rc
 check "bhs new message" "Your BHS ID# is: 4711" "$out"
 req=$(grep -l "POST /additem2.asp" "$work"/requests/*.bin | head -1)
-check "form arrives intact" "A&B Soft|Suite 5|IL/USA|none" "$("$py" - "$req" <<'PY'
+check "form arrives intact, with the company's public address" \
+  "A&B Soft|Suite 5|IL/USA|none|info@ab.example" "$("$py" - "$req" <<'PY'
 import sys, urllib.parse
 raw = open(sys.argv[1], "rb").read()
 form = urllib.parse.parse_qs(raw.split(b"\r\n\r\n", 1)[1].decode("latin-1"))
-print("|".join(form[k][0] for k in ("name", "Address2", "State", "FTPSite")))
+print("|".join(form[k][0] for k in ("name", "Address2", "State", "FTPSite", "email")))
 PY
 )"
 check "bhs id saved" "4711" "$(v bhs show --company "A&B Soft" 2>/dev/null)"
 check "browse lists" "$(printf '1201\tA&B Soft</option>\n88\tOther Co')" \
   "$(v bhs browse --company "A&B Soft")"
-v bhs browse --company "A&B Soft" --use 88 >/dev/null 2>&1
+err=$(v bhs browse --company "A&B Soft" --use 88 2>&1 >/dev/null); rc=$?
+check "browse --use keeps an existing id without --force" \
+  "1:The company A&B Soft already has the BHS ID# 4711; give --force to replace it with 88.:4711" \
+  "$rc:$err:$(v bhs show --company "A&B Soft" 2>/dev/null)"
+err=$(v bhs browse --company "A&B Soft" --use 88 --force 2>&1 >/dev/null)
+check "browse --use --force shows the name question it answers" \
+  "The name you selected does not exactly match the name in your Vendrix company field. Do you still want to use the selected BHS company for the ID? Yes (--force)" \
+  "$(printf '%s\n' "$err" | grep '^The name')"
 check "browse --use" "88" "$(v bhs show --company "A&B Soft" 2>/dev/null)"
 v bhs browse --company "A&B Soft" --use 5 >/dev/null 2>&1
 check "unknown id refused" 1 $?

@@ -24,6 +24,10 @@ echo n | v submit --app "Tidy Notes" >"$work/out" 2>"$work/err"
 check "no confirmation refuses" "1:Total Sites: 5" "$?:$(grep -o 'Total Sites: [0-9]*' "$work/out")"
 v submit --app "Tidy Notes" --only "Nowhere" --yes >/dev/null 2>&1
 check "unknown --only refused" 1 $?
+v site set "Demo Form Get" SITE_TYPE=1
+err=$(v submit --app "Tidy Notes" --only "Demo Form Get" --yes 2>&1 >/dev/null)
+check "--only a site that does not fit says so" "1:does not take" "$?:$(echo "$err" | grep -o 'does not take')"
+v site set "Demo Form Get" SITE_TYPE=2
 check "nothing sent when refused" "" "$(ls "$work/received/http" 2>/dev/null)"
 check "no report when refused" "" "$(ls "$d/reports" | grep -v '^\.keep$')"
 
@@ -35,8 +39,9 @@ check "only: row marked" "Update	$today	N" "$(row "Demo Form Get")"
 check "only: other rows untouched" "New	Unknown	Y" "$(row "Demo All Three")"
 v table set --app "Tidy Notes" --site "Demo Form Get" post=Y submit=New lastpost=Unknown
 
-# The whole demo run: the refusing site fails, the others are marked.
-v submit --app "Tidy Notes" --yes >"$work/out" 2>"$work/err"
+# The whole demo run: the refusing site fails, the others are marked. (--again: the
+# --only run above already sent this version to one of them.)
+v submit --app "Tidy Notes" --yes --again >"$work/out" 2>"$work/err"
 rc=$?
 check "some failed" 3 $rc
 check "log line printed" "Posting Error - 151: 500 Internal Server Error(Demo All Three)" \
@@ -79,22 +84,68 @@ v reports delete --app "Tidy Notes" --run "$first"
 check "reports delete run" 1 "$(v reports list --app "Tidy Notes" | wc -l)"
 v reports delete --app "Tidy Notes" --run nope 2>/dev/null
 check "unknown run refused" 1 $?
+err=$(v reports delete --app Unknown 2>&1)
+check "unknown application: no reports" "1:No Reports Found" "$?:$err"
+mkdir -p "$work/outside/sub" && echo keep >"$work/outside/sub/keep.txt"
+ln -s "$work/outside" "$d/reports/Linked"
+v reports delete --app Linked 2>/dev/null
+check "a linked report folder is refused" "1:keep" "$?:$(cat "$work/outside/sub/keep.txt")"
+rm "$d/reports/Linked"
+mkdir -p "$d/reports/Tidy Notes/2000-01-01-00-00-00-01"
+err=$(v reports show --app "Tidy Notes" --run 2000-01-01-00-00-00-01 2>&1)
+check "a run without a main report" "1:The run 2000-01-01-00-00-00-01 of Tidy Notes has no main report." "$?:$err"
+rmdir "$d/reports/Tidy Notes/2000-01-01-00-00-00-01"
 
 # Ctrl-C cancels the run at once; the reports are still written.
 v site set "Demo Form Post" HTTP_UPDATE_SCRIPT_URL="http://127.0.0.1:$DEMO_HTTP_PORT/silent/x"
-"$cli" --data-dir "$d" submit --app "Tidy Notes" --only "Demo Form Post" --yes >"$work/out" 2>"$work/err" &
+"$cli" --data-dir "$d" submit --app "Tidy Notes" --only "Demo Form Post" --yes --again \
+  >"$work/out" 2>"$work/err" &
 pid=$!
 for _ in $(seq 100); do
   grep -q '^POST /silent/' "$work"/received/http/* 2>/dev/null && break
   sleep 0.1
 done
+# One writer per data tree: while the run goes on, a second run and every writing
+# command are refused at once, naming the run; reading commands still work.
+before=$(v table show --app "Tidy Notes")
+start=$(date +%s%N)
+v submit --app "Tidy Notes" --yes >"$work/out2" 2>"$work/err2"
+rc=$?
+took=$((($(date +%s%N) - start) / 1000000))
+check "second run refused" "1:The data tree is in use by a submission run (process $pid). Try again when it has finished." \
+  "$rc:$(cat "$work/err2")"
+check "second run refused at once" yes "$([ "$took" -lt 1000 ] && echo yes)"
+v table set --app "Tidy Notes" --site "Demo Form Get" post=N 2>"$work/err2"
+check "table set refused during a run" "1:a submission run" "$?:$(grep -o 'a submission run' "$work/err2")"
+v reports delete --app "Tidy Notes" 2>/dev/null
+check "reports delete refused during a run" 1 $?
+check "reading works during a run" "$before" "$(v table show --app "Tidy Notes")"
 kill -INT $pid
 wait $pid
 check "Ctrl-C cancels" 130 $?
+v table set --app "Tidy Notes" --site "Demo Form Get" post=Y
+check "writing works once the run ended" 0 $?
 main=$(sed -n 's/^Main report: //p' "$work/err")
 check "cancelled run has its report" yes "$([ -f "$main" ] && echo yes)"
 
 v reports delete --app "Tidy Notes"
 check "reports delete all" 1 "$(v reports list --app "Tidy Notes" >/dev/null 2>&1; echo $?)"
+
+# On a terminal of 40 columns the progress line fits: at most 39 characters, whole
+# UTF-8 characters only.
+script -qec "stty cols 40; '$cli' --data-dir '$d' submit --app 'Tidy Notes' --only 'Demo Form Get' --yes --again" \
+  /dev/null >"$work/tty" 2>&1
+check "progress line fits the terminal" ok "$(/usr/bin/python3 - "$work/tty" <<'PY'
+import re, sys
+data = open(sys.argv[1], "rb").read()
+drawn = [seg.split(b"\r")[0].split(b"\n")[0] for seg in data.split(b"\x1b[K")[1:]]
+drawn = [d for d in drawn if d.startswith(b"[")]
+try:
+    ok = drawn and all(len(d.decode("utf-8")) <= 39 for d in drawn)
+except UnicodeDecodeError:
+    ok = False
+print("ok" if ok else "bad: %r" % drawn[:3])
+PY
+)"
 
 checks_done

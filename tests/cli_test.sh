@@ -35,6 +35,13 @@ check "app show version" "VERSION=1.2" "$(v app show "Café Tool" | grep ^VERSIO
 check "app file is Windows-1252" "NAME=Caf$(printf '\xe9') Tool" \
   "$(grep -a '^NAME=' "$work/d/data/Café Tool.dat" | tr -d '\r')"
 check "long description CR LF" "$(printf 'First line\r\nSecond line\r')" "$(cat "$work/d/data/Café Tool.lds")"
+printf 'Caf\xc3\xa9 notes\n' >"$work/notes.txt"
+v app set "Café Tool" NOTES=@"$work/notes.txt"
+check "notes file read as UTF-8" "$(printf 'Caf\xe9 notes\r')" "$(cat "$work/d/data/Café Tool.nts")"
+printf 'ok\nab\xe4\xb8\xadc\n' >"$work/wide.txt"
+err=$(v app set "Café Tool" LONGDESC=@"$work/wide.txt" 2>&1)
+check "a character Windows-1252 cannot hold is refused with its place" \
+  "1:$work/wide.txt, line 2, column 3: a character that Windows-1252 cannot hold (the file is read as UTF-8)." "$?:$err"
 check "app list" "Café Tool" "$(v app list --company Acme)"
 # A file given with @ is UTF-8 text, stored in Windows-1252 exactly or refused whole.
 printf 'Crème brûlée\n' >"$work/desc8.txt"
@@ -65,8 +72,15 @@ err=$(v settings set PORT=8o8o 2>&1); rc=$?
 check "port refused" "1:Proxy Port must be a whole number from 1 to 65535!" "$rc:$err"
 err=$(v settings set PORT=70000 2>&1); rc=$?
 check "port out of range" "1:Proxy Port must be a whole number from 1 to 65535!" "$rc:$err"
-v settings set SMTP=mail.example FTPRetries=99 UseGridLines=1
-check "settings clamp" "FTPRetries=50" "$(v settings show | grep ^FTPRetries)"
+before=$(cat "$work/d/settings.dat" 2>/dev/null)
+err=$(v settings set HTTPTimeOut=3 2>&1); rc=$?
+check "time-out outside its range refused" \
+  "1:The setting HTTPTimeOut=3 cannot be used: HTTPTimeOut is a whole number from 10 to 60." "$rc:$err"
+err=$(v settings set SMTP=mail.example FTPRetries=-1 2>&1); rc=$?
+check "retries outside their range refused" "1:FTPRetries" "$rc:$(echo "$err" | grep -o FTPRetries | head -n1)"
+check "nothing written after a refusal" "$before" "$(cat "$work/d/settings.dat" 2>/dev/null)"
+v settings set SMTP=mail.example FTPRetries=50 UseGridLines=1
+check "settings in range" "FTPRetries=50" "$(v settings show | grep ^FTPRetries)"
 check "grid lines" "UseGridLines=1" "$(v settings show | grep ^UseGridLines)"
 printf '[SETTINGS]\r\nSMTP=keep\r\nFTPRetries=99\r\n' >"$work/d/settings.dat"
 v settings set UseGridLines=0
@@ -152,5 +166,26 @@ for cmd in $("$cli" help | sed -n 's/^  \([a-z-]*\) .*/\1/p; s/^  \([a-z-]*\)$/\
 done
 check "help names only known commands" "" "$unknown"
 check "help shows expand's site as optional" 1 "$("$cli" help | grep -c '^  expand \[--site S\]')"
+
+# Commands find the company that holds the application, whichever sorts first.
+h() { "$cli" --data-dir "$work/h" "$@"; }
+h company new Beta >/dev/null && h app new Tool >/dev/null && h company new '"Acme"' >/dev/null
+h app set Tool VERSION=2; check "the company holding the app is found" "0:VERSION=2" "$?:$(h app show Tool | grep ^VERSION=)"
+check "table finds it too" 0 "$(h table show --app Tool >/dev/null; echo $?)"
+printf 'Tool\r\n' >"$work/h/data/\"Acme\" Apps.dat"
+err=$(h app set Tool VERSION=3 2>&1); rc=$?
+check "several holders are named" '1:The application Tool is held by several companies ("Acme", Beta); choose one with --company.' "$rc:$err"
+check "--company still chooses" "0" "$(h app set Tool VERSION=3 --company Beta; echo $?)"
+
+# Values that could not be read back as given are refused where they are entered.
+h site new Secret >/dev/null
+h site set Secret LOGIN_PASSWORD=pw
+check "a site file holding a password is its owner's alone" 600 "$(stat -c %a "$work/h/sites/Secret.ini")"
+err=$(h site set Secret EMAIL_SUBJECT="$(printf 'a\nb')" 2>&1); rc=$?
+check "a line break in a site setting is refused" \
+  "1:EMAIL_SUBJECT holds one line only: line breaks are not allowed." "$rc:$err"
+err=$(h company set Beta CTITLE="$(head -c 1500 /dev/zero | tr '\0' x)" CONTACT=Jo 2>&1); rc=$?
+check "a company value past 1023 characters is refused" "1:CTITLE holds at most 1023 characters." "$rc:$err"
+check "and nothing of the command is saved" "CONTACT=" "$(h company show Beta | grep ^CONTACT=)"
 
 checks_done

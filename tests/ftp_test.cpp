@@ -382,6 +382,28 @@ TEST_F(ScriptedFtpTest, ASlowButSteadyServerIsNeverCutOff) {
   EXPECT_TRUE(SameBytes(dir / "data.bin", slowPayload));
 }
 
+TEST_F(ScriptedFtpTest, AResumedUploadSendsTheFileFromItsStartByte) {
+  auto peer = Scripted(R"J({"USER": "331 Password", "PASS": "230 OK", "EPSV": "500 No",
+      "PASV": "227 Entering Passive Mode (127,0,0,1,{dataport})", "REST": "350 Restarting",
+      "STOR": "150 Go\n226 Done", "QUIT": "221 Bye"})J");
+  TFtpClient ftp;
+  Connect(ftp, peer->port());
+  ftp.Passive = true;
+  ftp.StartByte = 1000001;
+  ftp.LocalFile = dir / "program.zip";
+  ftp.RemoteFile = "p.zip";
+  long long reported = 0;
+  ftp.OnTransfer = [&](long long n, std::string_view) { reported = n; };
+  EXPECT_EQ(Attempt(ftp, TFtpActions::ftpUpload), "");
+  const std::string rest = payload.substr(1000001);
+  for (int i = 0; i < 50 && ReadFile(dir / "data.bin").value_or("").size() < rest.size(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_TRUE(SameBytes(dir / "data.bin", rest));
+  EXPECT_EQ(reported, static_cast<long long>(rest.size()));
+  EXPECT_NE(Commands().find("REST 1000001\n"), std::string::npos);
+}
+
 TEST_F(ScriptedFtpTest, APasvReplyWithoutParenthesesIsScannedForItsNumbers) {
   auto peer = Scripted(R"J({"USER": "331 Password", "PASS": "230 OK", "EPSV": "500 No",
       "PASV": "227 Entering Passive Mode 127,0,0,1,{dataport}",

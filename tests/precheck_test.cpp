@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
+#include "run/post_history.h"
 #include "run/precheck.h"
 #include "run/precheck_online.h"
 #include "script/dry_run.h"
@@ -234,6 +236,54 @@ TEST_F(PreCheckOnlineTest, SlowAddressesEndAtTheirDeadlineAndChecksRunSideBySide
                     [](const Finding& f) { return f.text.find("/slow") != std::string::npos; }),
       6);
   EXPECT_TRUE(Has(findings, FindingSeverity::Error, "Site", "FTP_SERVER", "no connection"));
+}
+
+}  // namespace
+}  // namespace vendrix
+
+namespace vendrix {
+namespace {
+
+TEST(PostHistory, KeepsWhatEachSiteGotAndWhatItCouldNotRead) {
+  test::TempDir dir;
+  const std::string path = dir / "Tool.hst";
+  std::string problem;
+  PostHistory empty = PostHistory::Load(path, &problem);  // no file yet: empty, no problem
+  EXPECT_TRUE(empty.Entries().empty());
+  EXPECT_EQ(problem, "");
+
+  WriteFile(path,
+            "a line from elsewhere\r\nAlpha\xB1"
+            "1.0\xB1"
+            "2026-12-01 10:00:00\xB1New\xB1HTTP\r\n");
+  PostHistory h = PostHistory::Load(path, &problem);
+  ASSERT_EQ(h.Entries().size(), 1u);
+  EXPECT_TRUE(h.AlreadySent("Alpha", "1.0"));
+  EXPECT_FALSE(h.AlreadySent("Alpha", "1.1"));
+  EXPECT_FALSE(h.AlreadySent("Beta", "1.0"));
+  EXPECT_FALSE(h.AlreadySent("Alpha", ""));  // no version: nothing to compare
+  h.Add({"Alpha", "1.1", HistoryTime(2026, 12, 7, 9, 5, 3), "Update", "FTP,EMAIL"});
+  EXPECT_EQ(h.LastFor("Alpha")->version, "1.1");
+  h.Save(path);
+  EXPECT_EQ(*test::ReadFile(path),
+            "a line from elsewhere\r\n"
+            "Alpha\xB1"
+            "1.0\xB1"
+            "2026-12-01 10:00:00\xB1New\xB1HTTP\r\n"
+            "Alpha\xB1"
+            "1.1\xB1"
+            "2026-12-07 09:05:03\xB1Update\xB1"
+            "FTP,EMAIL\r\n");
+}
+
+TEST(PostHistory, AnUnreadableFileIsReportedAndTreatedAsEmpty) {
+  test::TempDir dir;
+  const std::string path = dir / "Tool.hst";
+  std::filesystem::create_directories(path);  // a folder where the file should be
+  std::string problem;
+  PostHistory h = PostHistory::Load(path, &problem);
+  EXPECT_TRUE(h.Entries().empty());
+  EXPECT_NE(problem, "");
 }
 
 }  // namespace

@@ -96,7 +96,9 @@ TEST_F(CompanyTest, EveryFieldSurvivesASaveAndARestart) {
   int n = 0;
   for (const auto& f : kCompanyFields) {
     if (f.key != "CONAME" && f.key != "BHSID") {
-      EXPECT_TRUE(c.SetField(f.key, "v" + std::to_string(n++) + " \xE9"));
+      // Blanks where the field takes them (not in CURL and CCMAIL).
+      const char* tail = f.rule == KeyRule::NoSpace ? "\xE9" : " \xE9";
+      EXPECT_TRUE(c.SetField(f.key, "v" + std::to_string(n++) + tail)) << f.key;
     }
   }
   c.SetBhsId("4711");
@@ -203,6 +205,84 @@ TEST_F(CompanyTest, NamesThatWouldTakeTheProgramsOwnFilesAreRefused) {
   int refusals = 0;
   for (const auto& l : prompt.log) refusals += l.rfind("error: ", 0) == 0;
   EXPECT_EQ(refusals, 4);
+}
+
+TEST_F(CompanyTest, NamesAtTheLengthLimitAreWrittenWhole) {
+  const std::string company(238, 'c'), app(237, 'a');
+  AddCompany(company);
+  AddApp(app);
+  session->App().SetField("VERSION", "1");
+  session->App().SaveApp();
+  session->Company().SaveCompany();
+  EXPECT_EQ(*ReadFile(Data("data/" + company + " Apps.dat")), app + "\r\n");
+  EXPECT_TRUE(ReadFile(Data("data/" + app + ".dat")));
+  for (const auto& l : prompt.log) EXPECT_EQ(l.rfind("error: ", 0), std::string::npos) << l;
+}
+
+TEST_F(CompanyTest, AnEntrysFilesAreWrittenBeforeItIsListed) {
+  AddCompany("Acme");
+  std::filesystem::create_directories(Data("companies/Beta.dat"));  // its file cannot be written
+  prompt.names = {std::string("Beta")};
+  EXPECT_THROW(session->Company().NewCompany(), VendrixError);
+  EXPECT_EQ(*ReadFile(Data("companies/companies.dat")), "Acme\r\n");
+  EXPECT_EQ(session->Company().Names(), Lines{"Acme"});
+  EXPECT_EQ(session->Company().Shown(), "Acme");
+
+  std::filesystem::create_directories(Data("data/Tool.lds"));
+  prompt.names = {std::string("Tool")};
+  EXPECT_THROW(session->App().NewApp(), VendrixError);
+  EXPECT_FALSE(ReadFile(Data("data/Acme Apps.dat")));
+  EXPECT_TRUE(session->App().Names().empty());
+  Restart();
+  EXPECT_EQ(session->Company().Names(), Lines{"Acme"});
+}
+
+TEST_F(CompanyTest, ListsKeepTheLinesTheySkip) {
+  WriteFile(Data("companies/companies.dat"), "Bad/Co\r\nAcme\r\n");
+  WriteFile(Data("data/Acme Apps.dat"), "Old_SITES\r\nTool\r\n");
+  Restart();
+  EXPECT_EQ(session->Company().Names(), Lines{"Acme"});
+  AddCompany("Beta");
+  EXPECT_EQ(*ReadFile(Data("companies/companies.dat")), "Acme\r\nBeta\r\nBad/Co\r\n");
+  session->Company().DeleteCompany();
+  EXPECT_EQ(*ReadFile(Data("companies/companies.dat")), "Acme\r\nBad/Co\r\n");
+  ASSERT_TRUE(session->ChooseCompany("Acme"));
+  AddApp("Note");
+  EXPECT_EQ(*ReadFile(Data("data/Acme Apps.dat")), "Tool\r\nNote\r\nOld_SITES\r\n");
+  session->App().DeleteApp();
+  EXPECT_EQ(*ReadFile(Data("data/Acme Apps.dat")), "Tool\r\nOld_SITES\r\n");
+}
+
+TEST_F(CompanyTest, FieldValuesThatCouldNotBeReadBackAreRefusedNamingTheField) {
+  AddCompany("Acme");
+  CompanyPage& c = session->Company();
+  AppPage& a = session->App();
+  AddApp("Tool");
+  prompt.log.clear();
+  const std::string long1500(1500, 'x');
+  EXPECT_FALSE(c.SetField("CURL", "http://a b"));
+  EXPECT_FALSE(c.SetField("CCMAIL", "a b@x"));
+  EXPECT_FALSE(c.SetField("CTITLE", long1500));
+  EXPECT_FALSE(c.SetField("CONTACT", "Ann\nLee"));
+  EXPECT_FALSE(a.SetField("APPURL", "http://x/\r\ny"));
+  EXPECT_FALSE(a.SetField("DL1_32", "http://x/" + long1500));
+  EXPECT_FALSE(session->AssignBhsId(std::string(1100, '7')));
+  EXPECT_EQ(prompt.log, (std::vector<std::string>{
+                            "error: CURL may not hold blanks.",
+                            "error: CCMAIL may not hold blanks.",
+                            "error: CTITLE holds at most 1023 characters.",
+                            "error: CONTACT holds one line only: line breaks are not allowed.",
+                            "error: APPURL holds one line only: line breaks are not allowed.",
+                            "error: DL1_32 holds at most 1023 characters.",
+                            "error: The BHS ID# holds at most 1023 characters.",
+                        }));
+  EXPECT_TRUE(c.SetField("CTITLE", std::string(1023, 'x')));  // the longest that reads back
+  EXPECT_TRUE(session->AssignBhsId("12345"));
+  c.SaveCompany();
+  Restart();
+  EXPECT_EQ(session->Company().Profile().title, std::string(1023, 'x'));
+  EXPECT_EQ(session->Company().Profile().contact, "");
+  EXPECT_EQ(session->Company().Profile().bhsId, "12345");
 }
 
 TEST_F(CompanyTest, BlankLinesOfAListAreSkipped) {
@@ -367,6 +447,41 @@ TEST_F(AppTest, ChoosingACompanyLoadsItsOwnApplicationList) {
   EXPECT_EQ(*ReadFile(Data("data/Beta Apps.dat")), "B1\r\n");
   ASSERT_TRUE(session->ChooseCompany("Alpha"));
   EXPECT_EQ(session->App().Shown(), "A1");
+}
+
+TEST_F(AppTest, NewAppNeverTakesAnotherCompanysApplication) {
+  AddCompany("Alpha");
+  AddApp("Tidy Notes");
+  session->App().SetField("VERSION", "3");
+  session->App().SaveApp();
+  AddCompany("Other Co");
+  prompt.names = {std::string("Tidy Notes"), std::nullopt};
+  prompt.log.clear();
+  EXPECT_FALSE(session->App().NewApp());
+  int named = 0;
+  for (const auto& l : prompt.log) {
+    named += l.find("the company \"Alpha\" has an application of that name") != std::string::npos;
+  }
+  EXPECT_EQ(named, 1) << ::testing::PrintToString(prompt.log);
+  EXPECT_NE(ReadFile(Data("data/Tidy Notes.dat"))->find("VERSION=3"), std::string::npos);
+  EXPECT_FALSE(ReadFile(Data("data/Other Co Apps.dat")));
+}
+
+TEST_F(AppTest, AnUnreadableSiteTableNeverStopsTheStartAndIsNotSavedOver) {
+  AddCompany("Acme");
+  AddApp("Tool");
+  WriteFile(Data("sites/Sites.dat"), "S1\r\n");
+  WriteFile(Data("sites/S1.ini"), "[SETTINGS]\r\nUSE_HTTP_POST=1\r\n");
+  std::filesystem::remove(Data("data/Tool_SITES.dat"));
+  std::filesystem::create_directories(Data("data/Tool_SITES.dat"));  // a folder in its place
+  prompt.log.clear();
+  Restart();  // expects Initialise to succeed
+  EXPECT_EQ(session->App().Shown(), "Tool");
+  ASSERT_EQ(session->Table().Rows().size(), 1u);
+  EXPECT_NE(session->Table().Unreadable(), "");
+  EXPECT_TRUE(prompt.Saw("error: " + session->Table().Unreadable()));
+  EXPECT_THROW(session->Table().Save("Tool"), VendrixError);
+  EXPECT_TRUE(std::filesystem::is_directory(Data("data/Tool_SITES.dat")));
 }
 
 TEST_F(AppTest, AMissingLongDescriptionLoadsEmpty) {

@@ -5,6 +5,7 @@
 
 #include "base/clock.h"
 #include "base/cp1252.h"
+#include "base/error.h"
 #include "run/report_text.h"
 #include "run/reports_list.h"
 #include "run/run_report.h"
@@ -105,6 +106,47 @@ TEST_F(ReportsTest, SitePagesAndMainReportFollowTheLayout) {
   const std::string date = ShortDate(clock.Now()), time = LongTime(clock.Now());
   EXPECT_EQ(MainReportFigures(report.MainReportPath),
             (std::vector<std::string>{date, time, time, "Tidy/Notes", "1", "0"}));
+}
+
+TEST_F(ReportsTest, PagesDeclareTheirEncodingAndSitesWithLikeNamesGetTwoPages) {
+  ASSERT_TRUE(report.StartRunReport("Caf\xE9"));
+  for (const char* site : {"A\\B", "A_B"}) {
+    report.CurrentSite = site;
+    report.BeginSiteSection("FTP");
+    report.AddReportLine(std::string("from ") + site);
+    report.EndSiteSection("FTP", site);
+  }
+  report.WriteMainReport({"caf\xE9"});
+  for (const auto& e : fs::directory_iterator(report.RunReportDir)) {
+    EXPECT_NE(
+        test::ReadFile(e.path().string()).value_or("").find("<meta charset=\"windows-1252\">"),
+        std::string::npos)
+        << e.path();
+  }
+  auto main = test::ParsePage(report.MainReportPath);
+  ASSERT_EQ(main.links.size(), 3u);
+  EXPECT_NE(main.links[1].second, main.links[2].second);
+  EXPECT_TRUE(test::ParsePage(test::UrlPath(main.links[1].second)).Mentions("from A\\B"));
+  EXPECT_TRUE(test::ParsePage(test::UrlPath(main.links[2].second)).Mentions("from A_B"));
+}
+
+TEST_F(ReportsTest, DeletingNeverFollowsALink) {
+  WriteFile(dir / "outside/keep.txt", "keep");
+  WriteFile(dir / "outside/sub/keep.txt", "keep");
+  fs::create_directories(dir / "reports");
+  fs::create_directory_symlink(dir / "outside", dir / "reports/Linked");
+  EXPECT_THROW(DeleteAppReports(dir / "reports/", "Linked"), VendrixError);
+  EXPECT_THROW(DeleteRunReport(dir / "reports/", "Linked", "sub"), VendrixError);
+  EXPECT_TRUE(fs::exists(dir / "reports/Linked"));
+  // Links inside an application's folder go as links.
+  const std::string run = dir / "reports/App/2026-01-02-03-04-05-100";
+  WriteFile(run + "/MainReport.htm", "x");
+  fs::create_directory_symlink(dir / "outside", run + "/inner");
+  fs::create_directory_symlink(dir / "outside", dir / "reports/App/2026-01-02-03-04-05-101");
+  EXPECT_TRUE(DeleteAppReports(dir / "reports/", "App"));
+  EXPECT_FALSE(fs::exists(dir / "reports/App"));
+  EXPECT_EQ(test::ReadFile(dir / "outside/keep.txt"), "keep");
+  EXPECT_EQ(test::ReadFile(dir / "outside/sub/keep.txt"), "keep");
 }
 
 TEST_F(ReportsTest, ReportsWindowWalksDeletesAndSaysWhenThereAreNone) {

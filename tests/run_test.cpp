@@ -144,17 +144,22 @@ TEST_F(RunTest, PostsEveryMethodMarksAcceptedRowsAndWritesTheReports) {
   EXPECT_EQ(view.verified.ftp, 1);
   EXPECT_EQ(view.verified.ftpZip, 1);
   const std::string today = ShortDate(clock.Now());
-  for (const char* ok : {"Form Post", "Form Get", "Upload", "No Method"}) {
+  for (const char* ok : {"Form Post", "Form Get", "Upload"}) {
     EXPECT_EQ(Row(ok).submit, "Update") << ok;
     EXPECT_EQ(Row(ok).lastPost, today) << ok;
   }
-  EXPECT_EQ(Row("Closed").submit, "New");
-  EXPECT_EQ(Row("Closed").lastPost, "Unknown");
-  EXPECT_EQ(run->Report().SuccessCount, 4);
-  EXPECT_EQ(run->Report().FailureCount, 1);
+  for (const char* failed : {"Closed", "No Method"}) {
+    EXPECT_EQ(Row(failed).submit, "New") << failed;
+    EXPECT_EQ(Row(failed).lastPost, "Unknown") << failed;
+  }
+  EXPECT_EQ(run->Report().SuccessCount, 3);
+  EXPECT_EQ(run->Report().FailureCount, 2);
 
   EXPECT_TRUE(view.Logged("Completed HTTP Post to: Form Post"));
-  EXPECT_FALSE(view.Logged("Completed HTTP Post to: Form Get"));  // a 302 is accepted quietly
+  EXPECT_FALSE(view.Logged("Completed HTTP Post to: Form Get"));  // a 302 has a line of its own
+  EXPECT_TRUE(std::any_of(view.log.begin(), view.log.end(), [](const std::string& l) {
+    return l.rfind("Accepted HTTP Post to: Form Get (302", 0) == 0;
+  })) << ::testing::PrintToString(view.log);
   EXPECT_TRUE(view.Logged("Posting Error - 151: 500 Internal Server Error(Closed)"));
   EXPECT_TRUE(view.Logged("Uploaded prog.zip to Upload"));
   EXPECT_TRUE(view.Logged("Uploaded prog.txt to Upload"));
@@ -193,8 +198,8 @@ TEST_F(RunTest, PostsEveryMethodMarksAcceptedRowsAndWritesTheReports) {
     return std::string("?");
   };
   EXPECT_EQ(cell("Application:"), "Prog");
-  EXPECT_EQ(cell("# of Successful Submissions"), "4");
-  EXPECT_EQ(cell("# of Failed Submissions"), "1");
+  EXPECT_EQ(cell("# of Successful Submissions"), "3");
+  EXPECT_EQ(cell("# of Failed Submissions"), "2");
   auto log = ParsePage(RunDir() + "/LogReport.htm");
   EXPECT_EQ(log.title, "Prog Log File");
   EXPECT_TRUE(log.Mentions("Completed HTTP Post to: Form Post"));
@@ -262,6 +267,23 @@ TEST_F(RunTest, HttpAnswersAreJudgedByStatus) {
   EXPECT_EQ(run->Report().FailureCount, 3);
 }
 
+TEST_F(RunTest, ReplyCutShortIsSaidInPlainWords) {
+  WriteFile(dir / "peer/script.json",
+            R"({"greeting": [], "POST": {"lines": ["HTTP/1.0 200 OK", "Content-Length: 100",
+                                                     "", "short"], "then": "close"}})");
+  PeerProcess cut({PeerScript("line_peer.py"), "--script", dir / "peer/script.json"});
+  Site("Cut",
+       "USE_HTTP_POST=1\r\nHTTP_POST_TYPE=1\r\nHTTP_NEW_SCRIPT_URL=http://127.0.0.1:" +
+           std::to_string(cut.port()) + "/x\r\n",
+       {{"HTTP_NEW", "a=1"}});
+  Load();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  EXPECT_TRUE(view.Logged(
+      "Posting Error - 10054: the server closed the connection before the reply was complete(Cut)"))
+      << ::testing::PrintToString(view.log);
+  EXPECT_EQ(Row("Cut").submit, "New");
+}
+
 TEST_F(RunTest, SilentServerTimesOutAfterHttpTimeOut) {
   HttpSite("Silent", "/silent/x");
   HttpSite("Next", "/submit/x");
@@ -301,17 +323,99 @@ TEST_F(RunTest, FtpRetriesRepeatTheWholeAttemptAndKeepEveryLine) {
   EXPECT_EQ(run->Report().FailureCount, 1);
 }
 
+TEST_F(RunTest, ServerClosingTheControlConnectionFailsOnlyThatSite) {
+  // A server whose idle time-out struck: it answers the next command with "421" and
+  // closes. Each attempt fails on its own; the run goes on and writes its reports.
+  Settings("FTPRetries=1\r\nHTTPTimeOut=10\r\n");
+  WriteFile(dir / "peer/script.json",
+            R"({"USER": "331 Password", "PASS": "230 In", "QUIT": "221 Bye",
+                "TYPE": {"lines": ["421 Timeout"], "then": "close"}})");
+  PeerProcess closer({PeerScript("line_peer.py"), "--script", dir / "peer/script.json"});
+  FtpSite("Closer", closer.port(), "demo", "demo", "USE_ZIP_FILE=1\r\n");
+  HttpSite("Form", "/submit/x");
+  Load();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  EXPECT_EQ(Row("Closer").submit, "New");
+  EXPECT_EQ(Row("Form").submit, "Update");
+  EXPECT_EQ(run->Report().FailureCount, 1);
+  EXPECT_TRUE(fs::exists(RunDir() + "/MainReport.htm"));
+  EXPECT_TRUE(view.Logged("Closer -> FTP error: 141: 421 Timeout"));
+  auto commands = ReadFile(dir / "peer/commands.log").value_or("");
+  int users = 0;
+  for (std::size_t at = 0; (at = commands.find("USER demo", at)) != std::string::npos; ++at)
+    ++users;
+  EXPECT_EQ(users, 2) << commands;  // FTPRetries 1: a second attempt
+  // The archive is made before the server is contacted.
+  const auto& lines = run->FtpList();
+  auto zipping = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
+    return l.rfind("Zipping File:", 0) == 0;
+  });
+  auto user = std::find(lines.begin(), lines.end(), "CLIENT: USER demo");
+  ASSERT_NE(zipping, lines.end());
+  EXPECT_LT(zipping, user);
+}
+
 TEST_F(RunTest, PasswordsReachNoLogNoListAndNoPage) {
   FtpSite("Secret", sites.ftp, "nobody", kFtpPassword);  // refused logon
   Load();
   ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
   ASSERT_FALSE(run->FtpList().empty());
+  // A failed logon has its line in the run log.
+  EXPECT_TRUE(std::any_of(run->Log().begin(), run->Log().end(), [](const std::string& l) {
+    return l.rfind("Secret -> FTP logon failed: ", 0) == 0;
+  })) << ::testing::PrintToString(run->Log());
   for (const auto& l : run->Log()) EXPECT_EQ(l.find(kFtpPassword), std::string::npos) << l;
   for (const auto& l : run->FtpList()) EXPECT_EQ(l.find(kFtpPassword), std::string::npos) << l;
   for (const auto& e : fs::directory_iterator(RunDir())) {
     EXPECT_EQ(ReadFile(e.path().string()).value_or("").find(kFtpPassword), std::string::npos)
         << e.path();
   }
+}
+
+TEST_F(RunTest, MaskingHidesThePasswordNotTheWordsThatEqualIt) {
+  // The demo server's user "refuse" (password "refuse") may log on but not upload.
+  FtpSite("FR refuse", sites.ftp, "refuse", "refuse");
+  Load();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  const auto& ftp = run->FtpList();
+  EXPECT_NE(std::find(ftp.begin(), ftp.end(), "CLIENT: USER refuse"), ftp.end());
+  EXPECT_NE(std::find(ftp.begin(), ftp.end(), "CLIENT: PASS ****"), ftp.end());
+  EXPECT_TRUE(std::any_of(run->Log().begin(), run->Log().end(), [](const std::string& l) {
+    return l.rfind("FR refuse -> FTP error: ", 0) == 0;
+  })) << ::testing::PrintToString(run->Log());
+  for (const auto& l : run->Log()) EXPECT_EQ(l.find("FR ****"), std::string::npos) << l;
+}
+
+TEST_F(RunTest, CancelWhileTheMailServerTakesTheMessageSaysWhatItWaitsFor) {
+  // A mail server that takes the content and never answers the final ".".
+  WriteFile(dir / "smtp/script.json",
+            R"({"greeting": "220 hi", "replies": {"DATA": "354 go", ".": "SILENT"}})");
+  PeerProcess smtp({PeerScript("smtp_peer.py"), "script", "--script", dir / "smtp/script.json"});
+  WriteFile(Data("settings.dat"), "[SETTINGS]\r\nSMTP=127.0.0.1:" + std::to_string(smtp.port()) +
+                                      "\r\nEMAIL=jo@acme.example\r\nNAME=Jo\r\n");
+  Site("Mail Site", "USE_EMAIL=1\r\nEMAIL_TONAME=submit@example.com\r\n",
+       {{"EMAIL_NEW", "Please list %APPNAME%."}});
+  Load();
+  test::ScriptedPrompt cancelPrompt;
+  cancelPrompt.answers = {Answer::Yes};
+  std::thread canceller;
+  view.onStatus = [&](RunStep step, const std::string& text) {
+    if (step == RunStep::Mail && text == "Sending Mail..." && !canceller.joinable()) {
+      canceller = std::thread([&] {
+        for (int i = 0; i < 100 && !run->MailInProgress(); ++i) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        run->CancelClick(cancelPrompt);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        run->Skip();  // the person gives up waiting
+      });
+    }
+  };
+  EXPECT_EQ(Run(), SubmissionRun::Outcome::Cancelled);
+  canceller.join();
+  EXPECT_NE(std::find(view.events.begin(), view.events.end(), SubmissionRun::kMailWaitText),
+            view.events.end())
+      << ::testing::PrintToString(view.events);
 }
 
 TEST_F(RunTest, SkipDuringFtpLeavesTheSiteAndRunsTheNext) {
@@ -389,7 +493,7 @@ TEST_F(RunTest, CategoryNotSetRefusesTheRun) {
   EXPECT_EQ(Run(), SubmissionRun::Outcome::Refused);
   EXPECT_TRUE(prompt.Saw(
       "error: You have a site set to post against that needs a category set. Please set before "
-      "posting!"));
+      "posting! (Needs Category)"));
   EXPECT_EQ(view.shownRow, 0);  // the catalogue is sorted: "Needs Category" first
   EXPECT_FALSE(fs::exists(Data("reports/Prog")));
   EXPECT_TRUE(Received("http").empty());
@@ -410,6 +514,58 @@ TEST_F(RunTest, RefusalsBeforeTheRunChangeNothing) {
   EXPECT_EQ(Run(), SubmissionRun::Outcome::Refused);  // no Settings window here
   EXPECT_FALSE(fs::exists(Data("reports/Prog")));
   EXPECT_EQ(Row("Plain").submit, "New");
+}
+
+TEST_F(RunTest, SiteWhereNothingWasSentIsNoSuccess) {
+  Site("No Method", "");
+  // An update of an e-mail site without an update address, and a form site without
+  // an update URL.
+  Site("Mail New Only",
+       "USE_EMAIL=1\r\nEMAIL_TONAME=new@site.example\r\nUSE_HTTP_POST=1\r\n"
+       "HTTP_NEW_SCRIPT_URL=" +
+           sites.Url("/submit/x") + "\r\n",
+       {{"EMAIL_NEW", "Hello"}, {"HTTP_NEW", "a=1"}});
+  Load();
+  session->Table().MutableRows()[0].submit = "Update";
+  ASSERT_EQ(Row("Mail New Only").submit, "Update");
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  EXPECT_EQ(run->Report().SuccessCount, 0);
+  EXPECT_EQ(run->Report().FailureCount, 2);
+  EXPECT_EQ(Row("No Method").lastPost, "Unknown");
+  EXPECT_EQ(Row("Mail New Only").lastPost, "Unknown");
+  EXPECT_TRUE(view.Logged(
+      "Nothing was sent to No Method: the site uses no way of submission (HTTP, FTP or e-mail)."));
+  EXPECT_TRUE(
+      view.Logged("Nothing was sent to Mail New Only: it has no HTTP script URL for an "
+                  "update and has no e-mail address for an update."));
+  EXPECT_TRUE(Received("mail").empty());
+}
+
+TEST_F(RunTest, SettingOutsideItsRangeStopsTheRunBeforeAnythingIsSent) {
+  HttpSite("Plain", "/submit/x");
+  Load();
+  for (const char* keys : {"PORT=70000\r\n", "HTTPTimeOut=0\r\n", "FTPRetries=-1\r\n"}) {
+    Settings(keys);
+    EXPECT_EQ(Run(), SubmissionRun::Outcome::Refused) << keys;
+    const std::string key = std::string(keys).substr(0, std::string(keys).find('='));
+    ASSERT_FALSE(prompt.log.empty());
+    EXPECT_NE(prompt.log.back().find("The setting " + key + "="), std::string::npos)
+        << prompt.log.back();
+  }
+  EXPECT_FALSE(fs::exists(Data("reports/Prog")));
+  EXPECT_TRUE(Received("http").empty());
+}
+
+TEST_F(RunTest, ReportFolderThatCannotBeWrittenStopsTheRunBeforePosting) {
+  HttpSite("Plain", "/submit/x");
+  Load();
+  WriteFile(Data("reports/Prog"), "a file where the folder should be");
+  EXPECT_EQ(Run(), SubmissionRun::Outcome::Refused);
+  ASSERT_FALSE(prompt.log.empty());
+  EXPECT_EQ(prompt.log.back().rfind("error: Unable to write to ", 0), 0u) << prompt.log.back();
+  EXPECT_TRUE(Received("http").empty());
+  EXPECT_EQ(Row("Plain").submit, "New");
+  EXPECT_FALSE(run->Posting());
 }
 
 TEST_F(RunTest, SiteThatNoLongerFitsIsPassedOverSilently) {

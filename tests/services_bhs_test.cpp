@@ -59,7 +59,8 @@ TEST(BhsParsing, FormBodyIsEncodedAndFillsTheBlanks) {
   c.country = "USA";
   c.zip = "62701";
   c.phone = "+1 555 0100";
-  c.email = "info@ab.example";
+  c.email = "jo@ab.example";  // the contact's: not the account's address
+  c.salesEmail = "info@ab.example";
   BhsNewAccountFields f = FieldsFromCompany(c);
   EXPECT_EQ(f.stateCountry, "IL/USA");
   EXPECT_EQ(BhsNewAccountBody(f),
@@ -79,7 +80,7 @@ class BhsTest : public ::testing::Test {
     company.country = "USA";
     company.zip = "62701";
     company.phone = "555";
-    company.email = "info@acme.example";
+    company.salesEmail = "info@acme.example";  // the account's address (CCMAIL)
   }
   std::unique_ptr<TBHSFrm> Window(const HttpPeer& peer) {
     return std::make_unique<TBHSFrm>(

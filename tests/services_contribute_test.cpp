@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "base/error.h"
 #include "services/site_contribution.h"
@@ -18,10 +19,13 @@ using test::WriteFile;
 class FakeSender : public ContributionSender {
  public:
   std::vector<ContributionMessage> sent;
+  std::vector<std::string> firstAttachment;  // its bytes as they were sent
   std::string failWith;
   void Send(const ContributionMessage& m) override {
     if (!failWith.empty()) throw VendrixError(failWith);
     sent.push_back(m);
+    firstAttachment.push_back(
+        m.attachments.empty() ? "" : test::ReadFile(m.attachments[0]).value_or(""));
   }
   void Cancel() override {}
 };
@@ -63,10 +67,12 @@ TEST_F(ContributeTest, TheMessageCarriesTheSitesExistingFilesInTheirOrder) {
   EXPECT_EQ(Submit("My Site"), TContributeFrm::Result::Sent);
   ASSERT_EQ(sender.sent.size(), 1u);
   const ContributionMessage& m = sender.sent[0];
-  EXPECT_EQ(m.attachments, (std::vector<std::string>{tree.SitesDir + "My Site.ini",
-                                                     tree.CatDir + "My Site Cat2.cat",
-                                                     tree.SitesDir + "My Site HTTP_UPDATE.scp",
-                                                     tree.SitesDir + "My Site EMAIL_NEW.scp"}));
+  ASSERT_EQ(m.attachments.size(), 4u);
+  EXPECT_EQ(std::filesystem::path(m.attachments[0]).filename(), "My Site.ini");
+  EXPECT_EQ(std::vector<std::string>(m.attachments.begin() + 1, m.attachments.end()),
+            (std::vector<std::string>{tree.CatDir + "My Site Cat2.cat",
+                                      tree.SitesDir + "My Site HTTP_UPDATE.scp",
+                                      tree.SitesDir + "My Site EMAIL_NEW.scp"}));
   EXPECT_EQ(m.subject, "New Site Submission for: My Site");
   EXPECT_EQ(m.body, std::vector<std::string>{"New Site Submission for: My Site"});
   EXPECT_EQ(m.senderName, "Jo Bloggs");
@@ -82,6 +88,20 @@ TEST_F(ContributeTest, TheMessageCarriesTheSitesExistingFilesInTheirOrder) {
   EXPECT_EQ(Submit(longName), TContributeFrm::Result::Sent);
   EXPECT_EQ(sender.sent.at(0).subject.size(), 255u);
   EXPECT_TRUE(sender.sent.at(0).attachments.empty());
+}
+
+TEST_F(ContributeTest, TheSettingsGoWithoutTheFtpLoginAndNoCopyStays) {
+  const std::string ini =
+      "[SETTINGS]\r\nFTP_SERVER=ftp.example\r\nLOGIN_NAME=jo\r\nLOGIN_PASSWORD=secret\r\n"
+      "USE_EMAIL=1\r\n";
+  WriteFile(tree.SiteSettingsFile("Mine"), ini);
+  EXPECT_EQ(Submit("Mine"), TContributeFrm::Result::Sent);
+  ASSERT_EQ(sender.firstAttachment.size(), 1u);
+  EXPECT_EQ(sender.firstAttachment[0],
+            "[SETTINGS]\r\nFTP_SERVER=ftp.example\r\nLOGIN_NAME=\r\nLOGIN_PASSWORD=\r\n"
+            "USE_EMAIL=1\r\n");
+  EXPECT_FALSE(std::filesystem::exists(sender.sent[0].attachments[0])) << "the copy is removed";
+  EXPECT_EQ(*test::ReadFile(tree.SiteSettingsFile("Mine")), ini) << "the site's own file stays";
 }
 
 TEST_F(ContributeTest, MissingContactStopsBeforeAnythingIsSent) {

@@ -272,6 +272,23 @@ TEST_F(UpdateTest, AnArchiveInsideTheUpdatesFolderIsInstalledNotDeleted) {
   EXPECT_TRUE(UpdatesEmpty());
 }
 
+TEST_F(UpdateTest, TheDownloadWaitIsForSilenceNotForTheWholeTransfer) {
+  HttpPeer peer(dir, false);
+  peer.RawRoutes("{" + test::JsonBytes(kPath) + R"(: {"drip": [100, 0.3], "raw": )" +
+                 test::JsonBytes(Reply200(Good())) + R"(}, "/silent": {"sleep": 30}})");
+  Tgeteng& w = Window(peer.Url(kPath));
+  w.waitSeconds = 1;  // the drip takes longer, but never pauses that long
+  EXPECT_EQ(w.StartUpdate(), UpdateOutcome::Completed) << ::testing::PrintToString(prompt.log);
+
+  Tgeteng& silent = Window(peer.Url("/silent"));
+  silent.waitSeconds = 1;
+  EXPECT_EQ(silent.StartUpdate(), UpdateOutcome::Failed);
+  EXPECT_TRUE(
+      prompt.Saw("error: The update server sent nothing for 1 seconds; the download was "
+                 "stopped. The catalogue was not changed."))
+      << ::testing::PrintToString(prompt.log);
+}
+
 TEST_F(UpdateTest, ASilentServerEndsAtTheDeadline) {
   HttpPeer peer(dir, false);
   peer.RawRoutes(R"({"/vendrix/engines/vxsites.zip": {"sleep": 30}})");

@@ -64,12 +64,16 @@ void KeepArguments(int argc, char** argv);
 // an unreadable file: VendrixError. Neither: nullopt.
 std::optional<std::string> TakePassword(Args& args);
 
-// Splits "KEY=VALUE"; VALUE "@file" reads the file. Usage error when there is no "=".
+// Splits "KEY=VALUE"; VALUE "@file" reads the file (for LONGDESC and NOTES as UTF-8
+// text). Usage error when there is no "=".
 std::pair<std::string, std::string> KeyValue(const std::string& word);
 // The text of a file named on the command line, in Windows-1252: UTF-8 text converted
 // exactly (refused with VendrixError when that code page cannot hold it), other text
 // taken as Windows-1252 already.
 std::string ReadArgFile(const std::string& cp1252Path);
+// A UTF-8 text file as Windows-1252; a character that code page cannot hold (or bytes
+// that are no UTF-8) is refused with its line and column (VendrixError).
+std::string ReadTextArgFile(const std::string& cp1252Path);
 
 // Output in the terminal's UTF-8.
 void Out(const std::string& cp1252Text);
@@ -99,6 +103,8 @@ int ImportPadCommand(Context& c);
 int ExportPadCommand(Context& c);
 // "precheck": the pre-submission check (cmd_precheck.cpp).
 int PreCheckCommand(Context& c);
+// "history": what each site already got (cmd_history.cpp).
+int HistoryCommand(Context& c);
 int ReportsCommand(Context& c);
 // Needs no data tree.
 int NetCommand(Args& args);
@@ -117,9 +123,18 @@ std::string UsageText(const CommandTable& table);
 // help [--man | --markdown | --completion-words] | help variables [--markdown]
 int HelpCommand(Args& args, const CommandTable& table);
 
-// Selects the company named by --company (default: the first one) and its list.
-void SelectCompany(Context& c);
+// Selects the company named by --company and its list. Without --company: the
+// company whose list holds the application app when exactly one does (a refusal
+// naming them when several do), else the first company.
+void SelectCompany(Context& c, const std::optional<std::string>& app = std::nullopt);
+// The same with the --company option already taken.
+void SelectCompanyFor(Context& c, const std::optional<std::string>& company,
+                      const std::optional<std::string>& app);
 // Then the application named (or the first one); usage error when there is none.
 void SelectApp(Context& c, const std::optional<std::string>& name);
+// All three for a command about one application: the company that holds app (or
+// --company), the site table built for it, the application selected. Refused when
+// there is no company.
+void SelectAppContext(Context& c, const std::optional<std::string>& app);
 
 }  // namespace vendrix::cli

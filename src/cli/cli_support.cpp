@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -5,6 +6,7 @@
 #include "base/cp1252.h"
 #include "base/error.h"
 #include "base/file_io.h"
+#include "base/text_order.h"
 #include "cli.h"
 
 namespace vendrix::cli {
@@ -132,21 +134,81 @@ std::string ReadArgFile(const std::string& path) {
   return FileTextToCp1252(*data, "The file " + path);
 }
 
+std::string ReadTextArgFile(const std::string& path) {
+  const std::string data = ReadArgFile(path);
+  if (auto text = Utf8ToCp1252Exact(data)) return *text;
+  // Where the first character is that cannot be taken: line and column (in characters).
+  std::size_t line = 1, column = 1;
+  for (std::size_t i = 0; i < data.size();) {
+    const unsigned char b = static_cast<unsigned char>(data[i]);
+    std::size_t len = b < 0x80         ? 1
+                      : (b >> 5) == 6  ? 2
+                      : (b >> 4) == 14 ? 3
+                      : (b >> 3) == 30 ? 4
+                                       : 1;
+    len = std::min(len, data.size() - i);
+    if (!Utf8ToCp1252Exact(std::string_view(data).substr(i, len))) break;
+    if (b == '\n') {
+      ++line;
+      column = 1;
+    } else {
+      ++column;
+    }
+    i += len;
+  }
+  throw VendrixError(path + ", line " + std::to_string(line) + ", column " +
+                     std::to_string(column) +
+                     ": a character that Windows-1252 cannot hold (the file is read as UTF-8).");
+}
+
 std::pair<std::string, std::string> KeyValue(const std::string& word) {
   auto eq = word.find('=');
   if (eq == std::string::npos || eq == 0) throw UsageError("expected KEY=VALUE, got " + word);
+  const std::string key = word.substr(0, eq);
   std::string value = word.substr(eq + 1);
-  if (!value.empty() && value.front() == '@') value = ReadArgFile(value.substr(1));
-  return {word.substr(0, eq), value};
+  if (!value.empty() && value.front() == '@') {
+    // Texts written for people (the descriptions) are UTF-8 files, as the words of the
+    // command line are; the other files are taken as they are.
+    const bool text = key == "LONGDESC" || key == "NOTES";
+    value = text ? ReadTextArgFile(value.substr(1)) : ReadArgFile(value.substr(1));
+  }
+  return {key, value};
 }
 
-void SelectCompany(Context& c) {
+void SelectCompany(Context& c, const std::optional<std::string>& app) {
   auto name = c.args.Option("--company");
+  SelectCompanyFor(c, name, app);
+}
+
+void SelectCompanyFor(Context& c, const std::optional<std::string>& name,
+                      const std::optional<std::string>& app) {
   CompanyPage& company = c.session.Company();
   if (name) {
     if (!c.session.ChooseCompany(*name)) throw VendrixError("No company named " + *name);
-  } else if (company.Shown().empty()) {
-    throw VendrixError("There is no company yet.");
+    return;
+  }
+  if (company.Shown().empty()) throw VendrixError("There is no company yet.");
+  if (!app) return;
+  Lines holders;
+  for (const auto& candidate : company.Names()) {
+    Lines apps;
+    try {
+      if (c.session.Wide().LoadAppList(candidate, apps) && IndexOf(apps, *app) >= 0) {
+        holders.push_back(candidate);
+      }
+    } catch (const VendrixError&) {
+      // An unreadable list holds nothing we could use.
+    }
+  }
+  if (holders.size() == 1) {
+    if (holders.front() != company.Shown()) c.session.ChooseCompany(holders.front());
+    return;
+  }
+  if (holders.size() > 1) {
+    std::string list;
+    for (const auto& h : holders) list += (list.empty() ? "" : ", ") + h;
+    throw VendrixError("The application " + *app + " is held by several companies (" + list +
+                       "); choose one with --company.");
   }
 }
 
@@ -159,6 +221,13 @@ void SelectApp(Context& c, const std::optional<std::string>& name) {
   } else if (app.Shown().empty()) {
     throw VendrixError("There is no application yet.");
   }
+}
+
+void SelectAppContext(Context& c, const std::optional<std::string>& app) {
+  if (c.session.Company().Names().empty()) throw VendrixError("There is no company yet.");
+  SelectCompany(c, app);
+  c.session.ShowStep(app.value_or(""));
+  SelectApp(c, app);
 }
 
 }  // namespace vendrix::cli

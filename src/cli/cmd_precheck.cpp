@@ -3,13 +3,13 @@
 #include <sys/stat.h>
 
 #include <iostream>
-#include <nlohmann/json.hpp>
 
 #include "base/cp1252.h"
 #include "base/error.h"
 #include "cli.h"
 #include "run/precheck.h"
 #include "run/precheck_online.h"
+#include "run/run_results.h"
 #include "script/dry_run.h"
 
 namespace vendrix::cli {
@@ -19,17 +19,6 @@ constexpr int kExitFindings = 3;
 
 const char* SeverityName(FindingSeverity s) {
   return s == FindingSeverity::Error ? "error" : "warning";
-}
-
-nlohmann::json FindingsJson(const std::vector<Finding>& findings) {
-  nlohmann::json out = nlohmann::json::array();
-  for (const auto& f : findings) {
-    out.push_back({{"severity", SeverityName(f.severity)},
-                   {"where", Cp1252ToUtf8(f.where)},
-                   {"field", Cp1252ToUtf8(f.field)},
-                   {"text", Cp1252ToUtf8(f.text)}});
-  }
-  return out;
 }
 
 }  // namespace
@@ -43,10 +32,7 @@ int PreCheckCommand(Context& c) {
   const bool json = c.args.Flag("--json");
   auto caFile = c.args.Option("--cafile");
   if (!c.args.Empty()) throw UsageError("unexpected words after precheck");
-  if (c.session.Company().Names().empty()) throw VendrixError("There is no company yet.");
-  SelectCompany(c);
-  c.session.ShowStep(*app);
-  SelectApp(c, app);
+  SelectAppContext(c, app);
 
   Session& s = c.session;
   const auto& rows = s.Table().Rows();
@@ -96,7 +82,12 @@ int PreCheckCommand(Context& c) {
 
   const std::size_t errors = CountErrors(findings);
   if (json) {
-    std::cout << FindingsJson(findings).dump(2) << '\n';
+    // One JSON array, a finding per line.
+    std::cout << "[";
+    for (std::size_t i = 0; i < findings.size(); ++i) {
+      std::cout << (i ? ",\n " : "\n ") << FindingJson(findings[i], false);
+    }
+    std::cout << "\n]\n";
   } else {
     for (const auto& f : findings) {
       Out(std::string(SeverityName(f.severity)) + "\t" + f.where + "\t" + f.field + "\t" + f.text);

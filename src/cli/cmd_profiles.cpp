@@ -42,9 +42,18 @@ int CompanyCommand(Context& c) {
   }
   if (verb == "set") {
     if (!name) throw UsageError("company set needs a name");
+    std::vector<std::pair<std::string, std::string>> edits;
     for (const auto& word : c.args.Rest()) {
-      auto [key, value] = KeyValue(word);
-      if (!company.SetField(key, value)) throw UsageError("not a company key you can set: " + key);
+      auto edit = KeyValue(word);
+      const CompanyField* f = FindCompanyField(edit.first);
+      if (!f || f->control.empty() || edit.first == "CONAME") {
+        throw UsageError("not a company key you can set: " + edit.first);
+      }
+      edits.push_back(std::move(edit));
+    }
+    // Every value passes the field rules before anything is saved.
+    for (auto& [key, value] : edits) {
+      if (!company.SetField(key, value)) return kExitRefused;
     }
     company.SaveCompany();
     return kExitOk;
@@ -61,18 +70,21 @@ int AppCommand(Context& c) {
   std::string verb = c.args.Next("app action");
   if (verb == "import-pad") return ImportPadCommand(c);
   if (verb == "export-pad") return ExportPadCommand(c);
-  SelectCompany(c);
+  auto company = c.args.Option("--company");
   AppPage& app = c.session.App();
   if (verb == "list") {
+    SelectCompanyFor(c, company, std::nullopt);
     for (const auto& n : app.Names()) Out(n);
     return kExitOk;
   }
   if (verb == "new") {
+    SelectCompanyFor(c, company, std::nullopt);
     app.Create(c.args.Next("application name"), app.NewAppFields());
     return kExitOk;
   }
   std::optional<std::string> name;
   if (!c.args.Empty()) name = c.args.Next("application name");
+  SelectCompanyFor(c, company, name);
   SelectApp(c, name);
   if (verb == "show") {
     PrintApp(app.Profile());

@@ -4,6 +4,7 @@
 
 #include "base/cp1252.h"
 #include "base/error.h"
+#include "base/file_io.h"
 #include "cli.h"
 #include "run/report_text.h"
 #include "run/reports_list.h"
@@ -51,6 +52,9 @@ int ReportsCommand(Context& c) {
   if (what == "show") {
     const std::string stamp = RunOrLatest(reports, folder, run);
     const std::string page = reports + folder + "/" + stamp + "/" + kMainReportName;
+    if (!FileExists(page)) {
+      throw VendrixError("The run " + stamp + " of " + *app + " has no main report.");
+    }
     std::cout << std::filesystem::absolute(page).lexically_normal().string() << '\n';
     auto figures = MainReportFigures(page);
     for (std::size_t i = 0; i < figures.size() && i < std::size(kFigureLabels); ++i) {
@@ -65,9 +69,7 @@ int ReportsCommand(Context& c) {
         throw VendrixError("Could not delete every file of the run " + stamp);
       }
     } else {
-      if (ReportRuns(reports, folder).empty() && SubFolders(reports).empty()) {
-        throw VendrixError("No Reports Found");
-      }
+      if (!ReportAppExists(reports, folder)) throw VendrixError("No Reports Found");
       if (!DeleteAppReports(reports, folder)) {
         throw VendrixError("Could not delete every report of " + *app);
       }

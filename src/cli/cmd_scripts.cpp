@@ -12,11 +12,7 @@ namespace {
 
 // The expansion context of the program at start-up, or the one named.
 void SelectContext(Context& c) {
-  auto app = c.args.Option("--app");
-  if (c.session.Company().Names().empty()) throw VendrixError("There is no company yet.");
-  SelectCompany(c);
-  c.session.ShowStep(app.value_or(""));
-  SelectApp(c, app);
+  SelectAppContext(c, c.args.Option("--app"));
 }
 
 const AppSiteRow* RowOf(Session& s, const std::string& site) {

@@ -41,6 +41,37 @@ std::string* NewAccountField(BhsNewAccountFields& f, const std::string& key) {
   return nullptr;
 }
 
+// The command line's answers, with the questions of choosing an account shown: from
+// Shown() on, each question goes to stderr and is answered Yes only with --force.
+class ShowingPrompt : public UserPrompt {
+ public:
+  ShowingPrompt(CliPrompt& inner, bool force) : inner_(inner), force_(force) {}
+  void Inform(const std::string& text) override { inner_.Inform(text); }
+  void Error(const std::string& text) override { inner_.Error(text); }
+  Answer Confirm(const std::string& text, bool withCancel) override {
+    if (!showing_) return inner_.Confirm(text, withCancel);
+    std::cerr << Cp1252ToUtf8(text)
+              << (force_ ? " Yes (--force)\n" : " No (give --force for Yes)\n");
+    return force_ ? Answer::Yes : Answer::No;
+  }
+  std::optional<std::string> AskName(const std::string& caption) override {
+    return inner_.AskName(caption);
+  }
+  std::optional<std::string> ChooseFile(const FileChoice& choice) override {
+    return inner_.ChooseFile(choice);
+  }
+  void ErrorDialog(const std::string& title, const std::string& text,
+                   const std::string& instruction) override {
+    inner_.ErrorDialog(title, text, instruction);
+  }
+  void Shown() { showing_ = true; }
+
+ private:
+  CliPrompt& inner_;
+  bool force_;
+  bool showing_ = false;
+};
+
 }  // namespace
 
 int BhsCommand(Context& c) {
@@ -48,16 +79,14 @@ int BhsCommand(Context& c) {
   auto caFile = c.args.Option("--cafile");
   auto use = c.args.Option("--use");
   bool verbose = c.args.Flag("--verbose");
+  bool force = c.args.Flag("--force");
   SelectCompany(c);
   CompanyPage& company = c.session.Company();
   ProgramSettings settings = LoadProgramSettings(c.session.Wide().SettingsFile());
   BhsServer server{settings.bhsServer, caFile ? Cp1252ToUtf8(*caFile) : std::string()};
   QuietView view(verbose);
   bool assigned = false;
-  auto assign = [&](const std::string& id) {
-    company.SetBhsId(id);
-    assigned = true;
-  };
+  auto assign = [&](const std::string& id) { assigned = company.SetBhsId(id); };
 
   if (verb == "show") {
     if (!c.args.Empty() || use) throw UsageError("bhs show takes only --company");
@@ -75,8 +104,14 @@ int BhsCommand(Context& c) {
   }
   if (company.Shown().empty()) throw VendrixError("You first need to define a company name!");
   if (verb == "browse") {
-    if (!c.args.Empty()) throw UsageError("bhs browse takes --use ID and --company");
-    TBHSFrm window(server, company.Profile(), assign, c.prompt, view);
+    if (!c.args.Empty()) throw UsageError("bhs browse takes --use ID [--force] and --company");
+    const std::string held = company.Profile().bhsId;
+    if (use && !held.empty() && held != *use && !force) {
+      throw VendrixError("The company " + company.Shown() + " already has the BHS ID# " + held +
+                         "; give --force to replace it with " + *use + ".");
+    }
+    ShowingPrompt prompt(c.prompt, force);
+    TBHSFrm window(server, company.Profile(), assign, prompt, view);
     window.BrowseAccounts();
     if (window.Closed()) return kExitRefused;
     for (const auto& entry : window.Entries()) Out(entry.id + "\t" + entry.text);
@@ -86,6 +121,7 @@ int BhsCommand(Context& c) {
         if (window.Entries()[i].id == *use) index = static_cast<int>(i);
       }
       if (index < 0) throw VendrixError("BHS lists no account with the id " + *use);
+      prompt.Shown();
       window.UseSelected(index);
     }
   } else if (verb == "new") {

@@ -45,6 +45,7 @@ void SetSiteKeys(Context& c, const std::vector<std::string>& words) {
         kSiteSettingKeys.end()) {
       throw UsageError("unknown site key " + key);
     }
+    if (auto why = CheckIniValue(key, value)) throw VendrixError(*why);
     doc.WriteString(kSiteSection, key, value);
   }
   ReadSiteSettings(doc, def, matchUps);
@@ -119,7 +120,7 @@ int TableCommand(Context& c) {
   std::string verb = c.args.Next("table action");
   auto appName = c.args.Option("--app");
   if (!appName) throw UsageError("table needs --app");
-  SelectCompany(c);
+  SelectCompany(c, appName);
   c.session.ShowStep(*appName);
   SelectApp(c, appName);
   SiteTable& table = c.session.Table();

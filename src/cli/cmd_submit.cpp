@@ -1,6 +1,7 @@
 // vendrix-cli submit: the submission run from a terminal or a pipeline.
 #include <pthread.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -16,10 +17,30 @@
 #include "cli.h"
 #include "run/submission_run.h"
 
+#include <nlohmann/json.hpp>
+
 namespace vendrix::cli {
 namespace {
 
 constexpr int kExitSomeFailed = 3, kExitCancelled = 130;
+
+// The width of the terminal on stderr; 80 when it cannot be told.
+std::size_t TerminalColumns() {
+  winsize w{};
+  if (::ioctl(2, TIOCGWINSZ, &w) == 0 && w.ws_col > 0) return w.ws_col;
+  return 80;
+}
+
+// A UTF-8 line cut to fewer characters than columns (the last column stays free, so
+// the terminal does not wrap), never inside a character.
+std::string FitToWidth(const std::string& line, std::size_t columns) {
+  std::size_t chars = 0;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if ((static_cast<unsigned char>(line[i]) & 0xC0) == 0x80) continue;  // a continuation byte
+    if (++chars >= columns) return line.substr(0, i);
+  }
+  return line;
+}
 
 const char* StepName(RunStep step) {
   switch (step) {
@@ -40,6 +61,9 @@ class TerminalView : public RunView {
 
   void CurrentSite(const std::string& name) override {
     site_ = name;
+    // A new site starts with no step: the last site's status is not shown for it.
+    step_.clear();
+    status_.clear();
     if (!name.empty()) ++siteNumber_;
     Draw();
   }
@@ -88,7 +112,7 @@ class TerminalView : public RunView {
     std::string line = "[" + std::to_string(siteNumber_) + "/" + std::to_string(total_) + "] " +
                        Cp1252ToUtf8(site_) + (step_.empty() ? "" : " - " + step_ + ": ") +
                        Cp1252ToUtf8(status_);
-    if (line.size() > 110) line.resize(110);
+    line = FitToWidth(line, TerminalColumns());
     std::cerr << "\r\033[K" << line << std::flush;
     drawn_ = true;
   }
@@ -101,6 +125,65 @@ class TerminalView : public RunView {
   bool drawn_ = false;
   std::string site_, step_, status_;
   int siteNumber_ = 0, total_ = 0;
+};
+
+// What the run adds for the command line: the check's findings before the counts (they
+// never stop a run from here; `vendrix-cli precheck` exits 3 on errors), and the sites
+// that already got this version.
+class SubmitView : public TerminalView {
+ public:
+  using TerminalView::TerminalView;
+  bool ReviewFindings(const std::vector<Finding>& findings) override {
+    for (const auto& f : findings) {
+      Out(std::string("Check: ") + (f.severity == FindingSeverity::Error ? "error" : "warning") +
+          "\t" + f.where + "\t" + f.field + "\t" + f.text);
+    }
+    return true;
+  }
+  bool SendAgain(const std::vector<std::string>& sites) override {
+    Out("Already sent this version (not sent again; --again sends them): " +
+        std::to_string(sites.size()) + (sites.size() == 1 ? " site" : " sites"));
+    return false;
+  }
+};
+
+// submit --json: JSON Lines on stdout instead of the text lines, one object per step
+// and per site, and the summary last; questions and the progress line on stderr.
+class JsonView : public SubmitView {
+ public:
+  JsonView(bool yes, bool live) : SubmitView(yes, live), yes_(yes) {}
+  void LogLine(const std::string&) override {}
+  bool ReviewFindings(const std::vector<Finding>& findings) override {
+    for (const auto& f : findings) std::cout << FindingJson(f, true) << '\n';
+    std::cout.flush();
+    return true;
+  }
+  bool SendAgain(const std::vector<std::string>&) override { return false; }
+  bool VerifySubmission(const PostCounts& c) override {
+    nlohmann::json j = {{"event", "verify"},   {"total", c.total}, {"new", c.newCount},
+                        {"update", c.update},  {"http", c.http},   {"ftp", c.ftp},
+                        {"ftp_zip", c.ftpZip}, {"email", c.email}};
+    std::cout << j.dump() << std::endl;
+    if (yes_) return true;
+    std::cerr << "Start posting? [y/N] " << std::flush;
+    std::string answer;
+    if (!std::getline(std::cin, answer)) return false;
+    return answer == "y" || answer == "Y" || answer == "yes";
+  }
+  void SiteEnded(const SiteResult& r) override {
+    for (const auto& step : r.steps) {
+      nlohmann::json j = {{"event", "step"},
+                          {"site", Cp1252ToUtf8(r.site)},
+                          {"step", step.step},
+                          {"status", step.status},
+                          {"detail", Cp1252ToUtf8(step.detail)}};
+      std::cout << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    }
+    std::cout << SiteResultJson(r) << std::endl;
+  }
+
+ private:
+  bool yes_;
 };
 
 // Answers the run's questions for a terminal: the save questions Yes (nothing is
@@ -145,6 +228,11 @@ class InterruptWatch {
             "\nCancelling the run; the reports are still written (Ctrl-C again to quit).\n";
         (void)!::write(2, msg, sizeof msg - 1);
         run->Cancel();
+        if (run->MailInProgress()) {
+          static const std::string wait =
+              std::string(SubmissionRun::kMailWaitText) + "; Ctrl-C again quits at once.\n";
+          (void)!::write(2, wait.data(), wait.size());
+        }
       } else {
         ::_exit(kExitCancelled);
       }
@@ -164,29 +252,45 @@ int SubmitCommand(Context& c) {
   std::vector<std::string> only;
   while (auto site = c.args.Option("--only")) only.push_back(*site);
   const bool yes = c.args.Flag("--yes");
+  const bool again = c.args.Flag("--again");
+  const bool json = c.args.Flag("--json");
   if (!c.args.Empty()) throw UsageError("unexpected words after submit");
-  if (c.session.Company().Names().empty()) throw VendrixError("There is no company yet.");
-  SelectCompany(c);
-  c.session.ShowStep(*app);
-  SelectApp(c, app);
+  SelectAppContext(c, app);
+  const AppProfile& profile = c.session.App().Profile();
   for (const auto& name : only) {
-    bool found = false;
-    for (const auto& row : c.session.Table().Rows()) found = found || row.site == name;
+    const AppSiteRow* found = nullptr;
+    for (const auto& row : c.session.Table().Rows()) {
+      if (row.site == name) found = &row;
+    }
     if (!found) throw VendrixError("No row for the site " + name);
+    if (!SiteFitsApp(*found, profile.platform, profile.status)) {
+      throw VendrixError("The site " + name + " (" + found->type +
+                         ") does not take this application's platform or status.");
+    }
   }
 
-  TerminalView view(yes, ::isatty(2) == 1);
+  SubmitView textView(yes, ::isatty(2) == 1);
+  JsonView jsonView(yes, ::isatty(2) == 1);
+  RunView& view = json ? static_cast<RunView&>(jsonView) : textView;
   SubmitPrompt prompt;
   SessionRunHost host(c.session);
   InterruptWatch watch;
   SubmissionRun run(host, view, prompt, c.session.Time());
   run.SetOnly(only);
+  run.SetSendAgain(again);
   watch.Attach(&run);
   const SubmissionRun::Outcome outcome = run.Submit();
   watch.Attach(nullptr);
   if (outcome == SubmissionRun::Outcome::Refused) return kExitRefused;
   const TReportsFrm& report = run.Report();
-  std::cerr << "Succeeded: " << report.SuccessCount << "  Failed: " << report.FailureCount << '\n';
+  if (json) {
+    RunSummary summary = run.Summary();
+    summary.report = std::filesystem::absolute(report.MainReportPath).lexically_normal().string();
+    std::cout << RunSummaryJson(summary) << std::endl;
+  }
+  std::cerr << "Succeeded: " << report.SuccessCount << "  Failed: " << report.FailureCount;
+  if (run.Summary().notSent > 0) std::cerr << "  Not sent again: " << run.Summary().notSent;
+  std::cerr << '\n';
   std::cerr << "Main report: "
             << std::filesystem::absolute(report.MainReportPath).lexically_normal().string() << '\n';
   if (outcome == SubmissionRun::Outcome::Cancelled) return kExitCancelled;

@@ -3,6 +3,7 @@
 
 #include "app/program_settings.h"
 #include "base/cp1252.h"
+#include "base/error.h"
 #include "cli.h"
 #include "update/data_update.h"
 
@@ -35,8 +36,12 @@ int UpdateCommand(Context& c) {
   if (url && file) throw UsageError("update takes --url or --file, not both");
   const TGWide& wide = c.session.Wide();
   ProgramSettings settings = LoadProgramSettings(wide.SettingsFile());
+  // A download through a proxy needs a port that is one.
+  if (!file && !settings.proxy.empty() && !settings.ProxyProblem().empty()) {
+    throw VendrixError(settings.ProxyProblem());
+  }
   UpdateSource source{url.value_or(settings.updateUrl), settings.proxy,
-                      static_cast<std::uint16_t>(ProxyPortNumber(settings)),
+                      static_cast<std::uint16_t>(settings.ProxyPort()),
                       caFile ? Cp1252ToUtf8(*caFile) : std::string()};
   LineObserver observer;
   Tgeteng window({wide.UpdatesDir, wide.SitesDir, wide.CatDir}, source, c.prompt, observer);

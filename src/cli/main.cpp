@@ -1,13 +1,16 @@
 // vendrix-cli: the core of Vendrix for scripts and release pipelines.
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <iostream>
+#include <optional>
 
 #include "base/cp1252.h"
 #include "base/error.h"
 #include "base/file_io.h"
+#include "base/tree_lock.h"
 #include "cli.h"
 #include "net/process_signals.h"
 
@@ -61,7 +64,9 @@ const Command kCommands[] = {
      "       default: the first company and its first application)\n",
      vendrix::cli::PreviewCommand, nullptr},
     {"submit",
-     "  submit --app A [--company C] [--only SITE]... [--yes]\n"
+     "  submit --app A [--company C] [--only SITE]... [--yes] [--again] [--json]\n"
+     "      (--again also sends sites that already got this version; --json prints\n"
+     "       JSON Lines: one object per step and site, the summary last)\n"
      "      (the submission run; --only posts just the named rows, their marks unchanged;\n"
      "       exit 3 when some sites failed, 130 when cancelled)\n",
      vendrix::cli::SubmitCommand, nullptr},
@@ -69,6 +74,10 @@ const Command kCommands[] = {
      "  precheck --app A [--company C] [--only SITE]... [--offline] [--json] [--cafile PEM]\n"
      "      (what a run would find wrong; exit 3 when there are errors, warnings allowed)\n",
      vendrix::cli::PreCheckCommand, nullptr},
+    {"history",
+     "  history --app A [--company C] [--site S]\n"
+     "      (each successful post: site, version, date and time, kind, methods)\n",
+     vendrix::cli::HistoryCommand, nullptr},
     {"reports",
      "  reports list [--app A] | show --app A [--run STAMP] | delete --app A [--run STAMP]\n",
      vendrix::cli::ReportsCommand, nullptr},
@@ -77,7 +86,7 @@ const Command kCommands[] = {
      "      (replaces the site catalogue; default URL: the UpdateURL setting)\n",
      vendrix::cli::UpdateCommand, nullptr},
     {"bhs",
-     "  bhs show | browse [--use ID] | new [KEY=VALUE...]   [--company C] [--cafile PEM] "
+     "  bhs show | browse [--use ID [--force]] | new [KEY=VALUE...]   [--company C] [--cafile PEM] "
      "[--verbose]\n"
      "      (new: name Address1 Address2 City State Zipcode phone email FTPSite WebSite,\n"
      "       each defaulting to the company's value; the server is the BHSServer setting)\n",
@@ -95,6 +104,37 @@ const Command kCommands[] = {
      "[--timeout S]\n",
      nullptr, vendrix::cli::NetCommand},
 };
+
+// Whether a command may change the data tree, and so must hold its writer lock for
+// as long as it runs. Only the commands known to read are free of it; an unknown
+// action takes the lock too (it fails as a usage error anyway).
+bool WritesToTree(const std::string& command, const std::vector<std::string>& rest) {
+  const std::string verb = rest.empty() ? std::string() : rest[0];
+  auto has = [&](const char* word) {
+    return std::find(rest.begin(), rest.end(), word) != rest.end();
+  };
+  if (command == "expand" || command == "check" || command == "preview" || command == "precheck" ||
+      command == "history") {
+    return false;
+  }
+  if (command == "company" || command == "app") return verb != "list" && verb != "show";
+  if (command == "settings" || command == "table") return verb != "show";
+  if (command == "reports") return verb != "list" && verb != "show";
+  if (command == "bhs") return verb != "show" && !(verb == "browse" && !has("--use"));
+  if (command == "site") {
+    if (verb == "script") return has("--from");
+    return verb != "list" && verb != "show" && verb != "contribute";
+  }
+  return true;  // submit, update, mass-change
+}
+
+// How a refused command names this one.
+std::string Holder(const std::string& command, const std::vector<std::string>& rest) {
+  if (command == "submit") return "a submission run";
+  std::string text = "vendrix-cli " + command;
+  if (!rest.empty() && rest[0].rfind("--", 0) != 0) text += " " + rest[0];
+  return vendrix::Utf8ToCp1252(text);
+}
 
 vendrix::cli::CommandTable Table() {
   vendrix::cli::CommandTable table;
@@ -141,7 +181,8 @@ int main(int argc, char** argv) {
     return words.empty() ? kExitUsage : kExitOk;
   }
   std::string command = words[0];
-  Args args(std::vector<std::string>(words.begin() + 1, words.end()));
+  const std::vector<std::string> rest(words.begin() + 1, words.end());
+  Args args(rest);
   CliPrompt prompt;
   SystemClock clock;
   try {
@@ -152,6 +193,9 @@ int main(int argc, char** argv) {
     if (!found) throw UsageError("unknown command " + command);
     if (found->runBare) return found->runBare(args);
     std::string root = PrepareDataRoot(dataDir);
+    // One writer per data tree: a second one is refused at once, naming the first.
+    std::optional<TreeLock> lock;
+    if (WritesToTree(command, rest)) lock = TreeLock::Take(root, Holder(command, rest));
     Session session(root, prompt, clock);
     if (!session.Initialise()) {
       std::cerr << "Unable to initialize Vendrix!\n";

@@ -7,10 +7,14 @@
 #include <QTimer>
 #include <climits>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "app/tgwide.h"
+#include "base/cp1252.h"
+#include "base/error.h"
 #include "base/file_io.h"
+#include "base/tree_lock.h"
 #include "logo.h"
 #include "main_frm.h"
 #include "net/process_signals.h"
@@ -23,6 +27,20 @@ constexpr const char* kUsage =
     "usage: vendrix [--data-dir DIR]\n"
     "  --data-dir DIR   the data tree to work on (default: beside the program when\n"
     "                   writable, else $XDG_DATA_HOME/vendrix)\n";
+
+// The program holds the data tree's writer lock while it is open on it, so that no
+// run or command of vendrix-cli changes the tree under it. Refused (another holds the
+// tree): says who, and the program does not start.
+std::optional<vendrix::TreeLock> HoldDataTree(const std::string& root) {
+  try {
+    return vendrix::TreeLock::Take(root, "the Vendrix program");
+  } catch (const vendrix::VendrixError& e) {
+    const std::string text = vendrix::Cp1252ToUtf8(e.what());
+    std::fprintf(stderr, "vendrix: %s\n", text.c_str());
+    QMessageBox::critical(nullptr, "Vendrix", QString::fromStdString(text));
+    return std::nullopt;
+  }
+}
 
 }  // namespace
 
@@ -47,7 +65,7 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName("Vendrix");
-  QApplication::setDesktopFileName("vendrix");
+  QApplication::setDesktopFileName("com.halvane.vendrix");
   QApplication::setWindowIcon(vendrix::ui::LogoIcon());
 
   const std::string root = vendrix::PrepareDataRoot(dataDir);
@@ -55,6 +73,8 @@ int main(int argc, char** argv) {
   // A second start only brings the running one to the front.
   vendrix::ui::SingleInstance instance(QString::fromStdString(root));
   if (instance.AnotherIsRunning()) return 0;
+  const std::optional<vendrix::TreeLock> treeLock = HoldDataTree(root);
+  if (!treeLock) return 1;
 
   QPointer<vendrix::ui::Splash> splash = new vendrix::ui::Splash;
   splash->show();

@@ -9,7 +9,8 @@ Routes come from a JSON file read on every request, keyed by path (query include
    "/big": {"head": "HTTP/1.0 200 OK", "body_bytes": 1048576},
    "/cut": {"raw": "...", "then": "reset"},     # end with a TCP reset
    "/tls": {"raw": "...", "then": "close_notify"},  # end TLS in order (else no close_notify)
-   "/chatty": {"raw": "HTTP/1.0 200 OK\\r\\n", "stream": "X-More: y\\r\\n"}}  # for ever
+   "/chatty": {"raw": "HTTP/1.0 200 OK\\r\\n", "stream": "X-More: y\\r\\n"},  # for ever
+   "/drip": {"raw": "...", "drip": [1000, 0.2]}}  # 1000 bytes, a pause, 1000 more...
 A "CONNECT" route, when given, answers every CONNECT instead of the tunnel.
 --close-after-handshake closes each connection as soon as it is accepted (after the
 TLS handshake with --cert), before reading anything.
@@ -97,7 +98,13 @@ def finish(conn, how):
 
 
 def answer(conn, route):
-    if "raw" in route:
+    if "drip" in route:
+        size, pause = route["drip"]
+        data = route["raw"].encode("latin-1")
+        for i in range(0, len(data), size):
+            conn.sendall(data[i:i + size])
+            time.sleep(pause)
+    elif "raw" in route:
         conn.sendall(route["raw"].encode("latin-1"))
     else:
         conn.sendall((route["head"] + "\r\n\r\n").encode("latin-1"))

@@ -61,8 +61,8 @@ void HelpWindowTest::helpMenuOpensThePageOfTheCurrentTab() {
   Program p;
   auto* item = p.main->findChild<QAction*>("HelpItem");
   QVERIFY(item);
-  const QStringList expected = {"company.html", "application.html", "sites.html", "submit.html",
-                                "site-builder.html"};
+  const QStringList expected = {"company.html", "application.html#general", "sites.html",
+                                "submit.html", "site-builder.html#details"};
   auto* pages = p.Find<QTabWidget>("PageControl1");
   QCOMPARE(pages->count(), expected.size());
   for (int i = 0; i < pages->count(); ++i) {
@@ -73,6 +73,17 @@ void HelpWindowTest::helpMenuOpensThePageOfTheCurrentTab() {
     QCOMPARE(Shown(help), expected[i]);
     QVERIFY(!help->Browser()->toPlainText().contains("was not found"));
   }
+  // A page's own tabs lead to their sections.
+  p.ShowPage(1);
+  auto* appTabs = pages->currentWidget()->findChild<QTabWidget*>();
+  appTabs->setCurrentIndex(2);
+  item->trigger();
+  QCOMPARE(Shown(OpenHelpWindow()), QString("application.html#description"));
+  p.ShowPage(4);
+  pages->currentWidget()->findChild<QTabWidget*>()->setCurrentIndex(3);
+  item->trigger();
+  QCOMPARE(Shown(OpenHelpWindow()), QString("site-builder.html#e-mail"));
+
   // One help window serves the program.
   int windows = 0;
   for (QWidget* w : QApplication::topLevelWidgets())

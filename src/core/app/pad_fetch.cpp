@@ -26,8 +26,10 @@ std::string FetchPadFile(const std::string& url, const ProgramSettings& settings
   http.TimeOut = timeoutSeconds;
   http.CaFile = caFile;
   if (!settings.proxy.empty()) {
+    // A proxy port that is no port is refused, never cut to 16 bits.
+    if (auto problem = settings.ProxyProblem(); !problem.empty()) throw VendrixError(problem);
     http.ProxyServer = settings.proxy;
-    http.ProxyPort = static_cast<std::uint16_t>(ProxyPortNumber(settings));
+    http.ProxyPort = static_cast<std::uint16_t>(settings.ProxyPort());
   }
   std::string body;
   bool tooLarge = false;

@@ -47,7 +47,8 @@ class Session {
   // its save questions.
   bool UpdateWindowClosed(bool updateComplete);
   // An id from the BHS windows becomes the shown company's (written with its next save).
-  void AssignBhsId(const std::string& id) { company_.SetBhsId(id); }
+  // False (with a message) for an id that cannot be stored as it is.
+  bool AssignBhsId(const std::string& id) { return company_.SetBhsId(id); }
   // "Contribute!": unsaved changes of the site builder are saved first; returns the
   // name of the site to contribute (the site builder's).
   std::string PrepareContribution();

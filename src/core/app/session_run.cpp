@@ -2,22 +2,10 @@
 
 namespace vendrix {
 
-RunSettings SessionRunHost::Settings() {
+ProgramSettings SessionRunHost::Settings() {
   // The Settings window writes the file; the run reads what it holds now.
   s_.Settings() = LoadProgramSettings(s_.Wide().SettingsFile());
-  const ProgramSettings& p = s_.Settings();
-  RunSettings r;
-  r.smtp = p.smtp;
-  r.email = p.email;
-  r.name = p.name;
-  r.proxy = p.proxy;
-  r.port = p.port;
-  r.ftpRetries = p.ftpRetries;
-  r.httpTimeOut = p.httpTimeOut;
-  r.smtpSecurity = p.smtpSecurity;
-  r.smtpUser = p.smtpUser;
-  r.smtpPassword = p.smtpPassword;
-  return r;
+  return s_.Settings();
 }
 
 void SessionRunHost::SetLongDesc(Lines lines) {

@@ -12,7 +12,7 @@ class SessionRunHost : public RunHost {
  public:
   explicit SessionRunHost(Session& session) : s_(session) {}
 
-  RunSettings Settings() override;
+  ProgramSettings Settings() override;
   const AppProfile& App() override { return s_.App().Profile(); }
   const CompanyProfile& Company() override { return s_.Company().Profile(); }
   void SetLongDesc(Lines lines) override;

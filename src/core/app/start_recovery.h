@@ -2,7 +2,8 @@
 // What every start does before it reads the data tree: an update of the site
 // catalogue that a kill interrupted is finished (its journal was written) or undone
 // (it was not), and the hidden staging files of interrupted writes are deleted.
-// Call it while this process alone writes the data tree, before MakeDataTree. Never
+// It runs only while no other process holds the data tree's writer lock (this one
+// may hold it), and before MakeDataTree. Never
 // throws: what it did, and what it could not do, come back as lines for the person.
 #include <string>
 #include <vector>

@@ -55,6 +55,9 @@ std::string DataTree::NotesFile(std::string_view a) const {
 std::string DataTree::SiteTableFile(std::string_view a) const {
   return In(DataDir, a, kSiteTableSuffix);
 }
+std::string DataTree::HistoryFile(std::string_view a) const {
+  return In(DataDir, a, kHistorySuffix);
+}
 std::string DataTree::SiteSettingsFile(std::string_view site) const {
   return In(SitesDir, site, ".ini");
 }

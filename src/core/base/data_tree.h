@@ -34,6 +34,7 @@ class DataTree {
   std::string LongDescFile(std::string_view app) const;
   std::string NotesFile(std::string_view app) const;
   std::string SiteTableFile(std::string_view app) const;
+  std::string HistoryFile(std::string_view app) const;  // "<app>.hst" in DataDir
   // The site files: "<site>.ini" and "<site> <TAG>.scp" in SitesDir, "<site> Cat1.cat"
   // and "<site> Cat2.cat" in CatDir.
   std::string SiteSettingsFile(std::string_view site) const;

@@ -144,6 +144,16 @@ std::string IniDocument::ReadString(std::string_view section, std::string_view k
   return v ? *v : std::string(def.substr(0, kIniMaxValue));
 }
 
+std::optional<std::string> CheckIniValue(std::string_view field, std::string_view value) {
+  if (value.find_first_of("\r\n") != std::string_view::npos) {
+    return std::string(field) + " holds one line only: line breaks are not allowed.";
+  }
+  if (value.size() > kIniMaxValue) {
+    return std::string(field) + " holds at most " + std::to_string(kIniMaxValue) + " characters.";
+  }
+  return std::nullopt;
+}
+
 int ParseIniInteger(std::string_view text, int def) {
   std::string_view t = Trim(text);
   if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {

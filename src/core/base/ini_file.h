@@ -23,6 +23,11 @@ namespace vendrix {
 
 inline constexpr std::size_t kIniMaxValue = 1023;
 
+// Why a value cannot be stored under a key and read back as it was: longer than
+// kIniMaxValue characters (the read would cut it), or holding a line break (the file
+// would split it). The message names field. nullopt when the value can be stored.
+std::optional<std::string> CheckIniValue(std::string_view field, std::string_view value);
+
 class IniDocument {
  public:
   IniDocument() = default;

@@ -40,9 +40,14 @@ std::optional<std::string> CheckEntryName(std::string_view name, EntryKind kind)
   if (kind == EntryKind::Site && name.find('\xB1') != std::string_view::npos) {
     return "A site name may not contain the character \xB1.";
   }
-  const std::size_t bytes = Cp1252ToUtf8(name).size() + LongestSuffix(kind);
+  // A file is written through a staging file "." + its name + ".XXXXXX" beside it.
+  constexpr std::size_t kStagingBytes = 8;
+  const std::size_t bytes = Cp1252ToUtf8(name).size() + LongestSuffix(kind) + kStagingBytes;
   if (kind != EntryKind::Any && bytes > kMaxFileNameBytes) {
-    return "The name is too long: its files would have names longer than " +
+    return "The name is too long: it may have at most " +
+           std::to_string(kMaxFileNameBytes - LongestSuffix(kind) - kStagingBytes) +
+           " bytes in UTF-8, so that its files' names, and the names they are written under "
+           "first, stay within " +
            std::to_string(kMaxFileNameBytes) + " bytes.";
   }
   return std::nullopt;

@@ -21,6 +21,7 @@ inline constexpr const char* kAppSuffix = ".dat";
 inline constexpr const char* kLongDescSuffix = ".lds";
 inline constexpr const char* kNotesSuffix = ".nts";
 inline constexpr const char* kSiteTableSuffix = "_SITES.dat";
+inline constexpr const char* kHistorySuffix = ".hst";  // what each site already got
 
 // What a name names; it decides the longest file name made from it.
 enum class EntryKind { Any, Company, App, Site };

@@ -4,6 +4,7 @@
 #include "base/line_list.h"
 #include "base/names.h"
 #include "catalogue/match_ups.h"
+#include "catalogue/site_settings.h"
 
 namespace vendrix {
 
@@ -96,6 +97,10 @@ bool SiteBuilder::NewSite() {
 
 void SiteBuilder::SaveSite() {
   if (!lists_.Selected()) return;
+  if (auto why = CheckSiteSettings(def_, store_.MatchUpValues())) {
+    prompt_.Error(*why + " The site was not saved.");
+    return;
+  }
   def_.name = *lists_.Selected();
   store_.SaveSite(def_);
   if (rebuildTable_) rebuildTable_();

@@ -120,25 +120,25 @@ void ReadSiteSettings(const IniDocument& doc, SiteDefinition& def, MatchUps& mat
   def.emailSubjectUpdate = str("EMAIL_SUBJECT_UPDATE");
 }
 
-void WriteSiteSettings(IniDocument& doc, const SiteDefinition& def, const MatchUps& matchUps) {
-  const auto s = kSiteSection;
-  auto str = [&](std::string_view key, const std::string& v) { doc.WriteString(s, key, v); };
-  auto flag = [&](std::string_view key, bool v) { doc.WriteBool(s, key, v); };
+namespace {
 
-  doc.WriteInteger(s, "BYTE_FORMAT",
-                   def.byteFormat == ByteFormat::MBytes   ? 3
-                   : def.byteFormat == ByteFormat::KBytes ? 2
-                                                          : 1);
+// Hands every key of the settings file, in write order, to str (texts), flag (true or
+// false) or number.
+template <typename Str, typename Flag, typename Number>
+void VisitSiteSettings(const SiteDefinition& def, const MatchUps& matchUps, Str str, Flag flag,
+                       Number number) {
+  number("BYTE_FORMAT", def.byteFormat == ByteFormat::MBytes   ? 3
+                        : def.byteFormat == ByteFormat::KBytes ? 2
+                                                               : 1);
   str("SITES_WEB_URL", def.sitesWebUrl);
   flag("USE_CAT1", def.useCat1);
   flag("USE_CAT2", def.useCat2);
-  doc.WriteInteger(s, "SITE_TYPE", def.freewareOnly ? 1 : 2);
-  doc.WriteInteger(s, "SITE_SYSTEM",
-                   def.siteSystem == SiteSystem::Both     ? 3
-                   : def.siteSystem == SiteSystem::Only16 ? 2
-                                                          : 1);
+  number("SITE_TYPE", def.freewareOnly ? 1 : 2);
+  number("SITE_SYSTEM", def.siteSystem == SiteSystem::Both     ? 3
+                        : def.siteSystem == SiteSystem::Only16 ? 2
+                                                               : 1);
   flag("USE_HTTP_POST", def.useHttpPost);
-  doc.WriteInteger(s, "HTTP_POST_TYPE", def.httpGet ? 2 : 1);
+  number("HTTP_POST_TYPE", def.httpGet ? 2 : 1);
   str("HTTP_NEW_SCRIPT_URL", def.httpNewScriptUrl);
   str("HTTP_UPDATE_SCRIPT_URL", def.httpUpdateScriptUrl);
   for (std::size_t i = 0; i < kMatchUpCount; ++i) str(kMatchUpTable[i].key, matchUps[i]);
@@ -164,6 +164,28 @@ void WriteSiteSettings(IniDocument& doc, const SiteDefinition& def, const MatchU
   str("EMAIL_SUBJECT", def.emailSubject);
   str("EMAIL_TONAME_UPDATE", def.emailToNameUpdate);
   str("EMAIL_SUBJECT_UPDATE", def.emailSubjectUpdate);
+}
+
+}  // namespace
+
+void WriteSiteSettings(IniDocument& doc, const SiteDefinition& def, const MatchUps& matchUps) {
+  const auto s = kSiteSection;
+  VisitSiteSettings(
+      def, matchUps,
+      [&](std::string_view key, const std::string& v) { doc.WriteString(s, key, v); },
+      [&](std::string_view key, bool v) { doc.WriteBool(s, key, v); },
+      [&](std::string_view key, int v) { doc.WriteInteger(s, key, v); });
+}
+
+std::optional<std::string> CheckSiteSettings(const SiteDefinition& def, const MatchUps& matchUps) {
+  std::optional<std::string> why;
+  VisitSiteSettings(
+      def, matchUps,
+      [&](std::string_view key, const std::string& v) {
+        if (!why) why = CheckIniValue(key, v);
+      },
+      [](std::string_view, bool) {}, [](std::string_view, int) {});
+  return why;
 }
 
 }  // namespace vendrix

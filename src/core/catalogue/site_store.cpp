@@ -1,5 +1,9 @@
 #include "catalogue/site_store.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "base/file_io.h"
 #include "base/names.h"
 #include "base/text_order.h"
@@ -22,6 +26,15 @@ std::string SiteStore::ScriptFile(std::string_view site, ScriptKind kind) const 
 namespace {
 
 // Splits the lines of a list file into the usable names and the others.
+// Makes path readable by its owner only, creating it empty when missing; a link is
+// left alone (the write that follows replaces it).
+void RestrictToOwner(const std::string& path) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return;
+  ::fchmod(fd, 0600);
+  ::close(fd);
+}
+
 void ReadList(const std::string& path, Lines& usable, Lines& skipped, Lines* rejected) {
   auto lines = LoadLines(path);
   if (!lines) return;
@@ -127,6 +140,9 @@ void SiteStore::LoadSettings(std::string_view name, SiteDefinition& def) {
 void SiteStore::SaveSettings(const SiteDefinition& def) const {
   if (def.name.empty()) return;
   const std::string path = SiteSettingsFile(def.name);
+  // A file holding an FTP password is its owner's alone, like the program settings
+  // (the atomic write keeps the permissions of the file it replaces).
+  if (!def.loginPassword.empty()) RestrictToOwner(path);
   IniDocument doc = IniDocument::Load(path);
   WriteSiteSettings(doc, def, matchUps_);
   doc.Save(path);

@@ -3,6 +3,7 @@
 #include <iterator>
 #include <unordered_map>
 
+#include "base/error.h"
 #include "base/file_io.h"
 #include "base/ini_file.h"
 #include "base/line_list.h"
@@ -127,9 +128,18 @@ void SiteTable::Build(const Lines& siteList, std::string_view app) {
     byName[name].push_back(rows_.size());
     rows_.push_back(std::move(row));
   }
+  unreadable_.clear();
   std::optional<std::string> stored;  // the table file as it is on disk
   if (!app.empty()) {
-    stored = ReadWholeFile(store_.Tree().SiteTableFile(app));
+    try {
+      stored = ReadWholeFile(store_.Tree().SiteTableFile(app));
+    } catch (const std::exception& e) {
+      // Shown without its marks, and never saved over: the file may still hold them.
+      unreadable_ = std::string(e.what()) +
+                    ". The sites are shown without their marks, and the site table is not "
+                    "saved over while it cannot be read.";
+      prompt_.Error(unreadable_);
+    }
     if (stored) {
       const Lines lines = SplitLines(*stored);
       // A name listed twice has two rows: its n-th line belongs to its n-th row.
@@ -159,12 +169,11 @@ void SiteTable::Build(const Lines& siteList, std::string_view app) {
     // application changes nothing on disk unless the table itself changed.
     if (stored && !rows_.empty() && JoinLines(SiteTableLines(rows_)) == *stored) {
       flags_.SiteTableChanged = false;
-    } else {
+    } else if (unreadable_.empty()) {
       Save(app);
     }
-  } catch (...) {
-    flags_.LoadingGrid = false;
-    throw;
+  } catch (const std::exception& e) {
+    prompt_.Error(e.what());  // the rows stand; the next save tries again
   }
   if (!rows_.empty()) {
     selected_ = 0;
@@ -176,6 +185,7 @@ void SiteTable::Build(const Lines& siteList, std::string_view app) {
 
 void SiteTable::Save(std::string_view app) {
   if (rows_.empty() || app.empty()) return;
+  if (!unreadable_.empty()) throw VendrixError(unreadable_);
   SaveLines(store_.Tree().SiteTableFile(app), SiteTableLines(rows_));
   flags_.SiteTableChanged = false;
 }

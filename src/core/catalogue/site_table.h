@@ -85,7 +85,11 @@ class SiteTable {
   // file, forces incompatible rows to "N" and saves the table.
   void Build(const Lines& siteList, std::string_view app);
   // Writes the rows to the application's table file (nothing when there are none).
+  // Throws VendrixError when the table could not be read at the last Build: it is
+  // never saved over then.
   void Save(std::string_view app);
+  // Why the shown application's site table could not be read; empty when it could.
+  const std::string& Unreadable() const { return unreadable_; }
   const PostCounts& Recount();
 
   void Select(int row);
@@ -125,6 +129,7 @@ class SiteTable {
   int selected_ = -1;
   PostCounts counts_;
   std::optional<RowDetails> details_;
+  std::string unreadable_;  // why the shown application's table could not be read
 };
 
 }  // namespace vendrix

@@ -300,25 +300,19 @@ void TFtpClient::DataAction(Transfer kind) {
     Fail(code::kFtpLocalRead, "Error seeking in local file.");
   }
   if (OnStartTransfer) OnStartTransfer();
-  std::vector<char> block(kBlock);
   long long total = 0;
   // File data may take as long as it makes progress: the time-out counts from the
   // last byte that moved, however slowly the server reads or writes.
   const Waiter dataWait = Waiter::Stalled(&cancel_, TimeOut, OnIdle);
   if (kind == Transfer::Upload) {
-    for (;;) {
-      std::size_t n = std::fread(block.data(), 1, block.size(), file.get());
-      if (n == 0) {
-        if (std::ferror(file.get())) Fail(code::kFtpLocalRead, "Error reading from local file.");
-        break;
-      }
-      data.SendAll(block.data(), n, dataWait);
-      total += static_cast<long long>(n);
-      if (OnTransfer) OnTransfer(total, "");
-    }
+    const bool read = data.SendFile(::fileno(file.get()), start, dataWait, [&](long long sent) {
+      if (OnTransfer) OnTransfer(sent, "");
+    });
+    if (!read) Fail(code::kFtpLocalRead, "Error reading from local file.");
     // Every byte has arrived only when the server closed after our end.
     data.Finish(dataWait);
   } else if (kind == Transfer::Download) {
+    std::vector<char> block(kBlock);
     for (;;) {
       std::size_t n = data.ReadSome(block.data(), block.size(), dataWait);
       if (n == 0) break;

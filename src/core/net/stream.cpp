@@ -8,6 +8,7 @@
 #include <openssl/x509v3.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/sendfile.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,6 +25,8 @@ namespace {
 
 // How often a wait for the peer's close looks whether our queued bytes still leave.
 constexpr std::chrono::milliseconds kDrainCheck{250};
+// The piece of a file read at a time for TLS (sendfile takes 16 of them at once).
+constexpr std::size_t kFileBlock = 64 * 1024;
 
 [[noreturn]] void ThrowErrno(int err) {
   int code = SocketCodeOfErrno(err);
@@ -233,6 +236,9 @@ void Stream::StartTls(SSL_CTX* ctx, const std::string& serverName, SSL_SESSION* 
     SSL_set1_host(ssl_, name.c_str());
   }
   if (reuse) SSL_set_session(ssl_, reuse);
+  // Records are read from the socket in large pieces rather than header and body apart.
+  SSL_set_read_ahead(ssl_, 1);
+  SSL_set_default_read_buffer_len(ssl_, 64 * 1024);
   for (;;) {
     w.Check();
     int rc = SSL_connect(ssl_);
@@ -280,6 +286,49 @@ void Stream::SendAll(const char* data, std::size_t size, const Waiter& w) {
   }
 }
 
+bool Stream::SendFile(int fileFd, long long offset, const Waiter& w,
+                      const std::function<void(long long)>& onSent) {
+  if (fd_ < 0) throw NetFailure(10057, SocketErrorText(10057));
+  long long total = 0;
+  if (!ssl_) {
+    off_t at = static_cast<off_t>(offset);
+    for (;;) {
+      w.Check();
+      ssize_t n = ::sendfile(fd_, fileFd, &at, kFileBlock * 16);
+      if (n > 0) {
+        total += n;
+        w.Moved();
+        if (onSent) onSent(total);
+      } else if (n == 0) {
+        return true;
+      } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        w.Wait(fd_, POLLOUT);
+      } else if (errno == EINVAL || errno == ENOSYS) {
+        if (total > 0) return false;
+        break;  // a file the system cannot send from: read it instead
+      } else if (errno == EPIPE || errno == ECONNRESET || errno == ENOTCONN || errno == ETIMEDOUT ||
+                 errno == ECONNABORTED) {
+        ThrowErrno(errno);
+      } else if (errno != EINTR) {
+        return false;
+      }
+    }
+  }
+  std::unique_ptr<char[]> block(new char[kFileBlock]);
+  for (;;) {
+    w.Check();
+    ssize_t n = ::pread(fileFd, block.get(), kFileBlock, static_cast<off_t>(offset + total));
+    if (n == 0) return true;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    SendAll(block.get(), static_cast<std::size_t>(n), w);
+    total += n;
+    if (onSent) onSent(total);
+  }
+}
+
 void Stream::SendUrgent(const std::string& bytes) {
   if (fd_ < 0 || ssl_) return;
   ::send(fd_, bytes.data(), bytes.size(), MSG_OOB | MSG_NOSIGNAL);
@@ -294,7 +343,20 @@ std::size_t Stream::RawRead(char* buf, std::size_t size, const Waiter& w) {
       int rc = SSL_read(ssl_, buf, static_cast<int>(std::min<std::size_t>(size, 1 << 30)));
       if (rc > 0) {
         w.Moved();
-        return static_cast<std::size_t>(rc);
+        // One record is at most 16 KiB: take the further records that have already
+        // arrived, so that the caller handles one large block instead of many small.
+        std::size_t got = static_cast<std::size_t>(rc);
+        while (got < size && SSL_has_pending(ssl_)) {
+          ERR_clear_error();
+          int more = SSL_read(ssl_, buf + got,
+                              static_cast<int>(std::min<std::size_t>(size - got, 1 << 30)));
+          if (more <= 0) {
+            ERR_clear_error();  // whatever it was shows again on the next read
+            break;
+          }
+          got += static_cast<std::size_t>(more);
+        }
+        return got;
       }
       if (WaitForTls(rc, w)) continue;
       int e = SSL_get_error(ssl_, rc);

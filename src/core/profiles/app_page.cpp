@@ -94,6 +94,7 @@ void AppPage::LoadList() {
   Lines apps;
   Lines rejected;
   bool loaded = false;
+  skipped_.clear();
   const std::string path = tree_.AppListFile(company_.Shown());
   try {
     if (!company_.Shown().empty() && !CheckEntryName(company_.Shown())) {
@@ -106,6 +107,7 @@ void AppPage::LoadList() {
     prompt_.Error(e.what());  // an unreadable list reads as none
   }
   ReportSkipped(prompt_, "application", Utf8ToCp1252(path), rejected, EntryKind::App);
+  skipped_ = std::move(rejected);
   names_ = loaded ? std::move(apps) : Lines{};
   if (!names_.empty()) {
     profile_.name = names_.front();
@@ -176,7 +178,10 @@ void AppPage::SaveApplication() {
 NewNameTexts AppPage::NameTexts() const {
   return {"New Application Name", "APP NAME DUPLICATE",
           "The App name you entered is already on the list!", EntryKind::App,
-          [this](const std::string& name) { return CollidesWithListFile(name); }};
+          [this](const std::string& name) {
+            if (auto clash = CollidesWithListFile(name)) return clash;
+            return HeldElsewhere(name);
+          }};
 }
 
 bool AppPage::NewApp(const std::optional<std::string>& given) {
@@ -207,21 +212,51 @@ void AppPage::Create(const std::string& typed, const AppProfile& fields) {
   const std::string name = TrimLeft(typed);
   if (name.empty()) throw VendrixError("An application needs a name.");
   if (auto refusal = RefuseNewName(names_, name, NameTexts())) throw VendrixError(refusal->text);
+  // The application's files first, then the list: a listed name always has its files.
+  const AppProfile before = profile_;
+  const bool savedBefore = flags_.AppSaved;
   flags_.AddingEntry = true;
+  profile_ = fields;
+  profile_.name = name;
   Lines updated = names_;
   updated.push_back(name);
   try {
-    tree_.SaveAppList(company_.Shown(), updated);
+    SaveApp();
+    SaveList(updated);
   } catch (...) {
+    profile_ = before;
+    flags_.AppSaved = savedBefore;
     flags_.AddingEntry = false;
     throw;
   }
   names_ = std::move(updated);
-  flags_.AppSaved = false;
-  profile_ = fields;
-  profile_.name = name;
   flags_.AddingEntry = false;
   SaveApplication();
+}
+
+void AppPage::SaveList(const Lines& names) const {
+  Lines all = names;
+  all.insert(all.end(), skipped_.begin(), skipped_.end());
+  tree_.SaveAppList(company_.Shown(), all);
+}
+
+std::optional<std::string> AppPage::HeldElsewhere(const std::string& name) const {
+  // Application files are keyed by name alone: another company's application of this
+  // name would have its version and descriptions cleared.
+  for (const auto& company : company_.Names()) {
+    if (company == company_.Shown()) continue;
+    Lines apps;
+    try {
+      if (!tree_.LoadAppList(company, apps)) continue;
+    } catch (const std::exception&) {
+      continue;  // an unreadable list was reported when it was shown
+    }
+    if (IndexOf(apps, name) < 0) continue;
+    return "The application name \"" + name + "\" is refused: the company \"" + company +
+           "\" has an application of that name, and applications are stored by name alone. "
+           "Choose that company to work on it.";
+  }
+  return std::nullopt;
 }
 
 std::optional<std::string> AppPage::CollidesWithListFile(const std::string& name) const {
@@ -239,12 +274,14 @@ std::optional<std::string> AppPage::CollidesWithListFile(const std::string& name
 void AppPage::DeleteApp() {
   if (profile_.name.empty()) return;
   if (prompt_.Confirm("Delete This Application ?", false) != Answer::Yes) return;
-  RemoveFile(tree_.SiteTableFile(profile_.name));
+  // The list first, then the files: a kill in between leaves an unlisted table, never
+  // a listed application without one.
   int index = IndexOf(names_, profile_.name);
   Lines updated = names_;
   if (index >= 0) updated.erase(updated.begin() + index);
-  tree_.SaveAppList(company_.Shown(), updated);
+  SaveList(updated);
   names_ = std::move(updated);
+  RemoveFile(tree_.SiteTableFile(profile_.name));
   if (names_.empty()) {
     profile_.name.clear();
     ClearAppFields();

@@ -81,6 +81,10 @@ class AppPage {
   bool BrowseFor(std::string_view key);
 
  private:
+  // Writes the shown company's application list: names, then the skipped lines.
+  void SaveList(const Lines& names) const;
+  // Refuses a name that another company's list holds.
+  std::optional<std::string> HeldElsewhere(const std::string& name) const;
   void SetText(std::string AppProfile::*member, std::string value);
   std::optional<std::string> CollidesWithListFile(const std::string& name) const;
   NewNameTexts NameTexts() const;
@@ -90,6 +94,7 @@ class AppPage {
   const CompanyPage& company_;
   Hooks hooks_;
   Lines names_;
+  Lines skipped_;  // the list's lines that are no usable name, written back as they were
   AppProfile profile_;
 };
 

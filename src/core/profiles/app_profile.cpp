@@ -62,20 +62,4 @@ void WriteAppSection(IniDocument& doc, const AppProfile& profile) {
   for (const auto& f : kAppFields) doc.WriteString(kAppSection, f.key, profile.*f.member);
 }
 
-bool KeyAccepted(KeyRule rule, char key) {
-  switch (rule) {
-    case KeyRule::Any:
-      return true;
-    case KeyRule::DigitsOnly:
-      return (key >= '0' && key <= '9') || key == '\b';
-    case KeyRule::NoDollar:
-      return key != '$';
-    case KeyRule::NoSpace:
-      return key != ' ';
-    case KeyRule::NoTyping:
-      return false;
-  }
-  return true;
-}
-
 }  // namespace vendrix

@@ -9,6 +9,7 @@
 
 #include "base/ini_file.h"
 #include "base/line_list.h"
+#include "profiles/key_rule.h"
 
 namespace vendrix {
 
@@ -20,15 +21,6 @@ struct AppProfile {
   Lines longDesc;
   Lines notes;
   std::string specReq = "None";
-};
-
-// How the screen treats keys typed into a field.
-enum class KeyRule {
-  Any,
-  DigitsOnly,  // digits and backspace; anything else is refused with a beep
-  NoDollar,    // "$" is dropped silently
-  NoSpace,     // the space key is dropped silently
-  NoTyping,    // selectors: every key is dropped
 };
 
 struct AppField {
@@ -46,8 +38,5 @@ const AppField* FindAppField(std::string_view key);  // exact key, or nullptr
 // Reads every APPINFO key but NAME (the name comes from the selector).
 void ReadAppSection(const IniDocument& doc, AppProfile& profile);
 void WriteAppSection(IniDocument& doc, const AppProfile& profile);
-
-// Whether a key typed into a field with this rule is accepted.
-bool KeyAccepted(KeyRule rule, char key);
 
 }  // namespace vendrix

@@ -58,28 +58,15 @@ std::optional<std::string> CheckAppValue(std::string_view key, std::string_view 
   if (f->maxLength > 0 && value.size() > static_cast<std::size_t>(f->maxLength)) {
     return name + " holds at most " + std::to_string(f->maxLength) + " characters.";
   }
-  switch (f->rule) {
-    case KeyRule::Any:
-      break;
-    case KeyRule::DigitsOnly:
-      for (char c : value) {
-        if (c < '0' || c > '9') return name + " holds digits only.";
-      }
-      break;
-    case KeyRule::NoDollar:
-      if (value.find('$') != std::string_view::npos) return name + " may not hold \"$\".";
-      break;
-    case KeyRule::NoSpace:
-      if (value.find(' ') != std::string_view::npos) return name + " may not hold blanks.";
-      break;
-    case KeyRule::NoTyping:
-      if (key == "PLATFORM") return OneOf(key, value, kPlatforms);
-      if (key == "STATUS") return OneOf(key, value, kStatuses);
-      if (key == "DSTATUS") return OneOf(key, value, kSubmitters);
-      if (key == "installer") return OneOf(key, value, kInstallers);
-      return name + " cannot be changed.";
+  if (auto why = CheckIniValue(key, value)) return why;
+  if (f->rule == KeyRule::NoTyping) {
+    if (key == "PLATFORM") return OneOf(key, value, kPlatforms);
+    if (key == "STATUS") return OneOf(key, value, kStatuses);
+    if (key == "DSTATUS") return OneOf(key, value, kSubmitters);
+    if (key == "installer") return OneOf(key, value, kInstallers);
+    return name + " cannot be changed.";
   }
-  return std::nullopt;
+  return BrokenKeyRule(key, f->rule, value);
 }
 
 std::optional<std::string> CheckMemoText(std::string_view what, std::string_view text) {

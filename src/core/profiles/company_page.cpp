@@ -22,13 +22,22 @@ void CompanyPage::SetFieldText(std::string CompanyProfile::*member, std::string 
 bool CompanyPage::SetField(std::string_view key, std::string value) {
   const CompanyField* f = FindCompanyField(key);
   if (!f || f->control.empty() || key == "CONAME") return false;
+  if (auto why = CheckCompanyValue(key, value)) {
+    prompt_.Error(*why);
+    return false;
+  }
   SetFieldText(f->member, std::move(value));
   return true;
 }
 
-void CompanyPage::SetBhsId(std::string id) {
+bool CompanyPage::SetBhsId(std::string id) {
+  if (auto why = CheckIniValue("The BHS ID#", id)) {
+    prompt_.Error(*why);
+    return false;
+  }
   profile_.bhsId = std::move(id);
   flags_.CompanySaved = false;
+  return true;
 }
 
 void CompanyPage::ShownChanged() {
@@ -37,12 +46,12 @@ void CompanyPage::ShownChanged() {
 
 void CompanyPage::LoadList() {
   names_.clear();
+  skipped_.clear();
   const std::string path = tree_.CompanyListFile();
   try {
     if (auto lines = LoadLines(path)) {
-      Lines rejected;
-      names_ = FilterNames(*lines, &rejected, EntryKind::Company);
-      ReportSkipped(prompt_, "company", Utf8ToCp1252(path), rejected, EntryKind::Company);
+      names_ = FilterNames(*lines, &skipped_, EntryKind::Company);
+      ReportSkipped(prompt_, "company", Utf8ToCp1252(path), skipped_, EntryKind::Company);
     }
   } catch (const std::exception& e) {
     prompt_.Error(e.what());  // an unreadable list reads as none
@@ -104,22 +113,40 @@ void CompanyPage::Create(const std::string& typed, const CompanyProfile& fields)
   const std::string name = TrimLeft(typed);
   if (name.empty()) throw VendrixError("A company needs a name.");
   if (auto refusal = RefuseNewName(names_, name, NameTexts())) throw VendrixError(refusal->text);
+  // The company's file first, then the list: a listed name always has its file.
+  const CompanyProfile before = profile_;
+  const bool savedBefore = flags_.CompanySaved;
+  const bool hadFile = FileExists(tree_.CompanyFile(name));
   flags_.AddingEntry = true;
+  profile_ = fields;
+  profile_.name = name;
   Lines updated = names_;
   InsertSorted(updated, name);
   try {
-    SaveLines(tree_.CompanyListFile(), updated);
+    SaveCompany();
+    SaveList(updated);
   } catch (...) {
+    if (!hadFile) {
+      try {
+        RemoveFile(tree_.CompanyFile(name));
+      } catch (const VendrixError&) {
+        // The failure below is what the person needs to know.
+      }
+    }
+    profile_ = before;
+    flags_.CompanySaved = savedBefore;
     flags_.AddingEntry = false;
     throw;
   }
   names_ = std::move(updated);
-  flags_.CompanySaved = false;
-  profile_ = fields;
-  profile_.name = name;
   flags_.AddingEntry = false;
-  SaveCompany();
   ShownChanged();
+}
+
+void CompanyPage::SaveList(const Lines& names) const {
+  Lines all = names;
+  all.insert(all.end(), skipped_.begin(), skipped_.end());
+  SaveLines(tree_.CompanyListFile(), all);
 }
 
 std::optional<std::string> CompanyPage::CollidesWithAppFile(const std::string& name) const {
@@ -142,7 +169,7 @@ void CompanyPage::DeleteCompany() {
   int index = IndexOf(names_, profile_.name);
   Lines updated = names_;
   if (index >= 0) updated.erase(updated.begin() + index);
-  SaveLines(tree_.CompanyListFile(), updated);
+  SaveList(updated);
   names_ = std::move(updated);
   if (!names_.empty()) {
     profile_.name = names_.front();
@@ -151,13 +178,6 @@ void CompanyPage::DeleteCompany() {
     profile_.name.clear();
   }
   ShownChanged();
-}
-
-void CompanyPage::ClearCompanyFields() {
-  for (const auto& f : kCompanyFields) {
-    if (!f.control.empty() && f.key != "CONAME") SetFieldText(f.member, "");
-  }
-  profile_.bhsId.clear();
 }
 
 CompanyPage::BhsAction CompanyPage::ShowBhsId() {

@@ -29,7 +29,8 @@ class CompanyPage {
   // Returns false for an unknown key, CONAME or BHSID.
   bool SetField(std::string_view key, std::string value);
   // An ID obtained from the BHS account dialog.
-  void SetBhsId(std::string id);
+  // False (with a message) for an id that cannot be stored as it is.
+  bool SetBhsId(std::string id);
 
   // Called after every change of the shown company (start-up, a choice, New and
   // Delete Company): the session reloads that company's application list.
@@ -52,12 +53,13 @@ class CompanyPage {
   // VendrixError with the reason, nothing written.
   void Create(const std::string& name, const CompanyProfile& fields);
   void DeleteCompany();
-  void ClearCompanyFields();
 
   enum class BhsAction { NoCompany, OpenAccountDialog, ShownId };
   BhsAction ShowBhsId();
 
  private:
+  // Writes the company list: names, then the skipped lines as they were read.
+  void SaveList(const Lines& names) const;
   void SetFieldText(std::string CompanyProfile::*member, std::string value);
   void ShownChanged();
   std::optional<std::string> CollidesWithAppFile(const std::string& name) const;
@@ -66,6 +68,7 @@ class CompanyPage {
   MainFlags& flags_;
   UserPrompt& prompt_;
   Lines names_;
+  Lines skipped_;  // the list's lines that are no usable name, written back as they were
   CompanyProfile profile_;
   std::function<void()> onShownChanged_;
 };

@@ -15,8 +15,8 @@ const std::array<CompanyField, 14> kCompanyFields = {{
     {"CSTATE", "constate", &CompanyProfile::state},
     {"CZIP", "conzip", &CompanyProfile::zip},
     {"CCOUNTRY", "concountry", &CompanyProfile::country},
-    {"CURL", "pubpage", &CompanyProfile::url},
-    {"CCMAIL", "pubmail", &CompanyProfile::salesEmail},
+    {"CURL", "pubpage", &CompanyProfile::url, KeyRule::NoSpace},
+    {"CCMAIL", "pubmail", &CompanyProfile::salesEmail, KeyRule::NoSpace},
 }};
 
 const CompanyField* FindCompanyField(std::string_view key) {
@@ -24,6 +24,13 @@ const CompanyField* FindCompanyField(std::string_view key) {
     if (f.key == key) return &f;
   }
   return nullptr;
+}
+
+std::optional<std::string> CheckCompanyValue(std::string_view key, std::string_view value) {
+  const CompanyField* f = FindCompanyField(key);
+  if (!f) return "There is no company field " + std::string(key) + ".";
+  if (auto why = CheckIniValue(key, value)) return why;
+  return BrokenKeyRule(key, f->rule, value);
 }
 
 CompanyProfile ReadCompanySection(const IniDocument& doc) {

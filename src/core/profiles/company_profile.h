@@ -3,10 +3,12 @@
 // keys form the "COMPANY" section of every application file. Plain data; nothing
 // throws. Any thread.
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "base/ini_file.h"
+#include "profiles/key_rule.h"
 
 namespace vendrix {
 
@@ -19,6 +21,7 @@ struct CompanyField {
   std::string_view key;
   std::string_view control;  // the screen field; empty for BHSID, which is not shown
   std::string CompanyProfile::*member;
+  KeyRule rule = KeyRule::Any;
 };
 
 extern const std::array<CompanyField, 14> kCompanyFields;
@@ -26,6 +29,9 @@ extern const std::array<CompanyField, 14> kCompanyFields;
 inline constexpr std::string_view kCompanySection = "COMPANY";
 
 const CompanyField* FindCompanyField(std::string_view key);  // exact key, or nullptr
+// Why a value may not be stored in a company field (the page, the command line and
+// imports all ask this), naming the field; nullopt when it may.
+std::optional<std::string> CheckCompanyValue(std::string_view key, std::string_view value);
 CompanyProfile ReadCompanySection(const IniDocument& doc);
 void WriteCompanySection(IniDocument& doc, const CompanyProfile& profile);
 

@@ -10,14 +10,17 @@ namespace vendrix {
 namespace {
 
 // The mail window's events: its progress lines go to the run log and the site's page.
+// A server's words pass mask, which hides the password where it stands alone.
 class MailWindowLines : public SmtpFormView {
  public:
-  explicit MailWindowLines(SubmissionLog& log) : log_(log) {}
-  void AddReportLine(const std::string& line) override { log_.AddReportLine(line); }
-  void AddLogLine(const std::string& line) override { log_.AddLogLine(line); }
+  MailWindowLines(SubmissionLog& log, std::function<std::string(const std::string&)> mask)
+      : log_(log), mask_(std::move(mask)) {}
+  void AddReportLine(const std::string& line) override { log_.AddReportLine(mask_(line)); }
+  void AddLogLine(const std::string& line) override { log_.AddLogLine(mask_(line)); }
 
  private:
   SubmissionLog& log_;
+  std::function<std::string(const std::string&)> mask_;
 };
 
 }  // namespace
@@ -27,7 +30,7 @@ bool SubmissionRun::DoEmailPost(bool isNew, int row, bool isCopy) {
   const std::string site = SiteName();
   const std::string contact = host_.Company().email;
   SubmissionLog& log = *this;
-  MailWindowLines lines(log);
+  MailWindowLines lines(log, [this](const std::string& line) { return MaskWords(line); });
   view_.Status(RunStep::Mail, "Preparing Email");
   TSMTPForm form(&lines);
   view_.Status(RunStep::Mail, "Preparing to mail to: " + site);

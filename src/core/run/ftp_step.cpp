@@ -1,5 +1,9 @@
 // The FTP upload step: one attempt of logging on and sending the program (or its
-// archive) and the text file of the current site.
+// archive) and the text file of the current site. The archive and the text file are
+// made before logging on, so no server waits on them; any error inside the attempt
+// is the attempt's failure, never the run's end.
+#include <exception>
+
 #include "base/cp1252.h"
 #include "run/submission_run.h"
 #include "script/submission_builder.h"
@@ -16,6 +20,22 @@ std::string FileNameOf(const std::string& path) {
 
 bool SubmissionRun::DoFtpUpload() {
   const std::string site = SiteName();
+  try {
+    return FtpAttempt();
+  } catch (const std::exception& e) {
+    // A client or file error outside the window's own handlers (a command the server
+    // answered by closing, an archive that could not be written): this attempt failed.
+    ftpState_.FtpFailed = true;
+    ftpState_.FtpErrorText = e.what();
+    AddFtpLine(MaskWords(std::string("EXCEPTION: ") + e.what()));
+    AddLogLine(site + " -> " + "FTP error: " + MaskWords(e.what()));
+    ftpForm_.Logoff();
+    return false;
+  }
+}
+
+bool SubmissionRun::FtpAttempt() {
+  const std::string site = SiteName();
   ftpState_.FtpFailed = false;
   ftpForm_.Logoff();
   view_.Status(RunStep::Ftp, "logging on to " + site);
@@ -23,32 +43,40 @@ bool SubmissionRun::DoFtpUpload() {
   if (!plan) return false;
   // The password never reaches a log line or a page, even when a server repeats it.
   secret_ = plan->password;
+  if (!builder_->BuildFtpFiles(*plan)) return false;
   ftpForm_.tHost = plan->host;
   ftpForm_.tUser = plan->user;
   ftpForm_.tPasswd = plan->password;
   ftpForm_.SetRemoteFile("");
   if (skipRequested_) return false;
   ftpForm_.Logon();
+  if (ftpState_.FtpFailed && !skipRequested_) {
+    AddLogLine(site + " -> " + "FTP logon failed: " + MaskWords(ftpState_.FtpErrorText));
+  }
   if (ftpState_.FtpFailed || skipRequested_) return false;
 
   const std::string program = host_.App().localPath;
-  if (!builder_->BuildFtpFiles(*plan)) return false;
   for (std::size_t i = 0; i < plan->files.size(); ++i) {
     const FtpFile& file = plan->files[i];
     ftpForm_.eLocalFile = file.localPath;
     ftpForm_.SetRemoteFile(file.remoteName);
-    ftpForm_.FTP1.SetTransferMode(file.ascii ? TFTPTransferModes::tmASCII
-                                             : TFTPTransferModes::tmBinary);
     AddFtpLine("Sending File -> " + ftpForm_.RemoteFile());
     ftpState_.FtpFailed = false;
     if (skipRequested_) {
       ftpState_.FtpFailed = true;
       ftpState_.FtpErrorText = "301: Interrupted";
     } else {
-      ftpForm_.UploadFile();
+      try {
+        ftpForm_.FTP1.SetTransferMode(file.ascii ? TFTPTransferModes::tmASCII
+                                                 : TFTPTransferModes::tmBinary);
+        ftpForm_.UploadFile();
+      } catch (const std::exception& e) {
+        ftpState_.FtpFailed = true;
+        ftpState_.FtpErrorText = e.what();
+      }
     }
     if (ftpState_.FtpFailed) {
-      AddLogLine(site + " -> " + "FTP error: " + ftpState_.FtpErrorText);
+      AddLogLine(site + " -> " + "FTP error: " + MaskWords(ftpState_.FtpErrorText));
       AddFtpLine("ERROR SENDING FILE -> " + ftpForm_.RemoteFile());
       ftpForm_.Logoff();
       return false;

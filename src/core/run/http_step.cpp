@@ -2,6 +2,7 @@
 // the settings, and the server's answer judged.
 #include <chrono>
 
+#include "base/error_codes.h"
 #include "net/action_timer.h"
 #include "net/net_error.h"
 #include "run/submission_run.h"
@@ -65,8 +66,14 @@ bool SubmissionRun::DoHttpPost(bool isNew) {
   } catch (const EHttpClient& e) {
     if (httpTimedOut_) return fail("TIMED OUT!");
     if (AcceptedRedirect(e)) {
+      AddLogLine("Accepted HTTP Post to: " + site + " (" + e.Description + ")");
       idle();
       return true;
+    }
+    if (e.ErrorCode == code::kConnectionReset) {
+      // Said as what happened rather than in the socket's words.
+      return fail(std::to_string(e.ErrorCode) +
+                  ": the server closed the connection before the reply was complete");
     }
     return fail(e.what());
   }

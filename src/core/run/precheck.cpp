@@ -326,13 +326,19 @@ void PreCheck::CheckVariables(const AppSiteRow& row, std::string_view text,
 void PreCheck::CheckSite(const AppSiteRow& row, const PreCheckTarget& target,
                          std::vector<Finding>& out) {
   const std::string& where = row.site;
-  if (!FileExists(eng_.SiteSettingsFile(row.site)) || !builder_.OpenSite(row.site)) {
+  bool opened = false;
+  try {
+    opened = FileExists(eng_.SiteSettingsFile(row.site)) && openSite_(row.site);
+  } catch (const std::exception&) {
+    opened = false;
+  }
+  if (!opened) {
     Add(out, FindingSeverity::Error, where, "definition",
         "The site's settings file cannot be read.");
     return;
   }
   eng_.SetCurrentRow(&row);
-  const SiteDefinition& site = builder_.Definition();
+  const SiteDefinition& site = site_();
   const bool isNew = row.submit == "New";
   if (row.cat1 == kNotSet) {
     Add(out, FindingSeverity::Error, where, "category 1", "No category is chosen for the site.");

@@ -13,6 +13,7 @@
 // thread-safe: the thread that owns the session (or the run's worker); the engine's
 // context must hold the profiles and is restored afterwards.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,7 +71,17 @@ bool LooksLikeUrl(std::string_view url);
 
 class PreCheck {
  public:
-  PreCheck(TEngBuild& eng, SiteBuilder& builder) : eng_(eng), builder_(builder) {}
+  // How the check opens a site and reads the open one (the run opens sites through its
+  // host, the command line through the site builder).
+  using OpenSiteFn = std::function<bool(const std::string& name)>;
+  using OpenedSiteFn = std::function<const SiteDefinition&()>;
+
+  PreCheck(TEngBuild& eng, SiteBuilder& builder)
+      : eng_(eng),
+        openSite_([&builder](const std::string& name) { return builder.OpenSite(name); }),
+        site_([&builder]() -> const SiteDefinition& { return builder.Definition(); }) {}
+  PreCheck(TEngBuild& eng, OpenSiteFn openSite, OpenedSiteFn site)
+      : eng_(eng), openSite_(std::move(openSite)), site_(std::move(site)) {}
 
   std::vector<Finding> Run(const PreCheckTarget& target);
   // The FTP servers of the sites the last Run looked at (one entry per server).
@@ -86,7 +97,8 @@ class PreCheck {
                       std::vector<std::string>& seen);
 
   TEngBuild& eng_;
-  SiteBuilder& builder_;
+  OpenSiteFn openSite_;
+  OpenedSiteFn site_;
   std::vector<ServerProbe> ftpServers_;
 };
 

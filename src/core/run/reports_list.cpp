@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "base/cp1252.h"
+#include "base/error.h"
 #include "base/file_io.h"
 #include "base/text_order.h"
 #include "base/user_prompt.h"
@@ -35,12 +37,31 @@ std::vector<long> StampKey(const std::string& stamp) {
   return key;
 }
 
-// Removes the plain files of a folder, then the folder; what cannot go stays.
+// Whether path is a folder itself, not a link to one.
+bool IsRealFolder(const std::string& path) {
+  std::error_code ec;
+  return fs::symlink_status(path, ec).type() == fs::file_type::directory;
+}
+
+// Refuses a folder that is a link: deleting through it would delete the files of
+// wherever it leads.
+void RequireRealFolder(const std::string& path) {
+  std::error_code ec;
+  if (fs::symlink_status(path, ec).type() == fs::file_type::symlink) {
+    throw VendrixError("The report folder " + Utf8ToCp1252(path) +
+                       " is a symbolic link; nothing was deleted.");
+  }
+}
+
+// Removes the plain files of a folder (a link among them is removed as a link), then
+// the folder; what cannot go stays.
 bool RemoveFolder(const std::string& dir) {
+  RequireRealFolder(dir);
+  if (!IsRealFolder(dir)) return false;
   std::error_code ec;
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code fe;
-    if (!it->is_directory(fe) || it->is_symlink(fe)) fs::remove(it->path(), fe);
+    if (it->symlink_status(fe).type() != fs::file_type::directory) fs::remove(it->path(), fe);
   }
   return fs::remove(dir, ec) && !ec;
 }
@@ -74,13 +95,21 @@ std::vector<std::string> ReportRuns(const std::string& reportsDir, const std::st
   return runs;
 }
 
+bool ReportAppExists(const std::string& reportsDir, const std::string& app) {
+  std::error_code ec;
+  return !app.empty() &&
+         fs::symlink_status(Join(reportsDir, app), ec).type() != fs::file_type::not_found;
+}
+
 bool DeleteRunReport(const std::string& reportsDir, const std::string& app,
                      const std::string& run) {
+  RequireRealFolder(Join(reportsDir, app));
   return RemoveFolder(Join(Join(reportsDir, app), run));
 }
 
 bool DeleteAppReports(const std::string& reportsDir, const std::string& app) {
   const std::string appDir = Join(reportsDir, app);
+  RequireRealFolder(appDir);
   for (const auto& run : SubFolders(appDir)) RemoveFolder(Join(appDir, run));
   return RemoveFolder(appDir);
 }
@@ -166,14 +195,22 @@ void TReportsListFrm::Delete() {
   if (selected_ < 0 || selected_ >= static_cast<int>(items_.size())) return;
   if (runLevel_) {
     if (prompt_.Confirm("Delete the selected report?", false) != Answer::Yes) return;
-    DeleteRunReport(reportsDir_, app_, items_[selected_]);
+    try {
+      DeleteRunReport(reportsDir_, app_, items_[selected_]);
+    } catch (const VendrixError& e) {
+      prompt_.Error(e.what());
+    }
     items_ = ReportRuns(reportsDir_, app_);
     selected_ = 0;
     if (items_.empty()) LoadApps();
     return;
   }
   if (prompt_.Confirm("Delete all reports for selected site?", false) != Answer::Yes) return;
-  DeleteAppReports(reportsDir_, items_[selected_]);
+  try {
+    DeleteAppReports(reportsDir_, items_[selected_]);
+  } catch (const VendrixError& e) {
+    prompt_.Error(e.what());
+  }
   LoadApps();
   if (items_.empty()) visible_ = false;
 }

@@ -21,7 +21,12 @@ std::vector<std::string> SubFolders(const std::string& dir);
 std::vector<std::string> ReportApps(const std::string& reportsDir);
 // The run folders of an application, oldest first (by the time in their stamps).
 std::vector<std::string> ReportRuns(const std::string& reportsDir, const std::string& app);
+// Whether the application has a report folder (or anything in its place).
+bool ReportAppExists(const std::string& reportsDir, const std::string& app);
 // Deletes the files of a run folder and the folder; false when something stayed.
+// Never follows a link: a folder that is a link (the application's or the run's) is
+// refused with VendrixError before anything is deleted; a link inside is removed as
+// a link.
 bool DeleteRunReport(const std::string& reportsDir, const std::string& app, const std::string& run);
 // Deletes every run of the application, then its folder; false when something stayed.
 bool DeleteAppReports(const std::string& reportsDir, const std::string& app);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/line_list.h"
+#include "base/program_settings.h"
 #include "catalogue/site_definition.h"
 #include "catalogue/site_table.h"
 #include "profiles/app_profile.h"
@@ -17,23 +18,12 @@ namespace vendrix {
 class TEngBuild;
 class DataTree;
 
-// The settings a run reads (settings.dat).
-struct RunSettings {
-  std::string smtp, email, name, proxy;
-  std::string port = "80";
-  int ftpRetries = 3;
-  int httpTimeOut = 60;  // seconds
-  // The mail server of today: "Auto", "STARTTLS", "TLS" or "None"; AUTH user and
-  // password (empty user: no AUTH).
-  std::string smtpSecurity = "Auto";
-  std::string smtpUser, smtpPassword;
-};
-
 class RunHost {
  public:
   virtual ~RunHost() = default;
 
-  virtual RunSettings Settings() = 0;
+  // The program settings as the file holds them now.
+  virtual ProgramSettings Settings() = 0;
   virtual const AppProfile& App() = 0;
   virtual const CompanyProfile& Company() = 0;
   // Puts the re-wrapped long description back into the shown application.

@@ -31,6 +31,9 @@ int CurrentMillisecond() {
       duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count() % 1000);
 }
 
+// Every page says how its bytes are to be read.
+constexpr const char* kCharsetLine = "<meta charset=\"windows-1252\">";
+
 // A pair of cells of the site pages' heading table.
 void AddDetailRow(Lines& page, const char* label, const std::string& value) {
   page.push_back(std::string("    <td width=\"287\" align=\"right\"><font face=\"Arial\" "
@@ -57,7 +60,7 @@ std::string TReportsFrm::DateNow() const {
   return ShortDate(clock_.Now());
 }
 
-void TReportsFrm::StartRunReport(const std::string& appName) {
+bool TReportsFrm::StartRunReport(const std::string& appName) {
   app_ = appName;
   const std::tm now = clock_.Now();
   RunDate = ShortDate(now);
@@ -77,9 +80,8 @@ void TReportsFrm::StartRunReport(const std::string& appName) {
     RunReportDir = AppReportDir + "/" + stamp_;
     if (!DirExists(RunReportDir)) break;
   }
-  if (!MakeDir(RunReportDir) && OnWriteError) {
-    OnWriteError(UnableToWrite(RunReportDir));
-  }
+  const bool made = MakeDir(RunReportDir) && DirExists(RunReportDir);
+  if (!made && OnWriteError) OnWriteError(UnableToWrite(RunReportDir));
   MainReportPath = RunReportDir + "/" + kMainReportName;
   MainReportUrl = FileUrl(MainReportPath);
   LogReportPath = RunReportDir + "/" + kLogReportName;
@@ -87,13 +89,15 @@ void TReportsFrm::StartRunReport(const std::string& appName) {
   FooterLine = kReportFooter;
   FinalSubsList.clear();
   XferMemo.clear();
+  pages_.clear();
+  return made;
 }
 
 void TReportsFrm::PageHead(const std::string& title, const std::string& heading) {
   XferMemo.clear();
   Lines& p = XferMemo;
   p.insert(p.end(),
-           {"<html>", "<head>", "<title>" + title + " </title>", "</head>",
+           {"<html>", "<head>", kCharsetLine, "<title>" + title + " </title>", "</head>",
             "<body leftmargin=\"0\" bgcolor=\"#FFFFFF\">",
             "<p><img src=" + LogoUrl + " alt=\".jpg\" WIDTH=\"180\" HEIGHT=\"60\"></p>",
             "<table border=\"0\" cellpadding=\"2\" width=\"581\" cellspacing=\"0\">", "  <tr>"});
@@ -142,7 +146,11 @@ void TReportsFrm::EndSiteSection(const std::string& method, const std::string& s
                        "\" width=\"581\" height=\"400\"></iframe>");
   }
   AddFooter();
-  const std::string path = RunReportDir + "/" + SafeFileNamePart(siteName + " _" + method) + ".htm";
+  // Two sites whose names make the same file name ("A\B" and "A_B") get two pages.
+  const std::string base = RunReportDir + "/" + SafeFileNamePart(siteName + " _" + method);
+  std::string path = base + ".htm";
+  for (int n = 2; pages_.count(path) != 0; ++n) path = base + " " + std::to_string(n) + ".htm";
+  pages_.insert(path);
   Save(path, XferMemo);
   std::string upper = method;
   for (char& c : upper) {
@@ -174,6 +182,7 @@ void TReportsFrm::WriteMainReport(const Lines& log) {
   const std::string spacer = "    <td width=\"154\"></td>";
   Lines p = {"<html>",
              "<head>",
+             kCharsetLine,
              "<title>Submission Report</title>",
              "</head>",
              "<body topmargin=\"0\" leftmargin=\"0\" background=" + BackgroundUrl + ">",

@@ -2,11 +2,12 @@
 // TReportsFrm: the HTML reports of a submission run. One page per site and method
 // ("<site> _HTTP.htm"), a log page with the whole run log and a main report with the
 // run's figures and links to every page, all in one folder per run under the
-// application's report folder. Pages are Windows-1252 text with CR LF lines, each
-// written atomically. Every text that comes from outside (log lines, names, server
-// answers) is HTML-escaped; a site's answer is shown inside a sandboxed frame.
+// application's report folder. Pages are Windows-1252 text with CR LF lines, say so
+// in a meta element, and are each written atomically. Every text that comes from outside (log
+// lines, names, server answers) is HTML-escaped; a site's answer is shown inside a sandboxed frame.
 // Not thread-safe: the run's thread owns it.
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,8 +34,9 @@ class TReportsFrm {
   std::function<void(const std::string&)> OnWriteError;
 
   // Prepares a run of the application: counters, URLs and the two report folders.
-  // Two runs started in the same millisecond still get two folders.
-  void StartRunReport(const std::string& appName);
+  // Two runs started in the same millisecond still get two folders. False (after
+  // OnWriteError) when the run's folder could not be made.
+  bool StartRunReport(const std::string& appName);
   void BeginSiteSection(const std::string& method);
   void AddReportLine(const std::string& text);
   // Finishes the page: for "HTTP" the site's answer (answer: the received body blocks)
@@ -69,6 +71,7 @@ class TReportsFrm {
   std::string reportsDir_, imagesDir_;
   const Clock& clock_;
   std::string app_, stamp_;
+  std::set<std::string> pages_;  // the page files of this run
 };
 
 }  // namespace vendrix

@@ -5,8 +5,11 @@
 // counts, the Settings window). The run calls these on its own thread; a GUI marshals
 // them to its screen. Every call has a quiet default so a view shows what it wants.
 #include <string>
+#include <vector>
 
 #include "catalogue/site_table.h"
+#include "run/precheck.h"
+#include "run/run_results.h"
 
 namespace vendrix {
 
@@ -38,6 +41,15 @@ class RunView {
   virtual void TotalToPost(int /*total*/) {}
   virtual void PostingMode(bool /*on*/) {}
   virtual void BusyCursor(bool /*on*/) {}
+
+  // What the check before the run found (before the confirmation window, which may
+  // show them); false stops the run. By default the run goes on.
+  virtual bool ReviewFindings(const std::vector<Finding>& /*findings*/) { return true; }
+  // The sites marked to post that already got the application's current version;
+  // true sends them again, false leaves them out (the default).
+  virtual bool SendAgain(const std::vector<std::string>& /*sites*/) { return false; }
+  // A site has ended: its steps and outcome.
+  virtual void SiteEnded(const SiteResult& /*result*/) {}
 
   // The confirmation window ("Submission Verification:"): true on "Start Posting!".
   virtual bool VerifySubmission(const PostCounts& counts) = 0;

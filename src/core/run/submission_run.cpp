@@ -9,9 +9,11 @@
 #include "base/names.h"
 #include "base/user_prompt.h"
 #include "mail/smtp_form.h"
+#include "run/precheck.h"
 #include "script/eng_build.h"
 #include "script/submission_builder.h"
 #include "script/text_tools.h"
+#include "zip/compressed_cache.h"
 
 namespace vendrix {
 namespace {
@@ -25,16 +27,19 @@ bool Exists(const std::string& cp1252Path) {
   return FileExists(Cp1252ToUtf8(cp1252Path));
 }
 
-// The proxy port as a whole number, or nullopt.
-std::optional<int> WholeNumber(const std::string& text) {
-  std::string t = TrimBoth(text);
-  if (t.empty() || t.size() > 9) return std::nullopt;
-  std::size_t i = t[0] == '-' || t[0] == '+' ? 1 : 0;
-  if (i == t.size()) return std::nullopt;
-  for (std::size_t k = i; k < t.size(); ++k) {
-    if (!std::isdigit(static_cast<unsigned char>(t[k]))) return std::nullopt;
+// The line for a marked site at which no step applies, saying why.
+std::string NothingSent(const SiteDefinition& site, const std::string& name, bool isNew) {
+  const char* kind = isNew ? "a new submission" : "an update";
+  std::string why;
+  if (!site.useFtpUpload && !site.useHttpPost && !site.useEmail) {
+    why = "the site uses no way of submission (HTTP, FTP or e-mail)";
+  } else {
+    if (site.useHttpPost) why = std::string("it has no HTTP script URL for ") + kind;
+    if (site.useEmail) {
+      why += std::string(why.empty() ? "it" : " and") + " has no e-mail address for " + kind;
+    }
   }
-  return std::stoi(t);
+  return "Nothing was sent to " + name + ": " + why + ".";
 }
 
 }  // namespace
@@ -46,7 +51,7 @@ SubmissionRun::SubmissionRun(RunHost& host, RunView& view, UserPrompt& prompt, c
       clock_(clock),
       report_(host.Tree().ReportsDir, host.Tree().ImagesDir, clock),
       ftpForm_(
-          ftpState_, [this](const std::string& line) { AddFtpLine(line); },
+          ftpState_, [this](const std::string& line) { AddFtpLine(MaskTrail(line)); },
           [this](const std::string& text) { view_.Status(RunStep::Ftp, text); }) {
   report_.OnWriteError = [this](const std::string& message) { AddLogLine(message); };
   ftpForm_.FTP1.Passive = true;
@@ -102,23 +107,52 @@ const std::string& SubmissionRun::SiteName() const {
   return report_.CurrentSite;
 }
 
-std::string SubmissionRun::Redact(std::string line) const {
-  if (secret_.size() >= kMinSecret) ReplaceAll(line, secret_, kMasked);
-  return line;
+std::string SubmissionRun::MaskTrail(const std::string& line) const {
+  // What the client sent: the argument of a command that carries a password.
+  static const std::string kClient = "CLIENT: ";
+  if (line.rfind(kClient, 0) == 0) {
+    const auto verbEnd = line.find(' ', kClient.size());
+    if (verbEnd == std::string::npos) return line;
+    std::string verb = line.substr(kClient.size(), verbEnd - kClient.size());
+    for (char& c : verb) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (verb == "PASS" || verb == "ACCT" || verb == "AUTH") {
+      return line.substr(0, verbEnd + 1) + kMasked;
+    }
+    return line;
+  }
+  return MaskWords(line);
+}
+
+std::string SubmissionRun::MaskWords(std::string text) const {
+  // What a server said: the password where it stands as a word of its own.
+  if (secret_.size() < kMinSecret) return text;
+  const auto isWordChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
+  for (std::size_t at = text.find(secret_); at != std::string::npos;
+       at = text.find(secret_, at + 1)) {
+    const std::size_t end = at + secret_.size();
+    const bool starts = at == 0 || !isWordChar(text[at - 1]) || !isWordChar(secret_.front());
+    const bool ends = end == text.size() || !isWordChar(text[end]) || !isWordChar(secret_.back());
+    if (starts && ends) {
+      text.replace(at, secret_.size(), kMasked);
+      at += std::string(kMasked).size() - 1;
+    }
+  }
+  return text;
 }
 
 void SubmissionRun::AddLogLine(const std::string& line) {
-  std::string l = Redact(line);
+  std::string l = line;
+  lastLogLine_ = l;
   view_.LogLine(l);
   log_.push_back(std::move(l));
 }
 
 void SubmissionRun::AddReportLine(const std::string& line) {
-  report_.AddReportLine(Redact(line));
+  report_.AddReportLine(line);
 }
 
 void SubmissionRun::AddFtpLine(const std::string& line) {
-  std::string l = Redact(line);
+  std::string l = line;
   view_.FtpLine(l);
   ftplist_.push_back(std::move(l));
 }
@@ -188,7 +222,8 @@ bool SubmissionRun::CountSitesToPost(bool forRun) {
     if (forRun && (row.cat1 == kNotSet || row.cat2 == kNotSet)) {
       prompt_.Error(
           "You have a site set to post against that needs a category set. Please set before "
-          "posting!");
+          "posting! (" +
+          row.site + ")");
       view_.ShowSitesPage(static_cast<int>(i));
       return false;
     }
@@ -233,25 +268,47 @@ SubmissionRun::Outcome SubmissionRun::Submit() {
     if (!view_.OpenSettings()) return Outcome::Refused;
     settings_ = host_.Settings();
   }
-  auto port = WholeNumber(settings_.port);
-  if (!port) {
-    prompt_.Error("'" + settings_.port + "' is not a valid integer value");
+  // A value the run cannot use (a port that is no port, a time-out of none) stops it
+  // before anything is sent.
+  if (auto problem = settings_.Problem(); !problem.empty()) {
+    prompt_.Error(problem);
     return Outcome::Refused;
   }
   HTTP1.ProxyServer = settings_.proxy;
-  HTTP1.ProxyPort = static_cast<std::uint16_t>(*port);
+  HTTP1.ProxyPort = static_cast<std::uint16_t>(settings_.ProxyPort());
 
-  if (!CheckApplication() || !OfferSaves() || !CountSitesToPost(true)) return Outcome::Refused;
+  if (!CheckApplication() || !OfferSaves() || !ReviewFindings()) return Outcome::Refused;
+  LoadHistory();
+  if (!CountSitesToPost(true)) return Outcome::Refused;
 
   view_.BusyCursor(true);
   EnterPostingMode();
-  report_.StartRunReport(host_.App().name);
+  std::string reportError;
+  report_.OnWriteError = [&reportError](const std::string& m) { reportError = m; };
+  const bool reportReady = report_.StartRunReport(host_.App().name);
+  report_.OnWriteError = [this](const std::string& message) { AddLogLine(message); };
+  if (!reportReady) {
+    // A run that could leave no report does not post: nothing would say what it sent.
+    view_.BusyCursor(false);
+    LeavePostingMode();
+    prompt_.Error(reportError);
+    return Outcome::Refused;
+  }
   host_.SetLongDesc(SplitLines(WrapText(JoinLines(host_.App().longDesc), 72)));
   sitesProcessed_ = 0;
   SubmissionLog& log = *this;
-  builder_ = std::make_unique<SubmissionBuilder>(host_.Eng(), host_.Tree(), log);
-  const bool completed = WalkSites();
+  compressed_ = std::make_unique<CompressedFileCache>(host_.Tree().FilesDir);
+  builder_ = std::make_unique<SubmissionBuilder>(host_.Eng(), host_.Tree(), log, compressed_.get());
+  bool completed = true;
+  try {
+    completed = WalkSites();
+  } catch (const std::exception& e) {
+    // Whatever went wrong, the run still saves its table and leaves its reports.
+    AddLogLine(e.what());
+  }
   host_.Eng().SetCurrentRow(nullptr);
+  builder_.reset();
+  compressed_.reset();  // the compressed program is not kept between runs
   EndRun(!completed);
   return completed ? Outcome::Completed : Outcome::Cancelled;
 }
@@ -282,7 +339,31 @@ bool SubmissionRun::WalkSites() {
     if (!RowPosted(rows[i])) continue;
     const std::string rowSite = rows[i].site;
     skipRequested_ = false;
-    if (!host_.OpenSite(rowSite)) {
+    current_ = SiteResult{};
+    current_.site = rowSite;
+    current_.kind = rows[i].submit;
+    const std::string& version = host_.App().version;
+    if (!sendAgain_ && history_.AlreadySent(rowSite, version)) {
+      // A run started again sends only what is left.
+      if (!SiteFitsApp(rows[i], host_.App().platform, host_.App().status)) continue;
+      const HistoryEntry* last = history_.LastFor(rowSite);
+      const std::string why = "already sent version " + version + " on " + last->when;
+      AddLogLine(rowSite + ": " + why + "; not sent again");
+      ++summary_.notSent;
+      SiteEnded("not-sent", why);
+      ++sitesProcessed_;
+      --toPost_;
+      view_.Counters(std::max(toPost_, 0), sitesProcessed_);
+      view_.Progress(sitesProcessed_, counts_.total);
+      continue;
+    }
+    bool opened = false;
+    try {
+      opened = host_.OpenSite(rowSite);
+    } catch (const std::exception& e) {
+      AddLogLine(e.what());
+    }
+    if (!opened) {
       // A marked site whose definition cannot be read is a failed site, not a silent one.
       report_.CurrentSite = rowSite;
       AddLogLine("Unable to load the site definition of " + rowSite);
@@ -296,7 +377,9 @@ bool SubmissionRun::WalkSites() {
     view_.CurrentSite(site.name);
     const bool isNew = rows[i].submit == "New";
 
+    bool ran = false;  // whether any step tried to send something
     if (site.useFtpUpload && !skipRequested_) {
+      ran = true;
       LightLamp(RunStep::Ftp);
       report_.BeginSiteSection("FTP");
       ftplist_.clear();
@@ -308,6 +391,7 @@ bool SubmissionRun::WalkSites() {
         if (!sent) ++failures;
       }
       if (!sent) success = false;
+      StepEnded("ftp", sent);
       for (const auto& line : ftplist_) report_.AddReportLine(line);
       report_.EndSiteSection("FTP", rowSite);
       ftpForm_.Logoff();
@@ -320,10 +404,13 @@ bool SubmissionRun::WalkSites() {
     }
     const std::string& url = isNew ? site.httpNewScriptUrl : site.httpUpdateScriptUrl;
     if (site.useHttpPost && leading(url) && !skipRequested_) {
+      ran = true;
       LightLamp(RunStep::Http);
       report_.BeginSiteSection("HTTP");
       ClearXfer();
-      if (!DoHttpPost(isNew)) success = false;
+      const bool posted = Guarded(RunStep::Http, [&] { return DoHttpPost(isNew); });
+      if (!posted) success = false;
+      StepEnded("http", posted);
       report_.EndSiteSection("HTTP", rowSite, xfer_);
       view_.Lamp(RunStep::Http, LampState::Lit);
     }
@@ -333,17 +420,45 @@ bool SubmissionRun::WalkSites() {
     }
     const std::string& to = isNew ? site.emailToName : site.emailToNameUpdate;
     if (site.useEmail && leading(to) && !skipRequested_) {
+      ran = true;
       report_.BeginSiteSection("EMAIL");
       LightLamp(RunStep::Mail);
-      if (!DoEmailPost(isNew, static_cast<int>(i), false)) {
+      const int row = static_cast<int>(i);
+      if (!Guarded(RunStep::Mail, [&] { return DoEmailPost(isNew, row, false); })) {
         success = false;
-      } else if (host_.Site().emailSendCopy) {
-        DoEmailPost(isNew, static_cast<int>(i), true);
+        StepEnded("email", false);
+      } else {
+        StepEnded("email", true);
+        if (host_.Site().emailSendCopy) {
+          Guarded(RunStep::Mail, [&] { return DoEmailPost(isNew, row, true); });
+        }
       }
       report_.EndSiteSection("EMAIL", rowSite);
       view_.Lamp(RunStep::Mail, LampState::Lit);
     }
+    std::string reason;
+    if (!ran) {
+      // Nothing went to the site: it is not posted, and its row stays as it was.
+      if (!skipRequested_) {
+        reason = NothingSent(site, rowSite, isNew);
+        AddLogLine(reason);
+      }
+      success = false;
+    }
+    if (success) RecordPost(rows[i], isNew);
     RowOutcome(static_cast<int>(i), success);
+    if (success) {
+      SiteEnded("succeeded", "");
+    } else if (skipRequested_) {
+      SiteEnded("skipped", "skipped by the user");
+    } else {
+      if (reason.empty()) {
+        for (const auto& step : current_.steps) {
+          if (step.status == "failed") reason = step.detail;
+        }
+      }
+      SiteEnded("failed", reason);
+    }
     if (cancelRequested_) return false;
     if (skipRequested_) {
       AddLogLine("SKIPPED -> " + rowSite);
@@ -351,6 +466,111 @@ bool SubmissionRun::WalkSites() {
     }
   }
   return !cancelRequested_;
+}
+
+bool SubmissionRun::Guarded(RunStep step, const std::function<bool()>& action) {
+  try {
+    return action();
+  } catch (const std::exception& e) {
+    // An error no step handler foresaw (a file that cannot be read or written, a
+    // client failure outside its action) fails this site's step; the run goes on.
+    const std::string site = SiteName();
+    if (step == RunStep::Mail) {
+      AddLogLine(e.what());
+      AddReportLine(e.what());
+      AddLogLine(site + " EMail ERROR!!!");
+    } else {
+      const std::string line = "Posting Error - " + std::string(e.what()) + "(" + site + ")";
+      AddLogLine(line);
+      AddReportLine(line);
+    }
+    return false;
+  }
+}
+
+bool SubmissionRun::ReviewFindings() {
+  std::vector<std::size_t> indexes;
+  const AppProfile& app = host_.App();
+  const auto& rows = host_.Rows();
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (RowPosted(rows[i]) && SiteFitsApp(rows[i], app.platform, app.status)) indexes.push_back(i);
+  }
+  PreCheckTarget target;
+  target.rows = &rows;
+  target.indexes = std::move(indexes);
+  target.smtpServer = settings_.smtp;
+  target.senderEmail = settings_.email;
+  std::vector<Finding> findings;
+  try {
+    PreCheck check(
+        host_.Eng(), [this](const std::string& name) { return host_.OpenSite(name); },
+        [this]() -> const SiteDefinition& { return host_.Site(); });
+    findings = check.Run(target);
+  } catch (const std::exception& e) {
+    findings.push_back({FindingSeverity::Warning, kWhereApplication, "check",
+                        std::string("The check before the run could not finish: ") + e.what()});
+  }
+  host_.Eng().SetCurrentRow(nullptr);
+  return view_.ReviewFindings(findings);
+}
+
+void SubmissionRun::LoadHistory() {
+  const AppProfile& app = host_.App();
+  historyPath_ = host_.Tree().HistoryFile(app.name);
+  std::string problem;
+  history_ = PostHistory::Load(historyPath_, &problem);
+  if (!problem.empty()) {
+    // Never a reason not to start: the run then sends every marked site.
+    AddLogLine("The history of " + app.name + " cannot be read (" + problem +
+               "); every marked site is sent.");
+  }
+  summary_ = RunSummary{};
+  summary_.application = app.name;
+  summary_.version = app.version;
+  results_.clear();
+  if (sendAgain_ || app.version.empty()) return;
+  std::vector<std::string> sent;
+  for (const auto& row : host_.Rows()) {
+    if (RowPosted(row) && SiteFitsApp(row, app.platform, app.status) &&
+        history_.AlreadySent(row.site, app.version)) {
+      sent.push_back(row.site);
+    }
+  }
+  if (!sent.empty() && view_.SendAgain(sent)) sendAgain_ = true;
+}
+
+void SubmissionRun::StepEnded(const char* step, bool ok) {
+  StepResult r;
+  r.step = step;
+  r.status = ok ? "ok" : (skipRequested_ ? "skipped" : "failed");
+  if (!ok && !skipRequested_) r.detail = lastLogLine_;
+  current_.steps.push_back(std::move(r));
+}
+
+void SubmissionRun::SiteEnded(std::string outcome, std::string reason) {
+  current_.outcome = std::move(outcome);
+  current_.reason = std::move(reason);
+  results_.push_back(current_);
+  view_.SiteEnded(current_);
+}
+
+void SubmissionRun::RecordPost(const AppSiteRow& row, bool isNew) {
+  std::string methods;
+  for (const auto& step : current_.steps) {
+    if (step.status != "ok") continue;
+    if (!methods.empty()) methods += ",";
+    methods += step.step == "email" ? "EMAIL" : step.step == "ftp" ? "FTP" : "HTTP";
+  }
+  const std::tm now = clock_.Now();
+  history_.Add({row.site, host_.App().version,
+                HistoryTime(now.tm_year + 1900, now.tm_mon + 1, now.tm_mday, now.tm_hour,
+                            now.tm_min, now.tm_sec),
+                isNew ? "New" : "Update", methods});
+  try {
+    history_.Save(historyPath_);
+  } catch (const std::exception& e) {
+    AddLogLine(e.what());
+  }
 }
 
 void SubmissionRun::CountOutcome(bool success) {
@@ -402,6 +622,19 @@ void SubmissionRun::EndRun(bool cancelled) {
   AllIdle();
   SaveTable();
   report_.WriteMainReport(log_);
+  summary_.succeeded = report_.SuccessCount;
+  summary_.failed = report_.FailureCount;
+  summary_.cancelled = cancelled;
+  summary_.report = report_.MainReportPath;
+  summary_.started = report_.RunDate + " " + report_.TimeStarted;
+  summary_.ended = report_.TimeCompleted;
+  if (!report_.RunReportDir.empty()) {
+    try {
+      WriteRunJson(report_.RunReportDir + "/run.json", summary_, results_);
+    } catch (const std::exception& e) {
+      AddLogLine(e.what());
+    }
+  }
   if (cancelled) view_.Progress(0, counts_.total);
   view_.BusyCursor(false);
   LeavePostingMode();
@@ -435,7 +668,15 @@ bool SubmissionRun::CancelClick(UserPrompt& prompt) {
   if (!posting_) return false;
   if (prompt.Confirm("Sure you want to cancel all posts?", false) != Answer::Yes) return false;
   Cancel();
+  // A message the server is taking is not cut off (that could send it twice): say
+  // what the run waits for.
+  if (MailInProgress()) view_.Status(RunStep::Mail, kMailWaitText);
   return true;
+}
+
+bool SubmissionRun::MailInProgress() {
+  std::lock_guard lock(mailMutex_);
+  return mailForm_ != nullptr;
 }
 
 }  // namespace vendrix

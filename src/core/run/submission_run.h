@@ -7,6 +7,7 @@
 // Cancel() may be called from any thread and interrupt the network action in
 // progress at once. Everything else belongs to the run's thread.
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -17,8 +18,10 @@
 #include "catalogue/site_table.h"
 #include "net/ftp_form.h"
 #include "net/http_client.h"
+#include "run/post_history.h"
 #include "run/run_host.h"
 #include "run/run_report.h"
+#include "run/run_results.h"
 #include "run/run_view.h"
 #include "run/table_saver.h"
 #include "script/submission.h"
@@ -27,6 +30,7 @@ namespace vendrix {
 
 class UserPrompt;
 class SubmissionBuilder;
+class CompressedFileCache;
 
 class TSMTPForm;
 
@@ -40,6 +44,9 @@ class SubmissionRun : private SubmissionLog {
   // Limits the run to the named sites (posted whatever their P mark, which is not
   // changed); empty: the rows marked to post.
   void SetOnly(std::vector<std::string> sites) { only_ = std::move(sites); }
+  // Sends the sites that already got the application's current version too (without
+  // asking the view).
+  void SetSendAgain(bool on) { sendAgain_ = on; }
 
   // "Save/Submit": the whole run. Refused when a check fails or the person says no.
   Outcome Submit();
@@ -57,6 +64,11 @@ class SubmissionRun : private SubmissionLog {
   // thread), then cancels; true when cancelled.
   bool CancelClick(UserPrompt& prompt);
   bool Posting() const { return posting_; }
+  // Whether a message is being handed to a mail server (Cancel waits for it).
+  bool MailInProgress();
+  // What the run says when a cancel waits for the mail server.
+  static constexpr const char* kMailWaitText =
+      "Waiting for the mail server to confirm the message (at most 10 minutes)";
 
   // The three steps for the current site (one FTP attempt each call).
   bool DoFtpUpload();
@@ -68,6 +80,10 @@ class SubmissionRun : private SubmissionLog {
   const Lines& Log() const { return log_; }
   const Lines& FtpList() const { return ftplist_; }
   int SitesProcessed() const { return sitesProcessed_; }
+  // Each site's steps and outcome, in the order the sites ended, and the run's figures
+  // (also in "run.json" in the run's report folder).
+  const std::vector<SiteResult>& Results() const { return results_; }
+  const RunSummary& Summary() const { return summary_; }
   bool HttpTimedOut() const { return httpTimedOut_; }
 
   // The Submit page's texts.
@@ -79,11 +95,20 @@ class SubmissionRun : private SubmissionLog {
   void AddReportLine(const std::string& line) override;
   void AddFtpLine(const std::string& line) override;
 
+  // One FTP attempt; DoFtpUpload turns any error it throws into a failed attempt.
+  bool FtpAttempt();
+  // Runs a step; an error it throws is that step's failure, logged, never the run's end.
+  bool Guarded(RunStep step, const std::function<bool()>& action);
   bool CheckApplication();
   bool OfferSaves();
   bool RowPosted(const AppSiteRow& row) const;
   // The site loop; false when it stopped after a cancel.
   bool WalkSites();
+  bool ReviewFindings();
+  void LoadHistory();
+  void StepEnded(const char* step, bool ok);
+  void SiteEnded(std::string outcome, std::string reason);
+  void RecordPost(const AppSiteRow& row, bool isNew);
   void CountOutcome(bool success);
   void RowOutcome(int row, bool success);
   void SaveTable();
@@ -93,7 +118,11 @@ class SubmissionRun : private SubmissionLog {
   void LeavePostingMode();
   void EndRun(bool cancelled);
   void AskViewReport();
-  std::string Redact(std::string line) const;
+  // The password masked where it stands as a value: in a command line the client
+  // sent (PASS, ACCT, AUTH) and as a word of what a server said; never in the words
+  // of other lines (a site or user named like the password stays readable).
+  std::string MaskTrail(const std::string& line) const;
+  std::string MaskWords(std::string text) const;
   void ClearXfer();
   const std::string& SiteName() const;
 
@@ -102,10 +131,18 @@ class SubmissionRun : private SubmissionLog {
   UserPrompt& prompt_;
   const Clock& clock_;
   std::vector<std::string> only_;
+  bool sendAgain_ = false;
+  PostHistory history_;
+  std::string historyPath_;
+  std::vector<SiteResult> results_;
+  SiteResult current_;
+  RunSummary summary_;
+  std::string lastLogLine_;  // the detail of a failed step
 
-  RunSettings settings_;
+  ProgramSettings settings_;
   PostCounts counts_;
   TReportsFrm report_;
+  std::unique_ptr<CompressedFileCache> compressed_;  // the program compressed once per run
   std::unique_ptr<SubmissionBuilder> builder_;
   THttpClient HTTP1;
   FtpRunState ftpState_;
@@ -115,7 +152,7 @@ class SubmissionRun : private SubmissionLog {
   Lines log_, ftplist_, xfer_;
   std::size_t xferBytes_ = 0;
   int transferLines_ = 0;
-  std::string secret_;  // masked in every line while set (the FTP password)
+  std::string secret_;  // the password of the step in progress (FTP or SMTP)
 
   std::atomic<bool> posting_{false};
   std::atomic<bool> skipRequested_{false};

@@ -1,8 +1,12 @@
 #include "script/submission_builder.h"
 
 #include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 #include "base/cp1252.h"
+#include "base/error.h"
 #include "base/file_io.h"
 #include "base/names.h"
 #include "catalogue/site_table.h"
@@ -10,6 +14,7 @@
 #include "profiles/app_rules.h"
 #include "profiles/company_profile.h"
 #include "script/text_tools.h"
+#include "zip/compressed_cache.h"
 #include "zip/zip_archiver.h"
 
 namespace vendrix {
@@ -37,10 +42,38 @@ bool StaysInFolder(const std::string& name) {
          name.find_first_of("/\\") == std::string::npos;
 }
 
+// A script without its leading blanks and empty lines: a script of nothing else is no
+// script, and nothing of it is sent.
+std::string ScriptText(const std::string& script) {
+  const auto start = script.find_first_not_of(" \r\n");
+  return start == std::string::npos ? std::string() : script.substr(start);
+}
+
 std::string Upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return s;
 }
+
+// A fresh folder inside the files folder for building one archive, removed with
+// whatever is left in it.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::string& filesDir) {
+    std::string tmpl = filesDir + ".archive-XXXXXX";
+    if (!::mkdtemp(tmpl.data())) throw VendrixError(UnableToWrite(Utf8ToCp1252(filesDir)));
+    path_ = tmpl + "/";
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
 
 }  // namespace
 
@@ -64,7 +97,8 @@ std::optional<HttpSubmission> SubmissionBuilder::BuildHttpSubmission(SubmissionK
   HttpSubmission http;
   http.get = site.httpGet;
   http.url = ExpandOr(isNew ? site.httpNewScriptUrl : site.httpUpdateScriptUrl, PercentEncode);
-  std::string script = TrimLeft(site.Script(isNew ? ScriptKind::HttpNew : ScriptKind::HttpUpdate));
+  std::string script =
+      ScriptText(site.Script(isNew ? ScriptKind::HttpNew : ScriptKind::HttpUpdate));
   const std::string name = SiteName();
   if (script.empty()) {
     log_.AddLogLine("No Engine Script For HTTP Post For: " + name);
@@ -111,7 +145,7 @@ std::optional<MailSubmission> SubmissionBuilder::BuildMailSubmission(SubmissionK
 
   bool rowIsNew = ctx.row ? ctx.row->submit == "New" : isNew;
   std::string script =
-      TrimLeft(site.Script(rowIsNew ? ScriptKind::EmailNew : ScriptKind::EmailUpdate));
+      ScriptText(site.Script(rowIsNew ? ScriptKind::EmailNew : ScriptKind::EmailUpdate));
   if (script.empty()) {
     log_.AddLogLine("No Engine Script For EMAIL Post For: " + name);
     log_.AddLogLine("Unable to post EMAIL to: " + name);
@@ -188,48 +222,73 @@ bool SubmissionBuilder::BuildFtpFiles(FtpSubmission& plan) {
     plan.files.push_back({program, plan.remoteDir + remote, false});
     // The uploaded name comes from the file-name field, not from the program's path.
   } else {
+    // The archive is built new for every site, in a scratch folder of its own, and
+    // renamed into place: it holds exactly what this site's plan lists, never the
+    // entries of an archive left by an earlier site or run.
+    std::string archive;  // its name in the files folder (UTF-8)
     std::string zipPath;
     if (ext != ".ZIP") {
       if (site.use8x3FileName && !Char8Exit(app.char8)) {
         log_.AddFtpLine("The 8-character name \"" + app.char8 + "\" is refused: " + kChar8Refused);
         return false;
       }
-      std::string archive = site.use8x3FileName ? app.char8 + ".zip" : [&] {
+      std::string name = site.use8x3FileName ? app.char8 + ".zip" : [&] {
         std::string n = FileNameOf(app.localPath);
         auto dot = n.rfind('.');
         return (dot == std::string::npos ? n : n.substr(0, dot)) + ".zip";
       }();
-      if (!StaysInFolder(archive)) {
-        log_.AddFtpLine("The archive name \"" + archive + "\" would leave the files folder.");
+      if (!StaysInFolder(name)) {
+        log_.AddFtpLine("The archive name \"" + name + "\" would leave the files folder.");
         return false;
       }
-      zipPath = tree_.FilesDir + Cp1252ToUtf8(archive);
+      archive = Cp1252ToUtf8(name);
+      zipPath = tree_.FilesDir + archive;
       log_.AddFtpLine("Zipping File: " + Utf8ToCp1252(zipPath));
-      TZipArchiver zip;
-      zip.ZipFilename = zipPath;
-      zip.FSpecArgs = {program};
-      zip.OnMessage = [&](int, const std::string& m) { log_.AddFtpLine(m); };
-      zip.Add();
     } else {
-      if (!StaysInFolder(FileNameOf(program))) {
-        log_.AddFtpLine("The archive name \"" + Utf8ToCp1252(FileNameOf(program)) +
+      archive = FileNameOf(program);  // already UTF-8
+      if (!StaysInFolder(archive)) {
+        log_.AddFtpLine("The archive name \"" + Utf8ToCp1252(archive) +
                         "\" would leave the files folder.");
         return false;
       }
-      zipPath = tree_.FilesDir + FileNameOf(program);  // already UTF-8
-      RemoveFile(zipPath);
+      zipPath = tree_.FilesDir + archive;
       log_.AddFtpLine("Prepairing Zip File: " + Utf8ToCp1252(zipPath));
-      auto data = ReadWholeFile(program);
-      if (data) WriteFileAtomic(zipPath, *data);
     }
-    if (!FileExists(zipPath)) return false;
+    ScratchFolder scratch(tree_.FilesDir);
+    const std::string building = scratch.Path() + archive;
+    if (ext != ".ZIP") {
+      TZipArchiver zip;
+      zip.ZipFilename = building;
+      zip.OnMessage = [&](int, const std::string& m) { log_.AddFtpLine(m); };
+      if (compressed_) {
+        // The program compressed once for the whole run; its entry is copied as stored.
+        const std::string once =
+            compressed_->ArchiveOf(program, FileNameOf(program), zip.OnMessage);
+        if (!once.empty()) {
+          zip.CopyFromArchives = {once};
+          zip.Add();
+        }
+      } else {
+        zip.FSpecArgs = {program};
+        zip.Add();
+      }
+    } else if (auto data = ReadWholeFile(program)) {
+      WriteFileAtomic(building, *data);
+    }
+    if (!FileExists(building)) {
+      RemoveFile(zipPath);  // an archive of an earlier site is never sent in its place
+      return false;
+    }
     if (site.textFileOption == TextFileOption::IncludeInZip && !plan.textFile.empty()) {
       log_.AddFtpLine("Adding To Zip File: " + Utf8ToCp1252(tree_.FilesDir) + plan.textFile);
       TZipArchiver zip;
-      zip.ZipFilename = zipPath;
+      zip.ZipFilename = building;
       zip.FSpecArgs = {tree_.FilesDir + Cp1252ToUtf8(plan.textFile)};
       zip.OnMessage = [&](int, const std::string& m) { log_.AddFtpLine(m); };
       zip.Add();
+    }
+    if (std::rename(building.c_str(), zipPath.c_str()) != 0) {
+      throw VendrixError(UnableToWrite(Utf8ToCp1252(zipPath)));
     }
     plan.files.push_back({zipPath, plan.remoteDir + Utf8ToCp1252(FileNameOf(zipPath)), false});
   }

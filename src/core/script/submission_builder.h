@@ -18,10 +18,16 @@ struct MailSender {
   std::string address, name;
 };
 
+class CompressedFileCache;
+
 class SubmissionBuilder {
  public:
-  SubmissionBuilder(TEngBuild& eng, const DataTree& tree, SubmissionLog& log)
-      : eng_(eng), tree_(tree), log_(log) {}
+  // compressed: when given (a run's), the program is compressed once through it and
+  // each site's archive copies that entry; without it every archive compresses anew.
+  // It must outlive the builder's FTP builds.
+  SubmissionBuilder(TEngBuild& eng, const DataTree& tree, SubmissionLog& log,
+                    CompressedFileCache* compressed = nullptr)
+      : eng_(eng), tree_(tree), log_(log), compressed_(compressed) {}
 
   // nullopt when there is no script, the script does not expand, or the site is
   // served by a built-in submitter.
@@ -48,6 +54,7 @@ class SubmissionBuilder {
   TEngBuild& eng_;
   const DataTree& tree_;
   SubmissionLog& log_;
+  CompressedFileCache* compressed_;
 };
 
 }  // namespace vendrix

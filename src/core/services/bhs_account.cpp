@@ -188,7 +188,7 @@ BhsNewAccountFields FieldsFromCompany(const CompanyProfile& c) {
   f.stateCountry = c.state + "/" + c.country;
   f.zipCode = c.zip;
   f.phone = c.phone;
-  f.email = c.email;
+  f.email = c.salesEmail;  // the company's public address, not its contact's
   f.webSite = c.url;
   return f;
 }

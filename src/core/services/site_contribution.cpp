@@ -1,7 +1,14 @@
 #include "services/site_contribution.h"
 
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "base/error.h"
 #include "base/file_io.h"
+#include "base/ini_file.h"
 #include "base/names.h"
+#include "catalogue/site_settings.h"
 
 namespace vendrix {
 
@@ -37,6 +44,38 @@ TContributeFrm::TContributeFrm(std::string site, CompanyProfile company, const D
       prompt_(prompt),
       view_(view) {}
 
+namespace {
+
+// A folder of this process's own for the copies that leave out the site's secrets;
+// removed with everything in it when the sending is over.
+class PrivateFolder {
+ public:
+  PrivateFolder() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "vendrix-contribute-XXXXXX");
+    if (::mkdtemp(tmpl.data())) path_ = tmpl + "/";
+  }
+  ~PrivateFolder() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+  }
+  PrivateFolder(const PrivateFolder&) = delete;
+  PrivateFolder& operator=(const PrivateFolder&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace
+
+std::string WithoutFtpLogin(const std::string& settingsText) {
+  IniDocument doc = IniDocument::Parse(settingsText);
+  for (const char* key : {"LOGIN_NAME", "LOGIN_PASSWORD"}) {
+    if (doc.Get(kSiteSection, key)) doc.WriteString(kSiteSection, key, "");
+  }
+  return doc.Text();
+}
+
 TContributeFrm::Result TContributeFrm::Submit() {
   if (company_.contact.empty() || company_.email.find('@') == std::string::npos) {
     prompt_.Error("You do not have your company contact info filled in. Please do so now!");
@@ -51,7 +90,18 @@ TContributeFrm::Result TContributeFrm::Submit() {
   } else {
     view_.Sending(true);
     try {
-      sender_.Send(BuildContribution(site_, company_, tree_, to_));
+      ContributionMessage message = BuildContribution(site_, company_, tree_, to_);
+      // The settings file goes without the FTP login: that is the user's, not the site's.
+      PrivateFolder folder;
+      const std::string settings = tree_.SiteSettingsFile(site_);
+      for (auto& file : message.attachments) {
+        if (file != settings) continue;
+        if (folder.Path().empty()) throw VendrixError("Unable to make a temporary folder");
+        const std::string copy = folder.Path() + file.substr(file.rfind('/') + 1);
+        WriteFileAtomic(copy, WithoutFtpLogin(ReadWholeFile(file).value_or("")));
+        file = copy;
+      }
+      sender_.Send(message);
     } catch (const std::exception& e) {
       error = true;
       lastError_ = e.what();

@@ -51,6 +51,14 @@ class ContributeView {
   virtual void Close() = 0;
 };
 
+// The site's settings file as it is contributed: LOGIN_NAME and LOGIN_PASSWORD
+// blanked (when present), everything else as it was.
+std::string WithoutFtpLogin(const std::string& settingsText);
+
+// What the contribution window says about it.
+inline constexpr const char* kContributionLeavesLogin =
+    "Your FTP login name and password for this site are not sent.";
+
 class TContributeFrm {
  public:
   enum class Result { Sent, NotSent, NoContact };

@@ -4,7 +4,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
+#include <functional>
+#include <memory>
+#include <thread>
 
 #include "base/cp1252.h"
 #include "base/error.h"
@@ -34,6 +38,51 @@ long long ParseLength(const std::string& text) {
   }
   return std::strtoll(digits.c_str(), nullptr, 10);
 }
+
+// Interrupts the download when the server has sent nothing for a while: the wait is
+// for silence, so a slow but steady transfer runs on (the whole download has its own
+// cap). Moved() is called for every sign of life.
+class SilenceWatch {
+ public:
+  SilenceWatch(int seconds, std::function<void()> interrupt)
+      : limit_(std::chrono::seconds(seconds)), interrupt_(std::move(interrupt)) {
+    Moved();
+    if (seconds > 0) thread_ = std::thread([this] { Run(); });
+  }
+  ~SilenceWatch() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    cv_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+  void Moved() { last_ = Clock::now().time_since_epoch().count(); }
+  bool Fired() const { return fired_; }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  void Run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!done_) {
+      cv_.wait_for(lock, std::chrono::milliseconds(100));
+      if (done_) break;
+      if (Clock::now() - Clock::time_point(Clock::duration(last_.load())) >= limit_) {
+        fired_ = true;
+        interrupt_();
+        break;
+      }
+    }
+  }
+  const Clock::duration limit_;
+  std::function<void()> interrupt_;
+  std::atomic<Clock::rep> last_{0};
+  std::atomic<bool> fired_{false};
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool done_ = false;
+  std::thread thread_;
+};
 
 }  // namespace
 
@@ -103,18 +152,29 @@ UpdateOutcome Tgeteng::StartUpdate() {
   http.ProxyServer = source_.proxyServer;
   http.ProxyPort = source_.proxyPort;
   http.CaFile = source_.caFile;
-  http.TimeOut = waitSeconds;
+  http.TimeOut = 0;  // the silence watch and the download cap below bound the wait
   http.SetURL(source_.url);
   http.LocalFile = tDiskfile_;
   std::string writeError;
-  http.OnConnected = [this](int, const std::string& text) {
+  auto silence = std::make_unique<SilenceWatch>(waitSeconds, [this] {
+    std::lock_guard<std::mutex> lock(activeMutex_);
+    if (activeHttp_) activeHttp_->SetAction(THttpActions::httpIdle);
+  });
+  http.OnConnected = [this, watch = silence.get()](int, const std::string& text) {
+    watch->Moved();
     observer_.Trace("Connected: " + text, false);
   };
   http.OnDisconnected = [this](int, const std::string& text) {
     observer_.Trace("Disconnected: " + text, false);
   };
-  http.OnHeader = [this](const std::string& f, const std::string& v) { OnHeader(f, v); };
-  http.OnTransfer = [this](long long bytes, std::string_view) { OnTransfer(bytes); };
+  http.OnHeader = [this, watch = silence.get()](const std::string& f, const std::string& v) {
+    watch->Moved();
+    OnHeader(f, v);
+  };
+  http.OnTransfer = [this, watch = silence.get()](long long bytes, std::string_view) {
+    watch->Moved();
+    OnTransfer(bytes);
+  };
   http.OnError = [&writeError](int code, const std::string& text) {
     if (writeError.empty()) writeError = std::to_string(code) + ": " + text;
   };
@@ -136,11 +196,16 @@ UpdateOutcome Tgeteng::StartUpdate() {
     lock.lock();
     activeHttp_ = nullptr;
   }
+  const bool silent = silence->Fired();
+  silence.reset();
   if (tooLarge_) {
     failure = "The update archive is larger than " + std::to_string(maxArchiveBytes >> 20) +
               " MB; the download was stopped.";
   } else if (timedOut) {
     failure = "The download took too long and was stopped.";
+  } else if (silent) {
+    failure = "The update server sent nothing for " + std::to_string(waitSeconds) +
+              " seconds; the download was stopped.";
   } else if (cancelled_) {
     failure = "The update was cancelled.";
   } else if (failure.empty() && !writeError.empty()) {

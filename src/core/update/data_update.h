@@ -66,7 +66,7 @@ class Tgeteng {
 
   // Bounds of one update; tests shorten them.
   std::chrono::milliseconds downloadLimit = std::chrono::minutes(10);
-  int waitSeconds = 60;                           // longest silence of the server
+  int waitSeconds = 60;  // longest silence of the server (the whole download: downloadLimit)
   std::int64_t maxArchiveBytes = 64ll << 20;      // the download
   std::uint64_t maxUnpackedBytes = 256ull << 20;  // everything unpacked
   std::uint64_t maxEntries = 100000;              // files in the archive

@@ -71,10 +71,8 @@ TgetengWindow::TgetengWindow(TMainFrm& main)
   Session& s = main.Core();
   const ProgramSettings& settings = s.Settings();
   UpdateFolders folders{s.Wide().UpdatesDir, s.Wide().SitesDir, s.Wide().CatDir};
-  UpdateSource source{settings.updateUrl,
-                      settings.proxy,
-                      static_cast<std::uint16_t>(ProxyPortNumber(settings)),
-                      {}};
+  UpdateSource source{
+      settings.updateUrl, settings.proxy, static_cast<std::uint16_t>(settings.ProxyPort()), {}};
   url_ = ToQt(settings.updateUrl);
   core_ = std::make_unique<Tgeteng>(folders, source, workerPrompt_, *observer_);
 

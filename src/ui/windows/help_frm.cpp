@@ -94,10 +94,17 @@ QString HelpPageFor(const QWidget* window) {
   const QWidget* top = window->window();
   const auto& sections = SectionOfWindow();
   if (auto it = sections.find(top->objectName()); it != sections.end()) return it->second;
-  // The main window: the page of its current tab.
+  // The main window: the page of its current tab, and on a page with tabs of its own
+  // the section of that tab (headed by the tab's caption).
   if (auto* pages = top->findChild<QTabWidget*>("PageControl1"); pages && pages->currentWidget()) {
     auto it = sections.find(pages->currentWidget()->objectName());
-    if (it != sections.end()) return it->second;
+    if (it == sections.end()) return kFirstPage;
+    if (auto* inner = pages->currentWidget()->findChild<QTabWidget*>(); inner && inner->count()) {
+      QString caption = inner->tabText(inner->currentIndex()).remove('&').toLower();
+      caption.replace(QRegularExpression("[^a-z0-9]+"), "-");
+      return it->second + "#" + caption;
+    }
+    return it->second;
   }
   return kFirstPage;
 }
