@@ -74,6 +74,14 @@ std::string DataTree::UserListFile() const {
   return SitesDir + "User_Sites.dat";
 }
 
+bool DataTree::LoadAppList(std::string_view company, Lines& apps, Lines* rejected) const {
+  if (company.empty() || CheckEntryName(company)) return false;
+  auto lines = LoadLines(AppListFile(company));
+  if (!lines) return false;
+  apps = FilterNames(*lines, rejected, EntryKind::App);
+  return true;
+}
+
 void DataTree::SaveAppList(std::string_view company, const Lines& apps) const {
   if (company.empty() || CheckEntryName(company)) return;
   SaveLines(AppListFile(company), apps);

@@ -43,6 +43,10 @@ class DataTree {
   std::string CatalogueListFile() const;  // "Sites.dat"
   std::string UserListFile() const;       // "User_Sites.dat"
 
+  // Reads the company's application list as the App Info page shows it (names that
+  // break the entry rules go to `rejected`). False when the company has no list or its
+  // name is refused; throws VendrixError when the file cannot be read.
+  bool LoadAppList(std::string_view company, Lines& apps, Lines* rejected = nullptr) const;
   // Writes the list (an empty list gives an empty file); nothing when no company.
   // Throws VendrixError("Unable to write to ...").
   void SaveAppList(std::string_view company, const Lines& apps) const;
