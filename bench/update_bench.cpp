@@ -1,9 +1,12 @@
 // Installs a catalogue archive of 10,000 sites (settings file, category list and two
 // scripts each: 40,001 files) through the data-file update's checks, first into an
-// empty catalogue, then again over the one it made (every file replaced); prints the
-// time each took and the peak memory of the process. FOLDER (default: the temporary
-// folder) chooses the disk.
+// empty catalogue, then again over the one it made (every file replaced); prints when
+// each stage began, the time each install took and the peak memory of the process.
+// FOLDER (default: the temporary folder) chooses the disk.
 //   update_bench [SITES [FOLDER]]
+// For bench/update_bench.sh, the two halves apart:
+//   update_bench archive SITES ARCHIVE    writes the archive
+//   update_bench install ARCHIVE ROOT     installs it into the catalogue of ROOT
 #include <sys/resource.h>
 #include <zip.h>
 
@@ -31,24 +34,26 @@ class SilentPrompt : public vendrix::UserPrompt {
   void ErrorDialog(const std::string&, const std::string&, const std::string&) override {}
 };
 
-class NoObserver : public vendrix::UpdateObserver {
+// Prints when each stage of the update begins (not the status of each file copied).
+class StageObserver : public vendrix::UpdateObserver {
  public:
-  void Status(const std::string&) override {}
+  void Begin() { start_ = std::chrono::steady_clock::now(); }
+  void Status(const std::string& text) override {
+    if (text.rfind("Copying ", 0) == 0 && text != "Copying Sites.Dat...") return;
+    std::printf("  %7.2f s  %s\n", Seconds(), text.c_str());
+  }
+  double Seconds() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  }
   void Percent(int) override {}
   void Bar(long long, long long, long long) override {}
   void Trace(const std::string&, bool) override {}
+
+ private:
+  std::chrono::steady_clock::time_point start_;
 };
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const int sites = argc > 1 ? std::atoi(argv[1]) : 10000;
-  const std::filesystem::path where =
-      argc > 2 ? std::filesystem::path(argv[2]) : std::filesystem::temp_directory_path();
-  std::string tmpl = (where / "vendrix-bench-XXXXXX").string();
-  const std::string root = ::mkdtemp(tmpl.data());
-  for (const char* d : {"/sites/updates", "/cat"}) std::filesystem::create_directories(root + d);
-
+std::size_t WriteArchive(int sites, const std::string& archive) {
   std::string ini = "[SETTINGS]\r\n";
   for (int k = 0; k < 50; ++k) ini += "KEY_" + std::to_string(k) + "=some value text\r\n";
   const std::string script = "name=%COMPNAME%&prog=%APPNAME%&ver=%APPVERSION%\r\n";
@@ -63,33 +68,60 @@ int main(int argc, char** argv) {
     entries.emplace_back(n + " HTTP_UPDATE.scp", script);
   }
   entries.emplace_back("Sites.dat", list);
-  const std::string archive = root + "/vxsites.zip";
   int err = 0;
   zip_t* z = zip_open(archive.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
   for (const auto& [name, data] : entries) {
     zip_file_add(z, name.c_str(), zip_source_buffer(z, data.data(), data.size(), 0), 0);
   }
   zip_close(z);
+  return entries.size();
+}
 
+bool Install(const std::string& archive, const std::string& root, const char* round) {
+  for (const char* d : {"/sites/updates", "/cat"}) std::filesystem::create_directories(root + d);
   SilentPrompt prompt;
-  NoObserver observer;
-  bool ok = true;
-  for (const char* round : {"into an empty catalogue", "over the same catalogue"}) {
-    vendrix::Tgeteng window({root + "/sites/updates/", root + "/sites/", root + "/cat/"}, {},
-                            prompt, observer);
-    auto start = std::chrono::steady_clock::now();
-    auto outcome = window.Install(archive);
-    double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    struct rusage ru {};
-    ::getrusage(RUSAGE_SELF, &ru);
-    std::printf(
-        "%zu files from a %.1f MB archive installed %s in %.2f s; peak memory %.1f MB; %s\n",
-        entries.size(), static_cast<double>(std::filesystem::file_size(archive)) / 1e6, round,
-        seconds, static_cast<double>(ru.ru_maxrss) / 1024.0,
-        outcome == vendrix::UpdateOutcome::Completed ? "completed" : "FAILED");
-    ok = ok && outcome == vendrix::UpdateOutcome::Completed;
+  StageObserver observer;
+  vendrix::Tgeteng window({root + "/sites/updates/", root + "/sites/", root + "/cat/"}, {}, prompt,
+                          observer);
+  std::printf("%s:\n", round);
+  observer.Begin();
+  auto outcome = window.Install(archive);
+  double seconds = observer.Seconds();
+  struct rusage ru {};
+  ::getrusage(RUSAGE_SELF, &ru);
+  std::printf("a %.1f MB archive installed %s in %.2f s; peak memory %.1f MB; %s\n",
+              static_cast<double>(std::filesystem::file_size(archive)) / 1e6, round, seconds,
+              static_cast<double>(ru.ru_maxrss) / 1024.0,
+              outcome == vendrix::UpdateOutcome::Completed ? "completed" : "FAILED");
+  return outcome == vendrix::UpdateOutcome::Completed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  if (mode == "archive" && argc == 4) {
+    WriteArchive(std::atoi(argv[2]), argv[3]);
+    return 0;
   }
+  if (mode == "install" && argc == 4) return Install(argv[2], argv[3], "") ? 0 : 1;
+  const int sites = argc > 1 ? std::atoi(argv[1]) : 10000;
+  const std::filesystem::path where =
+      argc > 2 ? std::filesystem::path(argv[2]) : std::filesystem::temp_directory_path();
+  std::string tmpl = (where / "vendrix-bench-XXXXXX").string();
+  if (!::mkdtemp(tmpl.data())) {
+    std::perror(tmpl.c_str());
+    return 1;
+  }
+  const std::string root = tmpl;
+  const std::string archive = root + "/vxsites.zip";
+  const std::size_t files = WriteArchive(sites, archive);
+  std::printf("%zu files\n", files);
+  bool ok = Install(archive, root, "into an empty catalogue");
+  ok = Install(archive, root, "over the same catalogue") && ok;
+  auto start = std::chrono::steady_clock::now();
   std::filesystem::remove_all(root);
+  std::printf("removing the %zu files again took %.2f s\n", files,
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   return ok ? 0 : 1;
 }

@@ -64,6 +64,11 @@ for call in write rename renameat link linkat unlink unlinkat mkdir chmod fsync 
     [ "$rc" -eq 137 ] || break  # the update ran past its last such call
     kills=$((kills + 1))
     "$cli" --data-dir "$work/run" site list >/dev/null 2>&1
+    # The replaced catalogue is removed by a process of its own: wait for it.
+    for _ in $(seq 600); do
+      [ -e "$work/run/.catalogue-trash" ] || break
+      sleep 0.1
+    done
     now=$(catalogue "$work/run")
     left=$(leftovers "$work/run")
     if [ "$now" != "$old" ] && [ "$now" != "$new" ]; then

@@ -163,6 +163,42 @@ TEST_F(FtpTest, ARefusedStorFailsWithTheReplyLine) {
   EXPECT_FALSE(std::filesystem::exists(dir / "root/x.zip"));
 }
 
+TEST_F(FtpTest, BinaryUploadsAreCheckedWithSizeWhenTheServerListsIt) {
+  for (bool shortSize : {false, true}) {
+    auto server = shortSize ? Server({"--short-size"}) : Server();
+    TFtpClient ftp;
+    Connect(ftp, server->port());
+    ftp.Passive = true;
+    ftp.SetTransferMode(TFTPTransferModes::tmBinary);
+    ftp.LocalFile = dir / "program.zip";
+    ftp.RemoteFile = "checked.zip";
+    const std::string sent = std::to_string(payload.size());
+    const std::string held = std::to_string(payload.size() - 1);
+    EXPECT_EQ(Attempt(ftp, TFtpActions::ftpUpload),
+              shortSize ? "146: the server holds " + held + " bytes, " + sent + " were sent" : "");
+    EXPECT_EQ(ftp.UploadVerified(), !shortSize);
+    EXPECT_EQ(ftp.UploadedBytes(), static_cast<long long>(payload.size()));
+    // FEAT is asked once per connection, SIZE after every binary upload.
+    ftp.RemoteFile = "again.zip";
+    Attempt(ftp, TFtpActions::ftpUpload);
+    EXPECT_EQ(std::count(trail.begin(), trail.end(), "0 FEAT"), 1);
+    EXPECT_EQ(std::count(trail.begin(), trail.end(), "0 SIZE again.zip"), 1);
+    trail.clear();
+  }
+  // In ASCII mode the size on the server depends on its line ends: not asked.
+  auto server = Server({"--short-size"});
+  TFtpClient ftp;
+  Connect(ftp, server->port());
+  ftp.Passive = true;
+  ftp.SetTransferMode(TFTPTransferModes::tmASCII);
+  WriteFile(dir / "text.txt", "line\r\n");
+  ftp.LocalFile = dir / "text.txt";
+  ftp.RemoteFile = "text.txt";
+  EXPECT_EQ(Attempt(ftp, TFtpActions::ftpUpload), "");
+  EXPECT_FALSE(TrailHas("0 SIZE text.txt"));
+  EXPECT_FALSE(ftp.UploadVerified());
+}
+
 TEST_F(FtpTest, LogonFailuresAndMultiLineGreetings) {
   auto server = Server({"--banner", "Welcome\\nto the\\ntest server"});
   TFtpClient ftp;

@@ -6,6 +6,8 @@
 #include <regex>
 #include <thread>
 
+#include <nlohmann/json.hpp>
+
 #include "app/session_run.h"
 #include "run/reports_list.h"
 #include "run/submission_run.h"
@@ -26,6 +28,12 @@ using test::RecordingView;
 using test::WriteFile;
 
 constexpr const char* kFtpPassword = "pw-Zebra-42";
+
+// Lines of the run log that start with text.
+int LinesStarting(const Lines& log, const std::string& text) {
+  return static_cast<int>(std::count_if(
+      log.begin(), log.end(), [&](const std::string& l) { return l.rfind(text, 0) == 0; }));
+}
 
 class RunTest : public test::SessionTest {
  protected:
@@ -312,6 +320,9 @@ TEST_F(RunTest, FtpRetriesRepeatTheWholeAttemptAndKeepEveryLine) {
   }
   EXPECT_EQ(errors, 3);
   EXPECT_EQ(logons, 3);
+  // A pause, longer each time, before each attempt after the first.
+  EXPECT_EQ(LinesStarting(run->Log(), "Trying Refusing by FTP again in "), 2);
+  EXPECT_EQ(LinesStarting(run->FtpList(), "Trying Refusing by FTP again in "), 2);
   auto page = ParsePage(Page("Refusing", "FTP"));
   int pageErrors = 0;
   for (const auto& p : page.paragraphs) {
@@ -353,6 +364,121 @@ TEST_F(RunTest, ServerClosingTheControlConnectionFailsOnlyThatSite) {
   auto user = std::find(lines.begin(), lines.end(), "CLIENT: USER demo");
   ASSERT_NE(zipping, lines.end());
   EXPECT_LT(zipping, user);
+}
+
+TEST_F(RunTest, SentFilesCarryTheirDigestAndAShortUploadFails) {
+  // 4096 bytes of "x": the program the fixture writes.
+  const std::string kDigest = "a2e659dacb4691e887ac0139f8893d04764ee197d70fb73d3190d56113d18e3e";
+  fs::create_directories(dir / "short/incoming");
+  PeerProcess shortFtp({PeerScript("ftp_peer.py"), "--root", dir / "short", "--user", "demo",
+                        "--password", "demo", "--short-size"});
+  FtpSite("Upload", sites.ftp, "demo", "demo");
+  FtpSite("Short", shortFtp.port(), "demo", "demo");
+  Site("Mail Site",
+       "USE_EMAIL=1\r\nEMAIL_ATTACH_APPLICATION=1\r\nEMAIL_TONAME=submit@example.com\r\n",
+       {{"EMAIL_NEW", "Please list %APPNAME%."}});
+  Load();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+
+  EXPECT_EQ(Row("Upload").submit, "Update");
+  EXPECT_EQ(Row("Short").submit, "New");
+  EXPECT_TRUE(view.Logged("Short -> FTP error: 146: the server holds 4095 bytes, 4096 were sent"))
+      << ::testing::PrintToString(view.log);
+  EXPECT_TRUE(ParsePage(Page("Upload", "FTP"))
+                  .Mentions("SHA-256 of /incoming/prog.exe: " + kDigest +
+                            " (4096 bytes, the server holds as many)"));
+  EXPECT_TRUE(ParsePage(Page("Mail Site", "EMAIL"))
+                  .Mentions("SHA-256 of prog.exe: " + kDigest + " (4096 bytes)"));
+
+  auto json = nlohmann::json::parse(ReadFile(RunDir() + "/run.json").value_or("{}"));
+  std::map<std::string, nlohmann::json> bySite;
+  for (const auto& site : json["sites"]) bySite[site["site"]] = site;
+  const auto& upload = bySite["Upload"]["files"];
+  ASSERT_EQ(upload.size(), 2u) << upload.dump();  // the program and the text file
+  EXPECT_EQ(upload[0]["file"], "/incoming/prog.exe");
+  EXPECT_EQ(upload[0]["sha256"], kDigest);
+  EXPECT_EQ(upload[0]["bytes"], 4096);
+  EXPECT_EQ(upload[0]["confirmed"], true);
+  EXPECT_EQ(upload[1]["file"], "prog.txt");
+  EXPECT_EQ(upload[1]["confirmed"], false);       // sent as text: its size is the server's affair
+  EXPECT_TRUE(bySite["Short"]["files"].empty());  // nothing the server holds whole
+  const auto& mail = bySite["Mail Site"]["files"];
+  ASSERT_EQ(mail.size(), 1u);
+  EXPECT_EQ(mail[0]["step"], "email");
+  EXPECT_EQ(mail[0]["sha256"], kDigest);
+}
+
+TEST_F(RunTest, HttpStepIsTriedAgainOnlyWhenNothingReachedTheSite) {
+  Settings("FTPRetries=0\r\nHTTPTimeOut=10\r\nPostRetries=2\r\n");
+  struct Case {
+    std::string site;
+    std::vector<std::string> peer;
+    int connections;  // what the peer saw
+    bool posted;
+    int retries;  // "Trying ... again" lines
+  };
+  const std::vector<Case> cases = {
+      // Reset before reading, twice: the request never got through.
+      {"Resets Twice", {"--reset-first", "2"}, 3, true, 2},
+      // Answers: the site had the form.
+      {"Error 500", {"--answer", "500"}, 1, false, 0},
+      // Reads the whole form, then resets: it may have registered it.
+      {"Read Then Reset", {"--answer", "reset"}, 1, false, 0},
+      // 503 with Retry-After 1: waited for once.
+      {"Busy", {"--answer", "busy", "--retry-after", "1"}, 2, true, 1},
+  };
+  // A form larger than the buffers between the two ends: a peer that resets before
+  // reading stops the writing of the request.
+  const std::string form = "a=" + std::string(6 << 20, 'y');
+  std::vector<std::unique_ptr<PeerProcess>> peers;
+  for (const auto& c : cases) {
+    const std::string folder = dir / ("peer-" + std::to_string(peers.size()));
+    fs::create_directories(folder);
+    std::vector<std::string> args{PeerScript("flaky_http_peer.py"), "--folder", folder};
+    args.insert(args.end(), c.peer.begin(), c.peer.end());
+    peers.push_back(std::make_unique<PeerProcess>(args));
+    Site(c.site,
+         "USE_HTTP_POST=1\r\nHTTP_POST_TYPE=1\r\nHTTP_NEW_SCRIPT_URL=http://127.0.0.1:" +
+             std::to_string(peers.back()->port()) + "/submit\r\n",
+         {{"HTTP_NEW", c.peer[0] == "--reset-first" ? form : "a=1"}});
+  }
+  Load();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const Case& c = cases[i];
+    auto connections = ReadFile(dir / ("peer-" + std::to_string(i) + "/connections.log"));
+    EXPECT_EQ(std::count(connections->begin(), connections->end(), '\n'), c.connections) << c.site;
+    EXPECT_EQ(Row(c.site).submit, c.posted ? "Update" : "New") << c.site;
+    EXPECT_EQ(LinesStarting(run->Log(), "Trying " + c.site + " again in "), c.retries) << c.site;
+  }
+  EXPECT_TRUE(view.Logged("Trying Busy again in 1 s (attempt 2): the server asked to wait 1 s"))
+      << ::testing::PrintToString(view.log);
+  EXPECT_TRUE(ParsePage(Page("Resets Twice", "HTTP")).Mentions("Trying Resets Twice again in "));
+}
+
+TEST_F(RunTest, MailIsTriedAgainOnlyBeforeTheMessageWasSent) {
+  Settings("FTPRetries=0\r\nHTTPTimeOut=10\r\nPostRetries=1\r\n");
+  // The first MAIL is put off ("451"), the later ones taken; the first content is
+  // taken, the second refused after it was sent.
+  WriteFile(dir / "smtp/script.json",
+            R"({"greeting": "220 hi", "replies": {"MAIL": ["451 Try later", "250 OK"],
+                "DATA": "354 go", ".": ["250 Queued", "451 Not now"]}})");
+  PeerProcess smtp({PeerScript("smtp_peer.py"), "script", "--script", dir / "smtp/script.json"});
+  WriteFile(Data("settings.dat"), "[SETTINGS]\r\nSMTP=127.0.0.1:" + std::to_string(smtp.port()) +
+                                      "\r\nEMAIL=jo@acme.example\r\nNAME=Jo\r\nPostRetries=1\r\n");
+  Site("A Later", "USE_EMAIL=1\r\nEMAIL_TONAME=a@example.com\r\n", {{"EMAIL_NEW", "Hello"}});
+  Site("B Refused", "USE_EMAIL=1\r\nEMAIL_TONAME=b@example.com\r\n", {{"EMAIL_NEW", "Hello"}});
+  Load();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  EXPECT_EQ(Row("A Later").submit, "Update");
+  EXPECT_EQ(Row("B Refused").submit, "New");
+  EXPECT_EQ(LinesStarting(run->Log(), "Trying A Later by e-mail again in "), 1);
+  EXPECT_EQ(LinesStarting(run->Log(), "Trying B Refused by e-mail again in "), 0);
+  auto commands = ReadFile(dir / "smtp/commands.log").value_or("");
+  int mails = 0;
+  for (std::size_t at = 0; (at = commands.find("MAIL FROM", at)) != std::string::npos; ++at)
+    ++mails;
+  EXPECT_EQ(mails, 3) << commands;  // A twice, B once
 }
 
 TEST_F(RunTest, PasswordsReachNoLogNoListAndNoPage) {
@@ -544,7 +670,8 @@ TEST_F(RunTest, SiteWhereNothingWasSentIsNoSuccess) {
 TEST_F(RunTest, SettingOutsideItsRangeStopsTheRunBeforeAnythingIsSent) {
   HttpSite("Plain", "/submit/x");
   Load();
-  for (const char* keys : {"PORT=70000\r\n", "HTTPTimeOut=0\r\n", "FTPRetries=-1\r\n"}) {
+  for (const char* keys :
+       {"PORT=70000\r\n", "HTTPTimeOut=0\r\n", "FTPRetries=-1\r\n", "PostRetries=6\r\n"}) {
     Settings(keys);
     EXPECT_EQ(Run(), SubmissionRun::Outcome::Refused) << keys;
     const std::string key = std::string(keys).substr(0, std::string(keys).find('='));

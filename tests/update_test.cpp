@@ -1,4 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <zip.h>
 
 #include <filesystem>
@@ -11,6 +14,7 @@
 #include "support/session_fixture.h"
 #include "update/catalogue_install.h"
 #include "update/catalogue_switch.h"
+#include "update/catalogue_trash.h"
 #include "update/data_update.h"
 
 namespace vendrix {
@@ -218,6 +222,16 @@ TEST_F(UpdateTest, UserSitesAndTheirFilesSurvive) {
   EXPECT_TRUE(observer.Saw("Kept your own file USER_SITES.DAT"));
 }
 
+TEST_F(UpdateTest, TheReplacedCatalogueIsRemovedAfterTheUpdateAndNothingHiddenIsLeft) {
+  WriteFile(dir / "archive.zip", Good());
+  EXPECT_EQ(Window().Install(dir / "archive.zip"), UpdateOutcome::Completed);
+  ASSERT_TRUE(WaitForEmptyTrash(dir.path() + "/", 120));
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir.path())) names.insert(e.path().filename());
+  EXPECT_EQ(names, (std::set<std::string>{"archive.zip", "cat", "made.zip", "sites"}));
+  EXPECT_EQ(Catalogue()["sites/Sites.dat"], "Alpha\r\n");
+}
+
 TEST_F(UpdateTest, AFileThatCannotBeReplacedLeavesEveryFileAsItWas) {
   fs::create_directories(dir / "sites/Alpha.ini");  // a folder where a file should go
   const auto before = Catalogue();
@@ -373,8 +387,41 @@ TEST(CatalogueSwitchRecovery, WithItsJournalASwitchIsFinishedWithoutItUndone) {
     for (const auto& [folder, text] : c.folders) make(folder, text);
     if (c.journal) WriteFile(dir / ".catalogue-switch", "sites\r\ncat\r\n");
     RecoverCatalogueSwitch(root, "sites", "cat");
+    ASSERT_TRUE(WaitForEmptyTrash(root, 120));
     EXPECT_EQ(state(), std::string(c.expected) + " cat sites");
   }
+}
+
+// The folders a switch leaves behind go to the trash, whose remover works apart from
+// the program: one at a time, following no link, taking what an earlier one left.
+TEST(CatalogueTrash, OneRemoverAtATimeTakesEverythingAndFollowsNoLink) {
+  TempDir dir, outside;
+  const std::string root = dir.path() + "/";
+  WriteFile(outside / "keep.txt", "not the catalogue's");
+  for (const char* d : {"sites", "cat", ".sites.old/deep", ".catalogue-trash/cat.Ab12Cd/folder"})
+    fs::create_directories(dir / d);
+  WriteFile(dir / ".sites.old/deep/Old.ini", "old");
+  fs::create_directory_symlink(outside.path(), dir / ".sites.old/deep/folder-link");
+  fs::create_symlink(outside / "keep.txt", dir / ".sites.old/file-link");
+  WriteFile(dir / ".catalogue-trash/cat.Ab12Cd/folder/Old Cat1.cat", "left by a killed remover");
+
+  // While a remover holds the trash, the old folder only joins it.
+  const int held = ::open((dir / ".catalogue-trash").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  EXPECT_EQ(RecoverCatalogueSwitch(root, "sites", "cat"), "");
+  EXPECT_FALSE(fs::exists(dir / ".sites.old"));
+  ::usleep(300 * 1000);
+  std::size_t waiting = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir / ".catalogue-trash")) ++waiting;
+  EXPECT_EQ(waiting, 2u);
+  ::close(held);
+
+  ASSERT_TRUE(WaitForEmptyTrash(root, 120));
+  EXPECT_EQ(*ReadFile(outside / "keep.txt"), "not the catalogue's");
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir.path())) names.insert(e.path().filename());
+  EXPECT_EQ(names, (std::set<std::string>{"cat", "sites"}));
 }
 
 TEST(CatalogueSwitchRecovery, StagingNamesAreSweptAndNothingElse) {
@@ -412,6 +459,7 @@ TEST_F(UpdateSessionTest, AStartFinishesAnInterruptedSwitchAndSweepsStagingFiles
   WriteFile(dir / "companies/.companies.dat.q1w2e3", "half");
   prompt.log.clear();
   Restart();
+  ASSERT_TRUE(WaitForEmptyTrash(dir.path() + "/", 120));
   EXPECT_EQ(*ReadFile(dir / "sites/Sites.dat"), "New\r\n");
   EXPECT_TRUE(prompt.Saw("inform: An interrupted update of the site catalogue was finished."));
   for (const auto& e : fs::recursive_directory_iterator(dir.path())) {

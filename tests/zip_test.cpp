@@ -49,10 +49,12 @@ struct Extraction {
   std::vector<std::string> messages;
 };
 
+// staged: each file through a temporary file (else made under its own name).
 Extraction ExtractInto(const std::string& archive, const std::string& folder,
-                       std::uint64_t maxBytes = 1ull << 30) {
+                       std::uint64_t maxBytes = 1ull << 30, bool staged = true) {
   Extraction e;
   TZipArchiver zip;
+  zip.StageEachFile = staged;
   zip.ZipFilename = archive;
   zip.ExtrBaseDir = folder;
   zip.ExtrOverWrite = true;
@@ -205,51 +207,62 @@ TEST(Zip, AddRefusalsAreReported) {
                           "Error - this pgm can NOT add files to a self-extracting archive"}));
 }
 
+// Each file made through a temporary file or under its own name alike.
 TEST(Zip, HostileEntriesNeverLeaveTheirFolder) {
-  TempDir dir;
-  std::filesystem::create_directories(dir / "base");
-  MakeArchive(dir / "evil.zip",
-              {{"../x", "1"},
-               {"..\\y", "2"},
-               {"/abs", "3"},
-               {"\\abs2", "4"},
-               {"C:x", "5"},
-               {"sub/../../z", "6"},
-               {"link", "/etc/passwd"},
-               {"ok/fine.txt", "good"}},
-              "link");
-  Extraction e = ExtractInto(dir / "evil.zip", dir / "base");
-  EXPECT_EQ(e.written, 1);
-  EXPECT_EQ(*ReadFile(dir / "base/ok/fine.txt"), "good");
-  EXPECT_EQ(e.messages.size(), 7u);
-  EXPECT_EQ(CountFiles(dir.path()), 2u);  // the archive and the one good file
-  EXPECT_FALSE(std::filesystem::exists(dir / "base/link"));
+  for (bool staged : {true, false}) {
+    SCOPED_TRACE(staged ? "staged" : "direct");
+    TempDir dir;
+    std::filesystem::create_directories(dir / "base");
+    MakeArchive(dir / "evil.zip",
+                {{"../x", "1"},
+                 {"..\\y", "2"},
+                 {"/abs", "3"},
+                 {"\\abs2", "4"},
+                 {"C:x", "5"},
+                 {"sub/../../z", "6"},
+                 {"link", "/etc/passwd"},
+                 {"ok/fine.txt", "good"}},
+                "link");
+    Extraction e = ExtractInto(dir / "evil.zip", dir / "base", 1ull << 30, staged);
+    EXPECT_EQ(e.written, 1);
+    EXPECT_EQ(*ReadFile(dir / "base/ok/fine.txt"), "good");
+    EXPECT_EQ(e.messages.size(), 7u);
+    EXPECT_EQ(CountFiles(dir.path()), 2u);  // the archive and the one good file
+    EXPECT_FALSE(std::filesystem::exists(dir / "base/link"));
+  }
 }
 
 TEST(Zip, ExtractionDoesNotFollowALinkAlreadyInTheFolder) {
-  TempDir dir;
-  std::filesystem::create_directories(dir / "base");
-  std::filesystem::create_directories(dir / "outside");
-  std::filesystem::create_directory_symlink(dir / "outside", dir / "base/sub");
-  std::filesystem::create_symlink(dir / "outside/target", dir / "base/file");
-  MakeArchive(dir / "a.zip", {{"sub/x", "1"}, {"file", "2"}});
-  Extraction e = ExtractInto(dir / "a.zip", dir / "base");
-  EXPECT_EQ(e.written, 1);  // "file" replaces the link instead of writing through it
-  EXPECT_FALSE(std::filesystem::exists(dir / "outside/x"));
-  EXPECT_FALSE(std::filesystem::exists(dir / "outside/target"));
-  EXPECT_FALSE(std::filesystem::is_symlink(dir / "base/file"));
+  for (bool staged : {true, false}) {
+    SCOPED_TRACE(staged ? "staged" : "direct");
+    TempDir dir;
+    std::filesystem::create_directories(dir / "base");
+    std::filesystem::create_directories(dir / "outside");
+    std::filesystem::create_directory_symlink(dir / "outside", dir / "base/sub");
+    std::filesystem::create_symlink(dir / "outside/target", dir / "base/file");
+    MakeArchive(dir / "a.zip", {{"sub/x", "1"}, {"file", "2"}});
+    Extraction e = ExtractInto(dir / "a.zip", dir / "base", 1ull << 30, staged);
+    EXPECT_EQ(e.written, 1);  // "file" replaces the link instead of writing through it
+    EXPECT_FALSE(std::filesystem::exists(dir / "outside/x"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "outside/target"));
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "base/file"));
+    EXPECT_EQ(*ReadFile(dir / "base/file"), "2");
+  }
 }
 
 TEST(Zip, ABombStopsAtTheCapWithAMessage) {
-  TempDir dir;
-  std::filesystem::create_directories(dir / "base");
-  MakeArchive(dir / "bomb.zip", {{"a", std::string(8u << 20, '\0')}, {"b", "small"}});
-  ASSERT_LT(std::filesystem::file_size(dir / "bomb.zip"), 100000u);
-  Extraction e = ExtractInto(dir / "bomb.zip", dir / "base", 1u << 20);
-  EXPECT_EQ(e.written, 0);
-  ASSERT_FALSE(e.messages.empty());
-  EXPECT_NE(e.messages.back().find("extraction stopped"), std::string::npos);
-  EXPECT_EQ(CountFiles(dir / "base"), 0u);
+  for (bool staged : {true, false}) {
+    SCOPED_TRACE(staged ? "staged" : "direct");
+    TempDir dir;
+    std::filesystem::create_directories(dir / "base");
+    MakeArchive(dir / "bomb.zip", {{"a", std::string(8u << 20, '\0')}, {"b", "small"}});
+    ASSERT_LT(std::filesystem::file_size(dir / "bomb.zip"), 100000u);
+    Extraction e = ExtractInto(dir / "bomb.zip", dir / "base", 1u << 20, staged);
+    EXPECT_EQ(e.written, 0);
+    ASSERT_FALSE(e.messages.empty());
+    EXPECT_NE(e.messages.back().find("extraction stopped"), std::string::npos);
+    EXPECT_EQ(CountFiles(dir / "base"), 0u) << "no half-written file is left";
+  }
 }
 
 TEST(Zip, SafeEntryPaths) {

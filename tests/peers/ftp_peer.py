@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """An FTP server for the tests (pyftpdlib) on 127.0.0.1, a free port printed as
 "PORT n". Options: a user with a password and a home folder, a multi-line greeting,
-a refused STOR, and explicit FTPS with a given certificate."""
+a refused STOR, a SIZE that answers one byte less than the file holds, and explicit FTPS with a given certificate."""
 import argparse
 import sys
 
@@ -18,6 +18,7 @@ def main():
     ap.add_argument("--anonymous", action="store_true")
     ap.add_argument("--banner", default="Vendrix test server ready.")
     ap.add_argument("--refuse-stor", action="store_true")
+    ap.add_argument("--short-size", action="store_true")
     ap.add_argument("--cert")
     ap.add_argument("--key")
     ap.add_argument("--host", default="127.0.0.1")
@@ -39,6 +40,12 @@ def main():
                 self.respond("550 Uploads are not allowed here.")
                 return
             return super().ftp_STOR(file, mode)
+
+        def ftp_SIZE(self, path):
+            if args.short_size and self._current_type != "a":
+                self.respond("213 %d" % (self.fs.getsize(path) - 1))
+                return
+            return super().ftp_SIZE(path)
 
     Handler.authorizer = authorizer
     Handler.auth_failed_timeout = 0.1

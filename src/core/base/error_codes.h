@@ -19,6 +19,9 @@ inline constexpr int kFtpConnection = 142;   // connection failed or lost
 inline constexpr int kFtpBusy = 143;         // "Busy performing current action."
 inline constexpr int kFtpLocalRead = 144;    // local file read or seek failure during upload
 inline constexpr int kFtpNoLocalFile = 145;  // upload without a readable local file
+// An upload whose size on the server (SIZE) differs from the bytes sent:
+// "the server holds N bytes, M were sent".
+inline constexpr int kFtpSizeMismatch = 146;
 
 // HTTP client.
 inline constexpr int kHttpStatus = 151;     // a reply outside 2xx (the status text)

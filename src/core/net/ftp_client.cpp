@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/error_codes.h"
 #include "net/ftp_reply.h"
 #include "net/net_error.h"
 #include "net/part_file.h"
@@ -129,6 +130,7 @@ TFtpClient::Reply TFtpClient::Command(const std::string& verb, const std::string
 void TFtpClient::CloseControl(bool clean) {
   if (!control_.IsOpen()) return;
   control_.Close();
+  size_ = Feature::Unknown;
   if (clean) {
     Trail(TPIDirections::Info, "Disconnected.");
   } else if (OnError) {
@@ -301,11 +303,14 @@ void TFtpClient::DataAction(Transfer kind) {
   }
   if (OnStartTransfer) OnStartTransfer();
   long long total = 0;
+  uploaded_ = 0;
+  verified_ = false;
   // File data may take as long as it makes progress: the time-out counts from the
   // last byte that moved, however slowly the server reads or writes.
   const Waiter dataWait = Waiter::Stalled(&cancel_, TimeOut, OnIdle);
   if (kind == Transfer::Upload) {
     const bool read = data.SendFile(::fileno(file.get()), start, dataWait, [&](long long sent) {
+      uploaded_ = sent;
       if (OnTransfer) OnTransfer(sent, "");
     });
     if (!read) Fail(code::kFtpLocalRead, "Error reading from local file.");
@@ -353,10 +358,62 @@ void TFtpClient::DataAction(Transfer kind) {
   const Waiter finalWait = W();
   Reply final = first.code / 100 == 1 ? AwaitFinal(first, verb, finalWait) : first;
   if (final.code / 100 != 2) Fail(code::kFtpReply, final.line);
+  if (kind == Transfer::Upload && mode_ == TFTPTransferModes::tmBinary) {
+    VerifyUpload(start + uploaded_);
+  }
   if (download && !download->Commit()) {
     if (OnError) OnError(kErrFileOpen, "Error closing local file.");
     Fail(kErrFileOpen, "Error writing to local file.");
   }
+}
+
+bool TFtpClient::ServerHasSize() {
+  if (size_ != Feature::Unknown) return size_ == Feature::Yes;
+  const Waiter w = W();
+  Send("FEAT", "", w);
+  bool listed = false;
+  Reply r;
+  switch (ReadFtpReply(control_, w, r, [&](const std::string& line) {
+    Trail(TPIDirections::Server, line);
+    // Feature lines start with a space; the first word names the feature.
+    if (line.size() > 1 && line[0] == ' ') {
+      std::string word = line.substr(1, line.find(' ', 1) - 1);
+      for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      if (word == "SIZE") listed = true;
+    }
+  })) {
+    case FtpReplyEnd::Reply:
+      break;
+    case FtpReplyEnd::Closed:
+      CloseControl(true);
+      Fail(code::kFtpConnection, "Connection closed by the server.");
+    case FtpReplyEnd::Unexpected:
+      CloseControl(false);
+      Fail(code::kFtpReply, "Unexpected server reply.");
+  }
+  size_ = r.code == 211 && listed ? Feature::Yes : Feature::No;
+  return size_ == Feature::Yes;
+}
+
+void TFtpClient::VerifyUpload(long long expected) {
+  if (!ServerHasSize()) return;
+  const Waiter w = W();
+  Send("SIZE", RemoteFile, w);
+  Reply r = AwaitFinal(ReadReply(w), "SIZE", w);
+  // Only a plain number counts; a server that will not say is taken at its 2xx.
+  const std::string text = r.line.size() > 4 ? r.line.substr(4) : "";
+  std::size_t end = 0;
+  while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
+  if (r.code != 213 || end == 0 || end > 18) {
+    Trail(TPIDirections::Info, "The server did not say the size of " + RemoteFile + ".");
+    return;
+  }
+  const long long held = std::stoll(text.substr(0, end));
+  if (held != expected) {
+    Fail(code::kFtpSizeMismatch, "the server holds " + std::to_string(held) + " bytes, " +
+                                     std::to_string(expected) + " were sent");
+  }
+  verified_ = true;
 }
 
 void TFtpClient::AbandonDownload(Stream& data, const Reply& first, const std::string& verb) {

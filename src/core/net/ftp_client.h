@@ -14,6 +14,13 @@
 // and confirmed with 2xx; a download goes to LocalFile + ".part" and replaces
 // LocalFile only after the server's 2xx, and stops with 141 when the server sends
 // more than MaxDownloadSize bytes (LocalFile is then left as it was).
+//
+// Uploads are checked on the server: after a binary upload the client asks FEAT once
+// per connection and, when the server lists SIZE, asks the size of the file it just
+// stored; a size other than the bytes sent fails the upload with 146 ("the server
+// holds N bytes, M were sent"). A server without SIZE, or one that will not say, is
+// taken at its 2xx. ASCII uploads are not checked: their size on the server depends
+// on its line ends.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -68,6 +75,10 @@ class TFtpClient {
   // streams for ever cannot fill the disk.
   long long MaxDownloadSize = kDefaultMaxDownloadSize;
   static constexpr long long kDefaultMaxDownloadSize = 4LL << 30;
+  // The bytes the last upload sent (from StartByte on), and whether the server
+  // confirmed them with SIZE.
+  long long UploadedBytes() const { return uploaded_; }
+  bool UploadVerified() const { return verified_; }
 
   // "host" or "host:port" ("[v6]:port"); the port part sets RemotePort.
   void SetRemoteHost(const std::string& host);
@@ -103,6 +114,10 @@ class TFtpClient {
   enum class Transfer { Upload, Download, List, ListLong };
   void DataAction(Transfer kind);
   void AbortSequence();
+  // Asks SIZE of the stored file when the server lists it; fails with 146 when the
+  // server holds another number of bytes than expected.
+  void VerifyUpload(long long expected);
+  bool ServerHasSize();
   // Ends a download the client gave up on: closes the data connection and reads the
   // server's reply to that (closing the control connection when none comes in time).
   void AbandonDownload(Stream& data, const Reply& first, const std::string& verb);
@@ -119,6 +134,10 @@ class TFtpClient {
   CancelToken cancel_;
   Stream control_;
   std::shared_ptr<SSL_CTX> tls_;
+  enum class Feature { Unknown, Yes, No };
+  Feature size_ = Feature::Unknown;  // SIZE in FEAT, for the open control connection
+  long long uploaded_ = 0;
+  bool verified_ = false;
 };
 
 }  // namespace vendrix

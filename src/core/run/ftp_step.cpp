@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "base/cp1252.h"
+#include "run/file_digest.h"
 #include "run/submission_run.h"
 #include "script/submission_builder.h"
 
@@ -17,6 +18,23 @@ std::string FileNameOf(const std::string& path) {
 }
 
 }  // namespace
+
+void SubmissionRun::RecordSentFile(const std::string& step, const std::string& name,
+                                   const std::string& path, bool confirmed) {
+  // The digest shows on the site's page (through the FTP list for an upload) and in
+  // run.json, so that the author can compare it with what the site publishes.
+  auto digest = DigestFile(path);
+  if (!digest) return;
+  std::string line = "SHA-256 of " + name + ": " + digest->sha256 + " (" +
+                     std::to_string(digest->bytes) + " bytes" +
+                     (confirmed ? ", the server holds as many)" : ")");
+  if (step == "ftp") {
+    AddFtpLine(line);
+  } else {
+    AddReportLine(line);
+  }
+  current_.files.push_back({step, name, digest->bytes, digest->sha256, confirmed});
+}
 
 bool SubmissionRun::DoFtpUpload() {
   const std::string site = SiteName();
@@ -37,6 +55,8 @@ bool SubmissionRun::DoFtpUpload() {
 bool SubmissionRun::FtpAttempt() {
   const std::string site = SiteName();
   ftpState_.FtpFailed = false;
+  // An attempt after a failed one records its files anew.
+  std::erase_if(current_.files, [](const SentFile& f) { return f.step == "ftp"; });
   ftpForm_.Logoff();
   view_.Status(RunStep::Ftp, "logging on to " + site);
   auto plan = builder_->BuildFtpLogin();
@@ -92,6 +112,7 @@ bool SubmissionRun::FtpAttempt() {
       name = Utf8ToCp1252(FileNameOf(file.localPath));
     }
     AddLogLine("Uploaded " + name + " to " + site);
+    RecordSentFile("ftp", name, file.localPath, ftpForm_.FTP1.UploadVerified());
   }
   return true;
 }

@@ -17,11 +17,16 @@ json SiteObject(const SiteResult& s) {
     steps.push_back(
         {{"step", st.step}, {"status", st.status}, {"detail", Cp1252ToUtf8(st.detail)}});
   }
-  return {{"site", Cp1252ToUtf8(s.site)},
-          {"kind", s.kind},
-          {"outcome", s.outcome},
-          {"reason", Cp1252ToUtf8(s.reason)},
-          {"steps", steps}};
+  json files = json::array();
+  for (const auto& f : s.files) {
+    files.push_back({{"step", f.step},
+                     {"file", Cp1252ToUtf8(f.name)},
+                     {"bytes", f.bytes},
+                     {"sha256", f.sha256},
+                     {"confirmed", f.confirmed}});
+  }
+  return {{"site", Cp1252ToUtf8(s.site)},     {"kind", s.kind}, {"outcome", s.outcome},
+          {"reason", Cp1252ToUtf8(s.reason)}, {"steps", steps}, {"files", files}};
 }
 
 json SummaryObject(const RunSummary& r) {

@@ -17,12 +17,22 @@ struct StepResult {
   std::string detail;  // the last thing the step logged when it failed (Windows-1252)
 };
 
+// A file the run sent to a site: uploaded by FTP or attached to its e-mail.
+struct SentFile {
+  std::string step;  // "ftp" or "email"
+  std::string name;  // as the site got it (Windows-1252)
+  long long bytes = 0;
+  std::string sha256;
+  bool confirmed = false;  // the server said it holds that many bytes (FTP SIZE)
+};
+
 struct SiteResult {
   std::string site;
   std::string kind;     // "New" or "Update": what the row asked for
   std::string outcome;  // "succeeded", "failed", "skipped", "not-sent"
   std::string reason;   // for "failed", "skipped" and "not-sent"
   std::vector<StepResult> steps;
+  std::vector<SentFile> files;
 };
 
 struct RunSummary {

@@ -9,10 +9,12 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "base/cp1252.h"
 #include "base/error.h"
 #include "base/file_io.h"
+#include "update/catalogue_trash.h"
 
 namespace vendrix {
 namespace {
@@ -36,10 +38,15 @@ bool IsFolder(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// The mode of a new file (0666 less the umask), read once: the umask cannot be read
+// without being set.
 mode_t NewFileMode() {
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
+  static const mode_t mode = [] {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+  }();
+  return mode;
 }
 
 [[noreturn]] void Fail(const std::string& what, const std::string& path, int err) {
@@ -153,11 +160,17 @@ void FinishSwitch(const std::string& root, const std::string& sites, const std::
   SyncFolder(root, false);
 }
 
+// Folders that are no part of the catalogue go to the trash, whose remover takes them
+// away while the program goes on.
+void Discard(const std::string& root, const std::vector<std::string>& folders) {
+  for (const auto& name : folders) TrashFolder(root, "." + name);
+  EmptyTrash(root);
+}
+
 // The old folders once the new ones are in place; what cannot go now goes at the next start.
 void DropOldFolders(const std::string& root, const std::string& sites, const std::string& cat) {
   try {
-    RemoveTree(OldFolder(root, sites));
-    RemoveTree(OldFolder(root, cat));
+    Discard(root, {sites + ".old", cat + ".old"});
   } catch (const VendrixError&) {
     // The catalogue is whole; RecoverCatalogueSwitch removes the rest.
   }
@@ -179,10 +192,8 @@ std::string RecoverCatalogueSwitch(const std::string& root, const std::string& s
     return "An interrupted update of the site catalogue was finished.";
   }
   bool rolledBack = Exists(NewFolder(root, sites)) || Exists(NewFolder(root, cat));
-  for (const auto& name : {sites, cat}) {
-    RemoveTree(NewFolder(root, name));
-    RemoveTree(OldFolder(root, name));
-  }
+  // (and what an earlier remover left in the trash)
+  Discard(root, {sites + ".new", cat + ".new", sites + ".old", cat + ".old"});
   return rolledBack ? "An interrupted update of the site catalogue was undone; the catalogue is "
                       "as it was before it."
                     : "";
@@ -207,8 +218,7 @@ CatalogueSwitch::CatalogueSwitch(std::string root, std::string sites, std::strin
 CatalogueSwitch::~CatalogueSwitch() {
   if (switched_) return;
   try {
-    RemoveTree(NewFolder(root_, sites_));
-    RemoveTree(NewFolder(root_, cat_));
+    Discard(root_, {sites_ + ".new", cat_ + ".new"});
   } catch (const VendrixError&) {
     // The next start removes what is left; the failure that brought us here is reported.
   }
@@ -226,8 +236,10 @@ void CatalogueSwitch::Add(const std::string& source, bool toCat, const std::stri
     if (S_ISREG(st.st_mode)) mode = st.st_mode & 07777;
   }
   const std::string target = NewFolder(root_, folder) + "/" + name;
+  struct stat made {};
+  const bool sameMode = ::lstat(source.c_str(), &made) == 0 && (made.st_mode & 07777) == mode;
   Rename(source, target);
-  if (::chmod(target.c_str(), mode) != 0) Fail("Unable to write to", target, errno);
+  if (!sameMode && ::chmod(target.c_str(), mode) != 0) Fail("Unable to write to", target, errno);
 }
 
 void CatalogueSwitch::CarryOver(const std::string& emptyFolder) {

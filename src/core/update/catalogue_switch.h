@@ -8,7 +8,9 @@
 // (".catalogue-switch") is written, and each old folder is renamed to ".NAME.old"
 // and its new one to NAME. A kill at any moment leaves either the old catalogue
 // (no journal: the new folders are removed at the next start) or, once the journal
-// exists, the new one (the next start finishes the renames).
+// exists, the new one (the next start finishes the renames). Folders that are no
+// longer part of the catalogue go to its trash (catalogue_trash.h), whose remover takes
+// them away while the program goes on.
 //
 // Throws VendrixError (Windows-1252 text) when the new catalogue cannot be built or
 // switched; before the journal is written nothing of the old catalogue has changed.
@@ -46,7 +48,7 @@ class CatalogueSwitch {
   // ones. The updates folder inside "sites/" is made again, empty.
   void CarryOver(const std::string& emptyFolder);
   // Flushes the new catalogue to disk, records the switch and renames; afterwards
-  // the old folders are removed.
+  // the old folders go to the trash.
   void Switch();
 
  private:
@@ -55,9 +57,10 @@ class CatalogueSwitch {
 };
 
 // At every start, before anything reads the catalogue: finishes a switch whose
-// journal exists, otherwise removes the hidden new and old folders an interrupted
-// switch left. Returns a description of what was done ("" when nothing was left).
-// Throws VendrixError when a leftover switch can be neither finished nor removed.
+// journal exists, otherwise puts the hidden new and old folders an interrupted
+// switch left into the trash; starts the removal of what the trash holds. Returns a description of
+// what was done ("" when nothing was left). Throws VendrixError when a leftover switch can be
+// neither finished nor removed.
 std::string RecoverCatalogueSwitch(const std::string& root, const std::string& sites,
                                    const std::string& cat);
 

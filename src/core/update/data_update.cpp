@@ -298,7 +298,8 @@ UpdateOutcome Tgeteng::Unzip() {
   zip.ExtrBaseDir = folders_.updatesDir;
   zip.MaxTotalBytes = maxUnpackedBytes;
   zip.MaxEntries = maxEntries;
-  zip.SyncEachFile = false;  // the installation flushes the whole catalogue once
+  zip.SyncEachFile = false;   // the installation flushes the whole catalogue once
+  zip.StageEachFile = false;  // the updates folder was emptied and is read only when whole
   const std::vector<std::string> names = zip.EntryNames();
   if (names.empty()) {
     return Refuse("The update archive could not be read (Error reading Zip File)." +

@@ -414,12 +414,23 @@ int TZipArchiver::Extract() {
     std::unique_ptr<zip_file_t, ZipFileCloser> in(zip_fopen_index(z.get(), index, 0));
     if (!in) throw EZipError("Error 3 reading Zip file: " + name);
     std::string tmp;
-    Fd out(MakeTempFile(dir.get(), tmp));
-    if (out.get() < 0) {
-      throw EZipError("Error 5 reading Zip file: " + name + ": " + std::strerror(errno));
+    Fd out;
+    if (!StageEachFile) {
+      out = Fd(::openat(dir.get(), leaf.c_str(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+      if (out.get() < 0 && errno != EEXIST) {
+        throw EZipError("Error 5 reading Zip file: " + name + ": " + std::strerror(errno));
+      }
     }
-    // From here on the temporary file goes on every path but the rename.
-    auto drop = [&] { ::unlinkat(dir.get(), tmp.c_str(), 0); };
+    const bool direct = out.get() >= 0;
+    if (!direct) {
+      out = Fd(MakeTempFile(dir.get(), tmp));
+      if (out.get() < 0) {
+        throw EZipError("Error 5 reading Zip file: " + name + ": " + std::strerror(errno));
+      }
+    }
+    // From here on the file being written goes on every path but success.
+    auto drop = [&] { ::unlinkat(dir.get(), direct ? leaf.c_str() : tmp.c_str(), 0); };
     bool tooBig = false;
     bool cancelled = false;
     for (;;) {
@@ -453,7 +464,7 @@ int TZipArchiver::Extract() {
       break;
     }
     if ((SyncEachFile && ::fsync(out.get()) != 0) ||
-        ::renameat(dir.get(), tmp.c_str(), dir.get(), leaf.c_str()) != 0) {
+        (!direct && ::renameat(dir.get(), tmp.c_str(), dir.get(), leaf.c_str()) != 0)) {
       int e = errno;
       drop();
       throw EZipError("Error 5 reading Zip file: " + name + ": " + std::strerror(e));

@@ -58,6 +58,12 @@ class TZipArchiver {
   // Extract flushes each file to disk before renaming it into place; a caller that
   // flushes the whole folder once afterwards turns this off.
   bool SyncEachFile = true;
+  // Extract writes each file through a temporary file that is renamed into place when
+  // whole. A caller that extracts into a staging folder of its own (emptied before,
+  // never read while half full) turns this off: each file is then made under its own
+  // name, removed again when it cannot be written whole (a name already there is still
+  // replaced through a temporary file).
+  bool StageEachFile = true;
   std::uint64_t MaxEntries = 10000;
   std::uint64_t MaxTotalBytes = 1ull << 30;  // bytes written by one extraction
 
@@ -75,7 +81,8 @@ class TZipArchiver {
   // files the entry list is read again. Clears FSpecArgs.
   int Add();
   // Extracts the entries named in FSpecArgs (all when empty) into ExtrBaseDir, each
-  // through a new temporary file that replaces the target only when whole; returns
+  // through a new temporary file that replaces the target only when whole (see
+  // StageEachFile); returns
   // the count of files written. Throws EZipError for the read errors above; refused
   // entries and existing files kept (without ExtrOverWrite) go to OnMessage. Clears
   // FSpecArgs.

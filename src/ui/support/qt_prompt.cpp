@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "base/cp1252.h"
 #include "error_form.h"
 #include "qt_text.h"
 
@@ -72,17 +73,41 @@ QString QtPrompt::NameFilter(const std::string& filter) {
 }
 
 std::optional<std::string> QtPrompt::ChooseFile(const FileChoice& choice) {
+  return Choose(FileMode::Open, choice);
+}
+
+std::optional<std::string> QtPrompt::ChooseSaveFile(const FileChoice& choice) {
+  return Choose(FileMode::Save, choice);
+}
+
+std::optional<std::string> QtPrompt::Choose(FileMode mode, const FileChoice& choice) {
+  if (chooser_) {
+    const QString path = chooser_(mode, choice);
+    if (path.isEmpty()) return std::nullopt;
+    return ExactPath(path);
+  }
+  const bool save = mode == FileMode::Save;
   QFileDialog dialog(parent_, ToQt(choice.title), lastDir_, NameFilter(choice.filter));
-  dialog.setObjectName("OpenDialog");
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setObjectName(save ? "SaveDialog" : "OpenDialog");
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   if (!choice.defaultExtension.empty()) dialog.setDefaultSuffix(ToQt(choice.defaultExtension));
   const int result = dialog.exec();
   GiveFocusBack(parent_);
   if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   const QString path = dialog.selectedFiles().front();
   lastDir_ = dialog.directory().absolutePath();
-  return FromQt(path);
+  return ExactPath(path);
+}
+
+std::optional<std::string> QtPrompt::ExactPath(const QString& chosen) {
+  const std::string path = chosen.toStdString();
+  auto exact = Utf8ToCp1252Exact(path);
+  if (!exact) {
+    Error("The file name \"" + Utf8ToCp1252(path) +
+          "\" holds characters that Windows-1252 cannot hold; use others.");
+  }
+  return exact;
 }
 
 void QtPrompt::ErrorDialog(const std::string& title, const std::string& text,
@@ -90,25 +115,6 @@ void QtPrompt::ErrorDialog(const std::string& title, const std::string& text,
   TErrorForm form(ToQt(title), ToQt(text), ToQt(instruction), parent_);
   form.exec();
   GiveFocusBack(parent_);
-}
-
-std::optional<std::string> QtPrompt::ChooseSaveFile(const FileChoice& choice) {
-  QFileDialog dialog(parent_, ToQt(choice.title), lastDir_, NameFilter(choice.filter));
-  dialog.setObjectName("SaveDialog");
-  dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  if (!choice.defaultExtension.empty()) dialog.setDefaultSuffix(ToQt(choice.defaultExtension));
-  const int result = dialog.exec();
-  GiveFocusBack(parent_);
-  if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  const std::string path = dialog.selectedFiles().front().toStdString();
-  lastDir_ = dialog.directory().absolutePath();
-  auto exact = Utf8ToCp1252Exact(path);
-  if (!exact) {
-    Error("The file name \"" + Utf8ToCp1252(path) +
-          "\" holds characters that Windows-1252 cannot hold; use others.");
-  }
-  return exact;
 }
 
 }  // namespace vendrix::ui
