@@ -50,12 +50,6 @@ std::optional<std::string> GuiPrompt::ChooseFile(const FileChoice& choice) {
   return path;
 }
 
-std::optional<std::string> GuiPrompt::ChooseSaveFile(const FileChoice& choice) {
-  std::optional<std::string> path;
-  CallOnGui(context_, [&] { path = target_.ChooseSaveFile(choice); });
-  return path;
-}
-
 void GuiPrompt::ErrorDialog(const std::string& title, const std::string& text,
                             const std::string& instruction) {
   CallOnGui(context_, [&] { target_.ErrorDialog(title, text, instruction); });
