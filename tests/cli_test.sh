@@ -178,4 +178,27 @@ err=$(h company set Beta CTITLE="$(head -c 1500 /dev/zero | tr '\0' x)" CONTACT=
 check "a company value past 1023 characters is refused" "1:CTITLE holds at most 1023 characters." "$rc:$err"
 check "and nothing of the command is saved" "CONTACT=" "$(h company show Beta | grep ^CONTACT=)"
 
+# KEY=@FILE for every key: the file is UTF-8 text, and a key of one line does not take
+# the file's final line break (a password file written by an editor).
+printf 'secret\n' >"$work/pw.txt"
+h site set Secret LOGIN_PASSWORD=@"$work/pw.txt"
+check "a password from a file without its line break" "LOGIN_PASSWORD=secret" \
+  "$(grep -a '^LOGIN_PASSWORD=' "$work/h/sites/Secret.ini" | tr -d '\r')"
+printf 'Jo\xc3\xa9 Bloggs\r\n' >"$work/contact.txt"
+h company set Beta CONTACT=@"$work/contact.txt"
+check "a company value from a file is read as UTF-8" "$(printf 'CONTACT=Jo\xe9 Bloggs')" \
+  "$(grep -a '^CONTACT=' "$work/h/companies/Beta.dat" | tr -d '\r')"
+printf 'Jo\xe9\n' >"$work/latin.txt"
+err=$(h company set Beta CONTACT=@"$work/latin.txt" 2>&1); rc=$?
+check "bytes that are no UTF-8 are refused with their place" \
+  "1:$work/latin.txt, line 1, column 3: a character that Windows-1252 cannot hold (the file is read as UTF-8)." \
+  "$rc:$err"
+printf 'one\ntwo\n' >"$work/two.txt"
+err=$(h company set Beta CONTACT=@"$work/two.txt" 2>&1); rc=$?
+check "only the final line break goes" "1:CONTACT holds one line only: line breaks are not allowed." "$rc:$err"
+printf 'Games\r\nTools\r\n' >"$work/cats.txt"
+h site set Secret CAT1=@"$work/cats.txt"
+check "a list from a file keeps its lines" "CAT1=Games CAT1=Tools" \
+  "$(h site show Secret | grep ^CAT1= | tr '\n' ' ' | sed 's/ $//')"
+
 checks_done
