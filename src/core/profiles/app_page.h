@@ -23,6 +23,8 @@ class AppPage {
     std::function<void()> buildSiteTable;   // rebuild the application site table
     std::function<bool()> siteGridHasRows;  // whether the site grid shows rows
     std::function<void()> startNewCompany;  // show "Company Info" and run New Company
+    // show the application (second) of another company (first)
+    std::function<void(const std::string&, const std::string&)> openElsewhere;
   };
 
   AppPage(const DataTree& tree, MainFlags& flags, UserPrompt& prompt, const CompanyPage& company);
@@ -56,7 +58,9 @@ class AppPage {
   void SaveApp();
   // The "Save Application" button: SaveApp, then a fresh site table when the grid is empty.
   void SaveApplication();
-  // With a name, that name is used instead of asking (the same checks).
+  // With a name, that name is used instead of asking (the same checks). Asked, a name
+  // another company's application has is an offer to open that one (Yes: it is shown,
+  // false returned; No: the name is asked again); given, it is refused.
   bool NewApp(const std::optional<std::string>& name = std::nullopt);
   void DeleteApp();
   void ClearAppFields();
@@ -73,6 +77,8 @@ class AppPage {
   void SaveList(const Lines& names) const;
   // Refuses a name that another company's list holds.
   std::optional<std::string> HeldElsewhere(const std::string& name) const;
+  // The other company whose list holds the name, if any.
+  std::optional<std::string> HolderElsewhere(const std::string& name) const;
   void SetText(std::string AppProfile::*member, std::string value);
   std::optional<std::string> CollidesWithListFile(const std::string& name) const;
   const DataTree& tree_;
