@@ -72,6 +72,12 @@ check "nothing written after a refusal" "$before" "$(cat "$work/d/settings.dat" 
 v settings set SMTP=mail.example FTPRetries=50 UseGridLines=1
 check "settings in range" "FTPRetries=50" "$(v settings show | grep ^FTPRetries)"
 check "grid lines" "UseGridLines=1" "$(v settings show | grep ^UseGridLines)"
+check "post retries by default" "PostRetries=2" "$(v settings show | grep ^PostRetries)"
+err=$(v settings set PostRetries=6 2>&1); rc=$?
+check "post retries outside their range refused" \
+  "1:The setting PostRetries=6 cannot be used: PostRetries is a whole number from 0 to 5." "$rc:$err"
+v settings set PostRetries=0
+check "post retries set" "PostRetries=0" "$(v settings show | grep ^PostRetries)"
 printf '[SETTINGS]\r\nSMTP=keep\r\nFTPRetries=99\r\n' >"$work/d/settings.dat"
 v settings set UseGridLines=0
 check "grid lines written alone" "$(printf '[SETTINGS]\r\nSMTP=keep\r\nFTPRetries=99\r\nUseGridLines=0\r')" \

@@ -65,10 +65,12 @@ TEST_F(ExpandTest, ProfileFieldsAndFallbacks) {
   App().SetField("8CHAR", "myprog");
   App().SetField("SHORTDESC", "Short");
   App().SetLongDesc({"one", "two"});
+  App().SetField("PADURL", "https://acme.example/foo/pad.xml");
   session->Company().SetBhsId("42");
   EXPECT_EQ(X("%APP32DL1%|%APP16DL1%|%APP32DL2%"), "http://x/16.zip|http://x/16.zip|");
   EXPECT_EQ(X("%APPSIZE32%/%APPINSTSIZE32%"), "3000/999");
   EXPECT_EQ(X("%APPLONGDESC%"), "one\r\ntwo");
+  EXPECT_EQ(X("pad=%PADURL%"), "pad=https://acme.example/foo/pad.xml");
   EXPECT_EQ(X("%BHSID% %SITENAME% %COMPNAME% %APPREQ%"), "42 Site Acme ");
   EXPECT_EQ(X("[%FBBSDESC%]"), "[myprog.zip      Short]");
   StoreAppValue("8CHAR", "abcdefghijkl");  // 16 characters with ".zip": no blank

@@ -29,6 +29,12 @@ using test::WriteFile;
 
 constexpr const char* kFtpPassword = "pw-Zebra-42";
 
+// Lines of the run log that start with text.
+int LinesStarting(const Lines& log, const std::string& text) {
+  return static_cast<int>(std::count_if(
+      log.begin(), log.end(), [&](const std::string& l) { return l.rfind(text, 0) == 0; }));
+}
+
 class RunTest : public test::SessionTest {
  protected:
   RunTest() : sites(dir / "received") {
@@ -314,6 +320,9 @@ TEST_F(RunTest, FtpRetriesRepeatTheWholeAttemptAndKeepEveryLine) {
   }
   EXPECT_EQ(errors, 3);
   EXPECT_EQ(logons, 3);
+  // A pause, longer each time, before each attempt after the first.
+  EXPECT_EQ(LinesStarting(run->Log(), "Trying Refusing by FTP again in "), 2);
+  EXPECT_EQ(LinesStarting(run->FtpList(), "Trying Refusing by FTP again in "), 2);
   auto page = ParsePage(Page("Refusing", "FTP"));
   int pageErrors = 0;
   for (const auto& p : page.paragraphs) {
@@ -397,6 +406,79 @@ TEST_F(RunTest, SentFilesCarryTheirDigestAndAShortUploadFails) {
   ASSERT_EQ(mail.size(), 1u);
   EXPECT_EQ(mail[0]["step"], "email");
   EXPECT_EQ(mail[0]["sha256"], kDigest);
+}
+
+TEST_F(RunTest, HttpStepIsTriedAgainOnlyWhenNothingReachedTheSite) {
+  Settings("FTPRetries=0\r\nHTTPTimeOut=10\r\nPostRetries=2\r\n");
+  struct Case {
+    std::string site;
+    std::vector<std::string> peer;
+    int connections;  // what the peer saw
+    bool posted;
+    int retries;  // "Trying ... again" lines
+  };
+  const std::vector<Case> cases = {
+      // Reset before reading, twice: the request never got through.
+      {"Resets Twice", {"--reset-first", "2"}, 3, true, 2},
+      // Answers: the site had the form.
+      {"Error 500", {"--answer", "500"}, 1, false, 0},
+      // Reads the whole form, then resets: it may have registered it.
+      {"Read Then Reset", {"--answer", "reset"}, 1, false, 0},
+      // 503 with Retry-After 1: waited for once.
+      {"Busy", {"--answer", "busy", "--retry-after", "1"}, 2, true, 1},
+  };
+  // A form larger than the buffers between the two ends: a peer that resets before
+  // reading stops the writing of the request.
+  const std::string form = "a=" + std::string(6 << 20, 'y');
+  std::vector<std::unique_ptr<PeerProcess>> peers;
+  for (const auto& c : cases) {
+    const std::string folder = dir / ("peer-" + std::to_string(peers.size()));
+    fs::create_directories(folder);
+    std::vector<std::string> args{PeerScript("flaky_http_peer.py"), "--folder", folder};
+    args.insert(args.end(), c.peer.begin(), c.peer.end());
+    peers.push_back(std::make_unique<PeerProcess>(args));
+    Site(c.site,
+         "USE_HTTP_POST=1\r\nHTTP_POST_TYPE=1\r\nHTTP_NEW_SCRIPT_URL=http://127.0.0.1:" +
+             std::to_string(peers.back()->port()) + "/submit\r\n",
+         {{"HTTP_NEW", c.peer[0] == "--reset-first" ? form : "a=1"}});
+  }
+  Load();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const Case& c = cases[i];
+    auto connections = ReadFile(dir / ("peer-" + std::to_string(i) + "/connections.log"));
+    EXPECT_EQ(std::count(connections->begin(), connections->end(), '\n'), c.connections) << c.site;
+    EXPECT_EQ(Row(c.site).submit, c.posted ? "Update" : "New") << c.site;
+    EXPECT_EQ(LinesStarting(run->Log(), "Trying " + c.site + " again in "), c.retries) << c.site;
+  }
+  EXPECT_TRUE(view.Logged("Trying Busy again in 1 s (attempt 2): the server asked to wait 1 s"))
+      << ::testing::PrintToString(view.log);
+  EXPECT_TRUE(ParsePage(Page("Resets Twice", "HTTP")).Mentions("Trying Resets Twice again in "));
+}
+
+TEST_F(RunTest, MailIsTriedAgainOnlyBeforeTheMessageWasSent) {
+  Settings("FTPRetries=0\r\nHTTPTimeOut=10\r\nPostRetries=1\r\n");
+  // The first MAIL is put off ("451"), the later ones taken; the first content is
+  // taken, the second refused after it was sent.
+  WriteFile(dir / "smtp/script.json",
+            R"({"greeting": "220 hi", "replies": {"MAIL": ["451 Try later", "250 OK"],
+                "DATA": "354 go", ".": ["250 Queued", "451 Not now"]}})");
+  PeerProcess smtp({PeerScript("smtp_peer.py"), "script", "--script", dir / "smtp/script.json"});
+  WriteFile(Data("settings.dat"), "[SETTINGS]\r\nSMTP=127.0.0.1:" + std::to_string(smtp.port()) +
+                                      "\r\nEMAIL=jo@acme.example\r\nNAME=Jo\r\nPostRetries=1\r\n");
+  Site("A Later", "USE_EMAIL=1\r\nEMAIL_TONAME=a@example.com\r\n", {{"EMAIL_NEW", "Hello"}});
+  Site("B Refused", "USE_EMAIL=1\r\nEMAIL_TONAME=b@example.com\r\n", {{"EMAIL_NEW", "Hello"}});
+  Load();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  EXPECT_EQ(Row("A Later").submit, "Update");
+  EXPECT_EQ(Row("B Refused").submit, "New");
+  EXPECT_EQ(LinesStarting(run->Log(), "Trying A Later by e-mail again in "), 1);
+  EXPECT_EQ(LinesStarting(run->Log(), "Trying B Refused by e-mail again in "), 0);
+  auto commands = ReadFile(dir / "smtp/commands.log").value_or("");
+  int mails = 0;
+  for (std::size_t at = 0; (at = commands.find("MAIL FROM", at)) != std::string::npos; ++at)
+    ++mails;
+  EXPECT_EQ(mails, 3) << commands;  // A twice, B once
 }
 
 TEST_F(RunTest, PasswordsReachNoLogNoListAndNoPage) {
@@ -588,7 +670,8 @@ TEST_F(RunTest, SiteWhereNothingWasSentIsNoSuccess) {
 TEST_F(RunTest, SettingOutsideItsRangeStopsTheRunBeforeAnythingIsSent) {
   HttpSite("Plain", "/submit/x");
   Load();
-  for (const char* keys : {"PORT=70000\r\n", "HTTPTimeOut=0\r\n", "FTPRetries=-1\r\n"}) {
+  for (const char* keys :
+       {"PORT=70000\r\n", "HTTPTimeOut=0\r\n", "FTPRetries=-1\r\n", "PostRetries=6\r\n"}) {
     Settings(keys);
     EXPECT_EQ(Run(), SubmissionRun::Outcome::Refused) << keys;
     const std::string key = std::string(keys).substr(0, std::string(keys).find('='));

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 
 namespace vendrix::test {
@@ -33,6 +34,9 @@ void Dialogs::Poll() {
     return;
   }
   if (!modal || modal == last_ || !modal->isVisible()) return;
+  // A window whose handler is still at work (it opened a window that closed again) is
+  // not a new one.
+  if (std::find(busy_.begin(), busy_.end(), modal) != busy_.end()) return;
   last_ = modal;
   since_.start();
   if (handlers_.empty()) {
@@ -50,8 +54,11 @@ void Dialogs::Poll() {
   QPointer<QWidget> w = modal;
   // Run from the window's event loop, not from this timer, so that windows the
   // handler opens are answered too.
-  QTimer::singleShot(0, [w, handler = std::move(handler)] {
-    if (w) handler(w);
+  QTimer::singleShot(0, this, [this, w, handler = std::move(handler)] {
+    if (!w) return;
+    busy_.push_back(w.data());
+    handler(w);
+    busy_.pop_back();
   });
 }
 

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "main_frm.h"
 #include "support/temp_dir.h"
@@ -46,7 +47,8 @@ class Dialogs : public QObject {
   void Poll();
   std::deque<std::function<void(QWidget*)>> handlers_;
   QPointer<QWidget> last_;
-  QElapsedTimer since_;  // how long the last window has been open
+  std::vector<const QWidget*> busy_;  // windows whose handlers are running, innermost last
+  QElapsedTimer since_;               // how long the last window has been open
   QTimer timer_;
 };
 

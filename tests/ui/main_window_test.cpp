@@ -64,7 +64,8 @@ void MainWindowTest::captionPagesAndMenus() {
   auto* file = p.Find<QMenu>("FileMenu");
   QCOMPARE(MenuTexts(file),
            QStringList({"&Settings", "&View Reports", "&Update Data Files", "-",
-                        "Default &FTP Script", "Default &Email Scripts", "-", "E&xit"}));
+                        "&Import PAD File...", "Ex&port PAD File...", "-", "Default &FTP Script",
+                        "Default &Email Scripts", "-", "E&xit"}));
   QCOMPARE(MenuTexts(p.Find<QMenu>("DefaultEmailScriptsMenu")), QStringList({"&New", "&Update"}));
   QCOMPARE(MenuTexts(p.Find<QMenu>("HelpMenu")),
            QStringList({"&Help", "&Vendrix Home Page", "Hal&vane Home Page", "-", "&About"}));

@@ -1,12 +1,16 @@
 // The "Company Info" and "App Info" pages driven with mouse and keyboard: what they
 // show and what lands in the files.
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
+
+#include "base/file_io.h"
 
 #include "gui_driver.h"
 #include "ui_tests.h"
@@ -19,6 +23,7 @@ class ProfilePagesTest : public QObject {
   void companyAndApplicationCreatedThroughThePages();
   void inputRulesOfTheFields();
   void duplicateNamesAndDeletion();
+  void padFileExportedAndImportedThroughTheWindows();
 };
 
 void ProfilePagesTest::companyAndApplicationCreatedThroughThePages() {
@@ -175,6 +180,80 @@ void ProfilePagesTest::duplicateNamesAndDeletion() {
   QVERIFY(std::filesystem::exists(p.Path("data/Tidy Notes.dat")));
   QCOMPARE(p.Find<QComboBox>("AppName")->currentText(), "Pixel Ruler");
   QVERIFY(dialogs.unexpected.isEmpty());
+}
+
+void ProfilePagesTest::padFileExportedAndImportedThroughTheWindows() {
+  Program p;
+  Dialogs dialogs;
+  // The file choosers answer from a queue of paths ("" cancels) and say which they were.
+  QStringList choosers;
+  QStringList paths;
+  p.main->Prompt().SetFileChooser([&](ui::QtPrompt::FileMode mode, const FileChoice& choice) {
+    choosers << QString(mode == ui::QtPrompt::FileMode::Save ? "save: " : "open: ") +
+                    QString::fromStdString(choice.title);
+    return paths.isEmpty() ? QString() : paths.takeFirst();
+  });
+  const QString file = QString::fromStdString(p.Path("tidy.xml"));
+
+  // Cancelling the save chooser writes nothing.
+  p.ShowPage(1);
+  paths << "";
+  QTest::mouseClick(p.Find<QPushButton>("ExportPadBtn"), Qt::LeftButton);
+  QCOMPARE(choosers, QStringList{"save: Export PAD File"});
+  QCOMPARE(p.File("tidy.xml"), "<missing>");
+
+  // The App Info button writes the shown application.
+  paths << file;
+  QTest::mouseClick(p.Find<QPushButton>("ExportPadBtn"), Qt::LeftButton);
+  std::string xml = p.File("tidy.xml");
+  QVERIFY(xml.find("<Program_Name>Tidy Notes</Program_Name>") != std::string::npos);
+  QVERIFY(xml.find("<Company_Name>") != std::string::npos);
+
+  // The same file with a new version. "No" to the question leaves the application as
+  // it is; Cancel in the change table too.
+  const std::string version = "<Program_Version>2.1</Program_Version>";
+  xml.replace(xml.find(version), version.size(), "<Program_Version>3.0</Program_Version>");
+  WriteFileAtomic(p.Path("tidy.xml"), xml);
+  const std::string before = p.File("data/Tidy Notes.dat");
+  QAction* import = p.main->findChild<QAction*>("ImportPadItem");
+  paths << file;
+  dialogs.Press(QMessageBox::No);
+  import->trigger();
+  QTRY_VERIFY(dialogs.AllUsed());
+  paths << file;
+  dialogs.Press(QMessageBox::Yes);
+  dialogs.Then([](QWidget* w) {
+    QCOMPARE(w->objectName(), "TPadImportFrm");
+    QTest::mouseClick(w->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
+  });
+  import->trigger();
+  QTRY_VERIFY(dialogs.AllUsed());
+  QCOMPARE(p.File("data/Tidy Notes.dat"), before);
+  QCOMPARE(p.Find<QLineEdit>("version")->text(), "2.1");
+
+  // Yes, then Import in the change table: the one changed value is written and shown.
+  paths << file;
+  dialogs.Press(QMessageBox::Yes);
+  dialogs.Then([](QWidget* w) {
+    QCOMPARE(w->objectName(), "TPadImportFrm");
+    auto* grid = w->findChild<QTableWidget*>("PadChangesGrid");
+    QCOMPARE(grid->rowCount(), 1);
+    QCOMPARE(grid->item(0, 0)->text(), "VERSION");
+    QCOMPARE(grid->item(0, 1)->text(), "2.1");
+    QCOMPARE(grid->item(0, 2)->text(), "3.0");
+    QTest::mouseClick(w->findChild<QPushButton*>("ImportBtn"), Qt::LeftButton);
+  });
+  import->trigger();
+  QTRY_VERIFY(dialogs.AllUsed());
+  const QString question =
+      "Confirm: The application Tidy Notes already exists. Update it with the values of the "
+      "PAD file?";
+  QCOMPARE(dialogs.seen, QStringList({question, question, question}));
+  QCOMPARE(choosers.size(), 5);
+  QCOMPARE(choosers.last(), "open: Import PAD File");
+  QCOMPARE(p.Find<QLineEdit>("version")->text(), "3.0");
+  QVERIFY(p.File("data/Tidy Notes.dat").find("\r\nVERSION=3.0\r\n") != std::string::npos);
+  QVERIFY2(dialogs.unexpected.isEmpty(), qPrintable(dialogs.unexpected.join("; ")));
 }
 
 namespace {

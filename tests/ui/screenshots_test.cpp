@@ -8,7 +8,9 @@
 #include <QTest>
 
 #include "engine_check_frm.h"
+#include "exchange/pad_plan.h"
 #include "gui_driver.h"
+#include "pad_import_frm.h"
 #include "settings_form.h"
 #include "small_windows.h"
 #include "ui_tests.h"
@@ -99,6 +101,31 @@ void ScreenshotsTest::everyPageAndWindow() {
   QVERIFY(QTest::qWaitForWindowExposed(variables));
   Check(variables, "variables");
   variables->close();
+
+  // A new application from a PAD file, with one value that is not stored.
+  const PadContent content = PadImport(
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><XML_DIZ_INFO><Company_Info>"
+      "<Company_Name>Kiwi Software</Company_Name></Company_Info><Program_Info>"
+      "<Program_Name>Tidy Tool</Program_Name><Program_Version>3.2.1</Program_Version>"
+      "<Program_Release_Month>7</Program_Release_Month><Program_Release_Day>4</Program_Release_Day>"
+      "<Program_Release_Year>2026</Program_Release_Year><Program_Type>Shareware</Program_Type>"
+      "<Program_Cost_Dollars>24.95</Program_Cost_Dollars><Program_OS_Support>Win7,Win8,Win10"
+      "</Program_OS_Support><File_Info><File_Size_Bytes>1048576</File_Size_Bytes></File_Info>"
+      "</Program_Info><Program_Descriptions><English><Char_Desc_45>Keeps every folder of your "
+      "disk tidy, every single day</Char_Desc_45><Char_Desc_250>Keeps your files tidy: sorts "
+      "downloads, removes duplicates and empties old folders.</Char_Desc_250></English>"
+      "</Program_Descriptions><Web_Info><Download_URLs><Primary_Download_URL>"
+      "https://kiwi.example/dl/tidytool.zip</Primary_Download_URL></Download_URLs></Web_Info>"
+      "</XML_DIZ_INFO>");
+  Session& core = p.main->Core();
+  const PadPlan plan =
+      PlanPadImport(core.Wide(), core.Company().Names(), content, std::nullopt, false);
+  QVERIFY(!plan.findings.empty());
+  ui::TPadImportFrm import(plan, p.main.get());
+  import.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&import));
+  Check(&import, "import-pad");
+  import.close();
 
   QVERIFY2(cut_.isEmpty(), qPrintable(cut_.join("\n")));
 }

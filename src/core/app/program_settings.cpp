@@ -62,6 +62,10 @@ bool SettingsDialog::Ok() {
   writeMail("SMTPSecurity", fields_.smtpSecurity, "Auto");
   writeMail("SMTPUser", fields_.smtpUser, "");
   writeMail("SMTPPassword", fields_.smtpPassword, "");
+  // Likewise the retries of the HTTP and mail steps.
+  if (fields_.postRetries != 2 || doc.Get(kSection, "PostRetries")) {
+    doc.WriteInteger(kSection, "PostRetries", fields_.postRetries);
+  }
   if (!fields_.smtpPassword.empty()) RestrictToOwner(path_);
   doc.Save(path_);
   return true;

@@ -50,6 +50,9 @@ std::string ProgramSettings::Problem() const {
   if (httpTimeOut < kMinTimeOut || httpTimeOut > kMaxTimeOut) {
     return OutOfRange("HTTPTimeOut", std::to_string(httpTimeOut), kMinTimeOut, kMaxTimeOut);
   }
+  if (postRetries < kMinPostRetries || postRetries > kMaxPostRetries) {
+    return OutOfRange("PostRetries", std::to_string(postRetries), kMinPostRetries, kMaxPostRetries);
+  }
   return "";
 }
 
@@ -77,6 +80,7 @@ ProgramSettings LoadProgramSettings(const std::string& path) {
   s.port = doc.ReadString(kSection, "PORT", "80");
   s.ftpRetries = integer("FTPRetries", 3);
   s.httpTimeOut = integer("HTTPTimeOut", 60);
+  s.postRetries = integer("PostRetries", 2);
   s.useGridLines = doc.ReadBool(kSection, "UseGridLines", false);
   s.showHints = doc.ReadBool(kSection, "ShowHints", true);
   s.updateUrl = doc.ReadString(kSection, "UpdateURL", s.updateUrl);

@@ -3,9 +3,9 @@
 // in one place for every user: the run, the update, the services, the windows and
 // the command line. A missing file or key gives the defaults. A stored value that is
 // no number, or a number outside its range (FTPRetries 0 to 50, HTTPTimeOut 10 to
-// 60, PORT 1 to 65535), is kept as read and named by Problem(); whoever acts on the
-// settings refuses to start while there is one. Load throws VendrixError only for a
-// file that exists but cannot be read. Plain data: any thread.
+// 60, PostRetries 0 to 5, PORT 1 to 65535), is kept as read and named by Problem(); whoever acts on
+// the settings refuses to start while there is one. Load throws VendrixError only for a file that
+// exists but cannot be read. Plain data: any thread.
 #include <string>
 
 namespace vendrix {
@@ -16,12 +16,15 @@ inline constexpr const char* kDefaultUpdateUrlSetting =
 inline constexpr int kMinRetries = 0, kMaxRetries = 50;
 inline constexpr int kMinTimeOut = 10, kMaxTimeOut = 60;
 inline constexpr int kMinPort = 1, kMaxPort = 65535;
+inline constexpr int kMinPostRetries = 0, kMaxPostRetries = 5;
 
 struct ProgramSettings {
   std::string smtp, email, name, proxy;
   std::string port = "80";  // the proxy port as stored and shown; ProxyPort() is its number
   int ftpRetries = 3;
   int httpTimeOut = 60;  // seconds
+  // How often an HTTP or mail step is tried again when nothing reached the site.
+  int postRetries = 2;
   bool useGridLines = false;
   bool showHints = true;
   // Addresses of the outside services; not part of the Settings dialog.

@@ -416,6 +416,7 @@ void TmsSMTP::Send() {
   transcript_.AddSecret(MimeBase64(std::string(1, '\0') + User + std::string(1, '\0') + Password));
   transcriptError_.clear();
   lastReply_.clear();
+  contentSent_ = false;
   try {
     CheckMessage();
     Open();
@@ -454,6 +455,7 @@ void TmsSMTP::Send() {
     }
     r = Command("DATA");
     if (r.code < 300 || r.code >= 400) Unexpected(r);
+    contentSent_ = true;
     Transmit(content);
     r = ReadReply(std::max(TimeOut, kFinalReplySeconds));
     if (!Is2xx(r.code)) Unexpected(r);

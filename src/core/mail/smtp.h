@@ -79,6 +79,9 @@ class TmsSMTP {
 
   bool Connected() const { return stream_.IsOpen(); }
   const std::string& LastReply() const { return lastReply_; }
+  // Whether the last Send began to stream the message after DATA: from then on the
+  // server may have it.
+  bool ContentSent() const { return contentSent_; }
   const SmtpTranscript& Transcript() const { return transcript_; }
   // The text of a failure to write the transcript file after the last Send, if any.
   const std::string& TranscriptError() const { return transcriptError_; }
@@ -122,6 +125,7 @@ class TmsSMTP {
   bool opened_ = false;  // OnOpen fired, OnClosed not yet
   bool usable_ = false;  // the dialogue is in step: QUIT can still be sent
   std::string lastReply_;
+  std::atomic<bool> contentSent_{false};
   SmtpTranscript transcript_;
   std::string transcriptError_;
 };

@@ -224,6 +224,8 @@ void THttpClient::Perform(THttpActions action) {
   const char* method = MethodOf(action);
   cancel_.Reset();
   statusLine_.clear();
+  requestWritten_ = false;
+  retryAfter_.clear();
   struct ActionMark {
     std::atomic<THttpActions>& a;
     ~ActionMark() { a = THttpActions::httpIdle; }
@@ -325,6 +327,7 @@ void THttpClient::Perform(THttpActions action) {
       }
     }
     fileGuard.reset();
+    requestWritten_ = true;
 
     // The head: status line, header lines, an empty line.
     long long length = -1;  // Content-Length, when the reply gives one
@@ -339,6 +342,8 @@ void THttpClient::Perform(THttpActions action) {
         long long n = ParseContentLength(value);
         if (n < 0 || (length >= 0 && n != length)) badLength = true;
         length = n;
+      } else if (name == "retry-after") {
+        retryAfter_ = Trimmed(value);
       } else if (name == "transfer-encoding") {
         ++codings;
         chunked = Lower(Trimmed(value)) == "chunked";

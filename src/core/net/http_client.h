@@ -64,6 +64,11 @@ class THttpClient {
   void SetPassword(const std::string& password);
   const std::string& Authorization() const { return authorization_; }
   const std::string& StatusLine() const { return statusLine_; }
+  // Whether the last action handed its whole request (head and body) to the
+  // connection: until then the server cannot have acted on it.
+  bool RequestWritten() const { return requestWritten_; }
+  // The Retry-After field of the last reply, as sent ("" when none).
+  const std::string& RetryAfter() const { return retryAfter_; }
 
   // Performs the action; httpIdle interrupts one in progress (from any thread).
   void SetAction(THttpActions action);
@@ -83,6 +88,8 @@ class THttpClient {
   std::string lastServer_;
   std::string user_, password_, authorization_;
   std::string statusLine_;
+  std::atomic<bool> requestWritten_{false};
+  std::string retryAfter_;
   std::shared_ptr<SSL_CTX> tls_;
   std::string tlsCaFile_;
 };

@@ -3,6 +3,7 @@
 #include "base/cp1252.h"
 #include "mail/mail_error.h"
 #include "mail/smtp_form.h"
+#include "run/retry_rules.h"
 #include "run/submission_run.h"
 #include "script/submission_builder.h"
 
@@ -74,10 +75,28 @@ bool SubmissionRun::DoEmailPost(bool isNew, int row, bool isCopy) {
     mailForm_ = &form;
   }
   bool raised = false;
-  try {
-    form.Send();
-  } catch (const VendrixError&) {
-    raised = true;  // the window has reported it
+  for (int retried = 0;; ++retried) {
+    raised = false;
+    try {
+      form.Send();
+    } catch (const VendrixError&) {
+      raised = true;  // the window has reported it
+    }
+    if (!raised && !form.ErrorFlag()) break;
+    // Tried again only while the server cannot have the message: it refused to
+    // talk (421) or said "later" (4xx) before DATA, or no connection came about.
+    const std::string& reply = form.msSMTP1.LastReply();
+    const bool later = !reply.empty() && reply[0] == '4';
+    const bool noConnection =
+        reply.empty() && form.ErrorText().find("timed out") == std::string::npos;
+    if (form.msSMTP1.ContentSent() || !(later || noConnection) || skipRequested_ ||
+        cancelRequested_ || retried >= settings_.postRetries) {
+      break;
+    }
+    const int wait = BackOffMs(retried);
+    AddLogLine("Trying " + (isCopy ? contact : site) + " by e-mail again in " + Seconds(wait) +
+               " (attempt " + std::to_string(retried + 2) + ")");
+    if (!WaitBeforeRetry(wait)) break;
   }
   {
     std::lock_guard lock(mailMutex_);

@@ -5,6 +5,7 @@
 #include "base/error_codes.h"
 #include "net/action_timer.h"
 #include "net/net_error.h"
+#include "run/retry_rules.h"
 #include "run/submission_run.h"
 #include "script/submission_builder.h"
 
@@ -21,6 +22,21 @@ bool AcceptedRedirect(const EHttpClient& e) {
     if (d.rfind(code, 0) == 0 && (d.size() == 3 || d[3] == ' ')) return true;
   }
   return false;
+}
+
+// The seconds a 429 or 503 reply asks to wait (Retry-After in seconds, at most 30);
+// -1 for any other reply or wait.
+int ServerAsksToWait(const EHttpClient& e, const std::string& retryAfter) {
+  if (e.ErrorCode != code::kHttpStatus) return -1;
+  const std::string& d = e.Description;
+  const bool busy =
+      (d.rfind("429", 0) == 0 || d.rfind("503", 0) == 0) && (d.size() == 3 || d[3] == ' ');
+  if (!busy || retryAfter.empty() || retryAfter.size() > 2 ||
+      retryAfter.find_first_not_of("0123456789") != std::string::npos) {
+    return -1;
+  }
+  const int seconds = std::stoi(retryAfter);
+  return seconds <= 30 ? seconds : -1;
 }
 
 bool StatusIs2xx(const std::string& statusLine) {
@@ -55,27 +71,53 @@ bool SubmissionRun::DoHttpPost(bool isNew) {
   };
   HTTP1.SetURL(http->url);
   HTTP1.PostData = http->get ? std::string() : http->data;
-  transferLines_ = 0;
-  try {
-    // The time-out interrupts the exchange however the server behaves: a silent one
-    // and one that trickles bytes are both given up after HTTPTimeOut seconds.
-    HttpTimeout timer(std::chrono::seconds(settings_.httpTimeOut), httpTimedOut_,
-                      [this] { HTTP1.SetAction(THttpActions::httpIdle); });
-    if (skipRequested_ || cancelRequested_) throw EHttpClient(kErrInterrupted, "Interrupted");
-    HTTP1.SetAction(http->get ? THttpActions::httpGet : THttpActions::httpPost);
-  } catch (const EHttpClient& e) {
-    if (httpTimedOut_) return fail("TIMED OUT!");
-    if (AcceptedRedirect(e)) {
-      AddLogLine("Accepted HTTP Post to: " + site + " (" + e.Description + ")");
-      idle();
-      return true;
+  int retried = 0;               // tries again after nothing reached the site
+  bool waitedForServer = false;  // a Retry-After is waited for once
+  for (int attempt = 1;; ++attempt) {
+    transferLines_ = 0;
+    int againMs = -1;  // the wait before the next attempt; none: the step has ended
+    std::string why;
+    try {
+      // The time-out interrupts the exchange however the server behaves: a silent one
+      // and one that trickles bytes are both given up after HTTPTimeOut seconds.
+      HttpTimeout timer(std::chrono::seconds(settings_.httpTimeOut), httpTimedOut_,
+                        [this] { HTTP1.SetAction(THttpActions::httpIdle); });
+      if (skipRequested_ || cancelRequested_) throw EHttpClient(kErrInterrupted, "Interrupted");
+      HTTP1.SetAction(http->get ? THttpActions::httpGet : THttpActions::httpPost);
+    } catch (const EHttpClient& e) {
+      if (httpTimedOut_) return fail("TIMED OUT!");
+      if (AcceptedRedirect(e)) {
+        AddLogLine("Accepted HTTP Post to: " + site + " (" + e.Description + ")");
+        idle();
+        return true;
+      }
+      std::string line = e.what();
+      if (e.ErrorCode == code::kConnectionReset) {
+        // Said as what happened rather than in the socket's words.
+        line = std::to_string(e.ErrorCode) +
+               ": the server closed the connection before the reply was complete";
+      }
+      const int asked = ServerAsksToWait(e, HTTP1.RetryAfter());
+      if (asked >= 0 && !waitedForServer) {
+        // The server said when to come back: it did not take the form.
+        waitedForServer = true;
+        againMs = asked * 1000;
+        why = "the server asked to wait " + std::to_string(asked) + " s";
+      } else if (!HTTP1.RequestWritten() && NothingReachedTheSite(e.ErrorCode) &&
+                 retried < settings_.postRetries) {
+        // The request never left: the site cannot have registered it.
+        againMs = BackOffMs(retried++);
+        why = "nothing reached the site";
+      }
+      fail(line);
+      if (againMs < 0) return false;
     }
-    if (e.ErrorCode == code::kConnectionReset) {
-      // Said as what happened rather than in the socket's words.
-      return fail(std::to_string(e.ErrorCode) +
-                  ": the server closed the connection before the reply was complete");
-    }
-    return fail(e.what());
+    if (againMs < 0) break;
+    const std::string again = "Trying " + site + " again in " + Seconds(againMs) + " (attempt " +
+                              std::to_string(attempt + 1) + "): " + why;
+    AddLogLine(again);
+    AddReportLine(again);
+    if (!WaitBeforeRetry(againMs)) return false;
   }
   if (httpTimedOut_) return fail("TIMED OUT!");
   if (!StatusIs2xx(HTTP1.StatusLine())) {

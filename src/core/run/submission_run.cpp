@@ -10,6 +10,7 @@
 #include "base/user_prompt.h"
 #include "mail/smtp_form.h"
 #include "run/precheck.h"
+#include "run/retry_rules.h"
 #include "script/eng_build.h"
 #include "script/submission_builder.h"
 #include "script/text_tools.h"
@@ -387,6 +388,15 @@ bool SubmissionRun::WalkSites() {
       int failures = 0;
       bool sent = false;
       while (!sent && !skipRequested_ && failures <= settings_.ftpRetries) {
+        if (failures > 0) {
+          // A server that failed a moment ago gets a little longer each time.
+          const int wait = BackOffMs(failures - 1);
+          AddFtpLine("Trying " + rowSite + " by FTP again in " + Seconds(wait) + " (attempt " +
+                     std::to_string(failures + 1) + ")");
+          AddLogLine("Trying " + rowSite + " by FTP again in " + Seconds(wait) + " (attempt " +
+                     std::to_string(failures + 1) + ")");
+          if (!WaitBeforeRetry(wait)) break;
+        }
         sent = DoFtpUpload();
         if (!sent) ++failures;
       }

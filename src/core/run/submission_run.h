@@ -98,6 +98,8 @@ class SubmissionRun : private SubmissionLog {
   // A file sent to the current site: its SHA-256 on the site's page and in its result.
   void RecordSentFile(const std::string& step, const std::string& name, const std::string& path,
                       bool confirmed);
+  // Waits ms before a step is tried again; false when Skip or Cancel ended the wait.
+  bool WaitBeforeRetry(int ms);
   // One FTP attempt; DoFtpUpload turns any error it throws into a failed attempt.
   bool FtpAttempt();
   // Runs a step; an error it throws is that step's failure, logged, never the run's end.

@@ -75,6 +75,7 @@ AppInfoSheet::AppInfoSheet(TMainFrm& main) : main_(main) {
   QPushButton* deleteBtn = button("DeleteAppBtn", "Delete Application");
   QPushButton* saveBtn = button("SaveAppBtn", "Save Application");
   buttons->addStretch();
+  QPushButton* exportBtn = button("ExportPadBtn", "Export PAD File...");
   layout->addLayout(buttons);
 
   Session& s = main_.Core();
@@ -88,6 +89,7 @@ AppInfoSheet::AppInfoSheet(TMainFrm& main) : main_(main) {
           [this, &s] { main_.Act([&] { s.App().DeleteApp(); }, true); });
   connect(saveBtn, &QPushButton::clicked, this,
           [this, &s] { main_.Act([&] { s.App().SaveApplication(); }, true); });
+  connect(exportBtn, &QPushButton::clicked, this, [this] { main_.ExportPad(); });
 }
 
 QLineEdit* AppInfoSheet::Field(const char* key, QWidget* parent) {
@@ -242,6 +244,8 @@ QWidget* AppInfoSheet::BuildLocations() {
   more->addRow(Caption("URL Location of .GIF Icon", gif, page), gif);
   QLineEdit* ico = Field("ICO", page);
   more->addRow(Caption("URL Location of .ICO Icon", ico, page), ico);
+  QLineEdit* pad = Field("PADURL", page);
+  more->addRow(Caption("URL Location of PAD File", pad, page), pad);
   QWidget* local = PathRow("PATH", "BrowseProgramBtn", page);
   more->addRow(Caption("Full &Local Path to File Archive", edits_["PATH"], page), local);
   layout->addLayout(more);

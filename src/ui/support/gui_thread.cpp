@@ -38,6 +38,12 @@ std::optional<std::string> GuiPrompt::AskName(const std::string& caption) {
   return name;
 }
 
+std::optional<std::string> GuiPrompt::ChooseSaveFile(const FileChoice& choice) {
+  std::optional<std::string> path;
+  CallOnGui(context_, [&] { path = target_.ChooseSaveFile(choice); });
+  return path;
+}
+
 std::optional<std::string> GuiPrompt::ChooseFile(const FileChoice& choice) {
   std::optional<std::string> path;
   CallOnGui(context_, [&] { path = target_.ChooseFile(choice); });

@@ -32,6 +32,7 @@ class GuiPrompt : public UserPrompt {
   Answer Confirm(const std::string& text, bool withCancel) override;
   std::optional<std::string> AskName(const std::string& caption) override;
   std::optional<std::string> ChooseFile(const FileChoice& choice) override;
+  std::optional<std::string> ChooseSaveFile(const FileChoice& choice) override;
   void ErrorDialog(const std::string& title, const std::string& text,
                    const std::string& instruction) override;
 

@@ -72,10 +72,24 @@ QString QtPrompt::NameFilter(const std::string& filter) {
 }
 
 std::optional<std::string> QtPrompt::ChooseFile(const FileChoice& choice) {
+  return Choose(FileMode::Open, choice);
+}
+
+std::optional<std::string> QtPrompt::ChooseSaveFile(const FileChoice& choice) {
+  return Choose(FileMode::Save, choice);
+}
+
+std::optional<std::string> QtPrompt::Choose(FileMode mode, const FileChoice& choice) {
+  if (chooser_) {
+    const QString path = chooser_(mode, choice);
+    if (path.isEmpty()) return std::nullopt;
+    return FromQt(path);
+  }
+  const bool save = mode == FileMode::Save;
   QFileDialog dialog(parent_, ToQt(choice.title), lastDir_, NameFilter(choice.filter));
-  dialog.setObjectName("OpenDialog");
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setObjectName(save ? "SaveDialog" : "OpenDialog");
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   if (!choice.defaultExtension.empty()) dialog.setDefaultSuffix(ToQt(choice.defaultExtension));
   const int result = dialog.exec();
   GiveFocusBack(parent_);

@@ -1,9 +1,12 @@
 #pragma once
 // QtPrompt: the core's UserPrompt as message boxes (each preceded by a beep), the
-// name entry window, the open-file chooser and TErrorForm. Modal; GUI thread only.
+// name entry window, the open and save file choosers and TErrorForm. Modal; GUI thread
+// only. The choosers can be replaced as a whole (SetFileChooser): the GUI tests answer
+// them that way, as a platform's file dialog is not a window they can drive.
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <functional>
 
 #include "base/user_prompt.h"
 
@@ -14,11 +17,18 @@ class QtPrompt : public UserPrompt {
   explicit QtPrompt(QWidget* parent = nullptr) : parent_(parent) {}
   void SetParent(QWidget* parent) { parent_ = parent; }
 
+  enum class FileMode { Open, Save };
+  // Answers a file chooser: the chosen path, or an empty string for Cancel.
+  using FileChooser = std::function<QString(FileMode mode, const FileChoice& choice)>;
+  // Replaces the file dialogs (an empty function restores them).
+  void SetFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
+
   void Inform(const std::string& text) override;
   void Error(const std::string& text) override;
   Answer Confirm(const std::string& text, bool withCancel) override;
   std::optional<std::string> AskName(const std::string& caption) override;
   std::optional<std::string> ChooseFile(const FileChoice& choice) override;
+  std::optional<std::string> ChooseSaveFile(const FileChoice& choice) override;
   void ErrorDialog(const std::string& title, const std::string& text,
                    const std::string& instruction) override;
 
@@ -26,6 +36,8 @@ class QtPrompt : public UserPrompt {
   static QString NameFilter(const std::string& filter);
 
  private:
+  std::optional<std::string> Choose(FileMode mode, const FileChoice& choice);
+  FileChooser chooser_;
   QPointer<QWidget> parent_;
   QString lastDir_;
 };

@@ -12,12 +12,14 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/pad_commands.h"
 #include "app_info_sheet.h"
 #include "company_sheet.h"
 #include "engine_check_frm.h"
 #include "help_frm.h"
 #include "hint_switch.h"
 #include "main_frm_windows.h"
+#include "pad_import_frm.h"
 #include "qt_text.h"
 #include "settings_form.h"
 #include "site_builder_sheet.h"
@@ -108,6 +110,9 @@ void TMainFrm::BuildMenus() {
   add(file, "UpdateDataFilesItem", "&Update Data Files",
       [this] { RunCommand(Command::UpdateDataFiles); });
   file->addSeparator();
+  add(file, "ImportPadItem", "&Import PAD File...", [this] { ImportPad(); });
+  add(file, "ExportPadItem", "Ex&port PAD File...", [this] { ExportPad(); });
+  file->addSeparator();
   add(file, "DefaultFtpScriptItem", "Default &FTP Script", [this] { ShowDefaultScript(0); });
   QMenu* mail = file->addMenu("Default &Email Scripts");
   mail->setObjectName("DefaultEmailScriptsMenu");
@@ -137,6 +142,19 @@ bool TMainFrm::Initialise() {
   adjustSize();
   setFixedSize(sizeHint());
   return true;
+}
+
+void TMainFrm::ImportPad() {
+  Act([this] {
+    ImportPadFile(*session_, [this](const PadPlan& plan) {
+      TPadImportFrm window(plan, this);
+      return window.exec() == QDialog::Accepted;
+    });
+  });
+}
+
+void TMainFrm::ExportPad() {
+  Act([this] { ExportPadFile(*session_); });
 }
 
 bool TMainFrm::Act(const std::function<void()>& action, bool busy) {

@@ -65,6 +65,11 @@ class TMainFrm : public QMainWindow {
   // Called once the window was shown for the first time (closes the splash).
   void SetShownHook(std::function<void()> hook) { shownHook_ = std::move(hook); }
 
+  // File -> "Import PAD File..." (the change table in its window) and "Export PAD File..."
+  // (also the App Info page's button).
+  void ImportPad();
+  void ExportPad();
+
   // The single-instance activation: restore when minimised, else bring to the front.
   void Activate();
   // The variables window of the site builder (modeless, created once).

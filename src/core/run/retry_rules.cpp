@@ -1,0 +1,54 @@
+#include "run/retry_rules.h"
+
+#include <algorithm>
+#include <chrono>
+#include <random>
+#include <thread>
+
+#include "base/error_codes.h"
+#include "run/submission_run.h"
+
+namespace vendrix {
+
+bool NothingReachedTheSite(int code) {
+  switch (code) {
+    case 11001:  // host not found
+    case 11002:  // no answer from the name server yet
+    case 11003:  // the name server failed
+    case 11004:  // no address for the name
+    case code::kConnectionRefused:
+    case code::kConnectionReset:
+    case code::kConnectionAborted:
+    case code::kTlsHandshake:
+      return true;
+    default:
+      return false;
+  }
+}
+
+int BackOffMs(int retried) {
+  thread_local std::minstd_rand jitter(std::random_device{}());
+  const int base = 1000 << std::clamp(retried, 0, 4);
+  std::uniform_int_distribution<int> spread(-base / 5, base / 5);
+  return base + spread(jitter);
+}
+
+std::string Seconds(int ms) {
+  const int tenths = (ms + 50) / 100;
+  return std::to_string(tenths / 10) + (tenths % 10 ? "." + std::to_string(tenths % 10) : "") +
+         " s";
+}
+
+bool SubmissionRun::WaitBeforeRetry(int ms) {
+  // Skip and Cancel end the wait at once (within a poll).
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!skipRequested_ && !cancelRequested_) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= until) return true;
+    std::this_thread::sleep_for(
+        std::min<std::chrono::steady_clock::duration>(until - now, std::chrono::milliseconds(50)));
+  }
+  return false;
+}
+
+}  // namespace vendrix
