@@ -82,6 +82,12 @@ check "nothing written after a refusal" "$before" "$(cat "$work/d/settings.dat" 
 v settings set SMTP=mail.example FTPRetries=50 UseGridLines=1
 check "settings in range" "FTPRetries=50" "$(v settings show | grep ^FTPRetries)"
 check "grid lines" "UseGridLines=1" "$(v settings show | grep ^UseGridLines)"
+check "post retries by default" "PostRetries=2" "$(v settings show | grep ^PostRetries)"
+err=$(v settings set PostRetries=6 2>&1); rc=$?
+check "post retries outside their range refused" \
+  "1:The setting PostRetries=6 cannot be used: PostRetries is a whole number from 0 to 5." "$rc:$err"
+v settings set PostRetries=0
+check "post retries set" "PostRetries=0" "$(v settings show | grep ^PostRetries)"
 printf '[SETTINGS]\r\nSMTP=keep\r\nFTPRetries=99\r\n' >"$work/d/settings.dat"
 v settings set UseGridLines=0
 check "grid lines written alone" "$(printf '[SETTINGS]\r\nSMTP=keep\r\nFTPRetries=99\r\nUseGridLines=0\r')" \
@@ -187,5 +193,28 @@ check "a line break in a site setting is refused" \
 err=$(h company set Beta CTITLE="$(head -c 1500 /dev/zero | tr '\0' x)" CONTACT=Jo 2>&1); rc=$?
 check "a company value past 1023 characters is refused" "1:CTITLE holds at most 1023 characters." "$rc:$err"
 check "and nothing of the command is saved" "CONTACT=" "$(h company show Beta | grep ^CONTACT=)"
+
+# KEY=@FILE for every key: the file is UTF-8 text, and a key of one line does not take
+# the file's final line break (a password file written by an editor).
+printf 'secret\n' >"$work/pw.txt"
+h site set Secret LOGIN_PASSWORD=@"$work/pw.txt"
+check "a password from a file without its line break" "LOGIN_PASSWORD=secret" \
+  "$(grep -a '^LOGIN_PASSWORD=' "$work/h/sites/Secret.ini" | tr -d '\r')"
+printf 'Jo\xc3\xa9 Bloggs\r\n' >"$work/contact.txt"
+h company set Beta CONTACT=@"$work/contact.txt"
+check "a company value from a file is read as UTF-8" "$(printf 'CONTACT=Jo\xe9 Bloggs')" \
+  "$(grep -a '^CONTACT=' "$work/h/companies/Beta.dat" | tr -d '\r')"
+printf 'Jo\xe9\n' >"$work/latin.txt"
+err=$(h company set Beta CONTACT=@"$work/latin.txt" 2>&1); rc=$?
+check "bytes that are no UTF-8 are refused with their place" \
+  "1:$work/latin.txt, line 1, column 3: a character that Windows-1252 cannot hold (the file is read as UTF-8)." \
+  "$rc:$err"
+printf 'one\ntwo\n' >"$work/two.txt"
+err=$(h company set Beta CONTACT=@"$work/two.txt" 2>&1); rc=$?
+check "only the final line break goes" "1:CONTACT holds one line only: line breaks are not allowed." "$rc:$err"
+printf 'Games\r\nTools\r\n' >"$work/cats.txt"
+h site set Secret CAT1=@"$work/cats.txt"
+check "a list from a file keeps its lines" "CAT1=Games CAT1=Tools" \
+  "$(h site show Secret | grep ^CAT1= | tr '\n' ' ' | sed 's/ $//')"
 
 checks_done

@@ -440,6 +440,36 @@ TEST_F(ScriptedFtpTest, AResumedUploadSendsTheFileFromItsStartByte) {
   EXPECT_NE(Commands().find("REST 1000001\n"), std::string::npos);
 }
 
+TEST_F(ScriptedFtpTest, TheSizeCheckCountsFromTheStartByteAndAnUnansweredCheckIsNoFailure) {
+  const std::string whole = std::to_string(payload.size());
+  const std::string logon = R"J("USER": "331 Password", "PASS": "230 OK", "EPSV": "500 No",
+      "PASV": "227 Entering Passive Mode (127,0,0,1,{dataport})", "REST": "350 Restarting",
+      "TYPE": "200 OK", "STOR": "150 Go\n226 Done", "QUIT": "221 Bye")J";
+  struct Case {
+    std::string feat, size;
+    bool verified;
+  } cases[] = {
+      // A resumed upload: the server holds the part it had and the part sent.
+      {R"("211-Features\n SIZE\n211 End")", "\"213 " + whole + "\"", true},
+      // SIZE listed but refused for the file; FEAT never answered.
+      {R"("211-Features\n SIZE\n211 End")", R"("550 No")", false},
+      {R"("SILENT")", R"("213 1")", false},
+  };
+  for (const auto& c : cases) {
+    auto peer = Scripted("{" + logon + R"(, "FEAT": )" + c.feat + R"(, "SIZE": )" + c.size + "}");
+    TFtpClient ftp;
+    Connect(ftp, peer->port());
+    ftp.TimeOut = 2;
+    ftp.Passive = true;
+    ftp.SetTransferMode(TFTPTransferModes::tmBinary);
+    ftp.StartByte = 1000001;
+    ftp.LocalFile = dir / "program.zip";
+    ftp.RemoteFile = "p.zip";
+    EXPECT_EQ(Attempt(ftp, TFtpActions::ftpUpload), "") << c.feat << c.size;
+    EXPECT_EQ(ftp.UploadVerified(), c.verified) << c.feat << c.size;
+  }
+}
+
 TEST_F(ScriptedFtpTest, APasvReplyWithoutParenthesesIsScannedForItsNumbers) {
   auto peer = Scripted(R"J({"USER": "331 Password", "PASS": "230 OK", "EPSV": "500 No",
       "PASV": "227 Entering Passive Mode 127,0,0,1,{dataport}",

@@ -449,22 +449,50 @@ TEST_F(AppTest, ChoosingACompanyLoadsItsOwnApplicationList) {
   EXPECT_EQ(session->App().Shown(), "A1");
 }
 
+// Application files are stored by name alone: a name another company has is refused
+// when given (the command line), and offered for opening when asked (the window).
 TEST_F(AppTest, NewAppNeverTakesAnotherCompanysApplication) {
   AddCompany("Alpha");
   AddApp("Tidy Notes");
   session->App().SetField("VERSION", "3");
   session->App().SaveApp();
   AddCompany("Other Co");
-  prompt.names = {std::string("Tidy Notes"), std::nullopt};
+  const std::string offer =
+      "confirm: The company \"Alpha\" has an application named \"Tidy Notes\", and "
+      "applications are stored by name alone, so this company cannot have one of that name "
+      "too. Open that company's application?";
+  auto untouched = [&] {
+    EXPECT_NE(ReadFile(Data("data/Tidy Notes.dat"))->find("VERSION=3"), std::string::npos);
+    EXPECT_FALSE(ReadFile(Data("data/Other Co Apps.dat")));
+  };
+
   prompt.log.clear();
+  EXPECT_FALSE(session->App().NewApp("Tidy Notes"));
+  EXPECT_TRUE(
+      prompt.Saw("error: The application name \"Tidy Notes\" is refused: the company "
+                 "\"Alpha\" has an application of that name, and applications are "
+                 "stored by name alone. Choose that company to work on it."))
+      << ::testing::PrintToString(prompt.log);
+  untouched();
+
+  // No: the name is asked again.
+  prompt.log.clear();
+  prompt.names = {std::string("Tidy Notes"), std::nullopt};
+  prompt.answers = {Answer::No};
   EXPECT_FALSE(session->App().NewApp());
-  int named = 0;
-  for (const auto& l : prompt.log) {
-    named += l.find("the company \"Alpha\" has an application of that name") != std::string::npos;
-  }
-  EXPECT_EQ(named, 1) << ::testing::PrintToString(prompt.log);
-  EXPECT_NE(ReadFile(Data("data/Tidy Notes.dat"))->find("VERSION=3"), std::string::npos);
-  EXPECT_FALSE(ReadFile(Data("data/Other Co Apps.dat")));
+  EXPECT_EQ(prompt.log, (std::vector<std::string>{"ask: New Application Name", offer,
+                                                  "ask: New Application Name"}));
+  EXPECT_EQ(session->Company().Shown(), "Other Co");
+  untouched();
+
+  // Yes: the other company and its application are shown.
+  prompt.names = {std::string("Tidy Notes")};
+  prompt.answers = {Answer::Yes};
+  EXPECT_FALSE(session->App().NewApp());
+  EXPECT_EQ(session->Company().Shown(), "Alpha");
+  EXPECT_EQ(session->App().Shown(), "Tidy Notes");
+  EXPECT_EQ(session->App().Profile().version, "3");
+  untouched();
 }
 
 TEST_F(AppTest, AnUnreadableSiteTableNeverStopsTheStartAndIsNotSavedOver) {

@@ -642,6 +642,63 @@ TEST_F(RunTest, RefusalsBeforeTheRunChangeNothing) {
   EXPECT_EQ(Row("Plain").submit, "New");
 }
 
+// A view with a confirmation window of its own: it sees the findings and the sites
+// already sent, and makes the person's choices.
+struct ConfirmingView : RecordingView {
+  bool ConfirmRun(RunConfirmation& c) override {
+    shown = c;
+    c.postAnyway = postAnyway;
+    c.sendAgain = sendAgain;
+    return true;  // "Start Posting!", whatever the window allowed
+  }
+  RunConfirmation shown;
+  bool postAnyway = false, sendAgain = false;
+};
+
+TEST_F(RunTest, ConfirmationChoicesDecideOnErrorsAndSitesAlreadySent) {
+  HttpSite("Plain", "/submit/x");
+  Load();
+  session->App().SetField("SIZE32", "1");
+  session->App().SaveApp();
+  // A view that shows no findings leaves them to the command line: the run goes on.
+  EXPECT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  EXPECT_EQ(Received("http").size(), 1u);
+
+  ConfirmingView confirming;
+  auto runWith = [&] {
+    session->App().SaveApp();
+    host = std::make_unique<SessionRunHost>(*session);
+    run = std::make_unique<SubmissionRun>(*host, confirming, prompt, clock);
+    return run->Submit();
+  };
+  confirming.sendAgain = true;
+  // An error not accepted with "Post anyway" stops the run, even when the view says go.
+  EXPECT_EQ(runWith(), SubmissionRun::Outcome::Refused);
+  ASSERT_EQ(confirming.shown.Errors(), 1u);
+  EXPECT_EQ(confirming.shown.findings.front().field, "SIZE32");
+  EXPECT_EQ(confirming.shown.counts.total, 1);
+  EXPECT_EQ(Received("http").size(), 1u);
+  confirming.postAnyway = true;
+  EXPECT_EQ(runWith(), SubmissionRun::Outcome::Completed);
+  EXPECT_EQ(Received("http").size(), 2u);
+
+  // The site already got 1.5: listed, and sent only with "Send again".
+  session->App().SetField("SIZE32", "4096");
+  confirming.postAnyway = confirming.sendAgain = false;
+  EXPECT_EQ(runWith(), SubmissionRun::Outcome::Completed);
+  EXPECT_EQ(confirming.shown.Errors(), 0u);
+  EXPECT_EQ(confirming.shown.version, "1.5");
+  EXPECT_EQ(confirming.shown.alreadySent, std::vector<std::string>{"Plain"});
+  EXPECT_EQ(Received("http").size(), 2u);
+  confirming.sendAgain = true;
+  EXPECT_EQ(runWith(), SubmissionRun::Outcome::Completed);
+  EXPECT_EQ(Received("http").size(), 3u);
+  // A choice holds for its own run only.
+  confirming.sendAgain = false;
+  EXPECT_EQ(runWith(), SubmissionRun::Outcome::Completed);
+  EXPECT_EQ(Received("http").size(), 3u);
+}
+
 TEST_F(RunTest, SiteWhereNothingWasSentIsNoSuccess) {
   Site("No Method", "");
   // An update of an e-mail site without an update address, and a form site without

@@ -131,6 +131,7 @@ int SettingsCommand(Context& c) {
     Out("PORT=" + s.port);
     Out("FTPRetries=" + std::to_string(s.ftpRetries));
     Out("HTTPTimeOut=" + std::to_string(s.httpTimeOut));
+    Out("PostRetries=" + std::to_string(s.postRetries));
     Out(std::string("UseGridLines=") + (s.useGridLines ? "1" : "0"));
     Out(std::string("ShowHints=") + (s.showHints ? "1" : "0"));
     Out("UpdateURL=" + s.updateUrl);
@@ -196,6 +197,8 @@ int SettingsCommand(Context& c) {
       f.ftpRetries = number(key, value);
     else if (key == "HTTPTimeOut")
       f.httpTimeOut = number(key, value);
+    else if (key == "PostRetries")
+      f.postRetries = number(key, value);
     else if (key == "ShowHints")
       f.showHints = number(key, value) != 0;
     else

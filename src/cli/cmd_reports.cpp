@@ -1,6 +1,7 @@
 // vendrix-cli reports: the reports of earlier runs.
 #include <filesystem>
 #include <iostream>
+#include <nlohmann/json.hpp>
 
 #include "base/cp1252.h"
 #include "base/error.h"
@@ -9,6 +10,7 @@
 #include "run/report_text.h"
 #include "run/reports_list.h"
 #include "run/run_report.h"
+#include "run/run_results.h"
 
 namespace vendrix::cli {
 namespace {
@@ -29,15 +31,33 @@ std::string RunOrLatest(const std::string& reports, const std::string& folder,
   return runs.back();
 }
 
+// The run's "run.json" as it was written; one that is missing or does not parse is an
+// error, never a partial answer.
+int ShowRunJson(const std::string& dir, const std::string& stamp, const std::string& app) {
+  const std::string path = dir + "/" + kRunJsonName;
+  auto text = ReadWholeFile(path);
+  if (!text)
+    throw VendrixError("The run " + stamp + " of " + app + " has no " + kRunJsonName + ".");
+  if (!nlohmann::json::accept(*text)) {
+    throw VendrixError("The " + std::string(kRunJsonName) + " of the run " + stamp + " of " + app +
+                       " is not whole JSON.");
+  }
+  std::cout << *text;
+  if (!text->empty() && text->back() != '\n') std::cout << '\n';
+  return kExitOk;
+}
+
 }  // namespace
 
 int ReportsCommand(Context& c) {
   const std::string what = c.args.Next("list, show or delete");
   auto app = c.args.Option("--app");
   auto run = c.args.Option("--run");
+  const bool json = c.args.Flag("--json");
   if (!c.args.Empty()) throw UsageError("unexpected words after reports " + what);
   const std::string reports = c.session.Wide().ReportsDir;
   const std::string folder = app ? SafeFileNamePart(*app) : "";
+  if (json && what != "show") throw UsageError("--json goes with reports show");
   if (what == "list") {
     std::vector<std::string> apps = app ? std::vector<std::string>{folder} : ReportApps(reports);
     if (apps.empty()) throw VendrixError("No Reports Found");
@@ -51,6 +71,7 @@ int ReportsCommand(Context& c) {
   if (!app) throw UsageError("reports " + what + " needs --app A");
   if (what == "show") {
     const std::string stamp = RunOrLatest(reports, folder, run);
+    if (json) return ShowRunJson(reports + folder + "/" + stamp, stamp, *app);
     const std::string page = reports + folder + "/" + stamp + "/" + kMainReportName;
     if (!FileExists(page)) {
       throw VendrixError("The run " + stamp + " of " + *app + " has no main report.");

@@ -79,7 +79,9 @@ const Command kCommands[] = {
      "      (each successful post: site, version, date and time, kind, methods)\n",
      vendrix::cli::HistoryCommand, nullptr},
     {"reports",
-     "  reports list [--app A] | show --app A [--run STAMP] | delete --app A [--run STAMP]\n",
+     "  reports list [--app A] | show --app A [--run STAMP] [--json] | delete --app A [--run "
+     "STAMP]\n"
+     "      (show --json prints the run's run.json)\n",
      vendrix::cli::ReportsCommand, nullptr},
     {"update",
      "  update [--url URL | --file ZIP] [--cafile PEM]\n"

@@ -48,6 +48,10 @@ bool SettingsDialog::Ok() {
   writeMail("SMTPSecurity", fields_.smtpSecurity, "Auto");
   writeMail("SMTPUser", fields_.smtpUser, "");
   writeMail("SMTPPassword", fields_.smtpPassword, "");
+  // Likewise the retries of the HTTP and mail steps.
+  if (fields_.postRetries != 2 || doc.Get(kSection, "PostRetries")) {
+    doc.WriteInteger(kSection, "PostRetries", fields_.postRetries);
+  }
   // A file holding a password is for its owner only.
   WriteOptions options;
   if (!fields_.smtpPassword.empty()) options.mode = 0600;

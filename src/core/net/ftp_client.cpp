@@ -359,7 +359,19 @@ void TFtpClient::DataAction(Transfer kind) {
   Reply final = first.code / 100 == 1 ? AwaitFinal(first, verb, finalWait) : first;
   if (final.code / 100 != 2) Fail(code::kFtpReply, final.line);
   if (kind == Transfer::Upload && mode_ == TFTPTransferModes::tmBinary) {
-    VerifyUpload(start + uploaded_);
+    try {
+      VerifyUpload(start + uploaded_);
+    } catch (const NetFailure& f) {
+      // The server confirmed the transfer; a check it does not answer in time (or a
+      // connection it closes after) leaves the upload unverified, not failed. The
+      // connection is in an unknown state: the next action logs on anew.
+      if (f.code == kErrInterrupted) throw;
+      Trail(TPIDirections::Info, "The size of " + RemoteFile + " could not be checked.");
+      CloseControl(false);
+    } catch (const EFtpClient& e) {
+      if (e.ErrorCode == code::kFtpSizeMismatch) throw;
+      Trail(TPIDirections::Info, "The size of " + RemoteFile + " could not be checked.");
+    }
   }
   if (download && !download->Commit()) {
     if (OnError) OnError(kErrFileOpen, "Error closing local file.");

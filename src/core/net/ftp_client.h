@@ -18,9 +18,9 @@
 // Uploads are checked on the server: after a binary upload the client asks FEAT once
 // per connection and, when the server lists SIZE, asks the size of the file it just
 // stored; a size other than the bytes sent fails the upload with 146 ("the server
-// holds N bytes, M were sent"). A server without SIZE, or one that will not say, is
-// taken at its 2xx. ASCII uploads are not checked: their size on the server depends
-// on its line ends.
+// holds N bytes, M were sent"). A server without SIZE, one that will not say, or one
+// that does not answer the check in time is taken at its 2xx. ASCII uploads are not checked: their
+// size on the server depends on its line ends.
 #include <atomic>
 #include <cstdint>
 #include <functional>

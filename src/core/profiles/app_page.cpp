@@ -175,12 +175,12 @@ void AppPage::SaveApplication() {
   }
 }
 
-NewNameTexts AppPage::NameTexts() const {
+NewNameTexts AppPage::NameTexts(bool refuseHeldElsewhere) const {
   return {"New Application Name", "APP NAME DUPLICATE",
           "The App name you entered is already on the list!", EntryKind::App,
-          [this](const std::string& name) {
+          [this, refuseHeldElsewhere](const std::string& name) {
             if (auto clash = CollidesWithListFile(name)) return clash;
-            return HeldElsewhere(name);
+            return refuseHeldElsewhere ? HeldElsewhere(name) : std::nullopt;
           }};
 }
 
@@ -190,7 +190,22 @@ bool AppPage::NewApp(const std::optional<std::string>& given) {
     if (hooks_.startNewCompany) hooks_.startNewCompany();
     return false;
   }
-  auto entered = AskNewName(prompt_, names_, NameTexts(), given);
+  std::optional<std::string> entered;
+  for (;;) {
+    // Asked, another company's name is not refused at once: it is offered below.
+    entered =
+        AskNewName(prompt_, names_, NameTexts(/*refuseHeldElsewhere=*/given.has_value()), given);
+    if (!entered || given) break;
+    const auto holder = HolderElsewhere(*entered);
+    if (!holder) break;
+    if (prompt_.Confirm("The company \"" + *holder + "\" has an application named \"" + *entered +
+                            "\", and applications are stored by name alone, so this company "
+                            "cannot have one of that name too. Open that company's application?",
+                        false) == Answer::Yes) {
+      if (hooks_.openElsewhere) hooks_.openElsewhere(*holder, *entered);
+      return false;
+    }
+  }
   if (!entered) return false;
   Create(*entered, NewAppFields());
   return true;
@@ -243,6 +258,15 @@ void AppPage::SaveList(const Lines& names) const {
 std::optional<std::string> AppPage::HeldElsewhere(const std::string& name) const {
   // Application files are keyed by name alone: another company's application of this
   // name would have its version and descriptions cleared.
+  if (auto company = HolderElsewhere(name)) {
+    return "The application name \"" + name + "\" is refused: the company \"" + *company +
+           "\" has an application of that name, and applications are stored by name alone. "
+           "Choose that company to work on it.";
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> AppPage::HolderElsewhere(const std::string& name) const {
   for (const auto& company : company_.Names()) {
     if (company == company_.Shown()) continue;
     Lines apps;
@@ -251,10 +275,7 @@ std::optional<std::string> AppPage::HeldElsewhere(const std::string& name) const
     } catch (const std::exception&) {
       continue;  // an unreadable list was reported when it was shown
     }
-    if (IndexOf(apps, name) < 0) continue;
-    return "The application name \"" + name + "\" is refused: the company \"" + company +
-           "\" has an application of that name, and applications are stored by name alone. "
-           "Choose that company to work on it.";
+    if (IndexOf(apps, name) >= 0) return company;
   }
   return std::nullopt;
 }

@@ -135,8 +135,8 @@ void TReportsFrm::AddFooter() {
   XferMemo.push_back("</html>");
 }
 
-void TReportsFrm::EndSiteSection(const std::string& method, const std::string& siteName,
-                                 const Lines& answer) {
+std::string TReportsFrm::EndSiteSection(const std::string& method, const std::string& siteName,
+                                        const Lines& answer) {
   if (method == "HTTP" && !answer.empty()) {
     // The site's answer page, shown as the site sent it but without the rights of a
     // local file: its scripts and forms do not run.
@@ -157,6 +157,7 @@ void TReportsFrm::EndSiteSection(const std::string& method, const std::string& s
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   FinalSubsList.push_back(siteName + " " + upper + kSubsSeparator + FileUrl(path));
+  return path.substr(path.rfind('/') + 1);
 }
 
 void TReportsFrm::Save(const std::string& path, const Lines& lines) {

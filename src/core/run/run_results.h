@@ -11,10 +11,14 @@
 
 namespace vendrix {
 
+// The file name of the run's results in its report folder.
+inline constexpr const char* kRunJsonName = "run.json";
+
 struct StepResult {
   std::string step;    // "ftp", "http", "email"
   std::string status;  // "ok", "failed", "skipped"
   std::string detail;  // the last thing the step logged when it failed (Windows-1252)
+  std::string page;    // the step's report page in the run's folder (UTF-8)
 };
 
 // A file the run sent to a site: uploaded by FTP or attached to its e-mail.

@@ -9,6 +9,7 @@
 
 #include "catalogue/site_table.h"
 #include "run/precheck.h"
+#include "run/run_confirmation.h"
 #include "run/run_results.h"
 
 namespace vendrix {
@@ -53,6 +54,16 @@ class RunView {
 
   // The confirmation window ("Submission Verification:"): true on "Start Posting!".
   virtual bool VerifySubmission(const PostCounts& counts) = 0;
+  // The confirmation window with all it shows: the counts, the findings and the sites
+  // already sent; the view sets the person's choices in c and returns true on "Start
+  // Posting!". The run still refuses when c.MayStart() is false. By default the
+  // findings were shown by ReviewFindings and do not stop the run, SendAgain answers
+  // for the already-sent sites and VerifySubmission shows the counts.
+  virtual bool ConfirmRun(RunConfirmation& c) {
+    c.postAnyway = true;
+    if (!c.alreadySent.empty()) c.sendAgain = SendAgain(c.alreadySent);
+    return VerifySubmission(c.counts);
+  }
   // The Settings window, modal; false when it cannot be shown or was abandoned, so
   // the run does not start.
   virtual bool OpenSettings() { return false; }

@@ -237,7 +237,7 @@ bool SubmissionRun::CountSitesToPost(bool forRun) {
     view_.ShowSitesPage(0);
     return false;
   }
-  if (forRun && !view_.VerifySubmission(counts_)) return false;
+  if (forRun && !Confirm()) return false;
   toPost_ = counts_.total;
   view_.Counters(counts_.total, 0);
   view_.Progress(0, counts_.total);
@@ -344,7 +344,7 @@ bool SubmissionRun::WalkSites() {
     current_.site = rowSite;
     current_.kind = rows[i].submit;
     const std::string& version = host_.App().version;
-    if (!sendAgain_ && history_.AlreadySent(rowSite, version)) {
+    if (!resend_ && history_.AlreadySent(rowSite, version)) {
       // A run started again sends only what is left.
       if (!SiteFitsApp(rows[i], host_.App().platform, host_.App().status)) continue;
       const HistoryEntry* last = history_.LastFor(rowSite);
@@ -403,7 +403,7 @@ bool SubmissionRun::WalkSites() {
       if (!sent) success = false;
       StepEnded("ftp", sent);
       for (const auto& line : ftplist_) report_.AddReportLine(line);
-      report_.EndSiteSection("FTP", rowSite);
+      StepPage(report_.EndSiteSection("FTP", rowSite));
       ftpForm_.Logoff();
       secret_.clear();
       view_.Lamp(RunStep::Ftp, LampState::Lit);
@@ -421,7 +421,7 @@ bool SubmissionRun::WalkSites() {
       const bool posted = Guarded(RunStep::Http, [&] { return DoHttpPost(isNew); });
       if (!posted) success = false;
       StepEnded("http", posted);
-      report_.EndSiteSection("HTTP", rowSite, xfer_);
+      StepPage(report_.EndSiteSection("HTTP", rowSite, xfer_));
       view_.Lamp(RunStep::Http, LampState::Lit);
     }
     if (cancelRequested_) {
@@ -443,7 +443,7 @@ bool SubmissionRun::WalkSites() {
           Guarded(RunStep::Mail, [&] { return DoEmailPost(isNew, row, true); });
         }
       }
-      report_.EndSiteSection("EMAIL", rowSite);
+      StepPage(report_.EndSiteSection("EMAIL", rowSite));
       view_.Lamp(RunStep::Mail, LampState::Lit);
     }
     std::string reason;
@@ -521,6 +521,7 @@ bool SubmissionRun::ReviewFindings() {
                         std::string("The check before the run could not finish: ") + e.what()});
   }
   host_.Eng().SetCurrentRow(nullptr);
+  findings_ = findings;
   return view_.ReviewFindings(findings);
 }
 
@@ -538,15 +539,25 @@ void SubmissionRun::LoadHistory() {
   summary_.application = app.name;
   summary_.version = app.version;
   results_.clear();
+  alreadySent_.clear();
   if (sendAgain_ || app.version.empty()) return;
-  std::vector<std::string> sent;
   for (const auto& row : host_.Rows()) {
     if (RowPosted(row) && SiteFitsApp(row, app.platform, app.status) &&
         history_.AlreadySent(row.site, app.version)) {
-      sent.push_back(row.site);
+      alreadySent_.push_back(row.site);
     }
   }
-  if (!sent.empty() && view_.SendAgain(sent)) sendAgain_ = true;
+}
+
+bool SubmissionRun::Confirm() {
+  RunConfirmation c;
+  c.counts = counts_;
+  c.findings = findings_;
+  c.version = host_.App().version;
+  c.alreadySent = alreadySent_;
+  if (!view_.ConfirmRun(c) || !c.MayStart()) return false;
+  resend_ = sendAgain_ || c.sendAgain;
+  return true;
 }
 
 void SubmissionRun::StepEnded(const char* step, bool ok) {
@@ -555,6 +566,10 @@ void SubmissionRun::StepEnded(const char* step, bool ok) {
   r.status = ok ? "ok" : (skipRequested_ ? "skipped" : "failed");
   if (!ok && !skipRequested_) r.detail = lastLogLine_;
   current_.steps.push_back(std::move(r));
+}
+
+void SubmissionRun::StepPage(std::string page) {
+  if (!current_.steps.empty()) current_.steps.back().page = std::move(page);
 }
 
 void SubmissionRun::SiteEnded(std::string outcome, std::string reason) {
@@ -640,7 +655,7 @@ void SubmissionRun::EndRun(bool cancelled) {
   summary_.ended = report_.TimeCompleted;
   if (!report_.RunReportDir.empty()) {
     try {
-      WriteRunJson(report_.RunReportDir + "/run.json", summary_, results_);
+      WriteRunJson(report_.RunReportDir + "/" + kRunJsonName, summary_, results_);
     } catch (const std::exception& e) {
       AddLogLine(e.what());
     }

@@ -111,7 +111,11 @@ class SubmissionRun : private SubmissionLog {
   bool WalkSites();
   bool ReviewFindings();
   void LoadHistory();
+  // The confirmation window; false when the person or the findings stop the run.
+  bool Confirm();
   void StepEnded(const char* step, bool ok);
+  // The report page of the step that ended last.
+  void StepPage(std::string page);
   void SiteEnded(std::string outcome, std::string reason);
   void RecordPost(const AppSiteRow& row, bool isNew);
   void CountOutcome(bool success);
@@ -136,7 +140,10 @@ class SubmissionRun : private SubmissionLog {
   UserPrompt& prompt_;
   const Clock& clock_;
   std::vector<std::string> only_;
-  bool sendAgain_ = false;
+  bool sendAgain_ = false;  // set by the caller: already-sent sites are sent anyway
+  bool resend_ = false;     // this run sends them (the caller's or the person's choice)
+  std::vector<Finding> findings_;
+  std::vector<std::string> alreadySent_;
   PostHistory history_;
   std::string historyPath_;
   std::vector<SiteResult> results_;

@@ -47,8 +47,9 @@ SitesSheet::SitesSheet(TMainFrm& main) : main_(main) {
   header->setSectionResizeMode(QHeaderView::Interactive);
   header->setStretchLastSection(false);
   const int ch = grid_->fontMetrics().horizontalAdvance('M');
-  const int widths[] = {16, 7, 6, 14, 14, 2, 2, 2, 2, 8, 2};
-  for (int c = 0; c < 11; ++c) grid_->setColumnWidth(c, widths[c] * ch + 12);
+  // Narrow enough that "Sent" is in view without scrolling.
+  const int widths[] = {15, 7, 6, 11, 11, 2, 2, 2, 2, 8, 2, 5};
+  for (int c = 0; c < 12; ++c) grid_->setColumnWidth(c, widths[c] * ch + 12);
   layout->addWidget(grid_, 1);
 
   auto* counts = new QHBoxLayout;
@@ -307,6 +308,9 @@ void SitesSheet::ShowDetails() {
 void SitesSheet::Refresh() {
   Refreshing guard(refreshing_);
   Session& s = main_.Core();
+  // What each site last got; an unreadable history shows no versions.
+  const std::string& app = s.App().Shown();
+  model_->SetHistory(app.empty() ? PostHistory{} : PostHistory::Load(s.Wide().HistoryFile(app)));
   model_->Refresh();
   grid_->setShowGrid(s.Settings().useGridLines);
   gridLinesChk_->setChecked(s.Settings().useGridLines);

@@ -99,9 +99,15 @@ class RunWorker::View : public RunView {
     });
   }
   bool VerifySubmission(const PostCounts& counts) override {
+    RunConfirmation c;
+    c.counts = counts;
+    return ConfirmRun(c);
+  }
+  // The confirmation window shows the findings and the sites already sent itself.
+  bool ConfirmRun(RunConfirmation& c) override {
     bool start = false;
     CallOnGui(&page_, [&] {
-      TSubmissionVerifyFrm form(counts, &main_);
+      TSubmissionVerifyFrm form(c, &main_);
       start = form.exec() == QDialog::Accepted;
     });
     return start;

@@ -6,8 +6,9 @@ namespace vendrix::ui {
 
 namespace {
 constexpr const char* kHeaders[] = {"Site", "Type", "Submit", "Category1", "Category2", "H",
-                                    "F",    "Z",    "E",      "Last Post", "P"};
-constexpr int kColumns = 11;
+                                    "F",    "Z",    "E",      "Last Post", "P",         "Sent"};
+constexpr int kColumns = 12;
+constexpr int kSentColumn = 11;
 }  // namespace
 
 int SiteTableModel::rowCount(const QModelIndex& parent) const {
@@ -28,6 +29,12 @@ QVariant SiteTableModel::data(const QModelIndex& index, int role) const {
                                          : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
   }
   if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+  if (index.column() == kSentColumn) {
+    const HistoryEntry* last = history_.LastFor(r.site);
+    if (!last) return {};
+    if (role == Qt::ToolTipRole) return ToQt(last->version + " on " + last->when);
+    return ToQt(last->version);
+  }
   const std::string* cells[] = {&r.site, &r.type, &r.submit, &r.cat1,     &r.cat2, &r.h,
                                 &r.f,    &r.z,    &r.e,      &r.lastPost, &r.post};
   return ToQt(*cells[index.column()]);

@@ -1,17 +1,30 @@
 #pragma once
 // TSubmissionVerifyFrm: "Submission Verification:", the counts of the sites about to
-// be posted and the two answers. Accepted on "Start Posting!"; "Cancel Posting" and
-// closing the window refuse. Modal; GUI thread only.
+// be posted, under them what the check before the run found and the sites that
+// already got this version, and the two answers. The window binds the choices of
+// the run's RunConfirmation: "Post anyway" (errors keep "Start Posting!" disabled
+// until it is ticked) and "Send again". Accepted on "Start Posting!"; "Cancel
+// Posting" and closing the window refuse. Modal; GUI thread only; the confirmation
+// must outlive the window.
 #include <QDialog>
 
-#include "catalogue/site_table.h"
+#include "run/run_confirmation.h"
+
+class QPushButton;
 
 namespace vendrix::ui {
 
 class TSubmissionVerifyFrm : public QDialog {
   Q_OBJECT
  public:
-  TSubmissionVerifyFrm(const PostCounts& counts, QWidget* parent);
+  TSubmissionVerifyFrm(RunConfirmation& confirmation, QWidget* parent);
+
+ private:
+  void AddFindings(QLayout* layout);
+  void AddAlreadySent(QLayout* layout);
+
+  RunConfirmation& c_;
+  QPushButton* start_ = nullptr;
 };
 
 }  // namespace vendrix::ui
