@@ -50,7 +50,7 @@ check "@file text stored in Windows-1252" "$(printf 'Cr\xe8me br\xfbl\xe9e\r')" 
 printf '\xe2\x9c\x93 \xe6\x97\xa5\n' >"$work/tick.txt"
 err=$(v app set "Café Tool" LONGDESC=@"$work/tick.txt" 2>&1); rc=$?
 check "@file outside Windows-1252 refused" \
-  "1:The file $work/tick.txt holds characters that Windows-1252 cannot hold; use others." "$rc:$err"
+  "1:$work/tick.txt, line 1, column 1: a character that Windows-1252 cannot hold (the file is read as UTF-8)." "$rc:$err"
 check "nothing stored after the refusal" "$(printf 'Cr\xe8me br\xfbl\xe9e\r')" "$(cat "$work/d/data/Café Tool.lds")"
 v app set "Café Tool" LONGDESC=@"$work/desc.txt"
 err=$(v app set "Café Tool" DAY=1x VERSION=9 2>&1); rc=$?
