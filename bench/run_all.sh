@@ -20,7 +20,7 @@ cmake --build "$build" -j2 --target vendrix-cli zip_bench update_bench \
 load() { cut -d' ' -f1-3 /proc/loadavg; }
 run() {
   echo "== $1 (load $(load))"
-  "bench/$1" "$build" "${@:2}" 2>&1 | tee -a "$log"
+  "bench/$1" "$build" "${@:2}" 2>&1 | tee -a "$log" || echo "RESULT $1 did not finish" | tee -a "$log"
 }
 run net_bench.sh
 run mail_bench.sh

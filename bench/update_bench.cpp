@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/user_prompt.h"
+#include "update/catalogue_trash.h"
 #include "update/data_update.h"
 
 namespace {
@@ -99,6 +100,7 @@ bool Install(const std::string& archive, const std::string& root, const char* ro
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "archive" && argc == 4) {
     WriteArchive(std::atoi(argv[2]), argv[3]);
@@ -120,7 +122,13 @@ int main(int argc, char** argv) {
   bool ok = Install(archive, root, "into an empty catalogue");
   ok = Install(archive, root, "over the same catalogue") && ok;
   auto start = std::chrono::steady_clock::now();
-  std::filesystem::remove_all(root);
+  const bool gone = vendrix::WaitForEmptyTrash(root + "/", 1800);
+  std::printf("the replaced catalogue was %s %.2f s after the update ended\n",
+              gone ? "removed" : "still not removed",
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  start = std::chrono::steady_clock::now();
+  std::error_code ec;
+  std::filesystem::remove_all(root, ec);
   std::printf("removing the %zu files again took %.2f s\n", files,
               std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   return ok ? 0 : 1;

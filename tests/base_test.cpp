@@ -3,6 +3,7 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,6 +50,39 @@ TEST(Cp1252, TheExactConversionRefusesWhatTheCodePageCannotHold) {
   EXPECT_FALSE(Utf8ToCp1252Exact("\u03A3mega"));
   EXPECT_FALSE(Utf8ToCp1252Exact("x\xC3"));
   EXPECT_FALSE(Utf8ToCp1252Exact("\xFF"));
+}
+
+// Overlong forms would let a "/" or a NUL slip past a check made on the UTF-8 text;
+// surrogates and code points past U+10FFFF are no characters at all.
+TEST(Cp1252, OverlongAndSurrogateFormsAreNotUtf8) {
+  for (const char* bad : {"\xC0\xAF", "\xC1\x81", "\xC0\x80", "\xE0\x80\xAF", "\xF0\x80\x80\xAF",
+                          "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "x\xE2\x82"}) {
+    EXPECT_FALSE(IsUtf8(bad)) << bad;
+    EXPECT_FALSE(Utf8ToCp1252Exact(bad)) << bad;
+  }
+  EXPECT_EQ(Utf8ToCp1252(std::string("a\xC0\xAF") + "z"), "a??z");
+  EXPECT_TRUE(IsUtf8("\u00E9\u20AC\U0010FFFF\uD7FF\uE000"));
+  EXPECT_TRUE(IsUtf8(std::string("nul\0inside", 10)));
+}
+
+// Text entering the core is stored exactly or refused with a reason, never changed.
+TEST(Cp1252, TextEnteringTheCoreIsStoredExactlyOrRefused) {
+  EXPECT_EQ(Utf8ToCp1252Checked("\u0152uvre \u20AC", "The name"), "\x8Cuvre \x80");
+  try {
+    Utf8ToCp1252Checked("\u0141x Soft", "\"?x Soft\"");
+    FAIL() << "a character outside the code page must be refused";
+  } catch (const VendrixError& e) {
+    EXPECT_STREQ(e.what(),
+                 "\"?x Soft\" holds characters that Windows-1252 cannot hold; use others.");
+  }
+  // What a validator names: the first character the code page lacks, whole.
+  EXPECT_EQ(FirstCharNotInCp1252("caf\u00E9 \u2713 \u65E5"), "\u2713");
+  EXPECT_EQ(FirstCharNotInCp1252("ab\xFF"), "\xFF");
+  EXPECT_FALSE(FirstCharNotInCp1252("caf\u00E9 \u20AC"));
+  // A file's text: UTF-8 is converted exactly, other bytes are Windows-1252 already.
+  EXPECT_EQ(FileTextToCp1252("caf\u00E9\r\n", "The file"), "caf\xE9\r\n");
+  EXPECT_EQ(FileTextToCp1252("caf\xE9\r\n", "The file"), "caf\xE9\r\n");
+  EXPECT_THROW(FileTextToCp1252("\u2713 \u65E5", "The file"), VendrixError);
 }
 
 TEST(AtomicWrite, AMessageHoldsANonAsciiPathOnceConverted) {
@@ -216,6 +250,26 @@ TEST(AtomicWrite, AFailedWriteLeavesTheOldFileWhole) {
   EXPECT_EQ(*ReadFile(path), "[COMPANY]\r\nCONAME=Acme\r\n");
   for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
     EXPECT_EQ(e.path().filename(), "company.dat") << "temporary file left behind";
+  }
+}
+
+// A file for its owner only has those permissions from its first byte on; without a
+// mode the file replaced keeps its own. The temporary file is hidden and goes away.
+TEST(AtomicWrite, TheModeIsSetBeforeTheDataAndKeptOtherwise) {
+  TempDir dir;
+  const std::string path = dir / "vendrix.ini";
+  WriteFile(path, "old");
+  ::chmod(path.c_str(), 0644);
+  WriteFileAtomic(path, "PASSWORD=x\r\n", {.flush = false, .mode = 0600});
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  WriteFileAtomic(path, "PASSWORD=y\r\n");
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(*ReadFile(path), "PASSWORD=y\r\n");
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+    EXPECT_EQ(e.path().filename(), "vendrix.ini") << "temporary file left behind";
   }
 }
 

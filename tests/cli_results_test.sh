@@ -79,6 +79,15 @@ check "reports show --json prints run.json" "0:same" \
 killed_stamp=$(v reports list --app "Tidy Notes" | grep -vx "$stamp")
 err=$(v reports show --app "Tidy Notes" --run "$killed_stamp" --json 2>&1)
 check "a run without run.json" "1:The run $killed_stamp of Tidy Notes has no run.json." "$?:$err"
+check "every step names its report page" "ok" "$(/usr/bin/python3 - "$work/shown" <<'PY'
+import json, os, sys
+r = json.load(open(sys.argv[1]))
+folder = os.path.dirname(r["report"])
+pages = [st["page"] for s in r["sites"] for st in s["steps"]]
+bad = [p for p in pages if not p or "/" in p or not os.path.isfile(os.path.join(folder, p))]
+print("ok" if pages and not bad else "bad: %r" % (bad or pages))
+PY
+)"
 v reports list --json >/dev/null 2>&1
 check "--json only with show" 2 $?
 v precheck --app "Tidy Notes" --offline --json >"$work/findings"

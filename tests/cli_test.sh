@@ -43,6 +43,16 @@ err=$(v app set "Café Tool" LONGDESC=@"$work/wide.txt" 2>&1)
 check "a character Windows-1252 cannot hold is refused with its place" \
   "1:$work/wide.txt, line 2, column 3: a character that Windows-1252 cannot hold (the file is read as UTF-8)." "$?:$err"
 check "app list" "Café Tool" "$(v app list --company Acme)"
+# A file given with @ is UTF-8 text, stored in Windows-1252 exactly or refused whole.
+printf 'Crème brûlée\n' >"$work/desc8.txt"
+v app set "Café Tool" LONGDESC=@"$work/desc8.txt"
+check "@file text stored in Windows-1252" "$(printf 'Cr\xe8me br\xfbl\xe9e\r')" "$(cat "$work/d/data/Café Tool.lds")"
+printf '\xe2\x9c\x93 \xe6\x97\xa5\n' >"$work/tick.txt"
+err=$(v app set "Café Tool" LONGDESC=@"$work/tick.txt" 2>&1); rc=$?
+check "@file outside Windows-1252 refused" \
+  "1:$work/tick.txt, line 1, column 1: a character that Windows-1252 cannot hold (the file is read as UTF-8)." "$rc:$err"
+check "nothing stored after the refusal" "$(printf 'Cr\xe8me br\xfbl\xe9e\r')" "$(cat "$work/d/data/Café Tool.lds")"
+v app set "Café Tool" LONGDESC=@"$work/desc.txt"
 err=$(v app set "Café Tool" DAY=1x VERSION=9 2>&1); rc=$?
 check "digits-only field refused" "1:DAY holds digits only." "$rc:$err"
 check "nothing saved after a refusal" "VERSION=1.2" "$(v app show "Café Tool" | grep ^VERSION=)"
@@ -183,5 +193,28 @@ check "a line break in a site setting is refused" \
 err=$(h company set Beta CTITLE="$(head -c 1500 /dev/zero | tr '\0' x)" CONTACT=Jo 2>&1); rc=$?
 check "a company value past 1023 characters is refused" "1:CTITLE holds at most 1023 characters." "$rc:$err"
 check "and nothing of the command is saved" "CONTACT=" "$(h company show Beta | grep ^CONTACT=)"
+
+# KEY=@FILE for every key: the file is UTF-8 text, and a key of one line does not take
+# the file's final line break (a password file written by an editor).
+printf 'secret\n' >"$work/pw.txt"
+h site set Secret LOGIN_PASSWORD=@"$work/pw.txt"
+check "a password from a file without its line break" "LOGIN_PASSWORD=secret" \
+  "$(grep -a '^LOGIN_PASSWORD=' "$work/h/sites/Secret.ini" | tr -d '\r')"
+printf 'Jo\xc3\xa9 Bloggs\r\n' >"$work/contact.txt"
+h company set Beta CONTACT=@"$work/contact.txt"
+check "a company value from a file is read as UTF-8" "$(printf 'CONTACT=Jo\xe9 Bloggs')" \
+  "$(grep -a '^CONTACT=' "$work/h/companies/Beta.dat" | tr -d '\r')"
+printf 'Jo\xe9\n' >"$work/latin.txt"
+err=$(h company set Beta CONTACT=@"$work/latin.txt" 2>&1); rc=$?
+check "bytes that are no UTF-8 are refused with their place" \
+  "1:$work/latin.txt, line 1, column 3: a character that Windows-1252 cannot hold (the file is read as UTF-8)." \
+  "$rc:$err"
+printf 'one\ntwo\n' >"$work/two.txt"
+err=$(h company set Beta CONTACT=@"$work/two.txt" 2>&1); rc=$?
+check "only the final line break goes" "1:CONTACT holds one line only: line breaks are not allowed." "$rc:$err"
+printf 'Games\r\nTools\r\n' >"$work/cats.txt"
+h site set Secret CAT1=@"$work/cats.txt"
+check "a list from a file keeps its lines" "CAT1=Games CAT1=Tools" \
+  "$(h site show Secret | grep ^CAT1= | tr '\n' ' ' | sed 's/ $//')"
 
 checks_done

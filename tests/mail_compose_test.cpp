@@ -87,10 +87,10 @@ TEST(Base64Lines, SeventySixCharactersFromFiftySevenBytes) {
   auto lines = Lines(out);
   ASSERT_EQ(lines.size(), 4u);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(lines[i].size(), 76u);
-  EXPECT_EQ(lines[3], MimeBase64(data.substr(171)));
+  EXPECT_EQ(lines[3], Base64(data.substr(171)));
   EXPECT_EQ(DecodeBase64(out), data);
-  EXPECT_EQ(MimeBase64("Ma"), "TWE=");
-  EXPECT_EQ(MimeBase64(std::string("\0joe\0pw", 7)), "AGpvZQBwdw==");
+  EXPECT_EQ(Base64("Ma"), "TWE=");
+  EXPECT_EQ(Base64(std::string("\0joe\0pw", 7)), "AGpvZQBwdw==");
 }
 
 TEST(Uuencode, LinesOfFortyFiveBytes) {
@@ -274,7 +274,7 @@ TEST_F(ComposerFiles, LoneAttachmentIsASinglePartAndTwoWithoutTextAreMultipart) 
   EXPECT_NE(text.find("Mime-Version: 1.0\r\nContent-Type: image/png; name=\"shot.png\"\r\n"
                       "Content-Transfer-Encoding: Base64\r\n"
                       "Content-Disposition: attachment; filename=\"shot.png\"\r\n\r\n" +
-                      MimeBase64("PNGDATA") + "\r\n"),
+                      Base64("PNGDATA") + "\r\n"),
             std::string::npos);
   EXPECT_EQ(text.find("multipart"), std::string::npos);
   m.Attachments.AddFile(File("b.bin", "B"));

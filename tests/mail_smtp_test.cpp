@@ -171,7 +171,7 @@ TEST_F(SmtpTest, StartTlsAndAuthDeliverAMessageReadBackByteForByte) {
   EXPECT_TRUE(Contains(transcript, "Suppressing the message body\r"));
   std::string all = ReadFile(dir / "smtp.log").value_or("");
   EXPECT_EQ(all.find("pa55word"), std::string::npos);
-  EXPECT_EQ(all.find(MimeBase64(std::string(1, '\0') + "joe" + std::string(1, '\0') + "pa55word")),
+  EXPECT_EQ(all.find(Base64(std::string(1, '\0') + "joe" + std::string(1, '\0') + "pa55word")),
             std::string::npos);
 }
 

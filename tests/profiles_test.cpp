@@ -54,6 +54,42 @@ TEST_F(CompanyTest, BlankCancelledAndUnsafeNamesCreateNothing) {
   EXPECT_FALSE(std::filesystem::exists(dir / "evil.dat"));
 }
 
+// Without a person: the profile comes whole from the caller, a refused name throws
+// with the prompt's reason and writes nothing, and nothing is asked.
+TEST_F(CompanyTest, CreateMakesAProfileWithoutAskingAndRefusesAsTheEntryDoes) {
+  CompanyProfile fields;
+  fields.contact = "Jo Bloggs";
+  fields.email = "jo@acme.example";
+  session->Company().Create("  Acme", fields);
+  EXPECT_EQ(session->Company().Shown(), "Acme");
+  EXPECT_EQ(IniDocument::Load(Data("companies/Acme.dat")).ReadString("COMPANY", "CEMAIL", ""),
+            "jo@acme.example");
+  EXPECT_TRUE(session->Flags().CompanySaved);
+  auto refusal = [&](const std::string& name) {
+    try {
+      session->Company().Create(name, {});
+    } catch (const VendrixError& e) {
+      return std::string(e.what());
+    }
+    return std::string("created");
+  };
+  EXPECT_EQ(refusal("Acme"), "The company name you entered is already on the list!");
+  EXPECT_EQ(refusal("../evil"),
+            "A name may not contain \"/\" or control characters, and may not be \".\" or \"..\".");
+  EXPECT_EQ(refusal("   "), "A company needs a name.");
+  EXPECT_EQ(*ReadFile(Data("companies/companies.dat")), "Acme\r\n");
+  EXPECT_TRUE(prompt.log.empty());
+
+  AppProfile app = session->App().NewAppFields();
+  app.version = "2.0";
+  session->App().Create("Tool", app);
+  EXPECT_EQ(session->App().Profile().version, "2.0");
+  EXPECT_EQ(IniDocument::Load(Data("data/Tool.dat")).ReadString("APPINFO", "NAME", ""), "Tool");
+  EXPECT_THROW(session->App().Create("Tool", app), VendrixError);
+  EXPECT_EQ(session->App().Names(), (Lines{"Tool"}));
+  EXPECT_TRUE(prompt.log.empty());
+}
+
 TEST_F(CompanyTest, EveryFieldSurvivesASaveAndARestart) {
   AddCompany("Acme");
   CompanyPage& c = session->Company();
@@ -413,22 +449,50 @@ TEST_F(AppTest, ChoosingACompanyLoadsItsOwnApplicationList) {
   EXPECT_EQ(session->App().Shown(), "A1");
 }
 
+// Application files are stored by name alone: a name another company has is refused
+// when given (the command line), and offered for opening when asked (the window).
 TEST_F(AppTest, NewAppNeverTakesAnotherCompanysApplication) {
   AddCompany("Alpha");
   AddApp("Tidy Notes");
   session->App().SetField("VERSION", "3");
   session->App().SaveApp();
   AddCompany("Other Co");
-  prompt.names = {std::string("Tidy Notes"), std::nullopt};
+  const std::string offer =
+      "confirm: The company \"Alpha\" has an application named \"Tidy Notes\", and "
+      "applications are stored by name alone, so this company cannot have one of that name "
+      "too. Open that company's application?";
+  auto untouched = [&] {
+    EXPECT_NE(ReadFile(Data("data/Tidy Notes.dat"))->find("VERSION=3"), std::string::npos);
+    EXPECT_FALSE(ReadFile(Data("data/Other Co Apps.dat")));
+  };
+
   prompt.log.clear();
+  EXPECT_FALSE(session->App().NewApp("Tidy Notes"));
+  EXPECT_TRUE(
+      prompt.Saw("error: The application name \"Tidy Notes\" is refused: the company "
+                 "\"Alpha\" has an application of that name, and applications are "
+                 "stored by name alone. Choose that company to work on it."))
+      << ::testing::PrintToString(prompt.log);
+  untouched();
+
+  // No: the name is asked again.
+  prompt.log.clear();
+  prompt.names = {std::string("Tidy Notes"), std::nullopt};
+  prompt.answers = {Answer::No};
   EXPECT_FALSE(session->App().NewApp());
-  int named = 0;
-  for (const auto& l : prompt.log) {
-    named += l.find("the company \"Alpha\" has an application of that name") != std::string::npos;
-  }
-  EXPECT_EQ(named, 1) << ::testing::PrintToString(prompt.log);
-  EXPECT_NE(ReadFile(Data("data/Tidy Notes.dat"))->find("VERSION=3"), std::string::npos);
-  EXPECT_FALSE(ReadFile(Data("data/Other Co Apps.dat")));
+  EXPECT_EQ(prompt.log, (std::vector<std::string>{"ask: New Application Name", offer,
+                                                  "ask: New Application Name"}));
+  EXPECT_EQ(session->Company().Shown(), "Other Co");
+  untouched();
+
+  // Yes: the other company and its application are shown.
+  prompt.names = {std::string("Tidy Notes")};
+  prompt.answers = {Answer::Yes};
+  EXPECT_FALSE(session->App().NewApp());
+  EXPECT_EQ(session->Company().Shown(), "Alpha");
+  EXPECT_EQ(session->App().Shown(), "Tidy Notes");
+  EXPECT_EQ(session->App().Profile().version, "3");
+  untouched();
 }
 
 TEST_F(AppTest, AnUnreadableSiteTableNeverStopsTheStartAndIsNotSavedOver) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "base/clock.h"
+#include "base/cp1252.h"
 #include "base/error.h"
 #include "run/report_text.h"
 #include "run/reports_list.h"
@@ -57,6 +58,20 @@ class ReportsTest : public ::testing::Test {
   TReportsFrm report;
   ScriptedPrompt prompt;
 };
+
+// A report folder that cannot be made or written: every message names it as it reads
+// on disk (converted to Windows-1252 once), and no page is left half-written.
+TEST_F(ReportsTest, AnUnwritableReportFolderIsNamedAsItReads) {
+  TReportsFrm broken(dir / "M\u00FCller/reports/", dir / "img/", clock);
+  std::vector<std::string> errors;
+  broken.OnWriteError = [&](const std::string& m) { errors.push_back(Cp1252ToUtf8(m)); };
+  broken.StartRunReport("Tidy");
+  broken.WriteLogReport({"line"});
+  ASSERT_EQ(errors.size(), 3u);  // the application's folder, the run's folder, the log page
+  for (const auto& e : errors) {
+    EXPECT_EQ(e.rfind("Unable to write to " + dir / "M\u00FCller/reports/Tidy", 0), 0u) << e;
+  }
+}
 
 TEST_F(ReportsTest, SitePagesAndMainReportFollowTheLayout) {
   report.StartRunReport("Tidy/Notes");

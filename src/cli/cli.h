@@ -64,9 +64,13 @@ void KeepArguments(int argc, char** argv);
 // an unreadable file: VendrixError. Neither: nullopt.
 std::optional<std::string> TakePassword(Args& args);
 
-// Splits "KEY=VALUE"; VALUE "@file" reads the file (for LONGDESC and NOTES as UTF-8
-// text). Usage error when there is no "=".
+// Splits "KEY=VALUE"; VALUE "@file" reads the file as UTF-8 text (ReadTextArgFile),
+// and for a key of one line (every key but LONGDESC, NOTES, CAT1 and CAT2) drops the
+// file's final line break. Usage error when there is no "=".
 std::pair<std::string, std::string> KeyValue(const std::string& word);
+// The text of a file named on the command line, in Windows-1252: UTF-8 text converted
+// exactly (refused with VendrixError when that code page cannot hold it), other text
+// taken as Windows-1252 already.
 std::string ReadArgFile(const std::string& cp1252Path);
 // A UTF-8 text file as Windows-1252; a character that code page cannot hold (or bytes
 // that are no UTF-8) is refused with its line and column (VendrixError).

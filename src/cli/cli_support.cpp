@@ -50,12 +50,7 @@ namespace {
 // A word of the command line in Windows-1252; a character that code page cannot hold
 // is refused rather than turned into "?", which could make two names one.
 std::string ToCp1252(const std::string& word) {
-  auto text = Utf8ToCp1252Exact(word);
-  if (!text) {
-    throw VendrixError("\"" + Utf8ToCp1252(word) +
-                       "\" holds characters that Windows-1252 cannot hold; use others.");
-  }
-  return *text;
+  return Utf8ToCp1252Checked(word, "\"" + Utf8ToCp1252(word) + "\"");
 }
 
 }  // namespace
@@ -129,17 +124,20 @@ std::optional<std::string> TakePassword(Args& args) {
     text = *data;
   }
   text = text.substr(0, text.find_first_of("\r\n"));
-  return Utf8ToCp1252(text);
+  // A password changed on the way would fail at the server for no visible reason.
+  return FileTextToCp1252(text, "The password");
 }
 
 std::string ReadArgFile(const std::string& path) {
   auto data = ReadWholeFile(Cp1252ToUtf8(path));
   if (!data) throw VendrixError("File not found: " + path);
-  return *data;
+  return FileTextToCp1252(*data, "The file " + path);
 }
 
 std::string ReadTextArgFile(const std::string& path) {
-  const std::string data = ReadArgFile(path);
+  auto read = ReadWholeFile(Cp1252ToUtf8(path));
+  if (!read) throw VendrixError("File not found: " + path);
+  const std::string& data = *read;
   if (auto text = Utf8ToCp1252Exact(data)) return *text;
   // Where the first character is that cannot be taken: line and column (in characters).
   std::size_t line = 1, column = 1;
@@ -165,16 +163,31 @@ std::string ReadTextArgFile(const std::string& path) {
                      ": a character that Windows-1252 cannot hold (the file is read as UTF-8).");
 }
 
+namespace {
+
+// The keys whose values span lines: the descriptions and the category lists.
+bool SpansLines(const std::string& key) {
+  return key == "LONGDESC" || key == "NOTES" || key == "CAT1" || key == "CAT2";
+}
+
+}  // namespace
+
 std::pair<std::string, std::string> KeyValue(const std::string& word) {
   auto eq = word.find('=');
   if (eq == std::string::npos || eq == 0) throw UsageError("expected KEY=VALUE, got " + word);
   const std::string key = word.substr(0, eq);
   std::string value = word.substr(eq + 1);
   if (!value.empty() && value.front() == '@') {
-    // Texts written for people (the descriptions) are UTF-8 files, as the words of the
-    // command line are; the other files are taken as they are.
-    const bool text = key == "LONGDESC" || key == "NOTES";
-    value = text ? ReadTextArgFile(value.substr(1)) : ReadArgFile(value.substr(1));
+    // A file is text written for people, UTF-8 as the words of the command line are.
+    value = ReadTextArgFile(value.substr(1));
+    // An editor ends the file's one line with a line break that is no part of the value.
+    if (!SpansLines(key)) {
+      if (value.ends_with("\r\n")) {
+        value.resize(value.size() - 2);
+      } else if (value.ends_with('\n') || value.ends_with('\r')) {
+        value.pop_back();
+      }
+    }
   }
   return {key, value};
 }

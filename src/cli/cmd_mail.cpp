@@ -5,6 +5,7 @@
 
 #include "base/cp1252.h"
 #include "base/error.h"
+#include "base/file_io.h"
 #include "base/ini_file.h"
 #include "cli.h"
 #include "mail/address_list.h"
@@ -13,24 +14,6 @@
 
 namespace vendrix::cli {
 namespace {
-
-bool IsUtf8(const std::string& s) {
-  std::size_t i = 0;
-  while (i < s.size()) {
-    auto c = static_cast<unsigned char>(s[i]);
-    std::size_t n = c < 0x80             ? 0
-                    : (c & 0xE0) == 0xC0 ? 1
-                    : (c & 0xF0) == 0xE0 ? 2
-                    : (c & 0xF8) == 0xF0 ? 3
-                                         : 4;
-    if (n == 4) return false;
-    for (std::size_t k = 1; k <= n; ++k) {
-      if (i + k >= s.size() || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    }
-    i += n + 1;
-  }
-  return true;
-}
 
 // Text files of a pipeline are UTF-8; anything else is taken as Windows-1252 already.
 // A character that Windows-1252 cannot hold is refused with its place, never sent as
@@ -133,7 +116,9 @@ int MailCommand(Args& args) {
     if (*body == "-") {
       bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
     } else {
-      bytes = ReadArgFile(*body);
+      auto data = ReadWholeFile(Cp1252ToUtf8(*body));
+      if (!data) throw VendrixError("File not found: " + *body);
+      bytes = std::move(*data);
     }
     form.SetBodyText(BodyText(bytes));
   }

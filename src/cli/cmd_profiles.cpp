@@ -29,8 +29,8 @@ int CompanyCommand(Context& c) {
     return kExitOk;
   }
   if (verb == "new") {
-    c.prompt.QueueName(c.args.Next("company name"));
-    return company.NewCompany() ? kExitOk : kExitRefused;
+    company.Create(c.args.Next("company name"), CompanyProfile{});
+    return kExitOk;
   }
   std::optional<std::string> name;
   if (!c.args.Empty()) name = c.args.Next("company name");
@@ -79,8 +79,8 @@ int AppCommand(Context& c) {
   }
   if (verb == "new") {
     SelectCompanyFor(c, company, std::nullopt);
-    c.prompt.QueueName(c.args.Next("application name"));
-    return app.NewApp() ? kExitOk : kExitRefused;
+    app.Create(c.args.Next("application name"), app.NewAppFields());
+    return kExitOk;
   }
   std::optional<std::string> name;
   if (!c.args.Empty()) name = c.args.Next("application name");

@@ -269,6 +269,9 @@ void ServiceWindowsTest::contributionSendsSiteFilesAndHidesButton() {
   ui::TContributeFrmWindow w(*p.main, sender);
   w.show();
   QVERIFY(QTest::qWaitForWindowExposed(&w));
+  // The window says that the FTP login stays behind.
+  QVERIFY(Child<QLabel>(&w, "LoginNote")->isVisible());
+  QVERIFY(Child<QLabel>(&w, "LoginNote")->text().contains(kContributionLeavesLogin));
   Steps steps;
   steps.Box(QMessageBox::Ok);
   Child<QPushButton>(&w, "SubmitBtn")->click();

@@ -1,9 +1,5 @@
 #include "app/program_settings.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 
 #include "base/ini_file.h"
@@ -11,16 +7,6 @@
 namespace vendrix {
 namespace {
 constexpr const char* kSection = "SETTINGS";
-
-// Makes the file readable by its owner only before a password is written to it (the
-// atomic write keeps the permissions of the file it replaces).
-void RestrictToOwner(const std::string& path) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-  if (fd >= 0) {
-    ::fchmod(fd, 0600);
-    ::close(fd);
-  }
-}
 
 }  // namespace
 
@@ -66,8 +52,10 @@ bool SettingsDialog::Ok() {
   if (fields_.postRetries != 2 || doc.Get(kSection, "PostRetries")) {
     doc.WriteInteger(kSection, "PostRetries", fields_.postRetries);
   }
-  if (!fields_.smtpPassword.empty()) RestrictToOwner(path_);
-  doc.Save(path_);
+  // A file holding a password is for its owner only.
+  WriteOptions options;
+  if (!fields_.smtpPassword.empty()) options.mode = 0600;
+  doc.Save(path_, options);
   return true;
 }
 

@@ -18,7 +18,10 @@ Session::Session(std::string dataRoot, UserPrompt& prompt, const Clock& clock)
         return SiteTable::AppInfo{app_.Profile().platform, app_.Profile().status};
       }) {
   app_.SetHooks({[this] { BuildSiteTable(); }, [this] { return !table_.Rows().empty(); },
-                 [this] { company_.NewCompany(); }});
+                 [this] { company_.NewCompany(); },
+                 [this](const std::string& company, const std::string& app) {
+                   if (ChooseCompany(company)) app_.Select(app);
+                 }});
   builder_.SetRebuildTable([this] { BuildSiteTable(); });
   company_.SetOnShownChanged([this] { app_.LoadList(); });
 }

@@ -19,7 +19,6 @@ TGWide::~TGWide() = default;
 
 bool TGWide::CreateWorkers() {
   try {
-    iniSites_ = std::make_unique<TIniSites>();
     engBuild_ = std::make_unique<TEngBuild>(sites_);
     return true;
   } catch (...) {

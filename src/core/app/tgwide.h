@@ -1,7 +1,7 @@
 #pragma once
 // TGWide, the application frame's global state: the data tree, the match-up values
-// of the open site, the site catalogue store and the two workers (TEngBuild and
-// TIniSites). One instance, owned by the session and passed by reference; the lower
+// of the open site, the site catalogue store and the expansion engine (TEngBuild).
+// One instance, owned by the session and passed by reference; the lower
 // layers see only the parts they need (DataTree, SiteStore, TEngBuild).
 // Not thread-safe: the thread that owns the session uses it.
 #include <memory>
@@ -15,11 +15,6 @@ namespace vendrix {
 
 class TEngBuild;
 
-// Holds one integer and offers nothing else; kept because the data tree owns it.
-struct TIniSites {
-  int Value = 0;
-};
-
 class TGWide : public DataTree {
  public:
   explicit TGWide(std::string programDir);
@@ -29,18 +24,16 @@ class TGWide : public DataTree {
 
   MatchUps MatchUpValues;
 
-  // Creates TIniSites and TEngBuild; false when that fails (nothing thrown).
+  // Creates TEngBuild; false when that fails (nothing thrown).
   bool CreateWorkers();
   // Valid after CreateWorkers succeeded.
   TEngBuild& EngBuild() { return *engBuild_; }
-  TIniSites& IniSites() { return *iniSites_; }
   // The catalogue's files and lists; usable from construction on.
   SiteStore& Sites() { return sites_; }
   const SiteStore& Sites() const { return sites_; }
 
  private:
   SiteStore sites_;
-  std::unique_ptr<TIniSites> iniSites_;
   std::unique_ptr<TEngBuild> engBuild_;
 };
 

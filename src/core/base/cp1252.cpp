@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "base/error.h"
+
 namespace vendrix {
 namespace {
 
@@ -43,9 +45,59 @@ std::optional<char> CodePointToByte(char32_t cp) {
   return std::nullopt;
 }
 
+// One well-formed UTF-8 character at text[i]: its code point and length, or nullopt for
+// a malformed, overlong or surrogate sequence, or one past U+10FFFF.
+struct Decoded {
+  char32_t cp;
+  std::size_t length;
+};
+std::optional<Decoded> DecodeOne(std::string_view text, std::size_t i) {
+  auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
+  unsigned char b = at(0);
+  if (b < 0x80) return Decoded{b, 1};
+  std::size_t extra = 0;
+  char32_t cp = 0;
+  unsigned char low = 0x80, high = 0xBF;  // range of the second byte
+  if (b >= 0xC2 && b <= 0xDF) {
+    extra = 1;
+    cp = b & 0x1F;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    extra = 2;
+    cp = b & 0x0F;
+    if (b == 0xE0) low = 0xA0;   // overlong
+    if (b == 0xED) high = 0x9F;  // surrogates
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    extra = 3;
+    cp = b & 0x07;
+    if (b == 0xF0) low = 0x90;   // overlong
+    if (b == 0xF4) high = 0x8F;  // past U+10FFFF
+  } else {
+    return std::nullopt;
+  }
+  if (i + extra >= text.size()) return std::nullopt;
+  for (std::size_t k = 1; k <= extra; ++k) {
+    unsigned char c = at(k);
+    if (k == 1 ? (c < low || c > high) : (c & 0xC0) != 0x80) return std::nullopt;
+    cp = (cp << 6) | (c & 0x3F);
+  }
+  return Decoded{cp, extra + 1};
+}
+
 // Converts; with exact, the first character without a byte (or a malformed
 // sequence) makes the result nullopt, otherwise it becomes "?".
-std::optional<std::string> Convert(std::string_view text, bool exact);
+std::optional<std::string> Convert(std::string_view text, bool exact) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    auto d = DecodeOne(text, i);
+    std::optional<char> byte = d ? CodePointToByte(d->cp) : std::nullopt;
+    if (!byte && exact) return std::nullopt;
+    out += byte.value_or('?');
+    i += d ? d->length : 1;
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -57,69 +109,44 @@ std::optional<std::string> Utf8ToCp1252Exact(std::string_view text) {
   return Convert(text, true);
 }
 
+std::string Utf8ToCp1252Checked(std::string_view text, const std::string& shownAs) {
+  auto exact = Convert(text, true);
+  if (!exact) {
+    throw VendrixError(shownAs + " holds characters that Windows-1252 cannot hold; use others.");
+  }
+  return std::move(*exact);
+}
+
+std::optional<std::string> FirstCharNotInCp1252(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    auto d = DecodeOne(text, i);
+    if (!d) return std::string(text.substr(i, 1));
+    if (!CodePointToByte(d->cp)) return std::string(text.substr(i, d->length));
+    i += d->length;
+  }
+  return std::nullopt;
+}
+
+bool IsUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    auto d = DecodeOne(text, i);
+    if (!d) return false;
+    i += d->length;
+  }
+  return true;
+}
+
+std::string FileTextToCp1252(std::string_view bytes, const std::string& shownAs) {
+  return IsUtf8(bytes) ? Utf8ToCp1252Checked(bytes, shownAs) : std::string(bytes);
+}
+
 std::string Cp1252ToUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 8);
   for (unsigned char b : text) AppendUtf8(out, ByteToCodePoint(b));
   return out;
 }
-
-namespace {
-
-std::optional<std::string> Convert(std::string_view text, bool exact) {
-  std::string out;
-  out.reserve(text.size());
-  std::size_t i = 0;
-  while (i < text.size()) {
-    unsigned char b = static_cast<unsigned char>(text[i]);
-    int extra = 0;
-    char32_t cp = 0;
-    if (b < 0x80) {
-      out += static_cast<char>(b);
-      ++i;
-      continue;
-    } else if ((b & 0xE0) == 0xC0) {
-      extra = 1;
-      cp = b & 0x1F;
-    } else if ((b & 0xF0) == 0xE0) {
-      extra = 2;
-      cp = b & 0x0F;
-    } else if ((b & 0xF8) == 0xF0) {
-      extra = 3;
-      cp = b & 0x07;
-    } else {
-      if (exact) return std::nullopt;
-      out += '?';
-      ++i;
-      continue;
-    }
-    bool ok = true;
-    for (int k = 1; ok && k <= extra; ++k) {
-      if (i + k >= text.size()) {
-        ok = false;
-        break;
-      }
-      unsigned char c = static_cast<unsigned char>(text[i + k]);
-      if ((c & 0xC0) != 0x80) {
-        ok = false;
-        break;
-      }
-      cp = (cp << 6) | (c & 0x3F);
-    }
-    if (!ok) {
-      if (exact) return std::nullopt;
-      out += '?';
-      ++i;
-      continue;
-    }
-    auto byte = CodePointToByte(cp);
-    if (!byte && exact) return std::nullopt;
-    out += byte.value_or('?');
-    i += extra + 1;
-  }
-  return out;
-}
-
-}  // namespace
 
 }  // namespace vendrix

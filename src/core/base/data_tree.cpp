@@ -78,7 +78,7 @@ bool DataTree::LoadAppList(std::string_view company, Lines& apps, Lines* rejecte
   if (company.empty() || CheckEntryName(company)) return false;
   auto lines = LoadLines(AppListFile(company));
   if (!lines) return false;
-  apps = FilterNames(*lines, rejected);
+  apps = FilterNames(*lines, rejected, EntryKind::App);
   return true;
 }
 

@@ -43,10 +43,9 @@ class DataTree {
   std::string CatalogueListFile() const;  // "Sites.dat"
   std::string UserListFile() const;       // "User_Sites.dat"
 
-  // The application list of a company; false (apps untouched) when there is no
-  // company or no list file. Names that may not be used in file names are skipped
-  // and returned in rejected. Throws VendrixError when the file exists but cannot
-  // be read.
+  // Reads the company's application list as the App Info page shows it (names that
+  // break the entry rules go to `rejected`). False when the company has no list or its
+  // name is refused; throws VendrixError when the file cannot be read.
   bool LoadAppList(std::string_view company, Lines& apps, Lines* rejected = nullptr) const;
   // Writes the list (an empty list gives an empty file); nothing when no company.
   // Throws VendrixError("Unable to write to ...").

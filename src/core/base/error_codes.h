@@ -47,9 +47,34 @@ inline constexpr int kInterrupted = 301;  // "Interrupted"
 inline constexpr int kFileOpen = 302;     // "Can't open file for reading/writing."
 
 // Socket codes the clients raise themselves.
-inline constexpr int kConnectionAborted = 10053;
-inline constexpr int kConnectionReset = 10054;  // also a transfer cut short
-inline constexpr int kTimedOut = 10060;         // "Connection timed out"
+inline constexpr int kConnectionAborted = 10053;  // also "Disconnected" of the FTP client
+inline constexpr int kConnectionReset = 10054;    // also a transfer cut short
+inline constexpr int kNotConnected = 10057;       // a read or write on a stream never opened
+inline constexpr int kTimedOut = 10060;           // "Connection timed out"
 inline constexpr int kConnectionRefused = 10061;
+
+// Mail client (mail/mail_error.h gives their texts).
+inline constexpr int kMailTimedOut = 57000;      // "Operation timed out"
+inline constexpr int kMailCanceled = 57001;      // "Operation has been canceled"
+inline constexpr int kMailNoServer = 57002;      // "Server property is required"
+inline constexpr int kMailBadWinsock = 57003;    // "Invalid Winsock version"
+inline constexpr int kMailResolve = 57004;       // "Error resolving remote host"
+inline constexpr int kMailNoService = 57005;     // "Service name is required"
+inline constexpr int kMailNotConnected = 57008;  // "You have to connect to the server first"
+inline constexpr int kMailNoSender = 57100;      // "The address of sender is required"
+inline constexpr int kMailNoRecipient = 57101;   // "At least one Recipient, CC or BCC ..."
+inline constexpr int kMailNoMessage = 57102;     // "MailMessage property must be assigned"
+inline constexpr int kMailPreamble = 57106;      // "This is a multipart message in MIME format"
+// Mail: what a mail server of today needs besides.
+inline constexpr int kMailUnsafeText = 57110;        // a CR, LF or NUL in a protocol value
+inline constexpr int kMailAttachmentRead = 57111;    // an attachment cannot be read
+inline constexpr int kMailComposeWrite = 57112;      // the temporary message file failed
+inline constexpr int kMailBadPort = 57113;           // the port after ":" is no port number
+inline constexpr int kMailNoStartTls = 57120;        // STARTTLS required, not offered
+inline constexpr int kMailStartTlsRefused = 57121;   // STARTTLS required, refused
+inline constexpr int kMailAuthInClear = 57122;       // AUTH over plain TCP to another host
+inline constexpr int kMailNoAuthMethod = 57123;      // no PLAIN or LOGIN offered
+inline constexpr int kMailReplyTooLong = 57124;      // reply over 100 lines or 1024 characters
+inline constexpr int kMailConnectionClosed = 57125;  // the server closed mid-dialogue
 
 }  // namespace vendrix::code

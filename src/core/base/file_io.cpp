@@ -60,7 +60,7 @@ std::string UnableToWrite(const std::string& path) {
   return "Unable to write to " + Utf8ToCp1252(path);
 }
 
-void WriteFileAtomic(const std::string& path, std::string_view data) {
+void WriteFileAtomic(const std::string& path, std::string_view data, const WriteOptions& options) {
   std::string dir = ".";
   std::string base = path;
   if (auto slash = path.rfind('/'); slash != std::string::npos) {
@@ -78,7 +78,9 @@ void WriteFileAtomic(const std::string& path, std::string_view data) {
   // Keep the permissions of the file being replaced; new files get the usual 0666 & ~umask.
   struct stat st {};
   mode_t mode;
-  if (::stat(path.c_str(), &st) == 0) {
+  if (options.mode) {
+    mode = static_cast<mode_t>(*options.mode & 07777);
+  } else if (::stat(path.c_str(), &st) == 0) {
     mode = st.st_mode & 07777;
   } else {
     mode_t mask = ::umask(0);
@@ -95,7 +97,7 @@ void WriteFileAtomic(const std::string& path, std::string_view data) {
     }
     off += static_cast<std::size_t>(n);
   }
-  if (::fsync(fd) != 0) fail();
+  if (options.flush && ::fsync(fd) != 0) fail();
   if (::close(fd) != 0) {
     ::unlink(tmpl.c_str());
     throw VendrixError(UnableToWrite(path));

@@ -19,10 +19,24 @@ void RemoveFile(const std::string& path);
 // exists but cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
-// Replaces the file atomically: a temporary file in the same folder is written,
-// flushed to disk and renamed over the target, so a failure leaves the old file whole.
-// Throws VendrixError("Unable to write to " + path) on any failure.
-void WriteFileAtomic(const std::string& path, std::string_view data);
+// How WriteFileAtomic writes.
+struct WriteOptions {
+  // Flushes the data to disk before the rename, so that the new file survives a power
+  // cut. A page written again and again during a run may skip it.
+  bool flush = true;
+  // The new file's permission bits. Unset: those of the file replaced, or 0666 & ~umask
+  // for a new file. The temporary file has these bits from the start, so a file meant
+  // for its owner only is never readable by others, not even for a moment.
+  std::optional<unsigned> mode;
+};
+
+// Replaces the file atomically: a hidden temporary file in the same folder (".NAME.XXXXXX")
+// is written, flushed to disk and renamed over the target, so a failure leaves the old
+// file whole and no half-written file under the target's name. The only routine that
+// writes a file of the data tree. Throws VendrixError("Unable to write to " + path) on any
+// failure, the temporary file removed.
+void WriteFileAtomic(const std::string& path, std::string_view data,
+                     const WriteOptions& options = {});
 
 // "Unable to write to %s" (the path converted to Windows-1252).
 std::string UnableToWrite(const std::string& path);

@@ -224,8 +224,8 @@ std::string IniDocument::Text() const {
   return JoinLines(lines_);
 }
 
-void IniDocument::Save(const std::string& path) const {
-  WriteFileAtomic(path, Text());
+void IniDocument::Save(const std::string& path, const WriteOptions& options) const {
+  WriteFileAtomic(path, Text(), options);
 }
 
 std::string IniReadString(const std::string& path, std::string_view section, std::string_view key,
@@ -236,11 +236,6 @@ std::string IniReadString(const std::string& path, std::string_view section, std
 int IniReadInteger(const std::string& path, std::string_view section, std::string_view key,
                    int def) {
   return IniDocument::Load(path).ReadInteger(section, key, def);
-}
-
-bool IniReadBool(const std::string& path, std::string_view section, std::string_view key,
-                 bool def) {
-  return IniDocument::Load(path).ReadBool(section, key, def);
 }
 
 void IniWriteString(const std::string& path, std::string_view section, std::string_view key,

@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/file_io.h"
+
 namespace vendrix {
 
 inline constexpr std::size_t kIniMaxValue = 1023;
@@ -47,7 +49,7 @@ class IniDocument {
 
   std::string Text() const;
   // Atomic replace; throws VendrixError("Unable to write to " + path).
-  void Save(const std::string& path) const;
+  void Save(const std::string& path, const WriteOptions& options = {}) const;
 
  private:
   std::vector<std::string> lines_;
@@ -68,7 +70,6 @@ std::string IniReadString(const std::string& path, std::string_view section, std
                           std::string_view def);
 int IniReadInteger(const std::string& path, std::string_view section, std::string_view key,
                    int def);
-bool IniReadBool(const std::string& path, std::string_view section, std::string_view key, bool def);
 void IniWriteString(const std::string& path, std::string_view section, std::string_view key,
                     std::string_view value);
 void IniWriteInteger(const std::string& path, std::string_view section, std::string_view key,

@@ -3,6 +3,7 @@
 #include "base/error.h"
 #include "base/file_io.h"
 #include "base/ini_file.h"
+#include "base/line_list.h"
 #include "base/names.h"
 #include "base/text_order.h"
 #include "exchange/pad_mapping.h"
@@ -71,7 +72,12 @@ PadPlan PlanPadImport(const DataTree& tree, const Lines& companies, const PadCon
 
   const std::string& name = content.app.name;
   Lines apps;
-  if (!plan.newCompany) tree.LoadAppList(plan.company, apps);
+  // The company's list as the App Info page reads it (the same filter).
+  if (!plan.newCompany && !CheckEntryName(plan.company)) {
+    if (auto lines = LoadLines(tree.AppListFile(plan.company))) {
+      apps = FilterNames(*lines, nullptr, EntryKind::App);
+    }
+  }
   const bool listed = IndexOf(apps, name) >= 0;
   const std::string appFile = tree.AppFile(name);
   const bool fileThere = FileExists(appFile);

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "base/cp1252.h"
+#include "base/line_list.h"
 #include "mail/encodings.h"
 #include "mail/header_fold.h"
 #include "mail/mail_error.h"
@@ -59,24 +60,6 @@ std::string Mailbox(std::string_view label, const TmsMailAddress& a, std::string
   return f.Lines();
 }
 
-bool IsValidUtf8(std::string_view s) {
-  std::size_t i = 0;
-  while (i < s.size()) {
-    auto c = static_cast<unsigned char>(s[i]);
-    std::size_t n = c < 0x80             ? 0
-                    : (c & 0xE0) == 0xC0 ? 1
-                    : (c & 0xF0) == 0xE0 ? 2
-                    : (c & 0xF8) == 0xF0 ? 3
-                                         : 4;
-    if (n == 4) return false;
-    for (std::size_t k = 1; k <= n; ++k) {
-      if (i + k >= s.size() || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    }
-    i += n + 1;
-  }
-  return true;
-}
-
 // `key="value"`, or the RFC 2231 form `key*=UTF-8''%xx` for a name that is not plain
 // printable ASCII.
 std::string Parameter(const std::string& key, const std::string& fileName) {
@@ -85,7 +68,7 @@ std::string Parameter(const std::string& key, const std::string& fileName) {
     return u >= 32 && u < 127 && c != '"' && c != '\\';
   });
   if (plain) return key + "=\"" + fileName + "\"";
-  std::string utf8 = IsValidUtf8(fileName) ? fileName : Cp1252ToUtf8(fileName);
+  std::string utf8 = IsUtf8(fileName) ? fileName : Cp1252ToUtf8(fileName);
   std::string out = key + "*=UTF-8''";
   static constexpr char kHex[] = "0123456789ABCDEF";
   for (char c : utf8) {
@@ -551,23 +534,6 @@ void TmsMessageEncoder::Encode(ByteSink& out) {
     w.Line(delimiter + "--");
   }
   w.Flush();
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string cur;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(std::move(cur));
-      cur.clear();
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      cur += c;
-    }
-  }
-  if (!cur.empty()) lines.push_back(std::move(cur));
-  return lines;
 }
 
 }  // namespace vendrix

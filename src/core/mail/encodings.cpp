@@ -5,43 +5,16 @@
 namespace vendrix {
 namespace {
 
-constexpr char kB64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 constexpr char kHex[] = "0123456789ABCDEF";
 constexpr std::size_t kQpPiece = 65;    // source characters in one piece
 constexpr std::size_t kQpEncoded = 75;  // encoded characters before the soft break
 constexpr std::size_t kQpLine = 76;     // the longest line RFC 2045 allows
-
-void AppendBase64(std::string_view in, std::string& out) {
-  const auto* p = reinterpret_cast<const unsigned char*>(in.data());
-  std::size_t n = in.size();
-  std::size_t i = 0;
-  for (; i + 3 <= n; i += 3) {
-    unsigned v = (p[i] << 16) | (p[i + 1] << 8) | p[i + 2];
-    char quad[4] = {kB64[v >> 18], kB64[(v >> 12) & 63], kB64[(v >> 6) & 63], kB64[v & 63]};
-    out.append(quad, 4);
-  }
-  if (i < n) {
-    unsigned v = p[i] << 16;
-    if (i + 1 < n) v |= p[i + 1] << 8;
-    out += kB64[v >> 18];
-    out += kB64[(v >> 12) & 63];
-    out += i + 1 < n ? kB64[(v >> 6) & 63] : '=';
-    out += '=';
-  }
-}
 
 bool MustEncode(unsigned char c) {
   return c < 32 || c == '=' || c >= 127;
 }
 
 }  // namespace
-
-std::string MimeBase64(std::string_view bytes) {
-  std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
-  AppendBase64(bytes, out);
-  return out;
-}
 
 void AppendBase64Lines(std::string_view bytes, std::string& out) {
   out.reserve(out.size() + (bytes.size() + 2) / 3 * 4 + bytes.size() / kBase64LineBytes * 2 + 2);

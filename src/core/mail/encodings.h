@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/base64.h"
+
 namespace vendrix {
 
-// Plain Base64 without line breaks.
-std::string MimeBase64(std::string_view bytes);
 // Appends Base64 lines of 76 characters (57 bytes each, the last shorter), each with
 // CR LF. Fed in pieces, every piece but the last must be a multiple of 57 bytes.
 inline constexpr std::size_t kBase64LineBytes = 57;

@@ -80,7 +80,7 @@ void HeaderFolder::Encoded(std::string_view text, bool spaceBefore) {
       utf8 += c;
       ++i;
     }
-    std::string word = "=?UTF-8?B?" + MimeBase64(utf8) + "?=";
+    std::string word = "=?UTF-8?B?" + Base64(utf8) + "?=";
     if (blank) word.insert(0, 1, ' ');
     out_ += word;
     lineLength_ += word.size();

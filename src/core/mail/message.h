@@ -34,8 +34,4 @@ class TmsMessage : public TmsCustomMessage {
   TmsAddressList BCC;  // envelope only, never in the head
 };
 
-// Splits text into lines at CR LF, a lone LF or a lone CR (a final ending adds no
-// empty line).
-std::vector<std::string> SplitLines(const std::string& text);
-
 }  // namespace vendrix

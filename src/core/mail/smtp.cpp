@@ -54,20 +54,6 @@ SmtpSecurity ParseSmtpSecurity(const std::string& text) {
   return SmtpSecurity::Auto;
 }
 
-const char* SmtpSecurityName(SmtpSecurity s) {
-  switch (s) {
-    case SmtpSecurity::StartTls:
-      return "STARTTLS";
-    case SmtpSecurity::Tls:
-      return "TLS";
-    case SmtpSecurity::None:
-      return "None";
-    case SmtpSecurity::Auto:
-      break;
-  }
-  return "Auto";
-}
-
 TmsSMTP::TmsSMTP() = default;
 TmsSMTP::~TmsSMTP() = default;
 
@@ -297,13 +283,13 @@ void TmsSMTP::Authenticate() {
   auto offers = [&](const char* m) { return extensions_.auth.count(m) != 0; };
   Reply r;
   if (offers("PLAIN")) {
-    std::string token = MimeBase64(std::string(1, '\0') + User + std::string(1, '\0') + Password);
+    std::string token = Base64(std::string(1, '\0') + User + std::string(1, '\0') + Password);
     r = Command("AUTH PLAIN " + token, "AUTH PLAIN ****");
     if (r.code == 334) r = Command(token, "****");
   } else if (offers("LOGIN")) {
     r = Command("AUTH LOGIN");
-    if (r.code == 334) r = Command(MimeBase64(User), "****");
-    if (r.code == 334) r = Command(MimeBase64(Password), "****");
+    if (r.code == 334) r = Command(Base64(User), "****");
+    if (r.code == 334) r = Command(Base64(Password), "****");
   } else {
     Fail(kMailNoAuthMethod);
   }
@@ -412,8 +398,8 @@ void TmsSMTP::Send() {
   transcript_.Clear();
   transcript_.ClearSecrets();
   transcript_.AddSecret(Password);
-  transcript_.AddSecret(MimeBase64(Password));
-  transcript_.AddSecret(MimeBase64(std::string(1, '\0') + User + std::string(1, '\0') + Password));
+  transcript_.AddSecret(Base64(Password));
+  transcript_.AddSecret(Base64(std::string(1, '\0') + User + std::string(1, '\0') + Password));
   transcriptError_.clear();
   lastReply_.clear();
   contentSent_ = false;

@@ -38,7 +38,6 @@ enum class SmtpSecurity {
 };
 // "Auto", "STARTTLS", "TLS", "None" (read without regard to case; anything else: Auto).
 SmtpSecurity ParseSmtpSecurity(const std::string& text);
-const char* SmtpSecurityName(SmtpSecurity s);
 
 // The transcript file name the program used to write, which means nothing here.
 inline constexpr const char* kLegacyLogFileName = "c:\\smlogfile.txt";

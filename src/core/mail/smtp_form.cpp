@@ -148,11 +148,6 @@ const std::vector<std::string>& TSetupDlg::CharSetItems() {
   return items;
 }
 
-const std::vector<std::string>& TSetupDlg::EncodingItems() {
-  static const std::vector<std::string> items = {"MIME", "UUCode"};
-  return items;
-}
-
 void TSetupDlg::LoadIni(const std::string& path) {
   IniDocument doc = IniDocument::Load(path);
   ServerEdit = doc.ReadString(kSection, "Server", "");

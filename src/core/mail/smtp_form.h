@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/data_tree.h"
+#include "base/line_list.h"
 #include "mail/message.h"
 #include "mail/smtp.h"
 
@@ -112,7 +113,6 @@ struct TSetupDlg {
   std::string CaFile;
 
   static const std::vector<std::string>& CharSetItems();
-  static const std::vector<std::string>& EncodingItems();
 
   // The window's own INI file, section "Setup" ("Server", "EMail Address", "Name",
   // "Log File", "CharSet", "Encoding"); a missing file or key gives the defaults.

@@ -26,7 +26,8 @@ using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 class TFtpClient::Busy {
  public:
   Busy(TFtpClient& c, TFtpActions a) : c_(c) {
-    if (c_.busy_.exchange(true)) throw EFtpClient(143, "Busy performing current action.");
+    if (c_.busy_.exchange(true))
+      throw EFtpClient(code::kFtpBusy, "Busy performing current action.");
     c_.action_ = a;
     c_.abortRequested_ = false;
     c_.cancel_.Reset();
@@ -97,19 +98,19 @@ TFtpClient::Reply TFtpClient::ReadReply(const Waiter& w) {
       return r;
     case FtpReplyEnd::Closed:
       CloseControl(true);
-      Fail(142, "Connection closed by the server.");
+      Fail(code::kFtpConnection, "Connection closed by the server.");
     case FtpReplyEnd::Unexpected:
       break;
   }
   CloseControl(false);
-  Fail(141, "Unexpected server reply.");
+  Fail(code::kFtpReply, "Unexpected server reply.");
 }
 
 TFtpClient::Reply TFtpClient::AwaitFinal(Reply r, const std::string& verb, const Waiter& w) {
   for (int preliminary = 0; r.code / 100 == 1 || (verb == "ABOR" && r.code == 426);) {
     if (++preliminary > kMaxPreliminary) {
       CloseControl(false);
-      Fail(141, r.line);
+      Fail(code::kFtpReply, r.line);
     }
     r = ReadReply(w);
   }
@@ -123,7 +124,7 @@ TFtpClient::Reply TFtpClient::Command(const std::string& verb, const std::string
   Reply r = AwaitFinal(ReadReply(w), verb, w);
   int kind = r.code / 100;
   if (kind == 2 || kind == 3) return r;
-  Fail(141, r.line);
+  Fail(code::kFtpReply, r.line);
 }
 
 void TFtpClient::CloseControl(bool clean) {
@@ -133,7 +134,7 @@ void TFtpClient::CloseControl(bool clean) {
   if (clean) {
     Trail(TPIDirections::Info, "Disconnected.");
   } else if (OnError) {
-    OnError(142, "Disconnected: " + SocketErrorText(10053));
+    OnError(code::kFtpConnection, "Disconnected: " + SocketErrorText(code::kConnectionAborted));
   }
 }
 
@@ -144,7 +145,7 @@ void TFtpClient::Logon() {
       control_.Connect(host_, RemotePort, W());
     } catch (const NetFailure& f) {
       if (OnError && f.code != kErrInterrupted) {
-        OnError(142, "Failed to connect: " + SocketErrorText(f.code));
+        OnError(code::kFtpConnection, "Failed to connect: " + SocketErrorText(f.code));
       }
       throw;
     }
@@ -153,11 +154,11 @@ void TFtpClient::Logon() {
     Reply greeting = AwaitFinal(ReadReply(w), "", w);
     if (greeting.code / 100 != 2) {
       CloseControl(true);
-      Fail(141, greeting.line);
+      Fail(code::kFtpReply, greeting.line);
     }
     if (UseTLS) {
       Reply r = Command("AUTH", "TLS");
-      if (r.code != 234) Fail(141, r.line);
+      if (r.code != 234) Fail(code::kFtpReply, r.line);
       if (!tls_) tls_ = MakeTlsContext(CaFile);
       control_.StartTls(tls_.get(), host_, nullptr, W());
       Trail(TPIDirections::Info, "TLS started.");
@@ -168,7 +169,7 @@ void TFtpClient::Logon() {
   if (!loggedIn) {
     // Only a 2xx logs on: "332 Need account" asks for a step this client does not take.
     Reply r = Command("PASS", Password);
-    if (r.code / 100 != 2) Fail(141, r.line);
+    if (r.code / 100 != 2) Fail(code::kFtpReply, r.line);
   }
   if (UseTLS) {
     Command("PBSZ", "0");
@@ -204,11 +205,11 @@ void TFtpClient::AbortSequence() {
 void TFtpClient::DataAction(Transfer kind) {
   FilePtr file(nullptr, std::fclose);
   if (kind == Transfer::Upload) {
-    if (LocalFile.empty()) Fail(145, "Please specify a local file for upload.");
+    if (LocalFile.empty()) Fail(code::kFtpNoLocalFile, "Please specify a local file for upload.");
     file.reset(std::fopen(LocalFile.c_str(), "rb"));
     struct stat st;
     if (!file || ::fstat(::fileno(file.get()), &st) != 0 || S_ISDIR(st.st_mode)) {
-      Fail(145, "Error reading from local file.");
+      Fail(code::kFtpNoLocalFile, "Error reading from local file.");
     }
   }
   EnsureLoggedOn();
@@ -232,7 +233,7 @@ void TFtpClient::DataAction(Transfer kind) {
         Trail(TPIDirections::Info, "No valid port in the EPSV reply.");
       }
     }
-    if (!open && v6) Fail(141, r.line);
+    if (!open && v6) Fail(code::kFtpReply, r.line);
     if (!open) {
       const Waiter pw = W();
       Send("PASV", "", pw);
@@ -240,8 +241,8 @@ void TFtpClient::DataAction(Transfer kind) {
       std::string named;
       std::uint16_t port = 0;
       if (r.code != 227 || !PasvAddress(r.line, named, port)) {
-        if (OnError) OnError(141, "Unexpected server reply.");
-        Fail(141, r.line);
+        if (OnError) OnError(code::kFtpReply, "Unexpected server reply.");
+        Fail(code::kFtpReply, r.line);
       }
       // Only the port is taken: the data goes to the server the control connection
       // reached, never to another host the reply names.
@@ -275,10 +276,10 @@ void TFtpClient::DataAction(Transfer kind) {
   const Waiter commandWait = W();
   Send(verb, RemoteFile, commandWait);
   Reply first = ReadReply(commandWait);
-  if (first.code / 100 != 1 && first.code / 100 != 2) Fail(141, first.line);
+  if (first.code / 100 != 1 && first.code / 100 != 2) Fail(code::kFtpReply, first.line);
   if (kind == Transfer::Upload && first.code / 100 == 2) {
     // The server reports the end of a transfer that has not begun: it took no byte.
-    Fail(141, "Transfer ended by the server before the data was sent: " + first.line);
+    Fail(code::kFtpReply, "Transfer ended by the server before the data was sent: " + first.line);
   }
   if (!Passive) data.Adopt(listener.Accept(W()));
   listener.Close();
@@ -292,13 +293,13 @@ void TFtpClient::DataAction(Transfer kind) {
       Fail(kErrFileOpen, "Can't open file for reading/writing.");
     }
     if (download->State() == PartFile::Opened::CannotSeek) {
-      if (OnError) OnError(144, "Error starting local file.");
-      Fail(144, "Error seeking in local file.");
+      if (OnError) OnError(code::kFtpLocalRead, "Error starting local file.");
+      Fail(code::kFtpLocalRead, "Error seeking in local file.");
     }
   }
   if (file && start > 0 && ::fseeko(file.get(), start, SEEK_SET) != 0) {
-    if (OnError) OnError(144, "Error starting local file.");
-    Fail(144, "Error seeking in local file.");
+    if (OnError) OnError(code::kFtpLocalRead, "Error starting local file.");
+    Fail(code::kFtpLocalRead, "Error seeking in local file.");
   }
   if (OnStartTransfer) OnStartTransfer();
   long long total = 0;
@@ -312,7 +313,7 @@ void TFtpClient::DataAction(Transfer kind) {
       uploaded_ = sent;
       if (OnTransfer) OnTransfer(sent, "");
     });
-    if (!read) Fail(144, "Error reading from local file.");
+    if (!read) Fail(code::kFtpLocalRead, "Error reading from local file.");
     // Every byte has arrived only when the server closed after our end.
     data.Finish(dataWait);
   } else if (kind == Transfer::Download) {
@@ -322,8 +323,8 @@ void TFtpClient::DataAction(Transfer kind) {
       if (n == 0) break;
       if (static_cast<long long>(n) > MaxDownloadSize - total) {
         AbandonDownload(data, first, verb);
-        Fail(141, "Download stopped: the file is larger than " + std::to_string(MaxDownloadSize) +
-                      " bytes.");
+        Fail(code::kFtpReply, "Download stopped: the file is larger than " +
+                                  std::to_string(MaxDownloadSize) + " bytes.");
       }
       total += static_cast<long long>(n);
       if (download) {
@@ -345,7 +346,7 @@ void TFtpClient::DataAction(Transfer kind) {
     for (;;) {
       auto r = data.ReadLine(line, kMaxFtpReplyLine, listWait);
       if (r == Stream::LineResult::End) break;
-      if (r == Stream::LineResult::TooLong) Fail(141, "Unexpected server reply.");
+      if (r == Stream::LineResult::TooLong) Fail(code::kFtpReply, "Unexpected server reply.");
       if (OnDirList) OnDirList(line);
     }
     data.Close();
@@ -356,7 +357,7 @@ void TFtpClient::DataAction(Transfer kind) {
   if (OnEndTransfer) OnEndTransfer();
   const Waiter finalWait = W();
   Reply final = first.code / 100 == 1 ? AwaitFinal(first, verb, finalWait) : first;
-  if (final.code / 100 != 2) Fail(141, final.line);
+  if (final.code / 100 != 2) Fail(code::kFtpReply, final.line);
   if (kind == Transfer::Upload && mode_ == TFTPTransferModes::tmBinary) {
     try {
       VerifyUpload(start + uploaded_);
@@ -397,10 +398,10 @@ bool TFtpClient::ServerHasSize() {
       break;
     case FtpReplyEnd::Closed:
       CloseControl(true);
-      Fail(142, "Connection closed by the server.");
+      Fail(code::kFtpConnection, "Connection closed by the server.");
     case FtpReplyEnd::Unexpected:
       CloseControl(false);
-      Fail(141, "Unexpected server reply.");
+      Fail(code::kFtpReply, "Unexpected server reply.");
   }
   size_ = r.code == 211 && listed ? Feature::Yes : Feature::No;
   return size_ == Feature::Yes;

@@ -78,27 +78,12 @@ void TftpForm1::UploadFile() {
   Guarded([this] { FTP1.SetAction(TFtpActions::ftpUpload); });
 }
 
-void TftpForm1::DownloadFile() {
-  FTP1.LocalFile = eLocalFile;
-  Guarded([this] { FTP1.SetAction(TFtpActions::ftpDownload); });
-}
-
 void TftpForm1::Logoff() {
   try {
     FTP1.SetAction(TFtpActions::ftpLogoff);
   } catch (const EFtpClient&) {
     // Logging off a connection that already failed is not an error of its own.
   }
-}
-
-void TftpForm1::Abort() {
-  FTP1.SetAction(TFtpActions::ftpIdle);
-}
-
-void TftpForm1::ChangeDirectory() {
-  lFiles.clear();
-  SetRemoteFile("");
-  Guarded([this] { FTP1.SetRemotePath(eRemotePath); });
 }
 
 }  // namespace vendrix

@@ -23,7 +23,7 @@ class TftpForm1 {
             std::function<void(const std::string&)> setStatus);
 
   TFtpClient FTP1;
-  std::string tUser, tPasswd, tHost, eLocalFile, eRemotePath;
+  std::string tUser, tPasswd, tHost, eLocalFile;
   std::vector<std::string> lFiles;
   std::vector<std::string> lTrace;
 
@@ -32,10 +32,7 @@ class TftpForm1 {
 
   void Logon();
   void UploadFile();
-  void DownloadFile();
   void Logoff();
-  void Abort();
-  void ChangeDirectory();
 
  private:
   void Log(const std::string& line);  // trace and main FTP log

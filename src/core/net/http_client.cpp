@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "base/base64.h"
 #include "base/error.h"
 #include "net/http_chunked.h"
 #include "net/http_head.h"
@@ -66,36 +67,6 @@ void RequireSafe(const std::string& value, const std::string& what) {
 }
 
 }  // namespace
-
-std::string Base64(std::string_view in) {
-  static constexpr char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  std::size_t i = 0;
-  for (; i + 2 < in.size(); i += 3) {
-    unsigned v = (static_cast<unsigned char>(in[i]) << 16) |
-                 (static_cast<unsigned char>(in[i + 1]) << 8) |
-                 static_cast<unsigned char>(in[i + 2]);
-    out += kAlphabet[(v >> 18) & 63];
-    out += kAlphabet[(v >> 12) & 63];
-    out += kAlphabet[(v >> 6) & 63];
-    out += kAlphabet[v & 63];
-  }
-  if (i + 1 == in.size()) {
-    unsigned v = static_cast<unsigned char>(in[i]) << 16;
-    out += kAlphabet[(v >> 18) & 63];
-    out += kAlphabet[(v >> 12) & 63];
-    out += "==";
-  } else if (i + 2 == in.size()) {
-    unsigned v =
-        (static_cast<unsigned char>(in[i]) << 16) | (static_cast<unsigned char>(in[i + 1]) << 8);
-    out += kAlphabet[(v >> 18) & 63];
-    out += kAlphabet[(v >> 12) & 63];
-    out += kAlphabet[(v >> 6) & 63];
-    out += '=';
-  }
-  return out;
-}
 
 THttpClient::THttpClient() = default;
 THttpClient::~THttpClient() = default;

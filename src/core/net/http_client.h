@@ -94,7 +94,4 @@ class THttpClient {
   std::string tlsCaFile_;
 };
 
-// Base64 with the RFC 1521 alphabet and "=" padding.
-std::string Base64(std::string_view bytes);
-
 }  // namespace vendrix

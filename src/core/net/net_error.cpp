@@ -144,8 +144,4 @@ int SocketCodeOfErrno(int err) {
   }
 }
 
-std::string DescribeCode(int code) {
-  return "[" + std::to_string(code) + "] " + SocketErrorText(code) + ".";
-}
-
 }  // namespace vendrix

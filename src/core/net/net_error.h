@@ -47,7 +47,5 @@ inline constexpr const char* kClosedEarlyText =
 std::string SocketErrorText(int code);
 // The socket error code of a system errno value (ECONNREFUSED -> 10061).
 int SocketCodeOfErrno(int err);
-// "[code] description." for failures without a text of their own.
-std::string DescribeCode(int code);
 
 }  // namespace vendrix

@@ -177,9 +177,11 @@ Stream::~Stream() {
 
 void Stream::Connect(const std::string& host, std::uint16_t port, const Waiter& w) {
   if (port == 0) {
-    throw NetFailure(116, "RemotePort can't be zero. Please specify a valid service port number.");
+    throw NetFailure(code::kPortZero,
+                     "RemotePort can't be zero. Please specify a valid service port number.");
   }
-  if (host == "0.0.0.0") throw NetFailure(102, "The RemoteHost address is invalid (0.0.0.0).");
+  if (host == "0.0.0.0")
+    throw NetFailure(code::kHostInvalid, "The RemoteHost address is invalid (0.0.0.0).");
   Close();
   Adopt(ConnectFirst(ResolveHost(host, port, w), w));
 }
@@ -256,7 +258,7 @@ void Stream::StartTls(SSL_CTX* ctx, const std::string& serverName, SSL_SESSION* 
 }
 
 void Stream::SendAll(const char* data, std::size_t size, const Waiter& w) {
-  if (fd_ < 0) throw NetFailure(10057, SocketErrorText(10057));
+  if (fd_ < 0) throw NetFailure(code::kNotConnected, SocketErrorText(code::kNotConnected));
   std::size_t off = 0;
   while (off < size) {
     w.Check();

@@ -1,6 +1,7 @@
 #include "profiles/app_page.h"
 
 #include "base/cp1252.h"
+#include "base/error.h"
 #include "base/file_io.h"
 #include "base/names.h"
 #include "base/text_order.h"
@@ -8,6 +9,23 @@
 #include "profiles/new_name.h"
 
 namespace vendrix {
+namespace {
+
+constexpr const char* kNoCompanyYet = "You have not entered a company yet!";
+
+// The fields a new application takes over from the one shown: the selectors and the
+// attachments.
+bool KeptForNewApp(std::string_view key) {
+  static constexpr std::string_view kKept[] = {"NAME",    "PLATFORM",   "DSTATUS",
+                                               "STATUS",  "installer",  "ICOPATH",
+                                               "GIFPATH", "SCREENPATH", "OTHERPATH"};
+  for (auto k : kKept) {
+    if (key == k) return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 AppPage::AppPage(const DataTree& tree, MainFlags& flags, UserPrompt& prompt,
                  const CompanyPage& company)
@@ -157,28 +175,64 @@ void AppPage::SaveApplication() {
   }
 }
 
+NewNameTexts AppPage::NameTexts(bool refuseHeldElsewhere) const {
+  return {"New Application Name", "APP NAME DUPLICATE",
+          "The App name you entered is already on the list!", EntryKind::App,
+          [this, refuseHeldElsewhere](const std::string& name) {
+            if (auto clash = CollidesWithListFile(name)) return clash;
+            return refuseHeldElsewhere ? HeldElsewhere(name) : std::nullopt;
+          }};
+}
+
 bool AppPage::NewApp(const std::optional<std::string>& given) {
   if (company_.Shown().empty()) {
-    prompt_.Error("You have not entered a company yet!");
+    prompt_.Error(kNoCompanyYet);
     if (hooks_.startNewCompany) hooks_.startNewCompany();
     return false;
   }
-  auto entered = AskNewName(prompt_, names_,
-                            {"New Application Name", "APP NAME DUPLICATE",
-                             "The App name you entered is already on the list!", EntryKind::App,
-                             [this](const std::string& name) {
-                               if (auto clash = CollidesWithListFile(name)) return clash;
-                               return HeldElsewhere(name);
-                             }},
-                            given);
+  std::optional<std::string> entered;
+  for (;;) {
+    // Asked, another company's name is not refused at once: it is offered below.
+    entered =
+        AskNewName(prompt_, names_, NameTexts(/*refuseHeldElsewhere=*/given.has_value()), given);
+    if (!entered || given) break;
+    const auto holder = HolderElsewhere(*entered);
+    if (!holder) break;
+    if (prompt_.Confirm("The company \"" + *holder + "\" has an application named \"" + *entered +
+                            "\", and applications are stored by name alone, so this company "
+                            "cannot have one of that name too. Open that company's application?",
+                        false) == Answer::Yes) {
+      if (hooks_.openElsewhere) hooks_.openElsewhere(*holder, *entered);
+      return false;
+    }
+  }
   if (!entered) return false;
-  const std::string& name = *entered;
+  Create(*entered, NewAppFields());
+  return true;
+}
+
+AppProfile AppPage::NewAppFields() const {
+  AppProfile fresh = profile_;
+  for (const auto& f : kAppFields) {
+    if (!KeptForNewApp(f.key)) fresh.*f.member = "";
+  }
+  fresh.longDesc.clear();
+  fresh.notes.clear();
+  fresh.specReq.clear();
+  return fresh;
+}
+
+void AppPage::Create(const std::string& typed, const AppProfile& fields) {
+  if (company_.Shown().empty()) throw VendrixError(kNoCompanyYet);
+  const std::string name = TrimLeft(typed);
+  if (name.empty()) throw VendrixError("An application needs a name.");
+  if (auto refusal = RefuseNewName(names_, name, NameTexts())) throw VendrixError(refusal->text);
   // The application's files first, then the list: a listed name always has its files.
   const AppProfile before = profile_;
   const bool savedBefore = flags_.AppSaved;
   flags_.AddingEntry = true;
+  profile_ = fields;
   profile_.name = name;
-  ClearAppFields();
   Lines updated = names_;
   updated.push_back(name);
   try {
@@ -193,7 +247,6 @@ bool AppPage::NewApp(const std::optional<std::string>& given) {
   names_ = std::move(updated);
   flags_.AddingEntry = false;
   SaveApplication();
-  return true;
 }
 
 void AppPage::SaveList(const Lines& names) const {
@@ -205,6 +258,15 @@ void AppPage::SaveList(const Lines& names) const {
 std::optional<std::string> AppPage::HeldElsewhere(const std::string& name) const {
   // Application files are keyed by name alone: another company's application of this
   // name would have its version and descriptions cleared.
+  if (auto company = HolderElsewhere(name)) {
+    return "The application name \"" + name + "\" is refused: the company \"" + *company +
+           "\" has an application of that name, and applications are stored by name alone. "
+           "Choose that company to work on it.";
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> AppPage::HolderElsewhere(const std::string& name) const {
   for (const auto& company : company_.Names()) {
     if (company == company_.Shown()) continue;
     Lines apps;
@@ -213,10 +275,7 @@ std::optional<std::string> AppPage::HeldElsewhere(const std::string& name) const
     } catch (const std::exception&) {
       continue;  // an unreadable list was reported when it was shown
     }
-    if (IndexOf(apps, name) < 0) continue;
-    return "The application name \"" + name + "\" is refused: the company \"" + company +
-           "\" has an application of that name, and applications are stored by name alone. "
-           "Choose that company to work on it.";
+    if (IndexOf(apps, name) >= 0) return company;
   }
   return std::nullopt;
 }
@@ -254,13 +313,8 @@ void AppPage::DeleteApp() {
 }
 
 void AppPage::ClearAppFields() {
-  static constexpr std::string_view kKept[] = {"NAME",    "PLATFORM",   "DSTATUS",
-                                               "STATUS",  "installer",  "ICOPATH",
-                                               "GIFPATH", "SCREENPATH", "OTHERPATH"};
   for (const auto& f : kAppFields) {
-    bool kept = false;
-    for (auto k : kKept) kept = kept || f.key == k;
-    if (!kept) SetText(f.member, "");
+    if (!KeptForNewApp(f.key)) SetText(f.member, "");
   }
   SetLongDesc({});
   SetNotes({});

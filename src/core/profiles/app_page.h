@@ -13,6 +13,7 @@
 #include "base/user_prompt.h"
 #include "profiles/app_profile.h"
 #include "profiles/company_page.h"
+#include "profiles/new_name.h"
 
 namespace vendrix {
 
@@ -23,6 +24,8 @@ class AppPage {
     std::function<void()> buildSiteTable;   // rebuild the application site table
     std::function<bool()> siteGridHasRows;  // whether the site grid shows rows
     std::function<void()> startNewCompany;  // show "Company Info" and run New Company
+    // show the application (second) of another company (first)
+    std::function<void(const std::string&, const std::string&)> openElsewhere;
   };
 
   AppPage(const DataTree& tree, MainFlags& flags, UserPrompt& prompt, const CompanyPage& company);
@@ -56,8 +59,21 @@ class AppPage {
   void SaveApp();
   // The "Save Application" button: SaveApp, then a fresh site table when the grid is empty.
   void SaveApplication();
-  // With a name, that name is used instead of asking (the same checks).
+  // Asks for a name and creates the application of the shown company, keeping the
+  // selectors and attachments of the one shown; true when one was created. Refused
+  // names are said through the prompt and asked again. With a name, that name is used
+  // instead of asking (the same checks; a refusal is shown). Asked, a name another
+  // company's application has is an offer to open that one (Yes: it is shown, false
+  // returned; No: the name is asked again); given, it is refused.
   bool NewApp(const std::optional<std::string>& name = std::nullopt);
+  // Creates, saves and shows the application `name` (leading blanks removed) of the
+  // shown company with the other fields of `fields`, without asking anyone. No company
+  // shown, or a name NewApp would refuse: throws VendrixError with the reason, nothing
+  // written.
+  void Create(const std::string& name, const AppProfile& fields);
+  // What a new application starts with: the selectors and attachments of the one
+  // shown, every other field empty.
+  AppProfile NewAppFields() const;
   void DeleteApp();
   void ClearAppFields();
 
@@ -73,8 +89,11 @@ class AppPage {
   void SaveList(const Lines& names) const;
   // Refuses a name that another company's list holds.
   std::optional<std::string> HeldElsewhere(const std::string& name) const;
+  // The other company whose list holds the name, if any.
+  std::optional<std::string> HolderElsewhere(const std::string& name) const;
   void SetText(std::string AppProfile::*member, std::string value);
   std::optional<std::string> CollidesWithListFile(const std::string& name) const;
+  NewNameTexts NameTexts(bool refuseHeldElsewhere = true) const;
   const DataTree& tree_;
   MainFlags& flags_;
   UserPrompt& prompt_;

@@ -96,22 +96,30 @@ void CompanyPage::SaveCompany() {
   flags_.CompanySaved = true;
 }
 
+NewNameTexts CompanyPage::NameTexts() const {
+  return {"New Company Name", "COMPANY NAME DUPLICATE",
+          "The company name you entered is already on the list!", EntryKind::Company,
+          [this](const std::string& name) { return CollidesWithAppFile(name); }};
+}
+
 bool CompanyPage::NewCompany(const std::optional<std::string>& given) {
-  auto entered =
-      AskNewName(prompt_, names_,
-                 {"New Company Name", "COMPANY NAME DUPLICATE",
-                  "The company name you entered is already on the list!", EntryKind::Company,
-                  [this](const std::string& name) { return CollidesWithAppFile(name); }},
-                 given);
+  auto entered = AskNewName(prompt_, names_, NameTexts(), given);
   if (!entered) return false;
-  const std::string& name = *entered;
+  Create(*entered, CompanyProfile{});
+  return true;
+}
+
+void CompanyPage::Create(const std::string& typed, const CompanyProfile& fields) {
+  const std::string name = TrimLeft(typed);
+  if (name.empty()) throw VendrixError("A company needs a name.");
+  if (auto refusal = RefuseNewName(names_, name, NameTexts())) throw VendrixError(refusal->text);
   // The company's file first, then the list: a listed name always has its file.
   const CompanyProfile before = profile_;
   const bool savedBefore = flags_.CompanySaved;
   const bool hadFile = FileExists(tree_.CompanyFile(name));
   flags_.AddingEntry = true;
+  profile_ = fields;
   profile_.name = name;
-  ClearCompanyFields();
   Lines updated = names_;
   InsertSorted(updated, name);
   try {
@@ -133,7 +141,6 @@ bool CompanyPage::NewCompany(const std::optional<std::string>& given) {
   names_ = std::move(updated);
   flags_.AddingEntry = false;
   ShownChanged();
-  return true;
 }
 
 void CompanyPage::SaveList(const Lines& names) const {
@@ -171,13 +178,6 @@ void CompanyPage::DeleteCompany() {
     profile_.name.clear();
   }
   ShownChanged();
-}
-
-void CompanyPage::ClearCompanyFields() {
-  for (const auto& f : kCompanyFields) {
-    if (!f.control.empty() && f.key != "CONAME") SetFieldText(f.member, "");
-  }
-  profile_.bhsId.clear();
 }
 
 CompanyPage::BhsAction CompanyPage::ShowBhsId() {

@@ -12,6 +12,7 @@
 #include "base/main_flags.h"
 #include "base/user_prompt.h"
 #include "profiles/company_profile.h"
+#include "profiles/new_name.h"
 
 namespace vendrix {
 
@@ -43,11 +44,15 @@ class CompanyPage {
 
   void LoadCompany();
   void SaveCompany();
-  // Asks for a name and creates the profile; true when one was created. With a name,
+  // Asks for a name and creates the profile (all fields empty); true when one was
+  // created. Refused names are said through the prompt and asked again. With a name,
   // that name is used instead of asking (the same checks; a refusal is shown).
   bool NewCompany(const std::optional<std::string>& name = std::nullopt);
+  // Creates, saves and shows the company `name` (leading blanks removed) with the other
+  // fields of `fields`, without asking anyone. A name NewCompany would refuse throws
+  // VendrixError with the reason, nothing written.
+  void Create(const std::string& name, const CompanyProfile& fields);
   void DeleteCompany();
-  void ClearCompanyFields();
 
   enum class BhsAction { NoCompany, OpenAccountDialog, ShownId };
   BhsAction ShowBhsId();
@@ -58,6 +63,7 @@ class CompanyPage {
   void SetFieldText(std::string CompanyProfile::*member, std::string value);
   void ShownChanged();
   std::optional<std::string> CollidesWithAppFile(const std::string& name) const;
+  NewNameTexts NameTexts() const;
   const DataTree& tree_;
   MainFlags& flags_;
   UserPrompt& prompt_;

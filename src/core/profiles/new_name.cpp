@@ -4,6 +4,16 @@
 
 namespace vendrix {
 
+std::optional<NameRefusal> RefuseNewName(const Lines& existing, const std::string& name,
+                                         const NewNameTexts& texts) {
+  if (IndexOf(existing, name) >= 0) return NameRefusal{texts.duplicateTitle, texts.duplicateText};
+  if (auto why = CheckEntryName(name, texts.kind)) return NameRefusal{{}, *why};
+  if (auto clash = texts.collides ? texts.collides(name) : std::nullopt) {
+    return NameRefusal{{}, *clash};
+  }
+  return std::nullopt;
+}
+
 std::optional<std::string> AskNewName(UserPrompt& prompt, const Lines& existing,
                                       const NewNameTexts& texts,
                                       const std::optional<std::string>& given) {
@@ -13,14 +23,12 @@ std::optional<std::string> AskNewName(UserPrompt& prompt, const Lines& existing,
     if (!typed || typed->empty()) return std::nullopt;
     std::string name = TrimLeft(*typed);
     if (name.empty()) return std::nullopt;
-    if (IndexOf(existing, name) >= 0) {
-      prompt.ErrorDialog(texts.duplicateTitle, texts.duplicateText, kErrorDialogInstruction);
-    } else if (auto why = CheckEntryName(name, texts.kind)) {
-      prompt.Error(*why);
-    } else if (auto clash = texts.collides ? texts.collides(name) : std::nullopt) {
-      prompt.Error(*clash);
+    auto refusal = RefuseNewName(existing, name, texts);
+    if (!refusal) return name;
+    if (!refusal->title.empty()) {
+      prompt.ErrorDialog(refusal->title, refusal->text, kErrorDialogInstruction);
     } else {
-      return name;
+      prompt.Error(refusal->text);
     }
   }
 }

@@ -1,7 +1,9 @@
 #pragma once
-// The name entry loop of "New Company" and "New Application": asks until the person
-// gives a name that is new in the list and can be part of a file name, or gives up.
-// Refusals go through the prompt; nothing is thrown or written. The session's thread.
+// The rule for the name of a new company or application (new in its list, usable as
+// part of a file name, colliding with no file of the program), and the name entry
+// loop of "New Company" and "New Application" that asks until the person gives such a
+// name or gives up. Refusals of the loop go through the prompt; nothing is thrown or
+// written. The session's thread.
 #include <functional>
 #include <optional>
 #include <string>
@@ -21,6 +23,15 @@ struct NewNameTexts {
   // nullopt when the name may be used.
   std::function<std::optional<std::string>(const std::string&)> collides;
 };
+
+// Why name may not be given to a new entry, or nullopt when it may. title is set for a
+// duplicate only (the error dialog's caption).
+struct NameRefusal {
+  std::string title;
+  std::string text;
+};
+std::optional<NameRefusal> RefuseNewName(const Lines& existing, const std::string& name,
+                                         const NewNameTexts& texts);
 
 // The accepted name with its leading blanks removed, or nullopt (Cancel, an empty
 // entry or blanks only). With given, that name is checked instead of asking, once: a

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "base/cp1252.h"
 #include "base/error.h"
 #include "base/file_io.h"
 #include "run/report_text.h"
@@ -19,23 +18,7 @@ namespace {
 // Replaces a page atomically. A page can be written again from the run, so it is not
 // flushed to disk first, which keeps a run of many sites from waiting on the disk.
 void ReplacePage(const std::string& path, const std::string& data) {
-  std::string tmpl = path + ".XXXXXX";
-  int fd = ::mkstemp(tmpl.data());
-  if (fd < 0) throw VendrixError(UnableToWrite(Utf8ToCp1252(path)));
-  std::size_t off = 0;
-  bool ok = true;
-  while (ok && off < data.size()) {
-    ssize_t n = ::write(fd, data.data() + off, data.size() - off);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) off += static_cast<std::size_t>(n);
-  }
-  ok = ::fchmod(fd, 0644) == 0 && ok;
-  ok = ::close(fd) == 0 && ok;
-  if (!ok || std::rename(tmpl.c_str(), path.c_str()) != 0) {
-    ::unlink(tmpl.c_str());
-    throw VendrixError(UnableToWrite(Utf8ToCp1252(path)));
-  }
+  WriteFileAtomic(path, data, {.flush = false, .mode = 0644});
 }
 
 std::string Quoted(const std::string& s) {
@@ -89,7 +72,7 @@ bool TReportsFrm::StartRunReport(const std::string& appName) {
       FileExists(imagesDir_ + "back.jpg") ? Quoted(FileUrl(imagesDir_ + "back.jpg")) : "";
   AppReportDir = reportsDir_ + SafeFileNamePart(appName);
   if (!DirExists(AppReportDir) && !MakeDir(AppReportDir) && OnWriteError) {
-    OnWriteError(UnableToWrite(Utf8ToCp1252(AppReportDir)));
+    OnWriteError(UnableToWrite(AppReportDir));
   }
   // The stamp names the folder; a run that starts in the same millisecond as an
   // earlier one takes the next free millisecond.
@@ -100,7 +83,7 @@ bool TReportsFrm::StartRunReport(const std::string& appName) {
     if (!DirExists(RunReportDir)) break;
   }
   const bool made = MakeDir(RunReportDir) && DirExists(RunReportDir);
-  if (!made && OnWriteError) OnWriteError(UnableToWrite(Utf8ToCp1252(RunReportDir)));
+  if (!made && OnWriteError) OnWriteError(UnableToWrite(RunReportDir));
   MainReportPath = RunReportDir + "/" + kMainReportName;
   MainReportUrl = FileUrl(MainReportPath);
   LogReportPath = RunReportDir + "/" + kLogReportName;
@@ -156,8 +139,8 @@ void TReportsFrm::AddFooter() {
   XferMemo.push_back("</html>");
 }
 
-void TReportsFrm::EndSiteSection(const std::string& method, const std::string& siteName,
-                                 const Lines& answer) {
+std::string TReportsFrm::EndSiteSection(const std::string& method, const std::string& siteName,
+                                        const Lines& answer) {
   if (method == "HTTP" && !answer.empty()) {
     // The site's answer page, shown as the site sent it but without the rights of a
     // local file: its scripts and forms do not run.
@@ -178,6 +161,7 @@ void TReportsFrm::EndSiteSection(const std::string& method, const std::string& s
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   FinalSubsList.push_back(siteName + " " + upper + kSubsSeparator + FileUrl(path));
+  return path.substr(path.rfind('/') + 1);
 }
 
 void TReportsFrm::Save(const std::string& path, const Lines& lines) {

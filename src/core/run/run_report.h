@@ -40,9 +40,10 @@ class TReportsFrm {
   void BeginSiteSection(const std::string& method);
   void AddReportLine(const std::string& text);
   // Finishes the page: for "HTTP" the site's answer (answer: the received body blocks)
-  // goes into a sandboxed frame; then saves and lists the page.
-  void EndSiteSection(const std::string& method, const std::string& siteName,
-                      const Lines& answer = {});
+  // goes into a sandboxed frame; then saves and lists the page. Returns the page's file
+  // name in the run's folder (UTF-8).
+  std::string EndSiteSection(const std::string& method, const std::string& siteName,
+                             const Lines& answer = {});
   // The log page: one time-stamped paragraph per run-log line.
   void WriteLogReport(const Lines& log);
   // The log page, then the main report.

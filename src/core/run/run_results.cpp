@@ -14,8 +14,10 @@ using nlohmann::json;
 json SiteObject(const SiteResult& s) {
   json steps = json::array();
   for (const auto& st : s.steps) {
-    steps.push_back(
-        {{"step", st.step}, {"status", st.status}, {"detail", Cp1252ToUtf8(st.detail)}});
+    steps.push_back({{"step", st.step},
+                     {"status", st.status},
+                     {"detail", Cp1252ToUtf8(st.detail)},
+                     {"page", st.page}});
   }
   json files = json::array();
   for (const auto& f : s.files) {

@@ -18,6 +18,7 @@ struct StepResult {
   std::string step;    // "ftp", "http", "email"
   std::string status;  // "ok", "failed", "skipped"
   std::string detail;  // the last thing the step logged when it failed (Windows-1252)
+  std::string page;    // the step's report page in the run's folder (UTF-8)
 };
 
 // A file the run sent to a site: uploaded by FTP or attached to its e-mail.

@@ -403,7 +403,7 @@ bool SubmissionRun::WalkSites() {
       if (!sent) success = false;
       StepEnded("ftp", sent);
       for (const auto& line : ftplist_) report_.AddReportLine(line);
-      report_.EndSiteSection("FTP", rowSite);
+      StepPage(report_.EndSiteSection("FTP", rowSite));
       ftpForm_.Logoff();
       secret_.clear();
       view_.Lamp(RunStep::Ftp, LampState::Lit);
@@ -421,7 +421,7 @@ bool SubmissionRun::WalkSites() {
       const bool posted = Guarded(RunStep::Http, [&] { return DoHttpPost(isNew); });
       if (!posted) success = false;
       StepEnded("http", posted);
-      report_.EndSiteSection("HTTP", rowSite, xfer_);
+      StepPage(report_.EndSiteSection("HTTP", rowSite, xfer_));
       view_.Lamp(RunStep::Http, LampState::Lit);
     }
     if (cancelRequested_) {
@@ -443,7 +443,7 @@ bool SubmissionRun::WalkSites() {
           Guarded(RunStep::Mail, [&] { return DoEmailPost(isNew, row, true); });
         }
       }
-      report_.EndSiteSection("EMAIL", rowSite);
+      StepPage(report_.EndSiteSection("EMAIL", rowSite));
       view_.Lamp(RunStep::Mail, LampState::Lit);
     }
     std::string reason;
@@ -566,6 +566,10 @@ void SubmissionRun::StepEnded(const char* step, bool ok) {
   r.status = ok ? "ok" : (skipRequested_ ? "skipped" : "failed");
   if (!ok && !skipRequested_) r.detail = lastLogLine_;
   current_.steps.push_back(std::move(r));
+}
+
+void SubmissionRun::StepPage(std::string page) {
+  if (!current_.steps.empty()) current_.steps.back().page = std::move(page);
 }
 
 void SubmissionRun::SiteEnded(std::string outcome, std::string reason) {

@@ -114,6 +114,8 @@ class SubmissionRun : private SubmissionLog {
   // The confirmation window; false when the person or the findings stop the run.
   bool Confirm();
   void StepEnded(const char* step, bool ok);
+  // The report page of the step that ended last.
+  void StepPage(std::string page);
   void SiteEnded(std::string outcome, std::string reason);
   void RecordPost(const AppSiteRow& row, bool isNew);
   void CountOutcome(bool success);

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "base/cp1252.h"
 #include "error_form.h"
 #include "qt_text.h"
 
@@ -106,7 +107,7 @@ std::optional<std::string> QtPrompt::Choose(FileMode mode, const FileChoice& cho
   if (chooser_) {
     const QString path = chooser_(mode, choice);
     if (path.isEmpty()) return std::nullopt;
-    return FromQt(path);
+    return ExactPath(path);
   }
   const bool save = mode == FileMode::Save;
   QFileDialog dialog(parent_, ToQt(choice.title), lastDir_);
@@ -124,8 +125,12 @@ std::optional<std::string> QtPrompt::Choose(FileMode mode, const FileChoice& cho
   if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   const QString path = dialog.selectedFiles().front();
   lastDir_ = dialog.directory().absolutePath();
-  auto exact = ExactFromQt(path);
-  if (!exact) Error(FromQtRefusal(path));
+  return ExactPath(path);
+}
+
+std::optional<std::string> QtPrompt::ExactPath(const QString& chosen) {
+  auto exact = ExactFromQt(chosen);
+  if (!exact) Error(FromQtRefusal(chosen));
   return exact;
 }
 

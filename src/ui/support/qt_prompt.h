@@ -32,6 +32,8 @@ class QtPrompt : public UserPrompt {
   Answer AskSave(const std::string& text) override;
   std::optional<std::string> AskName(const std::string& caption) override;
   std::optional<std::string> ChooseFile(const FileChoice& choice) override;
+  // Both choosers refuse a name Windows-1252 cannot hold; the save chooser asks before
+  // replacing an existing file.
   std::optional<std::string> ChooseSaveFile(const FileChoice& choice) override;
   void ErrorDialog(const std::string& title, const std::string& text,
                    const std::string& instruction) override;
@@ -46,6 +48,8 @@ class QtPrompt : public UserPrompt {
  private:
   int ShowBox(int icon, const QString& caption, const QString& text, int buttons);
   std::optional<std::string> Choose(FileMode mode, const FileChoice& choice);
+  // The chosen path in Windows-1252, or nothing (and a message) when it cannot be held.
+  std::optional<std::string> ExactPath(const QString& chosen);
   FileChooser chooser_;
   QPointer<QWidget> parent_;
   QPointer<QWidget> openBox_;

@@ -61,6 +61,12 @@ TContributeFrmWindow::TContributeFrmWindow(TMainFrm& main, ContributionSender& s
   site->setObjectName("SiteNameLbl");
   site->setTextFormat(Qt::RichText);
   tv->addWidget(site);
+  // What is sent of the site's settings file is not all of it.
+  auto* note = new QLabel(QString("  ") + kContributionLeavesLogin, texts_);
+  note->setObjectName("LoginNote");
+  note->setWordWrap(true);
+  note->setFixedWidth(width);
+  tv->addWidget(note);
   layout->addWidget(texts_);
   auto* panel = new QFrame(this);
   panel->setObjectName("WaitPanel");
