@@ -435,7 +435,8 @@ void SubmitPageTest::reportsListLevelsAndDelete() {
   };
   deleteQuestion();
   steps.Window("TReportsListFrm", [&](QWidget* w) {
-    QVERIFY(w->findChild<QListWidget*>("RepListBox")->hasFocus());
+    // The window manager may take a moment to give the window back its activation.
+    QTRY_VERIFY_WITH_TIMEOUT(w->findChild<QListWidget*>("RepListBox")->hasFocus(), 10000);
     levels << items(w);
     click(w, "UpBtn");
     levels << items(w);
