@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "base/line_list.h"
 #include "fuzz_support.h"
 #include "mail/address_list.h"
 #include "mail/composer.h"
