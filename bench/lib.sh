@@ -19,6 +19,9 @@ run_timed() {
   awk -v s="$start" -v e="$end" '{ printf "%.4f %.2f %d\n", e - s, $1 + $2, $3 }' "$work/time.out"
 }
 
+# seconds CMD...: the wall seconds CMD took (to the hundredth), its output discarded.
+seconds() { /usr/bin/time -f '%e' -o "$work/t" "$@" >/dev/null 2>&1 || true; cat "$work/t"; }
+
 # median < numbers
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
 
@@ -59,4 +62,37 @@ compare() {
       printf "RESULT %-34s ours %8.3f s (CPU %6.2f s, %4d MiB)  %-22s %8.3f s (CPU %6.2f s)  ratio %5.2f [%s over %d rounds], CPU ratio %s%s\n",
         l, ow, oc, om / 1024, peer, pw, pc, r, s, n, (pc > 0 ? sprintf("%.2f", rc) : "-"), verdict
     }'
+}
+
+# form_site_tree CLI DIR COUNT PORT SMTP: a data tree in DIR with the demo's company and
+# application and a catalogue of COUNT form sites posting to 127.0.0.1:PORT, and
+# $work/curl.cfg holding the same form posts for curl (one process, one --data per URL).
+form_site_tree() {
+  local cli=$1 d=$2 count=$3 port=$4 smtp=$5
+  cp -r share/demo/. "$d/"
+  rm -f "$d"/sites/*.ini "$d"/sites/*.scp "$d"/cat/*.cat "$d/data/Tidy Notes_SITES.dat"
+  "$cli" --data-dir "$d" app set "Tidy Notes" PATH="$(cd "$d" && pwd)/dist/tidynote.exe" >/dev/null
+  "$cli" --data-dir "$d" settings set "SMTP=$smtp" EMAIL=mira@brightfield.example \
+    "NAME=Mira Holt" >/dev/null
+  /usr/bin/python3 - "$d" "$count" "$port" "$work/curl.cfg" <<'PY'
+import sys
+d, count, port, cfg = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
+names = [f"Form Site {i:03d}" for i in range(count)]
+for n in names:
+    url = f"http://127.0.0.1:{port}/submit/{n.replace(' ', '%20')}"
+    with open(f"{d}/sites/{n}.ini", "wb") as f:
+        f.write(f"[SETTINGS]\r\nUSE_HTTP_POST=1\r\nHTTP_POST_TYPE=1\r\n"
+                f"HTTP_NEW_SCRIPT_URL={url}\r\nHTTP_UPDATE_SCRIPT_URL={url}\r\n".encode())
+    with open(f"{d}/sites/{n} HTTP_NEW.scp", "wb") as f:
+        f.write(b"company=%COMPNAME%&program=%APPNAME%&version=%APPVERSION%\r\n")
+with open(f"{d}/sites/Sites.dat", "wb") as f:
+    f.write("".join(n + "\r\n" for n in names).encode())
+with open(cfg, "w") as f:
+    for i, n in enumerate(names):
+        if i:
+            f.write("next\n")
+        f.write(f'url = "http://127.0.0.1:{port}/submit/{n.replace(" ", "%20")}"\n')
+        f.write('data = "company=Brightfield%20Software&program=Tidy%20Notes&version=2.1"\n')
+        f.write('output = "/dev/null"\nsilent\n')
+PY
 }
