@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "demo_run.h"
 #include "gui_driver.h"
 #include "run_support.h"
 #include "run_worker.h"
@@ -28,21 +29,8 @@ namespace {
 // The demo tree with its download sites on free ports and only "Demo Form Post" marked.
 struct ConfirmProgram {
   ConfirmProgram() : sites(p.Path("received")) {
-    const std::regex http("http://127\\.0\\.0\\.1:[0-9]+");
-    for (const auto& e : fs::directory_iterator(p.Path("sites"))) {
-      if (e.path().extension() != ".ini") continue;
-      std::string text = ReadFile(e.path().string()).value();
-      text = std::regex_replace(text, http, "http://127.0.0.1:" + std::to_string(sites.http));
-      WriteFile(e.path().string(), text);
-    }
-    WriteFile(p.Path("settings.dat"),
-              "[SETTINGS]\r\nSMTP=127.0.0.1:" + std::to_string(sites.smtp) +
-                  "\r\nEMAIL=mira@brightfield.example\r\nNAME=Mira Holt\r\nFTPRetries=0\r\n"
-                  "HTTPTimeOut=20\r\n");
+    AimAtDemoSites(p, sites);
     Session& s = p.main->Core();
-    s.App().SetField("PATH", p.Path("dist/tidynote.exe"));
-    s.App().SetField("GIFPATH", p.Path("dist/icon.gif"));
-    s.App().SaveApp();
     for (AppSiteRow& r : s.Table().MutableRows()) r.post = r.site == kSite ? "Y" : "N";
     page = p.main->findChild<ui::SubmitPage*>("SubmitSheet");
     p.ShowPage(3);

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "demo_run.h"
 #include "gui_driver.h"
 #include "lamp.h"
 #include "reports_list_frm.h"
@@ -37,23 +38,7 @@ namespace {
 // "Tidy Notes" pointing at its files.
 struct RunProgram {
   RunProgram() : sites(p.Path("received")) {
-    const std::regex http("http://127\\.0\\.0\\.1:[0-9]+"),
-        ftp("FTP_SERVER=127\\.0\\.0\\.1:[0-9]+");
-    for (const auto& e : fs::directory_iterator(p.Path("sites"))) {
-      if (e.path().extension() != ".ini") continue;
-      std::string text = ReadFile(e.path().string()).value();
-      text = std::regex_replace(text, http, "http://127.0.0.1:" + std::to_string(sites.http));
-      text = std::regex_replace(text, ftp, "FTP_SERVER=127.0.0.1:" + std::to_string(sites.ftp));
-      WriteFile(e.path().string(), text);
-    }
-    WriteFile(p.Path("settings.dat"),
-              "[SETTINGS]\r\nSMTP=127.0.0.1:" + std::to_string(sites.smtp) +
-                  "\r\nEMAIL=mira@brightfield.example\r\nNAME=Mira Holt\r\nFTPRetries=0\r\n"
-                  "HTTPTimeOut=20\r\n");
-    Session& s = p.main->Core();
-    s.App().SetField("PATH", p.Path("dist/tidynote.exe"));
-    s.App().SetField("GIFPATH", p.Path("dist/icon.gif"));
-    s.App().SaveApp();
+    AimAtDemoSites(p, sites);
     page = p.main->findChild<ui::SubmitPage*>("SubmitSheet");
     p.ShowPage(3);
   }
