@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/session.h"
@@ -75,6 +76,9 @@ std::string ReadArgFile(const std::string& cp1252Path);
 // A UTF-8 text file as Windows-1252; a character that code page cannot hold (or bytes
 // that are no UTF-8) is refused with its line and column (VendrixError).
 std::string ReadTextArgFile(const std::string& cp1252Path);
+// Where the first character of UTF-8 `text` is that Windows-1252 cannot hold (or the
+// first byte that is no UTF-8): "line L, column C", counted in characters.
+std::string FirstRefusedPlace(std::string_view text);
 
 // Output in the terminal's UTF-8.
 void Out(const std::string& cp1252Text);

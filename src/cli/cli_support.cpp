@@ -134,22 +134,17 @@ std::string ReadArgFile(const std::string& path) {
   return FileTextToCp1252(*data, "The file " + path);
 }
 
-std::string ReadTextArgFile(const std::string& path) {
-  auto read = ReadWholeFile(Cp1252ToUtf8(path));
-  if (!read) throw VendrixError("File not found: " + path);
-  const std::string& data = *read;
-  if (auto text = Utf8ToCp1252Exact(data)) return *text;
-  // Where the first character is that cannot be taken: line and column (in characters).
+std::string FirstRefusedPlace(std::string_view text) {
   std::size_t line = 1, column = 1;
-  for (std::size_t i = 0; i < data.size();) {
-    const unsigned char b = static_cast<unsigned char>(data[i]);
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char b = static_cast<unsigned char>(text[i]);
     std::size_t len = b < 0x80         ? 1
                       : (b >> 5) == 6  ? 2
                       : (b >> 4) == 14 ? 3
                       : (b >> 3) == 30 ? 4
                                        : 1;
-    len = std::min(len, data.size() - i);
-    if (!Utf8ToCp1252Exact(std::string_view(data).substr(i, len))) break;
+    len = std::min(len, text.size() - i);
+    if (!Utf8ToCp1252Exact(text.substr(i, len))) break;
     if (b == '\n') {
       ++line;
       column = 1;
@@ -158,8 +153,15 @@ std::string ReadTextArgFile(const std::string& path) {
     }
     i += len;
   }
-  throw VendrixError(path + ", line " + std::to_string(line) + ", column " +
-                     std::to_string(column) +
+  return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+std::string ReadTextArgFile(const std::string& path) {
+  auto read = ReadWholeFile(Cp1252ToUtf8(path));
+  if (!read) throw VendrixError("File not found: " + path);
+  const std::string& data = *read;
+  if (auto text = Utf8ToCp1252Exact(data)) return *text;
+  throw VendrixError(path + ", " + FirstRefusedPlace(data) +
                      ": a character that Windows-1252 cannot hold (the file is read as UTF-8).");
 }
 

@@ -21,24 +21,8 @@ namespace {
 std::string BodyText(const std::string& bytes) {
   if (!IsUtf8(bytes)) return bytes;
   if (auto text = Utf8ToCp1252Exact(bytes)) return *text;
-  std::size_t line = 1, column = 1;
-  for (std::size_t i = 0; i < bytes.size();) {
-    auto c = static_cast<unsigned char>(bytes[i]);
-    std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    if (!Utf8ToCp1252Exact(bytes.substr(i, n))) {
-      throw VendrixError("The body holds a character that Windows-1252 cannot hold (line " +
-                         std::to_string(line) + ", column " + std::to_string(column) +
-                         "); use others.");
-    }
-    if (c == '\n') {
-      ++line;
-      column = 1;
-    } else {
-      ++column;
-    }
-    i += n;
-  }
-  throw VendrixError("The body cannot be read as Windows-1252 text.");
+  throw VendrixError("The body holds a character that Windows-1252 cannot hold (" +
+                     FirstRefusedPlace(bytes) + "); use others.");
 }
 
 class PrintingView : public SmtpFormView {
