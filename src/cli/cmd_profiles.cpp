@@ -132,6 +132,7 @@ int SettingsCommand(Context& c) {
     Out("FTPRetries=" + std::to_string(s.ftpRetries));
     Out("HTTPTimeOut=" + std::to_string(s.httpTimeOut));
     Out("PostRetries=" + std::to_string(s.postRetries));
+    Out("PostAtOnce=" + std::to_string(s.postAtOnce));
     Out(std::string("UseGridLines=") + (s.useGridLines ? "1" : "0"));
     Out(std::string("ShowHints=") + (s.showHints ? "1" : "0"));
     Out("UpdateURL=" + s.updateUrl);
@@ -199,6 +200,8 @@ int SettingsCommand(Context& c) {
       f.httpTimeOut = number(key, value);
     else if (key == "PostRetries")
       f.postRetries = number(key, value);
+    else if (key == "PostAtOnce")
+      f.postAtOnce = number(key, value);
     else if (key == "ShowHints")
       f.showHints = number(key, value) != 0;
     else

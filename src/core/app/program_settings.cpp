@@ -52,6 +52,9 @@ bool SettingsDialog::Ok() {
   if (fields_.postRetries != 2 || doc.Get(kSection, "PostRetries")) {
     doc.WriteInteger(kSection, "PostRetries", fields_.postRetries);
   }
+  if (fields_.postAtOnce != 4 || doc.Get(kSection, "PostAtOnce")) {
+    doc.WriteInteger(kSection, "PostAtOnce", fields_.postAtOnce);
+  }
   // A file holding a password is for its owner only.
   WriteOptions options;
   if (!fields_.smtpPassword.empty()) options.mode = 0600;

@@ -53,6 +53,9 @@ std::string ProgramSettings::Problem() const {
   if (postRetries < kMinPostRetries || postRetries > kMaxPostRetries) {
     return OutOfRange("PostRetries", std::to_string(postRetries), kMinPostRetries, kMaxPostRetries);
   }
+  if (postAtOnce < kMinPostAtOnce || postAtOnce > kMaxPostAtOnce) {
+    return OutOfRange("PostAtOnce", std::to_string(postAtOnce), kMinPostAtOnce, kMaxPostAtOnce);
+  }
   return "";
 }
 
@@ -81,6 +84,7 @@ ProgramSettings LoadProgramSettings(const std::string& path) {
   s.ftpRetries = integer("FTPRetries", 3);
   s.httpTimeOut = integer("HTTPTimeOut", 60);
   s.postRetries = integer("PostRetries", 2);
+  s.postAtOnce = integer("PostAtOnce", 4);
   s.useGridLines = doc.ReadBool(kSection, "UseGridLines", false);
   s.showHints = doc.ReadBool(kSection, "ShowHints", true);
   s.updateUrl = doc.ReadString(kSection, "UpdateURL", s.updateUrl);

@@ -3,7 +3,7 @@
 // in one place for every user: the run, the update, the services, the windows and
 // the command line. A missing file or key gives the defaults. A stored value that is
 // no number, or a number outside its range (FTPRetries 0 to 50, HTTPTimeOut 10 to
-// 60, PostRetries 0 to 5, PORT 1 to 65535), is kept as read and named by Problem(); whoever acts on
+// 60, PostRetries 0 to 5, PostAtOnce 1 to 16, PORT 1 to 65535), is kept as read and named by Problem(); whoever acts on
 // the settings refuses to start while there is one. Load throws VendrixError only for a file that
 // exists but cannot be read. Plain data: any thread.
 #include <string>
@@ -17,6 +17,7 @@ inline constexpr int kMinRetries = 0, kMaxRetries = 50;
 inline constexpr int kMinTimeOut = 10, kMaxTimeOut = 60;
 inline constexpr int kMinPort = 1, kMaxPort = 65535;
 inline constexpr int kMinPostRetries = 0, kMaxPostRetries = 5;
+inline constexpr int kMinPostAtOnce = 1, kMaxPostAtOnce = 16;
 
 struct ProgramSettings {
   std::string smtp, email, name, proxy;
@@ -25,6 +26,8 @@ struct ProgramSettings {
   int httpTimeOut = 60;  // seconds
   // How often an HTTP or mail step is tried again when nothing reached the site.
   int postRetries = 2;
+  // How many sites a run posts at once (1: one after another).
+  int postAtOnce = 4;
   bool useGridLines = false;
   bool showHints = true;
   // Addresses of the outside services; not part of the Settings dialog.

@@ -4,6 +4,7 @@
 // posting mode, and the two windows of its own (the confirmation window with the
 // counts, the Settings window). The run calls these on its own thread; a GUI marshals
 // them to its screen. Every call has a quiet default so a view shows what it wants.
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,16 @@ namespace vendrix {
 
 enum class RunStep { Ftp, Http, Mail };
 enum class LampState { Off, Lit, Blinking };
+
+// A site being posted: its step, what that step says now and the bytes it has
+// received, and when the site started (the one that has waited longest comes first).
+struct SiteInFlight {
+  std::string site;
+  RunStep step = RunStep::Ftp;
+  std::string status;
+  long long bytes = 0;
+  std::chrono::steady_clock::time_point since;
+};
 
 class RunView {
  public:
@@ -51,6 +62,10 @@ class RunView {
   virtual bool SendAgain(const std::vector<std::string>& /*sites*/) { return false; }
   // A site has ended: its steps and outcome.
   virtual void SiteEnded(const SiteResult& /*result*/) {}
+  // The sites being posted now, longest waiting first; empty when none is. Called
+  // whenever a site starts, changes step or status, or ends (byte counts at most a
+  // few times a second).
+  virtual void SitesInFlight(const std::vector<SiteInFlight>& /*sites*/) {}
 
   // The confirmation window ("Submission Verification:"): true on "Start Posting!".
   virtual bool VerifySubmission(const PostCounts& counts) = 0;

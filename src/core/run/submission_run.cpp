@@ -681,6 +681,12 @@ void SubmissionRun::Skip() {
   if (mailForm_) mailForm_->Cancel();
 }
 
+bool SubmissionRun::Skip(const std::string& site) {
+  if (!posting_ || report_.CurrentSite != site) return false;
+  Skip();
+  return true;
+}
+
 void SubmissionRun::Cancel() {
   if (!posting_) return;
   // The flag first: the step that the interruption ends reads it at once.

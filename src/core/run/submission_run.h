@@ -47,6 +47,9 @@ class SubmissionRun : private SubmissionLog {
   // Sends the sites that already got the application's current version too (without
   // asking the view).
   void SetSendAgain(bool on) { sendAgain_ = on; }
+  // How many sites are posted at once (1 to 16), instead of the settings' PostAtOnce;
+  // 0: the settings' value.
+  void SetPostAtOnce(int n) { postAtOnce_ = n; }
 
   // "Save/Submit": the whole run. Refused when a check fails or the person says no.
   Outcome Submit();
@@ -56,8 +59,11 @@ class SubmissionRun : private SubmissionLog {
   // The fit rule on the open site definition.
   bool SiteDefFitsApp();
 
-  // "Skip": ends the step in progress and leaves the site's other steps unstarted.
+  // "Skip": ends the step in progress and leaves the site's other steps unstarted;
+  // every site in flight when several are.
   void Skip();
+  // Skips the one site of that name when it is in flight; false when it is not.
+  bool Skip(const std::string& site);
   // Cancel without the question (the command line's Ctrl-C).
   void Cancel();
   // "Cancel": asks "Sure you want to cancel all posts?" through prompt (the caller's
@@ -140,6 +146,7 @@ class SubmissionRun : private SubmissionLog {
   UserPrompt& prompt_;
   const Clock& clock_;
   std::vector<std::string> only_;
+  int postAtOnce_ = 0;      // set by the caller; 0: the settings' value
   bool sendAgain_ = false;  // set by the caller: already-sent sites are sent anyway
   bool resend_ = false;     // this run sends them (the caller's or the person's choice)
   std::vector<Finding> findings_;
