@@ -46,6 +46,10 @@ struct RunProgram {
     page = p.main->findChild<ui::SubmitPage*>("SubmitSheet");
     p.ShowPage(3);
   }
+  // Adds settings ("KEY=VALUE\r\n" lines) to those AimAtDemoSites wrote.
+  void AddSettings(const std::string& lines) {
+    WriteFile(p.Path("settings.dat"), ReadFile(p.Path("settings.dat")).value() + lines);
+  }
   // Only the named sites are marked to post.
   void PostOnly(const std::vector<std::string>& names) {
     for (AppSiteRow& r : p.main->Core().Table().MutableRows())

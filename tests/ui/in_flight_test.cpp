@@ -44,13 +44,6 @@ struct SlowSites {
   RunProgram& r_;
 };
 
-void PostSeveralAtOnce(RunProgram& r) {
-  WriteFile(r.p.Path("settings.dat"),
-            "[SETTINGS]\r\nSMTP=127.0.0.1:" + std::to_string(r.sites.smtp) +
-                "\r\nEMAIL=mira@brightfield.example\r\nNAME=Mira Holt\r\nFTPRetries=0\r\n"
-                "HTTPTimeOut=20\r\nPostAtOnce=4\r\n");
-}
-
 QTreeWidgetItem* FlightRow(QTreeWidget* list, const QString& site) {
   for (int i = 0; i < list->topLevelItemCount(); ++i)
     if (list->topLevelItem(i)->text(0) == site) return list->topLevelItem(i);
@@ -68,7 +61,7 @@ class InFlightTest : public QObject {
 
 void InFlightTest::slowSitesShowInFlightWithTheirLamps() {
   RunProgram r;
-  PostSeveralAtOnce(r);
+  r.AddSettings("PostAtOnce=4\r\n");
   SlowSites slow(r);
   slow.Aim("Demo Form Get", "127.0.0.1");
   slow.Aim("Demo Form Post", "127.0.0.2");
@@ -123,7 +116,7 @@ void InFlightTest::slowSitesShowInFlightWithTheirLamps() {
 
 void InFlightTest::skipTheSelectedSiteAlone() {
   RunProgram r;
-  PostSeveralAtOnce(r);
+  r.AddSettings("PostAtOnce=4\r\n");
   SlowSites slow(r);
   r.SetSiteKey("Demo Form Get", "HTTP_NEW_SCRIPT_URL", r.sites.Url("/silent/new"));
   r.SetSiteKey("Demo Form Get", "HTTP_UPDATE_SCRIPT_URL", r.sites.Url("/silent/update"));

@@ -177,6 +177,7 @@ void SubmitPageTest::skipDuringStalledFtpGoesOnWithNextSite() {
 
 void SubmitPageTest::cancelDuringStalledHttpStopsRunAndPostingLocksScreens() {
   RunProgram r;
+  r.AddSettings("PostAtOnce=1\r\n");  // one site after another: the second never starts
   r.SetSiteKey("Demo Form Get", "HTTP_NEW_SCRIPT_URL",
                "http://127.0.0.1:" + std::to_string(r.sites.http) + "/silent/x");
   r.PostOnly({"Demo Form Get", "Demo Form Post"});
