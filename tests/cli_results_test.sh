@@ -55,6 +55,22 @@ for line in open(sys.argv[1]):
     e = json.loads(line)
     if e["event"] == "site":
         print(e["site"], e["outcome"])' "$work/run2")"
+check "a start before each posted site's end, none for the site not sent" "ok" "$(/usr/bin/python3 -c '
+import json, sys
+flying, started, bad = set(), [], []
+for line in open(sys.argv[1]):
+    e = json.loads(line)
+    if e["event"] == "start":
+        if e["site"] in flying or e["in_flight"] < 1:
+            bad.append(e)
+        flying.add(e["site"])
+        started.append(e["site"])
+    elif e["event"] == "site" and e["outcome"] != "not-sent":
+        if e["site"] not in flying:
+            bad.append(e)
+        flying.discard(e["site"])
+ok = not bad and not flying and sorted(started) == ["Demo All Three", "Demo FTP Upload", "Demo Form Post", "Demo Mail"]
+print("ok" if ok else "bad: %r %r" % (bad, started))' "$work/run2")"
 check "each site got the program once" "1 1 1 1" \
   "$(requests 'GET /get/') $(requests 'POST /submit/update') $(mails 'submit@') \
 $(ls "$work/received/ftp/incoming" | wc -l)"

@@ -28,6 +28,12 @@ v site set "Demo Form Get" SITE_TYPE=1
 err=$(v submit --app "Tidy Notes" --only "Demo Form Get" --yes 2>&1 >/dev/null)
 check "--only a site that does not fit says so" "1:does not take" "$?:$(echo "$err" | grep -o 'does not take')"
 v site set "Demo Form Get" SITE_TYPE=2
+# --parallel takes 1 to 16 sites at once; anything else is a usage error before a run.
+for n in 0 17 -1 4x 0x4 ""; do
+  err=$(v submit --app "Tidy Notes" --yes --parallel "$n" 2>&1 >/dev/null)
+  check "--parallel '$n' refused" "2:--parallel takes a whole number from 1 to 16" \
+    "$?:$(echo "$err" | grep -o -- '--parallel takes.*16')"
+done
 check "nothing sent when refused" "" "$(ls "$work/received/http" 2>/dev/null)"
 check "no report when refused" "" "$(ls "$d/reports" | grep -v '^\.keep$')"
 
@@ -131,6 +137,18 @@ check "cancelled run has its report" yes "$([ -f "$main" ] && echo yes)"
 v reports delete --app "Tidy Notes"
 check "reports delete all" 1 "$(v reports list --app "Tidy Notes" >/dev/null 2>&1; echo $?)"
 
+# The progress lines a run drew on a terminal (FILE), one per line.
+drawn() {
+  /usr/bin/python3 - "$1" <<'PY'
+import re, sys
+data = open(sys.argv[1], "rb").read()
+for seg in data.split(b"\x1b[K")[1:]:
+    d = seg.split(b"\r")[0].split(b"\n")[0]
+    if re.match(rb"[0-9]+ of [0-9]+, ", d):
+        print(d.decode("utf-8", "replace"))
+PY
+}
+
 # On a terminal of 40 columns the progress line fits: at most 39 characters, whole
 # UTF-8 characters only.
 script -qec "stty cols 40; '$cli' --data-dir '$d' submit --app 'Tidy Notes' --only 'Demo Form Get' --yes --again" \
@@ -139,7 +157,7 @@ check "progress line fits the terminal" ok "$(/usr/bin/python3 - "$work/tty" <<'
 import re, sys
 data = open(sys.argv[1], "rb").read()
 drawn = [seg.split(b"\r")[0].split(b"\n")[0] for seg in data.split(b"\x1b[K")[1:]]
-drawn = [d for d in drawn if d.startswith(b"[")]
+drawn = [d for d in drawn if re.match(rb"[0-9]+ of [0-9]+, ", d)]
 try:
     ok = drawn and all(len(d.decode("utf-8")) <= 39 for d in drawn)
 except UnicodeDecodeError:
@@ -147,5 +165,15 @@ except UnicodeDecodeError:
 print("ok" if ok else "bad: %r" % drawn[:3])
 PY
 )"
+
+# On a wide terminal the line says how many sites ended of how many and which site
+# has waited longest, with its step.
+script -qec "stty cols 200; '$cli' --data-dir '$d' submit --app 'Tidy Notes' --only 'Demo Form Get' --only 'Demo Mail' --yes --again --parallel 1" \
+  /dev/null >"$work/tty" 2>&1
+check "--parallel 1 runs" "" "$(grep -o 'usage\|Failed: [1-9]' "$work/tty")"
+check "progress: the first site" "0 of 2, 1 in flight: Demo Form Get - HTTP: HTTP Posting: Demo Form Get" \
+  "$(drawn "$work/tty" | grep -m1 'Demo Form Get - HTTP: HTTP Posting')"
+check "progress: the second site after the first ended" "1 of 2, 1 in flight: Demo Mail" \
+  "$(drawn "$work/tty" | grep -m1 -o '^1 of 2, 1 in flight: Demo Mail')"
 
 checks_done

@@ -637,6 +637,16 @@ TEST_F(SettingsTest, DefaultsClampingAndWriteOrder) {
   EXPECT_EQ(*ReadFile(session->Wide().SettingsFile()),
             "[SETTINGS]\r\nFTPRetries=50\r\nHTTPTimeOut=10\r\nSMTP=mail.example\r\nEMAIL=\r\n"
             "NAME=\r\nPROXY=\r\nPORT=80\r\nShowHints=1\r\n");
+
+  // The posting keys: brought into range like the others and kept where they stand.
+  WriteFile(session->Wide().SettingsFile(), "[SETTINGS]\r\nPostAtOnce=40\r\nPostRetries=-1\r\n");
+  dialog.Open();
+  EXPECT_EQ(dialog.Fields().postAtOnce, 16);
+  EXPECT_EQ(dialog.Fields().postRetries, 0);
+  ASSERT_TRUE(dialog.Ok());
+  const std::string written = *ReadFile(session->Wide().SettingsFile());
+  EXPECT_EQ(written.substr(0, 42), "[SETTINGS]\r\nPostAtOnce=16\r\nPostRetries=0\r\n");
+  EXPECT_EQ(LoadProgramSettings(session->Wide().SettingsFile()).Problem(), "");
 }
 
 TEST_F(SettingsTest, APortThatIsNoPortNumberIsRefusedBeforeAnythingIsWritten) {

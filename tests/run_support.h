@@ -78,6 +78,9 @@ class RecordingView : public RunView {
   std::vector<std::pair<RunStep, LampState>> lamps;
   std::function<void(RunStep, const std::string&)> onStatus;
   std::function<void(const std::string&)> onSite;
+  // The sites in flight as the run showed them (the run's thread).
+  std::function<void(const std::vector<SiteInFlight>&)> onFlight;
+  std::size_t mostInFlight = 0;
 
   void CurrentSite(const std::string& name) override {
     if (!name.empty()) sitesShown.push_back(name);
@@ -95,6 +98,10 @@ class RecordingView : public RunView {
   void FtpLine(const std::string& line) override { ftp.push_back(line); }
   void Lamp(RunStep step, LampState state) override { lamps.emplace_back(step, state); }
   void ShowSitesPage(int row) override { shownRow = row; }
+  void SitesInFlight(const std::vector<SiteInFlight>& sites) override {
+    mostInFlight = std::max(mostInFlight, sites.size());
+    if (onFlight) onFlight(sites);
+  }
   bool VerifySubmission(const PostCounts& counts) override {
     verified = counts;
     return verify;

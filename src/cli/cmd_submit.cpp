@@ -4,6 +4,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include "app/session_run.h"
 #include "base/cp1252.h"
 #include "base/error.h"
+#include "base/program_settings.h"
 #include "cli.h"
 #include "run/submission_run.h"
 
@@ -42,6 +44,21 @@ std::string FitToWidth(const std::string& line, std::size_t columns) {
   return line;
 }
 
+// --parallel N: how many sites this run posts at once; 0 (the settings' PostAtOnce)
+// when not given.
+int ParallelOption(const std::optional<std::string>& text) {
+  if (!text) return 0;
+  const bool digits =
+      !text->empty() && text->size() <= 2 &&
+      std::all_of(text->begin(), text->end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+  const int n = digits ? std::stoi(*text) : 0;
+  if (n < kMinPostAtOnce || n > kMaxPostAtOnce) {
+    throw UsageError("--parallel takes a whole number from " + std::to_string(kMinPostAtOnce) +
+                     " to " + std::to_string(kMaxPostAtOnce));
+  }
+  return n;
+}
+
 const char* StepName(RunStep step) {
   switch (step) {
     case RunStep::Ftp:
@@ -54,27 +71,35 @@ const char* StepName(RunStep step) {
   return "";
 }
 
-// Prints the run log as it grows; on a terminal, a live progress line on stderr.
+// Prints the run log as it grows; on a terminal, a live progress line on stderr: "n of
+// N, k in flight: SITE - STEP: status", SITE being the site that has waited longest.
+// The sites in flight come from the run's list of them; a run that posts one site
+// after another without that list is followed through its current site and status.
 class TerminalView : public RunView {
  public:
   TerminalView(bool yes, bool live) : yes_(yes), live_(live) {}
 
   void CurrentSite(const std::string& name) override {
-    site_ = name;
+    if (listed_) return;
+    std::vector<SiteInFlight> sites;
     // A new site starts with no step: the last site's status is not shown for it.
-    step_.clear();
-    status_.clear();
-    if (!name.empty()) ++siteNumber_;
-    Draw();
+    if (!name.empty()) sites.push_back({name, RunStep::Ftp, "", 0, {}});
+    Update(std::move(sites));
   }
   void Status(RunStep step, const std::string& text) override {
-    if (text == SubmissionRun::kIdle) return;
-    step_ = StepName(step);
-    status_ = text;
+    if (listed_ || flight_.empty() || text == SubmissionRun::kIdle) return;
+    flight_.front().step = step;
+    flight_.front().status = text;
     Draw();
   }
-  void Counters(int toPost, int processed) override {
-    if (total_ == 0) total_ = toPost + processed;
+  void SitesInFlight(const std::vector<SiteInFlight>& sites) override {
+    listed_ = true;
+    Update(sites);
+  }
+  void Progress(int position, int maximum) override {
+    ended_ = position;
+    if (maximum > 0) total_ = maximum;
+    Draw();
   }
   void LogLine(const std::string& line) override {
     Clear();
@@ -106,12 +131,32 @@ class TerminalView : public RunView {
     return false;
   }
 
+ protected:
+  // A site has come into flight; in_flight counts it.
+  virtual void Started(const std::string& /*site*/, std::size_t /*inFlight*/) {}
+
  private:
+  void Update(std::vector<SiteInFlight> sites) {
+    for (const auto& s : sites) {
+      const bool known = std::any_of(flight_.begin(), flight_.end(),
+                                     [&](const SiteInFlight& f) { return f.site == s.site; });
+      if (!known) Started(s.site, sites.size());
+    }
+    flight_ = std::move(sites);
+    Draw();
+  }
   void Draw() {
-    if (!live_ || site_.empty()) return;
-    std::string line = "[" + std::to_string(siteNumber_) + "/" + std::to_string(total_) + "] " +
-                       Cp1252ToUtf8(site_) + (step_.empty() ? "" : " - " + step_ + ": ") +
-                       Cp1252ToUtf8(status_);
+    if (!live_) return;
+    if (flight_.empty()) {
+      Clear();
+      return;
+    }
+    const SiteInFlight& longest = flight_.front();
+    std::string line = std::to_string(ended_) + " of " + std::to_string(total_) + ", " +
+                       std::to_string(flight_.size()) + " in flight: " + Cp1252ToUtf8(longest.site);
+    if (!longest.status.empty()) {
+      line += std::string(" - ") + StepName(longest.step) + ": " + Cp1252ToUtf8(longest.status);
+    }
     line = FitToWidth(line, TerminalColumns());
     std::cerr << "\r\033[K" << line << std::flush;
     drawn_ = true;
@@ -123,8 +168,9 @@ class TerminalView : public RunView {
   }
   bool yes_, live_;
   bool drawn_ = false;
-  std::string site_, step_, status_;
-  int siteNumber_ = 0, total_ = 0;
+  bool listed_ = false;  // the run reports its sites in flight itself
+  std::vector<SiteInFlight> flight_;
+  int ended_ = 0, total_ = 0;
 };
 
 // What the run adds for the command line: the check's findings before the counts (they
@@ -169,6 +215,10 @@ class JsonView : public SubmitView {
     std::string answer;
     if (!std::getline(std::cin, answer)) return false;
     return answer == "y" || answer == "Y" || answer == "yes";
+  }
+  void Started(const std::string& site, std::size_t inFlight) override {
+    nlohmann::json j = {{"event", "start"}, {"site", Cp1252ToUtf8(site)}, {"in_flight", inFlight}};
+    std::cout << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << std::endl;
   }
   void SiteEnded(const SiteResult& r) override {
     for (const auto& step : r.steps) {
@@ -254,6 +304,7 @@ int SubmitCommand(Context& c) {
   const bool yes = c.args.Flag("--yes");
   const bool again = c.args.Flag("--again");
   const bool json = c.args.Flag("--json");
+  const int parallel = ParallelOption(c.args.Option("--parallel"));
   if (!c.args.Empty()) throw UsageError("unexpected words after submit");
   SelectAppContext(c, app);
   const AppProfile& profile = c.session.App().Profile();
@@ -278,6 +329,7 @@ int SubmitCommand(Context& c) {
   SubmissionRun run(host, view, prompt, c.session.Time());
   run.SetOnly(only);
   run.SetSendAgain(again);
+  run.SetPostAtOnce(parallel);
   watch.Attach(&run);
   const SubmissionRun::Outcome outcome = run.Submit();
   watch.Attach(nullptr);

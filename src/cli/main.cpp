@@ -65,8 +65,10 @@ const Command kCommands[] = {
      vendrix::cli::PreviewCommand, nullptr},
     {"submit",
      "  submit --app A [--company C] [--only SITE]... [--yes] [--again] [--json]\n"
+     "         [--parallel N]\n"
      "      (--again also sends sites that already got this version; --json prints\n"
-     "       JSON Lines: one object per step and site, the summary last)\n"
+     "       JSON Lines: one object per step and site, the summary last; --parallel\n"
+     "       posts N sites at once, 1 to 16, instead of the PostAtOnce setting)\n"
      "      (the submission run; --only posts just the named rows, their marks unchanged;\n"
      "       exit 3 when some sites failed, 130 when cancelled)\n",
      vendrix::cli::SubmitCommand, nullptr},

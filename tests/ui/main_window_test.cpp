@@ -38,6 +38,7 @@ class MainWindowTest : public QObject {
   void closeQuestionsInOrderCancelStops();
   void closeQuestionsSaveWhatIsAnsweredYes();
   void settingsWindowWritesOnOkOnly();
+  void postingSpinBoxesRoundTrip();
   void defaultScriptWindow();
   void bhsButtonAndHints();
   void secondStartRaisesTheFirst();
@@ -277,6 +278,65 @@ void MainWindowTest::settingsWindowWritesOnOkOnly() {
   QVERIFY(settings.find("FTPRetries=5\r\n") != std::string::npos);
   QVERIFY(settings.find("ShowHints=0\r\n") != std::string::npos);
   QCOMPARE(p.main->Core().Settings().smtp, "smtp.example.org");
+  QVERIFY(dialogs.unexpected.isEmpty());
+}
+
+// The sites posted at once and the retries: shown from the file, written through the
+// dialog only once they differ from their defaults or stand in the file already.
+void MainWindowTest::postingSpinBoxesRoundTrip() {
+  Program p;
+  Dialogs dialogs;
+  auto typeInto = [](QSpinBox* s, const char* text) {
+    s->setFocus();
+    s->selectAll();
+    QTest::keyClicks(s, text);
+  };
+  dialogs.Then([&](QWidget* w) {
+    auto* atOnce = w->findChild<QSpinBox*>("postAtOnce");
+    auto* retries = w->findChild<QSpinBox*>("postRetries");
+    QCOMPARE(atOnce->value(), 4);
+    QCOMPARE(retries->value(), 2);
+    QCOMPARE(atOnce->minimum(), 1);
+    QCOMPARE(atOnce->maximum(), 16);
+    QCOMPARE(retries->minimum(), 0);
+    QCOMPARE(retries->maximum(), 5);
+    // Each has a caption whose letter reaches it.
+    for (QSpinBox* s : {atOnce, retries}) {
+      QLabel* caption = nullptr;
+      for (QLabel* l : w->findChildren<QLabel*>())
+        if (l->buddy() == s) caption = l;
+      QVERIFY(caption && caption->text().contains('&'));
+    }
+    w->findChild<QPushButton*>("OkBtn")->click();
+  });
+  p.Find<QAction>("SettingsItem")->trigger();
+  QTRY_VERIFY(dialogs.AllUsed());
+  std::string file = p.File("settings.dat");
+  QVERIFY(file.find("PostAtOnce") == std::string::npos);
+  QVERIFY(file.find("PostRetries") == std::string::npos);
+
+  dialogs.Then([&](QWidget* w) {
+    typeInto(w->findChild<QSpinBox*>("postAtOnce"), "12");
+    typeInto(w->findChild<QSpinBox*>("postRetries"), "0");
+    w->findChild<QPushButton*>("OkBtn")->click();
+  });
+  p.Find<QAction>("SettingsItem")->trigger();
+  QTRY_VERIFY(dialogs.AllUsed());
+  file = p.File("settings.dat");
+  QVERIFY(file.find("PostAtOnce=12\r\n") != std::string::npos);
+  QVERIFY(file.find("PostRetries=0\r\n") != std::string::npos);
+  QCOMPARE(p.main->Core().Settings().postAtOnce, 12);
+
+  // Back to the default: the key stays in the file, with the default.
+  dialogs.Then([&](QWidget* w) {
+    QCOMPARE(w->findChild<QSpinBox*>("postAtOnce")->value(), 12);
+    QCOMPARE(w->findChild<QSpinBox*>("postRetries")->value(), 0);
+    typeInto(w->findChild<QSpinBox*>("postAtOnce"), "4");
+    w->findChild<QPushButton*>("OkBtn")->click();
+  });
+  p.Find<QAction>("SettingsItem")->trigger();
+  QTRY_VERIFY(dialogs.AllUsed());
+  QVERIFY(p.File("settings.dat").find("PostAtOnce=4\r\n") != std::string::npos);
   QVERIFY(dialogs.unexpected.isEmpty());
 }
 

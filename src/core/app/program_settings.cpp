@@ -16,6 +16,8 @@ ProgramSettings SettingsDialog::Open() {
   fields_.unreadable.clear();
   fields_.ftpRetries = std::clamp(fields_.ftpRetries, kMinRetries, kMaxRetries);
   fields_.httpTimeOut = std::clamp(fields_.httpTimeOut, kMinTimeOut, kMaxTimeOut);
+  fields_.postRetries = std::clamp(fields_.postRetries, kMinPostRetries, kMaxPostRetries);
+  fields_.postAtOnce = std::clamp(fields_.postAtOnce, kMinPostAtOnce, kMaxPostAtOnce);
   return loaded;
 }
 
@@ -49,10 +51,10 @@ bool SettingsDialog::Ok() {
   writeMail("SMTPUser", fields_.smtpUser, "");
   writeMail("SMTPPassword", fields_.smtpPassword, "");
   // Likewise the retries of the HTTP and mail steps.
-  if (fields_.postRetries != 2 || doc.Get(kSection, "PostRetries")) {
+  if (fields_.postRetries != ProgramSettings{}.postRetries || doc.Get(kSection, "PostRetries")) {
     doc.WriteInteger(kSection, "PostRetries", fields_.postRetries);
   }
-  if (fields_.postAtOnce != 4 || doc.Get(kSection, "PostAtOnce")) {
+  if (fields_.postAtOnce != ProgramSettings{}.postAtOnce || doc.Get(kSection, "PostAtOnce")) {
     doc.WriteInteger(kSection, "PostAtOnce", fields_.postAtOnce);
   }
   // A file holding a password is for its owner only.

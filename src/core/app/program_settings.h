@@ -9,8 +9,9 @@
 
 namespace vendrix {
 
-// The "Settings" dialog: Open fills the fields (retries and time-out brought into
-// their ranges); Ok checks and writes them; Cancel writes nothing.
+// The "Settings" dialog: Open fills the fields (the retries, the time-out and the sites
+// posted at once brought into their ranges); Ok checks and writes them; Cancel writes
+// nothing.
 class SettingsDialog {
  public:
   SettingsDialog(std::string path, UserPrompt& prompt) : path_(std::move(path)), prompt_(prompt) {}

@@ -1,14 +1,20 @@
 // The e-mail step: the site's message (or the copy to the company contact) built and
 // sent through a mail window of its own.
+#include <optional>
+
 #include "base/cp1252.h"
 #include "mail/mail_error.h"
 #include "mail/smtp_form.h"
 #include "run/retry_rules.h"
-#include "run/submission_run.h"
+#include "run/site_poster.h"
 #include "script/submission_builder.h"
 
 namespace vendrix {
 namespace {
+
+// The slots of the mail server are counted apart from a web or FTP server's of the
+// same name.
+constexpr const char* kMailSlots = "smtp+";
 
 // The mail window's events: its progress lines go to the run log and the site's page.
 // A server's words pass mask, which hides the password where it stands alone.
@@ -26,18 +32,18 @@ class MailWindowLines : public SmtpFormView {
 
 }  // namespace
 
-bool SubmissionRun::DoEmailPost(bool isNew, int row, bool isCopy) {
-  (void)row;  // the builder reads the current row through the expansion context
-  const std::string site = SiteName();
-  const std::string contact = host_.Company().email;
+bool SitePoster::DoEmailPost(bool isNew, bool isCopy) {
+  const std::string site = siteName_;
+  const std::string contact = shared_.companyEmail;
+  const ProgramSettings& settings = shared_.settings;
   SubmissionLog& log = *this;
   MailWindowLines lines(log, [this](const std::string& line) { return MaskWords(line); });
-  view_.Status(RunStep::Mail, "Preparing Email");
+  sink_.Status(*this, RunStep::Mail, "Preparing Email");
   TSMTPForm form(&lines);
   std::vector<std::string> attached;  // Windows-1252 paths
-  view_.Status(RunStep::Mail, "Preparing to mail to: " + site);
+  sink_.Status(*this, RunStep::Mail, "Preparing to mail to: " + site);
   // The SMTP password never reaches a log line or a page.
-  secret_ = settings_.smtpPassword;
+  secret_ = settings.smtpPassword;
   struct ClearSecret {
     std::string& s;
     ~ClearSecret() { s.clear(); }
@@ -45,31 +51,39 @@ bool SubmissionRun::DoEmailPost(bool isNew, int row, bool isCopy) {
   try {
     auto mail = builder_->BuildMailSubmission(
         isNew ? SubmissionKind::New : SubmissionKind::Update, isCopy,
-        {settings_.email.substr(0, 255), settings_.name.substr(0, 255)});
+        {settings.email.substr(0, 255), settings.name.substr(0, 255)});
     form.ToEdit = mail ? mail->to : std::string();
     form.SubjectEdit = mail ? mail->subject : std::string();
     TSetupDlg setup;
-    setup.ServerEdit = settings_.smtp;
-    setup.UserAddressEdit = settings_.email.substr(0, 255);
-    setup.UserNameEdit = settings_.name.substr(0, 255);
-    setup.LogFileNameEdit = DefaultTranscriptFile(host_.Tree());
-    setup.Security = ParseSmtpSecurity(settings_.smtpSecurity);
-    setup.User = settings_.smtpUser;
-    setup.Password = settings_.smtpPassword;
+    setup.ServerEdit = settings.smtp;
+    setup.UserAddressEdit = settings.email.substr(0, 255);
+    setup.UserNameEdit = settings.name.substr(0, 255);
+    setup.LogFileNameEdit = DefaultTranscriptFile(*shared_.tree);
+    setup.Security = ParseSmtpSecurity(settings.smtpSecurity);
+    setup.User = settings.smtpUser;
+    setup.Password = settings.smtpPassword;
     form.Apply(setup);
-    view_.Status(RunStep::Mail, isCopy ? "Preparing Mail Copy To: " + contact : "Preparing Mail");
+    sink_.Status(*this, RunStep::Mail,
+                 isCopy ? "Preparing Mail Copy To: " + contact : "Preparing Mail");
     if (!mail) return false;  // no script: the builder logged the three lines
     form.BodyMemo = mail->body;
     form.msMessage1.Attachments.Clear();
     for (const auto& file : mail->attachments) form.Attach(Cp1252ToUtf8(file));
     attached = mail->attachments;
-    view_.Status(RunStep::Mail, isCopy ? "Sending Mail Copy..." : "Sending Mail...");
+    sink_.Status(*this, RunStep::Mail, isCopy ? "Sending Mail Copy..." : "Sending Mail...");
   } catch (const VendrixError& e) {
     // A file to attach that cannot be read, or a setting the window refuses.
     AddLogLine(e.what());
     return false;
   }
-  if (skipRequested_) return false;
+  if (Stopped()) return false;
+  // One of the mail server's sessions.
+  std::optional<HostSlots::Hold> hold;
+  if (shared_.slots) {
+    hold.emplace(shared_.slots->Take(kMailSlots + ServerOf(settings.smtp, 25), 1,
+                                     [this] { return Stopped(); }));
+    if (!*hold) return false;
+  }
   {
     std::lock_guard lock(mailMutex_);
     mailForm_ = &form;
@@ -89,8 +103,8 @@ bool SubmissionRun::DoEmailPost(bool isNew, int row, bool isCopy) {
     const bool later = !reply.empty() && reply[0] == '4';
     const bool noConnection =
         reply.empty() && form.ErrorText().find("timed out") == std::string::npos;
-    if (form.msSMTP1.ContentSent() || !(later || noConnection) || skipRequested_ ||
-        cancelRequested_ || retried >= settings_.postRetries) {
+    if (form.msSMTP1.ContentSent() || !(later || noConnection) || Stopped() ||
+        retried >= settings.postRetries) {
       break;
     }
     const int wait = BackOffMs(retried);
@@ -103,15 +117,15 @@ bool SubmissionRun::DoEmailPost(bool isNew, int row, bool isCopy) {
     mailForm_ = nullptr;
   }
   if (raised || form.ErrorFlag()) {
-    view_.Status(RunStep::Mail, "Mail Send Error");
+    sink_.Status(*this, RunStep::Mail, "Mail Send Error");
     AddLogLine((isCopy ? contact : site) + " EMail ERROR!!!");
     return false;
   }
   if (isCopy) {
-    view_.Status(RunStep::Mail, "Mail Copy Sent");
+    sink_.Status(*this, RunStep::Mail, "Mail Copy Sent");
     AddLogLine(contact + " E-Mailed Copy.");
   } else {
-    view_.Status(RunStep::Mail, "Mail Sent");
+    sink_.Status(*this, RunStep::Mail, "Mail Sent");
     AddLogLine(site + " E-Mailed Information.");
     for (const auto& file : attached) {
       const auto slash = file.find_last_of("/\\");

@@ -6,7 +6,7 @@
 
 #include "base/cp1252.h"
 #include "run/file_digest.h"
-#include "run/submission_run.h"
+#include "run/site_poster.h"
 #include "script/submission_builder.h"
 
 namespace vendrix {
@@ -19,8 +19,8 @@ std::string FileNameOf(const std::string& path) {
 
 }  // namespace
 
-void SubmissionRun::RecordSentFile(const std::string& step, const std::string& name,
-                                   const std::string& path, bool confirmed) {
+void SitePoster::RecordSentFile(const std::string& step, const std::string& name,
+                                const std::string& path, bool confirmed) {
   // The digest shows on the site's page (through the FTP list for an upload) and in
   // run.json, so that the author can compare it with what the site publishes.
   auto digest = DigestFile(path);
@@ -33,11 +33,11 @@ void SubmissionRun::RecordSentFile(const std::string& step, const std::string& n
   } else {
     AddReportLine(line);
   }
-  current_.files.push_back({step, name, digest->bytes, digest->sha256, confirmed});
+  outcome_.result.files.push_back({step, name, digest->bytes, digest->sha256, confirmed});
 }
 
-bool SubmissionRun::DoFtpUpload() {
-  const std::string site = SiteName();
+bool SitePoster::DoFtpUpload() {
+  const std::string site = siteName_;
   try {
     return FtpAttempt();
   } catch (const std::exception& e) {
@@ -48,17 +48,19 @@ bool SubmissionRun::DoFtpUpload() {
     AddFtpLine(MaskWords(std::string("EXCEPTION: ") + e.what()));
     AddLogLine(site + " -> " + "FTP error: " + MaskWords(e.what()));
     ftpForm_.Logoff();
+    ftpHold_.reset();
     return false;
   }
 }
 
-bool SubmissionRun::FtpAttempt() {
-  const std::string site = SiteName();
+bool SitePoster::FtpAttempt() {
+  const std::string site = siteName_;
   ftpState_.FtpFailed = false;
   // An attempt after a failed one records its files anew.
-  std::erase_if(current_.files, [](const SentFile& f) { return f.step == "ftp"; });
+  std::erase_if(outcome_.result.files, [](const SentFile& f) { return f.step == "ftp"; });
   ftpForm_.Logoff();
-  view_.Status(RunStep::Ftp, "logging on to " + site);
+  ftpHold_.reset();
+  sink_.Status(*this, RunStep::Ftp, "logging on to " + site);
   auto plan = builder_->BuildFtpLogin();
   if (!plan) return false;
   // The password never reaches a log line or a page, even when a server repeats it.
@@ -68,21 +70,27 @@ bool SubmissionRun::FtpAttempt() {
   ftpForm_.tUser = plan->user;
   ftpForm_.tPasswd = plan->password;
   ftpForm_.SetRemoteFile("");
-  if (skipRequested_) return false;
+  if (Stopped()) return false;
+  // The control and the data connection: two of the server's slots.
+  if (shared_.slots) {
+    auto hold = shared_.slots->Take(ServerOf(plan->host, 21), 2, [this] { return Stopped(); });
+    if (!hold) return false;
+    ftpHold_ = std::make_unique<HostSlots::Hold>(std::move(hold));
+  }
   ftpForm_.Logon();
-  if (ftpState_.FtpFailed && !skipRequested_) {
+  if (ftpState_.FtpFailed && !skip_) {
     AddLogLine(site + " -> " + "FTP logon failed: " + MaskWords(ftpState_.FtpErrorText));
   }
-  if (ftpState_.FtpFailed || skipRequested_) return false;
+  if (ftpState_.FtpFailed || skip_) return false;
 
-  const std::string program = host_.App().localPath;
+  const std::string program = eng_.Context().App().localPath;
   for (std::size_t i = 0; i < plan->files.size(); ++i) {
     const FtpFile& file = plan->files[i];
     ftpForm_.eLocalFile = file.localPath;
     ftpForm_.SetRemoteFile(file.remoteName);
     AddFtpLine("Sending File -> " + ftpForm_.RemoteFile());
     ftpState_.FtpFailed = false;
-    if (skipRequested_) {
+    if (skip_) {
       ftpState_.FtpFailed = true;
       ftpState_.FtpErrorText = "301: Interrupted";
     } else {
@@ -99,6 +107,7 @@ bool SubmissionRun::FtpAttempt() {
       AddLogLine(site + " -> " + "FTP error: " + MaskWords(ftpState_.FtpErrorText));
       AddFtpLine("ERROR SENDING FILE -> " + ftpForm_.RemoteFile());
       ftpForm_.Logoff();
+      ftpHold_.reset();
       return false;
     }
     // The program sent as it is is named by its whole remote path; an archive and the

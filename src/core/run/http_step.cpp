@@ -1,12 +1,13 @@
 // The HTTP step: the site's web form sent as one POST or GET, under the time-out of
 // the settings, and the server's answer judged.
 #include <chrono>
+#include <optional>
 
 #include "base/error_codes.h"
 #include "net/action_timer.h"
 #include "net/net_error.h"
 #include "run/retry_rules.h"
-#include "run/submission_run.h"
+#include "run/site_poster.h"
 #include "script/submission_builder.h"
 
 namespace vendrix {
@@ -47,21 +48,22 @@ bool StatusIs2xx(const std::string& statusLine) {
 
 }  // namespace
 
-bool SubmissionRun::DoHttpPost(bool isNew) {
-  const SiteDefinition& def = host_.Site();
+bool SitePoster::DoHttpPost(bool isNew) {
+  const SiteDefinition& def = job_.site;
   if (def.Script(ScriptKind::HttpNew).find(kFilemineMarker) != std::string::npos ||
       def.Script(ScriptKind::HttpUpdate).find(kFilemineMarker) != std::string::npos) {
     return false;  // served by a built-in submitter: nothing is sent
   }
-  const std::string site = SiteName();
-  view_.Status(RunStep::Http, "Preparing to Post to " + site);
-  HTTP1.ContentType = "application/x-www-form-urlencoded";
+  const std::string site = siteName_;
+  sink_.Status(*this, RunStep::Http, "Preparing to Post to " + site);
+  http_.ContentType = "application/x-www-form-urlencoded";
   auto http = builder_->BuildHttpSubmission(isNew ? SubmissionKind::New : SubmissionKind::Update);
   if (!http) return false;  // the builder logged why
-  view_.Status(RunStep::Http, "HTTP Posting: " + site);
+  sink_.Status(*this, RunStep::Http, "HTTP Posting: " + site);
 
   auto idle = [this] {
-    for (RunStep s : {RunStep::Ftp, RunStep::Http, RunStep::Mail}) view_.Status(s, kIdle);
+    for (RunStep s : {RunStep::Ftp, RunStep::Http, RunStep::Mail})
+      sink_.Status(*this, s, kIdleStatus);
   };
   auto fail = [this, &site](const std::string& why) {
     const std::string line = "Posting Error - " + why + "(" + site + ")";
@@ -69,8 +71,8 @@ bool SubmissionRun::DoHttpPost(bool isNew) {
     AddReportLine(line);
     return false;
   };
-  HTTP1.SetURL(http->url);
-  HTTP1.PostData = http->get ? std::string() : http->data;
+  http_.SetURL(http->url);
+  http_.PostData = http->get ? std::string() : http->data;
   int retried = 0;               // tries again after nothing reached the site
   bool waitedForServer = false;  // a Retry-After is waited for once
   for (int attempt = 1;; ++attempt) {
@@ -80,10 +82,16 @@ bool SubmissionRun::DoHttpPost(bool isNew) {
     try {
       // The time-out interrupts the exchange however the server behaves: a silent one
       // and one that trickles bytes are both given up after HTTPTimeOut seconds.
-      HttpTimeout timer(std::chrono::seconds(settings_.httpTimeOut), httpTimedOut_,
-                        [this] { HTTP1.SetAction(THttpActions::httpIdle); });
-      if (skipRequested_ || cancelRequested_) throw EHttpClient(kErrInterrupted, "Interrupted");
-      HTTP1.SetAction(http->get ? THttpActions::httpGet : THttpActions::httpPost);
+      // One of the host's slots while connected; the time-out counts from the request.
+      std::optional<HostSlots::Hold> hold;
+      if (shared_.slots) {
+        hold.emplace(shared_.slots->Take(ServerOf(http->url, 80), 1, [this] { return Stopped(); }));
+        if (!*hold) throw EHttpClient(kErrInterrupted, "Interrupted");
+      }
+      HttpTimeout timer(std::chrono::seconds(shared_.settings.httpTimeOut), httpTimedOut_,
+                        [this] { http_.SetAction(THttpActions::httpIdle); });
+      if (Stopped()) throw EHttpClient(kErrInterrupted, "Interrupted");
+      http_.SetAction(http->get ? THttpActions::httpGet : THttpActions::httpPost);
     } catch (const EHttpClient& e) {
       if (httpTimedOut_) return fail("TIMED OUT!");
       if (AcceptedRedirect(e)) {
@@ -97,14 +105,14 @@ bool SubmissionRun::DoHttpPost(bool isNew) {
         line = std::to_string(e.ErrorCode) +
                ": the server closed the connection before the reply was complete";
       }
-      const int asked = ServerAsksToWait(e, HTTP1.RetryAfter());
+      const int asked = ServerAsksToWait(e, http_.RetryAfter());
       if (asked >= 0 && !waitedForServer) {
         // The server said when to come back: it did not take the form.
         waitedForServer = true;
         againMs = asked * 1000;
         why = "the server asked to wait " + std::to_string(asked) + " s";
-      } else if (!HTTP1.RequestWritten() && NothingReachedTheSite(e.ErrorCode) &&
-                 retried < settings_.postRetries) {
+      } else if (!http_.RequestWritten() && NothingReachedTheSite(e.ErrorCode) &&
+                 retried < shared_.settings.postRetries) {
         // The request never left: the site cannot have registered it.
         againMs = BackOffMs(retried++);
         why = "nothing reached the site";
@@ -120,11 +128,11 @@ bool SubmissionRun::DoHttpPost(bool isNew) {
     if (!WaitBeforeRetry(againMs)) return false;
   }
   if (httpTimedOut_) return fail("TIMED OUT!");
-  if (!StatusIs2xx(HTTP1.StatusLine())) {
+  if (!StatusIs2xx(http_.StatusLine())) {
     // The connection ended before a status line: nothing says the site took the form.
     return fail("The server closed the connection without an answer");
   }
-  view_.Status(RunStep::Http, "Posted on " + site);
+  sink_.Status(*this, RunStep::Http, "Posted on " + site);
   AddLogLine("Completed HTTP Post to: " + site);
   idle();
   return true;

@@ -6,7 +6,6 @@
 #include <thread>
 
 #include "base/error_codes.h"
-#include "run/submission_run.h"
 
 namespace vendrix {
 
@@ -37,18 +36,6 @@ std::string Seconds(int ms) {
   const int tenths = (ms + 50) / 100;
   return std::to_string(tenths / 10) + (tenths % 10 ? "." + std::to_string(tenths % 10) : "") +
          " s";
-}
-
-bool SubmissionRun::WaitBeforeRetry(int ms) {
-  // Skip and Cancel end the wait at once (within a poll).
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!skipRequested_ && !cancelRequested_) {
-    const auto now = std::chrono::steady_clock::now();
-    if (now >= until) return true;
-    std::this_thread::sleep_for(
-        std::min<std::chrono::steady_clock::duration>(until - now, std::chrono::milliseconds(50)));
-  }
-  return false;
 }
 
 }  // namespace vendrix

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -90,14 +91,14 @@ bool TReportsFrm::StartRunReport(const std::string& appName) {
   LogReportUrl = FileUrl(LogReportPath);
   FooterLine = kReportFooter;
   FinalSubsList.clear();
+  subsOrder_.clear();
   XferMemo.clear();
   pages_.clear();
   return made;
 }
 
-void TReportsFrm::PageHead(const std::string& title, const std::string& heading) {
-  XferMemo.clear();
-  Lines& p = XferMemo;
+Lines TReportsFrm::PageHead(const std::string& title, const std::string& heading) const {
+  Lines p;
   p.insert(p.end(),
            {"<html>", "<head>", kCharsetLine, "<title>" + title + " </title>", "</head>",
             "<body leftmargin=\"0\" bgcolor=\"#FFFFFF\">",
@@ -120,27 +121,44 @@ void TReportsFrm::PageHead(const std::string& title, const std::string& heading)
   p.push_back("Back to Main</strong></font></a></td>");
   p.push_back("  </tr>");
   p.push_back("</table>");
+  return p;
+}
+
+Lines TReportsFrm::SiteHead(const std::string& method, const std::string& siteName) const {
+  return PageHead(HtmlEscape(method), HtmlEscape(siteName + method));
+}
+
+std::string TReportsFrm::ReportLine(const std::string& text) const {
+  return "<p><small><font face=\"Arial\">[" + HtmlEscape(TimeNow()) + "] - " + HtmlEscape(text) +
+         "</font></small></p>";
 }
 
 void TReportsFrm::BeginSiteSection(const std::string& method) {
-  PageHead(HtmlEscape(method), HtmlEscape(CurrentSite + method));
+  XferMemo = SiteHead(method, CurrentSite);
 }
 
 void TReportsFrm::AddReportLine(const std::string& text) {
-  XferMemo.push_back("<p><small><font face=\"Arial\">[" + HtmlEscape(TimeNow()) + "] - " +
-                     HtmlEscape(text) + "</font></small></p>");
+  XferMemo.push_back(ReportLine(text));
 }
 
-void TReportsFrm::AddFooter() {
-  XferMemo.push_back(" ");
-  XferMemo.push_back("<p><small><font face=\"Arial\" color=\"#400080\">" + HtmlEscape(FooterLine) +
-                     "</font></small></p>");
-  XferMemo.push_back("</body>");
-  XferMemo.push_back("</html>");
+void TReportsFrm::AddFooter(Lines& page, const std::string& footer) {
+  page.push_back(" ");
+  page.push_back("<p><small><font face=\"Arial\" color=\"#400080\">" + HtmlEscape(footer) +
+                 "</font></small></p>");
+  page.push_back("</body>");
+  page.push_back("</html>");
 }
 
 std::string TReportsFrm::EndSiteSection(const std::string& method, const std::string& siteName,
                                         const Lines& answer) {
+  // Sections of one run follow one another: each is listed after the last.
+  const int order = subsOrder_.empty() ? 0 : subsOrder_.back();
+  return SaveSitePage(method, siteName, std::move(XferMemo), answer, order);
+}
+
+std::string TReportsFrm::SaveSitePage(const std::string& method, const std::string& siteName,
+                                      Lines page, const Lines& answer, int order) {
+  XferMemo = std::move(page);
   if (method == "HTTP" && !answer.empty()) {
     // The site's answer page, shown as the site sent it but without the rights of a
     // local file: its scripts and forms do not run.
@@ -149,7 +167,7 @@ std::string TReportsFrm::EndSiteSection(const std::string& method, const std::st
     XferMemo.push_back("<iframe sandbox srcdoc=\"" + HtmlEscape(doc) +
                        "\" width=\"581\" height=\"400\"></iframe>");
   }
-  AddFooter();
+  AddFooter(XferMemo, FooterLine);
   // Two sites whose names make the same file name ("A\B" and "A_B") get two pages.
   const std::string base = RunReportDir + "/" + SafeFileNamePart(siteName + " _" + method);
   std::string path = base + ".htm";
@@ -160,7 +178,12 @@ std::string TReportsFrm::EndSiteSection(const std::string& method, const std::st
   for (char& c : upper) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
-  FinalSubsList.push_back(siteName + " " + upper + kSubsSeparator + FileUrl(path));
+  // Listed in order: after every entry of a lower or equal order.
+  auto at = std::upper_bound(subsOrder_.begin(), subsOrder_.end(), order);
+  const auto index = at - subsOrder_.begin();
+  subsOrder_.insert(at, order);
+  FinalSubsList.insert(FinalSubsList.begin() + index,
+                       siteName + " " + upper + kSubsSeparator + FileUrl(path));
   return path.substr(path.rfind('/') + 1);
 }
 
@@ -174,10 +197,9 @@ void TReportsFrm::Save(const std::string& path, const Lines& lines) {
 
 void TReportsFrm::WriteLogReport(const Lines& log) {
   const std::string app = HtmlEscape(app_);
-  XferMemo.clear();
-  PageHead(app + " Log File", app);
+  XferMemo = PageHead(app + " Log File", app);
   for (const auto& line : log) AddReportLine(line);
-  AddFooter();
+  AddFooter(XferMemo, FooterLine);
   Save(LogReportPath, XferMemo);
 }
 

@@ -5,7 +5,8 @@
 // application's report folder. Pages are Windows-1252 text with CR LF lines, say so
 // in a meta element, and are each written atomically. Every text that comes from outside (log
 // lines, names, server answers) is HTML-escaped; a site's answer is shown inside a sandboxed frame.
-// Not thread-safe: the run's thread owns it.
+// Not thread-safe: the run's thread owns it, except SiteHead and ReportLine, which
+// sites posted at once call from their own threads once the run's report is started.
 #include <functional>
 #include <set>
 #include <string>
@@ -44,6 +45,14 @@ class TReportsFrm {
   // name in the run's folder (UTF-8).
   std::string EndSiteSection(const std::string& method, const std::string& siteName,
                              const Lines& answer = {});
+  // A site's page built apart (by a site posted beside others): its head, its lines
+  // (each made by ReportLine) and, when saved, the same ending and listing as
+  // EndSiteSection. Pages are listed on the main report by order (the site's row), so
+  // that sites ending in any order are listed in the table's.
+  Lines SiteHead(const std::string& method, const std::string& siteName) const;
+  std::string ReportLine(const std::string& text) const;
+  std::string SaveSitePage(const std::string& method, const std::string& siteName, Lines page,
+                           const Lines& answer, int order);
   // The log page: one time-stamped paragraph per run-log line.
   void WriteLogReport(const Lines& log);
   // The log page, then the main report.
@@ -63,8 +72,8 @@ class TReportsFrm {
   const std::string& Stamp() const { return stamp_; }
 
  private:
-  void PageHead(const std::string& title, const std::string& heading);
-  void AddFooter();
+  Lines PageHead(const std::string& title, const std::string& heading) const;
+  static void AddFooter(Lines& page, const std::string& footer);
   void Save(const std::string& path, const Lines& lines);
   std::string TimeNow() const;
   std::string DateNow() const;
@@ -73,6 +82,7 @@ class TReportsFrm {
   const Clock& clock_;
   std::string app_, stamp_;
   std::set<std::string> pages_;  // the page files of this run
+  std::vector<int> subsOrder_;   // the order of each FinalSubsList entry
 };
 
 }  // namespace vendrix

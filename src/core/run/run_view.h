@@ -17,6 +17,8 @@ namespace vendrix {
 
 enum class RunStep { Ftp, Http, Mail };
 enum class LampState { Off, Lit, Blinking };
+// What a step's status says when no site is in it.
+inline constexpr const char* kIdleStatus = "Idle";
 
 // A site being posted: its step, what that step says now and the bytes it has
 // received, and when the site started (the one that has waited longest comes first).

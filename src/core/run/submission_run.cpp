@@ -1,7 +1,12 @@
 #include "run/submission_run.h"
 
+#include <unistd.h>
+
 #include <algorithm>
-#include <cctype>
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <thread>
 
 #include "base/cp1252.h"
 #include "base/error.h"
@@ -19,149 +24,171 @@
 namespace vendrix {
 namespace {
 
-// Names the run log and the report pages may show of a secret.
-constexpr const char* kMasked = "****";
-// Shorter secrets would mask ordinary text.
-constexpr std::size_t kMinSecret = 3;
-
 bool Exists(const std::string& cp1252Path) {
   return FileExists(Cp1252ToUtf8(cp1252Path));
 }
 
-// The line for a marked site at which no step applies, saying why.
-std::string NothingSent(const SiteDefinition& site, const std::string& name, bool isNew) {
-  const char* kind = isNew ? "a new submission" : "an update";
-  std::string why;
-  if (!site.useFtpUpload && !site.useHttpPost && !site.useEmail) {
-    why = "the site uses no way of submission (HTTP, FTP or e-mail)";
-  } else {
-    if (site.useHttpPost) why = std::string("it has no HTTP script URL for ") + kind;
-    if (site.useEmail) {
-      why += std::string(why.empty() ? "it" : " and") + " has no e-mail address for " + kind;
-    }
-  }
-  return "Nothing was sent to " + name + ": " + why + ".";
-}
+// How long a change of byte counts alone waits before the in-flight list shows it.
+constexpr auto kBytesShownEvery = std::chrono::milliseconds(200);
 
 }  // namespace
+
+// The prompt the posters share: one question at a time, whichever thread asks.
+class SubmissionRun::LockedPrompt : public UserPrompt {
+ public:
+  explicit LockedPrompt(UserPrompt& inner) : inner_(inner) {}
+  void Inform(const std::string& text) override {
+    std::lock_guard lock(mutex_);
+    inner_.Inform(text);
+  }
+  void Error(const std::string& text) override {
+    std::lock_guard lock(mutex_);
+    inner_.Error(text);
+  }
+  Answer Confirm(const std::string& text, bool withCancel) override {
+    std::lock_guard lock(mutex_);
+    return inner_.Confirm(text, withCancel);
+  }
+  std::optional<std::string> AskName(const std::string& caption) override {
+    std::lock_guard lock(mutex_);
+    return inner_.AskName(caption);
+  }
+  std::optional<std::string> ChooseFile(const FileChoice& choice) override {
+    std::lock_guard lock(mutex_);
+    return inner_.ChooseFile(choice);
+  }
+  void ErrorDialog(const std::string& title, const std::string& text,
+                   const std::string& instruction) override {
+    std::lock_guard lock(mutex_);
+    inner_.ErrorDialog(title, text, instruction);
+  }
+
+ private:
+  UserPrompt& inner_;
+  std::mutex mutex_;
+};
+
+// A poster and what the run knows of it: the site it posts, where it stands, and the
+// lines it keeps until its site ends (several sites at once).
+struct SubmissionRun::Worker {
+  std::unique_ptr<PosterSink> sink;
+  std::unique_ptr<SitePoster> poster;
+  std::thread thread;
+  std::string filesDir;              // its own work folder (several at once), else empty
+  std::optional<SiteJob> job;        // handed over, not yet taken up (flightMutex_)
+  SiteJob running;                   // the site being posted (the worker's, then the run's)
+  std::optional<SiteOutcome> ended;  // not yet taken in (flightMutex_)
+  bool busy = false;                 // flightMutex_
+  SiteInFlight flight;               // flightMutex_
+  Lines log, ftp;  // the site's lines: the worker's while posting, the run's after
+};
+
+// One site after another, on the run's thread: every line and status shown at once.
+class SubmissionRun::SerialSink : public PosterSink {
+ public:
+  SerialSink(SubmissionRun& run, Worker& worker) : run_(run), worker_(worker) {}
+  void LogLine(SitePoster&, const std::string& line) override { run_.AddLogLine(line); }
+  void FtpLine(SitePoster&, const std::string& line) override {
+    run_.view_.FtpLine(line);
+    run_.ftplist_.push_back(line);
+  }
+  void FtpListCleared(SitePoster&) override {
+    run_.ftplist_.clear();
+    run_.view_.FtpListCleared();
+  }
+  void Status(SitePoster&, RunStep step, const std::string& text) override {
+    run_.view_.Status(step, text);
+    if (text == kIdleStatus) return;
+    {
+      std::lock_guard lock(run_.flightMutex_);
+      worker_.flight.status = text;
+      run_.flightChanged_ = run_.flightMoved_ = true;
+    }
+    run_.ShowFlight(false);
+  }
+  void Lamp(SitePoster&, RunStep step, LampState state) override {
+    run_.view_.Lamp(step, state);
+    if (state != LampState::Blinking) return;
+    {
+      std::lock_guard lock(run_.flightMutex_);
+      worker_.flight.step = step;
+      run_.flightChanged_ = run_.flightMoved_ = true;
+    }
+    run_.ShowFlight(false);
+  }
+  void HttpBytes(SitePoster&, long long bytes, const std::string& text) override {
+    run_.view_.HttpBytes(text);
+    if (bytes <= 0) return;
+    {
+      std::lock_guard lock(run_.flightMutex_);
+      worker_.flight.bytes = bytes;
+      run_.flightChanged_ = true;
+    }
+    run_.ShowFlight(false);
+  }
+  void XferLine(SitePoster&, const std::string& text) override { run_.view_.XferLine(text); }
+  void XferCleared(SitePoster&) override { run_.view_.XferCleared(); }
+
+ private:
+  SubmissionRun& run_;
+  Worker& worker_;
+};
+
+// Several sites at once, called on the posters' threads: lines are kept with their
+// site, status goes to the in-flight list, which the run's thread shows.
+class SubmissionRun::ParallelSink : public PosterSink {
+ public:
+  ParallelSink(SubmissionRun& run, Worker& worker) : run_(run), worker_(worker) {}
+  void LogLine(SitePoster&, const std::string& line) override { worker_.log.push_back(line); }
+  void FtpLine(SitePoster&, const std::string& line) override { worker_.ftp.push_back(line); }
+  void FtpListCleared(SitePoster&) override {}
+  void Status(SitePoster&, RunStep step, const std::string& text) override {
+    if (text == kIdleStatus) return;
+    Change([&] {
+      worker_.flight.step = step;
+      worker_.flight.status = text;
+    });
+  }
+  void Lamp(SitePoster&, RunStep step, LampState state) override {
+    if (state == LampState::Blinking) Change([&] { worker_.flight.step = step; });
+  }
+  void HttpBytes(SitePoster&, long long bytes, const std::string&) override {
+    if (bytes <= 0) return;
+    std::lock_guard lock(run_.flightMutex_);
+    worker_.flight.bytes = bytes;
+    run_.flightChanged_ = true;
+  }
+  void XferLine(SitePoster&, const std::string&) override {}
+  void XferCleared(SitePoster&) override {}
+
+ private:
+  template <class F>
+  void Change(F f) {
+    {
+      std::lock_guard lock(run_.flightMutex_);
+      f();
+      run_.flightChanged_ = run_.flightMoved_ = true;
+    }
+    run_.flightCv_.notify_all();
+  }
+  SubmissionRun& run_;
+  Worker& worker_;
+};
 
 SubmissionRun::SubmissionRun(RunHost& host, RunView& view, UserPrompt& prompt, const Clock& clock)
     : host_(host),
       view_(view),
       prompt_(prompt),
       clock_(clock),
-      report_(host.Tree().ReportsDir, host.Tree().ImagesDir, clock),
-      ftpForm_(
-          ftpState_, [this](const std::string& line) { AddFtpLine(MaskTrail(line)); },
-          [this](const std::string& text) { view_.Status(RunStep::Ftp, text); }) {
+      report_(host.Tree().ReportsDir, host.Tree().ImagesDir, clock) {
   report_.OnWriteError = [this](const std::string& message) { AddLogLine(message); };
-  ftpForm_.FTP1.Passive = true;
-  // Between polls of a wait: a Skip or Cancel that came just before an action began
-  // (whose start clears the interruption) still ends it.
-  HTTP1.OnIdle = [this] {
-    if (skipRequested_ || cancelRequested_) HTTP1.SetAction(THttpActions::httpIdle);
-  };
-  ftpForm_.FTP1.OnIdle = [this] {
-    if (skipRequested_ || cancelRequested_) ftpForm_.FTP1.SetAction(TFtpActions::ftpIdle);
-  };
-  const auto server = [this] { return HTTP1.URLServer(); };
-  HTTP1.OnConnected = [this, server](int code, const std::string& text) {
-    AddReportLine("Connected to: " + server() + "[" + std::to_string(code) + " - " + text + "]");
-  };
-  HTTP1.OnDisconnected = [this, server](int code, const std::string& text) {
-    AddReportLine("Disconnected: " + server() + "[" + std::to_string(code) + " - " + text + "]");
-  };
-  HTTP1.OnError = [this, server](int code, const std::string& text) {
-    std::string line = "ERROR: " + server() + "[" + std::to_string(code) + " - " + text + "]";
-    AddReportLine(line);
-    AddLogLine(line);
-  };
-  HTTP1.OnStartTransfer = [this, server] {
-    AddReportLine("Start Transfer: " + server());
-    ClearXfer();
-  };
-  HTTP1.OnTransfer = [this](long long bytes, std::string_view text) {
-    // A site's answer is shown in its page; a huge or dribbling answer is cut short
-    // there rather than filling memory.
-    constexpr std::size_t kMaxAnswer = 512 * 1024;
-    constexpr int kMaxTransferLines = 200;
-    if (++transferLines_ <= kMaxTransferLines) {
-      AddReportLine("Transfered: " + std::to_string(bytes) + "bytes");
-    }
-    if (xferBytes_ < kMaxAnswer) {
-      std::string block(text.substr(0, kMaxAnswer - xferBytes_));
-      xferBytes_ += block.size();
-      view_.XferLine(block);
-      xfer_.push_back(std::move(block));
-    }
-    view_.HttpBytes(std::to_string(bytes));
-  };
-  HTTP1.OnEndTransfer = [this, server] {
-    AddReportLine("End Transfer: " + server());
-    view_.HttpBytes("");
-  };
 }
 
 SubmissionRun::~SubmissionRun() = default;
 
-const std::string& SubmissionRun::SiteName() const {
-  return report_.CurrentSite;
-}
-
-std::string SubmissionRun::MaskTrail(const std::string& line) const {
-  // What the client sent: the argument of a command that carries a password.
-  static const std::string kClient = "CLIENT: ";
-  if (line.rfind(kClient, 0) == 0) {
-    const auto verbEnd = line.find(' ', kClient.size());
-    if (verbEnd == std::string::npos) return line;
-    std::string verb = line.substr(kClient.size(), verbEnd - kClient.size());
-    for (char& c : verb) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (verb == "PASS" || verb == "ACCT" || verb == "AUTH") {
-      return line.substr(0, verbEnd + 1) + kMasked;
-    }
-    return line;
-  }
-  return MaskWords(line);
-}
-
-std::string SubmissionRun::MaskWords(std::string text) const {
-  // What a server said: the password where it stands as a word of its own.
-  if (secret_.size() < kMinSecret) return text;
-  const auto isWordChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
-  for (std::size_t at = text.find(secret_); at != std::string::npos;
-       at = text.find(secret_, at + 1)) {
-    const std::size_t end = at + secret_.size();
-    const bool starts = at == 0 || !isWordChar(text[at - 1]) || !isWordChar(secret_.front());
-    const bool ends = end == text.size() || !isWordChar(text[end]) || !isWordChar(secret_.back());
-    if (starts && ends) {
-      text.replace(at, secret_.size(), kMasked);
-      at += std::string(kMasked).size() - 1;
-    }
-  }
-  return text;
-}
-
 void SubmissionRun::AddLogLine(const std::string& line) {
-  std::string l = line;
-  lastLogLine_ = l;
-  view_.LogLine(l);
-  log_.push_back(std::move(l));
-}
-
-void SubmissionRun::AddReportLine(const std::string& line) {
-  report_.AddReportLine(line);
-}
-
-void SubmissionRun::AddFtpLine(const std::string& line) {
-  std::string l = line;
-  view_.FtpLine(l);
-  ftplist_.push_back(std::move(l));
-}
-
-void SubmissionRun::ClearXfer() {
-  xfer_.clear();
-  xferBytes_ = 0;
-  view_.XferCleared();
+  view_.LogLine(line);
+  log_.push_back(line);
 }
 
 bool SubmissionRun::CheckApplication() {
@@ -258,7 +285,6 @@ bool SubmissionRun::SiteDefFitsApp() {
 SubmissionRun::Outcome SubmissionRun::Submit() {
   if (posting_) return Outcome::Refused;
   cancelRequested_ = false;
-  skipRequested_ = false;
   ftplist_.clear();
   view_.FtpListCleared();
   log_.clear();
@@ -275,8 +301,6 @@ SubmissionRun::Outcome SubmissionRun::Submit() {
     prompt_.Error(problem);
     return Outcome::Refused;
   }
-  HTTP1.ProxyServer = settings_.proxy;
-  HTTP1.ProxyPort = static_cast<std::uint16_t>(settings_.ProxyPort());
 
   if (!CheckApplication() || !OfferSaves() || !ReviewFindings()) return Outcome::Refused;
   LoadHistory();
@@ -297,9 +321,22 @@ SubmissionRun::Outcome SubmissionRun::Submit() {
   }
   host_.SetLongDesc(SplitLines(WrapText(JoinLines(host_.App().longDesc), 72)));
   sitesProcessed_ = 0;
-  SubmissionLog& log = *this;
   compressed_ = std::make_unique<CompressedFileCache>(host_.Tree().FilesDir);
-  builder_ = std::make_unique<SubmissionBuilder>(host_.Eng(), host_.Tree(), log, compressed_.get());
+  // At most two connections to one server, and two sessions to the mail server.
+  slots_ = std::make_unique<HostSlots>(2);
+  lockedPrompt_ = std::make_unique<LockedPrompt>(prompt_);
+  shared_ = PosterShared{};
+  shared_.eng = &host_.Eng();
+  shared_.tree = &host_.Tree();
+  shared_.report = &report_;
+  shared_.compressed = compressed_.get();
+  shared_.slots = slots_.get();
+  shared_.prompt = lockedPrompt_.get();
+  shared_.settings = settings_;
+  shared_.proxy = settings_.proxy;
+  shared_.proxyPort = static_cast<std::uint16_t>(settings_.ProxyPort());
+  shared_.companyEmail = host_.Company().email;
+  shared_.cancel = &cancelRequested_;
   bool completed = true;
   try {
     completed = WalkSites();
@@ -308,7 +345,6 @@ SubmissionRun::Outcome SubmissionRun::Submit() {
     AddLogLine(e.what());
   }
   host_.Eng().SetCurrentRow(nullptr);
-  builder_.reset();
   compressed_.reset();  // the compressed program is not kept between runs
   EndRun(!completed);
   return completed ? Outcome::Completed : Outcome::Cancelled;
@@ -321,181 +357,292 @@ void SubmissionRun::AllIdle() {
   }
 }
 
-void SubmissionRun::LightLamp(RunStep step) {
-  // The other lamps are left as they are: a finished step's lamp was made steady when
-  // its step ended, and a step that did not run at this site stays out.
-  view_.Lamp(step, LampState::Blinking);
+bool SubmissionRun::WalkSites() {
+  const int atOnce = std::clamp(postAtOnce_ > 0 ? postAtOnce_ : settings_.postAtOnce,
+                                kMinPostAtOnce, kMaxPostAtOnce);
+  parallel_ = atOnce > 1;
+  shownSite_.clear();
+  shownLamps_.fill(LampState::Off);
+  shownStatus_.fill(kIdle);
+  // The posters go when the walk ends, and with them their work folders.
+  struct Drop {
+    SubmissionRun& run;
+    ~Drop() {
+      std::lock_guard lock(run.flightMutex_);
+      for (const auto& w : run.workers_) {
+        std::error_code ec;
+        if (!w->filesDir.empty()) std::filesystem::remove_all(w->filesDir, ec);
+      }
+      run.active_.clear();
+      run.workers_.clear();
+    }
+  } drop{*this};
+  return parallel_ ? WalkParallel(atOnce) : WalkSerial();
 }
 
-bool SubmissionRun::WalkSites() {
+std::optional<SiteJob> SubmissionRun::PrepareRow(std::size_t i) {
   std::vector<AppSiteRow>& rows = host_.Rows();
-  const auto leading = [](const std::string& s) { return !TrimLeft(s).empty(); };
-  for (std::size_t i = 0; i < rows.size() && !cancelRequested_; ++i) {
-    currentSiteIndex_ = static_cast<int>(i);
-    bool success = true;
-    for (RunStep s : {RunStep::Ftp, RunStep::Http, RunStep::Mail}) {
-      view_.Status(s, kIdle);
-      view_.Lamp(s, LampState::Off);
-    }
-    if (!RowPosted(rows[i])) continue;
-    const std::string rowSite = rows[i].site;
-    skipRequested_ = false;
-    current_ = SiteResult{};
-    current_.site = rowSite;
-    current_.kind = rows[i].submit;
-    const std::string& version = host_.App().version;
-    if (!resend_ && history_.AlreadySent(rowSite, version)) {
-      // A run started again sends only what is left.
-      if (!SiteFitsApp(rows[i], host_.App().platform, host_.App().status)) continue;
-      const HistoryEntry* last = history_.LastFor(rowSite);
-      const std::string why = "already sent version " + version + " on " + last->when;
-      AddLogLine(rowSite + ": " + why + "; not sent again");
-      ++summary_.notSent;
-      SiteEnded("not-sent", why);
-      ++sitesProcessed_;
-      --toPost_;
-      view_.Counters(std::max(toPost_, 0), sitesProcessed_);
-      view_.Progress(sitesProcessed_, counts_.total);
-      continue;
-    }
-    bool opened = false;
-    try {
-      opened = host_.OpenSite(rowSite);
-    } catch (const std::exception& e) {
-      AddLogLine(e.what());
-    }
-    if (!opened) {
-      // A marked site whose definition cannot be read is a failed site, not a silent one.
-      report_.CurrentSite = rowSite;
-      AddLogLine("Unable to load the site definition of " + rowSite);
-      RowOutcome(static_cast<int>(i), false);
-      continue;
-    }
-    if (!SiteDefFitsApp()) continue;
-    const SiteDefinition& site = host_.Site();
-    host_.Eng().SetCurrentRow(&rows[i]);
-    report_.CurrentSite = site.name;
-    view_.CurrentSite(site.name);
-    const bool isNew = rows[i].submit == "New";
+  if (!RowPosted(rows[i])) return std::nullopt;
+  const std::string rowSite = rows[i].site;
+  const std::string& version = host_.App().version;
+  if (!resend_ && history_.AlreadySent(rowSite, version)) {
+    // A run started again sends only what is left.
+    if (!SiteFitsApp(rows[i], host_.App().platform, host_.App().status)) return std::nullopt;
+    const HistoryEntry* last = history_.LastFor(rowSite);
+    const std::string why = "already sent version " + version + " on " + last->when;
+    AddLogLine(rowSite + ": " + why + "; not sent again");
+    ++summary_.notSent;
+    SiteResult result;
+    result.site = rowSite;
+    result.kind = rows[i].submit;
+    result.outcome = "not-sent";
+    result.reason = why;
+    results_.push_back(result);
+    view_.SiteEnded(result);
+    ++sitesProcessed_;
+    --toPost_;
+    view_.Counters(std::max(toPost_, 0), sitesProcessed_);
+    view_.Progress(sitesProcessed_, counts_.total);
+    return std::nullopt;
+  }
+  bool opened = false;
+  try {
+    opened = host_.OpenSite(rowSite);
+  } catch (const std::exception& e) {
+    AddLogLine(e.what());
+  }
+  if (!opened) {
+    // A marked site whose definition cannot be read is a failed site, not a silent one.
+    AddLogLine("Unable to load the site definition of " + rowSite);
+    RowOutcome(static_cast<int>(i), false);
+    return std::nullopt;
+  }
+  if (!SiteDefFitsApp()) return std::nullopt;
+  SiteJob job;
+  job.row = static_cast<int>(i);
+  job.rowData = rows[i];
+  job.site = host_.Site();
+  return job;
+}
 
-    bool ran = false;  // whether any step tried to send something
-    if (site.useFtpUpload && !skipRequested_) {
-      ran = true;
-      LightLamp(RunStep::Ftp);
-      report_.BeginSiteSection("FTP");
-      ftplist_.clear();
-      view_.FtpListCleared();
-      int failures = 0;
-      bool sent = false;
-      while (!sent && !skipRequested_ && failures <= settings_.ftpRetries) {
-        if (failures > 0) {
-          // A server that failed a moment ago gets a little longer each time.
-          const int wait = BackOffMs(failures - 1);
-          AddFtpLine("Trying " + rowSite + " by FTP again in " + Seconds(wait) + " (attempt " +
-                     std::to_string(failures + 1) + ")");
-          AddLogLine("Trying " + rowSite + " by FTP again in " + Seconds(wait) + " (attempt " +
-                     std::to_string(failures + 1) + ")");
-          if (!WaitBeforeRetry(wait)) break;
-        }
-        sent = DoFtpUpload();
-        if (!sent) ++failures;
-      }
-      if (!sent) success = false;
-      StepEnded("ftp", sent);
-      for (const auto& line : ftplist_) report_.AddReportLine(line);
-      StepPage(report_.EndSiteSection("FTP", rowSite));
-      ftpForm_.Logoff();
-      secret_.clear();
-      view_.Lamp(RunStep::Ftp, LampState::Lit);
+bool SubmissionRun::WalkSerial() {
+  auto worker = std::make_unique<Worker>();
+  Worker& w = *worker;
+  w.sink = std::make_unique<SerialSink>(*this, w);
+  w.poster = std::make_unique<SitePoster>(shared_, *w.sink, host_.Tree().FilesDir);
+  {
+    std::lock_guard lock(flightMutex_);
+    workers_.push_back(std::move(worker));
+  }
+  std::vector<AppSiteRow>& rows = host_.Rows();
+  for (std::size_t i = 0; i < rows.size() && !cancelRequested_; ++i) {
+    AllIdle();
+    auto job = PrepareRow(i);
+    if (!job) continue;
+    view_.CurrentSite(job->site.name);
+    {
+      std::lock_guard lock(flightMutex_);
+      w.running = *job;
+      w.busy = true;
+      w.flight =
+          SiteInFlight{job->rowData.site, RunStep::Ftp, "", 0, std::chrono::steady_clock::now()};
+      active_ = {w.poster.get()};
+      flightChanged_ = flightMoved_ = true;
     }
-    if (cancelRequested_) {
-      CountOutcome(success);
-      return false;
+    ShowFlight(true);
+    SiteOutcome outcome = w.poster->Post(std::move(*job));
+    {
+      std::lock_guard lock(flightMutex_);
+      w.busy = false;
+      active_.clear();
+      flightChanged_ = flightMoved_ = true;
     }
-    const std::string& url = isNew ? site.httpNewScriptUrl : site.httpUpdateScriptUrl;
-    if (site.useHttpPost && leading(url) && !skipRequested_) {
-      ran = true;
-      LightLamp(RunStep::Http);
-      report_.BeginSiteSection("HTTP");
-      ClearXfer();
-      const bool posted = Guarded(RunStep::Http, [&] { return DoHttpPost(isNew); });
-      if (!posted) success = false;
-      StepEnded("http", posted);
-      StepPage(report_.EndSiteSection("HTTP", rowSite, xfer_));
-      view_.Lamp(RunStep::Http, LampState::Lit);
-    }
-    if (cancelRequested_) {
-      CountOutcome(success);
-      return false;
-    }
-    const std::string& to = isNew ? site.emailToName : site.emailToNameUpdate;
-    if (site.useEmail && leading(to) && !skipRequested_) {
-      ran = true;
-      report_.BeginSiteSection("EMAIL");
-      LightLamp(RunStep::Mail);
-      const int row = static_cast<int>(i);
-      if (!Guarded(RunStep::Mail, [&] { return DoEmailPost(isNew, row, false); })) {
-        success = false;
-        StepEnded("email", false);
-      } else {
-        StepEnded("email", true);
-        if (host_.Site().emailSendCopy) {
-          Guarded(RunStep::Mail, [&] { return DoEmailPost(isNew, row, true); });
-        }
-      }
-      StepPage(report_.EndSiteSection("EMAIL", rowSite));
-      view_.Lamp(RunStep::Mail, LampState::Lit);
-    }
-    std::string reason;
-    if (!ran) {
-      // Nothing went to the site: it is not posted, and its row stays as it was.
-      if (!skipRequested_) {
-        reason = NothingSent(site, rowSite, isNew);
-        AddLogLine(reason);
-      }
-      success = false;
-    }
-    if (success) RecordPost(rows[i], isNew);
-    RowOutcome(static_cast<int>(i), success);
-    if (success) {
-      SiteEnded("succeeded", "");
-    } else if (skipRequested_) {
-      SiteEnded("skipped", "skipped by the user");
-    } else {
-      if (reason.empty()) {
-        for (const auto& step : current_.steps) {
-          if (step.status == "failed") reason = step.detail;
-        }
-      }
-      SiteEnded("failed", reason);
-    }
-    if (cancelRequested_) return false;
-    if (skipRequested_) {
-      AddLogLine("SKIPPED -> " + rowSite);
-      skipRequested_ = false;
-    }
+    ShowFlight(true);
+    if (w.poster->HttpTimedOut()) httpTimedOut_ = true;
+    const bool cancelled = outcome.cancelled;
+    FinishSite(w.running, std::move(outcome));
+    if (cancelled) return false;
   }
   return !cancelRequested_;
 }
 
-bool SubmissionRun::Guarded(RunStep step, const std::function<bool()>& action) {
-  try {
-    return action();
-  } catch (const std::exception& e) {
-    // An error no step handler foresaw (a file that cannot be read or written, a
-    // client failure outside its action) fails this site's step; the run goes on.
-    const std::string site = SiteName();
-    if (step == RunStep::Mail) {
-      AddLogLine(e.what());
-      AddReportLine(e.what());
-      AddLogLine(site + " EMail ERROR!!!");
-    } else {
-      const std::string line = "Posting Error - " + std::string(e.what()) + "(" + site + ")";
-      AddLogLine(line);
-      AddReportLine(line);
+bool SubmissionRun::WalkParallel(int atOnce) {
+  // Each poster makes its text files and archives in a work folder of its own.
+  std::unique_lock lock(flightMutex_);
+  stopWorkers_ = false;
+  for (int k = 0; k < atOnce; ++k) {
+    auto worker = std::make_unique<Worker>();
+    std::string folder = host_.Tree().FilesDir + ".posting-XXXXXX";
+    if (!::mkdtemp(folder.data())) {
+      throw VendrixError(UnableToWrite(Utf8ToCp1252(host_.Tree().FilesDir)));
     }
-    return false;
+    worker->filesDir = folder + "/";
+    worker->sink = std::make_unique<ParallelSink>(*this, *worker);
+    worker->poster = std::make_unique<SitePoster>(shared_, *worker->sink, worker->filesDir);
+    workers_.push_back(std::move(worker));
   }
+  for (auto& wp : workers_) {
+    Worker* w = wp.get();
+    w->thread = std::thread([this, w] {
+      std::unique_lock wl(flightMutex_);
+      while (true) {
+        flightCv_.wait(wl, [&] { return w->job.has_value() || stopWorkers_; });
+        if (!w->job) return;
+        SiteJob job = std::move(*w->job);
+        w->job.reset();
+        wl.unlock();
+        SiteOutcome outcome = w->poster->Post(std::move(job));
+        wl.lock();
+        w->ended = std::move(outcome);
+        flightMoved_ = flightChanged_ = true;
+        flightCv_.notify_all();
+      }
+    });
+  }
+  struct Joiner {
+    SubmissionRun& run;
+    std::unique_lock<std::mutex>& lock;
+    ~Joiner() {
+      if (!lock.owns_lock()) lock.lock();
+      run.stopWorkers_ = true;
+      for (auto& w : run.workers_) {
+        if (w->busy) w->poster->Skip();
+      }
+      lock.unlock();
+      run.flightCv_.notify_all();
+      for (auto& w : run.workers_) {
+        if (w->thread.joinable()) w->thread.join();
+      }
+    }
+  } joiner{*this, lock};
+
+  std::vector<AppSiteRow>& rows = host_.Rows();
+  std::size_t next = 0;
+  const auto freeWorker = [this]() -> Worker* {
+    for (auto& w : workers_) {
+      if (!w->busy) return w.get();
+    }
+    return nullptr;
+  };
+  while (true) {
+    // Free posters take the next rows, in the table's order.
+    while (!cancelRequested_ && next < rows.size()) {
+      Worker* w = freeWorker();
+      if (!w) break;
+      lock.unlock();
+      std::optional<SiteJob> job = PrepareRow(next++);
+      lock.lock();
+      if (!job) continue;
+      w->running = *job;
+      w->log.clear();
+      w->ftp.clear();
+      w->flight =
+          SiteInFlight{job->rowData.site, RunStep::Ftp, "", 0, std::chrono::steady_clock::now()};
+      w->busy = true;
+      w->job = std::move(job);
+      active_.push_back(w->poster.get());
+      flightChanged_ = flightMoved_ = true;
+      flightCv_.notify_all();
+    }
+    // Sites that ended are taken in, in the order they ended.
+    std::vector<Worker*> ended;
+    for (auto& w : workers_) {
+      if (w->ended) ended.push_back(w.get());
+    }
+    if (!ended.empty()) {
+      std::vector<SiteOutcome> outcomes;
+      for (Worker* w : ended) {
+        outcomes.push_back(std::move(*w->ended));
+        w->ended.reset();
+        std::erase(active_, w->poster.get());
+      }
+      lock.unlock();
+      for (std::size_t k = 0; k < ended.size(); ++k) {
+        Worker* w = ended[k];
+        for (const auto& line : w->log) AddLogLine(line);
+        for (const auto& line : w->ftp) {
+          view_.FtpLine(line);
+          ftplist_.push_back(line);
+        }
+        if (w->poster->HttpTimedOut()) httpTimedOut_ = true;
+        FinishSite(w->running, std::move(outcomes[k]));
+      }
+      lock.lock();
+      for (Worker* w : ended) w->busy = false;
+      flightChanged_ = flightMoved_ = true;
+      continue;
+    }
+    bool anyBusy = false;
+    for (auto& w : workers_) anyBusy = anyBusy || w->busy;
+    if (!anyBusy && (next >= rows.size() || cancelRequested_)) break;
+    lock.unlock();
+    ShowFlight(false);
+    lock.lock();
+    flightCv_.wait_for(lock, std::chrono::milliseconds(100), [&] {
+      if (flightMoved_ || cancelRequested_) return true;
+      for (auto& w : workers_) {
+        if (w->ended) return true;
+      }
+      return false;
+    });
+  }
+  lock.unlock();
+  ShowFlight(true);
+  return !cancelRequested_;
+}
+
+void SubmissionRun::ShowFlight(bool force) {
+  std::vector<SiteInFlight> sites;
+  {
+    std::lock_guard lock(flightMutex_);
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && (!flightChanged_ || (!flightMoved_ && now - flightShown_ < kBytesShownEvery))) {
+      return;
+    }
+    flightChanged_ = flightMoved_ = false;
+    flightShown_ = now;
+    for (const auto& w : workers_) {
+      if (w->busy && !w->ended) sites.push_back(w->flight);
+    }
+  }
+  std::stable_sort(sites.begin(), sites.end(),
+                   [](const SiteInFlight& a, const SiteInFlight& b) { return a.since < b.since; });
+  view_.SitesInFlight(sites);
+  if (!parallel_) return;
+  // Several sites at once: a lamp blinks while any site is in its step, a step's
+  // status is that of the site that has waited longest in it.
+  // Only what changed is shown.
+  const std::string current = sites.empty() ? std::string() : sites.front().site;
+  if (current != shownSite_) view_.CurrentSite(shownSite_ = current);
+  for (RunStep step : {RunStep::Ftp, RunStep::Http, RunStep::Mail}) {
+    const auto in = std::find_if(sites.begin(), sites.end(),
+                                 [step](const SiteInFlight& f) { return f.step == step; });
+    const auto k = static_cast<std::size_t>(step);
+    const LampState lamp = in == sites.end() ? LampState::Off : LampState::Blinking;
+    const std::string status = in == sites.end() || in->status.empty() ? kIdle : in->status;
+    if (lamp != shownLamps_[k]) view_.Lamp(step, shownLamps_[k] = lamp);
+    if (status != shownStatus_[k]) view_.Status(step, shownStatus_[k] = status);
+  }
+}
+
+void SubmissionRun::FinishSite(const SiteJob& job, SiteOutcome outcome) {
+  SiteResult& result = outcome.result;
+  for (std::size_t k = 0; k < outcome.pages.size(); ++k) {
+    BuiltPage& page = outcome.pages[k];
+    std::string name = report_.SaveSitePage(page.method, job.rowData.site, std::move(page.lines),
+                                            page.answer, job.row);
+    if (k < result.steps.size()) result.steps[k].page = std::move(name);
+  }
+  if (outcome.cancelled) {
+    // Cancelled between its steps: counted as far as it went, its row left as it was.
+    if (outcome.ran) CountOutcome(outcome.success);
+    return;
+  }
+  if (outcome.success) RecordPost(job.rowData, job.rowData.submit == "New", result);
+  RowOutcome(job.row, outcome.success);
+  results_.push_back(result);
+  view_.SiteEnded(result);
+  if (outcome.skipped) AddLogLine("SKIPPED -> " + job.rowData.site);
 }
 
 bool SubmissionRun::ReviewFindings() {
@@ -560,28 +707,9 @@ bool SubmissionRun::Confirm() {
   return true;
 }
 
-void SubmissionRun::StepEnded(const char* step, bool ok) {
-  StepResult r;
-  r.step = step;
-  r.status = ok ? "ok" : (skipRequested_ ? "skipped" : "failed");
-  if (!ok && !skipRequested_) r.detail = lastLogLine_;
-  current_.steps.push_back(std::move(r));
-}
-
-void SubmissionRun::StepPage(std::string page) {
-  if (!current_.steps.empty()) current_.steps.back().page = std::move(page);
-}
-
-void SubmissionRun::SiteEnded(std::string outcome, std::string reason) {
-  current_.outcome = std::move(outcome);
-  current_.reason = std::move(reason);
-  results_.push_back(current_);
-  view_.SiteEnded(current_);
-}
-
-void SubmissionRun::RecordPost(const AppSiteRow& row, bool isNew) {
+void SubmissionRun::RecordPost(const AppSiteRow& row, bool isNew, const SiteResult& result) {
   std::string methods;
-  for (const auto& step : current_.steps) {
+  for (const auto& step : result.steps) {
     if (step.status != "ok") continue;
     if (!methods.empty()) methods += ",";
     methods += step.step == "email" ? "EMAIL" : step.step == "ftp" ? "FTP" : "HTTP";
@@ -674,25 +802,29 @@ void SubmissionRun::AskViewReport() {
 
 void SubmissionRun::Skip() {
   if (!posting_) return;
-  skipRequested_ = true;
-  ftpForm_.FTP1.SetAction(TFtpActions::ftpIdle);
-  HTTP1.SetAction(THttpActions::httpIdle);
-  std::lock_guard lock(mailMutex_);
-  if (mailForm_) mailForm_->Cancel();
+  std::lock_guard lock(flightMutex_);
+  for (SitePoster* poster : active_) poster->Skip();
 }
 
 bool SubmissionRun::Skip(const std::string& site) {
-  if (!posting_ || report_.CurrentSite != site) return false;
-  Skip();
-  return true;
+  if (!posting_) return false;
+  std::lock_guard lock(flightMutex_);
+  for (const auto& w : workers_) {
+    if (w->busy && !w->ended && w->flight.site == site) {
+      w->poster->Skip();
+      return true;
+    }
+  }
+  return false;
 }
 
 void SubmissionRun::Cancel() {
   if (!posting_) return;
   // The flag first: the step that the interruption ends reads it at once.
   cancelRequested_ = true;
-  HTTP1.SetAction(THttpActions::httpIdle);
-  ftpForm_.FTP1.SetAction(TFtpActions::ftpIdle);
+  std::lock_guard lock(flightMutex_);
+  for (SitePoster* poster : active_) poster->Interrupt();
+  flightCv_.notify_all();
 }
 
 bool SubmissionRun::CancelClick(UserPrompt& prompt) {
@@ -706,8 +838,15 @@ bool SubmissionRun::CancelClick(UserPrompt& prompt) {
 }
 
 bool SubmissionRun::MailInProgress() {
-  std::lock_guard lock(mailMutex_);
-  return mailForm_ != nullptr;
+  std::lock_guard lock(flightMutex_);
+  for (SitePoster* poster : active_) {
+    if (poster->MailInProgress()) return true;
+  }
+  return false;
+}
+
+int SubmissionRun::MostAtOnce(const std::string& host) const {
+  return slots_ ? slots_->MostAtOnce(host) : 0;
 }
 
 }  // namespace vendrix

@@ -1,12 +1,24 @@
 #pragma once
 // The submission run: checks the application and the marked sites, asks for
-// confirmation, walks the site table and runs for each posted site the FTP upload,
-// the HTTP form post and the e-mail, in that order; marks the successful rows
+// confirmation, walks the site table and posts each site (its FTP upload, HTTP form
+// post and e-mail, in that order, through a SitePoster); marks the successful rows
 // "Update" with today's date (saving the table after every site), and ends with the
-// HTML reports. The run blocks its caller (a worker thread in the GUI); Skip() and
-// Cancel() may be called from any thread and interrupt the network action in
-// progress at once. Everything else belongs to the run's thread.
+// HTML reports.
+//
+// With PostAtOnce 1 the sites are posted one after another on the run's thread, each
+// line shown as it comes. With more, up to that many sites are in flight at once on
+// worker threads, at most two connections go to one host and two sessions to the mail
+// server; each site's log lines are kept together and added to the run log when the
+// site ends; outcomes, counters, the table and the reports are handled on the run's
+// thread alone, and the main report lists the sites in the table's order.
+//
+// The run blocks its caller (a worker thread in the GUI) and calls its view on that
+// thread only. Skip() and Cancel() may be called from any thread and interrupt the
+// network actions in progress at once. Everything else belongs to the run's thread.
+#include <array>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -16,30 +28,25 @@
 #include "base/clock.h"
 #include "base/line_list.h"
 #include "catalogue/site_table.h"
-#include "net/ftp_form.h"
-#include "net/http_client.h"
 #include "run/post_history.h"
 #include "run/run_host.h"
 #include "run/run_report.h"
 #include "run/run_results.h"
 #include "run/run_view.h"
+#include "run/site_poster.h"
 #include "run/table_saver.h"
-#include "script/submission.h"
 
 namespace vendrix {
 
 class UserPrompt;
-class SubmissionBuilder;
 class CompressedFileCache;
 
-class TSMTPForm;
-
-class SubmissionRun : private SubmissionLog {
+class SubmissionRun {
  public:
   enum class Outcome { Refused, Completed, Cancelled };
 
   SubmissionRun(RunHost& host, RunView& view, UserPrompt& prompt, const Clock& clock);
-  ~SubmissionRun() override;
+  ~SubmissionRun();
 
   // Limits the run to the named sites (posted whatever their P mark, which is not
   // changed); empty: the rows marked to post.
@@ -76,11 +83,6 @@ class SubmissionRun : private SubmissionLog {
   static constexpr const char* kMailWaitText =
       "Waiting for the mail server to confirm the message (at most 10 minutes)";
 
-  // The three steps for the current site (one FTP attempt each call).
-  bool DoFtpUpload();
-  bool DoHttpPost(bool isNew);
-  bool DoEmailPost(bool isNew, int row, bool isCopy);
-
   const PostCounts& Counts() const { return counts_; }
   const TReportsFrm& Report() const { return report_; }
   const Lines& Log() const { return log_; }
@@ -91,55 +93,47 @@ class SubmissionRun : private SubmissionLog {
   const std::vector<SiteResult>& Results() const { return results_; }
   const RunSummary& Summary() const { return summary_; }
   bool HttpTimedOut() const { return httpTimedOut_; }
+  // The most connections the run had open to one host at once (for tests).
+  int MostAtOnce(const std::string& host) const;
 
   // The Submit page's texts.
-  static constexpr const char* kIdle = "Idle";
+  static constexpr const char* kIdle = kIdleStatus;
 
  private:
-  // SubmissionLog: the run log, the page being built, the FTP log.
-  void AddLogLine(const std::string& line) override;
-  void AddReportLine(const std::string& line) override;
-  void AddFtpLine(const std::string& line) override;
+  class SerialSink;
+  class ParallelSink;
+  class LockedPrompt;
+  struct Worker;
 
-  // A file sent to the current site: its SHA-256 on the site's page and in its result.
-  void RecordSentFile(const std::string& step, const std::string& name, const std::string& path,
-                      bool confirmed);
-  // Waits ms before a step is tried again; false when Skip or Cancel ended the wait.
-  bool WaitBeforeRetry(int ms);
-  // One FTP attempt; DoFtpUpload turns any error it throws into a failed attempt.
-  bool FtpAttempt();
-  // Runs a step; an error it throws is that step's failure, logged, never the run's end.
-  bool Guarded(RunStep step, const std::function<bool()>& action);
+  void AddLogLine(const std::string& line);
   bool CheckApplication();
   bool OfferSaves();
   bool RowPosted(const AppSiteRow& row) const;
   // The site loop; false when it stopped after a cancel.
   bool WalkSites();
+  bool WalkSerial();
+  bool WalkParallel(int atOnce);
+  // The row's job, or nullopt when the row is not posted (after saying why where it
+  // should).
+  std::optional<SiteJob> PrepareRow(std::size_t i);
+  // A site's outcome taken in: pages saved, row marked, history, counters, result.
+  void FinishSite(const SiteJob& job, SiteOutcome outcome);
   bool ReviewFindings();
   void LoadHistory();
   // The confirmation window; false when the person or the findings stop the run.
   bool Confirm();
-  void StepEnded(const char* step, bool ok);
-  // The report page of the step that ended last.
-  void StepPage(std::string page);
-  void SiteEnded(std::string outcome, std::string reason);
-  void RecordPost(const AppSiteRow& row, bool isNew);
+  void RecordPost(const AppSiteRow& row, bool isNew, const SiteResult& result);
   void CountOutcome(bool success);
   void RowOutcome(int row, bool success);
   void SaveTable();
   void AllIdle();
-  void LightLamp(RunStep step);
   void EnterPostingMode();
   void LeavePostingMode();
   void EndRun(bool cancelled);
   void AskViewReport();
-  // The password masked where it stands as a value: in a command line the client
-  // sent (PASS, ACCT, AUTH) and as a word of what a server said; never in the words
-  // of other lines (a site or user named like the password stays readable).
-  std::string MaskTrail(const std::string& line) const;
-  std::string MaskWords(std::string text) const;
-  void ClearXfer();
-  const std::string& SiteName() const;
+  // The in-flight list: shown when it changed (byte counts at most every 200 ms);
+  // with several sites at once also the lamps, status texts and current site.
+  void ShowFlight(bool force);
 
   RunHost& host_;
   RunView& view_;
@@ -154,32 +148,37 @@ class SubmissionRun : private SubmissionLog {
   PostHistory history_;
   std::string historyPath_;
   std::vector<SiteResult> results_;
-  SiteResult current_;
   RunSummary summary_;
-  std::string lastLogLine_;  // the detail of a failed step
 
   ProgramSettings settings_;
   PostCounts counts_;
   TReportsFrm report_;
   std::unique_ptr<CompressedFileCache> compressed_;  // the program compressed once per run
-  std::unique_ptr<SubmissionBuilder> builder_;
-  THttpClient HTTP1;
-  FtpRunState ftpState_;
-  TftpForm1 ftpForm_;
+  std::unique_ptr<HostSlots> slots_;
+  std::unique_ptr<LockedPrompt> lockedPrompt_;
+  PosterShared shared_;
 
   TableSaver tableSaver_;
-  Lines log_, ftplist_, xfer_;
-  std::size_t xferBytes_ = 0;
-  int transferLines_ = 0;
-  std::string secret_;  // the password of the step in progress (FTP or SMTP)
+  Lines log_, ftplist_;
+
+  // The posters at work; Skip and Cancel reach them from any thread.
+  std::mutex flightMutex_;
+  std::condition_variable flightCv_;
+  std::vector<std::unique_ptr<Worker>> workers_;
+  std::vector<SitePoster*> active_;  // the posters posting a site now
+  bool flightChanged_ = false;
+  bool flightMoved_ = false;  // a site started, ended or changed step
+  std::chrono::steady_clock::time_point flightShown_;
+  bool parallel_ = false;
+  // What the view shows of several sites at once.
+  std::string shownSite_;
+  std::array<LampState, 3> shownLamps_{};
+  std::array<std::string, 3> shownStatus_;
+  bool stopWorkers_ = false;
 
   std::atomic<bool> posting_{false};
-  std::atomic<bool> skipRequested_{false};
   std::atomic<bool> cancelRequested_{false};
   std::atomic<bool> httpTimedOut_{false};
-  std::mutex mailMutex_;
-  TSMTPForm* mailForm_ = nullptr;  // the mail window of the e-mail step in progress
-  int currentSiteIndex_ = -1;
   int sitesProcessed_ = 0;
   int toPost_ = 0;
 };

@@ -81,6 +81,19 @@ TSettingsForm::TSettingsForm(TMainFrm& main)
   };
   spinGroup("FTP Settings:", "Maximum retries if contact failure:", retries_);
   spinGroup("HTTP Settings:", "Time out Seconds:", timeOut_);
+  postAtOnce_ = spin("postAtOnce", kMinPostAtOnce, kMaxPostAtOnce);
+  postRetries_ = spin("postRetries", kMinPostRetries, kMaxPostRetries);
+  postAtOnce_->setToolTip("How many sites a run posts at once; 1 posts them one after another.");
+  postRetries_->setToolTip(
+      "How often a web form or e-mail is tried again when nothing reached the site "
+      "(after 1, 2, 4 seconds). A form that was sent is never sent again.");
+  auto* postBox = new QGroupBox("Posting:", page);
+  auto* postForm = new QFormLayout(postBox);
+  postForm->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+  postForm->addRow(Caption("Sites &posted at once:", postAtOnce_, postBox), postAtOnce_);
+  postForm->addRow(Caption("&Retries when nothing reached a site:", postRetries_, postBox),
+                   postRetries_);
+  right->addWidget(postBox);
   hints_ = new QCheckBox("Show Hints", page);
   hints_->setObjectName("ShowHintsChk");
   group(right, "Misc. Settings:", hints_);
@@ -118,6 +131,8 @@ TSettingsForm::TSettingsForm(TMainFrm& main)
   port_->setText(ToQt(f.port));
   retries_->setValue(f.ftpRetries);
   timeOut_->setValue(f.httpTimeOut);
+  postAtOnce_->setValue(f.postAtOnce);
+  postRetries_->setValue(f.postRetries);
   hints_->setChecked(f.showHints);
   mailLogin_->Load(f);
   services_->Load(f);
@@ -138,6 +153,8 @@ void TSettingsForm::Ok() {
     typed.port = FromQt(port_->text());
     typed.ftpRetries = retries_->value();
     typed.httpTimeOut = timeOut_->value();
+    typed.postAtOnce = postAtOnce_->value();
+    typed.postRetries = postRetries_->value();
     typed.showHints = hints_->isChecked();
     mailLogin_->Store(typed);
     services_->Store(typed);

@@ -35,6 +35,8 @@ class TSettingsForm : public QDialog {
   QLineEdit* port_;
   QSpinBox* retries_;
   QSpinBox* timeOut_;
+  QSpinBox* postAtOnce_;
+  QSpinBox* postRetries_;
   QCheckBox* hints_;
   MailLoginBox* mailLogin_;
   ServiceSettingsBox* services_;

@@ -1,0 +1,78 @@
+#pragma once
+// How many connections a run has open to one host at a time. A step takes its
+// host's slots before it connects (an FTP step two, for its control and data
+// connections; an HTTP step or a mail session one) and gives them back when it ends,
+// so that sites posted at once never crowd one server. A server is its host name
+// (without regard to case) and port, as ServerOf gives them.
+//
+// A slot given back stays taken a moment longer (kLinger), so that the server has
+// closed its end of the connection before the next one opens: a server counting its
+// open connections sees no more than the limit either.
+//
+// Any thread. A wait ends when the slots are free or when the caller's stop test
+// says so (checked at least every 50 ms, and at once after Wake).
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace vendrix {
+
+class HostSlots {
+ public:
+  static constexpr std::chrono::milliseconds kLinger{25};
+
+  explicit HostSlots(int perHost) : perHost_(perHost) {}
+  HostSlots(const HostSlots&) = delete;
+  HostSlots& operator=(const HostSlots&) = delete;
+
+  class Hold {
+   public:
+    Hold() = default;
+    Hold(Hold&& other) noexcept : slots_(other.slots_), key_(std::move(other.key_)), n_(other.n_) {
+      other.slots_ = nullptr;
+    }
+    Hold& operator=(Hold&&) = delete;
+    ~Hold() {
+      if (slots_) slots_->Release(key_, n_);
+    }
+    explicit operator bool() const { return slots_ != nullptr; }
+
+   private:
+    friend class HostSlots;
+    Hold(HostSlots* slots, std::string key, int n) : slots_(slots), key_(std::move(key)), n_(n) {}
+    HostSlots* slots_ = nullptr;
+    std::string key_;
+    int n_ = 0;
+  };
+
+  // Takes n slots of server (at most the limit); an empty Hold when stop() became
+  // true first.
+  Hold Take(const std::string& server, int n, const std::function<bool()>& stop);
+  // Wakes every wait so that it checks its stop test.
+  void Wake();
+  // The most slots a server has had taken at once so far (for tests).
+  int MostAtOnce(const std::string& server) const;
+
+ private:
+  void Release(const std::string& key, int n);
+  // The slots of key still lingering (lock held); drops the ones that expired.
+  int Lingering(const std::string& key, std::chrono::steady_clock::time_point now);
+
+  const int perHost_;
+  mutable std::mutex mutex_;
+  std::condition_variable cv_;
+  std::map<std::string, int> taken_, most_;
+  std::map<std::string, std::vector<std::chrono::steady_clock::time_point>> lingering_;
+};
+
+// The server of an address or URL as "host:port": "ftp.example.com:21" of
+// "FTP.Example.com." with defaultPort 21, "host:8080" of "http://user@host:8080/path",
+// "[::1]:21" of "[::1]"; a URL's scheme gives the port it lacks (http 80, https 443,
+// ftp 21).
+std::string ServerOf(const std::string& addressOrUrl, int defaultPort);
+
+}  // namespace vendrix

@@ -1,0 +1,171 @@
+#pragma once
+// SitePoster: posts one site of a submission run: the FTP upload, the HTTP form post
+// and the e-mail, in that order, each with its retries, and builds the site's report
+// pages. A run has one poster per site in flight: on the run's own thread when sites
+// are posted one after another, on a worker thread each when several are posted at
+// once. A poster's network clients, expansion engine, site definition, row and work
+// folder are its own; what it shares (the profiles, the compressed program, the host
+// slots, the prompt) is read-only or guarded.
+//
+// What the poster says goes to its PosterSink, on the poster's thread. Skip() and
+// Cancel() may be called from any thread and interrupt the action in progress at once.
+// Post() never throws: an error of a step is that step's failure.
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "base/data_tree.h"
+#include "base/line_list.h"
+#include "base/program_settings.h"
+#include "catalogue/site_definition.h"
+#include "catalogue/site_table.h"
+#include "net/ftp_form.h"
+#include "net/http_client.h"
+#include "run/host_slots.h"
+#include "run/run_report.h"
+#include "run/run_results.h"
+#include "run/run_view.h"
+#include "script/eng_build.h"
+#include "script/submission.h"
+
+namespace vendrix {
+
+class CompressedFileCache;
+class SubmissionBuilder;
+class TSMTPForm;
+class SitePoster;
+
+// One site to post: its row (a copy), its place in the table and its definition.
+struct SiteJob {
+  int row = -1;
+  AppSiteRow rowData;
+  SiteDefinition site;
+};
+
+// A page the poster built, saved by the run (which names the file and lists it).
+struct BuiltPage {
+  std::string method;  // "FTP", "HTTP", "EMAIL"
+  Lines lines;
+  Lines answer;  // the site's answer (HTTP)
+};
+
+// What came of a site.
+struct SiteOutcome {
+  SiteResult result;  // steps (without page names), files, outcome and reason
+  bool success = false;
+  bool skipped = false;
+  bool ran = false;              // a step tried to send something
+  bool cancelled = false;        // the run's cancel ended it before its last step
+  std::vector<BuiltPage> pages;  // in step order, one per step that ran
+};
+
+// Where a poster's lines and status go.
+class PosterSink {
+ public:
+  virtual ~PosterSink() = default;
+  virtual void LogLine(SitePoster& poster, const std::string& line) = 0;
+  virtual void FtpLine(SitePoster& poster, const std::string& line) = 0;
+  virtual void FtpListCleared(SitePoster& poster) = 0;
+  virtual void Status(SitePoster& poster, RunStep step, const std::string& text) = 0;
+  virtual void Lamp(SitePoster& poster, RunStep step, LampState state) = 0;
+  virtual void HttpBytes(SitePoster& poster, long long bytes, const std::string& text) = 0;
+  virtual void XferLine(SitePoster& poster, const std::string& text) = 0;
+  virtual void XferCleared(SitePoster& poster) = 0;
+};
+
+// What every poster of a run shares. The objects outlive the posters.
+struct PosterShared {
+  TEngBuild* eng = nullptr;  // the session's engine: its store and expansion context
+  const DataTree* tree = nullptr;
+  const TReportsFrm* report = nullptr;  // SiteHead and ReportLine only
+  CompressedFileCache* compressed = nullptr;
+  HostSlots* slots = nullptr;
+  UserPrompt* prompt = nullptr;  // safe to call from the poster's thread
+  ProgramSettings settings;
+  std::string proxy;
+  std::uint16_t proxyPort = 0;
+  std::string companyEmail;
+  const std::atomic<bool>* cancel = nullptr;  // the run's Cancel
+};
+
+class SitePoster : private SubmissionLog {
+ public:
+  // filesDir: the folder (UTF-8, ending in '/') for this poster's text files and
+  // archives.
+  SitePoster(const PosterShared& shared, PosterSink& sink, std::string filesDir);
+  ~SitePoster() override;
+  SitePoster(const SitePoster&) = delete;
+  SitePoster& operator=(const SitePoster&) = delete;
+
+  SiteOutcome Post(SiteJob job);
+
+  // "Skip": ends the step in progress and leaves the site's other steps unstarted.
+  void Skip();
+  // Interrupts the action in progress after the run's cancel flag was set.
+  void Interrupt();
+  bool SkipRequested() const { return skip_; }
+  // Whether a message is being handed to a mail server.
+  bool MailInProgress();
+  bool HttpTimedOut() const { return httpTimedOut_; }
+  // The site being posted (empty between sites); the poster's thread only.
+  const std::string& SiteName() const { return siteName_; }
+
+  // The password masked where it stands as a value: in a command line the client
+  // sent (PASS, ACCT, AUTH) and as a word of what a server said; never in the words
+  // of other lines (a site or user named like the password stays readable).
+  std::string MaskTrail(const std::string& line) const;
+  std::string MaskWords(std::string text) const;
+
+ private:
+  // SubmissionLog: the run log, the page being built, the FTP log.
+  void AddLogLine(const std::string& line) override;
+  void AddReportLine(const std::string& line) override;
+  void AddFtpLine(const std::string& line) override;
+
+  bool Stopped() const { return skip_ || (shared_.cancel && *shared_.cancel); }
+  void BeginPage(const std::string& method);
+  void EndPage(const Lines& answer = {});
+  void RunSteps(bool& success, bool& ran, std::string& reason);
+  bool FtpStep();
+  bool DoFtpUpload();
+  bool FtpAttempt();
+  bool DoHttpPost(bool isNew);
+  bool DoEmailPost(bool isNew, bool isCopy);
+  void RecordSentFile(const std::string& step, const std::string& name, const std::string& path,
+                      bool confirmed);
+  bool WaitBeforeRetry(int ms);
+  bool Guarded(RunStep step, const std::function<bool()>& action);
+  void StepEnded(const char* step, bool ok);
+  void ClearXfer();
+
+  const PosterShared& shared_;
+  PosterSink& sink_;
+  DataTree tree_;  // the data tree with this poster's files folder
+  SiteJob job_;
+  TEngBuild eng_;
+  std::unique_ptr<SubmissionBuilder> builder_;
+  THttpClient http_;
+  FtpRunState ftpState_;
+  TftpForm1 ftpForm_;
+  std::unique_ptr<HostSlots::Hold> ftpHold_;  // the FTP server's slots while logged on
+
+  std::string siteName_;
+  SiteOutcome outcome_;
+  Lines page_;  // the page being built
+  Lines ftpLines_;
+  Lines xfer_;
+  std::size_t xferBytes_ = 0;
+  int transferLines_ = 0;
+  std::string lastLogLine_;  // the detail of a failed step
+  std::string secret_;       // the password of the step in progress (FTP or SMTP)
+
+  std::atomic<bool> skip_{false};
+  std::atomic<bool> httpTimedOut_{false};
+  std::mutex mailMutex_;
+  TSMTPForm* mailForm_ = nullptr;  // the mail window of the e-mail step in progress
+};
+
+}  // namespace vendrix
