@@ -14,6 +14,7 @@
 #include "base/cp1252.h"
 #include "base/error.h"
 #include "base/file_io.h"
+#include "base/file_reader.h"
 #include "base/ini_file.h"
 #include "base/line_list.h"
 #include "base/names.h"
@@ -35,6 +36,9 @@ TEST(Cp1252, EveryByteRoundTripsThroughUtf8) {
   std::string utf8 = Cp1252ToUtf8(all);
   EXPECT_EQ(Utf8ToCp1252(utf8), all);
   EXPECT_EQ(Cp1252ToUtf8("\x80\xB1\xE9"), "\u20AC\u00B1\u00E9");
+  EXPECT_EQ(Cp1252ToUtf8("ab\xE9"
+                         "cd\x80"),
+            "ab\u00E9cd\u20AC");  // runs of ASCII between converted bytes
 }
 
 TEST(Cp1252, CharactersOutsideTheCodePageBecomeQuestionMarks) {
@@ -165,26 +169,53 @@ TEST(Ini, IntegersAcceptHexadecimalAndRefuseOtherText) {
 }
 
 TEST(Ini, TheQuickScanReadsWhatTheDocumentReads) {
-  const std::string text =
+  const std::string first =
       "[Other]\r\nUSE_EMAIL=9\r\n[settings]\nuse_email = 1 \r; USE_CAT1=1\r\n"
       "SITE_TYPE=\"2\"\r\nSITE_TYPE=1\r\nNAME=" +
       std::string(1500, 'x') + "\r\n[SETTINGS]\r\nUSE_CAT2=1\r\n";
+  // Lone CRs only, keys after blanks, a line without "=", a last line without its end.
+  const std::string second =
+      " [SETTINGS] \r  \tUSE_CAT1 = 7\rUSE_CAT2\r=x\r\t;NAME=n\r\rUSE_EMAIL=\rSITE_TYPE=3";
   const std::string_view keys[] = {"USE_EMAIL", "SITE_TYPE", "USE_CAT1", "USE_CAT2", "NAME"};
   std::optional<std::string_view> values[5];
-  ScanIniValues(text, "SETTINGS", keys, values, 5);
-  IniDocument doc = IniDocument::Parse(text);
-  for (int i = 0; i < 5; ++i) {
-    SCOPED_TRACE(std::string(keys[i]));
-    auto expected = doc.Get("SETTINGS", keys[i]);
-    ASSERT_EQ(values[i].has_value(), expected.has_value());
-    if (expected) {
-      EXPECT_EQ(std::string(values[i]->substr(0, kIniMaxValue)), *expected);
+  for (const std::string* text : {&second, &first}) {
+    ScanIniValues(*text, "SETTINGS", keys, values, 5);
+    IniDocument doc = IniDocument::Parse(*text);
+    for (int i = 0; i < 5; ++i) {
+      SCOPED_TRACE(std::string(keys[i]));
+      auto expected = doc.Get("SETTINGS", keys[i]);
+      ASSERT_EQ(values[i].has_value(), expected.has_value());
+      if (expected) {
+        EXPECT_EQ(std::string(values[i]->substr(0, kIniMaxValue)), *expected);
+      }
     }
   }
   EXPECT_EQ(values[0], "1");  // first matching section only; key case ignored
   EXPECT_EQ(values[1], "2");  // first key wins, quotes removed
   EXPECT_FALSE(values[2]);    // a comment line holds no key
   EXPECT_FALSE(values[3]);    // a second section of the same name is not read
+}
+
+TEST(FileReader, ReadsWholeFilesOfAnySizeThroughOneBuffer) {
+  TempDir dir;
+  const std::string big(200000, 'b');  // larger than the buffer it starts with
+  WriteFile(dir / "big.ini", big);
+  WriteFile(dir / "small.ini", "s\r\n");
+  WriteFile(dir / "empty.ini", "");
+  ASSERT_EQ(::mkdir((dir / "folder.ini").c_str(), 0700), 0);
+  FileReader reader;
+  ASSERT_TRUE(reader.OpenFolder(dir.path()));
+  EXPECT_EQ(reader.Read("big.ini"), big);
+  EXPECT_EQ(reader.Read("small.ini"), "s\r\n");  // nothing of the longer file before it
+  EXPECT_EQ(reader.Read("empty.ini"), "");
+  EXPECT_EQ(reader.Read("gone.ini"), std::nullopt);
+  EXPECT_THROW(reader.Read("folder.ini"), VendrixError);
+  EXPECT_EQ(reader.Read("small.ini"), "s\r\n");
+  // Without a folder names are paths; a folder that cannot be opened holds nothing.
+  FileReader paths;
+  EXPECT_EQ(paths.Read(dir / "small.ini"), "s\r\n");
+  EXPECT_FALSE(paths.OpenFolder(dir / "missing"));
+  EXPECT_EQ(paths.Read(dir / "small.ini"), std::nullopt);
 }
 
 TEST(Ini, WritesKeepTheFileAndAddNewKeysAtTheEndOfTheirSection) {

@@ -150,11 +150,13 @@ TEST(CategoryLines, ValueAndLabelOnTheMarkerCases) {
 }
 
 TEST_F(CatalogueTest, SiteListsMergeSortedWithNamesInBothListsTwice) {
-  WriteFile(Data("sites/Sites.dat"), "zeta\r\nAlpha\r\nShared\r\n");
-  WriteFile(Data("sites/User_Sites.dat"), "beta\r\nShared\r\n");
+  WriteFile(Data("sites/Sites.dat"), "zeta\r\nAlpha\r\nShared\r\ngamma\r\n");
+  WriteFile(Data("sites/User_Sites.dat"), "beta\r\nGamma\r\nShared\r\n");
   Restart();
-  EXPECT_EQ(Builder().Lists().SiteList, (Lines{"Alpha", "beta", "Shared", "Shared", "zeta"}));
-  EXPECT_EQ(Builder().Lists().CatalogueSites, (Lines{"Alpha", "Shared", "zeta"}));
+  // Names equal but for case: the catalogue's before the user's.
+  EXPECT_EQ(Builder().Lists().SiteList,
+            (Lines{"Alpha", "beta", "gamma", "Gamma", "Shared", "Shared", "zeta"}));
+  EXPECT_EQ(Builder().Lists().CatalogueSites, (Lines{"Alpha", "gamma", "Shared", "zeta"}));
 }
 
 TEST_F(CatalogueTest, HostileNamesInAListFileNeverReachTheFileSystem) {

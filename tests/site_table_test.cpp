@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "catalogue/site_rows.h"
 #include "catalogue/site_table.h"
 #include "profiles/value_lists.h"
 #include "script/eng_build.h"
 #include "support/session_fixture.h"
+#include "support/temp_dir.h"
 
 namespace vendrix {
 namespace {
@@ -33,6 +35,31 @@ TEST(SiteFits, EveryPlatformAndStatus) {
   }
   EXPECT_FALSE(SiteFitsApp(Row("All 16"), "", "Shareware"));  // an empty platform is not 3.1
   EXPECT_TRUE(SiteFitsApp(Row("All 32"), "", ""));
+}
+
+TEST(SiteRows, ALargeCatalogueReadOnSeveralThreadsKeepsTheListsOrder) {
+  test::TempDir dir;
+  Lines names;
+  std::vector<std::string> expected;  // "site|type|E" of each row, in list order
+  for (int i = 0; i < 5000; ++i) {
+    const std::string name = i == 2500 ? "Caf\xE9" : "Site " + std::to_string(i);
+    names.push_back(name);
+    if (i % 7 == 3) continue;  // no settings file: no row
+    if (i == 4000) {           // a folder in its place: no row either
+      ASSERT_EQ(::mkdir((dir / (name + ".ini")).c_str(), 0700), 0);
+      continue;
+    }
+    const std::string file = i == 2500 ? "Caf\u00E9.ini" : name + ".ini";
+    WriteFile(dir / file, "[SETTINGS]\r\nSITE_TYPE=" + std::to_string(1 + i % 2) +
+                              "\r\nUSE_EMAIL=" + (i % 3 ? "1" : "0") + "\r\n");
+    expected.push_back(name + (i % 2 ? "|All 16-32|" : "|Free 16-32|") + (i % 3 ? "Y" : "N"));
+  }
+  names.push_back("Site 11");  // listed twice: a row for each listing
+  expected.push_back("Site 11|All 16-32|Y");
+  const std::vector<AppSiteRow> rows = ReadSiteRows(names, dir.path() + "/");
+  std::vector<std::string> got;
+  for (const auto& r : rows) got.push_back(r.site + "|" + r.type + "|" + r.e);
+  EXPECT_EQ(got, expected);
 }
 
 class SiteTableTest : public SessionTest {

@@ -82,6 +82,8 @@ std::string FirstRefusedPlace(std::string_view text);
 
 // Output in the terminal's UTF-8.
 void Out(const std::string& cp1252Text);
+// Several lines at once, each ending in '\n', in one write.
+void OutText(const std::string& cp1252Lines);
 
 struct Context {
   Session& session;

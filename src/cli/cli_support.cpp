@@ -15,6 +15,11 @@ void Out(const std::string& text) {
   std::cout << Cp1252ToUtf8(text) << '\n';
 }
 
+void OutText(const std::string& lines) {
+  const std::string text = Cp1252ToUtf8(lines);
+  std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
 // Messages go to stderr so that they never mix with a command's output.
 void CliPrompt::Inform(const std::string& text) {
   std::cerr << Cp1252ToUtf8(text) << '\n';

@@ -125,14 +125,19 @@ int TableCommand(Context& c) {
   SelectApp(c, appName);
   SiteTable& table = c.session.Table();
   if (verb == "show") {
+    // One text, written at once: a catalogue of thousands of sites prints in one go.
+    std::string text;
+    text.reserve(table.Rows().size() * 96);
     for (const auto& r : table.Rows()) {
-      std::string line;
       for (const std::string* f :
            {&r.site, &r.type, &r.submit, &r.cat1, &r.cat2, &r.h, &r.f, &r.z, &r.e, &r.lastPost}) {
-        line += *f + "\t";
+        text += *f;
+        text += '\t';
       }
-      Out(line + r.post);
+      text += r.post;
+      text += '\n';
     }
+    OutText(text);
     return kExitOk;
   }
   if (verb != "set") throw UsageError("unknown table action " + verb);

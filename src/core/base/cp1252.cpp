@@ -145,7 +145,16 @@ std::string FileTextToCp1252(std::string_view bytes, const std::string& shownAs)
 std::string Cp1252ToUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 8);
-  for (unsigned char b : text) AppendUtf8(out, ByteToCodePoint(b));
+  // Runs of ASCII, the same in both, are copied as they are.
+  std::size_t i = 0;
+  while (i < text.size()) {
+    std::size_t ascii = i;
+    while (ascii < text.size() && static_cast<unsigned char>(text[ascii]) < 0x80) ++ascii;
+    out.append(text.data() + i, ascii - i);
+    if (ascii == text.size()) break;
+    AppendUtf8(out, ByteToCodePoint(static_cast<unsigned char>(text[ascii])));
+    i = ascii + 1;
+  }
   return out;
 }
 

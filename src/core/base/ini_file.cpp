@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <climits>
+#include <cstring>
 
 #include "base/file_io.h"
 #include "base/line_list.h"
@@ -111,23 +112,46 @@ void ScanIniValues(std::string_view text, std::string_view section, const std::s
   std::size_t missing = count;
   bool inSection = false;
   std::size_t start = 0;
-  // Lines end at CR LF, CR or LF, as SplitLines cuts them.
-  while (start < text.size() && missing > 0) {
-    std::size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = text.size();
+  // Lines end at CR LF, CR or LF, as SplitLines cuts them. The next CR and the next
+  // LF are each looked for once and kept until the scan passes them.
+  const char* const data = text.data();
+  const std::size_t size = text.size();
+  auto next = [&](char c, std::size_t from) {
+    const void* hit = std::memchr(data + from, c, size - from);
+    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - data) : size;
+  };
+  std::size_t nextCr = size ? next('\r', 0) : 0;
+  std::size_t nextLf = size ? next('\n', 0) : 0;
+  while (start < size && missing > 0) {
+    if (nextCr < start) nextCr = next('\r', start);
+    if (nextLf < start) nextLf = next('\n', start);
+    std::size_t end = nextCr < nextLf ? nextCr : nextLf;
     std::string_view line = text.substr(start, end - start);
     start = end;
-    if (start < text.size()) {
-      if (text[start] == '\r' && start + 1 < text.size() && text[start + 1] == '\n') ++start;
+    if (start < size) {
+      if (data[start] == '\r' && start + 1 < size && data[start + 1] == '\n') ++start;
       ++start;
     }
-    if (auto name = SectionName(line)) {
-      if (inSection) return;  // only the first matching section is read
-      inSection = EqualNoCase(*name, section);
-      continue;
+    if (line.empty()) continue;
+    // Most lines begin with their key: one look at the first character tells that
+    // they are neither a section line nor a comment.
+    const char first = line.front();
+    const bool blank = first == ' ' || first == '\t';
+    if (blank || first == '[') {
+      if (auto name = SectionName(line)) {
+        if (inSection) return;  // only the first matching section is read
+        inSection = EqualNoCase(*name, section);
+        continue;
+      }
     }
-    if (!inSection) continue;
-    auto k = KeyOf(line);
+    if (!inSection || first == ';') continue;
+    std::optional<std::string_view> k;
+    if (blank) {
+      k = KeyOf(line);
+    } else if (const void* eq = std::memchr(line.data(), '=', line.size())) {
+      k = Trim(
+          line.substr(0, static_cast<std::size_t>(static_cast<const char*>(eq) - line.data())));
+    }
     if (!k) continue;
     for (std::size_t i = 0; i < count; ++i) {
       if (values[i] || !EqualNoCase(*k, keys[i])) continue;

@@ -41,6 +41,11 @@ bool LessNoCase(std::string_view a, std::string_view b) {
 }
 
 void SortNoCase(Lines& names) {
+  // A list read from a file that was saved sorted needs nothing more.
+  if (std::is_sorted(names.begin(), names.end(),
+                     [](const std::string& a, const std::string& b) { return LessNoCase(a, b); })) {
+    return;
+  }
   // Each name is folded once; the sort then compares plain bytes. Stable, so names
   // that differ only in case keep their order.
   std::vector<std::string> keys(names.size());

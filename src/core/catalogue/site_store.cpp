@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "base/file_io.h"
 #include "base/names.h"
 #include "base/text_order.h"
@@ -65,7 +67,12 @@ void SiteStore::LoadSiteLists(SiteLists& lists, Lines* rejected) const {
   SortNoCase(lists.UserSites);
   lists.SiteList = lists.CatalogueSites;
   lists.SiteList.insert(lists.SiteList.end(), lists.UserSites.begin(), lists.UserSites.end());
-  SortNoCase(lists.SiteList);
+  // Two sorted lists merged keep the order a stable sort of both would give.
+  std::inplace_merge(
+      lists.SiteList.begin(),
+      lists.SiteList.begin() + static_cast<std::ptrdiff_t>(lists.CatalogueSites.size()),
+      lists.SiteList.end(),
+      [](const std::string& a, const std::string& b) { return LessNoCase(a, b); });
 }
 
 void SiteStore::SaveSiteLists(const SiteLists& lists) const {

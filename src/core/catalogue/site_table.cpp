@@ -1,6 +1,5 @@
 #include "catalogue/site_table.h"
 
-#include <iterator>
 #include <unordered_map>
 
 #include "base/error.h"
@@ -8,27 +7,56 @@
 #include "base/ini_file.h"
 #include "base/line_list.h"
 #include "catalogue/site_definition.h"
+#include "catalogue/site_rows.h"
 #include "catalogue/site_settings.h"
 
 namespace vendrix {
 namespace {
 
-std::vector<std::string> SplitFields(std::string_view line) {
-  std::vector<std::string> fields;
+// The first six fields of a table line (missing ones empty, further ones ignored).
+void SplitFields(std::string_view line, std::string_view (&fields)[6]) {
   std::size_t start = 0;
-  for (;;) {
+  for (auto& field : fields) {
+    if (start > line.size()) break;
     auto pos = line.find(kSiteTableDelimiter, start);
-    if (pos == std::string_view::npos) {
-      fields.emplace_back(line.substr(start));
-      return fields;
-    }
-    fields.emplace_back(line.substr(start, pos - start));
+    if (pos == std::string_view::npos) pos = line.size();
+    field = line.substr(start, pos - start);
     start = pos + 1;
   }
 }
 
-const char* YesNo(bool b) {
-  return b ? "Y" : "N";
+// Calls each for every line of text, cut as SplitLines cuts them.
+template <typename Each>
+void ForEachLine(std::string_view text, Each&& each) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != '\r' && c != '\n') continue;
+    each(text.substr(start, i - start));
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) each(text.substr(start));
+}
+
+// Whether the table file's text is exactly what the rows would be saved as
+// (JoinLines(SiteTableLines(rows))), compared without building that text.
+bool StoredAsIs(const std::vector<AppSiteRow>& rows, std::string_view stored) {
+  std::size_t pos = 0;
+  auto take = [&](std::string_view part) {
+    if (stored.compare(pos, part.size(), part) != 0) return false;
+    pos += part.size();
+    return true;
+  };
+  const std::string_view delimiter(&kSiteTableDelimiter, 1);
+  for (const auto& r : rows) {
+    if (!take(r.site)) return false;
+    for (const std::string* f : {&r.submit, &r.cat1, &r.cat2, &r.lastPost, &r.post}) {
+      if (!take(delimiter) || !take(*f)) return false;
+    }
+    if (!take("\r\n")) return false;
+  }
+  return pos == stored.size();
 }
 
 }  // namespace
@@ -89,44 +117,19 @@ void SiteTable::Build(const Lines& siteList, std::string_view app) {
   rows_.clear();
   selected_ = -1;
   details_.reset();
-  std::unordered_map<std::string, std::vector<std::size_t>> byName;
-  // Only the six keys the table shows are read from each settings file, straight from
-  // its text: a catalogue of thousands of sites loads without a document per file.
-  static constexpr std::string_view kKeys[] = {"SITE_SYSTEM",  "SITE_TYPE",     "USE_CAT1",
-                                               "USE_CAT2",     "USE_HTTP_POST", "USE_FTP_UPLOAD",
-                                               "USE_ZIP_FILE", "USE_EMAIL"};
-  constexpr std::size_t kCount = std::size(kKeys);
-  std::optional<std::string_view> values[kCount];
-  auto integer = [&](std::size_t i, int def) {
-    if (!values[i]) return def;
-    return ParseIniInteger(values[i]->substr(0, kIniMaxValue), def);
-  };
-  auto flag = [&](std::size_t i) { return integer(i, 0) != 0; };
-  rows_.reserve(siteList.size());
-  byName.reserve(siteList.size());
-  for (const auto& name : siteList) {
-    std::optional<std::string> data;
-    try {
-      data = ReadWholeFile(store_.SiteSettingsFile(name));
-    } catch (const std::exception&) {
-      continue;  // unreadable (a folder in its place): no row, as if missing
-    }
-    if (!data) continue;
-    ScanIniValues(*data, kSiteSection, kKeys, values, kCount);
-    AppSiteRow row;
-    row.site = name;
-    int system = integer(0, 3);
-    row.type = std::string(integer(1, 2) == 1 ? "Free" : "All") + (system == 1   ? " 32"
-                                                                   : system == 2 ? " 16"
-                                                                                 : " 16-32");
-    row.cat1 = flag(2) ? kNotSet : kNotApplicable;
-    row.cat2 = flag(3) ? kNotSet : kNotApplicable;
-    row.h = YesNo(flag(4));
-    row.f = YesNo(flag(5));
-    row.z = YesNo(flag(6));
-    row.e = YesNo(flag(7));
-    byName[name].push_back(rows_.size());
-    rows_.push_back(std::move(row));
+  rows_ = ReadSiteRows(siteList, store_.Tree().SitesDir);
+  // The first row of each name; a name listed twice has a row for each listing,
+  // chained through nextRow.
+  constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  std::unordered_map<std::string_view, std::size_t> firstRow;
+  std::vector<std::size_t> nextRow(rows_.size(), kNone);
+  firstRow.reserve(rows_.size());
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    auto [it, fresh] = firstRow.try_emplace(std::string_view(rows_[i].site), i);
+    if (fresh) continue;
+    std::size_t last = it->second;
+    while (nextRow[last] != kNone) last = nextRow[last];
+    nextRow[last] = i;
   }
   unreadable_.clear();
   std::optional<std::string> stored;  // the table file as it is on disk
@@ -140,24 +143,21 @@ void SiteTable::Build(const Lines& siteList, std::string_view app) {
                     "saved over while it cannot be read.";
       prompt_.Error(unreadable_);
     }
-    if (stored) {
-      const Lines lines = SplitLines(*stored);
-      // A name listed twice has two rows: its n-th line belongs to its n-th row.
-      std::unordered_map<std::string, std::size_t> seen;
-      for (const auto& line : lines) {
-        auto fields = SplitFields(line);
-        fields.resize(6);
-        auto it = byName.find(fields[0]);
-        if (it == byName.end()) continue;
-        std::size_t nth = seen[fields[0]]++;
-        if (nth >= it->second.size()) continue;
-        AppSiteRow& row = rows_[it->second[nth]];
+    // A name listed twice has two rows: its n-th line belongs to its n-th row.
+    if (stored && !rows_.empty()) {
+      ForEachLine(*stored, [&](std::string_view line) {
+        std::string_view fields[6];
+        SplitFields(line, fields);
+        auto it = firstRow.find(fields[0]);
+        if (it == firstRow.end() || it->second == kNone) return;
+        AppSiteRow& row = rows_[it->second];
+        it->second = nextRow[it->second];
         row.submit = fields[1];
         if (row.cat1 != kNotApplicable && fields[2] != kNotApplicable) row.cat1 = fields[2];
         if (row.cat2 != kNotApplicable && fields[3] != kNotApplicable) row.cat2 = fields[3];
         row.lastPost = fields[4];
         row.post = fields[5];
-      }
+      });
     }
   }
   AppInfo info = appInfo_();
@@ -167,7 +167,7 @@ void SiteTable::Build(const Lines& siteList, std::string_view app) {
   try {
     // A table that reads back as it is stored is not written again: opening an
     // application changes nothing on disk unless the table itself changed.
-    if (stored && !rows_.empty() && JoinLines(SiteTableLines(rows_)) == *stored) {
+    if (stored && !rows_.empty() && StoredAsIs(rows_, *stored)) {
       flags_.SiteTableChanged = false;
     } else if (unreadable_.empty()) {
       Save(app);
