@@ -24,12 +24,7 @@
 #include "print_log.h"
 #include "qt_text.h"
 #include "run/reports_list.h"
-// Qt's "slots" keyword is a macro; the core, which knows nothing of Qt, may use the
-// word as a name.
-#pragma push_macro("slots")
-#undef slots
 #include "run/submission_run.h"
-#pragma pop_macro("slots")
 #include "run_worker.h"
 
 namespace vendrix::ui {

@@ -9,12 +9,7 @@
 #include "busy_cursor.h"
 #include "page_host.h"
 #include "qt_text.h"
-// Qt's "slots" keyword is a macro; the core, which knows nothing of Qt, may use the
-// word as a name.
-#pragma push_macro("slots")
-#undef slots
 #include "run/submission_run.h"
-#pragma pop_macro("slots")
 #include "submission_verify_frm.h"
 #include "submit_page.h"
 
