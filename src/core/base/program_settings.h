@@ -3,9 +3,9 @@
 // in one place for every user: the run, the update, the services, the windows and
 // the command line. A missing file or key gives the defaults. A stored value that is
 // no number, or a number outside its range (FTPRetries 0 to 50, HTTPTimeOut 10 to
-// 60, PostRetries 0 to 5, PostAtOnce 1 to 16, PORT 1 to 65535), is kept as read and named by Problem(); whoever acts on
-// the settings refuses to start while there is one. Load throws VendrixError only for a file that
-// exists but cannot be read. Plain data: any thread.
+// 60, PostRetries 0 to 5, PostAtOnce 1 to 16, PORT 1 to 65535), is kept as read and named by
+// Problem(); whoever acts on the settings refuses to start while there is one. Load throws
+// VendrixError only for a file that exists but cannot be read. Plain data: any thread.
 #include <string>
 
 namespace vendrix {

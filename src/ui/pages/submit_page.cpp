@@ -343,7 +343,8 @@ std::string SubmitPage::SelectedInFlight() const {
 }
 
 void SubmitPage::SkipClicked() {
-  // A selected site that has ended meanwhile is not worth skipping every other site.
+  // With a site selected only that site is skipped; when it has ended meanwhile nothing
+  // is (the other sites were not chosen).
   const std::string site = SelectedInFlight();
   if (site.empty()) {
     worker_->Skip();
