@@ -176,4 +176,31 @@ check "progress: the first site" "0 of 2, 1 in flight: Demo Form Get - HTTP: HTT
 check "progress: the second site after the first ended" "1 of 2, 1 in flight: Demo Mail" \
   "$(drawn "$work/tty" | grep -m1 -o '^1 of 2, 1 in flight: Demo Mail')"
 
+# Two slow form sites (the server answers after 2 s), each on a loopback address of its
+# own, with --parallel 2: both are in flight before either ends, and each gets its form
+# once.
+mkdir -p "$work/slow"
+/usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/peers/flaky_http_peer.py" --folder "$work/slow" \
+  --delay 2 --also 127.0.0.2 >"$work/slow/ports" &
+slow=$!
+trap 'kill $slow 2>/dev/null; demo_sites_stop; rm -rf "$work"' EXIT
+for _ in $(seq 50); do [ "$(wc -l <"$work/slow/ports")" -ge 2 ] && break; sleep 0.1; done
+for s in "Demo Form Get:127.0.0.1" "Demo Form Post:127.0.0.2"; do
+  url="http://${s#*:}:$(grep "^PORT ${s#*:} " "$work/slow/ports" | cut -d' ' -f3)/form"
+  v site set "${s%%:*}" HTTP_NEW_SCRIPT_URL="$url" HTTP_UPDATE_SCRIPT_URL="$url"
+done
+script -qec "stty cols 200; '$cli' --data-dir '$d' submit --app 'Tidy Notes' --only 'Demo Form Get' --only 'Demo Form Post' --yes --again --parallel 2" \
+  /dev/null >"$work/tty" 2>&1
+check "parallel run succeeds" "Succeeded: 2  Failed: 0" "$(grep -o 'Succeeded: .*' "$work/tty" | tr -d '\r')"
+check "progress: two sites in flight" "0 of 2, 2 in flight: Demo Form" \
+  "$(drawn "$work/tty" | grep -m1 -o '^0 of 2, 2 in flight: Demo Form')"
+check "each slow site posted once" 2 "$(wc -l <"$work/slow/connections.log")"
+v submit --app "Tidy Notes" --only "Demo Form Get" --only "Demo Form Post" --yes --again \
+  --parallel 2 --json >"$work/json" 2>/dev/null
+check "--json: two starts, two in flight at the second" "2 2" \
+  "$(/usr/bin/python3 -c '
+import json, sys
+n = [e["in_flight"] for e in map(json.loads, open(sys.argv[1])) if e["event"] == "start"]
+print(len(n), n[-1] if n else 0)' "$work/json")"
+
 checks_done

@@ -45,7 +45,7 @@ complete_words() {
 export PATH="$(dirname "$cli"):$PATH"
 check "su<Tab> completes to submit" "submit" "$(complete_words vendrix-cli su)"
 check "a command's words" "delete list show" "$(complete_words vendrix-cli reports '')"
-check "a command's options" "--again --app --company --json --only --yes" \
+check "a command's options" "--again --app --company --json --only --parallel --yes" \
   "$(complete_words vendrix-cli submit --)"
 check "an option's choices" "preview submission" \
   "$(complete_words vendrix-cli expand --mode '')"

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <set>
 #include <thread>
 
 #include "app/session_run.h"
@@ -96,6 +97,13 @@ class TerminalView : public RunView {
     listed_ = true;
     Update(sites);
   }
+  // A posted site that came and went between two lists of the sites in flight was
+  // never listed: it has its start before its end all the same.
+  void SiteEnded(const SiteResult& r) override {
+    if (r.outcome != "not-sent" && started_.insert(r.site).second) {
+      Started(r.site, flight_.size() + 1);
+    }
+  }
   void Progress(int position, int maximum) override {
     ended_ = position;
     if (maximum > 0) total_ = maximum;
@@ -138,9 +146,7 @@ class TerminalView : public RunView {
  private:
   void Update(std::vector<SiteInFlight> sites) {
     for (const auto& s : sites) {
-      const bool known = std::any_of(flight_.begin(), flight_.end(),
-                                     [&](const SiteInFlight& f) { return f.site == s.site; });
-      if (!known) Started(s.site, sites.size());
+      if (started_.insert(s.site).second) Started(s.site, sites.size());
     }
     flight_ = std::move(sites);
     Draw();
@@ -170,6 +176,7 @@ class TerminalView : public RunView {
   bool drawn_ = false;
   bool listed_ = false;  // the run reports its sites in flight itself
   std::vector<SiteInFlight> flight_;
+  std::set<std::string> started_;  // a run posts each site once
   int ended_ = 0, total_ = 0;
 };
 
@@ -221,6 +228,7 @@ class JsonView : public SubmitView {
     std::cout << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << std::endl;
   }
   void SiteEnded(const SiteResult& r) override {
+    SubmitView::SiteEnded(r);
     for (const auto& step : r.steps) {
       nlohmann::json j = {{"event", "step"},
                           {"site", Cp1252ToUtf8(r.site)},

@@ -70,12 +70,6 @@ struct ConfirmProgram {
   ui::SubmitPage* page = nullptr;
 };
 
-void Screenshot(QWidget* w, const char* name) {
-  if (QGuiApplication::platformName() != "xcb") return;  // real screens only
-  QDir().mkpath(VENDRIX_SCREENSHOT_DIR);
-  QVERIFY(w->grab().save(QString(VENDRIX_SCREENSHOT_DIR) + "/" + name + ".png"));
-}
-
 template <typename T>
 T* In(QWidget* w, const char* name) {
   T* child = w->findChild<T*>(name);

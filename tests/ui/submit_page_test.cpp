@@ -32,61 +32,6 @@
 namespace vendrix::test {
 namespace fs = std::filesystem;
 
-namespace {
-
-// The demo tree with its download sites running on free ports and the application
-// "Tidy Notes" pointing at its files.
-struct RunProgram {
-  RunProgram() : sites(p.Path("received")) {
-    AimAtDemoSites(p, sites);
-    page = p.main->findChild<ui::SubmitPage*>("SubmitSheet");
-    p.ShowPage(3);
-  }
-  // Only the named sites are marked to post.
-  void PostOnly(const std::vector<std::string>& names) {
-    for (AppSiteRow& r : p.main->Core().Table().MutableRows())
-      r.post = std::find(names.begin(), names.end(), r.site) != names.end() ? "Y" : "N";
-  }
-  void SetSiteKey(const std::string& site, const std::string& key, const std::string& value) {
-    const std::string path = p.Path("sites/" + site + ".ini");
-    std::string text = ReadFile(path).value();
-    text = std::regex_replace(text, std::regex(key + "=[^\r]*"), key + "=" + value);
-    WriteFile(path, text);
-  }
-  template <typename T>
-  T* W(const char* name) {
-    T* w = p.main->findChild<T*>(name);
-    if (!w) qFatal("no %s", name);
-    return w;
-  }
-  const AppSiteRow& Row(const std::string& site) {
-    for (const auto& r : p.main->Core().Table().Rows())
-      if (r.site == site) return r;
-    qFatal("no row %s", site.c_str());
-  }
-  bool Logged(const QString& line) { return page->LogLines().contains(line); }
-  // Every report folder of the application's runs.
-  std::vector<fs::path> Runs() {
-    std::vector<fs::path> runs;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(p.Path("reports/Tidy Notes"), ec))
-      runs.push_back(e.path());
-    return runs;
-  }
-
-  Program p;
-  DemoSites sites;
-  ui::SubmitPage* page = nullptr;
-};
-
-void Screenshot(QWidget* w, const char* name) {
-  if (QGuiApplication::platformName() != "xcb") return;  // real screens only
-  QDir().mkpath(VENDRIX_SCREENSHOT_DIR);
-  QVERIFY(w->grab().save(QString(VENDRIX_SCREENSHOT_DIR) + "/" + name + ".png"));
-}
-
-}  // namespace
-
 class SubmitPageTest : public QObject {
   Q_OBJECT
  private slots:
@@ -232,6 +177,7 @@ void SubmitPageTest::skipDuringStalledFtpGoesOnWithNextSite() {
 
 void SubmitPageTest::cancelDuringStalledHttpStopsRunAndPostingLocksScreens() {
   RunProgram r;
+  r.AddSettings("PostAtOnce=1\r\n");  // one site after another: the second never starts
   r.SetSiteKey("Demo Form Get", "HTTP_NEW_SCRIPT_URL",
                "http://127.0.0.1:" + std::to_string(r.sites.http) + "/silent/x");
   r.PostOnly({"Demo Form Get", "Demo Form Post"});

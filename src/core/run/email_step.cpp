@@ -79,9 +79,9 @@ bool SitePoster::DoEmailPost(bool isNew, bool isCopy) {
   if (Stopped()) return false;
   // One of the mail server's sessions.
   std::optional<HostSlots::Hold> hold;
-  if (shared_.slots) {
-    hold.emplace(shared_.slots->Take(kMailSlots + ServerOf(settings.smtp, 25), 1,
-                                     [this] { return Stopped(); }));
+  if (shared_.hostSlots) {
+    hold.emplace(shared_.hostSlots->Take(kMailSlots + ServerOf(settings.smtp, 25), 1,
+                                         [this] { return Stopped(); }));
     if (!*hold) return false;
   }
   {

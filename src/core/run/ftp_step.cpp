@@ -72,8 +72,8 @@ bool SitePoster::FtpAttempt() {
   ftpForm_.SetRemoteFile("");
   if (Stopped()) return false;
   // The control and the data connection: two of the server's slots.
-  if (shared_.slots) {
-    auto hold = shared_.slots->Take(ServerOf(plan->host, 21), 2, [this] { return Stopped(); });
+  if (shared_.hostSlots) {
+    auto hold = shared_.hostSlots->Take(ServerOf(plan->host, 21), 2, [this] { return Stopped(); });
     if (!hold) return false;
     ftpHold_ = std::make_unique<HostSlots::Hold>(std::move(hold));
   }

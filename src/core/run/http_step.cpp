@@ -84,8 +84,9 @@ bool SitePoster::DoHttpPost(bool isNew) {
       // and one that trickles bytes are both given up after HTTPTimeOut seconds.
       // One of the host's slots while connected; the time-out counts from the request.
       std::optional<HostSlots::Hold> hold;
-      if (shared_.slots) {
-        hold.emplace(shared_.slots->Take(ServerOf(http->url, 80), 1, [this] { return Stopped(); }));
+      if (shared_.hostSlots) {
+        hold.emplace(
+            shared_.hostSlots->Take(ServerOf(http->url, 80), 1, [this] { return Stopped(); }));
         if (!*hold) throw EHttpClient(kErrInterrupted, "Interrupted");
       }
       HttpTimeout timer(std::chrono::seconds(shared_.settings.httpTimeOut), httpTimedOut_,

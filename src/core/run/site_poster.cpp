@@ -219,7 +219,7 @@ void SitePoster::Skip() {
 void SitePoster::Interrupt() {
   ftpForm_.FTP1.SetAction(TFtpActions::ftpIdle);
   http_.SetAction(THttpActions::httpIdle);
-  if (shared_.slots) shared_.slots->Wake();
+  if (shared_.hostSlots) shared_.hostSlots->Wake();
   std::lock_guard lock(mailMutex_);
   // A cancel lets a message the server is taking finish (cutting it off could send it
   // twice); a skip ends it.

@@ -82,7 +82,7 @@ struct PosterShared {
   const DataTree* tree = nullptr;
   const TReportsFrm* report = nullptr;  // SiteHead and ReportLine only
   CompressedFileCache* compressed = nullptr;
-  HostSlots* slots = nullptr;
+  HostSlots* hostSlots = nullptr;
   UserPrompt* prompt = nullptr;  // safe to call from the poster's thread
   ProgramSettings settings;
   std::string proxy;

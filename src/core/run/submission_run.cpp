@@ -330,7 +330,7 @@ SubmissionRun::Outcome SubmissionRun::Submit() {
   shared_.tree = &host_.Tree();
   shared_.report = &report_;
   shared_.compressed = compressed_.get();
-  shared_.slots = slots_.get();
+  shared_.hostSlots = slots_.get();
   shared_.prompt = lockedPrompt_.get();
   shared_.settings = settings_;
   shared_.proxy = settings_.proxy;

@@ -3,15 +3,18 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLCDNumber>
 #include <QLabel>
 #include <QListWidget>
+#include <QLocale>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "app/session.h"
@@ -29,6 +32,24 @@ namespace {
 
 constexpr int kBlinkMs = 350;
 constexpr int kMaxCount = 200;  // the counters show three digits
+constexpr int kFlightRowsShown = 4;
+enum FlightColumn { kSiteColumn, kStepColumn, kStatusColumn, kBytesColumn };
+
+std::size_t StepIndex(RunStep step) {
+  return static_cast<std::size_t>(step);
+}
+
+const char* StepCaption(RunStep step) {
+  switch (step) {
+    case RunStep::Ftp:
+      return "FTP";
+    case RunStep::Http:
+      return "HTTP";
+    case RunStep::Mail:
+      return "EMAIL";
+  }
+  return "";
+}
 
 QLabel* Sunken(const char* name, QWidget* parent) {
   auto* l = new QLabel(parent);
@@ -100,6 +121,33 @@ SubmitPage::SubmitPage(PageHost& main) : main_(main) {
   lamps->addWidget(new QLabel("HTTP Bytes:", statusBox), row, 0, Qt::AlignRight);
   lamps->addWidget(httpBytes_, row, 1);
   grid->addLayout(lamps, 0, 2, 4, 1);
+  inFlight_ = new QTreeWidget(statusBox);
+  inFlight_->setObjectName("inFlightList");
+  inFlight_->setColumnCount(4);
+  inFlight_->setHeaderLabels({"Site", "Step", "Status", "Bytes"});
+  inFlight_->setRootIsDecorated(false);
+  inFlight_->setUniformRowHeights(true);
+  inFlight_->setSelectionMode(QAbstractItemView::SingleSelection);
+  inFlight_->setAllColumnsShowFocus(true);
+  inFlight_->headerItem()->setTextAlignment(kBytesColumn, Qt::AlignRight | Qt::AlignVCenter);
+  QHeaderView* header = inFlight_->header();
+  header->setStretchLastSection(false);
+  header->setSectionResizeMode(kStatusColumn, QHeaderView::Stretch);
+  const int digit = inFlight_->fontMetrics().horizontalAdvance('0');
+  inFlight_->setColumnWidth(kSiteColumn, digit * 24);
+  inFlight_->setColumnWidth(kStepColumn, digit * 7);
+  inFlight_->setColumnWidth(kBytesColumn, digit * 12);
+  // A few rows: the list stays small under the status lines and scrolls beyond them.
+  inFlight_->setFixedHeight(header->sizeHint().height() +
+                            inFlight_->fontMetrics().height() * 5 / 4 * kFlightRowsShown +
+                            2 * inFlight_->frameWidth() + 4);
+  inFlight_->setToolTip(
+      "The sites being posted now, the one that has waited longest first. "
+      "Select one to skip it alone.");
+  auto* inFlightCaption = new QLabel("Sites i&n flight:", statusBox);
+  inFlightCaption->setBuddy(inFlight_);
+  grid->addWidget(inFlightCaption, 4, 0, Qt::AlignRight | Qt::AlignTop);
+  grid->addWidget(inFlight_, 4, 1, 1, 2);
   grid->setColumnStretch(1, 1);
   grid->setColumnMinimumWidth(2, 160);
   layout->addWidget(statusBox);
@@ -158,12 +206,14 @@ SubmitPage::SubmitPage(PageHost& main) : main_(main) {
   skip_->setEnabled(false);
   cancel_->setEnabled(false);
   submit_->setToolTip("Save changes and submit the application to every site marked to post.");
-  skip_->setToolTip("Skip the site being posted and go on with the next.");
+  skip_->setToolTip(
+      "Skip the site selected in the list of sites in flight (every site in flight when "
+      "none is selected) and go on with the next.");
   cancel_->setToolTip("Cancel the whole run.");
 
   worker_ = new RunWorker(main, *this);
   connect(submit_, &QPushButton::clicked, this, [this] { worker_->Start(); });
-  connect(skip_, &QPushButton::clicked, this, [this] { worker_->Skip(); });
+  connect(skip_, &QPushButton::clicked, this, [this] { SkipClicked(); });
   connect(cancel_, &QPushButton::clicked, this, [this] { worker_->CancelClick(); });
   connect(viewReport_, &QPushButton::clicked, this,
           [this] { main_.RunCommand(HostCommand::ViewReports); });
@@ -219,6 +269,17 @@ void SubmitPage::ShowStatus(RunStep step, const QString& text) {
 }
 
 void SubmitPage::ShowLamp(RunStep step, LampState state) {
+  runLamps_[StepIndex(step)] = state;
+  ApplyLamp(step);
+}
+
+void SubmitPage::ApplyLamp(RunStep step) {
+  LampState state = runLamps_[StepIndex(step)];
+  if (stepBusy_[StepIndex(step)]) {
+    state = LampState::Blinking;
+  } else if (listed_ && state == LampState::Blinking) {
+    state = LampState::Lit;
+  }
   LampOf(step)->SetState(state);
   const bool blinking = httpLed_->State() == LampState::Blinking ||
                         ftpLed_->State() == LampState::Blinking ||
@@ -239,6 +300,56 @@ void SubmitPage::Blink() {
 
 void SubmitPage::ShowHttpBytes(const QString& text) {
   httpBytes_->setText(text);
+}
+
+void SubmitPage::ShowSitesInFlight(const QList<FlightRow>& rows) {
+  if (!posting_) return;  // a list that arrives after the run has left posting mode
+  listed_ = true;
+  const std::string selected = SelectedInFlight();
+  while (inFlight_->topLevelItemCount() > rows.size())
+    delete inFlight_->takeTopLevelItem(rows.size());
+  stepBusy_.fill(false);
+  QTreeWidgetItem* keep = nullptr;
+  for (int i = 0; i < rows.size(); ++i) {
+    const FlightRow& r = rows[i];
+    QTreeWidgetItem* item = inFlight_->topLevelItem(i);
+    if (!item) {
+      item = new QTreeWidgetItem(inFlight_);
+      item->setTextAlignment(kBytesColumn, Qt::AlignRight | Qt::AlignVCenter);
+    }
+    item->setData(kSiteColumn, Qt::UserRole, QByteArray::fromStdString(r.site));
+    item->setText(kSiteColumn, r.shown);
+    // A site that has not begun a step is in none yet.
+    item->setText(kStepColumn, r.status.isEmpty() ? QString() : StepCaption(r.step));
+    item->setText(kStatusColumn, r.status);
+    item->setText(kBytesColumn, r.bytes > 0 ? QLocale().toString(r.bytes) : QString());
+    if (!r.status.isEmpty()) stepBusy_[StepIndex(r.step)] = true;
+    if (!selected.empty() && r.site == selected) keep = item;
+  }
+  // The selection follows its site while the rows move; a site that ended leaves none.
+  if (keep) {
+    inFlight_->setCurrentItem(keep);
+  } else {
+    inFlight_->clearSelection();
+    inFlight_->setCurrentItem(nullptr);
+  }
+  for (RunStep step : {RunStep::Ftp, RunStep::Http, RunStep::Mail}) ApplyLamp(step);
+}
+
+std::string SubmitPage::SelectedInFlight() const {
+  const QList<QTreeWidgetItem*> items = inFlight_->selectedItems();
+  if (items.isEmpty()) return {};
+  return items.front()->data(kSiteColumn, Qt::UserRole).toByteArray().toStdString();
+}
+
+void SubmitPage::SkipClicked() {
+  // A selected site that has ended meanwhile is not worth skipping every other site.
+  const std::string site = SelectedInFlight();
+  if (site.empty()) {
+    worker_->Skip();
+  } else {
+    worker_->Skip(site);
+  }
 }
 
 void SubmitPage::ShowCounters(int toPost, int processed) {
@@ -280,6 +391,12 @@ void SubmitPage::ClearXfer() {
 }
 
 void SubmitPage::SetPostingMode(bool on) {
+  if (!on || !posting_) {
+    // A run starts and ends with no site in flight.
+    inFlight_->clear();
+    stepBusy_.fill(false);
+    listed_ = false;
+  }
   posting_ = on;
   skip_->setEnabled(on);
   cancel_->setEnabled(on);

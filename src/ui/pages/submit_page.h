@@ -1,12 +1,17 @@
 #pragma once
 // The "Submit" page of the main window: the run's current site, step status texts
-// and lamps, the HTTP byte count, the run log and the FTP log, the two counters and
-// the progress bar, and the buttons Save/Submit, Skip, Cancel, View Reports, Print
-// Log and Exit. The run itself goes through RunWorker on a worker thread; this page
-// only shows what it reports. GUI thread only.
+// and lamps, the HTTP byte count, the list of the sites in flight, the run log and the
+// FTP log, the two counters and the progress bar, and the buttons Save/Submit, Skip,
+// Cancel, View Reports, Print Log and Exit. The run itself goes through RunWorker on a
+// worker thread; this page only shows what it reports. A step's lamp blinks while a
+// site in flight is in that step. Skip skips the site selected in the list, every
+// site in flight when none is. GUI thread only.
 #include <QFont>
+#include <QList>
 #include <QWidget>
+#include <array>
 #include <functional>
+#include <string>
 
 #include "run/run_view.h"
 
@@ -17,12 +22,23 @@ class QPrinter;
 class QProgressBar;
 class QPushButton;
 class QTimer;
+class QTreeWidget;
 
 namespace vendrix::ui {
 
 class Lamp;
 class RunWorker;
 class PageHost;
+
+// One row of the list of sites in flight. site is the name as the run knows it
+// (Windows-1252), shown is its text on the screen.
+struct FlightRow {
+  std::string site;
+  QString shown;
+  RunStep step = RunStep::Ftp;
+  QString status;  // empty: the site has not begun a step
+  long long bytes = 0;
+};
 
 class SubmitPage : public QWidget {
   Q_OBJECT
@@ -37,6 +53,8 @@ class SubmitPage : public QWidget {
   void ShowStatus(RunStep step, const QString& text);
   void ShowLamp(RunStep step, LampState state);
   void ShowHttpBytes(const QString& text);
+  // The sites being posted now, longest waiting first; empty when none is.
+  void ShowSitesInFlight(const QList<FlightRow>& rows);
   void ShowCounters(int toPost, int processed);
   void ShowProgress(int position, int maximum);
   void AddLogLine(const QString& line);
@@ -53,8 +71,14 @@ class SubmitPage : public QWidget {
   void SetPrintDialog(std::function<bool(QPrinter&)> dialog) { printDialog_ = std::move(dialog); }
   void PrintLog();
   QStringList LogLines() const;
+  // The site selected in the list of sites in flight; empty when none is.
+  std::string SelectedInFlight() const;
 
  private:
+  void SkipClicked();
+  // Shows a lamp: blinking while a site in flight is in its step; otherwise what the
+  // run said, steady once the run lists its sites (no site is in that step).
+  void ApplyLamp(RunStep step);
   void Blink();
   void ShowIdleCount();
   Lamp* LampOf(RunStep step) const;
@@ -70,6 +94,7 @@ class SubmitPage : public QWidget {
   Lamp* ftpLed_;
   Lamp* mailLed_;
   QLabel* httpBytes_;
+  QTreeWidget* inFlight_;
   QListWidget* log_;
   QListWidget* ftpList_;
   QListWidget* xfer_;
@@ -84,6 +109,9 @@ class SubmitPage : public QWidget {
   QPushButton* exit_;
   QTimer* blink_;
   bool phase_ = true;
+  std::array<LampState, 3> runLamps_{};  // as the run last set them
+  std::array<bool, 3> stepBusy_{};       // a site in flight is in that step
+  bool listed_ = false;                  // the run lists its sites in flight
   bool posting_ = false;
   bool active_ = false;
   std::function<bool(QPrinter&)> printDialog_;

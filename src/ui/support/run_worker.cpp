@@ -76,6 +76,12 @@ class RunWorker::View : public RunView {
   void HttpBytes(const std::string& text) override {
     Post([t = ToQt(text)](SubmitPage& p) { p.ShowHttpBytes(t); });
   }
+  void SitesInFlight(const std::vector<SiteInFlight>& sites) override {
+    QList<FlightRow> rows;
+    for (const SiteInFlight& s : sites)
+      rows.push_back({s.site, ToQt(s.site), s.step, ToQt(s.status), s.bytes});
+    Post([rows = std::move(rows)](SubmitPage& p) { p.ShowSitesInFlight(rows); });
+  }
   void Counters(int toPost, int processed) override {
     Post([toPost, processed](SubmitPage& p) { p.ShowCounters(toPost, processed); });
   }
@@ -213,6 +219,10 @@ void RunWorker::Finished() {
 
 void RunWorker::Skip() {
   if (context_) context_->run.Skip();
+}
+
+void RunWorker::Skip(const std::string& site) {
+  if (context_) context_->run.Skip(site);
 }
 
 bool RunWorker::CancelClick() {

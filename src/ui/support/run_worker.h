@@ -14,6 +14,7 @@
 // nothing the question does can reach a run that was already freed.
 #include <QObject>
 #include <memory>
+#include <string>
 
 #include "gui_thread.h"
 #include "qt_prompt.h"
@@ -36,7 +37,9 @@ class RunWorker : public QObject {
   // "Save/Submit"; false when a run is already going.
   bool Start();
   bool Running() const { return thread_.Running(); }
+  // Skip: every site in flight; with a name, that site alone when it is in flight.
   void Skip();
+  void Skip(const std::string& site);
   // Asks "Sure you want to cancel all posts?" and cancels on Yes; true when cancelled.
   bool CancelClick();
   // Whether the cancel question is open now.
