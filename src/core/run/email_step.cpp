@@ -101,8 +101,8 @@ bool SitePoster::DoEmailPost(bool isNew, bool isCopy) {
     // talk (421) or said "later" (4xx) before DATA, or no connection came about.
     const std::string& reply = form.msSMTP1.LastReply();
     const bool later = !reply.empty() && reply[0] == '4';
-    const bool noConnection =
-        reply.empty() && form.ErrorText().find("timed out") == std::string::npos;
+    const bool noConnection = reply.empty() && form.msSMTP1.ConnectionTried() &&
+                              form.ErrorText().find("timed out") == std::string::npos;
     if (form.msSMTP1.ContentSent() || !(later || noConnection) || Stopped() ||
         retried >= settings.postRetries) {
       break;
