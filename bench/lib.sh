@@ -64,34 +64,41 @@ compare() {
     }'
 }
 
-# form_site_tree CLI DIR COUNT PORT SMTP: a data tree in DIR with the demo's company and
-# application and a catalogue of COUNT form sites posting to 127.0.0.1:PORT, and
-# $work/curl.cfg holding the same form posts for curl (one process, one --data per URL).
+# form_site_tree CLI DIR COUNT PORT SMTP [HOSTS]: a data tree in DIR with the demo's
+# company and application and a catalogue of COUNT form sites posting to PORT on
+# 127.0.0.1 (with HOSTS, site i on 127.0.0.(i % HOSTS + 1), as download sites are on
+# servers of their own), and $work/curl.cfg holding the same form posts for curl (one
+# process, one --data per URL).
 form_site_tree() {
-  local cli=$1 d=$2 count=$3 port=$4 smtp=$5
+  local cli=$1 d=$2 count=$3 port=$4 smtp=$5 hosts=${6:-1}
   cp -r share/demo/. "$d/"
   rm -f "$d"/sites/*.ini "$d"/sites/*.scp "$d"/cat/*.cat "$d/data/Tidy Notes_SITES.dat"
   "$cli" --data-dir "$d" app set "Tidy Notes" PATH="$(cd "$d" && pwd)/dist/tidynote.exe" >/dev/null
   "$cli" --data-dir "$d" settings set "SMTP=$smtp" EMAIL=mira@brightfield.example \
     "NAME=Mira Holt" >/dev/null
-  /usr/bin/python3 - "$d" "$count" "$port" "$work/curl.cfg" <<'PY'
+  /usr/bin/python3 - "$d" "$count" "$port" "$work/curl.cfg" "$hosts" <<'PY'
 import sys
 d, count, port, cfg = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
+hosts = int(sys.argv[5])
 names = [f"Form Site {i:03d}" for i in range(count)]
-for n in names:
-    url = f"http://127.0.0.1:{port}/submit/{n.replace(' ', '%20')}"
+def url_of(i, n):
+    return f"http://127.0.0.{i % hosts + 1}:{port}/submit/{n.replace(' ', '%20')}"
+for i, n in enumerate(names):
+    url = url_of(i, n)
     with open(f"{d}/sites/{n}.ini", "wb") as f:
         f.write(f"[SETTINGS]\r\nUSE_HTTP_POST=1\r\nHTTP_POST_TYPE=1\r\n"
                 f"HTTP_NEW_SCRIPT_URL={url}\r\nHTTP_UPDATE_SCRIPT_URL={url}\r\n".encode())
-    with open(f"{d}/sites/{n} HTTP_NEW.scp", "wb") as f:
-        f.write(b"company=%COMPNAME%&program=%APPNAME%&version=%APPVERSION%\r\n")
+    # The same form for an update, so that a run sent again posts what curl posts.
+    for kind in ("HTTP_NEW", "HTTP_UPDATE"):
+        with open(f"{d}/sites/{n} {kind}.scp", "wb") as f:
+            f.write(b"company=%COMPNAME%&program=%APPNAME%&version=%APPVERSION%\r\n")
 with open(f"{d}/sites/Sites.dat", "wb") as f:
     f.write("".join(n + "\r\n" for n in names).encode())
 with open(cfg, "w") as f:
     for i, n in enumerate(names):
         if i:
             f.write("next\n")
-        f.write(f'url = "http://127.0.0.1:{port}/submit/{n.replace(" ", "%20")}"\n')
+        f.write(f'url = "{url_of(i, n)}"\n')
         f.write('data = "company=Brightfield%20Software&program=Tidy%20Notes&version=2.1"\n')
         f.write('output = "/dev/null"\nsilent\n')
 PY

@@ -28,5 +28,6 @@ run zip_bench.sh
 run zip_sites_bench.sh
 run catalogue_bench.sh
 ROUNDS=${UPDATE_ROUNDS:-3} run update_bench.sh
+run slow_sites_bench.sh
 echo "== ratios (ours / peer; medians of interleaved rounds, spread of the rounds' ratios; load now $(load))"
 grep '^RESULT' "$log" | sed 's/^RESULT //'

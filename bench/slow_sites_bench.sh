@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # A submission run of 200 form sites whose server waits 300 ms before it answers,
-# beside curl posting the same 200 forms one after another and with --parallel
-# --parallel-max 8. Prints each time and the ratios: what the run's time is made of
-# when sites are slow (the sum of their latencies, one site after another).
-#   bench/slow_sites_bench.sh [BUILD_DIR] [SITES] [DELAY]
+# posted with PostAtOnce 1, 4, 8 and 16, beside curl posting the same 200 forms one
+# after another and with --parallel --parallel-max 8. The sites are spread over eight
+# loopback addresses of the one server, as download sites live on servers of their
+# own (the run sends at most two connections to one server). Prints each time and the
+# ratios.
+#   bench/slow_sites_bench.sh [BUILD_DIR] [SITES] [DELAY] [HOSTS]
 # BUILD_DIR holds the build whose vendrix-cli runs (default build/release).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,30 +13,45 @@ source bench/lib.sh
 build=${1:-build/release}
 count=${2:-200}
 delay=${3:-0.3}
+hosts=${4:-8}
 cli="$build/src/cli/vendrix-cli"
 work=$(mktemp -d)
 mkdir -p "$work/peer"
+also=()
+for k in $(seq 2 "$hosts"); do also+=("127.0.0.$k"); done
+: >"$work/peer/connections.log"
 /usr/bin/python3 tests/peers/flaky_http_peer.py --folder "$work/peer" --delay "$delay" \
-  >"$work/peer/port" &
+  ${also[@]:+--also "${also[@]}"} >"$work/peer/port" &
 peer=$!
 trap 'kill $peer 2>/dev/null; wait $peer 2>/dev/null || true; [ -n "${KEEP:-}" ] && echo "$work" || rm -rf "$work"' EXIT
-for _ in $(seq 50); do [ -s "$work/peer/port" ] && break; sleep 0.1; done
+for _ in $(seq 50); do [ "$(wc -l <"$work/peer/port")" -ge "$hosts" ] && break; sleep 0.1; done
 port=$(head -1 "$work/peer/port" | cut -d' ' -f2)
+if [ "$(grep -c " $port\$" "$work/peer/port")" -lt "$hosts" ]; then
+  echo "the peer could not listen on port $port of every address" >&2
+  exit 1
+fi
 
 # A data tree: the demo's company and application, a catalogue of form sites.
 d="$work/d"
-form_site_tree "$cli" "$d" "$count" "$port" 127.0.0.1:1
+form_site_tree "$cli" "$d" "$count" "$port" 127.0.0.1:1 "$hosts"
 
 connections() { wc -l <"$work/peer/connections.log" 2>/dev/null || echo 0; }
-ours=$(seconds "$cli" --data-dir "$d" submit --app "Tidy Notes" --yes)
-posted=$(connections)
+declare -A ours
+for n in 1 4 8 16; do
+  before=$(connections)
+  ours[$n]=$(seconds "$cli" --data-dir "$d" submit --app "Tidy Notes" --yes --again --parallel "$n")
+  echo "PostAtOnce $n: ${ours[$n]} s, $(($(connections) - before)) connections"
+done
+before=$(connections)
 curl_serial=$(seconds curl -K "$work/curl.cfg")
 # --parallel-immediate: curl would otherwise wait on the first connection in the hope
 # of sharing it, and to an HTTP/1 server send one form after another.
 curl_parallel=$(seconds curl --parallel --parallel-immediate --parallel-max 8 -K "$work/curl.cfg")
-echo "sites: $count, server delay ${delay} s; our run made $posted connections, curl $(($(connections) - posted))"
-awk -v o="$ours" -v s="$curl_serial" -v p="$curl_parallel" 'BEGIN {
-  printf "our run (one site after another) %.2f s\n", o
+echo "sites: $count on $hosts addresses, server delay ${delay} s; curl made $(($(connections) - before)) connections"
+awk -v o1="${ours[1]}" -v o4="${ours[4]}" -v o8="${ours[8]}" -v o16="${ours[16]}" \
+  -v s="$curl_serial" -v p="$curl_parallel" 'BEGIN {
   printf "curl one after another %.2f s, curl --parallel-max 8 %.2f s\n", s, p
-  printf "RESULT slow sites: ours/curl-serial %.2f, ours/curl-parallel-8 %.2f\n", (s > 0 ? o / s : 0), (p > 0 ? o / p : 0)
+  printf "RESULT slow sites serial: ours(1)/curl-serial %.2f\n", (s > 0 ? o1 / s : 0)
+  printf "RESULT slow sites 8 at once: ours(8)/curl-parallel-8 %.2f (goal 1.2), ours(8)/ours(1) %.3f (goal 0.167)\n", (p > 0 ? o8 / p : 0), (o1 > 0 ? o8 / o1 : 0)
+  printf "RESULT slow sites 4 and 16 at once: ours(4)/ours(1) %.3f, ours(16)/ours(1) %.3f\n", (o1 > 0 ? o4 / o1 : 0), (o1 > 0 ? o16 / o1 : 0)
 }'

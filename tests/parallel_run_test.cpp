@@ -89,6 +89,8 @@ TEST_F(ParallelRunTest, SitesAtOnceEndSoonerWithTheSameMarksReportAndLogs) {
   EXPECT_EQ(Connections(), 24) << "every site posted once";
   EXPECT_LE(MostAtOnceOnPeer(), 2);
   EXPECT_GT(view.mostInFlight, 1u);
+  EXPECT_LE(run->MostMailSessionsAtOnce(), 2) << "the mail server gets two sessions at most";
+  EXPECT_GE(run->MostMailSessionsAtOnce(), 1);
   const auto parallelSections = SiteResponses();
   const int succeeded = run->Report().SuccessCount;
   for (const auto& name : all) EXPECT_EQ(Row(name).submit, "Update") << name;

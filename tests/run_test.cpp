@@ -375,6 +375,17 @@ TEST_F(RunTest, MailIsTriedAgainOnlyBeforeTheMessageWasSent) {
   EXPECT_EQ(mails, 3) << commands;  // A twice, B once
 }
 
+TEST_F(RunTest, MailRefusedBeforeAnyConnectionIsNotTriedAgain) {
+  // An address list the mail window refuses: no server was asked, and none will be.
+  Site("Bad Box", "USE_EMAIL=1\r\nEMAIL_TONAME=Bad Box@example.com\r\n", {{"EMAIL_NEW", "Hello"}});
+  Load();
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  EXPECT_EQ(Row("Bad Box").submit, "New");
+  EXPECT_TRUE(run->Log().size() > 0);
+  EXPECT_EQ(LinesStarting(run->Log(), "Trying Bad Box by e-mail again in "), 0)
+      << ::testing::PrintToString(run->Log());
+}
+
 TEST_F(RunTest, PasswordsReachNoLogNoListAndNoPage) {
   FtpSite("Secret", sites.ftp, "nobody", kFtpPassword);  // refused logon
   Load();

@@ -123,6 +123,28 @@ TEST_F(SiteTableTest, BuildsRowsInCatalogueOrderAndForcesIncompatibleRowsToNo) {
   EXPECT_FALSE(session->Flags().SiteTableChanged);
 }
 
+TEST_F(SiteTableTest, AShowThatLeavesTheTableForLaterBuildsItOnce) {
+  auto fresh = [&] {
+    session = std::make_unique<Session>(dir.path(), prompt, clock);
+    ASSERT_TRUE(session->Initialise());
+    session->ShowStep({}, true);
+  };
+  fresh();
+  EXPECT_TRUE(T().Rows().empty());
+  EXPECT_TRUE(session->SiteTablePending());
+  EXPECT_TRUE(session->BuildPendingSiteTable());
+  EXPECT_EQ(T().Rows().size(), 4u);
+  EXPECT_EQ(T().Counts().total, 2);
+  EXPECT_FALSE(session->SiteTablePending());
+  EXPECT_FALSE(session->BuildPendingSiteTable());
+  // An application chosen meanwhile comes with its table: nothing is left for later.
+  fresh();
+  ASSERT_TRUE(session->ChooseApp("Prog"));
+  EXPECT_FALSE(session->SiteTablePending());
+  EXPECT_EQ(T().Rows().size(), 4u);
+  EXPECT_FALSE(session->BuildPendingSiteTable());
+}
+
 TEST_F(SiteTableTest, MergesTheStoredTableByItsRules) {
   WriteFile(Data("data/Prog_SITES.dat"),
             "Web\xB1Update\xB1Old Cat\xB1x\xB1"

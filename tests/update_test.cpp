@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
 
@@ -121,6 +122,30 @@ TEST_F(UpdateTest, ArchiveOverTlsLandsWhereTheRulesSayAndTheUpdatesFolderEndsEmp
   EXPECT_TRUE(AfterUpdateWindow(w.UpdateComplete(), after));
   EXPECT_TRUE(after.Saw("inform: You must now restart Vendrix!"));
   EXPECT_FALSE(AfterUpdateWindow(false, after));
+}
+
+TEST_F(UpdateTest, AReplacedFileKeepsItsPermissionsAndTheRestIsCarriedOverAsItWas) {
+  auto modeOf = [&](const std::string& rel) {
+    struct stat st {};
+    EXPECT_EQ(::stat((dir / rel).c_str(), &st), 0) << rel;
+    return st.st_mode & 07777;
+  };
+  WriteFile(dir / "sites/Alpha.ini", "[SETTINGS]\r\nLOGIN_PASSWORD=secret\r\n");
+  ASSERT_EQ(::chmod((dir / "sites/Alpha.ini").c_str(), 0600), 0);
+  ASSERT_EQ(::chmod((dir / "cat/Old Cat1.cat").c_str(), 0640), 0);
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  WriteFile(dir / "update.zip", Good());
+  ASSERT_EQ(Window().Install(dir / "update.zip"), UpdateOutcome::Completed)
+      << ::testing::PrintToString(prompt.log);
+  auto files = Catalogue();
+  EXPECT_EQ(files["sites/Alpha.ini"], "[SETTINGS]\r\nUSE_CAT1=1\r\n");
+  EXPECT_EQ(modeOf("sites/Alpha.ini"), 0600u);  // the password file stays its owner's
+  EXPECT_EQ(modeOf("sites/Alpha HTTP_NEW.scp"), 0666u & ~mask);
+  EXPECT_EQ(files["cat/Old Cat1.cat"], "Games\r\n");
+  EXPECT_EQ(modeOf("cat/Old Cat1.cat"), 0640u);
+  EXPECT_EQ(files["sites/Old.ini"], "[SETTINGS]\r\n");
+  EXPECT_TRUE(UpdatesEmpty());
 }
 
 TEST_F(UpdateTest, OpeningDeletesLeftoversButKeepsFolders) {

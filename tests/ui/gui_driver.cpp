@@ -126,6 +126,10 @@ Program::Program(bool demo) {
   // Focus moves (and the rules that run when a field is left) need an active window.
   main->activateWindow();
   if (!QTest::qWaitForWindowActive(main.get())) qWarning("the main window is not active");
+  // The site table is built once the window has appeared.
+  if (!QTest::qWaitFor([this] { return !main->Core().SiteTablePending(); })) {
+    qWarning("the site table was not built");
+  }
 }
 
 Program::~Program() {

@@ -43,11 +43,18 @@ bool Session::Initialise() {
   }
 }
 
-void Session::ShowStep(std::string_view app) {
+void Session::ShowStep(std::string_view app, bool tableLater) {
   settings_ = LoadProgramSettings(wide_.SettingsFile());
-  if (app.empty() || !app_.Select(app)) {
-    if (!app_.Names().empty()) app_.Select(app_.Names().front());
+  deferTable_ = tableLater;
+  try {
+    if (app.empty() || !app_.Select(app)) {
+      if (!app_.Names().empty()) app_.Select(app_.Names().front());
+    }
+  } catch (...) {
+    deferTable_ = false;
+    throw;
   }
+  deferTable_ = false;
   flags_.CompanySaved = true;
   flags_.AppSaved = true;
   flags_.SiteSaved = true;
@@ -112,8 +119,21 @@ bool Session::OfferSaveSite() {
 }
 
 void Session::BuildSiteTable() {
+  if (deferTable_) {
+    tablePending_ = true;
+    return;
+  }
+  tablePending_ = false;
   // Before the first show the site lists are not loaded, so the grid stays empty.
   table_.Build(builder_.Lists().SiteList, app_.Shown());
+}
+
+bool Session::BuildPendingSiteTable() {
+  if (!tablePending_) return false;
+  BuildSiteTable();
+  table_.Recount();
+  table_.ShowRowDetails();
+  return true;
 }
 
 bool Session::ViewInSiteBuilder(int row) {

@@ -29,8 +29,14 @@ class Session {
   bool Initialise();
   // The main window's first show: settings, the first application (or the one
   // named, when the list holds it) loaded again, now with its site table; flags
-  // cleared; counts.
-  void ShowStep(std::string_view app = {});
+  // cleared; counts. With tableLater the site table is left for
+  // BuildPendingSiteTable, so that a window can appear before thousands of settings
+  // files are read.
+  void ShowStep(std::string_view app = {}, bool tableLater = false);
+  // Builds the site table ShowStep left for later; false when none was left (or a
+  // later application choice built it meanwhile).
+  bool BuildPendingSiteTable();
+  bool SiteTablePending() const { return tablePending_; }
 
   // Choosing a company also loads its application list and first application. What
   // is shown then is what the files hold: nothing counts as changed.
@@ -88,6 +94,8 @@ class Session {
   SiteTable table_;
   ProgramSettings settings_;
   bool contributeHidden_ = false;
+  bool deferTable_ = false;    // BuildSiteTable only notes that the table is due
+  bool tablePending_ = false;  // the table of the shown application is not built yet
 };
 
 }  // namespace vendrix

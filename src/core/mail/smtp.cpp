@@ -403,8 +403,10 @@ void TmsSMTP::Send() {
   transcriptError_.clear();
   lastReply_.clear();
   contentSent_ = false;
+  connectionTried_ = false;
   try {
     CheckMessage();
+    connectionTried_ = true;
     Open();
     if (OnPrepare) OnPrepare();
     SpoolFile content;

@@ -81,6 +81,9 @@ class TmsSMTP {
   // Whether the last Send began to stream the message after DATA: from then on the
   // server may have it.
   bool ContentSent() const { return contentSent_; }
+  // Whether the last Send got as far as opening a connection (a message refused before,
+  // for an address or a line it cannot carry, never did).
+  bool ConnectionTried() const { return connectionTried_; }
   const SmtpTranscript& Transcript() const { return transcript_; }
   // The text of a failure to write the transcript file after the last Send, if any.
   const std::string& TranscriptError() const { return transcriptError_; }
@@ -125,6 +128,7 @@ class TmsSMTP {
   bool usable_ = false;  // the dialogue is in step: QUIT can still be sent
   std::string lastReply_;
   std::atomic<bool> contentSent_{false};
+  bool connectionTried_ = false;
   SmtpTranscript transcript_;
   std::string transcriptError_;
 };

@@ -12,10 +12,6 @@
 namespace vendrix {
 namespace {
 
-// The slots of the mail server are counted apart from a web or FTP server's of the
-// same name.
-constexpr const char* kMailSlots = "smtp+";
-
 // The mail window's events: its progress lines go to the run log and the site's page.
 // A server's words pass mask, which hides the password where it stands alone.
 class MailWindowLines : public SmtpFormView {
@@ -80,8 +76,8 @@ bool SitePoster::DoEmailPost(bool isNew, bool isCopy) {
   // One of the mail server's sessions.
   std::optional<HostSlots::Hold> hold;
   if (shared_.hostSlots) {
-    hold.emplace(shared_.hostSlots->Take(kMailSlots + ServerOf(settings.smtp, 25), 1,
-                                         [this] { return Stopped(); }));
+    hold.emplace(
+        shared_.hostSlots->Take(MailServerSlots(settings.smtp), 1, [this] { return Stopped(); }));
     if (!*hold) return false;
   }
   {
@@ -101,8 +97,8 @@ bool SitePoster::DoEmailPost(bool isNew, bool isCopy) {
     // talk (421) or said "later" (4xx) before DATA, or no connection came about.
     const std::string& reply = form.msSMTP1.LastReply();
     const bool later = !reply.empty() && reply[0] == '4';
-    const bool noConnection =
-        reply.empty() && form.ErrorText().find("timed out") == std::string::npos;
+    const bool noConnection = reply.empty() && form.msSMTP1.ConnectionTried() &&
+                              form.ErrorText().find("timed out") == std::string::npos;
     if (form.msSMTP1.ContentSent() || !(later || noConnection) || Stopped() ||
         retried >= settings.postRetries) {
       break;

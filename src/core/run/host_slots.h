@@ -74,5 +74,9 @@ class HostSlots {
 // "[::1]:21" of "[::1]"; a URL's scheme gives the port it lacks (http 80, https 443,
 // ftp 21).
 std::string ServerOf(const std::string& addressOrUrl, int defaultPort);
+// The slots of a mail server, counted apart from a web or FTP server's of that name.
+inline std::string MailServerSlots(const std::string& smtpServer) {
+  return "smtp+" + ServerOf(smtpServer, 25);
+}
 
 }  // namespace vendrix

@@ -28,6 +28,9 @@ bool Exists(const std::string& cp1252Path) {
   return FileExists(Cp1252ToUtf8(cp1252Path));
 }
 
+// The work folders of sites posted at once, in the files folder.
+constexpr const char* kWorkFolderPrefix = ".posting-";
+
 // How long a change of byte counts alone waits before the in-flight list shows it.
 constexpr auto kBytesShownEvery = std::chrono::milliseconds(200);
 
@@ -467,12 +470,23 @@ bool SubmissionRun::WalkSerial() {
 }
 
 bool SubmissionRun::WalkParallel(int atOnce) {
-  // Each poster makes its text files and archives in a work folder of its own.
+  // Each poster makes its text files and archives in a work folder of its own. Those
+  // a killed run left go first: one run at a time holds the data tree.
+  {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(host_.Tree().FilesDir, ec)) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind(kWorkFolderPrefix, 0) == 0 && entry.is_directory(ec) &&
+          !entry.is_symlink(ec)) {
+        std::filesystem::remove_all(entry.path(), ec);
+      }
+    }
+  }
   std::unique_lock lock(flightMutex_);
   stopWorkers_ = false;
   for (int k = 0; k < atOnce; ++k) {
     auto worker = std::make_unique<Worker>();
-    std::string folder = host_.Tree().FilesDir + ".posting-XXXXXX";
+    std::string folder = host_.Tree().FilesDir + kWorkFolderPrefix + "XXXXXX";
     if (!::mkdtemp(folder.data())) {
       throw VendrixError(UnableToWrite(Utf8ToCp1252(host_.Tree().FilesDir)));
     }

@@ -95,6 +95,8 @@ class SubmissionRun {
   bool HttpTimedOut() const { return httpTimedOut_; }
   // The most connections the run had open to one host at once (for tests).
   int MostAtOnce(const std::string& host) const;
+  // The most sessions the run had open to the mail server at once (for tests).
+  int MostMailSessionsAtOnce() const { return MostAtOnce(MailServerSlots(settings_.smtp)); }
 
   // The Submit page's texts.
   static constexpr const char* kIdle = kIdleStatus;

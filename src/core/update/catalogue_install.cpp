@@ -155,7 +155,7 @@ void InstallFiles(const std::string& fromDir, const std::string& sitesDir,
       throw VendrixError("The update file " + Utf8ToCp1252(copy.entry) +
                          " is missing or not a plain file; the update was not installed.");
     }
-    next.Add(source, copy.toCat, copy.name);
+    next.Add(source, copy.toCat, copy.name, static_cast<int>(st.st_mode & 07777));
   }
   next.CarryOver(updatesName);
   next.Switch();

@@ -224,7 +224,8 @@ CatalogueSwitch::~CatalogueSwitch() {
   }
 }
 
-void CatalogueSwitch::Add(const std::string& source, bool toCat, const std::string& name) {
+void CatalogueSwitch::Add(const std::string& source, bool toCat, const std::string& name,
+                          int sourceMode) {
   const std::string& folder = toCat ? cat_ : sites_;
   const std::string old = root_ + folder + "/" + name;
   struct stat st {};
@@ -236,14 +237,19 @@ void CatalogueSwitch::Add(const std::string& source, bool toCat, const std::stri
     if (S_ISREG(st.st_mode)) mode = st.st_mode & 07777;
   }
   const std::string target = NewFolder(root_, folder) + "/" + name;
-  struct stat made {};
-  const bool sameMode = ::lstat(source.c_str(), &made) == 0 && (made.st_mode & 07777) == mode;
+  if (sourceMode < 0) {
+    struct stat made {};
+    if (::lstat(source.c_str(), &made) == 0) sourceMode = static_cast<int>(made.st_mode & 07777);
+  }
+  const bool sameMode = sourceMode >= 0 && static_cast<mode_t>(sourceMode) == mode;
   Rename(source, target);
+  (toCat ? addedCat_ : addedSites_).insert(name);
   if (!sameMode && ::chmod(target.c_str(), mode) != 0) Fail("Unable to write to", target, errno);
 }
 
 void CatalogueSwitch::CarryOver(const std::string& emptyFolder) {
   for (const auto& folder : {sites_, cat_}) {
+    const auto& added = folder == sites_ ? addedSites_ : addedCat_;
     const std::string from = root_ + folder;
     std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(from.c_str()), ::closedir);
     if (!d) {
@@ -253,6 +259,7 @@ void CatalogueSwitch::CarryOver(const std::string& emptyFolder) {
     while (dirent* e = ::readdir(d.get())) {
       std::string name = e->d_name;
       if (name == "." || name == "..") continue;
+      if (added.count(name) != 0) continue;  // replaced by the update
       const std::string to = NewFolder(root_, folder) + "/" + name;
       if (folder == sites_ && name == emptyFolder && IsFolder(from + "/" + name)) {
         if (::mkdir(to.c_str(), 0777) != 0) Fail("Unable to write to", to, errno);

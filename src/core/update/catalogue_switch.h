@@ -16,6 +16,7 @@
 // switched; before the journal is written nothing of the old catalogue has changed.
 // One thread, and one process at a time: the caller holds the data tree's lock.
 #include <string>
+#include <unordered_set>
 
 #include "base/error.h"
 
@@ -43,7 +44,9 @@ class CatalogueSwitch {
   // name, in the cat folder when toCat, else in the sites folder. It takes the
   // permissions of the file it replaces, or 0666 less the umask when new. Throws
   // when the old catalogue holds something other than a file under that name.
-  void Add(const std::string& source, bool toCat, const std::string& name);
+  // sourceMode: the permission bits of source when the caller has them (it looked),
+  // else -1.
+  void Add(const std::string& source, bool toCat, const std::string& name, int sourceMode = -1);
   // Carries every entry of the old folders that Add did not replace into the new
   // ones. The updates folder inside "sites/" is made again, empty.
   void CarryOver(const std::string& emptyFolder);
@@ -54,6 +57,8 @@ class CatalogueSwitch {
  private:
   std::string root_, sites_, cat_;
   bool switched_ = false;
+  // The names Add put into each new folder: CarryOver leaves them alone unasked.
+  std::unordered_set<std::string> addedSites_, addedCat_;
 };
 
 // At every start, before anything reads the catalogue: finishes a switch whose

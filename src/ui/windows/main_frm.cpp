@@ -11,6 +11,7 @@
 #include <QSettings>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -42,6 +43,8 @@ namespace {
 // Small enough for a 1024x640 screen with its title bar and panel; the pages scroll
 // below their own size.
 constexpr int kMinWidth = 760, kMinHeight = 480;
+// How long after the show the site table is built at the latest, painted or not.
+constexpr int kTableLatestMs = 250;
 
 // A page inside a scroll area, so that a window smaller than the page can reach all
 // of it.
@@ -182,6 +185,7 @@ void TMainFrm::ExportPad() {
 }
 
 bool TMainFrm::Act(const std::function<void()>& action, bool busy) {
+  if (tableDue_) BuildDueTable();
   bool ok = true;
   {
     std::unique_ptr<BusyCursor> cursor;
@@ -354,15 +358,36 @@ void TMainFrm::showEvent(QShowEvent* event) {
       move(frame.topLeft());
     }
   }
+  // The window opens on the company page, which needs no site table: the table (a
+  // read of every site's settings file) is built once the window has appeared, or
+  // before the first action should one come sooner.
   Act([this] {
-    session_->ShowStep();
+    session_->ShowStep({}, true);
     ApplyHints(session_->Settings().showHints);
     switchingBack_ = true;
     pages_->setCurrentIndex(static_cast<int>(Page::CompanyInfo));
     currentPage_ = 0;
     switchingBack_ = false;
   });
+  tableDue_ = true;
   if (shownHook_) shownHook_();
+  // Should no paint come (a window shown minimised), the table is built all the same.
+  QTimer::singleShot(kTableLatestMs, this, [this] { BuildDueTable(); });
+}
+
+bool TMainFrm::event(QEvent* event) {
+  const bool done = QMainWindow::event(event);
+  // The first paint after the show: the table follows once the window is on screen.
+  if (event->type() == QEvent::UpdateRequest && tableDue_) {
+    QTimer::singleShot(0, this, [this] { BuildDueTable(); });
+  }
+  return done;
+}
+
+void TMainFrm::BuildDueTable() {
+  if (!tableDue_) return;
+  tableDue_ = false;
+  Act([this] { session_->BuildPendingSiteTable(); }, true);
 }
 
 void TMainFrm::changeEvent(QEvent* event) {

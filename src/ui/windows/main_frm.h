@@ -99,8 +99,11 @@ class TMainFrm : public QMainWindow, public PageHost {
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
+  // The site table left for after the first show, built now (once).
+  void BuildDueTable();
   void BuildMenus();
   void PageChanged(int index);
   void ShowSettings();
@@ -136,6 +139,7 @@ class TMainFrm : public QMainWindow, public PageHost {
   bool shown_ = false;
   bool geometryRestored_ = false;
   bool activated_ = false;
+  bool tableDue_ = false;  // the site table is built once the window was first painted
   bool refreshing_ = false;
 };
 
