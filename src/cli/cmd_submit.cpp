@@ -60,18 +60,6 @@ int ParallelOption(const std::optional<std::string>& text) {
   return n;
 }
 
-const char* StepName(RunStep step) {
-  switch (step) {
-    case RunStep::Ftp:
-      return "FTP";
-    case RunStep::Http:
-      return "HTTP";
-    case RunStep::Mail:
-      return "EMAIL";
-  }
-  return "";
-}
-
 // Prints the run log as it grows; on a terminal, a live progress line on stderr: "n of
 // N, k in flight: SITE - STEP: status", SITE being the site that has waited longest.
 // The sites in flight come from the run's list of them; a run that posts one site

@@ -17,6 +17,18 @@ namespace vendrix {
 
 enum class RunStep { Ftp, Http, Mail };
 enum class LampState { Off, Lit, Blinking };
+// A step as the reports and lists name it: "FTP", "HTTP", "EMAIL".
+inline const char* StepName(RunStep step) {
+  switch (step) {
+    case RunStep::Ftp:
+      return "FTP";
+    case RunStep::Http:
+      return "HTTP";
+    case RunStep::Mail:
+      return "EMAIL";
+  }
+  return "";
+}
 // What a step's status says when no site is in it.
 inline constexpr const char* kIdleStatus = "Idle";
 

@@ -233,7 +233,6 @@ bool SitePoster::MailInProgress() {
 
 SiteOutcome SitePoster::Post(SiteJob job) {
   job_ = std::move(job);
-  skip_ = false;
   outcome_ = SiteOutcome{};
   outcome_.result.site = job_.rowData.site;
   outcome_.result.kind = job_.rowData.submit;

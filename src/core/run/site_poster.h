@@ -100,6 +100,10 @@ class SitePoster : private SubmissionLog {
   SitePoster(const SitePoster&) = delete;
   SitePoster& operator=(const SitePoster&) = delete;
 
+  // Readies the poster for its next site: a Skip from now on skips that site. The
+  // run calls it when it hands the site over (a Skip of the site listed in flight is
+  // never lost to the poster's start).
+  void Arm() { skip_ = false; }
   SiteOutcome Post(SiteJob job);
 
   // "Skip": ends the step in progress and leaves the site's other steps unstarted.

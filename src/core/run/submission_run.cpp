@@ -447,6 +447,7 @@ bool SubmissionRun::WalkSerial() {
       std::lock_guard lock(flightMutex_);
       w.running = *job;
       w.busy = true;
+      w.poster->Arm();
       w.flight =
           SiteInFlight{job->rowData.site, RunStep::Ftp, "", 0, std::chrono::steady_clock::now()};
       active_ = {w.poster.get()};
@@ -540,6 +541,7 @@ bool SubmissionRun::WalkParallel(int atOnce) {
   };
   while (true) {
     // Free posters take the next rows, in the table's order.
+    bool started = false;
     while (!cancelRequested_ && next < rows.size()) {
       Worker* w = freeWorker();
       if (!w) break;
@@ -553,10 +555,18 @@ bool SubmissionRun::WalkParallel(int atOnce) {
       w->flight =
           SiteInFlight{job->rowData.site, RunStep::Ftp, "", 0, std::chrono::steady_clock::now()};
       w->busy = true;
+      w->poster->Arm();
       w->job = std::move(job);
       active_.push_back(w->poster.get());
       flightChanged_ = flightMoved_ = true;
+      started = true;
       flightCv_.notify_all();
+    }
+    if (started) {
+      // Every site is listed once it has started, however soon it ends.
+      lock.unlock();
+      ShowFlight(true);
+      lock.lock();
     }
     // Sites that ended are taken in, in the order they ended.
     std::vector<Worker*> ended;

@@ -39,18 +39,6 @@ std::size_t StepIndex(RunStep step) {
   return static_cast<std::size_t>(step);
 }
 
-const char* StepCaption(RunStep step) {
-  switch (step) {
-    case RunStep::Ftp:
-      return "FTP";
-    case RunStep::Http:
-      return "HTTP";
-    case RunStep::Mail:
-      return "EMAIL";
-  }
-  return "";
-}
-
 QLabel* Sunken(const char* name, QWidget* parent) {
   auto* l = new QLabel(parent);
   l->setObjectName(name);
@@ -320,7 +308,7 @@ void SubmitPage::ShowSitesInFlight(const QList<FlightRow>& rows) {
     item->setData(kSiteColumn, Qt::UserRole, QByteArray::fromStdString(r.site));
     item->setText(kSiteColumn, r.shown);
     // A site that has not begun a step is in none yet.
-    item->setText(kStepColumn, r.status.isEmpty() ? QString() : StepCaption(r.step));
+    item->setText(kStepColumn, r.status.isEmpty() ? QString() : StepName(r.step));
     item->setText(kStatusColumn, r.status);
     item->setText(kBytesColumn, r.bytes > 0 ? QLocale().toString(r.bytes) : QString());
     if (!r.status.isEmpty()) stepBusy_[StepIndex(r.step)] = true;
