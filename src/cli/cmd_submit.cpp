@@ -62,36 +62,12 @@ int ParallelOption(const std::optional<std::string>& text) {
 
 // Prints the run log as it grows; on a terminal, a live progress line on stderr: "n of
 // N, k in flight: SITE - STEP: status", SITE being the site that has waited longest.
-// The sites in flight come from the run's list of them; a run that posts one site
-// after another without that list is followed through its current site and status.
+// The sites in flight come from the run's list of them (one site after another too).
 class TerminalView : public RunView {
  public:
   TerminalView(bool yes, bool live) : yes_(yes), live_(live) {}
 
-  void CurrentSite(const std::string& name) override {
-    if (listed_) return;
-    std::vector<SiteInFlight> sites;
-    // A new site starts with no step: the last site's status is not shown for it.
-    if (!name.empty()) sites.push_back({name, RunStep::Ftp, "", 0, {}});
-    Update(std::move(sites));
-  }
-  void Status(RunStep step, const std::string& text) override {
-    if (listed_ || flight_.empty() || text == SubmissionRun::kIdle) return;
-    flight_.front().step = step;
-    flight_.front().status = text;
-    Draw();
-  }
-  void SitesInFlight(const std::vector<SiteInFlight>& sites) override {
-    listed_ = true;
-    Update(sites);
-  }
-  // A posted site that came and went between two lists of the sites in flight was
-  // never listed: it has its start before its end all the same.
-  void SiteEnded(const SiteResult& r) override {
-    if (r.outcome != "not-sent" && started_.insert(r.site).second) {
-      Started(r.site, flight_.size() + 1);
-    }
-  }
+  void SitesInFlight(const std::vector<SiteInFlight>& sites) override { Update(sites); }
   void Progress(int position, int maximum) override {
     ended_ = position;
     if (maximum > 0) total_ = maximum;
@@ -162,7 +138,6 @@ class TerminalView : public RunView {
   }
   bool yes_, live_;
   bool drawn_ = false;
-  bool listed_ = false;  // the run reports its sites in flight itself
   std::vector<SiteInFlight> flight_;
   std::set<std::string> started_;  // a run posts each site once
   int ended_ = 0, total_ = 0;
@@ -216,7 +191,6 @@ class JsonView : public SubmitView {
     std::cout << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << std::endl;
   }
   void SiteEnded(const SiteResult& r) override {
-    SubmitView::SiteEnded(r);
     for (const auto& step : r.steps) {
       nlohmann::json j = {{"event", "step"},
                           {"site", Cp1252ToUtf8(r.site)},

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <chrono>
 
+#include "net/url.h"
+
 namespace vendrix {
 
 HostSlots::Hold HostSlots::Take(const std::string& key, int n, const std::function<bool()>& stop) {
@@ -47,33 +49,15 @@ int HostSlots::MostAtOnce(const std::string& server) const {
 }
 
 std::string ServerOf(const std::string& addressOrUrl, int defaultPort) {
-  std::string s = addressOrUrl;
-  int port = defaultPort;
-  if (auto scheme = s.find("://"); scheme != std::string::npos) {
-    std::string name = s.substr(0, scheme);
-    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    port = name == "https" ? 443 : name == "http" ? 80 : name == "ftp" ? 21 : defaultPort;
-    s.erase(0, scheme + 3);
-  }
-  s = s.substr(0, s.find_first_of("/?#"));
-  if (auto at = s.rfind('@'); at != std::string::npos) s.erase(0, at + 1);
-  std::string host = s, portText;
-  if (!s.empty() && s.front() == '[') {
-    const auto close = s.find(']');
-    host = s.substr(0, close == std::string::npos ? std::string::npos : close + 1);
-    if (close != std::string::npos && close + 1 < s.size() && s[close + 1] == ':') {
-      portText = s.substr(close + 2);
-    }
-  } else if (std::count(s.begin(), s.end(), ':') == 1) {
-    host = s.substr(0, s.find(':'));
-    portText = s.substr(s.find(':') + 1);
-  }
-  if (!portText.empty() && portText.size() <= 5 &&
-      portText.find_first_not_of("0123456789") == std::string::npos) {
-    port = std::stoi(portText);
-  }
+  // An address ("host", "host:21", "[::1]:21") is read as the authority of a URL.
+  const bool url = addressOrUrl.find("://") != std::string::npos;
+  const UrlParts parts = SplitUrl(url ? addressOrUrl : "//" + addressOrUrl);
+  std::string host = parts.error.empty() ? parts.server : std::string();
+  // What the URL rules cannot read (a bare IPv6 address) is a server of its own.
+  if (host.empty()) host = addressOrUrl;
   for (char& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   while (!host.empty() && host.back() == '.') host.pop_back();
+  const int port = url || parts.portGiven ? parts.port : defaultPort;
   return host + ":" + std::to_string(port);
 }
 

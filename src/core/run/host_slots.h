@@ -71,8 +71,7 @@ class HostSlots {
 
 // The server of an address or URL as "host:port": "ftp.example.com:21" of
 // "FTP.Example.com." with defaultPort 21, "host:8080" of "http://user@host:8080/path",
-// "[::1]:21" of "[::1]"; a URL's scheme gives the port it lacks (http 80, https 443,
-// ftp 21).
+// "[::1]:21" of "[::1]"; a URL's scheme gives the port it lacks (http 80, https 443).
 std::string ServerOf(const std::string& addressOrUrl, int defaultPort);
 // The slots of a mail server, counted apart from a web or FTP server's of that name.
 inline std::string MailServerSlots(const std::string& smtpServer) {

@@ -160,15 +160,13 @@ void SitePoster::ClearXfer() {
   sink_.XferCleared(*this);
 }
 
-void SitePoster::BeginPage(const std::string& method) {
-  page_ = shared_.report->SiteHead(method, siteName_);
+void SitePoster::BeginPage(RunStep step) {
+  pageStep_ = step;
+  page_ = shared_.report->SiteHead(StepName(step), siteName_);
 }
 
 void SitePoster::EndPage(const Lines& answer) {
-  const char* method = outcome_.result.steps.back().step == "ftp"    ? "FTP"
-                       : outcome_.result.steps.back().step == "http" ? "HTTP"
-                                                                     : "EMAIL";
-  outcome_.pages.push_back({method, std::move(page_), answer});
+  outcome_.pages.push_back({StepName(pageStep_), std::move(page_), answer});
   page_.clear();
 }
 
@@ -242,7 +240,7 @@ SiteOutcome SitePoster::Post(SiteJob job) {
   bool ran = false;  // whether any step tried to send something
   std::string reason;
   try {
-    RunSteps(success, ran, reason);
+    RunSteps(success, ran);
   } catch (const std::exception& e) {
     // Whatever went wrong, the site ends as a failure and the run goes on.
     AddLogLine(e.what());
@@ -282,17 +280,19 @@ SiteOutcome SitePoster::Post(SiteJob job) {
   return std::move(outcome_);
 }
 
-void SitePoster::RunSteps(bool& success, bool& ran, std::string& reason) {
-  (void)reason;
+void SitePoster::RunSteps(bool& success, bool& ran) {
   const SiteDefinition& site = job_.site;
-  const std::string& rowSite = job_.rowData.site;
   const bool isNew = job_.rowData.submit == "New";
-  const auto cancelled = [this] { return shared_.cancel && *shared_.cancel; };
+  // A cancel between two steps ends the site there.
+  const auto cancelled = [this] {
+    if (shared_.cancel && *shared_.cancel) outcome_.cancelled = true;
+    return outcome_.cancelled;
+  };
 
   if (site.useFtpUpload && !skip_) {
     ran = true;
     sink_.Lamp(*this, RunStep::Ftp, LampState::Blinking);
-    BeginPage("FTP");
+    BeginPage(RunStep::Ftp);
     ftpLines_.clear();
     sink_.FtpListCleared(*this);
     const bool sent = FtpStep();
@@ -305,15 +305,12 @@ void SitePoster::RunSteps(bool& success, bool& ran, std::string& reason) {
     secret_.clear();
     sink_.Lamp(*this, RunStep::Ftp, LampState::Lit);
   }
-  if (cancelled()) {
-    outcome_.cancelled = true;
-    return;
-  }
+  if (cancelled()) return;
   const std::string& url = isNew ? site.httpNewScriptUrl : site.httpUpdateScriptUrl;
   if (site.useHttpPost && Leading(url) && !skip_) {
     ran = true;
     sink_.Lamp(*this, RunStep::Http, LampState::Blinking);
-    BeginPage("HTTP");
+    BeginPage(RunStep::Http);
     ClearXfer();
     const bool posted = Guarded(RunStep::Http, [&] { return DoHttpPost(isNew); });
     if (!posted) success = false;
@@ -321,14 +318,11 @@ void SitePoster::RunSteps(bool& success, bool& ran, std::string& reason) {
     EndPage(xfer_);
     sink_.Lamp(*this, RunStep::Http, LampState::Lit);
   }
-  if (cancelled()) {
-    outcome_.cancelled = true;
-    return;
-  }
+  if (cancelled()) return;
   const std::string& to = isNew ? site.emailToName : site.emailToNameUpdate;
   if (site.useEmail && Leading(to) && !skip_) {
     ran = true;
-    BeginPage("EMAIL");
+    BeginPage(RunStep::Mail);
     sink_.Lamp(*this, RunStep::Mail, LampState::Blinking);
     if (!Guarded(RunStep::Mail, [&] { return DoEmailPost(isNew, false); })) {
       success = false;
@@ -340,7 +334,6 @@ void SitePoster::RunSteps(bool& success, bool& ran, std::string& reason) {
     EndPage();
     sink_.Lamp(*this, RunStep::Mail, LampState::Lit);
   }
-  (void)rowSite;
 }
 
 bool SitePoster::FtpStep() {

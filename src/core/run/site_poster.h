@@ -130,9 +130,9 @@ class SitePoster : private SubmissionLog {
   void AddFtpLine(const std::string& line) override;
 
   bool Stopped() const { return skip_ || (shared_.cancel && *shared_.cancel); }
-  void BeginPage(const std::string& method);
+  void BeginPage(RunStep step);
   void EndPage(const Lines& answer = {});
-  void RunSteps(bool& success, bool& ran, std::string& reason);
+  void RunSteps(bool& success, bool& ran);
   bool FtpStep();
   bool DoFtpUpload();
   bool FtpAttempt();
@@ -159,6 +159,7 @@ class SitePoster : private SubmissionLog {
   std::string siteName_;
   SiteOutcome outcome_;
   Lines page_;  // the page being built
+  RunStep pageStep_ = RunStep::Ftp;
   Lines ftpLines_;
   Lines xfer_;
   std::size_t xferBytes_ = 0;

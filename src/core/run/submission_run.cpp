@@ -626,7 +626,9 @@ void SubmissionRun::ShowFlight(bool force) {
     flightChanged_ = flightMoved_ = false;
     flightShown_ = now;
     for (const auto& w : workers_) {
-      if (w->busy && !w->ended) sites.push_back(w->flight);
+      // A site that ended but is not yet taken in is still listed: a site that ends
+      // as soon as it starts is listed all the same.
+      if (w->busy) sites.push_back(w->flight);
     }
   }
   std::stable_sort(sites.begin(), sites.end(),

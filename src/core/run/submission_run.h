@@ -18,8 +18,6 @@
 #include <array>
 #include <atomic>
 #include <condition_variable>
-#include <deque>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
