@@ -1,15 +1,19 @@
 // Installs a catalogue archive of 10,000 sites (settings file, category list and two
 // scripts each: 40,001 files) through the data-file update's checks, first into an
-// empty catalogue, then again over the one it made (every file replaced); prints when
+// empty catalogue, then an edition whose every file differs over it; prints when
 // each stage began, the time each install took and the peak memory of the process.
 // FOLDER (default: the temporary folder) chooses the disk.
 //   update_bench [SITES [FOLDER]]
 // For bench/update_bench.sh, the two halves apart:
-//   update_bench archive SITES ARCHIVE    writes the archive
+//   update_bench archive SITES ARCHIVE [EDITION [EVERY]]
+//       writes the archive; with EDITION, every EVERY-th site's four files (default
+//       every site's) carry that edition's mark, so that they differ from the files
+//       of any other edition (the list is the same in every edition)
 //   update_bench install ARCHIVE ROOT     installs it into the catalogue of ROOT
 #include <sys/resource.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -54,19 +58,21 @@ class StageObserver : public vendrix::UpdateObserver {
   std::chrono::steady_clock::time_point start_;
 };
 
-std::size_t WriteArchive(int sites, const std::string& archive) {
+std::size_t WriteArchive(int sites, const std::string& archive, int edition = 0, int every = 1) {
   std::string ini = "[SETTINGS]\r\n";
   for (int k = 0; k < 50; ++k) ini += "KEY_" + std::to_string(k) + "=some value text\r\n";
   const std::string script = "name=%COMPNAME%&prog=%APPNAME%&ver=%APPVERSION%\r\n";
+  const std::string mark = "; edition " + std::to_string(edition) + "\r\n";
   std::string list;
   std::vector<std::pair<std::string, std::string>> entries;
   for (int i = 0; i < sites; ++i) {
     const std::string n = "Download Site " + std::to_string(i);
+    const std::string m = edition != 0 && i % std::max(every, 1) == 0 ? mark : "";
     list += n + "\r\n";
-    entries.emplace_back(n + ".ini", ini);
-    entries.emplace_back(n + " Cat1.cat", "Games\r\nTools\r\nUtilities\r\n");
-    entries.emplace_back(n + " HTTP_NEW.scp", script);
-    entries.emplace_back(n + " HTTP_UPDATE.scp", script);
+    entries.emplace_back(n + ".ini", ini + m);
+    entries.emplace_back(n + " Cat1.cat", "Games\r\nTools\r\nUtilities\r\n" + m);
+    entries.emplace_back(n + " HTTP_NEW.scp", script + m);
+    entries.emplace_back(n + " HTTP_UPDATE.scp", script + m);
   }
   entries.emplace_back("Sites.dat", list);
   int err = 0;
@@ -102,8 +108,9 @@ bool Install(const std::string& archive, const std::string& root, const char* ro
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   const std::string mode = argc > 1 ? argv[1] : "";
-  if (mode == "archive" && argc == 4) {
-    WriteArchive(std::atoi(argv[2]), argv[3]);
+  if (mode == "archive" && argc >= 4 && argc <= 6) {
+    WriteArchive(std::atoi(argv[2]), argv[3], argc > 4 ? std::atoi(argv[4]) : 0,
+                 argc > 5 ? std::atoi(argv[5]) : 1);
     return 0;
   }
   if (mode == "install" && argc == 4) return Install(argv[2], argv[3], "") ? 0 : 1;
@@ -120,7 +127,8 @@ int main(int argc, char** argv) {
   const std::size_t files = WriteArchive(sites, archive);
   std::printf("%zu files\n", files);
   bool ok = Install(archive, root, "into an empty catalogue");
-  ok = Install(archive, root, "over the same catalogue") && ok;
+  WriteArchive(sites, archive, 1);
+  ok = Install(archive, root, "over it, every file changed") && ok;
   auto start = std::chrono::steady_clock::now();
   const bool gone = vendrix::WaitForEmptyTrash(root + "/", 1800);
   std::printf("the replaced catalogue was %s %.2f s after the update ended\n",

@@ -188,6 +188,33 @@ TEST_F(UpdateTest, HostileArchivesChangeNothing) {
   EXPECT_EQ(Catalogue(), before);
 }
 
+TEST_F(UpdateTest, DamageAfterTheFirstFilesTakesAwayWhatWasUnpacked) {
+  // Data that does not compress is stored as it is, so one byte of it can be spoiled.
+  std::string noise;
+  for (unsigned x = 7; noise.size() < 400;) {
+    x = x * 1103515245u + 12345u;
+    noise += static_cast<char>(x >> 24);
+  }
+  std::string damaged = MakeZip(dir, {{"Sites.dat", "A\r\nB\r\n"},
+                                      {"A.ini", "[SETTINGS]\r\n"},
+                                      {"A Cat1.cat", "Games\r\n"},
+                                      {"B.ini", noise}});
+  const auto at = damaged.find(noise);
+  ASSERT_NE(at, std::string::npos);
+  damaged[at + 200] ^= 1;
+  WriteFile(dir / "damaged.zip", damaged);
+  const auto before = Catalogue();
+  EXPECT_EQ(Window().Install(dir / "damaged.zip"), UpdateOutcome::Failed);
+  EXPECT_EQ(Catalogue(), before);
+  EXPECT_TRUE(UpdatesEmpty());
+  EXPECT_EQ(prompt.log.back().rfind("error: The update archive could not be unpacked", 0), 0u)
+      << prompt.log.back();
+  ASSERT_TRUE(WaitForEmptyTrash(dir.path() + "/", 120));
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir.path())) names.insert(e.path().filename());
+  EXPECT_EQ(names, (std::set<std::string>{"cat", "damaged.zip", "made.zip", "sites"}));
+}
+
 TEST_F(UpdateTest, TruncatedDownloadAnd404ChangeNothing) {
   HttpPeer peer(dir, false);
   std::string zip = Good();

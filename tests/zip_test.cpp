@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include "support/temp_dir.h"
 #include "zip/compressed_cache.h"
@@ -230,6 +231,120 @@ TEST(Zip, HostileEntriesNeverLeaveTheirFolder) {
     EXPECT_EQ(CountFiles(dir.path()), 2u);  // the archive and the one good file
     EXPECT_FALSE(std::filesystem::exists(dir / "base/link"));
   }
+}
+
+TEST(Zip, ARouteSpreadsEntriesOverFoldersAndSeesOnlySafeNames) {
+  TempDir dir;
+  std::filesystem::create_directories(dir / "one");
+  std::filesystem::create_directories(dir / "two");
+  MakeArchive(dir / "a.zip",
+              {{"list.dat", "L"},
+               {"Games.cat", "G"},
+               {"mine.ini", "M"},
+               {"../out.ini", "X"},
+               {"link.ini", "/etc/passwd"}},
+              "link.ini");
+  const int one = ::open((dir / "one").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int two = ::open((dir / "two").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  std::vector<std::string> asked;
+  TZipArchiver zip;
+  zip.ZipFilename = dir / "a.zip";
+  zip.StageEachFile = false;
+  zip.ExtrFileMode = 0600;
+  zip.ExtrRoute = [&](const std::string& entry) -> std::optional<TZipArchiver::Target> {
+    asked.push_back(entry);
+    if (entry == "mine.ini") return std::nullopt;
+    if (entry == "list.dat") return TZipArchiver::Target{one, "List.DAT"};
+    return TZipArchiver::Target{two, entry};
+  };
+  std::vector<std::string> messages;
+  zip.OnMessage = [&](int, const std::string& m) { messages.push_back(m); };
+  EXPECT_EQ(zip.Extract(), 2);
+  ::close(one);
+  ::close(two);
+  EXPECT_EQ(asked, (std::vector<std::string>{"list.dat", "Games.cat", "mine.ini"}));
+  EXPECT_EQ(messages.size(), 2u);
+  EXPECT_EQ(*ReadFile(dir / "one/List.DAT"), "L");
+  EXPECT_EQ(*ReadFile(dir / "two/Games.cat"), "G");
+  EXPECT_EQ(CountFiles(dir.path()), 3u);  // the archive and the two routed files
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "two/Games.cat").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(Zip, ARouteLinksOnlyAFileThatHoldsExactlyTheEntrysBytes) {
+  TempDir dir;
+  std::filesystem::create_directories(dir / "new");
+  const std::string big(200000, 'b');
+  std::string bigChanged = big;
+  bigChanged[150000] = 'c';  // past the first read
+  const std::vector<std::pair<std::string, std::string>> entries = {
+      {"same", "same bytes"}, {"changed", "abcd"}, {"longer", "12345"}, {"shorter", "123"},
+      {"big", big},           {"bigchanged", big}, {"link", "target"},  {"missing", "not there"}};
+  MakeArchive(dir / "a.zip", entries);
+  WriteFile(dir / "old/same", "same bytes");
+  WriteFile(dir / "old/changed", "abce");
+  WriteFile(dir / "old/longer", "1234");
+  WriteFile(dir / "old/shorter", "1234");
+  WriteFile(dir / "old/big", big);
+  WriteFile(dir / "old/bigchanged", bigChanged);
+  WriteFile(dir / "outside", "target");
+  std::filesystem::create_symlink(dir / "outside", dir / "old/link");
+  const int to = ::open((dir / "new").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int old = ::open((dir / "old").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  TZipArchiver zip;
+  zip.ZipFilename = dir / "a.zip";
+  zip.StageEachFile = false;
+  zip.ExtrRoute = [&](const std::string& entry) {
+    return std::optional<TZipArchiver::Target>({to, entry, old});
+  };
+  EXPECT_EQ(zip.Extract(), static_cast<int>(entries.size()));
+  ::close(to);
+  ::close(old);
+  auto inode = [&](const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+    return st.st_ino;
+  };
+  for (const auto& [name, data] : entries) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(*ReadFile(dir / ("new/" + name)), data);
+    const bool linked = name == "same" || name == "big";
+    if (name != "missing") {
+      EXPECT_EQ(inode(dir / ("new/" + name)) == inode(dir / ("old/" + name)), linked);
+    }
+  }
+  EXPECT_EQ(*ReadFile(dir / "old/bigchanged"), bigChanged);
+  EXPECT_EQ(*ReadFile(dir / "outside"), "target");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir / "new/link"));
+
+  // An entry whose stored bytes are damaged is never taken for the file it matches.
+  std::string noise;
+  for (unsigned x = 3; noise.size() < 300;) {
+    x = x * 1103515245u + 12345u;
+    noise += static_cast<char>(x >> 24);
+  }
+  MakeArchive(dir / "b.zip", {{"noise", noise}});
+  std::string damaged = *ReadFile(dir / "b.zip");
+  const auto at = damaged.find(noise);
+  ASSERT_NE(at, std::string::npos);
+  damaged[at + 10] ^= 1;  // the copy on disk now holds exactly the damaged bytes
+  WriteFile(dir / "b.zip", damaged);
+  std::string spoilt = noise;
+  spoilt[10] ^= 1;
+  WriteFile(dir / "old/noise", spoilt);
+  std::filesystem::remove_all(dir / "new");
+  std::filesystem::create_directories(dir / "new");
+  const int to2 = ::open((dir / "new").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int old2 = ::open((dir / "old").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  zip.ZipFilename = dir / "b.zip";
+  zip.ExtrRoute = [&](const std::string& entry) {
+    return std::optional<TZipArchiver::Target>({to2, entry, old2});
+  };
+  EXPECT_THROW(zip.Extract(), EZipError);
+  ::close(to2);
+  ::close(old2);
+  EXPECT_FALSE(std::filesystem::exists(dir / "new/noise"));
 }
 
 TEST(Zip, ExtractionDoesNotFollowALinkAlreadyInTheFolder) {

@@ -52,6 +52,15 @@ std::pair<std::string, std::string> SplitFolder(std::string path) {
   return {path.substr(0, slash + 1), path.substr(slash + 1)};
 }
 
+// An open descriptor of a folder the install made (no link followed).
+int OpenFolder(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    throw VendrixError("Unable to open " + Utf8ToCp1252(path) + ": " + std::strerror(errno));
+  }
+  return fd;
+}
+
 }  // namespace
 
 std::string LowerAscii(std::string s) {
@@ -80,15 +89,11 @@ std::string CheckUpdateEntries(const std::vector<std::string>& names) {
   return {};
 }
 
-std::string CheckArchiveAgrees(const std::string& fromDir, const std::vector<std::string>& names,
+std::string CheckArchiveAgrees(const std::string& listFile, const std::vector<std::string>& names,
                                const Lines& userSites) {
+  if (listFile.empty()) return {};
   std::set<std::string> entries(names.begin(), names.end());
-  std::string list;
-  for (const auto& n : names) {
-    if (LowerAscii(n) == LowerAscii(kCatalogueList)) list = n;
-  }
-  if (list.empty()) return {};
-  auto lines = LoadLines(fromDir + list);
+  auto lines = LoadLines(listFile);
   if (!lines) return {};
   const std::set<std::string> own(userSites.begin(), userSites.end());
   std::vector<std::string> missing;
@@ -135,30 +140,63 @@ InstallPlan PlanInstall(std::vector<std::string> names, const std::string& sites
   return plan;
 }
 
-void InstallFiles(const std::string& fromDir, const std::string& sitesDir,
-                  const std::string& catDir, const InstallPlan& plan,
-                  const std::function<void(const std::string&)>& status) {
+CatalogueInstall::CatalogueInstall(const std::string& updatesDir, const std::string& sitesDir,
+                                   const std::string& catDir, InstallPlan plan)
+    : plan_(std::move(plan)) {
   auto [root, sitesName] = SplitFolder(sitesDir);
   auto [catRoot, catName] = SplitFolder(catDir);
   if (root != catRoot) {
     throw VendrixError("The sites folder and the category folder must share one parent folder.");
   }
-  // The updates folder inside the sites folder is made again, empty.
-  std::string updatesName;
-  if (fromDir.rfind(sitesDir, 0) == 0) updatesName = SplitFolder(fromDir).second;
-  CatalogueSwitch next(root, sitesName, catName);
-  for (const auto& copy : plan.copies) {
-    if (status) status(copy.status);
-    const std::string source = fromDir + copy.entry;
-    struct stat st {};
-    if (::lstat(source.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-      throw VendrixError("The update file " + Utf8ToCp1252(copy.entry) +
-                         " is missing or not a plain file; the update was not installed.");
-    }
-    next.Add(source, copy.toCat, copy.name, static_cast<int>(st.st_mode & 07777));
+  if (updatesDir.rfind(sitesDir, 0) == 0) updatesName_ = SplitFolder(updatesDir).second;
+  for (std::size_t i = 0; i < plan_.copies.size(); ++i) byEntry_[plan_.copies[i].entry] = i;
+  next_ = std::make_unique<CatalogueSwitch>(root, sitesName, catName);
+  try {
+    sitesFd_ = OpenFolder(next_->NewPath(false));
+    catFd_ = OpenFolder(next_->NewPath(true));
+  } catch (...) {
+    CloseFolders();
+    throw;
   }
-  next.CarryOver(updatesName);
-  next.Switch();
+  // A file the update leaves as it was is linked from the old catalogue, not written.
+  oldSitesFd_ = ::open(sitesDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  oldCatFd_ = ::open(catDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+CatalogueInstall::~CatalogueInstall() {
+  CloseFolders();
+}
+
+void CatalogueInstall::CloseFolders() {
+  for (int* fd : {&sitesFd_, &catFd_, &oldSitesFd_, &oldCatFd_}) {
+    if (*fd >= 0) ::close(*fd);
+    *fd = -1;
+  }
+}
+
+std::optional<TZipArchiver::Target> CatalogueInstall::Route(const std::string& entry) const {
+  auto it = byEntry_.find(entry);
+  if (it == byEntry_.end()) return std::nullopt;
+  const InstallPlan::Copy& copy = plan_.copies[it->second];
+  return TZipArchiver::Target{copy.toCat ? catFd_ : sitesFd_, copy.name,
+                              copy.toCat ? oldCatFd_ : oldSitesFd_};
+}
+
+std::string CatalogueInstall::ListFile() const {
+  for (const auto& copy : plan_.copies) {
+    if (!copy.toCat && copy.name == kCatalogueList)
+      return next_->NewPath(false) + "/" + kCatalogueList;
+  }
+  return {};
+}
+
+void CatalogueInstall::Finish(const std::function<void(const std::string&)>& status) {
+  for (const auto& copy : plan_.copies) {
+    if (status) status(copy.status);
+    next_->Adopt(copy.toCat, copy.name);
+  }
+  next_->CarryOver(updatesName_);
+  next_->Switch();
 }
 
 void EmptyFolder(const std::string& folder) {

@@ -1,14 +1,20 @@
 #pragma once
-// Puts the files of an unpacked catalogue archive into the catalogue: which entries
-// an archive may hold, whether it agrees with itself, where each file lands, and the
-// installation that replaces the whole catalogue in one step (CatalogueSwitch). The user's own list
+// Puts the files of a catalogue archive into the catalogue: which entries an archive
+// may hold, whether it agrees with itself, where each file lands, and the
+// installation that unpacks it into a new catalogue and replaces the whole catalogue
+// in one step (CatalogueSwitch). The user's own list
 // "User_Sites.dat" and the files of the sites it lists are the user's work and are never replaced.
 // Entry names and paths are UTF-8.
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/line_list.h"
+#include "update/catalogue_switch.h"
+#include "zip/zip_archiver.h"
 
 namespace vendrix {
 
@@ -19,10 +25,11 @@ namespace vendrix {
 std::string CheckUpdateEntries(const std::vector<std::string>& names);
 
 // Checks that the unpacked archive agrees with itself: every site its catalogue list
-// (the entry named "Sites.dat" in any case) names has its settings file "<site>.ini"
-// among the entries, or is one of the user's own sites (userSites, Windows-1252),
-// whose files stay. Returns why the archive is refused, naming the sites, or "".
-std::string CheckArchiveAgrees(const std::string& fromDir, const std::vector<std::string>& names,
+// (listFile, the unpacked entry named "Sites.dat" in any case; "" when there is none)
+// names has its settings file "<site>.ini" among the entries, or is one of the user's
+// own sites (userSites, Windows-1252), whose files stay. Returns why the archive is
+// refused, naming the sites, or "".
+std::string CheckArchiveAgrees(const std::string& listFile, const std::vector<std::string>& names,
                                const Lines& userSites);
 
 struct InstallPlan {
@@ -44,15 +51,48 @@ struct InstallPlan {
 InstallPlan PlanInstall(std::vector<std::string> names, const std::string& sitesDir,
                         const std::string& catDir, const Lines& userSites);
 
-// Installs the plan's files from fromDir (inside sitesDir; it moves the files out):
-// a new catalogue is built beside the old one and switched in at once
-// (CatalogueSwitch); sitesDir and catDir must share their parent folder. Throws
-// VendrixError when a file cannot be moved or carried over, or a target is a folder;
-// the old catalogue is then left as it was. status is called with each copy's status
-// line.
-void InstallFiles(const std::string& fromDir, const std::string& sitesDir,
-                  const std::string& catDir, const InstallPlan& plan,
-                  const std::function<void(const std::string&)>& status);
+// One installation of a plan: the archive's files are unpacked straight into a new
+// catalogue built beside the old one (CatalogueSwitch), which is switched in at once
+// when every file is there (a file that holds what the old catalogue's file of that
+// name holds is linked from there, not written again); sitesDir and catDir must share their parent
+// folder. Until Finish switches, the old catalogue is as it was, and an install dropped unfinished
+// (a failure, a refusal, a kill) leaves nothing behind. One thread; the caller holds
+// the data tree's lock.
+class CatalogueInstall {
+ public:
+  // Starts the new catalogue. updatesDir, when inside sitesDir, is made again empty
+  // in the new one. Throws VendrixError when the folders cannot be made or sitesDir
+  // and catDir do not share their parent.
+  CatalogueInstall(const std::string& updatesDir, const std::string& sitesDir,
+                   const std::string& catDir, InstallPlan plan);
+  ~CatalogueInstall();
+  CatalogueInstall(const CatalogueInstall&) = delete;
+  CatalogueInstall& operator=(const CatalogueInstall&) = delete;
+
+  // Where an archive entry is unpacked (TZipArchiver::ExtrRoute): its folder in the
+  // new catalogue and its name there, or nothing for an entry the plan leaves out.
+  std::optional<TZipArchiver::Target> Route(const std::string& entry) const;
+  // The count of files the plan unpacks.
+  std::size_t FileCount() const { return plan_.copies.size(); }
+  // The unpacked catalogue list, or "" when the archive holds none.
+  std::string ListFile() const;
+  // Gives each unpacked file the permissions of the file it replaces, carries the
+  // rest of the old catalogue over (the updates folder made again, empty) and
+  // switches. status is called with each copy's status line. Throws VendrixError when
+  // a file of the old catalogue under a planned name is a folder, or the new
+  // catalogue cannot be carried over or switched (SwitchPending once it is recorded).
+  void Finish(const std::function<void(const std::string&)>& status);
+
+ private:
+  InstallPlan plan_;
+  std::string updatesName_;  // the updates folder inside the sites folder, if it is there
+  std::unique_ptr<CatalogueSwitch> next_;
+  void CloseFolders();
+
+  int sitesFd_ = -1, catFd_ = -1;                         // the new folders
+  int oldSitesFd_ = -1, oldCatFd_ = -1;                   // the old ones (-1 when missing)
+  std::unordered_map<std::string, std::size_t> byEntry_;  // entry name to its copy
+};
 
 // Deletes every entry of dir that is not a folder (links are deleted, not followed).
 void EmptyFolder(const std::string& dir);

@@ -224,27 +224,25 @@ CatalogueSwitch::~CatalogueSwitch() {
   }
 }
 
-void CatalogueSwitch::Add(const std::string& source, bool toCat, const std::string& name,
-                          int sourceMode) {
+std::string CatalogueSwitch::NewPath(bool toCat) const {
+  return NewFolder(root_, toCat ? cat_ : sites_);
+}
+
+void CatalogueSwitch::Adopt(bool toCat, const std::string& name) {
   const std::string& folder = toCat ? cat_ : sites_;
   const std::string old = root_ + folder + "/" + name;
   struct stat st {};
-  mode_t mode = NewFileMode();
   if (::lstat(old.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
       throw VendrixError(Utf8ToCp1252(old) + " is not a file; the update was not installed.");
     }
-    if (S_ISREG(st.st_mode)) mode = st.st_mode & 07777;
+    const std::string target = NewFolder(root_, folder) + "/" + name;
+    if (S_ISREG(st.st_mode) && (st.st_mode & 07777) != NewFileMode() &&
+        ::chmod(target.c_str(), st.st_mode & 07777) != 0) {
+      Fail("Unable to write to", target, errno);
+    }
   }
-  const std::string target = NewFolder(root_, folder) + "/" + name;
-  if (sourceMode < 0) {
-    struct stat made {};
-    if (::lstat(source.c_str(), &made) == 0) sourceMode = static_cast<int>(made.st_mode & 07777);
-  }
-  const bool sameMode = sourceMode >= 0 && static_cast<mode_t>(sourceMode) == mode;
-  Rename(source, target);
   (toCat ? addedCat_ : addedSites_).insert(name);
-  if (!sameMode && ::chmod(target.c_str(), mode) != 0) Fail("Unable to write to", target, errno);
 }
 
 void CatalogueSwitch::CarryOver(const std::string& emptyFolder) {

@@ -2,7 +2,7 @@
 // The site catalogue's two folders ("sites/" and "cat/") replaced in one step.
 //
 // A new catalogue is built beside the old one, in the hidden folders ".sites.new"
-// and ".cat.new" of the same parent: the update's files are moved in, everything else
+// and ".cat.new" of the same parent: the update's files are made there, everything else
 // of the old folders is carried over by hard link (copied where the file system
 // cannot link). One syncfs puts it all on disk. Then a journal file
 // (".catalogue-switch") is written, and each old folder is renamed to ".NAME.old"
@@ -40,13 +40,13 @@ class CatalogueSwitch {
   CatalogueSwitch(const CatalogueSwitch&) = delete;
   CatalogueSwitch& operator=(const CatalogueSwitch&) = delete;
 
-  // Moves the file source (a plain file the update made) into the new catalogue as
-  // name, in the cat folder when toCat, else in the sites folder. It takes the
-  // permissions of the file it replaces, or 0666 less the umask when new. Throws
-  // when the old catalogue holds something other than a file under that name.
-  // sourceMode: the permission bits of source when the caller has them (it looked),
-  // else -1.
-  void Add(const std::string& source, bool toCat, const std::string& name, int sourceMode = -1);
+  // The new sites folder, or with toCat the new category folder (no "/" at the end).
+  std::string NewPath(bool toCat) const;
+  // Takes the file name, which the caller made in the new folder (NewPath), into the
+  // new catalogue: it gets the permissions of the file it replaces, and keeps its own
+  // (0666 less the umask is expected) when it is new. Throws when the old catalogue
+  // holds something other than a file under that name.
+  void Adopt(bool toCat, const std::string& name);
   // Carries every entry of the old folders that Add did not replace into the new
   // ones. The updates folder inside "sites/" is made again, empty.
   void CarryOver(const std::string& emptyFolder);
@@ -57,7 +57,7 @@ class CatalogueSwitch {
  private:
   std::string root_, sites_, cat_;
   bool switched_ = false;
-  // The names Add put into each new folder: CarryOver leaves them alone unasked.
+  // The names Adopt took into each new folder: CarryOver leaves them alone unasked.
   std::unordered_set<std::string> addedSites_, addedCat_;
 };
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "base/cp1252.h"
@@ -292,14 +293,13 @@ UpdateOutcome Tgeteng::Unzip() {
   unpackError_ = false;
   firstZipMessage_.clear();
   TZipArchiver zip;
-  zip.AddCompLevel = 9;
-  zip.ExtrOverWrite = true;
   zip.ZipFilename = archive;
-  zip.ExtrBaseDir = folders_.updatesDir;
   zip.MaxTotalBytes = maxUnpackedBytes;
   zip.MaxEntries = maxEntries;
-  zip.SyncEachFile = false;   // the installation flushes the whole catalogue once
-  zip.StageEachFile = false;  // the updates folder was emptied and is read only when whole
+  zip.SyncEachFile = false;   // the switch flushes the whole new catalogue once
+  zip.StageEachFile = false;  // the new catalogue is read only once it is whole
+  zip.ExtrFileMode = 0666;    // less the umask: a new file's permissions
+  zip.ExtrOverWrite = true;   // into empty folders
   const std::vector<std::string> names = zip.EntryNames();
   if (names.empty()) {
     return Refuse("The update archive could not be read (Error reading Zip File)." +
@@ -308,11 +308,25 @@ UpdateOutcome Tgeteng::Unzip() {
   if (std::string why = CheckUpdateEntries(names); !why.empty()) {
     return Refuse(why + kNotChanged);
   }
+  Lines userSites;
+  if (auto l = LoadLines(folders_.sitesDir + "User_Sites.dat")) userSites = std::move(*l);
+  InstallPlan plan = PlanInstall(names, folders_.sitesDir, folders_.catDir, userSites);
+  const std::vector<std::string> kept = plan.kept;
+  // The files are unpacked straight into the new catalogue, which replaces the old one
+  // only when all of them are there and agree; dropped unfinished, it leaves nothing.
+  std::optional<CatalogueInstall> install;
+  try {
+    install.emplace(folders_.updatesDir, folders_.sitesDir, folders_.catDir, std::move(plan));
+  } catch (const VendrixError& e) {
+    return Refuse(std::string(e.what()) + "." + kNotChanged);
+  }
+  zip.ExtrRoute = [&install](const std::string& entry) { return install->Route(entry); };
   zip.OnProgress = [this](int type, const std::string&, std::uint64_t size) {
     ZipProgress(type, size);
   };
   zip.OnMessage = [this](int code, const std::string& m) { ZipMessage(code, m); };
   int written = 0;
+  std::string unpackFailure;
   {
     std::unique_lock<std::mutex> lock(activeMutex_);
     activeZip_ = &zip;
@@ -321,37 +335,33 @@ UpdateOutcome Tgeteng::Unzip() {
     try {
       written = zip.Extract();
     } catch (const EZipError& e) {  // the archive could not be read
-      lock.lock();
-      activeZip_ = nullptr;
-      lock.unlock();
-      return Refuse("The update archive could not be unpacked (" + std::string(e.what()) + ")." +
-                    kNotChanged);
+      unpackFailure = e.what();
     }
     lock.lock();
     activeZip_ = nullptr;
   }
+  if (!unpackFailure.empty()) {
+    return Refuse("The update archive could not be unpacked (" + unpackFailure + ")." +
+                  kNotChanged);
+  }
   if (cancelled_) return Refuse(std::string("The update was cancelled.") + kNotChanged);
-  if (unpackError_ || written != static_cast<int>(names.size())) {
+  if (unpackError_ || written != static_cast<int>(install->FileCount())) {
     std::string why = "The update archive could not be unpacked without errors";
     if (!firstZipMessage_.empty()) why += " (" + firstZipMessage_ + ")";
     return Refuse(why + "." + kNotChanged);
   }
-  Lines userSites;
-  if (auto l = LoadLines(folders_.sitesDir + "User_Sites.dat")) userSites = std::move(*l);
-  if (std::string why = CheckArchiveAgrees(folders_.updatesDir, names, userSites); !why.empty()) {
+  if (std::string why = CheckArchiveAgrees(install->ListFile(), names, userSites); !why.empty()) {
     return Refuse(why + kNotChanged);
   }
   observer_.Status("Copy Data Files...");
-  InstallPlan plan = PlanInstall(names, folders_.sitesDir, folders_.catDir, userSites);
-  kept_ = plan.kept;
+  kept_ = kept;
   for (const auto& name : kept_) {
     std::string line = "Kept your own file " + Utf8ToCp1252(name);
     observer_.Status(line);
     observer_.Trace(line, false);
   }
   try {
-    InstallFiles(folders_.updatesDir, folders_.sitesDir, folders_.catDir, plan,
-                 [this](const std::string& s) { observer_.Status(s); });
+    install->Finish([this](const std::string& s) { observer_.Status(s); });
   } catch (const SwitchPending& e) {
     return Refuse(e.what());
   } catch (const VendrixError& e) {

@@ -300,7 +300,7 @@ void TZipArchiver::SetZipFilename(std::string path) {
 namespace {
 
 // A new file in dir that no existing file can be: a random name, created exclusively.
-int MakeTempFile(int dir, std::string& name) {
+int MakeTempFile(int dir, std::string& name, mode_t mode) {
   static std::atomic<unsigned> serial{0};
   std::random_device random;
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -309,7 +309,7 @@ int MakeTempFile(int dir, std::string& name) {
                   serial.fetch_add(1));
     name = buf;
     int fd =
-        ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
@@ -341,6 +341,49 @@ int WriteAll(int fd, const char* data, std::size_t size) {
 struct ZipFileCloser {
   void operator()(zip_file_t* f) const { zip_fclose(f); }
 };
+
+// Reads up to size bytes of fd into data; the count read (short only at the end), or
+// -1 on an error.
+ssize_t ReadFull(int fd, char* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t n = ::read(fd, data + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+// Links the plain file leaf of sameDir into dir under the same name when it holds
+// exactly the entry's bytes; false when it differs, is missing or cannot be linked.
+// The entry is read to its end before it counts as the same, so its checksum is
+// tested. Throws EZipError when the entry cannot be read.
+bool LinkWhenSame(zip_t* z, zip_uint64_t index, const std::string& name, std::uint64_t size,
+                  int sameDir, int dir, const std::string& leaf, std::vector<char>& buf) {
+  Fd old(::openat(sameDir, leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat st {};
+  if (old.get() < 0 || ::fstat(old.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::uint64_t>(st.st_size) != size) {
+    return false;
+  }
+  std::unique_ptr<zip_file_t, ZipFileCloser> in(zip_fopen_index(z, index, 0));
+  if (!in) throw EZipError("Error 3 reading Zip file: " + name);
+  std::vector<char> theirs(buf.size());
+  for (;;) {
+    zip_int64_t n = zip_fread(in.get(), buf.data(), buf.size());
+    if (n < 0) throw EZipError("Error 4 reading Zip file: " + name);
+    // One byte more than the entry gave: the file must end where the entry ends.
+    const std::size_t want = static_cast<std::size_t>(n) + (n == 0 ? 1 : 0);
+    ssize_t got = ReadFull(old.get(), theirs.data(), std::min(want, theirs.size()));
+    if (got != n || std::memcmp(buf.data(), theirs.data(), static_cast<std::size_t>(n)) != 0) {
+      return false;
+    }
+    if (n == 0) break;
+  }
+  return ::linkat(sameDir, leaf.c_str(), dir, leaf.c_str(), 0) == 0;
+}
 
 }  // namespace
 
@@ -388,49 +431,66 @@ int TZipArchiver::Extract() {
       continue;
     }
     bool isDir = name.back() == '/' || name.back() == '\\';
-    if (isDir && !ExtrDirNames) continue;
-    if (!ExtrDirNames) parts = {parts.back()};
-    // Walk (and make) the folders without following links.
-    Fd dir(::dup(base.get()));
-    std::size_t folders = isDir ? parts.size() : parts.size() - 1;
-    bool ok = true;
-    for (std::size_t k = 0; k < folders && ok; ++k) {
-      ::mkdirat(dir.get(), parts[k].c_str(), 0777);
-      Fd next(
-          ::openat(dir.get(), parts[k].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-      if (next.get() < 0) {
-        Message(errno, "Refused entry \"" + name + "\": " + parts[k] + " is not a folder");
-        ok = false;
+    if (isDir && (!ExtrDirNames || ExtrRoute)) continue;
+    // The folder the file goes to: the caller's, or a walk below the base folder
+    // (making the folders) that follows no link. dirFd is borrowed, dir owns a walk's.
+    Fd dir;
+    int dirFd = base.get(), sameDir = -1;
+    std::string leaf;
+    if (ExtrRoute) {
+      std::optional<Target> target = ExtrRoute(name);
+      if (!target) continue;
+      dirFd = target->dir;
+      sameDir = target->sameDir;
+      leaf = std::move(target->name);
+    } else {
+      if (!ExtrDirNames) parts = {parts.back()};
+      std::size_t folders = isDir ? parts.size() : parts.size() - 1;
+      bool ok = true;
+      for (std::size_t k = 0; k < folders && ok; ++k) {
+        ::mkdirat(dirFd, parts[k].c_str(), 0777);
+        Fd next(::openat(dirFd, parts[k].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (next.get() < 0) {
+          Message(errno, "Refused entry \"" + name + "\": " + parts[k] + " is not a folder");
+          ok = false;
+        }
+        dir = std::move(next);
+        dirFd = dir.get();
       }
-      dir = std::move(next);
+      if (!ok || isDir) continue;
+      leaf = parts.back();
     }
-    if (!ok || isDir) continue;
-    const std::string& leaf = parts.back();
-    if (!ExtrOverWrite && ::faccessat(dir.get(), leaf.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (!ExtrOverWrite && ::faccessat(dirFd, leaf.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) == 0) {
       Message(0, "Skipped existing file " + name);
       continue;
     }
     Progress(kFileStarts, name, st.valid & ZIP_STAT_SIZE ? st.size : 0);
+    if (sameDir >= 0 && (st.valid & ZIP_STAT_SIZE) &&
+        LinkWhenSame(z.get(), index, name, st.size, sameDir, dirFd, leaf, buf)) {
+      total += st.size;
+      ++written;
+      continue;
+    }
     std::unique_ptr<zip_file_t, ZipFileCloser> in(zip_fopen_index(z.get(), index, 0));
     if (!in) throw EZipError("Error 3 reading Zip file: " + name);
     std::string tmp;
     Fd out;
     if (!StageEachFile) {
-      out = Fd(::openat(dir.get(), leaf.c_str(),
-                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+      out = Fd(::openat(dirFd, leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                        static_cast<mode_t>(ExtrFileMode)));
       if (out.get() < 0 && errno != EEXIST) {
         throw EZipError("Error 5 reading Zip file: " + name + ": " + std::strerror(errno));
       }
     }
     const bool direct = out.get() >= 0;
     if (!direct) {
-      out = Fd(MakeTempFile(dir.get(), tmp));
+      out = Fd(MakeTempFile(dirFd, tmp, static_cast<mode_t>(ExtrFileMode)));
       if (out.get() < 0) {
         throw EZipError("Error 5 reading Zip file: " + name + ": " + std::strerror(errno));
       }
     }
     // From here on the file being written goes on every path but success.
-    auto drop = [&] { ::unlinkat(dir.get(), direct ? leaf.c_str() : tmp.c_str(), 0); };
+    auto drop = [&] { ::unlinkat(dirFd, direct ? leaf.c_str() : tmp.c_str(), 0); };
     bool tooBig = false;
     bool cancelled = false;
     for (;;) {
@@ -464,7 +524,7 @@ int TZipArchiver::Extract() {
       break;
     }
     if ((SyncEachFile && ::fsync(out.get()) != 0) ||
-        (!direct && ::renameat(dir.get(), tmp.c_str(), dir.get(), leaf.c_str()) != 0)) {
+        (!direct && ::renameat(dirFd, tmp.c_str(), dirFd, leaf.c_str()) != 0)) {
       int e = errno;
       drop();
       throw EZipError("Error 5 reading Zip file: " + name + ": " + std::strerror(e));

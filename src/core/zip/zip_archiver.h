@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,21 @@ class TZipArchiver {
   // name, removed again when it cannot be written whole (a name already there is still
   // replaced through a temporary file).
   bool StageEachFile = true;
+  // Where each entry goes, for a caller that spreads one archive over folders of its
+  // own: given the entry's name (already checked as safe, links refused), an open
+  // folder and the file's plain name in it, or nothing to leave the entry out. When
+  // set, ExtrBaseDir and ExtrDirNames are not used. A callback that throws ends the
+  // extraction with its exception. With sameDir, a plain file of that name there that
+  // holds exactly the entry's bytes is hard-linked in instead of written (it counts
+  // as written; its permissions are its own).
+  struct Target {
+    int dir = -1;
+    std::string name;
+    int sameDir = -1;
+  };
+  std::function<std::optional<Target>(const std::string& entry)> ExtrRoute;
+  // The permissions each extracted file is made with (less the umask).
+  unsigned ExtrFileMode = 0644;
   std::uint64_t MaxEntries = 10000;
   std::uint64_t MaxTotalBytes = 1ull << 30;  // bytes written by one extraction
 
