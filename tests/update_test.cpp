@@ -519,6 +519,21 @@ TEST_F(UpdateSessionTest, AStartFinishesAnInterruptedSwitchAndSweepsStagingFiles
   }
 }
 
+TEST_F(UpdateSessionTest, AWindowLeavesTheCataloguesStagingFilesUntilItHasAppeared) {
+  WriteFile(dir / "sites/.Sites.dat.a1B2c3", "half");
+  WriteFile(dir / "cat/.Games.cat.a1B2c3", "half");
+  WriteFile(dir / "companies/.companies.dat.q1w2e3", "half");
+  session = std::make_unique<Session>(dir.path(), prompt, clock);
+  ASSERT_TRUE(session->Initialise(true));
+  session->ShowStep({}, true);
+  EXPECT_FALSE(fs::exists(dir / "companies/.companies.dat.q1w2e3"));
+  EXPECT_TRUE(fs::exists(dir / "sites/.Sites.dat.a1B2c3"));
+  EXPECT_TRUE(fs::exists(dir / "cat/.Games.cat.a1B2c3"));
+  session->FinishStartSweep();
+  EXPECT_FALSE(fs::exists(dir / "sites/.Sites.dat.a1B2c3"));
+  EXPECT_FALSE(fs::exists(dir / "cat/.Games.cat.a1B2c3"));
+}
+
 TEST_F(UpdateSessionTest, AfterACompletedUpdateTheMainWindowClosesWithoutQuestions) {
   AddCompany("Acme");  // leaves an unsaved company behind
   session->Company().SetField("CONTACT", "Jo");

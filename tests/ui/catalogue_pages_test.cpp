@@ -300,7 +300,10 @@ void CataloguePagesTest::newSiteMatchUpsAndDelete() {
   QTRY_VERIFY(dialogs.AllUsed());
   QCOMPARE(dialogs.seen.value(1),
            "ERROR: SITE NAME DUPLICATE | The site name you entered is already on the list!");
-  QCOMPARE(p.Find<QComboBox>("EB_SiteNameCombo")->currentText(), "My Site");
+  auto* names = p.Find<QComboBox>("EB_SiteNameCombo");
+  QCOMPARE(names->currentText(), "My Site");
+  QCOMPARE(names->count(), 7);
+  QCOMPARE(names->itemText(names->currentIndex()), "My Site");
   QVERIFY(contribute->isVisible());
   QVERIFY(std::filesystem::exists(p.Path("sites/My Site.ini")));
   QVERIFY(p.File("sites/User_Sites.dat").find("My Site\r\n") != std::string::npos);
@@ -327,7 +330,9 @@ void CataloguePagesTest::newSiteMatchUpsAndDelete() {
   QTRY_VERIFY(dialogs.AllUsed());
   QCOMPARE(dialogs.seen.last(), "Confirm: Delete This Site ?");
   QVERIFY(!std::filesystem::exists(p.Path("sites/My Site.ini")));
-  QCOMPARE(p.Find<QComboBox>("EB_SiteNameCombo")->currentText(), "Demo All Three");
+  QCOMPARE(names->currentText(), "Demo All Three");
+  QCOMPARE(names->count(), 6);
+  QCOMPARE(names->findText("My Site"), -1);
   QVERIFY(dialogs.unexpected.isEmpty());
 }
 

@@ -26,9 +26,10 @@ Session::Session(std::string dataRoot, UserPrompt& prompt, const Clock& clock)
   company_.SetOnShownChanged([this] { app_.LoadList(); });
 }
 
-bool Session::Initialise() {
+bool Session::Initialise(bool catalogueSweepLater) {
   try {
-    StartRecovery recovery = RecoverDataTree(wide_);
+    StartRecovery recovery = RecoverDataTree(wide_, catalogueSweepLater);
+    sweepPending_ = catalogueSweepLater;
     for (const auto& line : recovery.done) prompt_.Inform(line);
     for (const auto& line : recovery.failed) prompt_.Error(line);
     wide_.MakeDataTree();
@@ -110,6 +111,12 @@ bool Session::OfferSaveApp() {
       flags_.SiteTableChanged = false;
     }
   });
+}
+
+void Session::FinishStartSweep() {
+  if (!sweepPending_) return;
+  sweepPending_ = false;
+  SweepCatalogueStaging(wide_);
 }
 
 bool Session::OfferSaveSite() {

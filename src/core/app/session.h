@@ -25,8 +25,11 @@ class Session {
   Session(std::string dataRoot, UserPrompt& prompt, const Clock& clock);
 
   // Data tree, workers, first company and application, site lists. False when the
-  // workers could not be created ("Unable to initialize Vendrix!").
-  bool Initialise();
+  // workers could not be created ("Unable to initialize Vendrix!"). With
+  // catalogueSweepLater the sweep of the catalogue folders' staging files waits for
+  // FinishStartSweep (RecoverDataTree), which a window calls once it has appeared.
+  bool Initialise(bool catalogueSweepLater = false);
+  void FinishStartSweep();
   // The main window's first show: settings, the first application (or the one
   // named, when the list holds it) loaded again, now with its site table; flags
   // cleared; counts. With tableLater the site table is left for
@@ -96,6 +99,7 @@ class Session {
   bool contributeHidden_ = false;
   bool deferTable_ = false;    // BuildSiteTable only notes that the table is due
   bool tablePending_ = false;  // the table of the shown application is not built yet
+  bool sweepPending_ = false;  // the catalogue folders' staging files are still there
 };
 
 }  // namespace vendrix

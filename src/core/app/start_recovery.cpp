@@ -48,7 +48,11 @@ class RepairRight {
 
 }  // namespace
 
-StartRecovery RecoverDataTree(const DataTree& tree) {
+namespace {
+constexpr const char* kCatalogueFolders[] = {"cat/", "sites/", "sites/updates/"};
+}  // namespace
+
+StartRecovery RecoverDataTree(const DataTree& tree, bool catalogueLater) {
   StartRecovery report;
   const std::string& root = tree.ProgramDir;
   RepairRight right(root);
@@ -65,11 +69,20 @@ StartRecovery RecoverDataTree(const DataTree& tree) {
   // The program folder may hold other files: only the staging files of its own two.
   SweepStagingFiles(root, "settings.dat");
   SweepStagingFiles(root, ".catalogue-switch");
-  for (const char* sub :
-       {"data/", "companies/", "cat/", "sites/", "sites/updates/", "files/", "reports/"}) {
+  for (const char* sub : {"data/", "companies/", "files/", "reports/"}) {
     SweepStagingFiles(root + sub);
   }
+  if (!catalogueLater) {
+    for (const char* sub : kCatalogueFolders) SweepStagingFiles(root + sub);
+  }
   return report;
+}
+
+void SweepCatalogueStaging(const DataTree& tree) {
+  const std::string& root = tree.ProgramDir;
+  RepairRight right(root);
+  if (!right.Granted()) return;
+  for (const char* sub : kCatalogueFolders) SweepStagingFiles(root + sub);
 }
 
 }  // namespace vendrix

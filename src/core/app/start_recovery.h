@@ -17,6 +17,12 @@ struct StartRecovery {
   std::vector<std::string> failed;  // to show as errors
 };
 
-StartRecovery RecoverDataTree(const DataTree& tree);
+// With catalogueLater, the staging files of the catalogue's folders ("sites/", its
+// updates folder and "cat/", each of which may hold tens of thousands of files) are
+// left for SweepCatalogueStaging, so that a window can appear first. They are never
+// read as part of the catalogue, so the catalogue may be read before they go.
+StartRecovery RecoverDataTree(const DataTree& tree, bool catalogueLater = false);
+// The sweep RecoverDataTree left for later; under the same conditions.
+void SweepCatalogueStaging(const DataTree& tree);
 
 }  // namespace vendrix

@@ -2,14 +2,28 @@
 
 #include "text_guard.h"
 
+#include <QStringListModel>
+
 namespace vendrix::ui {
 
 void SetItems(QComboBox* combo, const QStringList& items, const QString& shown) {
-  QStringList current;
-  for (int i = 0; i < combo->count(); ++i) current << combo->itemText(i);
-  if (current != items) {
-    combo->clear();
-    combo->addItems(items);
+  // A string list model holds thousands of names at the cost of the list itself (the
+  // box's own model makes an item object for each) and compares them without asking
+  // the box for each one. It replaces the model of a box that is still empty.
+  auto* model = qobject_cast<QStringListModel*>(combo->model());
+  if (!model && combo->count() == 0) {
+    model = new QStringListModel(combo);
+    combo->setModel(model);
+  }
+  if (model) {
+    if (model->stringList() != items) model->setStringList(items);
+  } else {
+    QStringList current;
+    for (int i = 0; i < combo->count(); ++i) current << combo->itemText(i);
+    if (current != items) {
+      combo->clear();
+      combo->addItems(items);
+    }
   }
   const int index = shown.isEmpty() ? -1 : static_cast<int>(items.indexOf(shown));
   if (combo->currentIndex() != index) combo->setCurrentIndex(index);

@@ -214,6 +214,8 @@ QWidget* SiteBuilderSheet::BuildDetails() {
   siteName_ = new QComboBox(page);
   siteName_->setObjectName("EB_SiteNameCombo");
   siteName_->setMinimumContentsLength(30);
+  // Sized by that length, not by measuring every one of thousands of names.
+  siteName_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   MakeChooseOnly(siteName_);
   connect(siteName_, &QComboBox::activated, this, [this](int index) {
     // Unsaved edits of the open site are offered for saving first.
@@ -547,10 +549,14 @@ void SiteBuilderSheet::ApplyEnabled() {
 void SiteBuilderSheet::Refresh() {
   Refreshing guard(refreshing_);
   const SiteBuilder& b = main_.Core().Builder();
-  QStringList names;
-  for (const auto& n : b.Lists().SiteList) names << ToQt(n);
+  if (b.Lists().SiteList != shownNames_ || shownNamesQt_.size() != siteName_->count()) {
+    shownNames_ = b.Lists().SiteList;
+    shownNamesQt_.clear();
+    shownNamesQt_.reserve(static_cast<qsizetype>(shownNames_.size()));
+    for (const auto& n : shownNames_) shownNamesQt_ << ToQt(n);
+  }
   const std::string* selected = b.Lists().Selected();
-  SetItems(siteName_, names, selected ? ToQt(*selected) : QString());
+  SetItems(siteName_, shownNamesQt_, selected ? ToQt(*selected) : QString());
   if (siteName_->currentIndex() != b.Lists().selected)
     siteName_->setCurrentIndex(b.Lists().selected);
   for (const auto& show : show_) show();

@@ -4,6 +4,7 @@
 // Delete Site, the enabling and zip option rules, the "Test Script" and "Default
 // Script" buttons, the match-up window and the "Variable List" menus, bound to the
 // core's SiteBuilder. GUI thread only.
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <vector>
@@ -62,6 +63,9 @@ class SiteBuilderSheet : public QWidget {
 
   PageHost& main_;
   QComboBox* siteName_ = nullptr;
+  // The names the box shows, in both forms: thousands are converted only when they change.
+  Lines shownNames_;
+  QStringList shownNamesQt_;
   QPushButton* contribute_ = nullptr;
   std::vector<std::function<void()>> show_;  // definition -> widgets
   // Controls switched by the enabling rules.

@@ -160,7 +160,7 @@ void TMainFrm::BuildMenus() {
 
 bool TMainFrm::Initialise() {
   try {
-    if (!session_->Initialise()) return false;
+    if (!session_->Initialise(true)) return false;
   } catch (const std::exception& e) {
     prompt_.Error(e.what());
     return false;
@@ -360,7 +360,8 @@ void TMainFrm::showEvent(QShowEvent* event) {
   }
   // The window opens on the company page, which needs no site table: the table (a
   // read of every site's settings file) is built once the window has appeared, or
-  // before the first action should one come sooner.
+  // before the first action should one come sooner; so is the sweep of the
+  // catalogue folders' leftover staging files.
   Act([this] {
     session_->ShowStep({}, true);
     ApplyHints(session_->Settings().showHints);
@@ -387,7 +388,12 @@ bool TMainFrm::event(QEvent* event) {
 void TMainFrm::BuildDueTable() {
   if (!tableDue_) return;
   tableDue_ = false;
-  Act([this] { session_->BuildPendingSiteTable(); }, true);
+  Act(
+      [this] {
+        session_->FinishStartSweep();
+        session_->BuildPendingSiteTable();
+      },
+      true);
 }
 
 void TMainFrm::changeEvent(QEvent* event) {
