@@ -679,6 +679,28 @@ TEST_F(RunTest, SiteThatNoLongerFitsIsPassedOverSilently) {
   EXPECT_EQ(Row("Free Only").submit, "New");
 }
 
+TEST_F(RunTest, AMarkedSiteThatCannotBeOpenedIsAFailedSiteInTheResults) {
+  Settings("FTPRetries=0\r\nHTTPTimeOut=10\r\nPostAtOnce=1\r\n");
+  HttpSite("Gone", "/submit/g");
+  HttpSite("Kept", "/submit/k");
+  Load();
+  // Taken off the site list after the table was built: its definition cannot be opened.
+  auto& list = session->Builder().Lists().SiteList;
+  list.erase(std::remove(list.begin(), list.end(), "Gone"), list.end());
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  EXPECT_EQ(run->Report().FailureCount, 1);
+  EXPECT_EQ(run->Report().SuccessCount, 1);
+  const auto& results = run->Results();
+  ASSERT_EQ(results.size(), 2u);
+  EXPECT_EQ(results[0].site, "Gone");
+  EXPECT_EQ(results[0].outcome, "failed");
+  EXPECT_EQ(results[0].reason, "Unable to load the site definition of Gone");
+  EXPECT_EQ(results[1].outcome, "succeeded");
+  EXPECT_EQ(Row("Gone").submit, "New");
+  const std::string json = ReadFile(RunDir() + "/run.json").value_or("");
+  EXPECT_NE(json.find("Unable to load the site definition of Gone"), std::string::npos) << json;
+}
+
 TEST_F(RunTest, TableIsSavedAfterEachAcceptedSite) {
   Settings("FTPRetries=0\r\nHTTPTimeOut=10\r\nPostAtOnce=1\r\n");
   HttpSite("First", "/submit/a");

@@ -291,6 +291,9 @@ TEST_F(UpdateTest, AFileThatCannotBeReplacedLeavesEveryFileAsItWas) {
   Tgeteng& w = Window();
   EXPECT_EQ(w.Install(dir / "archive.zip"), UpdateOutcome::Failed);
   EXPECT_EQ(Catalogue(), before) << "Sites.dat comes first and must not be replaced alone";
+  EXPECT_EQ(prompt.log.back(), "error: " + (dir / "sites/Alpha.ini") +
+                                   " is not a file; the update was not installed. The catalogue "
+                                   "was not changed.");
   EXPECT_TRUE(UpdatesEmpty());
   for (const auto& e : fs::directory_iterator(dir / "sites")) {
     EXPECT_NE(e.path().filename().string()[0], '.') << "no staged copy is left behind";

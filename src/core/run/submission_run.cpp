@@ -416,7 +416,15 @@ std::optional<SiteJob> SubmissionRun::PrepareRow(std::size_t i) {
   }
   if (!opened) {
     // A marked site whose definition cannot be read is a failed site, not a silent one.
-    AddLogLine("Unable to load the site definition of " + rowSite);
+    const std::string why = "Unable to load the site definition of " + rowSite;
+    AddLogLine(why);
+    SiteResult result;
+    result.site = rowSite;
+    result.kind = rows[i].submit;
+    result.outcome = "failed";
+    result.reason = why;
+    results_.push_back(result);
+    view_.SiteEnded(result);
     RowOutcome(static_cast<int>(i), false);
     return std::nullopt;
   }

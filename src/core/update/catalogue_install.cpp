@@ -142,7 +142,7 @@ InstallPlan PlanInstall(std::vector<std::string> names, const std::string& sites
 
 CatalogueInstall::CatalogueInstall(const std::string& updatesDir, const std::string& sitesDir,
                                    const std::string& catDir, InstallPlan plan)
-    : plan_(std::move(plan)) {
+    : plan_(std::move(plan)), sitesDir_(sitesDir), catDir_(catDir) {
   auto [root, sitesName] = SplitFolder(sitesDir);
   auto [catRoot, catName] = SplitFolder(catDir);
   if (root != catRoot) {
@@ -178,8 +178,22 @@ std::optional<TZipArchiver::Target> CatalogueInstall::Route(const std::string& e
   auto it = byEntry_.find(entry);
   if (it == byEntry_.end()) return std::nullopt;
   const InstallPlan::Copy& copy = plan_.copies[it->second];
-  return TZipArchiver::Target{copy.toCat ? catFd_ : sitesFd_, copy.name,
-                              copy.toCat ? oldCatFd_ : oldSitesFd_};
+  TZipArchiver::Target target{copy.toCat ? catFd_ : sitesFd_, copy.name};
+  // What the old catalogue holds under the name: a file gives the new one its
+  // permissions (and may be the same file), a folder stops the install.
+  const int old = copy.toCat ? oldCatFd_ : oldSitesFd_;
+  struct stat st {};
+  if (old >= 0 && ::fstatat(old, copy.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+      throw VendrixError(Utf8ToCp1252((copy.toCat ? catDir_ : sitesDir_) + copy.name) +
+                         " is not a file; the update was not installed");
+    }
+    if (S_ISREG(st.st_mode)) {
+      target.sameDir = old;
+      if ((st.st_mode & 07777) != NewFileMode()) target.mode = static_cast<int>(st.st_mode & 07777);
+    }
+  }
+  return target;
 }
 
 std::string CatalogueInstall::ListFile() const {
@@ -191,6 +205,7 @@ std::string CatalogueInstall::ListFile() const {
 }
 
 void CatalogueInstall::Finish(const std::function<void(const std::string&)>& status) {
+  // Route checked each old file and gave each new one its permissions.
   for (const auto& copy : plan_.copies) {
     if (status) status(copy.status);
     next_->Adopt(copy.toCat, copy.name);

@@ -70,21 +70,23 @@ class CatalogueInstall {
   CatalogueInstall& operator=(const CatalogueInstall&) = delete;
 
   // Where an archive entry is unpacked (TZipArchiver::ExtrRoute): its folder in the
-  // new catalogue and its name there, or nothing for an entry the plan leaves out.
+  // new catalogue, its name there and the permissions of the file it replaces, or
+  // nothing for an entry the plan leaves out. Throws VendrixError when the old
+  // catalogue holds a folder (or anything but a file) under that name.
   std::optional<TZipArchiver::Target> Route(const std::string& entry) const;
   // The count of files the plan unpacks.
   std::size_t FileCount() const { return plan_.copies.size(); }
   // The unpacked catalogue list, or "" when the archive holds none.
   std::string ListFile() const;
-  // Gives each unpacked file the permissions of the file it replaces, carries the
-  // rest of the old catalogue over (the updates folder made again, empty) and
-  // switches. status is called with each copy's status line. Throws VendrixError when
-  // a file of the old catalogue under a planned name is a folder, or the new
-  // catalogue cannot be carried over or switched (SwitchPending once it is recorded).
+  // Carries the rest of the old catalogue over (the updates folder made again,
+  // empty) and switches. status is called with each copy's status line. Throws
+  // VendrixError when the new catalogue cannot be carried over or switched
+  // (SwitchPending once it is recorded).
   void Finish(const std::function<void(const std::string&)>& status);
 
  private:
   InstallPlan plan_;
+  std::string sitesDir_, catDir_;
   std::string updatesName_;  // the updates folder inside the sites folder, if it is there
   std::unique_ptr<CatalogueSwitch> next_;
   void CloseFolders();

@@ -38,17 +38,6 @@ bool IsFolder(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// The mode of a new file (0666 less the umask), read once: the umask cannot be read
-// without being set.
-mode_t NewFileMode() {
-  static const mode_t mode = [] {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-  }();
-  return mode;
-}
-
 [[noreturn]] void Fail(const std::string& what, const std::string& path, int err) {
   throw VendrixError(what + " " + Utf8ToCp1252(path) + ": " + std::strerror(err));
 }
@@ -178,6 +167,16 @@ void DropOldFolders(const std::string& root, const std::string& sites, const std
 
 }  // namespace
 
+mode_t NewFileMode() {
+  // Read once: the umask cannot be read without being set.
+  static const mode_t mode = [] {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+  }();
+  return mode;
+}
+
 void RemoveTree(const std::string& path) {
   std::error_code ec;
   std::filesystem::remove_all(path, ec);
@@ -229,19 +228,6 @@ std::string CatalogueSwitch::NewPath(bool toCat) const {
 }
 
 void CatalogueSwitch::Adopt(bool toCat, const std::string& name) {
-  const std::string& folder = toCat ? cat_ : sites_;
-  const std::string old = root_ + folder + "/" + name;
-  struct stat st {};
-  if (::lstat(old.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
-      throw VendrixError(Utf8ToCp1252(old) + " is not a file; the update was not installed.");
-    }
-    const std::string target = NewFolder(root_, folder) + "/" + name;
-    if (S_ISREG(st.st_mode) && (st.st_mode & 07777) != NewFileMode() &&
-        ::chmod(target.c_str(), st.st_mode & 07777) != 0) {
-      Fail("Unable to write to", target, errno);
-    }
-  }
   (toCat ? addedCat_ : addedSites_).insert(name);
 }
 

@@ -15,6 +15,8 @@
 // Throws VendrixError (Windows-1252 text) when the new catalogue cannot be built or
 // switched; before the journal is written nothing of the old catalogue has changed.
 // One thread, and one process at a time: the caller holds the data tree's lock.
+#include <sys/types.h>
+
 #include <string>
 #include <unordered_set>
 
@@ -42,10 +44,10 @@ class CatalogueSwitch {
 
   // The new sites folder, or with toCat the new category folder (no "/" at the end).
   std::string NewPath(bool toCat) const;
-  // Takes the file name, which the caller made in the new folder (NewPath), into the
-  // new catalogue: it gets the permissions of the file it replaces, and keeps its own
-  // (0666 less the umask is expected) when it is new. Throws when the old catalogue
-  // holds something other than a file under that name.
+  // Takes the file name, which the caller made in the new folder (NewPath) with
+  // the permissions of the file it replaces (see NewFileMode for a new one), into the
+  // new catalogue, after checking that the old catalogue holds no folder under that
+  // name.
   void Adopt(bool toCat, const std::string& name);
   // Carries every entry of the old folders that Add did not replace into the new
   // ones. The updates folder inside "sites/" is made again, empty.
@@ -68,6 +70,9 @@ class CatalogueSwitch {
 // neither finished nor removed.
 std::string RecoverCatalogueSwitch(const std::string& root, const std::string& sites,
                                    const std::string& cat);
+
+// The permissions of a new file: 0666 less the umask.
+mode_t NewFileMode();
 
 // Removes a folder and everything in it, never following links. Missing is fine.
 // Throws VendrixError when something cannot be removed.

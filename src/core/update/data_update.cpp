@@ -335,15 +335,14 @@ UpdateOutcome Tgeteng::Unzip() {
     try {
       written = zip.Extract();
     } catch (const EZipError& e) {  // the archive could not be read
-      unpackFailure = e.what();
+      unpackFailure = "The update archive could not be unpacked (" + std::string(e.what()) + ").";
+    } catch (const VendrixError& e) {  // the old catalogue holds a folder where a file goes
+      unpackFailure = std::string(e.what()) + ".";
     }
     lock.lock();
     activeZip_ = nullptr;
   }
-  if (!unpackFailure.empty()) {
-    return Refuse("The update archive could not be unpacked (" + unpackFailure + ")." +
-                  kNotChanged);
-  }
+  if (!unpackFailure.empty()) return Refuse(unpackFailure + kNotChanged);
   if (cancelled_) return Refuse(std::string("The update was cancelled.") + kNotChanged);
   if (unpackError_ || written != static_cast<int>(install->FileCount())) {
     std::string why = "The update archive could not be unpacked without errors";

@@ -371,17 +371,20 @@ bool LinkWhenSame(zip_t* z, zip_uint64_t index, const std::string& name, std::ui
   std::unique_ptr<zip_file_t, ZipFileCloser> in(zip_fopen_index(z, index, 0));
   if (!in) throw EZipError("Error 3 reading Zip file: " + name);
   std::vector<char> theirs(buf.size());
+  std::uint64_t seen = 0;
   for (;;) {
     zip_int64_t n = zip_fread(in.get(), buf.data(), buf.size());
     if (n < 0) throw EZipError("Error 4 reading Zip file: " + name);
-    // One byte more than the entry gave: the file must end where the entry ends.
-    const std::size_t want = static_cast<std::size_t>(n) + (n == 0 ? 1 : 0);
-    ssize_t got = ReadFull(old.get(), theirs.data(), std::min(want, theirs.size()));
+    if (n == 0) break;
+    seen += static_cast<std::uint64_t>(n);
+    // The file is as long as the entry says it is (fstat above); the entry must be too.
+    if (seen > size) return false;
+    ssize_t got = ReadFull(old.get(), theirs.data(), static_cast<std::size_t>(n));
     if (got != n || std::memcmp(buf.data(), theirs.data(), static_cast<std::size_t>(n)) != 0) {
       return false;
     }
-    if (n == 0) break;
   }
+  if (seen != size) return false;
   return ::linkat(sameDir, leaf.c_str(), dir, leaf.c_str(), 0) == 0;
 }
 
@@ -435,13 +438,14 @@ int TZipArchiver::Extract() {
     // The folder the file goes to: the caller's, or a walk below the base folder
     // (making the folders) that follows no link. dirFd is borrowed, dir owns a walk's.
     Fd dir;
-    int dirFd = base.get(), sameDir = -1;
+    int dirFd = base.get(), sameDir = -1, mode = -1;
     std::string leaf;
     if (ExtrRoute) {
       std::optional<Target> target = ExtrRoute(name);
       if (!target) continue;
       dirFd = target->dir;
       sameDir = target->sameDir;
+      mode = target->mode;
       leaf = std::move(target->name);
     } else {
       if (!ExtrDirNames) parts = {parts.back()};
@@ -491,6 +495,11 @@ int TZipArchiver::Extract() {
     }
     // From here on the file being written goes on every path but success.
     auto drop = [&] { ::unlinkat(dirFd, direct ? leaf.c_str() : tmp.c_str(), 0); };
+    if (mode >= 0 && ::fchmod(out.get(), static_cast<mode_t>(mode)) != 0) {
+      const int e = errno;
+      drop();
+      throw EZipError("Error 5 reading Zip file: " + name + ": " + std::strerror(e));
+    }
     bool tooBig = false;
     bool cancelled = false;
     for (;;) {

@@ -72,10 +72,12 @@ class TZipArchiver {
   // extraction with its exception. With sameDir, a plain file of that name there that
   // holds exactly the entry's bytes is hard-linked in instead of written (it counts
   // as written; its permissions are its own).
+  // mode: the new file's permissions when they are not ExtrFileMode less the umask.
   struct Target {
     int dir = -1;
     std::string name;
     int sameDir = -1;
+    int mode = -1;
   };
   std::function<std::optional<Target>(const std::string& entry)> ExtrRoute;
   // The permissions each extracted file is made with (less the umask).
