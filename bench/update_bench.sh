@@ -7,6 +7,11 @@
 # were are linked from the old catalogue, not written). The old catalogue is removed
 # after the switch, while the program goes on: each round waits for that before the
 # next timing, and says how long it took.
+# On a file system without a journal (ext4 here), a file made soon after tens of
+# thousands were deleted can cost many times more kernel time: the inode allocator
+# passes over recently freed inodes one by one. Rounds that follow the removal of the
+# last round's catalogue (or of an earlier run's work folder) pay that, whoever makes
+# the files; compare the CPU figures, and rerun on a settled disk when they jump.
 #   bench/update_bench.sh [BUILD_DIR] [SITES]
 # BUILD_DIR holds a Release build (default build/release); SITES defaults to 10000.
 set -euo pipefail
