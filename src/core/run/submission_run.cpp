@@ -383,6 +383,17 @@ bool SubmissionRun::WalkSites() {
   return parallel_ ? WalkParallel(atOnce) : WalkSerial();
 }
 
+void SubmissionRun::EndUnposted(const AppSiteRow& row, const char* outcome,
+                                const std::string& why) {
+  SiteResult result;
+  result.site = row.site;
+  result.kind = row.submit;
+  result.outcome = outcome;
+  result.reason = why;
+  results_.push_back(result);
+  view_.SiteEnded(result);
+}
+
 std::optional<SiteJob> SubmissionRun::PrepareRow(std::size_t i) {
   std::vector<AppSiteRow>& rows = host_.Rows();
   if (!RowPosted(rows[i])) return std::nullopt;
@@ -395,13 +406,7 @@ std::optional<SiteJob> SubmissionRun::PrepareRow(std::size_t i) {
     const std::string why = "already sent version " + version + " on " + last->when;
     AddLogLine(rowSite + ": " + why + "; not sent again");
     ++summary_.notSent;
-    SiteResult result;
-    result.site = rowSite;
-    result.kind = rows[i].submit;
-    result.outcome = "not-sent";
-    result.reason = why;
-    results_.push_back(result);
-    view_.SiteEnded(result);
+    EndUnposted(rows[i], "not-sent", why);
     ++sitesProcessed_;
     --toPost_;
     view_.Counters(std::max(toPost_, 0), sitesProcessed_);
@@ -418,13 +423,7 @@ std::optional<SiteJob> SubmissionRun::PrepareRow(std::size_t i) {
     // A marked site whose definition cannot be read is a failed site, not a silent one.
     const std::string why = "Unable to load the site definition of " + rowSite;
     AddLogLine(why);
-    SiteResult result;
-    result.site = rowSite;
-    result.kind = rows[i].submit;
-    result.outcome = "failed";
-    result.reason = why;
-    results_.push_back(result);
-    view_.SiteEnded(result);
+    EndUnposted(rows[i], "failed", why);
     RowOutcome(static_cast<int>(i), false);
     return std::nullopt;
   }

@@ -116,6 +116,8 @@ class SubmissionRun {
   // The row's job, or nullopt when the row is not posted (after saying why where it
   // should).
   std::optional<SiteJob> PrepareRow(std::size_t i);
+  // A site that ends before any step: its result (outcome and reason) is recorded and shown.
+  void EndUnposted(const AppSiteRow& row, const char* outcome, const std::string& why);
   // A site's outcome taken in: pages saved, row marked, history, counters, result.
   void FinishSite(const SiteJob& job, SiteOutcome outcome);
   bool ReviewFindings();
