@@ -44,12 +44,12 @@ class CatalogueSwitch {
 
   // The new sites folder, or with toCat the new category folder (no "/" at the end).
   std::string NewPath(bool toCat) const;
-  // Takes the file name, which the caller made in the new folder (NewPath) with
-  // the permissions of the file it replaces (see NewFileMode for a new one), into the
-  // new catalogue, after checking that the old catalogue holds no folder under that
-  // name.
+  // Takes the file name into the new catalogue, so that CarryOver leaves the old
+  // one behind. The caller made it in the new folder (NewPath) with the permissions
+  // of the file it replaces (NewFileMode for a new one), and made sure the old
+  // catalogue holds no folder under that name; nothing is checked here.
   void Adopt(bool toCat, const std::string& name);
-  // Carries every entry of the old folders that Add did not replace into the new
+  // Carries every entry of the old folders that Adopt did not replace into the new
   // ones. The updates folder inside "sites/" is made again, empty.
   void CarryOver(const std::string& emptyFolder);
   // Flushes the new catalogue to disk, records the switch and renames; afterwards

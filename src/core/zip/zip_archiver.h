@@ -98,7 +98,8 @@ class TZipArchiver {
   // the archive is written, the end of the batch); problems through OnMessage. After one or more
   // files the entry list is read again. Clears FSpecArgs.
   int Add();
-  // Extracts the entries named in FSpecArgs (all when empty) into ExtrBaseDir, each
+  // Extracts the entries named in FSpecArgs (all when empty) into ExtrBaseDir (or
+  // where ExtrRoute sends them), each
   // through a new temporary file that replaces the target only when whole (see
   // StageEachFile); returns
   // the count of files written. Throws EZipError for the read errors above; refused
