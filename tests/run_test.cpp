@@ -300,6 +300,28 @@ TEST_F(RunTest, SentFilesCarryTheirDigestAndAShortUploadFails) {
   EXPECT_EQ(mail[0]["sha256"], kDigest);
 }
 
+TEST_F(RunTest, TheInFlightListCountsAnUploadsBytesAndStartsAgainAtTheNextStep) {
+  Settings("FTPRetries=0\r\nHTTPTimeOut=10\r\nPostAtOnce=1\r\n");
+  FtpSite("Both", sites.ftp, "demo", "demo",
+          "USE_HTTP_POST=1\r\nHTTP_POST_TYPE=1\r\nHTTP_NEW_SCRIPT_URL=" + sites.Url("/submit/b") +
+              "\r\n");
+  WriteFile(Data("sites/Both HTTP_NEW.scp"), "program=%APPNAME%\r\n");
+  Load();
+  long long mostFtp = 0;
+  std::vector<long long> httpBytes;
+  view.onFlight = [&](const std::vector<SiteInFlight>& sites) {
+    for (const auto& s : sites) {
+      if (s.step == RunStep::Ftp) mostFtp = std::max(mostFtp, s.bytes);
+      if (s.step == RunStep::Http) httpBytes.push_back(s.bytes);
+    }
+  };
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
+  EXPECT_EQ(Row("Both").submit, "Update");
+  EXPECT_EQ(mostFtp, 4096);  // the program the fixture writes
+  ASSERT_FALSE(httpBytes.empty());
+  EXPECT_EQ(httpBytes.front(), 0);
+}
+
 TEST_F(RunTest, HttpStepIsTriedAgainOnlyWhenNothingReachedTheSite) {
   Settings("FTPRetries=0\r\nHTTPTimeOut=10\r\nPostRetries=2\r\n");
   struct Case {

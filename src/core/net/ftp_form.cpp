@@ -30,6 +30,7 @@ TftpForm1::TftpForm1(FtpRunState& state, std::function<void(const std::string&)>
   };
   FTP1.OnTransfer = [this, status](long long bytes, std::string_view) {
     lTrace.push_back("TRANSFER: " + std::to_string(bytes) + " Bytes");
+    if (OnBytes) OnBytes(bytes);  // first, so that the status below shows them too
     status("Bytes Transfered: " + std::to_string(bytes));
   };
   FTP1.OnEndTransfer = [this] { Log("TRANSFER END."); };

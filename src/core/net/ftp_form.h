@@ -23,6 +23,8 @@ class TftpForm1 {
             std::function<void(const std::string&)> setStatus);
 
   TFtpClient FTP1;
+  // The bytes of the transfer in progress, each time more have gone (optional).
+  std::function<void(long long bytes)> OnBytes;
   std::string tUser, tPasswd, tHost, eLocalFile;
   std::vector<std::string> lFiles;
   std::vector<std::string> lTrace;

@@ -48,6 +48,7 @@ SitePoster::SitePoster(const PosterShared& shared, PosterSink& sink, std::string
       ftpForm_(
           ftpState_, [this](const std::string& line) { AddFtpLine(MaskTrail(line)); },
           [this](const std::string& text) { sink_.Status(*this, RunStep::Ftp, text); }) {
+  ftpForm_.OnBytes = [this](long long bytes) { sink_.FtpBytes(*this, bytes); };
   tree_.FilesDir = std::move(filesDir);
   ExpansionContext context = shared.eng->Context();
   context.site = &job_.site;

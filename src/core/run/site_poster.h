@@ -72,6 +72,8 @@ class PosterSink {
   virtual void Status(SitePoster& poster, RunStep step, const std::string& text) = 0;
   virtual void Lamp(SitePoster& poster, RunStep step, LampState state) = 0;
   virtual void HttpBytes(SitePoster& poster, long long bytes, const std::string& text) = 0;
+  // The bytes an FTP upload has sent so far.
+  virtual void FtpBytes(SitePoster& poster, long long bytes) = 0;
   virtual void XferLine(SitePoster& poster, const std::string& text) = 0;
   virtual void XferCleared(SitePoster& poster) = 0;
 };

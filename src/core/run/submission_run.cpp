@@ -34,6 +34,12 @@ constexpr const char* kWorkFolderPrefix = ".posting-";
 // How long a change of byte counts alone waits before the in-flight list shows it.
 constexpr auto kBytesShownEvery = std::chrono::milliseconds(200);
 
+// A site entering another step starts its byte count again.
+void EnterStep(SiteInFlight& flight, RunStep step) {
+  if (flight.step != step) flight.bytes = 0;
+  flight.step = step;
+}
+
 }  // namespace
 
 // The prompt the posters share: one question at a time, whichever thread asks.
@@ -114,13 +120,16 @@ class SubmissionRun::SerialSink : public PosterSink {
     if (state != LampState::Blinking) return;
     {
       std::lock_guard lock(run_.flightMutex_);
-      worker_.flight.step = step;
+      EnterStep(worker_.flight, step);
       run_.flightChanged_ = run_.flightMoved_ = true;
     }
     run_.ShowFlight(false);
   }
-  void HttpBytes(SitePoster&, long long bytes, const std::string& text) override {
+  void HttpBytes(SitePoster& poster, long long bytes, const std::string& text) override {
     run_.view_.HttpBytes(text);
+    FtpBytes(poster, bytes);
+  }
+  void FtpBytes(SitePoster&, long long bytes) override {
     if (bytes <= 0) return;
     {
       std::lock_guard lock(run_.flightMutex_);
@@ -148,14 +157,17 @@ class SubmissionRun::ParallelSink : public PosterSink {
   void Status(SitePoster&, RunStep step, const std::string& text) override {
     if (text == kIdleStatus) return;
     Change([&] {
-      worker_.flight.step = step;
+      EnterStep(worker_.flight, step);
       worker_.flight.status = text;
     });
   }
   void Lamp(SitePoster&, RunStep step, LampState state) override {
-    if (state == LampState::Blinking) Change([&] { worker_.flight.step = step; });
+    if (state == LampState::Blinking) Change([&] { EnterStep(worker_.flight, step); });
   }
-  void HttpBytes(SitePoster&, long long bytes, const std::string&) override {
+  void HttpBytes(SitePoster& poster, long long bytes, const std::string&) override {
+    FtpBytes(poster, bytes);
+  }
+  void FtpBytes(SitePoster&, long long bytes) override {
     if (bytes <= 0) return;
     std::lock_guard lock(run_.flightMutex_);
     worker_.flight.bytes = bytes;
