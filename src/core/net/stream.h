@@ -113,10 +113,8 @@ class Stream {
   void SendAll(const char* data, std::size_t size, const Waiter& w);
   void SendAll(const std::string& s, const Waiter& w) { SendAll(s.data(), s.size(), w); }
   // Sends the file fileFd from offset to its end, calling onSent with the running
-  // count after each piece. A plain connection hands the file to the system
-  // (sendfile: no copy through this process); TLS reads it in 64 KiB blocks. Returns
-  // false when reading the file failed (errno tells why); socket failures throw as
-  // SendAll does.
+  // count after each 64 KiB piece read and sent. Returns false when reading the file
+  // failed (errno tells why); socket failures throw as SendAll does.
   bool SendFile(int fileFd, long long offset, const Waiter& w,
                 const std::function<void(long long)>& onSent);
   // Sends bytes as urgent data (plain connections only).
