@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """An FTP server for the tests (pyftpdlib) on 127.0.0.1, a free port printed as
 "PORT n". Options: a user with a password and a home folder, a multi-line greeting,
-a refused STOR, a SIZE that answers one byte less than the file holds, and explicit FTPS with a given certificate."""
+a refused STOR, a SIZE that answers one byte less than the file holds, and explicit FTPS
+with a given certificate."""
 import argparse
 import sys
 
@@ -31,8 +32,17 @@ def main():
 
     base = FTPHandler
     if args.cert:
-        from pyftpdlib.handlers import TLS_FTPHandler
+        from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
         base = TLS_FTPHandler
+
+        class DataHandler(TLS_DTPHandler):
+            # A client may begin the data connection's TLS handshake before it sends
+            # STOR (curl does). pyftpdlib closes a data connection that has something
+            # to read before a transfer starts; let the handshake go on instead.
+            def readable(self):
+                if self._ssl_accepting:
+                    return True
+                return super().readable()
 
     class Handler(base):
         def ftp_STOR(self, file, mode="w"):
@@ -48,6 +58,8 @@ def main():
             return super().ftp_SIZE(path)
 
     Handler.authorizer = authorizer
+    if args.cert:
+        Handler.dtp_handler = DataHandler
     Handler.auth_failed_timeout = 0.1
     lines = args.banner.split("\\n")
     if len(lines) > 1:
