@@ -88,7 +88,8 @@ void MainWindowTest::captionPagesAndMenus() {
 }
 
 // At 1024x640 and 1280x720 (less a title bar and a panel) every page's buttons can be
-// reached: the window fits, and each page either fits or scrolls to them. The size and
+// reached: the window fits, and each page either fits or scrolls to them; at 1280x720
+// every page fits, and at the window's smallest size none scrolls sideways. The size and
 // place chosen come back at the next start.
 void MainWindowTest::smallScreensReachEveryPageAndKeepTheSize() {
   Program p;
@@ -122,15 +123,43 @@ void MainWindowTest::smallScreensReachEveryPageAndKeepTheSize() {
                                   .arg(page->height())
                                   .arg(area->viewport()->height())
                                   .arg(area->verticalScrollBar()->maximum())));
+      // At 1280x720 no page needs a scroll bar.
+      if (screen.width() >= 1280) {
+        QTRY_VERIFY2(area->verticalScrollBar()->maximum() == 0 &&
+                         area->horizontalScrollBar()->maximum() == 0,
+                     qPrintable(QString("%1 scrolls at 1280x720: page %2x%3")
+                                    .arg(names[i])
+                                    .arg(page->minimumSizeHint().width())
+                                    .arg(page->minimumSizeHint().height())));
+      }
       if (QGuiApplication::platformName() == "xcb") {
-        QDir().mkpath(VENDRIX_SCREENSHOT_DIR);
-        QVERIFY(p.main->grab().save(QString("%1/main-%2x%3-%4.png")
-                                        .arg(VENDRIX_SCREENSHOT_DIR)
-                                        .arg(screen.width())
-                                        .arg(screen.height())
-                                        .arg(names[i])));
+        // Each sheet of a page with sheets (App Info, Site Builder), to look at.
+        auto* sheets = page->findChild<QTabWidget*>();
+        for (int j = 0; j < (sheets ? sheets->count() : 1); ++j) {
+          if (sheets) sheets->setCurrentIndex(j);
+          QDir().mkpath(VENDRIX_SCREENSHOT_DIR);
+          QVERIFY(p.main->grab().save(QString("%1/main-%2x%3-%4%5.png")
+                                          .arg(VENDRIX_SCREENSHOT_DIR)
+                                          .arg(screen.width())
+                                          .arg(screen.height())
+                                          .arg(names[i])
+                                          .arg(j > 0 ? QString("-%1").arg(j + 1) : QString())));
+        }
+        if (sheets) sheets->setCurrentIndex(0);
       }
     }
+  }
+  // At the smallest size the window allows, a page may scroll down but never sideways.
+  p.main->resize(p.main->minimumSize());
+  QTRY_COMPARE(p.main->size(), p.main->minimumSize());
+  for (int i = 0; i < pages->count(); ++i) {
+    p.ShowPage(i);
+    auto* area = qobject_cast<QScrollArea*>(pages->currentWidget());
+    QTRY_VERIFY2(area->horizontalScrollBar()->maximum() == 0,
+                 qPrintable(QString("%1 scrolls sideways: page %2, viewport %3")
+                                .arg(names[i])
+                                .arg(area->widget()->minimumSizeHint().width())
+                                .arg(area->viewport()->width())));
   }
   p.ShowPage(0);
   p.main->resize(900, 600);

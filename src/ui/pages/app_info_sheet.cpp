@@ -35,6 +35,12 @@ QStringList Items(const std::array<std::string_view, N>& list) {
   return items;
 }
 
+// The sheets' side margins are narrow, so that the General sheet fits the window at its
+// smallest width without scrolling sideways.
+void NarrowMargins(QLayout* layout) {
+  layout->setContentsMargins(4, 9, 4, 9);
+}
+
 QWidget* Row(QWidget* parent, std::initializer_list<QWidget*> widgets) {
   auto* w = new QWidget(parent);
   auto* h = new QHBoxLayout(w);
@@ -124,7 +130,7 @@ QComboBox* AppInfoSheet::Selector(const char* key, QWidget* parent) {
   combo->setEditable(true);
   combo->setInsertPolicy(QComboBox::NoInsert);
   MakeChooseOnly(combo, true);
-  combo->setMinimumContentsLength(18);
+  combo->setMinimumContentsLength(6);
   selectors_[key] = combo;
   const std::string k = key;
   connect(combo, &QComboBox::activated, this, [this, k, combo](int index) {
@@ -138,10 +144,11 @@ QWidget* AppInfoSheet::BuildGeneral() {
   auto* page = new QWidget;
   page->setObjectName("GeneralSheet");
   auto* columns = new QHBoxLayout(page);
+  NarrowMargins(columns);
   auto* left = new QFormLayout;
   auto* right = new QFormLayout;
   columns->addLayout(left, 1);
-  columns->addSpacing(12);
+  columns->addSpacing(6);
   columns->addLayout(right, 1);
 
   QLineEdit* filename = Field("FILENAME", page);
@@ -158,7 +165,7 @@ QWidget* AppInfoSheet::BuildGeneral() {
   }
   longDate_ = new QLabel(page);
   longDate_->setObjectName("ldatel");
-  longDate_->setMinimumWidth(longDate_->fontMetrics().horizontalAdvance("00-Mmm-0000") + 8);
+  longDate_->setMinimumWidth(longDate_->fontMetrics().horizontalAdvance("00-Mmm-0000"));
   left->addRow(Caption("Release Month:", month, page),
                Row(page, {month, Caption("Day", day, page), day, Caption("Year", year, page), year,
                           longDate_}));
@@ -230,6 +237,7 @@ QWidget* AppInfoSheet::BuildLocations() {
   auto* page = new QWidget;
   page->setObjectName("LocationsSheet");
   auto* layout = new QVBoxLayout(page);
+  NarrowMargins(layout);
   auto* urls = new QFormLayout;
   QLineEdit* appUrl = Field("APPURL", page);
   urls->addRow(Caption("Application Info &URL", appUrl, page), appUrl);
@@ -259,7 +267,6 @@ QWidget* AppInfoSheet::BuildLocations() {
   more->addRow(Caption("URL Location of PAD File", pad, page), pad);
   QWidget* local = PathRow("PATH", "BrowseProgramBtn", page);
   more->addRow(Caption("Full L&ocal Path to File Archive", edits_["PATH"], page), local);
-  layout->addLayout(more);
 
   auto* attach = new QGroupBox("Local Paths to E-Mail Attachments:", page);
   auto* form = new QFormLayout(attach);
@@ -275,7 +282,12 @@ QWidget* AppInfoSheet::BuildLocations() {
     QWidget* row = PathRow(p.key, p.button, attach);
     form->addRow(Caption(p.label, edits_[p.key], attach), row);
   }
-  layout->addWidget(attach);
+  // The web locations beside the local files, so that the sheet fits a 720-pixel
+  // screen without scrolling.
+  auto* files = new QHBoxLayout;
+  files->addLayout(more, 1);
+  files->addWidget(attach, 1, Qt::AlignTop);
+  layout->addLayout(files);
   layout->addStretch();
   return page;
 }
@@ -301,6 +313,7 @@ QWidget* AppInfoSheet::BuildDescription() {
   auto* page = new QWidget;
   page->setObjectName("DescriptionSheet");
   auto* layout = new QVBoxLayout(page);
+  NarrowMargins(layout);
   auto* form = new QFormLayout;
   QLineEdit* shortDesc = Field("SHORTDESC", page);
   form->addRow(Caption("Sho&rt Description:", shortDesc, page), shortDesc);
@@ -355,6 +368,7 @@ void AppInfoSheet::Refresh() {
     const int index = combo->findText(text);
     if (combo->currentIndex() != index) combo->setCurrentIndex(index);
     if (combo->currentText() != text) combo->setEditText(text);
+    if (!combo->hasFocus()) combo->lineEdit()->setCursorPosition(0);
   }
   SetText(specReq_, ToQt(p.specReq));
   SetText(longDesc_, LinesToQt(p.longDesc));

@@ -10,8 +10,12 @@
 
 namespace vendrix::ui {
 
+// A field filled from the core shows the start of a long value, not its end, unless
+// the person is typing there.
 inline void SetText(QLineEdit* edit, const QString& text) {
-  if (edit->text() != text) edit->setText(text);
+  if (edit->text() == text) return;
+  edit->setText(text);
+  if (!edit->hasFocus()) edit->setCursorPosition(0);
 }
 inline void SetText(QPlainTextEdit* edit, const QString& text) {
   if (edit->toPlainText() != text) edit->setPlainText(text);
