@@ -7,11 +7,15 @@
 # were are linked from the old catalogue, not written). The old catalogue is removed
 # after the switch, while the program goes on: each round waits for that before the
 # next timing, and says how long it took.
-# On a file system without a journal (ext4 here), a file made soon after tens of
-# thousands were deleted can cost many times more kernel time: the inode allocator
-# passes over recently freed inodes one by one. Rounds that follow the removal of the
-# last round's catalogue (or of an earlier run's work folder) pay that, whoever makes
-# the files; compare the CPU figures, and rerun on a settled disk when they jump.
+# On a file system without a journal (ext4 here), the inode allocator passes over
+# each inode freed less than 60 s ago (300 s while its inode table block is unwritten)
+# one by one: files made soon after tens of thousands were deleted cost many times
+# more kernel time (an update took 9 to 22 s instead of 4). A real update follows the
+# last one by days; here each round follows the removal of the last round's catalogue
+# by seconds. So before each of our timed installs the disk settles: everything is
+# flushed and SETTLE seconds (default 61) pass. unzip -o deletes nothing and needs no
+# wait. Another run's work folder still being removed in the background spoils the
+# figures the same way: start on a quiet disk.
 #   bench/update_bench.sh [BUILD_DIR] [SITES]
 # BUILD_DIR holds a Release build (default build/release); SITES defaults to 10000.
 set -euo pipefail
@@ -20,8 +24,8 @@ build=${1:-build/release}
 count=${2:-10000}
 bench="$build/bench/update_bench"
 work=$(mktemp -d)
-# Removing some 100,000 files can take minutes on a slow disk: not waited for.
-trap 'mv "$work" "$work.gone" && (rm -rf "$work.gone" &)' EXIT
+# Removed before the script ends, so that no removal runs on behind a later benchmark.
+trap 'rm -rf "$work"' EXIT
 source bench/lib.sh
 
 "$bench" archive "$count" "$work/vxsites.zip"
@@ -42,6 +46,14 @@ trash_gone() {
   awk -v s="$start" -v e="$EPOCHREALTIME" 'BEGIN { printf "%.1f", e - s }'
 }
 
+# Flushes the disk and waits until the files deleted before it no longer count as
+# recently freed (see above).
+settle() {
+  sync
+  sleep "${SETTLE:-61}"
+}
+
+settle
 first=$(run_timed "$bench" install "$work/vxsites.zip" "$work/ours")
 peer_first=$(run_timed unzip -q "$work/vxsites.zip" -d "$work/peer")
 echo "RESULT update into an empty catalogue         ours ${first%% *} s, unzip ${peer_first%% *} s"
@@ -55,10 +67,13 @@ next_round() {
   echo $((n % 2))
 }
 ours_over() {
+  settle
   run_timed "$bench" install "$work/$1$(($(next_round ours) + $2)).zip" "$work/ours"
   echo "  (the old catalogue was removed $(trash_gone) s after the update ended)" >&2
 }
-unzip_over() { run_timed unzip -q -o "$work/$1$(($(next_round peer) + $2)).zip" -d "$work/peer"; }
+unzip_over() {
+  run_timed unzip -q -o "$work/$1$(($(next_round peer) + $2)).zip" -d "$work/peer"
+}
 ours_all() { ours_over all 1; }
 unzip_all() { unzip_over all 1; }
 ours_few() { ours_over few 3; }
