@@ -135,9 +135,9 @@ void MainWindowTest::smallScreensReachEveryPageAndKeepTheSize() {
       if (QGuiApplication::platformName() == "xcb") {
         // Each sheet of a page with sheets (App Info, Site Builder), to look at.
         auto* sheets = page->findChild<QTabWidget*>();
+        QDir().mkpath(VENDRIX_SCREENSHOT_DIR);
         for (int j = 0; j < (sheets ? sheets->count() : 1); ++j) {
           if (sheets) sheets->setCurrentIndex(j);
-          QDir().mkpath(VENDRIX_SCREENSHOT_DIR);
           QVERIFY(p.main->grab().save(QString("%1/main-%2x%3-%4%5.png")
                                           .arg(VENDRIX_SCREENSHOT_DIR)
                                           .arg(screen.width())

@@ -366,8 +366,10 @@ void AppInfoSheet::Refresh() {
   for (const auto& [key, combo] : selectors_) {
     const QString text = ToQt(p.*(FindAppField(key)->member));
     const int index = combo->findText(text);
+    if (combo->currentIndex() == index && combo->currentText() == text) continue;
     if (combo->currentIndex() != index) combo->setCurrentIndex(index);
     if (combo->currentText() != text) combo->setEditText(text);
+    // As SetText does for a field: the start of a long value, unless typed in.
     if (!combo->hasFocus()) combo->lineEdit()->setCursorPosition(0);
   }
   SetText(specReq_, ToQt(p.specReq));
