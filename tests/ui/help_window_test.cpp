@@ -2,6 +2,7 @@
 // came from, the search lists the pages holding every word, Back and Forward walk the
 // pages read, and a missing manual is said in words, never as a missing help file.
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -115,7 +116,22 @@ void HelpWindowTest::f1InADialogOpensItsSection() {
   ui::THelpFrm* help = OpenHelpWindow();
   QVERIFY(help);
   QCOMPARE(Shown(help), QString("settings.html"));
+
+  // F1 in the dialog while the system still has the main window active (focus moves
+  // late under a window manager): the dialog's page all the same, not the main
+  // window's through its Help shortcut. F1 in the main window opens its current page.
+  help->close();
+  QApplication::setActiveWindow(p.main.get());
+  QTest::keyClick(field, Qt::Key_F1);
+  QVERIFY(OpenHelpWindow());
+  QCOMPARE(Shown(OpenHelpWindow()), QString("settings.html"));
   settings.close();
+  OpenHelpWindow()->close();
+  p.ShowPage(2);
+  QTest::keyClick(p.Find<QTabWidget>("PageControl1"), Qt::Key_F1);
+  QVERIFY(OpenHelpWindow());
+  QCOMPARE(Shown(OpenHelpWindow()), QString("sites.html"));
+  help = OpenHelpWindow();
 
   // A section, not only a page: the browser is at the anchor's heading.
   QCOMPARE(ui::HelpPageFor(&settings), QString("settings.html"));

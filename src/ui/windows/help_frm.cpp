@@ -65,11 +65,19 @@ class HelpKeyFilter : public QObject {
  public:
   using QObject::QObject;
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() != QEvent::KeyPress) return false;
+    const bool press = event->type() == QEvent::KeyPress;
+    if (!press && event->type() != QEvent::ShortcutOverride) return false;
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier) return false;
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || qobject_cast<THelpFrm*>(widget->window())) return false;
+    // F1 is taken here, where the window it was pressed in is known, before the main
+    // window's Help shortcut can take it for whichever window the system last made
+    // active.
+    if (!press) {
+      event->accept();
+      return true;
+    }
     THelpFrm::ShowFor(widget);
     return true;
   }
