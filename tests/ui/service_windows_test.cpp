@@ -421,6 +421,8 @@ void ServiceWindowsTest::windowsShowEveryTextWhole() {
     check(&w, "bhs-new-account");
   }
   {
+    // The window comes from the Site Builder with the site to send open.
+    QVERIFY(p.main->Core().Builder().OpenSite("Demo Form Get"));
     HeldSender sender;
     ui::TContributeFrmWindow w(*p.main, sender);
     check(&w, "contribute");

@@ -55,9 +55,10 @@ TContributeFrmWindow::TContributeFrmWindow(TMainFrm& main, ContributionSender& s
     tv->addWidget(label);
   }
   // The site that goes out, named before anything is sent.
-  auto* site = new QLabel(
-      "Site to send: <b>" + ToQt(main.Core().Builder().Definition().name).toHtmlEscaped() + "</b>",
-      texts_);
+  auto* site =
+      new QLabel("&nbsp;&nbsp;Site to send: <b>" +
+                     ToQt(main.Core().Builder().Definition().name).toHtmlEscaped() + "</b>",
+                 texts_);
   site->setObjectName("SiteNameLbl");
   site->setTextFormat(Qt::RichText);
   tv->addWidget(site);
