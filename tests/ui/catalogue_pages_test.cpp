@@ -225,6 +225,8 @@ void CataloguePagesTest::siteBuilderEditsAndSavesScripts() {
   auto* useFtp = p.Find<QCheckBox>("EB_UseFTPUploadChk");
   if (!useFtp->isChecked()) QTest::mouseClick(useFtp, Qt::LeftButton, {}, QPoint(8, 8));
   QVERIFY(p.Find<QLineEdit>("EB_FTPServerEdit")->isEnabled());
+  // The site's FTP password is masked on screen, as the mail password is.
+  QCOMPARE(p.Find<QLineEdit>("EB_LoginPasswordEdit")->echoMode(), QLineEdit::Password);
   auto* zip = p.Find<QCheckBox>("EB_UseZipFileChk");
   if (zip->isChecked()) QTest::mouseClick(zip, Qt::LeftButton, {}, QPoint(8, 8));
   auto* inZip = p.Find<QRadioButton>("EB_IncludeInZipChk");

@@ -344,6 +344,7 @@ QWidget* SiteBuilderSheet::BuildFtp() {
   QLineEdit* login = Text("EB_LoginNameEdit", &SiteDefinition::loginName, true, page);
   form->addRow(Caption("Logi&n name:", login, page), login);
   QLineEdit* password = Text("EB_LoginPasswordEdit", &SiteDefinition::loginPassword, true, page);
+  password->setEchoMode(QLineEdit::Password);  // not readable over a shoulder or in a screenshot
   form->addRow(Caption("Lo&gin Password:", password, page), password);
   left->addLayout(form);
 
