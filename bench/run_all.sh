@@ -11,7 +11,7 @@ build=build/release
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 
-export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
+export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-$(command -v ccache || true)}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVENDRIX_BENCH=ON \
   -DVENDRIX_TESTS=OFF -DVENDRIX_SANITIZE=OFF -DVENDRIX_WERROR=OFF >/dev/null
 cmake --build "$build" -j2 --target vendrix-cli zip_bench update_bench \
