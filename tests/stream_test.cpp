@@ -2,20 +2,27 @@
 // a peer that never stops talking, honest ends of TLS streams, and no SIGPIPE.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <thread>
 
 #include "net/net_error.h"
 #include "net/process_signals.h"
 #include "net/resolver.h"
 #include "net/stream.h"
+#include "net/system_trust.h"
 #include "support/fake_resolver.h"
 #include "support/peer_process.h"
 #include "support/temp_dir.h"
@@ -254,6 +261,49 @@ TEST_F(TlsStreamTest, EndsTellCloseNotifyFromAPlainCloseAndAResetFromAnEnd) {
     Stream s;
     EXPECT_EQ(FailureCode([&] { Fetch(s, peer->port(), "/reset"); }), kErrReset);
   }
+}
+
+// The system's store: its hashed folder is enough, its bundle is read when the folder
+// holds no hashed names or when SSL_CERT_FILE names a bundle of its own, and a chain
+// that neither holds still fails.
+TEST_F(TlsStreamTest, TheSystemStoreIsTakenFromItsHashedFolderOrItsBundle) {
+  auto peer = Peer(R"({"/x": {"raw": "ok"}})");
+  const char* savedDir = std::getenv("SSL_CERT_DIR");
+  const char* savedFile = std::getenv("SSL_CERT_FILE");
+  const std::string keptDir = savedDir ? savedDir : "", keptFile = savedFile ? savedFile : "";
+  // The file name the hashed store gives the test CA.
+  std::unique_ptr<FILE, int (*)(FILE*)> pem(std::fopen(certs.caPem.c_str(), "r"), std::fclose);
+  ASSERT_TRUE(pem);
+  X509* ca = PEM_read_X509(pem.get(), nullptr, nullptr, nullptr);
+  ASSERT_NE(ca, nullptr);
+  char hashed[16];
+  std::snprintf(hashed, sizeof hashed, "%08lx.0", X509_subject_name_hash(ca));
+  X509_free(ca);
+  const std::string withCa = dir / "hashed", empty = dir / "empty", other = dir / "other";
+  for (const auto& d : {withCa, empty, other}) ::mkdir(d.c_str(), 0700);
+  ASSERT_EQ(::symlink(certs.caPem.c_str(), (withCa + "/" + hashed).c_str()), 0);
+  // A folder whose hashed names are all of other certificates.
+  ASSERT_EQ(::symlink(certs.selfSignedPem.c_str(), (other + "/0123abcd.0").c_str()), 0);
+  EXPECT_TRUE(HoldsHashedNames(empty + ":" + withCa));
+  EXPECT_FALSE(HoldsHashedNames(empty + ":" + dir / "missing"));
+
+  auto verifies = [&](const std::string& folder, const std::string& bundle) {
+    ::setenv("SSL_CERT_DIR", folder.c_str(), 1);
+    ::setenv("SSL_CERT_FILE", bundle.c_str(), 1);
+    auto system = MakeTlsContext("");
+    Stream s;
+    s.Connect("127.0.0.1", static_cast<std::uint16_t>(peer->port()), w);
+    return FailureCode([&] { s.StartTls(system.get(), "localhost", nullptr, w); });
+  };
+  const std::string missing = dir / "no-bundle.pem";
+  EXPECT_EQ(verifies(withCa, missing), 0) << "the hashed folder alone";
+  EXPECT_EQ(verifies(empty, certs.caPem), 0) << "no hashed names: the bundle";
+  EXPECT_EQ(verifies(other, certs.caPem), 0) << "a bundle SSL_CERT_FILE names";
+  EXPECT_EQ(verifies(other, missing), kErrCertificate) << "neither holds the CA";
+  EXPECT_EQ(verifies(empty, certs.selfSignedPem), kErrCertificate);
+
+  keptDir.empty() ? ::unsetenv("SSL_CERT_DIR") : ::setenv("SSL_CERT_DIR", keptDir.c_str(), 1);
+  keptFile.empty() ? ::unsetenv("SSL_CERT_FILE") : ::setenv("SSL_CERT_FILE", keptFile.c_str(), 1);
 }
 
 // Listening sockets on loopback that stand for the kinds of address a lookup can give.

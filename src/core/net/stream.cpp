@@ -18,6 +18,7 @@
 #include "net/net_error.h"
 #include "net/resolver.h"
 #include "net/socket_bio.h"
+#include "net/system_trust.h"
 
 namespace vendrix {
 namespace {
@@ -163,7 +164,7 @@ std::shared_ptr<SSL_CTX> MakeTlsContext(const std::string& caFile) {
   if (!ctx) throw NetFailure(kErrTlsHandshake, "TLS handshake failed: " + TlsErrorText());
   SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
   SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
-  SSL_CTX_set_default_verify_paths(ctx);
+  AddSystemTrust(ctx);
   SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_CLIENT);
   if (!caFile.empty() && SSL_CTX_load_verify_locations(ctx, caFile.c_str(), nullptr) != 1) {
     SSL_CTX_free(ctx);
