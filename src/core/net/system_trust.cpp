@@ -4,22 +4,19 @@
 #include <openssl/err.h>
 #include <openssl/x509.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
+#include <string_view>
 
 namespace vendrix {
 namespace {
 
-bool IsHashedName(const char* name) {
-  for (int i = 0; i < 8; ++i) {
-    if (!std::strchr("0123456789abcdef", name[i]) || name[i] == '\0') return false;
-  }
-  if (name[8] != '.' || name[9] == '\0') return false;
-  for (const char* p = name + 9; *p; ++p) {
-    if (*p < '0' || *p > '9') return false;
-  }
-  return true;
+bool IsHashedName(std::string_view name) {
+  auto hex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  return name.size() > 9 && name[8] == '.' && std::all_of(name.begin(), name.begin() + 8, hex) &&
+         std::all_of(name.begin() + 9, name.end(), digit);
 }
 
 std::string Env(const char* name) {
@@ -57,12 +54,13 @@ void AddSystemTrust(SSL_CTX* ctx) {
   if (dir.empty()) dir = X509_get_default_cert_dir();
   const std::string defaultFile = X509_get_default_cert_file();
   const std::string envFile = Env(X509_get_default_cert_file_env());
-  const bool hashed = HoldsHashedNames(dir);
-  if (hashed) SSL_CTX_load_verify_dir(ctx, dir.c_str());
-  if (!hashed) {
+  if (!HoldsHashedNames(dir)) {
     SSL_CTX_load_verify_file(ctx, (envFile.empty() ? defaultFile : envFile).c_str());
-  } else if (!envFile.empty() && Resolved(envFile) != Resolved(defaultFile)) {
-    SSL_CTX_load_verify_file(ctx, envFile.c_str());
+  } else {
+    SSL_CTX_load_verify_dir(ctx, dir.c_str());
+    if (!envFile.empty() && Resolved(envFile) != Resolved(defaultFile)) {
+      SSL_CTX_load_verify_file(ctx, envFile.c_str());
+    }
   }
   // A store that is missing is no error here; verification says what is wrong.
   ERR_clear_error();

@@ -363,15 +363,7 @@ void AppInfoSheet::Refresh() {
   SetItems(appName_, names, ToQt(page.Shown()));
   const AppProfile& p = page.Profile();
   for (const auto& [key, edit] : edits_) SetText(edit, ToQt(p.*(FindAppField(key)->member)));
-  for (const auto& [key, combo] : selectors_) {
-    const QString text = ToQt(p.*(FindAppField(key)->member));
-    const int index = combo->findText(text);
-    if (combo->currentIndex() == index && combo->currentText() == text) continue;
-    if (combo->currentIndex() != index) combo->setCurrentIndex(index);
-    if (combo->currentText() != text) combo->setEditText(text);
-    // As SetText does for a field: the start of a long value, unless typed in.
-    if (!combo->hasFocus()) combo->lineEdit()->setCursorPosition(0);
-  }
+  for (const auto& [key, combo] : selectors_) SetText(combo, ToQt(p.*(FindAppField(key)->member)));
   SetText(specReq_, ToQt(p.specReq));
   SetText(longDesc_, LinesToQt(p.longDesc));
   SetText(notes_, LinesToQt(p.notes));

@@ -6,6 +6,14 @@
 
 namespace vendrix::ui {
 
+void SetText(QComboBox* combo, const QString& text) {
+  const int index = combo->findText(text);
+  if (combo->currentIndex() == index && combo->currentText() == text) return;
+  if (combo->currentIndex() != index) combo->setCurrentIndex(index);
+  if (combo->currentText() != text) combo->setEditText(text);
+  if (!combo->hasFocus()) combo->lineEdit()->setCursorPosition(0);
+}
+
 void SetItems(QComboBox* combo, const QStringList& items, const QString& shown) {
   // A string list model holds thousands of names at the cost of the list itself (the
   // box's own model makes an item object for each) and compares them without asking

@@ -20,6 +20,9 @@ inline void SetText(QLineEdit* edit, const QString& text) {
 inline void SetText(QPlainTextEdit* edit, const QString& text) {
   if (edit->toPlainText() != text) edit->setPlainText(text);
 }
+// An editable selector filled from the core: the entry that holds the text (none when
+// no entry does) and the text itself, shown from its start as SetText shows a field's.
+void SetText(QComboBox* combo, const QString& text);
 // Fills a selector with names and selects the one shown (none when empty).
 void SetItems(QComboBox* combo, const QStringList& items, const QString& shown);
 
