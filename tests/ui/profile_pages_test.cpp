@@ -120,6 +120,13 @@ void ProfilePagesTest::inputRulesOfTheFields() {
   QCOMPARE(p.main->Core().App().Profile().char8, "abc-12");
 
   auto* size = p.Find<QLineEdit>("bytesize32");
+  // Both installed sizes have the same caption: each stands in its file size's row.
+  auto rowOf = [&](const char* name) {
+    auto* w = p.Find<QLineEdit>(name);
+    return w->mapTo(w->window(), QPoint(0, w->height() / 2)).y();
+  };
+  QCOMPARE(rowOf("instsize32"), rowOf("bytesize32"));
+  QCOMPARE(rowOf("instsize16"), rowOf("bytesize16"));
   size->clear();
   TypeInto(size, "12a3 ");
   QCOMPARE(size->text(), "123");

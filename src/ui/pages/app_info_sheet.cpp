@@ -196,13 +196,19 @@ QWidget* AppInfoSheet::BuildGeneral() {
   QComboBox* status = Selector("STATUS", page);
   status->addItems(Items(kStatuses));
   right->addRow(Caption("Stat&us", status, page), status);
-  QLineEdit* inst32 = Field("INSTSIZE32", page);
-  right->addRow(Caption("Installed Size:", inst32, page), inst32);
-  QLineEdit* inst16 = Field("INSTSIZE16", page);
-  right->addRow(Caption("Installed Size:", inst16, page), inst16);
   QComboBox* installer = Selector("installer", page);
   installer->addItems(Items(kInstallers));
   right->addRow(Caption("Install/Uninstall", installer, page), installer);
+  // Each installed size in the row of its program's file size, as both captions are
+  // the same.
+  QLineEdit* inst32 = Field("INSTSIZE32", page);
+  inst32->setToolTip("Installed size of the 32-bit program, in bytes");
+  right->addRow(Caption("Installed Size:", inst32, page),
+                Row(page, {inst32, new QLabel("Bytes", page)}));
+  QLineEdit* inst16 = Field("INSTSIZE16", page);
+  inst16->setToolTip("Installed size of the 16-bit program, in bytes");
+  right->addRow(Caption("Installed Size:", inst16, page),
+                Row(page, {inst16, new QLabel("Bytes", page)}));
   QLineEdit* after = Field("XDAYS", page);
   after->setMaximumWidth(after->fontMetrics().horizontalAdvance("000000") + 16);
   right->addRow(Caption("E&xpires After:", after, page),
