@@ -167,6 +167,45 @@ TEST_F(SiteTableTest, MergesTheStoredTableByItsRules) {
   EXPECT_NE(text.find("Sixteen\xB1New"), std::string::npos);
 }
 
+TEST_F(SiteTableTest, ANameListedTwiceIsOneRowAndTheUsersLineGivesItsMarks) {
+  const std::string catalogue = "Web\r\nFreeOnly\r\nSixteen\r\nCats\r\nGone\r\n";
+  // A table saved while a name had a row per listing: the catalogue's line, then the user's.
+  const std::string twoLines =
+      "Web\xB1New\xB1N/A\xB1N/A\xB1Unknown\xB1Y\r\nWeb\xB1Update\xB1N/A\xB1N/A\xB1"
+      "1/2/2026\xB1Y\r\n";
+  struct Case {
+    const char* what;
+    std::string catalogue, user, table;
+    std::vector<std::string> webRows;  // the rows whose name is "Web" in any case
+    std::string submit;                // the "Web" row's Submit cell
+  } cases[] = {
+      {"in both lists", catalogue, "Web\r\n", twoLines, {"Web"}, "Update"},
+      {"twice in the catalogue", "Web\r\n" + catalogue, "", twoLines, {"Web"}, "Update"},
+      {"in both lists, no table yet", catalogue, "Web\r\n", "", {"Web"}, "New"},
+      {"another case is another site", catalogue, "web\r\n", twoLines, {"Web", "web"}, "Update"},
+  };
+  Site("web", "USE_HTTP_POST=1\r\n");
+  for (const auto& c : cases) {
+    WriteFile(Data("sites/Sites.dat"), c.catalogue);
+    WriteFile(Data("sites/User_Sites.dat"), c.user);
+    WriteFile(Data("data/Prog_SITES.dat"), c.table);
+    Restart();
+    session->App().Select("Prog");
+    std::vector<std::string> webRows;
+    for (const auto& r : T().Rows()) {
+      if (r.site == "Web" || r.site == "web") webRows.push_back(r.site);
+    }
+    EXPECT_EQ(webRows, c.webRows) << c.what;
+    EXPECT_EQ(R("Web").submit, c.submit) << c.what;
+    EXPECT_EQ(T().Counts().total, 1 + static_cast<int>(c.webRows.size())) << c.what;
+    const std::string text = *ReadFile(Data("data/Prog_SITES.dat"));
+    EXPECT_EQ(text.find("Web\xB1"), text.rfind("Web\xB1")) << c.what << ": one line per site";
+    std::size_t listed = 0;
+    for (const auto& n : session->Builder().Lists().SiteList) listed += n == "Web";
+    EXPECT_EQ(listed, 1u) << c.what;
+  }
+}
+
 TEST_F(SiteTableTest, OpeningAnApplicationWritesItsTableOnlyWhenItChanged) {
   const std::string path = Data("data/Prog_SITES.dat");
   struct stat before {};
@@ -325,28 +364,6 @@ TEST_F(SiteTableTest, TheDelimiterCannotReachAField) {
   EXPECT_EQ(session->Table().Rows()[0].cat1, "Video Games");
   EXPECT_EQ(session->Table().Rows()[0].lastPost, "2/3/2026");
   EXPECT_EQ(session->Table().Rows()[0].post, "Y");
-}
-
-TEST_F(SiteTableTest, ASiteInBothListsKeepsEachRowsOwnLine) {
-  WriteFile(Data("sites/User_Sites.dat"), "Web\r\n");
-  Restart();
-  session->App().Select("Prog");
-  SiteTable& t = session->Table();
-  std::vector<int> web;
-  for (std::size_t i = 0; i < t.Rows().size(); ++i) {
-    if (t.Rows()[i].site == "Web") web.push_back(static_cast<int>(i));
-  }
-  ASSERT_EQ(web.size(), 2u);
-  t.Select(web[0]);
-  t.SetSubmit(false);
-  t.Select(web[1]);
-  t.SetPost(false);
-  t.Save("Prog");
-  session->BuildSiteTable();
-  EXPECT_EQ(t.Rows()[web[0]].submit, "Update");
-  EXPECT_EQ(t.Rows()[web[0]].post, "Y");
-  EXPECT_EQ(t.Rows()[web[1]].submit, "New");
-  EXPECT_EQ(t.Rows()[web[1]].post, "N");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "base/staging_files.h"
+#include "catalogue/site_store.h"
 #include "services_http.h"
 #include "support/scripted_prompt.h"
 #include "support/session_fixture.h"
@@ -272,6 +273,13 @@ TEST_F(UpdateTest, UserSitesAndTheirFilesSurvive) {
   EXPECT_EQ(files["sites/Alpha.ini"], "alpha");
   EXPECT_EQ(w.KeptFiles().size(), 4u);
   EXPECT_TRUE(observer.Saw("Kept your own file USER_SITES.DAT"));
+  // Listed by both files now, the user's site is still one site: one entry, one row.
+  DataTree tree(dir.path());
+  tree.SitesDir = dir / "sites/";
+  MatchUps matchUps = StandardMatchUps();
+  SiteLists lists;
+  SiteStore(tree, matchUps).LoadSiteLists(lists);
+  EXPECT_EQ(lists.SiteList, (Lines{"Alpha", "Mine"}));
 }
 
 TEST_F(UpdateTest, TheReplacedCatalogueIsRemovedAfterTheUpdateAndNothingHiddenIsLeft) {

@@ -10,7 +10,7 @@ namespace vendrix {
 struct SiteLists {
   Lines CatalogueSites;
   Lines UserSites;
-  Lines SiteList;     // both lists, sorted without regard to case; a name in both twice
+  Lines SiteList;     // both lists, sorted without regard to case; each name once
   int selected = -1;  // index into SiteList, -1 for none
   // The unusable entries of each file, kept for the next save.
   Lines CatalogueSkipped;

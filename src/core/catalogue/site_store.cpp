@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
 
 #include "base/file_io.h"
 #include "base/names.h"
@@ -73,6 +76,19 @@ void SiteStore::LoadSiteLists(SiteLists& lists, Lines* rejected) const {
       lists.SiteList.begin() + static_cast<std::ptrdiff_t>(lists.CatalogueSites.size()),
       lists.SiteList.end(),
       [](const std::string& a, const std::string& b) { return LessNoCase(a, b); });
+  // One entry per name: a site the user made that an update also brought (or a name a
+  // file lists twice) is one site with one set of files, posted once.
+  std::unordered_set<std::string_view> seen;
+  seen.reserve(lists.SiteList.size());
+  std::vector<char> first(lists.SiteList.size());
+  for (std::size_t i = 0; i < lists.SiteList.size(); ++i) {
+    first[i] = seen.insert(lists.SiteList[i]).second;
+  }
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < lists.SiteList.size(); ++i) {
+    if (first[i] && kept++ != i) lists.SiteList[kept - 1] = std::move(lists.SiteList[i]);
+  }
+  lists.SiteList.resize(kept);
 }
 
 void SiteStore::SaveSiteLists(const SiteLists& lists) const {

@@ -117,20 +117,22 @@ void SiteTable::Build(const Lines& siteList, std::string_view app) {
   rows_.clear();
   selected_ = -1;
   details_.reset();
-  rows_ = ReadSiteRows(siteList, store_.Tree().SitesDir);
-  // The first row of each name; a name listed twice has a row for each listing,
-  // chained through nextRow.
-  constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-  std::unordered_map<std::string_view, std::size_t> firstRow;
-  std::vector<std::size_t> nextRow(rows_.size(), kNone);
-  firstRow.reserve(rows_.size());
-  for (std::size_t i = 0; i < rows_.size(); ++i) {
-    auto [it, fresh] = firstRow.try_emplace(std::string_view(rows_[i].site), i);
-    if (fresh) continue;
-    std::size_t last = it->second;
-    while (nextRow[last] != kNone) last = nextRow[last];
-    nextRow[last] = i;
+  // One row per name, however many times the list holds it.
+  std::unordered_map<std::string_view, std::size_t> rowOf;
+  rowOf.reserve(siteList.size());
+  for (const auto& name : siteList) rowOf.try_emplace(name, 0);
+  if (rowOf.size() == siteList.size()) {
+    rows_ = ReadSiteRows(siteList, store_.Tree().SitesDir);
+  } else {
+    Lines unique;
+    unique.reserve(rowOf.size());
+    for (const auto& name : siteList) {
+      if (rowOf.erase(name)) unique.push_back(name);
+    }
+    rows_ = ReadSiteRows(unique, store_.Tree().SitesDir);
   }
+  rowOf.clear();
+  for (std::size_t i = 0; i < rows_.size(); ++i) rowOf.emplace(rows_[i].site, i);
   unreadable_.clear();
   std::optional<std::string> stored;  // the table file as it is on disk
   if (!app.empty()) {
@@ -143,15 +145,15 @@ void SiteTable::Build(const Lines& siteList, std::string_view app) {
                     "saved over while it cannot be read.";
       prompt_.Error(unreadable_);
     }
-    // A name listed twice has two rows: its n-th line belongs to its n-th row.
+    // A table saved when a name had a row for each list that held it has a line for
+    // each: the later one, the row of the user's own list, gives the marks.
     if (stored && !rows_.empty()) {
       ForEachLine(*stored, [&](std::string_view line) {
         std::string_view fields[6];
         SplitFields(line, fields);
-        auto it = firstRow.find(fields[0]);
-        if (it == firstRow.end() || it->second == kNone) return;
+        auto it = rowOf.find(fields[0]);
+        if (it == rowOf.end()) return;
         AppSiteRow& row = rows_[it->second];
-        it->second = nextRow[it->second];
         row.submit = fields[1];
         if (row.cat1 != kNotApplicable && fields[2] != kNotApplicable) row.cat1 = fields[2];
         if (row.cat2 != kNotApplicable && fields[3] != kNotApplicable) row.cat2 = fields[3];
