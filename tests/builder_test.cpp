@@ -71,9 +71,39 @@ TEST_F(BuilderTest, HttpGetJoinsUrlAndDataAndFlattensLineBreaks) {
   auto http = builder.BuildHttpSubmission(SubmissionKind::Update);
   ASSERT_TRUE(http);
   EXPECT_TRUE(http->get);
-  EXPECT_EQ(http->url, "http://127.0.0.1/get?a=1.2%20b=2%20");
+  EXPECT_EQ(http->url, "http://127.0.0.1/get?a=1.2%20b=2");
   EXPECT_EQ(http->data, "");
-  EXPECT_EQ(http->reportData, "a=1.2\r\nb=2\r\n");
+  EXPECT_EQ(http->reportData, "a=1.2\r\nb=2");
+}
+
+TEST_F(BuilderTest, TheLastFieldEndsWhereTheScriptsTextEnds) {
+  App().SetField("VERSION", "7.1");
+  App().SetLongDesc({"x", "y"});
+  Site().httpNewScriptUrl = "http://127.0.0.1/add";
+  Site().httpUpdateScriptUrl = "http://127.0.0.1/get?";
+  struct Case {
+    std::string script, post, getUrl;
+  } cases[] = {
+      {"a=1&version=%APPVERSION%\r\n", "a=1&version=7.1", "a=1&version=7.1"},
+      {"a=1&version=%APPVERSION%", "a=1&version=7.1", "a=1&version=7.1"},
+      {"version=%APPVERSION%\r\n\r\n\r\n", "version=7.1", "version=7.1"},
+      {"version=%APPVERSION%\n", "version=7.1", "version=7.1"},
+      // A line break inside the script stays; one a value brings is encoded.
+      {"a=1\r\nb=%APPLONGDESC%\r\n", "a=1\r\nb=x%0D%0Ay", "a=1%20b=x%0D%0Ay"},
+      {"version=%APPVERSION% \r\n", "version=7.1%20", "version=7.1%20"},
+  };
+  for (const auto& c : cases) {
+    Site().Script(ScriptKind::HttpNew) = c.script;
+    Site().Script(ScriptKind::HttpUpdate) = c.script;
+    Site().httpGet = false;
+    auto post = builder.BuildHttpSubmission(SubmissionKind::New);
+    Site().httpGet = true;
+    auto get = builder.BuildHttpSubmission(SubmissionKind::Update);
+    ASSERT_TRUE(post && get) << c.script;
+    EXPECT_EQ(post->data, c.post) << c.script;
+    EXPECT_EQ(post->reportData, c.post) << c.script;
+    EXPECT_EQ(get->url, "http://127.0.0.1/get?" + c.getUrl) << c.script;
+  }
 }
 
 TEST_F(BuilderTest, HttpFailuresAreLogged) {

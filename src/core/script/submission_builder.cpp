@@ -49,6 +49,15 @@ std::string ScriptText(const std::string& script) {
   return start == std::string::npos ? std::string() : script.substr(start);
 }
 
+// A form script without the line breaks that end its file: they end the file, not the
+// last field, which would otherwise reach the site as "version=7.1\r\n".
+std::string FormText(const std::string& script) {
+  std::string text = ScriptText(script);
+  const auto end = text.find_last_not_of("\r\n");
+  text.erase(end == std::string::npos ? 0 : end + 1);
+  return text;
+}
+
 std::string Upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return s;
@@ -97,8 +106,7 @@ std::optional<HttpSubmission> SubmissionBuilder::BuildHttpSubmission(SubmissionK
   HttpSubmission http;
   http.get = site.httpGet;
   http.url = ExpandOr(isNew ? site.httpNewScriptUrl : site.httpUpdateScriptUrl, PercentEncode);
-  std::string script =
-      ScriptText(site.Script(isNew ? ScriptKind::HttpNew : ScriptKind::HttpUpdate));
+  std::string script = FormText(site.Script(isNew ? ScriptKind::HttpNew : ScriptKind::HttpUpdate));
   const std::string name = SiteName();
   if (script.empty()) {
     log_.AddLogLine("No Engine Script For HTTP Post For: " + name);
