@@ -11,6 +11,7 @@
 
 #include "net/action_timer.h"
 #include "net/http_client.h"
+#include "net/http_head.h"
 #include "net/net_error.h"
 #include "net/url.h"
 #include "support/fake_resolver.h"
@@ -119,6 +120,26 @@ TEST(HttpHead, BasicAuthorizationAndItsReset) {
 
 // A name server that never answers: the action still ends at its time-out, or at
 // once when interrupted.
+TEST(HttpHead, RetryAfterIsAnyRunOfDigits) {
+  const std::pair<const char*, long long> cases[] = {
+      {"5", 5},
+      {"005", 5},
+      {" 120 ", 120},
+      {"0", 0},
+      {"000000000000000000000000030", 30},
+      {"99999999999999999999999", kLongRetryAfter},
+      {"", -1},
+      {"  ", -1},
+      {"+5", -1},
+      {"-1", -1},
+      {"5s", -1},
+      {"1.5", -1},
+      {"5 5", -1},
+      {"Wed, 21 Oct 2026 07:28:00 GMT", -1},
+  };
+  for (const auto& [text, seconds] : cases) EXPECT_EQ(ParseRetryAfter(text), seconds) << text;
+}
+
 TEST(HttpLookup, AStuckLookupEndsWithTheTimeOutOrTheInterruption) {
   test::ScopedResolver resolver;
   resolver->Hang();

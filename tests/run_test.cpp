@@ -338,8 +338,8 @@ TEST_F(RunTest, HttpStepIsTriedAgainOnlyWhenNothingReachedTheSite) {
       {"Error 500", {"--answer", "500"}, 1, false, 0},
       // Reads the whole form, then resets: it may have registered it.
       {"Read Then Reset", {"--answer", "reset"}, 1, false, 0},
-      // 503 with Retry-After 1: waited for once.
-      {"Busy", {"--answer", "busy", "--retry-after", "1"}, 2, true, 1},
+      // 503 with Retry-After 1 (leading zeros are no part of it): waited for once.
+      {"Busy", {"--answer", "busy", "--retry-after", "001"}, 2, true, 1},
   };
   // A form larger than the buffers between the two ends: a peer that resets before
   // reading stops the writing of the request.

@@ -1,5 +1,7 @@
 #include "net/http_head.h"
 
+#include <algorithm>
+
 #include "net/net_error.h"
 
 namespace vendrix {
@@ -55,6 +57,19 @@ long long ParseContentLength(const std::string& text) {
   for (std::size_t i = first; i <= last; ++i) {
     if (text[i] < '0' || text[i] > '9') return -1;
     n = n * 10 + (text[i] - '0');
+  }
+  return n;
+}
+
+long long ParseRetryAfter(const std::string& text) {
+  std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return -1;
+  std::size_t last = text.find_last_not_of(" \t");
+  long long n = 0;
+  for (std::size_t i = first; i <= last; ++i) {
+    if (text[i] < '0' || text[i] > '9') return -1;
+    // Leading zeros are no part of the count; a wait beyond any we keep is just long.
+    n = std::min<long long>(n * 10 + (text[i] - '0'), kLongRetryAfter);
   }
   return n;
 }

@@ -35,4 +35,10 @@ void SplitHeaderLine(const std::string& line, std::string& field, std::string& v
 // not a plain decimal number of at most 18 digits.
 long long ParseContentLength(const std::string& value);
 
+// The seconds of a Retry-After field in its delay form: any run of decimal digits,
+// blanks around it allowed ("005" is 5); a count beyond kLongRetryAfter reads as
+// kLongRetryAfter. -1 for anything else (a date, a sign, an empty field).
+inline constexpr long long kLongRetryAfter = 1LL << 40;
+long long ParseRetryAfter(const std::string& value);
+
 }  // namespace vendrix

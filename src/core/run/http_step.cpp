@@ -5,6 +5,7 @@
 
 #include "base/error_codes.h"
 #include "net/action_timer.h"
+#include "net/http_head.h"
 #include "net/net_error.h"
 #include "run/retry_rules.h"
 #include "run/site_poster.h"
@@ -32,12 +33,8 @@ int ServerAsksToWait(const EHttpClient& e, const std::string& retryAfter) {
   const std::string& d = e.Description;
   const bool busy =
       (d.rfind("429", 0) == 0 || d.rfind("503", 0) == 0) && (d.size() == 3 || d[3] == ' ');
-  if (!busy || retryAfter.empty() || retryAfter.size() > 2 ||
-      retryAfter.find_first_not_of("0123456789") != std::string::npos) {
-    return -1;
-  }
-  const int seconds = std::stoi(retryAfter);
-  return seconds <= 30 ? seconds : -1;
+  const long long seconds = busy ? ParseRetryAfter(retryAfter) : -1;
+  return seconds >= 0 && seconds <= 30 ? static_cast<int>(seconds) : -1;
 }
 
 bool StatusIs2xx(const std::string& statusLine) {
