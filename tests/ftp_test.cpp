@@ -445,15 +445,26 @@ TEST_F(ScriptedFtpTest, TheSizeCheckCountsFromTheStartByteAndAnUnansweredCheckIs
   const std::string logon = R"J("USER": "331 Password", "PASS": "230 OK", "EPSV": "500 No",
       "PASV": "227 Entering Passive Mode (127,0,0,1,{dataport})", "REST": "350 Restarting",
       "TYPE": "200 OK", "STOR": "150 Go\n226 Done", "QUIT": "221 Bye")J";
+  const std::string feat = R"("211-Features\n SIZE\n211 End")";
   struct Case {
     std::string feat, size;
     bool verified;
+    std::string error = "";
   } cases[] = {
       // A resumed upload: the server holds the part it had and the part sent.
-      {R"("211-Features\n SIZE\n211 End")", "\"213 " + whole + "\"", true},
+      {feat, "\"213 " + whole + "\"", true},
       // SIZE listed but refused for the file; FEAT never answered.
-      {R"("211-Features\n SIZE\n211 End")", R"("550 No")", false},
+      {feat, R"("550 No")", false},
       {R"("SILENT")", R"("213 1")", false},
+      // Only "213", one space and digits says a size.
+      {feat, "\"213 " + whole + " bytes\"", false},
+      {feat, R"("213 1 bytes")", false},
+      {feat, "\"213  " + whole + "\"", false},
+      {feat, "\"213 " + whole + " \"", false},
+      {feat, "\"213 +" + whole + "\"", false},
+      {feat, R"("213 ")", false},
+      {feat, R"("213 0000000000000000001")", false},  // more than 18 digits
+      {feat, R"("213 1")", false, "146: the server holds 1 bytes, " + whole + " were sent"},
   };
   for (const auto& c : cases) {
     auto peer = Scripted("{" + logon + R"(, "FEAT": )" + c.feat + R"(, "SIZE": )" + c.size + "}");
@@ -465,7 +476,7 @@ TEST_F(ScriptedFtpTest, TheSizeCheckCountsFromTheStartByteAndAnUnansweredCheckIs
     ftp.StartByte = 1000001;
     ftp.LocalFile = dir / "program.zip";
     ftp.RemoteFile = "p.zip";
-    EXPECT_EQ(Attempt(ftp, TFtpActions::ftpUpload), "") << c.feat << c.size;
+    EXPECT_EQ(Attempt(ftp, TFtpActions::ftpUpload), c.error) << c.feat << c.size;
     EXPECT_EQ(ftp.UploadVerified(), c.verified) << c.feat << c.size;
   }
 }

@@ -412,15 +412,12 @@ void TFtpClient::VerifyUpload(long long expected) {
   const Waiter w = W();
   Send("SIZE", RemoteFile, w);
   Reply r = AwaitFinal(ReadReply(w), "SIZE", w);
-  // Only a plain number counts; a server that will not say is taken at its 2xx.
-  const std::string text = r.line.size() > 4 ? r.line.substr(4) : "";
-  std::size_t end = 0;
-  while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
-  if (r.code != 213 || end == 0 || end > 18) {
+  // Only "213 digits" counts; a server that will not say is taken at its 2xx.
+  const long long held = SizeReplyBytes(r);
+  if (held < 0) {
     Trail(TPIDirections::Info, "The server did not say the size of " + RemoteFile + ".");
     return;
   }
-  const long long held = std::stoll(text.substr(0, end));
   if (held != expected) {
     Fail(code::kFtpSizeMismatch, "the server holds " + std::to_string(held) + " bytes, " +
                                      std::to_string(expected) + " were sent");

@@ -34,6 +34,19 @@ FtpReplyEnd ReadFtpReply(Stream& stream, const Waiter& w, FtpReply& reply,
   }
 }
 
+long long SizeReplyBytes(const FtpReply& reply) {
+  const std::string& l = reply.line;
+  if (reply.code != 213 || l.size() < 5 || l.size() > 4 + 18 || l.compare(0, 4, "213 ") != 0) {
+    return -1;
+  }
+  long long n = 0;
+  for (std::size_t i = 4; i < l.size(); ++i) {
+    if (l[i] < '0' || l[i] > '9') return -1;
+    n = n * 10 + (l[i] - '0');
+  }
+  return n;
+}
+
 std::uint16_t EpsvPort(const std::string& text) {
   auto bar = text.find("|||");
   if (bar == std::string::npos) return 0;

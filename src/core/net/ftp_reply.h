@@ -28,6 +28,10 @@ enum class FtpReplyEnd { Reply, Closed, Unexpected };
 FtpReplyEnd ReadFtpReply(Stream& stream, const Waiter& w, FtpReply& reply,
                          const std::function<void(const std::string&)>& onLine);
 
+// The size a SIZE command's reply gives: the reply "213", one space and 1 to 18
+// digits, and nothing else ("213 100 bytes" says no size); -1 for any other reply.
+long long SizeReplyBytes(const FtpReply& reply);
+
 // The port of a 229 reply, "(|||port|)": 1 to 65535 in plain digits; else 0.
 std::uint16_t EpsvPort(const std::string& text);
 
