@@ -346,17 +346,41 @@ TEST_F(SmtpTest, FinalReplyWaitOutlastsTheTimeOut) {
   EXPECT_TRUE(Contains(events, "sent"));
 }
 
-// The time-out is for a stalled server: one that reads the content more slowly than
-// a block per time-out, but steadily, takes the whole message.
-TEST_F(SmtpTest, ASlowButSteadyServerIsNeverCutOff) {
-  auto peer = Script(R"({"data_rate": 98304, "replies": {"DATA": "354 go"}})");
-  message.Body.assign(6000, std::string(76, 'x'));
+// The time-out is for a stalled exchange. A server that reads the message slowly but
+// steadily takes it whole, also once it is larger than the system's send queue, which
+// then keeps the socket unwritable for longer than the time-out; one that stops
+// reading it, or talks without end instead of replying, is given up.
+TEST_F(SmtpTest, OnlyAStalledExchangeTimesOut) {
+  struct Case {
+    const char* what;
+    std::string script;
+    std::size_t lines;  // of 78 bytes in the body
+    bool sent;
+  } cases[] = {
+      {"slow", R"({"data_rate": 98304, "replies": {"DATA": "354 go"}})", 6000, true},
+      {"slow, beyond the send queue", R"({"data_rate": 393216, "replies": {"DATA": "354 go"}})",
+       72000, true},
+      {"stops reading", R"({"data_stall_after": 1048576, "replies": {"DATA": "354 go"}})", 72000,
+       false},
+      {"talks instead of replying", R"({"replies": {"MAIL": "TRICKLE"}})", 1, false},
+  };
   smtp.TimeOut = 1;
-  smtp.Send();
-  EXPECT_TRUE(Contains(events, "sent"));
-  auto content = ReadFile(dir / "data-1.eml");
-  ASSERT_TRUE(content);
-  EXPECT_GT(content->size(), 468000u);
+  for (const auto& c : cases) {
+    auto peer = Script(c.script);
+    message.Body.assign(c.lines, std::string(76, 'x'));
+    events.clear();
+    if (c.sent) {
+      smtp.Send();
+      auto content = ReadFile(dir / "data-1.eml");
+      ASSERT_TRUE(content) << c.what;
+      EXPECT_GT(content->size(), c.lines * 78) << c.what;
+    } else {
+      EXPECT_EQ(std::string(SendFails<ETimedOutError>().what()), "Operation timed out") << c.what;
+    }
+    EXPECT_EQ(std::count(events.begin(), events.end(), "sent"), c.sent ? 1 : 0) << c.what;
+    EXPECT_EQ(events.back(), "closed") << c.what;
+    std::remove((dir / "data-1.eml").c_str());
+  }
 }
 
 TEST_F(SmtpTest, RequiredStartTlsNotOfferedSendsNothing) {

@@ -15,9 +15,10 @@
         "delay": {VERB: seconds before the reply};
         "data_rate": bytes a second at which the content is read (8 KiB at a time,
                      through a small receive buffer), for a slow but steady server;
+        "data_stall_after": bytes of the content after which nothing more is read;
         "tls": {"cert": PEM, "key": KEY} for STARTTLS replies that start TLS.
       Replies may be "SILENT" (no answer), "CLOSE" (close the connection), "ENDLESS"
-      (250- lines without end), or "TLS:<reply>[\n<injected>]" (sends the reply and
+      (250- lines without end), "TRICKLE" (a 250- line every 0.2 s without end), or "TLS:<reply>[\n<injected>]" (sends the reply and
       the injected lines in one write, or in two "inject_delay" seconds apart, then
       TLS as the server).
       Commands go to commands.log beside the script; each content to data-N.eml.
@@ -96,7 +97,8 @@ def run_script(args):
     listener = socket.socket(family, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     rate = script.get("data_rate")
-    if rate:
+    stall_after = script.get("data_stall_after")
+    if rate or stall_after is not None:
         listener.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 8192)
     listener.bind((args.host, 0))
     listener.listen(4)
@@ -122,13 +124,19 @@ def run_script(args):
         def send(text):
             sock.sendall(b"".join(l.encode("latin-1") + b"\r\n" for l in text.split("\n")))
 
+        content_read = 0
+
         def readline(slow=False):
-            nonlocal buf
+            nonlocal buf, content_read
             while b"\n" not in buf:
-                chunk = sock.recv(8192 if slow and rate else 65536)
+                if slow and stall_after is not None and content_read >= stall_after:
+                    time.sleep(3600)
+                chunk = sock.recv(8192 if slow and (rate or stall_after) else 65536)
                 if not chunk:
                     return None
                 buf += chunk
+                if slow:
+                    content_read += len(chunk)
                 if slow and rate:
                     time.sleep(len(chunk) / rate)
             line, buf = buf.split(b"\n", 1)
@@ -156,6 +164,13 @@ def run_script(args):
                 continue
             if reply == "CLOSE":
                 return
+            if reply == "TRICKLE":
+                try:
+                    while True:
+                        sock.sendall(b"250-still thinking\r\n")
+                        time.sleep(0.2)
+                except OSError:
+                    return
             if reply == "ENDLESS":
                 try:
                     while True:

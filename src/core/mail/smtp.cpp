@@ -347,7 +347,10 @@ void TmsSMTP::Transmit(SpoolFile& content) {
   bool endsWithLine = total == 0 || (last[0] == '\r' && last[1] == '\n');
   transcript_.Add(".");
   try {
-    stream_.SendAll(endsWithLine ? ".\r\n" : "\r\n.\r\n", StepWaiter());
+    stream_.SendAll(endsWithLine ? ".\r\n" : "\r\n.\r\n", dataWait);
+    // The wait for the server's word starts when it has the whole message, not while
+    // the system still hands it what we wrote.
+    stream_.Drain(dataWait);
   } catch (const NetFailure& f) {
     Rethrow(f);
   }

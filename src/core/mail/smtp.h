@@ -7,7 +7,9 @@
 // Threads: Send blocks its caller (run it on a worker thread in a GUI); the events
 // fire on that thread. Cancel may be called from any thread and ends a waiting Send
 // at once with ECanceledError. Every wait ends after TimeOut seconds (the reply to
-// the final "." waits at least 10 minutes).
+// the final "." waits at least 10 minutes), however much the server talks; the
+// message itself is given up only when none of it has moved for TimeOut seconds, so
+// that a server reading slowly but steadily takes it whole.
 //
 // Failures raise the exception kinds of mail_error.h. Socket and component errors
 // fire OnError first (its handler may change the text); server replies that are not

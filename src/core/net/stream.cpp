@@ -10,6 +10,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -23,7 +24,7 @@
 namespace vendrix {
 namespace {
 
-// How often a wait for the peer's close looks whether our queued bytes still leave.
+// How often a wait with a Stalled waiter looks whether our queued bytes still leave.
 constexpr std::chrono::milliseconds kDrainCheck{250};
 // The piece of a file read and sent at a time, as curl does. Larger pieces made uploads
 // to a slow reader slower. sendfile was slower too: it spares our CPU, but a reader on
@@ -83,7 +84,7 @@ bool Stream::WaitForTls(int rc, const Waiter& w) {
   if (e == SSL_ERROR_WANT_READ) {
     w.Wait(fd_, POLLIN);
   } else if (e == SSL_ERROR_WANT_WRITE) {
-    w.Wait(fd_, POLLOUT);
+    WaitMoving(w, POLLOUT);
   } else {
     return false;
   }
@@ -281,7 +282,7 @@ void Stream::SendAll(const char* data, std::size_t size, const Waiter& w) {
       off += static_cast<std::size_t>(n);
       w.Moved();
     } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      w.Wait(fd_, POLLOUT);
+      WaitMoving(w, POLLOUT);
     } else if (errno != EINTR) {
       ThrowErrno(errno);
     }
@@ -465,7 +466,7 @@ void Stream::Finish(const Waiter& w) {
         if (n > 0) {
           w.Moved();
         } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-          WaitWhileDraining(w);
+          WaitMoving(w, POLLIN);
         } else if (errno != EINTR) {
           ThrowErrno(errno);
         }
@@ -488,23 +489,32 @@ void Stream::Finish(const Waiter& w) {
   if (failure) throw *failure;
 }
 
-void Stream::WaitWhileDraining(const Waiter& w) {
-  if (w.restart.count() == 0) return w.Wait(fd_, POLLIN);
-  int queued = -1;
+void Stream::Drain(const Waiter& w) {
+  if (fd_ < 0 || !buffer_.empty() || (ssl_ && SSL_pending(ssl_) > 0)) return;
+  WaitMoving(w, POLLIN, true);
+}
+
+void Stream::WaitMoving(const Waiter& w, short events, bool untilSent) {
+  if (w.restart.count() == 0 && !untilSent) return w.Wait(fd_, events);
+  // The bytes the system holds for the peer, not yet taken (-1 when it cannot say).
+  auto unsent = [this] {
+    int left = 0;
+    return ::ioctl(fd_, SIOCOUTQ, &left) == 0 ? left : -1;
+  };
+  int queued = unsent();
   for (;;) {
+    if (untilSent && queued <= 0) return;
     Waiter slice = w;
     slice.restart = std::chrono::seconds(0);
     slice.deadline = std::min(w.deadline, std::chrono::steady_clock::now() + kDrainCheck);
     try {
-      return slice.Wait(fd_, POLLIN);
+      return slice.Wait(fd_, events);
     } catch (const NetFailure& f) {
       if (f.code != kErrTimedOut || std::chrono::steady_clock::now() >= w.deadline) throw;
     }
-    int left = 0;
-    if (::ioctl(fd_, SIOCOUTQ, &left) == 0) {
-      if (queued >= 0 && left < queued) w.Moved();
-      queued = left;
-    }
+    const int left = unsent();
+    if (left >= 0 && left < queued) w.Moved();
+    queued = left;
   }
 }
 

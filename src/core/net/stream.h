@@ -17,8 +17,10 @@
 //   command goes out) and passes the same Waiter to every read of that reply, so
 //   a peer that trickles lines or preliminary replies runs into the same deadline.
 //   A transfer of file data takes a Waiter::Stalled instead: its deadline restarts
-//   whenever bytes move either way, so a slow but steady peer is never cut off and
-//   a stalled one is given up after the same number of seconds.
+//   whenever bytes move either way, our bytes that the system still hands to the peer
+//   from its queue included, so a slow but steady reader is never cut off (not even
+//   while a full send queue keeps the socket unwritable for longer than the time-out)
+//   and a stalled one is given up after the same number of seconds.
 // - Bounded lines: ReadLine returns TooLong for a line longer than maxLength bytes
 //   however the bytes arrive, so the buffer never grows past maxLength plus one
 //   receive block.
@@ -131,6 +133,12 @@ class Stream {
   // After the end of a TLS stream: true when the peer closed without close_notify.
   bool EndedWithoutCloseNotify() const { return uncleanEnd_; }
 
+  // Waits until the system has handed the peer every byte written (it holds none of
+  // them), or the peer has something to read or closed; with a Stalled waiter the
+  // bytes that leave meanwhile count as movement. A wait for a reply that begins
+  // after it counts its time from when the peer had everything.
+  void Drain(const Waiter& w);
+
   // Ends TLS politely (when open) and closes.
   void Close();
   // Ends a sending connection so that every byte arrives: TLS close_notify, then the
@@ -146,9 +154,10 @@ class Stream {
   // Waits as a TLS call that returned rc asks (read or write readiness); false when
   // rc is no such request.
   bool WaitForTls(int rc, const Waiter& w);
-  // Waits for bytes from the peer; with a Stalled waiter the bytes of ours that the
-  // system still hands to the peer count as movement.
-  void WaitWhileDraining(const Waiter& w);
+  // Waits until the socket is ready for events; with a Stalled waiter the bytes of
+  // ours that the system still hands to the peer count as movement. untilSent: also
+  // returns once the system holds none of them.
+  void WaitMoving(const Waiter& w, short events, bool untilSent = false);
   // Throws for the failure of a TLS call that asked for no wait.
   [[noreturn]] void ThrowTls(int rc, const char* what);
   int fd_ = -1;
