@@ -178,28 +178,40 @@ TEST_F(StrictReader, MessageAttachmentsAreSevenBitOnlyWhenCleanElseBase64) {
   struct Case {
     std::string bytes;
     bool sevenBit;
+    const char* name = "fwd.eml";
   };
   const Case cases[] = {{inner, true},
                         {inner + std::string(998, 'x') + "\r\n", true},
                         {inner + std::string(999, 'x') + "\r\n", false},
+                        {inner + std::string(2000, 'x') + "\r\n", false},
                         {inner + "caf\xE9\r\n", false},
-                        {inner + std::string("nul\0here\r\n", 10), false}};
+                        {inner + std::string("nul\0here\r\n", 10), false},
+                        // Line ends a message part would change.
+                        {"From: a@b.test\n\nbody\n", false},
+                        {inner + "lone\rcr\r\n", false},
+                        {inner + "no line end", false},
+                        {"", false},
+                        // Any message type, by its extension.
+                        {inner + "caf\xE9\r\n", false, "fwd.u8msg"},
+                        {inner, true, "fwd.u8msg"}};
   for (const auto& c : cases) {
     TmsMessage m = Basic();
-    m.Attachments.AddFile(File("fwd.eml", c.bytes));
+    m.Attachments.AddFile(File(c.name, c.bytes));
     m.Attachments.AddFile(File("z.bin", "Z"));
     std::string text = Compose(m);
     EXPECT_EQ(Lint(text), "ok") << c.bytes.size();
     EXPECT_EQ(text.find("7 bit"), std::string::npos);
+    const std::string name = c.name;
     if (c.sevenBit) {
-      EXPECT_NE(text.find("Content-Type: message/rfc822; name=\"fwd.eml\"\r\n"
-                          "Content-Transfer-Encoding: 7bit\r\n"),
+      EXPECT_NE(text.find("; name=\"" + name + "\"\r\nContent-Transfer-Encoding: 7bit\r\n"),
                 std::string::npos);
+      EXPECT_NE(text.find("Content-Type: message/"), std::string::npos);
     } else {
       // A message part may not be Base64: the file goes as plain bytes.
-      EXPECT_NE(text.find("Content-Type: application/octet-stream; name=\"fwd.eml\"\r\n"
-                          "Content-Transfer-Encoding: Base64\r\n"),
-                std::string::npos);
+      EXPECT_NE(text.find("Content-Type: application/octet-stream; name=\"" + name +
+                          "\"\r\nContent-Transfer-Encoding: Base64\r\n"),
+                std::string::npos)
+          << c.bytes.size();
       EXPECT_EQ(Attachment(text, 0), c.bytes);
     }
   }

@@ -147,6 +147,36 @@ bool IsSevenBitFile(const TmsAttItem& a) {
   return clean;
 }
 
+// Whether a message file can go out as a message part and arrive as it is: a part of
+// type message/... may only be 7bit (RFC 2046 5.2), which carries 7-bit lines of at most
+// 998 bytes, each ended by CR LF. A file with a NUL, an 8-bit byte, a longer line, a
+// lone CR or LF, or no line end after its last line would arrive changed, or not at
+// all; an empty file is no message.
+bool CarriesAsMessage(const TmsAttItem& a) {
+  bool clean = true, any = false;
+  char previous = '\n';
+  std::size_t line = 0;
+  ForEachBlock(a, 1 << 16, [&](std::string_view block) {
+    any = any || !block.empty();
+    for (char c : block) {
+      auto u = static_cast<unsigned char>(c);
+      if (previous == '\r' && c != '\n') clean = false;
+      if (c == '\n') {
+        if (previous != '\r') clean = false;
+        line = 0;
+      } else if (c != '\r' && (u == 0 || u > 127 || ++line > kMaxLine)) {
+        clean = false;
+      }
+      previous = c;
+    }
+  });
+  return clean && any && previous == '\n';
+}
+
+bool IsMessageType(const std::string& contentType) {
+  return Lower(contentType).rfind("message/", 0) == 0;
+}
+
 // The body lines of a uuencoded message, where nothing declares quoted-printable: a
 // long body is cut into pieces as quoted-printable would cut it, each a line of its own.
 std::vector<std::string> WrappedLines(const std::vector<std::string>& body) {
@@ -482,14 +512,23 @@ void TmsMessageEncoder::Encode(ByteSink& out) {
   CheckMessageText(m_);
   boundary_.clear();
   // A file goes out "7bit" only when it is 7-bit text in lines a mail server takes;
-  // any other goes Base64, a message/rfc822 file then as plain bytes, since a message
-  // part may not be Base64 encoded.
+  // any other goes Base64. A message file goes as a message part only when that
+  // carries it byte for byte, else as plain bytes in Base64, since a message part may
+  // not be Base64 encoded.
   parts_.assign(m_.Attachments.begin(), m_.Attachments.end());
   for (auto& a : parts_) {
-    if (m_.Encoding == TMsgEncoding::meUU || a.Encoding != TAttEncoding::et7Bit) continue;
-    if (IsSevenBitFile(a)) continue;
+    if (m_.Encoding == TMsgEncoding::meUU) continue;
+    if (IsMessageType(a.ContentType)) {
+      if (CarriesAsMessage(a)) {
+        a.Encoding = TAttEncoding::et7Bit;
+      } else {
+        a.Encoding = TAttEncoding::etBase64;
+        a.ContentType = "application/octet-stream";
+      }
+      continue;
+    }
+    if (a.Encoding != TAttEncoding::et7Bit || IsSevenBitFile(a)) continue;
     a.Encoding = TAttEncoding::etBase64;
-    if (Lower(a.ContentType) == "message/rfc822") a.ContentType = "application/octet-stream";
   }
   Writer w(out, options_.checkpoint);
   WriteHead(w);
