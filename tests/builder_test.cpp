@@ -86,8 +86,7 @@ TEST_F(BuilderTest, TheLastFieldEndsWhereTheScriptsTextEnds) {
   } cases[] = {
       {"a=1&version=%APPVERSION%\r\n", "a=1&version=7.1", "a=1&version=7.1"},
       {"a=1&version=%APPVERSION%", "a=1&version=7.1", "a=1&version=7.1"},
-      {"version=%APPVERSION%\r\n\r\n\r\n", "version=7.1", "version=7.1"},
-      {"version=%APPVERSION%\n", "version=7.1", "version=7.1"},
+      {"version=%APPVERSION%\r\n\r\n\n", "version=7.1", "version=7.1"},
       // A line break inside the script stays; one a value brings is encoded.
       {"a=1\r\nb=%APPLONGDESC%\r\n", "a=1\r\nb=x%0D%0Ay", "a=1%20b=x%0D%0Ay"},
       {"version=%APPVERSION% \r\n", "version=7.1%20", "version=7.1%20"},
