@@ -173,6 +173,21 @@ TEST(StreamDeadlines, AStalledWaiterRestartsWhileBytesMoveAndEndsWhenTheyStop) {
   }
 }
 
+// Ending a sending connection waits for the peer's close only while it still takes our
+// bytes: one that trickles bytes of its own instead is given up at the time-out.
+TEST(StreamDeadlines, APeerThatTricklesCannotHoldTheEndOfASend) {
+  Pair p;
+  std::thread trickler([&] {
+    for (int i = 0; i < 40; ++i) {  // 4 s of a byte every 100 ms, then an orderly close
+      ::send(p.peer, "x", 1, MSG_NOSIGNAL);
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ::shutdown(p.peer, SHUT_WR);
+  });
+  EXPECT_EQ(FailureCode([&] { p.stream.Finish(Waiter::Stalled(nullptr, 1)); }), kErrTimedOut);
+  trickler.join();
+}
+
 TEST(ProtocolText, LineBreaksAndNulAreRefused) {
   EXPECT_TRUE(IsProtocolSafe("report.txt"));
   EXPECT_TRUE(IsProtocolSafe(""));

@@ -458,13 +458,15 @@ void Stream::Finish(const Waiter& w) {
     char sink[4096];
     try {
       // Read the raw socket to its end (the TLS layer can no longer write); a slow
-      // reader still taking our last bytes from the system's queue is progress.
+      // reader still taking our last bytes from the system's queue is progress. What
+      // the peer sends is dropped and is none: a peer that trickles bytes cannot hold
+      // the connection open past the time-out.
       for (;;) {
         w.Check();
         ssize_t n = ::recv(fd_, sink, sizeof sink, 0);
         if (n == 0) break;
         if (n > 0) {
-          w.Moved();
+          continue;
         } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
           WaitMoving(w, POLLIN);
         } else if (errno != EINTR) {
