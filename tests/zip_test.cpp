@@ -11,6 +11,7 @@
 
 #include "support/temp_dir.h"
 #include "zip/compressed_cache.h"
+#include "zip/parallel_deflate.h"
 #include "zip/zip_archiver.h"
 
 namespace vendrix {
@@ -418,6 +419,74 @@ std::string Compressible(std::size_t size) {
     data += "line " + std::to_string(v % 1000) + " of the program\n";
   }
   return data;
+}
+
+// Half noise, half text, so that blocks both shrink and do not.
+std::string Mixed(std::size_t size) {
+  std::string data = Compressible(size / 2);
+  unsigned v = 99;
+  while (data.size() < size) {
+    v = v * 1664525u + 1013904223u;
+    data += static_cast<char>(v >> 24);
+  }
+  return data.substr(0, size);
+}
+
+TEST(Zip, ParallelDeflateMakesTheSameArchiveEachTimeThatUnzipAccepts) {
+  TempDir dir;
+  constexpr std::size_t kBlock = ParallelDeflate::kBlockSize;
+  // Empty, one byte, around a 64 KiB window and around the compressor's own blocks,
+  // and a file of many blocks.
+  for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{65535}, std::size_t{65536},
+                           std::size_t{65537}, kBlock - 1, kBlock, kBlock + 1, 24 * kBlock + 17}) {
+    SCOPED_TRACE(size);
+    const std::string data = Mixed(size);
+    WriteFile(dir / "prog.exe", data);
+    std::string archives[2];
+    for (int round = 0; round < 2; ++round) {
+      const std::string zipPath = dir / ("out" + std::to_string(round) + ".zip");
+      std::filesystem::remove(zipPath);
+      TZipArchiver zip;
+      zip.ZipFilename = zipPath;
+      zip.FSpecArgs = {dir / "prog.exe"};
+      ASSERT_EQ(zip.Add(), 1);
+      archives[round] = *ReadFile(zipPath);
+    }
+    EXPECT_TRUE(archives[0] == archives[1]);
+    ASSERT_EQ(Shell("unzip -tq '" + (dir / "out0.zip") + "'"), 0);
+    ASSERT_EQ(Shell("unzip -oq -d '" + (dir / "back") + "' '" + (dir / "out0.zip") + "'"), 0);
+    EXPECT_TRUE(ReadFile(dir / "back/prog.exe") == data);
+  }
+  // The stream depends on the bytes alone: any number of threads gives the same.
+  const std::string data = Mixed(9 * kBlock + 5);
+  WriteFile(dir / "prog.exe", data);
+  std::string streams[2];
+  for (unsigned threads : {1u, 3u}) {
+    const int fd = ::open((dir / "prog.exe").c_str(), O_RDONLY);
+    ParallelDeflate deflate(fd, data.size(), 9, threads);
+    char buf[7000];
+    for (std::int64_t n; (n = deflate.Read(buf, sizeof buf)) > 0;)
+      streams[threads / 3].append(buf, static_cast<std::size_t>(n));
+    EXPECT_TRUE(deflate.Finished());
+    ::close(fd);
+  }
+  EXPECT_TRUE(streams[0] == streams[1]);
+}
+
+TEST(Zip, AFileThatShrinksWhileItIsCompressedIsNoArchive) {
+  TempDir dir;
+  WriteFile(dir / "prog.exe", Mixed(5 * ParallelDeflate::kBlockSize));
+  const int fd = ::open((dir / "prog.exe").c_str(), O_RDONLY);
+  // Read as if it were a block longer than it now is.
+  ParallelDeflate deflate(fd, 6 * ParallelDeflate::kBlockSize, 9, 2);
+  char buf[65536];
+  std::int64_t n;
+  while ((n = deflate.Read(buf, sizeof buf)) > 0) {
+  }
+  EXPECT_EQ(n, -1);
+  EXPECT_FALSE(deflate.Finished());
+  EXPECT_NE(deflate.Error().find("shorter"), std::string::npos);
+  ::close(fd);
 }
 
 TEST(Zip, EntriesOfAnotherArchiveAreCopiedAsStoredNotCompressedAgain) {

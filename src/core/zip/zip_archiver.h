@@ -94,6 +94,7 @@ class TZipArchiver {
   // fires OnDirUpdate. Throws EZipError when the file is no readable archive.
   void SetZipFilename(std::string path);
   // Adds CopyFromArchives' entries and FSpecArgs to ZipFilename (created or extended);
+  // each file is deflated on every core (ParallelDeflate) while the archive is written.
   // returns the count of files added. Each file is reported (OnProgress: a file starts, steps while
   // the archive is written, the end of the batch); problems through OnMessage. After one or more
   // files the entry list is read again. Clears FSpecArgs.
