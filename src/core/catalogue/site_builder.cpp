@@ -1,8 +1,11 @@
 #include "catalogue/site_builder.h"
 
+#include <algorithm>
+
 #include "base/file_io.h"
 #include "base/line_list.h"
 #include "base/names.h"
+#include "base/text_order.h"
 #include "catalogue/match_ups.h"
 #include "catalogue/site_settings.h"
 
@@ -43,10 +46,14 @@ void SiteBuilder::LoadLists() {
 }
 
 bool SiteBuilder::OpenSite(std::string_view name) {
-  for (std::size_t i = 0; i < lists_.SiteList.size(); ++i) {
-    if (lists_.SiteList[i] == name) return OpenSiteAt(static_cast<int>(i));
-  }
-  return false;
+  // SiteList is kept sorted without regard to case, so it is its own index: a binary
+  // search finds the names that sort alike, and the exact one is among them.
+  const auto& list = lists_.SiteList;
+  const auto [first, last] =
+      std::equal_range(list.begin(), list.end(), name,
+                       [](std::string_view a, std::string_view b) { return LessNoCase(a, b); });
+  const auto it = std::find(first, last, name);
+  return it != last && OpenSiteAt(static_cast<int>(it - list.begin()));
 }
 
 bool SiteBuilder::OpenSiteAt(int index) {

@@ -375,9 +375,7 @@ void PreCheck::CheckSite(const AppSiteRow& row, const PreCheckTarget& target,
     if (!server) {
       Add(out, FindingSeverity::Error, where, "FTP_SERVER",
           site.ftpServer + " is not a server name (with an optional port from 1 to 65535).");
-    } else if (std::none_of(ftpServers_.begin(), ftpServers_.end(), [&](const ServerProbe& p) {
-                 return p.host == server->host && p.port == server->port;
-               })) {
+    } else if (ftpServerSeen_.insert(server->host + ':' + std::to_string(server->port)).second) {
       server->where = where;
       server->field = "FTP_SERVER";
       ftpServers_.push_back(*server);
@@ -435,6 +433,7 @@ void PreCheck::CheckSite(const AppSiteRow& row, const PreCheckTarget& target,
 std::vector<Finding> PreCheck::Run(const PreCheckTarget& target) {
   std::vector<Finding> out;
   ftpServers_.clear();
+  ftpServerSeen_.clear();
   const ExpansionContext saved = eng_.Context();
   CheckApplication(saved.App(), saved.Company(), out);
   // The sites see the application as a run sends it.
@@ -453,12 +452,10 @@ std::vector<Finding> PreCheck::Run(const PreCheckTarget& target) {
   eng_.SetContext(saved);
   // One finding per setting, however many sites need it.
   std::vector<Finding> unique;
+  std::set<std::string> settingsSeen;
   for (auto& f : out) {
-    const bool dup = f.where == kWhereSettings &&
-                     std::any_of(unique.begin(), unique.end(), [&](const Finding& u) {
-                       return u.where == f.where && u.field == f.field;
-                     });
-    if (!dup) unique.push_back(std::move(f));
+    if (f.where == kWhereSettings && !settingsSeen.insert(f.field).second) continue;
+    unique.push_back(std::move(f));
   }
   return unique;
 }

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,7 @@ class PreCheck {
   OpenSiteFn openSite_;
   OpenedSiteFn site_;
   std::vector<ServerProbe> ftpServers_;
+  std::set<std::string> ftpServerSeen_;  // "host:port" of each entry of ftpServers_
 };
 
 }  // namespace vendrix
