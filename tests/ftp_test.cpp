@@ -283,22 +283,26 @@ TEST_F(ScriptedFtpTest, InterruptionBusyRuleAndRecovery) {
   TFtpClient ftp;
   Connect(ftp, peer->port());
   std::string busy;
-  ftp.OnIdle = [&] {
-    if (busy.empty()) {
-      try {
-        ftp.SetAction(TFtpActions::ftpMakeDirectory);
-      } catch (const EFtpClient& e) {
-        busy = e.what();
-      }
-    }
-  };
   std::thread stopper([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    while (ftp.Action() != TFtpActions::ftpLogon) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    try {
+      ftp.SetAction(TFtpActions::ftpMakeDirectory);
+    } catch (const EFtpClient& e) {
+      busy = e.what();
+    }
     ftp.SetAction(TFtpActions::ftpIdle);
   });
   EXPECT_EQ(Attempt(ftp, TFtpActions::ftpLogon), "301: Interrupted");
   stopper.join();
   EXPECT_EQ(busy, "143: Busy performing current action.");
+  // The owner's token raised before an action starts ends it too: the start clears
+  // only the client's own.
+  CancelToken stop;
+  stop.Cancel();
+  ftp.StopToken = &stop;
+  EXPECT_EQ(Attempt(ftp, TFtpActions::ftpLogon), "301: Interrupted");
 }
 
 TEST_F(ScriptedFtpTest, LineBreaksInAnyArgumentAreRefusedBeforeAnythingIsSent) {

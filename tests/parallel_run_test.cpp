@@ -3,6 +3,7 @@
 // on connections to one server.
 #include <chrono>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -53,11 +54,6 @@ class ParallelRunTest : public RunTest {
   void AtOnce(int n) {
     Settings("FTPRetries=0\r\nHTTPTimeOut=30\r\nPostAtOnce=" + std::to_string(n) + "\r\n");
   }
-  double TimedRun(SubmissionRun::Outcome expected) {
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Run(), expected);
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  }
   int Connections() const {
     auto text = ReadFile(dir / "peer/connections.log").value_or("");
     return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
@@ -85,10 +81,11 @@ TEST_F(ParallelRunTest, SitesAtOnceEndSoonerWithTheSameMarksReportAndLogs) {
   Load();
 
   AtOnce(8);
-  const double parallel = TimedRun(SubmissionRun::Outcome::Completed);
+  ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
   EXPECT_EQ(Connections(), 24) << "every site posted once";
   EXPECT_LE(MostAtOnceOnPeer(), 2);
-  EXPECT_GT(view.mostInFlight, 1u);
+  // Each site waits half a second for its answer: the pool holds several at once.
+  EXPECT_GE(view.mostInFlight, 4u);
   EXPECT_LE(run->MostMailSessionsAtOnce(), 2) << "the mail server gets two sessions at most";
   EXPECT_GE(run->MostMailSessionsAtOnce(), 1);
   const auto parallelSections = SiteResponses();
@@ -120,10 +117,9 @@ TEST_F(ParallelRunTest, SitesAtOnceEndSoonerWithTheSameMarksReportAndLogs) {
   host = std::make_unique<SessionRunHost>(*session);
   run = std::make_unique<SubmissionRun>(*host, view, prompt, clock);
   run->SetSendAgain(true);
-  const auto start = std::chrono::steady_clock::now();
+  view.mostInFlight = 0;
   ASSERT_EQ(run->Submit(), SubmissionRun::Outcome::Completed);
-  const double serial =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LE(view.mostInFlight, 1u);
   EXPECT_EQ(Connections(), 48);
   EXPECT_EQ(run->Report().SuccessCount, succeeded);
   EXPECT_EQ(succeeded, 24);
@@ -135,8 +131,6 @@ TEST_F(ParallelRunTest, SitesAtOnceEndSoonerWithTheSameMarksReportAndLogs) {
   }
   EXPECT_EQ(parallelSections, expected);
   EXPECT_EQ(SiteResponses(), expected);
-  // Loose: the run at once waits for about a third of the slowest sites' sum.
-  EXPECT_LT(parallel, serial / 3) << "parallel " << parallel << " s, serial " << serial << " s";
 }
 
 TEST_F(ParallelRunTest, NoMoreThanTwoConnectionsGoToOneServer) {
@@ -188,10 +182,8 @@ TEST_F(ParallelRunTest, SkipEndsOnlyTheChosenSiteAndCancelStopsEveryOne) {
     if (sites.size() == 2 && !canceller.joinable()) canceller = std::thread([&] { run->Cancel(); });
   };
   const int before = Connections();
-  const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(run->Submit(), SubmissionRun::Outcome::Cancelled);
   canceller.join();
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
   EXPECT_LE(Connections() - before, 2) << "no site started after the cancel";
   EXPECT_TRUE(run->Results().empty());
   EXPECT_EQ(Row("Slow 2").submit, "New");
@@ -229,6 +221,33 @@ TEST(HostSlots, ATakeWaitsForFreeSlotsAndEndsWhenStopped) {
   auto again = slots.Take("a:21", 2, {});
   EXPECT_TRUE(again) << "the slots came back when the hold ended";
   EXPECT_EQ(slots.MostAtOnce("a:21"), 2);
+}
+
+TEST(HostSlots, OneAddressOnTwoPortsSharesItsSlotsAndAWaitSleepsUntilOneIsFree) {
+  HostSlots slots(2);
+  // Steps on two ports of one address, an FTP step's two slots among them.
+  std::vector<std::thread> steps;
+  for (int k = 0; k < 6; ++k) {
+    steps.emplace_back([&slots, k] {
+      auto hold = slots.Take(k % 2 ? "10.0.0.1:80" : "10.0.0.1:8080", k == 0 ? 2 : 1, {});
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    });
+  }
+  for (auto& t : steps) t.join();
+  EXPECT_EQ(slots.MostAtOnce("10.0.0.1:21"), 2);
+  EXPECT_EQ(slots.MostAtOnce(MailServerSlots("10.0.0.1")), 0) << "mail is counted apart";
+
+  // A take that waits 300 ms for a held server wakes when the hold ends and when its
+  // linger expires: a few sleeps, not one every few milliseconds.
+  std::optional<HostSlots::Hold> held(slots.Take("b:21", 2, {}));
+  const int before = slots.Sleeps();
+  std::thread owner([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    held.reset();
+  });
+  EXPECT_TRUE(slots.Take("b:80", 1, {}));
+  owner.join();
+  EXPECT_LE(slots.Sleeps() - before, 4);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <climits>
 #include <deque>
 
 #include "net/net_error.h"
@@ -65,21 +67,25 @@ class Attempts {
   bool Wait(Clock::time_point until, const Waiter& w) {
     std::vector<pollfd> polls;
     for (int fd : fds_) polls.push_back({fd, POLLOUT, 0});
-    if (w.cancel) polls.push_back({w.cancel->Fd(), POLLIN, 0});
+    for (const CancelToken* token : {w.cancel, w.stop}) {
+      if (token) polls.push_back({token->Fd(), POLLIN, 0});
+    }
     auto now = Clock::now();
     if (now >= w.deadline) throw NetFailure(kErrTimedOut, SocketErrorText(kErrTimedOut));
     until = std::min(until, w.deadline);
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count();
-    int slice = static_cast<int>(std::clamp<long long>(left, 0, w.idle ? 50 : 1000));
-    int n = ::poll(polls.data(), polls.size(), slice);
+    // One sleep until the next attempt is due or the deadline, rounded up.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - now).count();
+    int n = ::poll(polls.data(), polls.size(),
+                   until == Clock::time_point::max()
+                       ? -1
+                       : static_cast<int>(std::clamp<long long>(left, 0, INT_MAX)));
     if (n < 0) {
       if (errno == EINTR) return false;
       throw NetFailure(SocketCodeOfErrno(errno), SocketErrorText(SocketCodeOfErrno(errno)));
     }
-    if (w.cancel && (polls.back().revents & POLLIN)) {
-      throw NetFailure(kErrInterrupted, "Interrupted");
+    for (std::size_t k = fds_.size(); k < polls.size(); ++k) {
+      if (polls[k].revents & POLLIN) throw NetFailure(kErrInterrupted, "Interrupted");
     }
-    if (n == 0 && w.idle) w.idle();
     for (std::size_t i = 0; i < fds_.size(); ++i) {
       if (!polls[i].revents) continue;
       int err = 0;

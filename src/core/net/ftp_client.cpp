@@ -45,7 +45,7 @@ TFtpClient::TFtpClient() = default;
 TFtpClient::~TFtpClient() = default;
 
 Waiter TFtpClient::W() const {
-  return Waiter::For(&cancel_, TimeOut, OnIdle);
+  return Waiter::For(&cancel_, TimeOut, StopToken);
 }
 
 void TFtpClient::Trail(TPIDirections d, const std::string& m) {
@@ -307,7 +307,7 @@ void TFtpClient::DataAction(Transfer kind) {
   verified_ = false;
   // File data may take as long as it makes progress: the time-out counts from the
   // last byte that moved, however slowly the server reads or writes.
-  const Waiter dataWait = Waiter::Stalled(&cancel_, TimeOut, OnIdle);
+  const Waiter dataWait = Waiter::Stalled(&cancel_, TimeOut, StopToken);
   if (kind == Transfer::Upload) {
     const bool read = data.SendFile(::fileno(file.get()), start, dataWait, [&](long long sent) {
       uploaded_ = sent;

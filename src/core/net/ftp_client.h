@@ -62,7 +62,9 @@ class TFtpClient {
   std::function<void(long long bytes, std::string_view text)> OnTransfer;
   std::function<void()> OnStartTransfer;
   std::function<void()> OnEndTransfer;
-  std::function<void()> OnIdle;  // runs between polls while an action waits
+  // The owner's token (its Skip or Cancel): raised, it ends every wait of an action,
+  // and an action's start never clears it.
+  const CancelToken* StopToken = nullptr;
 
   std::string User, Password, LocalFile, RemoteFile, AltFile;
   bool Passive = false;

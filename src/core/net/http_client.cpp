@@ -217,7 +217,7 @@ void THttpClient::Perform(THttpActions action) {
   RequireSafeRequest();
   const bool tls = scheme == "https";
   // One deadline for the whole action: a peer that keeps talking cannot extend it.
-  const Waiter w = Waiter::For(&cancel_, TimeOut, OnIdle);
+  const Waiter w = Waiter::For(&cancel_, TimeOut, StopToken);
   Stream stream;
   bool connected = false;
   bool ended = false;

@@ -41,7 +41,9 @@ class THttpClient {
   std::function<void()> OnEndTransfer;
   std::function<void(int code, const std::string& text)> OnDisconnected;
   std::function<void(int code, const std::string& text)> OnError;
-  std::function<void()> OnIdle;  // runs between polls while an action waits
+  // The owner's token (its Skip or Cancel): raised, it ends every wait of an action,
+  // and an action's start never clears it.
+  const CancelToken* StopToken = nullptr;
 
   std::string LocalFile;
   std::string ProxyServer;

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <optional>
 
@@ -91,18 +92,18 @@ bool Stream::WaitForTls(int rc, const Waiter& w) {
   return true;
 }
 
-Waiter Waiter::For(const CancelToken* cancel, int timeoutSeconds, std::function<void()> idle) {
+Waiter Waiter::For(const CancelToken* cancel, int timeoutSeconds, const CancelToken* stop) {
   Waiter w;
   w.cancel = cancel;
+  w.stop = stop;
   if (timeoutSeconds > 0) {
     w.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
   }
-  w.idle = std::move(idle);
   return w;
 }
 
-Waiter Waiter::Stalled(const CancelToken* cancel, int timeoutSeconds, std::function<void()> idle) {
-  Waiter w = For(cancel, timeoutSeconds, std::move(idle));
+Waiter Waiter::Stalled(const CancelToken* cancel, int timeoutSeconds, const CancelToken* stop) {
+  Waiter w = For(cancel, timeoutSeconds, stop);
   if (timeoutSeconds > 0) w.restart = std::chrono::seconds(timeoutSeconds);
   return w;
 }
@@ -111,28 +112,44 @@ void Waiter::Moved() const {
   if (restart.count() > 0) deadline = std::chrono::steady_clock::now() + restart;
 }
 
+bool Waiter::Cancelled() const {
+  return (cancel && cancel->IsCancelled()) || (stop && stop->IsCancelled());
+}
+
 void Waiter::Check() const {
-  if (cancel && cancel->IsCancelled()) throw NetFailure(kErrInterrupted, "Interrupted");
+  if (Cancelled()) throw NetFailure(kErrInterrupted, "Interrupted");
   if (std::chrono::steady_clock::now() >= deadline) {
     throw NetFailure(kErrTimedOut, SocketErrorText(kErrTimedOut));
   }
 }
 
+int Waiter::PollTimeout() const {
+  if (deadline == std::chrono::steady_clock::time_point::max()) return -1;
+  const auto left = deadline - std::chrono::steady_clock::now();
+  // Rounded up, so that a wait never wakes just short of its deadline to sleep again.
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+  return static_cast<int>(std::clamp<long long>(ms, 0, INT_MAX));
+}
+
 void Waiter::Wait(int fd, short events) const {
   for (;;) {
-    pollfd fds[2] = {{fd, events, 0}, {cancel ? cancel->Fd() : -1, POLLIN, 0}};
-    auto now = std::chrono::steady_clock::now();
-    if (now >= deadline) throw NetFailure(kErrTimedOut, SocketErrorText(kErrTimedOut));
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-    int slice = static_cast<int>(std::min<long long>(left, idle ? 50 : 1000));
-    int n = ::poll(fds, cancel ? 2 : 1, slice);
-    if (n < 0) {
+    pollfd fds[3] = {{fd, events, 0}, {-1, POLLIN, 0}, {-1, POLLIN, 0}};
+    nfds_t n = 1;
+    if (cancel) fds[n++].fd = cancel->Fd();
+    if (stop) fds[n++].fd = stop->Fd();
+    if (std::chrono::steady_clock::now() >= deadline) {
+      throw NetFailure(kErrTimedOut, SocketErrorText(kErrTimedOut));
+    }
+    const int ready = ::poll(fds, n, PollTimeout());
+    if (ready < 0) {
       if (errno == EINTR) continue;
       ThrowErrno(errno);
     }
-    if (cancel && (fds[1].revents & POLLIN)) throw NetFailure(kErrInterrupted, "Interrupted");
+    for (nfds_t k = 1; k < n; ++k) {
+      if (fds[k].revents & POLLIN) throw NetFailure(kErrInterrupted, "Interrupted");
+    }
     if (fds[0].revents) return;
-    if (idle) idle();
+    // Nothing ready: the deadline has come (checked at the top).
   }
 }
 

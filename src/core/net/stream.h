@@ -57,17 +57,26 @@ struct Waiter {
   mutable std::chrono::steady_clock::time_point deadline =
       std::chrono::steady_clock::time_point::max();
   std::chrono::seconds restart{0};  // Stalled: the deadline's distance from the last move
-  std::function<void()> idle;       // runs between polls when set
+  // A second token, the owner's (a Skip or Cancel of the whole job): a client clears
+  // its own token when an action starts, never this one, so a stop that came just
+  // before the action still ends it.
+  const CancelToken* stop = nullptr;
 
-  static Waiter For(const CancelToken* cancel, int timeoutSeconds, std::function<void()> idle = {});
+  static Waiter For(const CancelToken* cancel, int timeoutSeconds,
+                    const CancelToken* stop = nullptr);
   // A deadline timeoutSeconds after the last byte that moved (0: none).
   static Waiter Stalled(const CancelToken* cancel, int timeoutSeconds,
-                        std::function<void()> idle = {});
+                        const CancelToken* stop = nullptr);
   // Bytes moved: a Stalled waiter starts its count again; any other keeps its deadline.
   void Moved() const;
-  // Blocks until fd is ready for events; throws NetFailure 301 "Interrupted" or
-  // 10060 "Connection timed out".
+  // Blocks until fd is ready for events, in one sleep on fd and both tokens that
+  // ends at the deadline; throws NetFailure 301 "Interrupted" or 10060 "Connection
+  // timed out".
   void Wait(int fd, short events) const;
+  // Whether either token is raised.
+  bool Cancelled() const;
+  // The milliseconds to the deadline for poll (-1: none), at least 0.
+  int PollTimeout() const;
   // Throws as Wait would when the token is cancelled or the deadline has passed.
   void Check() const;
 };

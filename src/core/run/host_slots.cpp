@@ -8,14 +8,33 @@
 
 namespace vendrix {
 
-HostSlots::Hold HostSlots::Take(const std::string& key, int n, const std::function<bool()>& stop) {
-  n = std::clamp(n, 1, perHost_);
-  std::unique_lock lock(mutex_);
-  while (taken_[key] + Lingering(key, std::chrono::steady_clock::now()) + n > perHost_) {
-    if (stop && stop()) return Hold();
-    cv_.wait_for(lock, std::chrono::milliseconds(10));
+std::string HostSlots::HostOf(const std::string& server) {
+  const auto colon = server.rfind(':');
+  if (colon == std::string::npos || colon + 1 == server.size() ||
+      server.find_first_not_of("0123456789", colon + 1) != std::string::npos) {
+    return server;
   }
-  if (stop && stop()) return Hold();
+  return server.substr(0, colon);
+}
+
+HostSlots::Hold HostSlots::Take(const std::string& server, int n,
+                                const std::function<bool()>& stop) {
+  n = std::clamp(n, 1, perHost_);
+  const std::string key = HostOf(server);
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    if (stop && stop()) return Hold();
+    const auto now = std::chrono::steady_clock::now();
+    if (taken_[key] + Lingering(key, now) + n <= perHost_) break;
+    // Asleep until a hold ends (Release notifies), the first lingering slot expires,
+    // or Wake; the second is the guard for a stop test nobody wakes us for.
+    auto until = now + std::chrono::seconds(1);
+    if (auto it = lingering_.find(key); it != lingering_.end() && !it->second.empty()) {
+      until = std::min(until, *std::min_element(it->second.begin(), it->second.end()));
+    }
+    ++sleeps_;
+    cv_.wait_until(lock, until);
+  }
   const int now = taken_[key] += n;
   most_[key] = std::max(most_[key], now);
   return Hold(this, key, n);
@@ -39,13 +58,20 @@ int HostSlots::Lingering(const std::string& key, std::chrono::steady_clock::time
 }
 
 void HostSlots::Wake() {
+  // Under the lock: a Take between its stop test and its sleep cannot miss this.
+  std::lock_guard lock(mutex_);
   cv_.notify_all();
 }
 
 int HostSlots::MostAtOnce(const std::string& server) const {
   std::lock_guard lock(mutex_);
-  auto it = most_.find(server);
+  auto it = most_.find(HostOf(server));
   return it == most_.end() ? 0 : it->second;
+}
+
+int HostSlots::Sleeps() const {
+  std::lock_guard lock(mutex_);
+  return sleeps_;
 }
 
 std::string ServerOf(const std::string& addressOrUrl, int defaultPort) {

@@ -2,15 +2,18 @@
 // How many connections a run has open to one host at a time. A step takes its
 // host's slots before it connects (an FTP step two, for its control and data
 // connections; an HTTP step or a mail session one) and gives them back when it ends,
-// so that sites posted at once never crowd one server. A server is its host name
-// (without regard to case) and port, as ServerOf gives them.
+// so that sites posted at once never crowd one server. Slots are counted per host
+// (its name without regard to case, as ServerOf gives it): the port a server names
+// is left out, so sites on two ports of one address share that address's slots. A
+// step gives its slots back before the next step of its site takes any.
 //
 // A slot given back stays taken a moment longer (kLinger), so that the server has
 // closed its end of the connection before the next one opens: a server counting its
 // open connections sees no more than the limit either.
 //
-// Any thread. A wait ends when the slots are free or when the caller's stop test
-// says so (checked at least every 50 ms, and at once after Wake).
+// Any thread. A wait sleeps until a slot is given back, a lingering one expires, or
+// Wake is called, and then checks the caller's stop test; a stop test whose owner
+// never calls Wake is still checked once a second.
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -54,15 +57,21 @@ class HostSlots {
   Hold Take(const std::string& server, int n, const std::function<bool()>& stop);
   // Wakes every wait so that it checks its stop test.
   void Wake();
-  // The most slots a server has had taken at once so far (for tests).
+  // The most slots a server's host has had taken at once so far (for tests).
   int MostAtOnce(const std::string& server) const;
+  // How many times a Take went back to sleep (for tests: a wait is not a poll).
+  int Sleeps() const;
 
  private:
   void Release(const std::string& key, int n);
   // The slots of key still lingering (lock held); drops the ones that expired.
   int Lingering(const std::string& key, std::chrono::steady_clock::time_point now);
 
+  // The key of a server's slots: "host" of "host:port", "smtp+host" of "smtp+host:25".
+  static std::string HostOf(const std::string& server);
+
   const int perHost_;
+  int sleeps_ = 0;
   mutable std::mutex mutex_;
   std::condition_variable cv_;
   std::map<std::string, int> taken_, most_;

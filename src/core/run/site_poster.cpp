@@ -1,5 +1,7 @@
 #include "run/site_poster.h"
 
+#include <poll.h>
+
 #include <cctype>
 #include <chrono>
 #include <thread>
@@ -60,14 +62,10 @@ SitePoster::SitePoster(const PosterShared& shared, PosterSink& sink, std::string
   ftpForm_.FTP1.Passive = true;
   http_.ProxyServer = shared.proxy;
   http_.ProxyPort = shared.proxyPort;
-  // Between polls of a wait: a Skip or Cancel that came just before an action began
-  // (whose start clears the interruption) still ends it.
-  http_.OnIdle = [this] {
-    if (Stopped()) http_.SetAction(THttpActions::httpIdle);
-  };
-  ftpForm_.FTP1.OnIdle = [this] {
-    if (Stopped()) ftpForm_.FTP1.SetAction(TFtpActions::ftpIdle);
-  };
+  // A Skip or Cancel that came just before an action began (whose start clears the
+  // client's own token) still ends it: the clients wait on this token too.
+  http_.StopToken = &stop_;
+  ftpForm_.FTP1.StopToken = &stop_;
   const auto server = [this] { return http_.URLServer(); };
   http_.OnConnected = [this, server](int code, const std::string& text) {
     AddReportLine("Connected to: " + server() + "[" + std::to_string(code) + " - " + text + "]");
@@ -172,15 +170,24 @@ void SitePoster::EndPage(const Lines& answer) {
 }
 
 bool SitePoster::WaitBeforeRetry(int ms) {
-  // Skip and Cancel end the wait at once (within a poll).
+  // Skip and Cancel end the wait at once: one sleep on the stop token.
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   while (!Stopped()) {
-    const auto now = std::chrono::steady_clock::now();
-    if (now >= until) return true;
-    std::this_thread::sleep_for(
-        std::min<std::chrono::steady_clock::duration>(until - now, std::chrono::milliseconds(50)));
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now())
+            .count();
+    if (left <= 0) return true;
+    pollfd fd{stop_.Fd(), POLLIN, 0};
+    ::poll(&fd, 1, static_cast<int>(left));
   }
   return false;
+}
+
+void SitePoster::Arm() {
+  skip_ = false;
+  stop_.Reset();
+  // A cancel raised the token before it was cleared: raise it again.
+  if (Stopped()) stop_.Cancel();
 }
 
 bool SitePoster::Guarded(RunStep step, const std::function<bool()>& action) {
@@ -216,6 +223,7 @@ void SitePoster::Skip() {
 }
 
 void SitePoster::Interrupt() {
+  stop_.Cancel();
   ftpForm_.FTP1.SetAction(TFtpActions::ftpIdle);
   http_.SetAction(THttpActions::httpIdle);
   if (shared_.hostSlots) shared_.hostSlots->Wake();

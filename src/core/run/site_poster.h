@@ -105,7 +105,7 @@ class SitePoster : private SubmissionLog {
   // Readies the poster for its next site: a Skip from now on skips that site. The
   // run calls it when it hands the site over (a Skip of the site listed in flight is
   // never lost to the poster's start).
-  void Arm() { skip_ = false; }
+  void Arm();
   SiteOutcome Post(SiteJob job);
 
   // "Skip": ends the step in progress and leaves the site's other steps unstarted.
@@ -170,6 +170,7 @@ class SitePoster : private SubmissionLog {
   std::string secret_;       // the password of the step in progress (FTP or SMTP)
 
   std::atomic<bool> skip_{false};
+  CancelToken stop_;  // raised with skip_ or the run's cancel: ends the clients' waits
   std::atomic<bool> httpTimedOut_{false};
   std::mutex mailMutex_;
   TSMTPForm* mailForm_ = nullptr;  // the mail window of the e-mail step in progress
