@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # A catalogue of 10,000 sites: "vendrix-cli table show" against "grep -c ." over the
-# same settings files, and the desktop program's start (until its main window is
-# shown, on the offscreen platform) with 10,000 sites against its start on the demo
-# tree.
+# same settings files; the desktop program's start (until its main window is shown
+# and its site table read, on the offscreen platform) with 10,000 sites against its
+# start on the demo tree; and "precheck --offline" of 50,000 form sites against the
+# same of 10,000 (a check that grows with the sites, not faster: goal 5).
 #   bench/catalogue_bench.sh [BUILD_DIR] [SITES]
 # BUILD_DIR holds a Release build (default build/release); SITES defaults to 10000.
 set -euo pipefail
@@ -42,9 +43,20 @@ compare "table show, $count sites" "grep -c . sites/*.ini" 1.0 ours_table grep_s
 
 if [ -x "$gui" ]; then
   export QT_QPA_PLATFORM=offscreen
-  start_big() { run_timed "$gui" --data-dir "$big" --exit-when-shown; }
-  start_demo() { run_timed "$gui" --data-dir "$demo" --exit-when-shown; }
+  start_big() { run_timed "$gui" --data-dir "$big" --exit-when-loaded; }
+  start_demo() { run_timed "$gui" --data-dir "$demo" --exit-when-loaded; }
   compare "desktop start, $count sites" "start on the demo tree" 1.2 start_big start_demo
 else
   echo "no desktop program in $build (built without Qt): its start is not measured"
 fi
+
+# precheck --offline at 50,000 and 10,000 form sites (exit 3 would mean errors found,
+# which the figures do not care about).
+form_site_tree "$cli" "$work/p10" 10000 9 127.0.0.1:1
+form_site_tree "$cli" "$work/p50" 50000 9 127.0.0.1:1
+precheck() { "$cli" --data-dir "$1" precheck --app "Tidy Notes" --offline || [ $? -eq 3 ]; }
+export -f precheck
+export cli
+pre50() { run_timed bash -c 'precheck "$1"' _ "$work/p50"; }
+pre10() { run_timed bash -c 'precheck "$1"' _ "$work/p10"; }
+compare "precheck --offline, 50,000 sites" "the same, 10,000 sites" 5.0 pre50 pre10

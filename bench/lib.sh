@@ -5,22 +5,30 @@
 ROUNDS=${ROUNDS:-5}
 
 # run_timed CMD...: runs CMD with its output discarded and prints "WALL CPU KIB"
-# (wall seconds to the microsecond, user + system CPU seconds, peak memory). A command
-# that fails stops the benchmark: a ratio of a failed run would mean nothing.
-run_timed() {
-  local start end
-  start=$EPOCHREALTIME
-  if ! /usr/bin/time -f '%U %S %M' -o "$work/time.out" "$@" >"$work/cmd.out" 2>&1; then
+# (wall seconds, user + system CPU seconds of it and of every process it waited for,
+# both to the microsecond from wait4, and the peak memory). A command that fails
+# stops the benchmark: a ratio of a failed run would mean nothing.
+# run_timed_all CMD...: the same, also waiting for (and counting) every process CMD
+# left running behind it.
+run_timed() { _run_timed "" "$@"; }
+run_timed_all() { _run_timed --all "$@"; }
+_run_timed() {
+  local all=$1 timer=${BENCH_TIMER:-${build:-build/release}/bench/bench_timer}
+  shift
+  if [ ! -x "$timer" ]; then
+    echo "no $timer: build the bench_timer target" >&2
+    return 1
+  fi
+  if ! "$timer" -o "$work/time.out" $all "$@" >"$work/cmd.out" 2>&1; then
     echo "failed: $*" >&2
     tail -5 "$work/cmd.out" >&2
     return 1
   fi
-  end=$EPOCHREALTIME
-  awk -v s="$start" -v e="$end" '{ printf "%.4f %.2f %d\n", e - s, $1 + $2, $3 }' "$work/time.out"
+  awk '{ printf "%.4f %.3f %d\n", $1, $2, $3 }' "$work/time.out"
 }
 
-# seconds CMD...: the wall seconds CMD took (to the hundredth), its output discarded.
-seconds() { /usr/bin/time -f '%e' -o "$work/t" "$@" >/dev/null 2>&1 || true; cat "$work/t"; }
+# seconds CMD...: the wall seconds CMD took, its output discarded.
+seconds() { run_timed "$@" | cut -d' ' -f1; }
 
 # median < numbers
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }

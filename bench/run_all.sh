@@ -14,7 +14,7 @@ trap 'rm -f "$log"' EXIT
 export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-$(command -v ccache || true)}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVENDRIX_BENCH=ON \
   -DVENDRIX_TESTS=OFF -DVENDRIX_SANITIZE=OFF -DVENDRIX_WERROR=OFF >/dev/null
-cmake --build "$build" -j2 --target vendrix-cli zip_bench update_bench \
+cmake --build "$build" -j2 --target vendrix-cli zip_bench update_bench bench_timer \
   $(grep -q 'VENDRIX_GUI:BOOL=ON' "$build/CMakeCache.txt" && echo vendrix)
 
 load() { cut -d' ' -f1-3 /proc/loadavg; }
@@ -28,6 +28,7 @@ run zip_bench.sh
 run zip_sites_bench.sh
 run catalogue_bench.sh
 ROUNDS=${UPDATE_ROUNDS:-3} run update_bench.sh
+run run_bench.sh
 run slow_sites_bench.sh
 echo "== ratios (ours / peer; medians of interleaved rounds, spread of the rounds' ratios; load now $(load))"
 grep '^RESULT' "$log" | sed 's/^RESULT //'

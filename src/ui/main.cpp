@@ -24,11 +24,13 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vendrix [--data-dir DIR] [--exit-when-shown]\n"
+    "usage: vendrix [--data-dir DIR] [--exit-when-shown | --exit-when-loaded]\n"
     "  --data-dir DIR     the data tree to work on (default: beside the program when\n"
     "                     writable, else $XDG_DATA_HOME/vendrix)\n"
     "  --exit-when-shown  start as usual, without waiting for the splash window, and\n"
-    "                     end as soon as the main window is shown (to time the start)\n";
+    "                     end as soon as the main window is shown (to time the start)\n"
+    "  --exit-when-loaded as --exit-when-shown, but end once the site table has been\n"
+    "                     read too\n";
 
 // The program holds the data tree's writer lock while it is open on it, so that no
 // run or command of vendrix-cli changes the tree under it. Refused (another holds the
@@ -49,13 +51,15 @@ std::optional<vendrix::TreeLock> HoldDataTree(const std::string& root) {
 int main(int argc, char** argv) {
   vendrix::IgnoreProcessSignals();
   std::string dataDir;
-  bool exitWhenShown = false;
+  bool exitWhenShown = false, exitWhenLoaded = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--data-dir" && i + 1 < argc) {
       dataDir = argv[++i];
     } else if (arg == "--exit-when-shown") {
       exitWhenShown = true;
+    } else if (arg == "--exit-when-loaded") {
+      exitWhenShown = exitWhenLoaded = true;
     } else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
@@ -94,11 +98,16 @@ int main(int argc, char** argv) {
   }
   QObject::connect(&instance, &vendrix::ui::SingleInstance::ActivationRequested, &main,
                    &vendrix::ui::TMainFrm::Activate);
-  main.SetShownHook([splash, exitWhenShown] {
+  main.SetShownHook([splash, exitWhenShown, exitWhenLoaded] {
     if (splash) splash->close();
     // Straight out of the event loop: no close questions, nothing saved.
-    if (exitWhenShown) QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    if (exitWhenShown && !exitWhenLoaded) {
+      QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    }
   });
+  if (exitWhenLoaded) {
+    main.SetLoadedHook([] { QTimer::singleShot(0, [] { QCoreApplication::exit(0); }); });
+  }
   const int splashLeft = splash && !exitWhenShown ? splash->RemainingMs() : 0;
   QTimer::singleShot(splashLeft, &main, [&main] { main.show(); });
   return app.exec();

@@ -394,6 +394,7 @@ void TMainFrm::BuildDueTable() {
         session_->BuildPendingSiteTable();
       },
       true);
+  if (loadedHook_) loadedHook_();
 }
 
 void TMainFrm::changeEvent(QEvent* event) {

@@ -82,6 +82,8 @@ class TMainFrm : public QMainWindow, public PageHost {
   void ShowReport(const QUrl& page);
   // Called once the window was shown for the first time (closes the splash).
   void SetShownHook(std::function<void()> hook) { shownHook_ = std::move(hook); }
+  // Called once the site table was built after the first show (the start is over).
+  void SetLoadedHook(std::function<void()> hook) { loadedHook_ = std::move(hook); }
 
   // File -> "Import PAD File..." (the change table in its window) and "Export PAD File..."
   // (also the App Info page's button).
@@ -132,6 +134,7 @@ class TMainFrm : public QMainWindow, public PageHost {
   std::function<bool(const QString&)> openUrl_;
   QAction* reportsInside_ = nullptr;  // Tools: "Show Reports Inside Vendrix"
   std::function<void()> shownHook_;
+  std::function<void()> loadedHook_;
   std::function<bool()> closeGuard_;
   std::vector<std::function<void()>> countListeners_;
   int currentPage_ = 0;
