@@ -67,7 +67,7 @@ compare() {
     -v pw="$pw" -v pc="$pc" -v s="$spread" -v n="$ROUNDS" 'BEGIN {
       r = (pw > 0 ? ow / pw : 0); rc = (pc > 0 ? oc / pc : 0)
       verdict = (g == "-" ? "" : (r <= g ? ", goal " g " met" : ", goal " g " MISSED"))
-      printf "RESULT %-34s ours %8.3f s (CPU %6.2f s, %4d MiB)  %-22s %8.3f s (CPU %6.2f s)  ratio %5.2f [%s over %d rounds], CPU ratio %s%s\n",
+      printf "RESULT %-34s ours %8.3f s (CPU %7.3f s, %4d MiB)  %-22s %8.3f s (CPU %7.3f s)  ratio %5.2f [%s over %d rounds], CPU ratio %s%s\n",
         l, ow, oc, om / 1024, peer, pw, pc, r, s, n, (pc > 0 ? sprintf("%.2f", rc) : "-"), verdict
     }'
 }
