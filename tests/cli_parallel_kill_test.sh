@@ -18,7 +18,9 @@ v() { "$cli" --data-dir "$d" "$@"; }
 v app set "Tidy Notes" PATH="$d/dist/tidynote.exe" >/dev/null
 demo_sites_start "$work/received" || exit 1
 demo_sites_point "$d" "$cli"
-v site set "Demo Form Post" HTTP_UPDATE_SCRIPT_URL="http://127.0.0.1:$DEMO_HTTP_PORT/silent/x"
+# The stalling form goes to the server by another name: one host's connections are
+# counted together, and a stall on 127.0.0.1 would hold back the FTP sites there.
+v site set "Demo Form Post" HTTP_UPDATE_SCRIPT_URL="http://localhost:$DEMO_HTTP_PORT/silent/x"
 table="$d/data/Tidy Notes_SITES.dat"
 before=$(grep -a "^Demo Form Post" "$table")
 
