@@ -106,7 +106,7 @@ v bhs browse --company "A&B Soft" --use 5 >/dev/null 2>&1
 check "unknown id refused" 1 $?
 v settings set BHSServer="127.0.0.1:1"
 err=$(v bhs browse --company "A&B Soft" 2>&1); rc=$?
-check "no server" "1:Could not connect to BHS!" "$rc:$err"
+check "no server names where and why" "1:Could not connect to BHS! (127.0.0.1:1: " "$rc:${err:0:40}"
 
 # Contribution of a demo site through the user's mail server (aiosmtpd with AUTH).
 start_peer smtp_peer.py aiosmtpd --out "$work/mail" --auth "editor:s3cret&pw" --auth-in-clear

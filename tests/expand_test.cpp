@@ -130,11 +130,18 @@ TEST_F(ExpandTest, CategoriesInSubmissionMode) {
   Site().cat1 = {"5\">Video Games", "12\">Games"};
   ExpectError("x %SITECAT1%", "UNKNOWN", ExpansionMode::Submission);  // USE_CAT1 is off
   Site().useCat1 = true;
+  Site().name = "Arcade";
+  // The line labelled "Games" is sent, not the earlier one that contains the word;
+  // a label no line equals falls back to the first line containing it.
+  EXPECT_EQ(X("%SITECAT1%", ExpansionMode::Submission), "12");
+  row.cat1 = "Video";
   EXPECT_EQ(X("%SITECAT1%", ExpansionMode::Submission), "5");
   row.cat1 = "Music";
   prompt.log.clear();
   EXPECT_EQ(X("%SITECAT1%", ExpansionMode::Submission), "Music");
-  EXPECT_EQ(prompt.log, std::vector<std::string>{"inform: Could NotFind!"});
+  const std::string notFound =
+      "inform: Could NotFind! Arcade: category Music is not in Arcade Cat1.cat";
+  EXPECT_EQ(prompt.log, std::vector<std::string>{notFound});
   row.cat1 = "";
   Site().cat1 = {"1\">One"};
   row.cat1 = "Zzz";
@@ -148,7 +155,8 @@ TEST_F(ExpandTest, CategoriesInSubmissionMode) {
   EXPECT_TRUE(prompt.log.empty());
   row.cat1 = "";
   ExpectError("%SITECAT1%", "%UNKNOWN%", ExpansionMode::Submission);
-  EXPECT_EQ(prompt.log, std::vector<std::string>{"inform: Could NotFind!"});
+  EXPECT_EQ(prompt.log.size(), 1u);
+  EXPECT_TRUE(prompt.log.front().starts_with("inform: Could NotFind! Arcade: category"));
   Site().cat1.clear();
   ExpectError("%SITECAT1%", "UNKNOWN", ExpansionMode::Submission);
   Eng().SetCurrentRow(nullptr);

@@ -161,6 +161,24 @@ TEST_F(PreCheckTest, SitesWithoutAWayToSendOrWithoutCategoryAreErrors) {
   EXPECT_TRUE(Has(findings, FindingSeverity::Error, "Cats", "category 1"));
   EXPECT_TRUE(Has(findings, FindingSeverity::Error, "Cats", "FTP_SERVER", "port"));
   EXPECT_GE(CountErrors(findings), 4u);
+
+  // A label the list lacks is shown as chosen but would be sent as it stands; a label
+  // the list holds is not a finding.
+  const std::pair<std::string, std::string> labels[] = {
+      {"Utilities", "Cats: category Utilities is not in Cats Cat1.cat"}, {"Games", ""}};
+  for (const auto& [label, text] : labels) {
+    for (auto& row : session->Table().MutableRows()) {
+      if (row.site == "Cats") row.cat1 = label;
+    }
+    findings = Run();
+    const bool found = std::any_of(findings.begin(), findings.end(), [&](const Finding& f) {
+      return f.where == "Cats" && f.field == "category 1";
+    });
+    EXPECT_EQ(found, !text.empty()) << label << "\n" << Describe(findings);
+    if (!text.empty()) {
+      EXPECT_TRUE(Has(findings, FindingSeverity::Error, "Cats", "category 1", text));
+    }
+  }
 }
 
 TEST(PreCheckServers, ServerNamesSplitWithTheirPorts) {

@@ -354,6 +354,11 @@ TEST_F(AppTest, TheFieldRulesApplyToEveryValueEntered) {
   EXPECT_TRUE(a.EnterValue("STATUS", "Freeware"));
   EXPECT_TRUE(a.EnterValue("PLATFORM", ""));
   EXPECT_TRUE(a.EnterValue("DAY", "07"));
+  EXPECT_TRUE(a.EnterValue("YEAR", "2026"));
+  EXPECT_EQ(a.Profile().year, "26");
+  EXPECT_FALSE(a.EnterValue("YEAR", "2126"));
+  EXPECT_EQ(prompt.log.back(), std::string("error: ") + kYearRefused);
+  EXPECT_EQ(a.Profile().year, "26");
   EXPECT_FALSE(a.EnterValue("NAME", "Other"));
 }
 
@@ -531,6 +536,28 @@ TEST(AppRules, LongDateExamples) {
   EXPECT_EQ(BuildLongDate("1", "13", "79"), "1-2079");
   EXPECT_EQ(BuildLongDate("1", "0", "80"), "1-1980");
   EXPECT_EQ(BuildLongDate("", "", ""), "");
+}
+
+// A whole year is stored as the two digits the long date reads back as that year;
+// any year it could not read back is refused, never cut.
+TEST(AppRules, YearTakesTwoDigitsOrAWholeYearItCanReadBack) {
+  const std::pair<const char*, std::optional<std::string>> cases[] = {{"", ""},
+                                                                      {"7", "7"},
+                                                                      {"26", "26"},
+                                                                      {"2026", "26"},
+                                                                      {"1980", "80"},
+                                                                      {"2079", "79"},
+                                                                      {"1979", std::nullopt},
+                                                                      {"2080", std::nullopt},
+                                                                      {"202", std::nullopt},
+                                                                      {"20265", std::nullopt},
+                                                                      {"2O26", std::nullopt}};
+  for (const auto& [typed, stored] : cases) {
+    EXPECT_EQ(YearEntry(typed), stored) << typed;
+    if (stored && std::string(typed).size() == 4) {
+      EXPECT_EQ(BuildLongDate("8", "12", *stored), "8-Dec-" + std::string(typed));
+    }
+  }
 }
 
 TEST(AppRules, EightCharacterNameExitRule) {

@@ -102,7 +102,8 @@ TEST_F(RunTest, PostsEveryMethodMarksAcceptedRowsAndWritesTheReports) {
   auto log = ParsePage(RunDir() + "/LogReport.htm");
   EXPECT_EQ(log.title, "Prog Log File");
   EXPECT_TRUE(log.Mentions("Completed HTTP Post to: Form Post"));
-  EXPECT_TRUE(prompt.Saw("confirm: Submission Process Done. View Report?"));
+  EXPECT_TRUE(prompt.Saw(
+      "confirm: Submission Process Done: 3 succeeded, 2 failed, 0 not sent. View Report?"));
   ASSERT_EQ(view.opened.size(), 1u);
   EXPECT_EQ(view.opened[0], run->Report().MainReportUrl);
 }

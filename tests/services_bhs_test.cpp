@@ -146,13 +146,16 @@ TEST_F(BhsTest, BrowseFailuresAllSayCouldNotConnectAndAssignNothing) {
   struct Case {
     const char* what;
     std::string json;
+    const char* why;  // what the message names besides the server
   };
   const Case cases[] = {
-      {"404", "{}"},
-      {"no option lines", R"({"/additem1.asp": {"raw": "HTTP/1.0 200 OK\r\n\r\n<p>busy</p>"}})"},
-      {"empty reply", R"({"/additem1.asp": {"raw": "HTTP/1.0 200 OK\r\n\r\n"}})"},
+      {"404", "{}", "404 Not Found"},
+      {"no option lines", R"({"/additem1.asp": {"raw": "HTTP/1.0 200 OK\r\n\r\n<p>busy</p>"}})",
+       "listed no account"},
+      {"empty reply", R"({"/additem1.asp": {"raw": "HTTP/1.0 200 OK\r\n\r\n"}})",
+       "listed no account"},
       {"more than 1 MiB",
-       R"({"/additem1.asp": {"head": "HTTP/1.0 200 OK", "body_bytes": 2097152}})"},
+       R"({"/additem1.asp": {"head": "HTTP/1.0 200 OK", "body_bytes": 2097152}})", "1024 KiB"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -162,7 +165,11 @@ TEST_F(BhsTest, BrowseFailuresAllSayCouldNotConnectAndAssignNothing) {
     w->BrowseAccounts();
     EXPECT_TRUE(w->Closed());
     EXPECT_TRUE(w->Entries().empty());
-    EXPECT_EQ(prompt.log.back(), "error: Could not connect to BHS!");
+    // The reference's words, then where and why.
+    const std::string& said = prompt.log.back();
+    EXPECT_TRUE(said.starts_with("error: Could not connect to BHS! (" + peer.Url("") + ": "))
+        << said;
+    EXPECT_NE(said.find(c.why), std::string::npos) << said;
   }
   EXPECT_TRUE(assigned.empty());
 
@@ -181,13 +188,15 @@ TEST_F(BhsTest, TheTimeLimitAndCancelEndASilentServer) {
   auto w = Window(peer);
   w->timeLimit = std::chrono::milliseconds(300);
   w->BrowseAccounts();
-  EXPECT_TRUE(prompt.Saw("error: Could not connect to BHS!"));
+  EXPECT_TRUE(
+      prompt.Saw("error: Could not connect to BHS! (" + peer.Url("") + ": no answer in 1 s)"));
 
   TBHSNewAccountFrm form(BhsServer{peer.Url(""), ""}, company, prompt, view);
   form.timeLimit = std::chrono::milliseconds(300);
   prompt.log.clear();
   EXPECT_EQ(form.RequestAccount(), std::optional<std::string>(""));
-  EXPECT_TRUE(prompt.Saw("error: Could not connect to BHS!"));
+  EXPECT_TRUE(
+      prompt.Saw("error: Could not connect to BHS! (" + peer.Url("") + ": no answer in 1 s)"));
 
   // Cancel from another thread closes the window at once and quietly.
   prompt.log.clear();

@@ -231,7 +231,8 @@ TEST_F(SiteTableTest, DetailPanelShowsCategoriesWithoutMarkingAChange) {
   ASSERT_TRUE(d);
   EXPECT_TRUE(d->submitNew);
   EXPECT_EQ(d->cat1.items, (Lines{"Video Games", "Games"}));
-  EXPECT_EQ(d->cat1.index, 0);  // "NOT SET!" matches nothing: the first entry
+  EXPECT_EQ(d->cat1.index, -1);  // "NOT SET!" selects nothing and is shown as it is
+  EXPECT_EQ(d->cat1.value, "NOT SET!");
   EXPECT_TRUE(d->cat1.enabled);
   EXPECT_EQ(R("Cats").cat1, "NOT SET!");
   EXPECT_FALSE(session->Flags().SiteTableChanged);

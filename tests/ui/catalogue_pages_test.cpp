@@ -129,6 +129,18 @@ void CataloguePagesTest::gridEditsReachTheTableFile() {
   ClickRow(grid, 2);
   QTest::mouseClick(p.Find<QPushButton>("AppSiteGoUrlBtn"), Qt::LeftButton);
   QCOMPARE(p.opened, QStringList({"http://127.0.0.1:8080/"}));
+  // From the keyboard: Space ticks "P" and back, Enter opens the site's page, Tab
+  // leaves the table at once.
+  grid->setFocus();
+  const QString marked = grid->model()->index(2, 10).data().toString();
+  QTest::keyClick(grid, Qt::Key_Space);
+  QVERIFY(grid->model()->index(2, 10).data().toString() != marked);
+  QTest::keyClick(grid, Qt::Key_Space);
+  QCOMPARE(grid->model()->index(2, 10).data().toString(), marked);
+  QTest::keyClick(grid, Qt::Key_Return);
+  QCOMPARE(p.opened.size(), 2);
+  QTest::keyClick(grid, Qt::Key_Tab);
+  QVERIFY(!grid->hasFocus());
 
   // "Use Grid Lines" writes its one key at once.
   auto* lines = p.Find<QCheckBox>("UseGridLinesChk");

@@ -13,6 +13,7 @@
 #include "base/file_io.h"
 
 #include "gui_driver.h"
+#include "profiles/app_rules.h"
 #include "ui_tests.h"
 
 namespace vendrix::test {
@@ -63,8 +64,25 @@ void ProfilePagesTest::companyAndApplicationCreatedThroughThePages() {
   TypeInto(p.Find<QLineEdit>("version"), "1.0");
   TypeInto(p.Find<QLineEdit>("day"), "5x");  // digits only
   TypeInto(p.Find<QLineEdit>("month"), "1");
-  TypeInto(p.Find<QLineEdit>("year"), "99");
-  Tab(p.Find<QLineEdit>("year"));
+  // A whole year is kept as the two digits that read back as it; a year that could
+  // not be read back is refused with the command line's words, and the field shows
+  // what is kept. Nothing typed is dropped without a word.
+  auto* year = p.Find<QLineEdit>("year");
+  TypeInto(year, "2026");
+  Tab(year);
+  QCOMPARE(year->text(), "26");
+  QCOMPARE(p.Find<QLabel>("ldatel")->text(), "5-Jan-2026");
+  dialogs.Press(QMessageBox::Ok);
+  year->setFocus();
+  year->selectAll();
+  QTest::keyClicks(year, "2126");
+  Tab(year);
+  QTRY_VERIFY(dialogs.AllUsed());
+  QVERIFY(dialogs.seen.last().endsWith(kYearRefused));
+  QCOMPARE(year->text(), "26");
+  year->clear();
+  TypeInto(year, "99");
+  Tab(year);
   QCOMPARE(p.Find<QLineEdit>("day")->text(), "5");
   QCOMPARE(p.Find<QLabel>("ldatel")->text(), "5-Jan-1999");
   Choose(p.Find<QComboBox>("platforms"), "Windows 95");
@@ -75,7 +93,14 @@ void ProfilePagesTest::companyAndApplicationCreatedThroughThePages() {
   QCOMPARE(p.Find<QLineEdit>("filename")->text(), "tidy10.zip-and-m");  // 16 at most
 
   p.Find<QTabWidget>("AppInfoPages")->setCurrentIndex(2);
-  TypeInto(p.Find<QLineEdit>("shortdesc"), "A tidy $note taker");
+  // The short description counts its characters and beeps at its limit.
+  auto* shortDesc = p.Find<QLineEdit>("shortdesc");
+  TypeInto(shortDesc, QString(50, 'x'));
+  QCOMPARE(shortDesc->text().size(), 46);
+  QCOMPARE(p.Find<QLabel>("shortdescCount")->text(), "46/46");
+  shortDesc->clear();
+  QCOMPARE(p.Find<QLabel>("shortdescCount")->text(), "0/46");
+  TypeInto(shortDesc, "A tidy $note taker");
   auto* longdesc = p.Find<QPlainTextEdit>("longdesc");
   QTest::mouseClick(longdesc->viewport(), Qt::LeftButton);
   QTest::keyClicks(longdesc, "Line one");
@@ -208,7 +233,9 @@ void ProfilePagesTest::padFileExportedAndImportedThroughTheWindows() {
   QStringList paths;
   p.main->Prompt().SetFileChooser([&](ui::QtPrompt::FileMode mode, const FileChoice& choice) {
     choosers << QString(mode == ui::QtPrompt::FileMode::Save ? "save: " : "open: ") +
-                    QString::fromStdString(choice.title);
+                    QString::fromStdString(choice.title) +
+                    (p.main->Prompt().Proposed().isEmpty() ? QString()
+                                                           : " as " + p.main->Prompt().Proposed());
     return paths.isEmpty() ? QString() : paths.takeFirst();
   });
   const QString file = QString::fromStdString(p.Path("tidy.xml"));
@@ -217,7 +244,8 @@ void ProfilePagesTest::padFileExportedAndImportedThroughTheWindows() {
   p.ShowPage(1);
   paths << "";
   QTest::mouseClick(p.Find<QPushButton>("ExportPadBtn"), Qt::LeftButton);
-  QCOMPARE(choosers, QStringList{"save: Export PAD File"});
+  // The chooser proposes the application's name with the lower-case extension.
+  QCOMPARE(choosers, QStringList{"save: Export PAD File as Tidy Notes.xml"});
   QCOMPARE(p.File("tidy.xml"), "<missing>");
 
   // The App Info button writes the shown application.

@@ -256,7 +256,9 @@ void ServiceWindowsTest::bhsUnreachableServerClosesWindow() {
   steps.Box(QMessageBox::Ok);
   QTest::mouseClick(p.Find<QPushButton>("BHSIDBtn"), Qt::LeftButton);
   QTRY_VERIFY(steps.Done());
-  QCOMPARE(steps.seen.back(), QString("Error: Could not connect to BHS!"));
+  QCOMPARE(steps.seen.back(), "Error: Could not connect to BHS! (" +
+                                  QString::fromStdString(peer.HostPort()) +
+                                  ": 151: 404 Not Found)");
   QVERIFY(p.main->findChild<ui::TBHSFrmWindow*>() == nullptr);
   QVERIFY(p.main->Core().Company().Profile().bhsId.empty());
 }

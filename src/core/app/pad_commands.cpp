@@ -64,7 +64,7 @@ bool ExportPadFile(Session& session) {
     prompt.Error("There is no application to export.");
     return false;
   }
-  auto path = prompt.ChooseSaveFile({"Export PAD File", kPadFilter, "XML"});
+  auto path = prompt.ChooseSaveFile({"Export PAD File", kPadFilter, "xml"});
   if (!path) return false;
   try {
     WritePadFile(Cp1252ToUtf8(*path), session.Company().Profile(), session.App().Profile());

@@ -125,6 +125,11 @@ bool Session::OfferSaveSite() {
   return OfferSave(prompt_, *site, [this] { builder_.SaveSite(); });
 }
 
+PostHistory Session::SentHistory() const {
+  const std::string& app = app_.Shown();
+  return app.empty() ? PostHistory{} : PostHistory::Load(wide_.HistoryFile(app));
+}
+
 void Session::BuildSiteTable() {
   if (deferTable_) {
     tablePending_ = true;

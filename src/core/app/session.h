@@ -17,6 +17,7 @@
 #include "catalogue/site_table.h"
 #include "profiles/app_page.h"
 #include "profiles/company_page.h"
+#include "run/post_history.h"
 
 namespace vendrix {
 
@@ -56,6 +57,9 @@ class Session {
   bool OfferSaveSite();
   // Rebuilds the site table of the shown application.
   void BuildSiteTable();
+  // What each site already got of the shown application (the Sites page's "Sent"
+  // column); empty without an application or when the history cannot be read.
+  PostHistory SentHistory() const;
   // "View in Site Builder": opens the site of a table row. By name, not by position:
   // a catalogue site without a settings file has no row, so positions can differ.
   bool ViewInSiteBuilder(int row);

@@ -225,6 +225,9 @@ std::optional<RowDetails> SiteTable::ShowRowDetails() {
   for (int which = 1; which <= 2; ++which) {
     const std::string& cell = *cells[which - 1];
     CategoryChoice& choice = *choices[which - 1];
+    // The panel shows the row's own value: a label the list does not hold (or "NOT
+    // SET!") selects no entry, so what is shown is what a run sends.
+    choice.value = cell;
     if (cell == kNotApplicable) continue;
     try {
       auto lines = LoadLines(store_.CategoryFile(row->site, which));
@@ -233,7 +236,6 @@ std::optional<RowDetails> SiteTable::ShowRowDetails() {
     } catch (...) {
       continue;  // an unreadable list leaves the selector disabled
     }
-    choice.index = choice.items.empty() ? -1 : 0;
     for (std::size_t i = 0; i < choice.items.size(); ++i) {
       if (choice.items[i] == cell) {
         choice.index = static_cast<int>(i);
@@ -291,6 +293,7 @@ bool SiteTable::ChooseCategory(int which, int index) {
     return false;
   }
   choice.index = index;
+  choice.value = choice.items[index];
   (which == 1 ? row->cat1 : row->cat2) = choice.items[index];
   flags_.SiteTableChanged = true;
   return true;

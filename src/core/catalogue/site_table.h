@@ -52,8 +52,9 @@ PostCounts CountSitesToPost(const std::vector<AppSiteRow>& rows, std::string_vie
 
 struct CategoryChoice {
   Lines items;     // display texts of the category list
-  int index = -1;  // the selected item
+  int index = -1;  // the item equal to the row's value; -1 when none is
   bool enabled = false;
+  std::string value;  // the row's value ("NOT SET!", a label the list lacks, ...)
 };
 
 // The detail panel of the selected row.

@@ -56,6 +56,13 @@ bool AppPage::EnterValue(std::string_view key, std::string value) {
       return false;
     }
     value = std::move(*lowered);
+  } else if (key == "YEAR") {
+    auto year = YearEntry(value);
+    if (!year) {
+      prompt_.Error(kYearRefused);
+      return false;
+    }
+    value = std::move(*year);
   }
   return SetField(key, std::move(value));
 }

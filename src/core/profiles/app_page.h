@@ -40,7 +40,8 @@ class AppPage {
   // then, and for an unknown key (no message).
   bool SetField(std::string_view key, std::string value);
   // A whole value entered at once (the command line, a committed field): SetField
-  // after the 8-character exit rule (refused with its message, else lower-cased).
+  // after the 8-character exit rule (refused with its message, else lower-cased) and
+  // the year rule (YearEntry: a whole year is stored as its last two digits).
   bool EnterValue(std::string_view key, std::string value);
   // The memos entered at once: "$" is refused with a message.
   bool EnterLongDesc(Lines lines);

@@ -1,5 +1,7 @@
 #include "profiles/app_rules.h"
 
+#include <algorithm>
+
 #include "base/ini_file.h"
 #include "profiles/app_profile.h"
 #include "profiles/value_lists.h"
@@ -50,6 +52,17 @@ std::optional<std::string> OneOf(std::string_view key, std::string_view value,
 }
 
 }  // namespace
+
+std::optional<std::string> YearEntry(std::string_view typed) {
+  const bool digits =
+      std::all_of(typed.begin(), typed.end(), [](char c) { return c >= '0' && c <= '9'; });
+  if (!digits) return std::nullopt;
+  if (typed.size() <= 2) return std::string(typed);
+  if (typed.size() != 4) return std::nullopt;
+  const int year = std::stoi(std::string(typed));
+  if (year < 1980 || year > 2079) return std::nullopt;
+  return std::string(typed.substr(2));
+}
 
 std::optional<std::string> CheckAppValue(std::string_view key, std::string_view value) {
   const AppField* f = FindAppField(key);

@@ -18,6 +18,14 @@ inline constexpr const char* kChar8Refused =
 // text holds a blank, ".", "/", "(" or ")" (the field is then emptied after the message).
 std::optional<std::string> Char8Exit(std::string_view text);
 
+inline constexpr const char* kYearRefused =
+    "YEAR takes the last two digits of the year (26) or the whole year from 1980 to 2079.";
+
+// The release year as typed, as the field stores it: up to two digits as they are; a
+// whole year from 1980 to 2079 as its last two digits, which the long date reads back
+// as that same year. nullopt (kYearRefused) for anything else.
+std::optional<std::string> YearEntry(std::string_view typed);
+
 // The field rules of one APPINFO key (by file key) applied to a whole value: the
 // length limit, the digits-only fields, "$" and blanks where the key filters drop
 // them, the value lists of the four selectors (or empty). The refusal text, or nullopt

@@ -15,6 +15,18 @@
 namespace vendrix {
 namespace {
 
+// Whether the row's chosen label for a category the site uses is missing from the
+// site's list. Such a label is sent as it stands though the Sites page shows it as
+// chosen, so the site would file the program under a word it does not know.
+bool CategoryUnlisted(const AppSiteRow& row, const SiteDefinition& site, int which) {
+  const std::string& label = which == 1 ? row.cat1 : row.cat2;
+  const bool used = which == 1 ? site.useCat1 : site.useCat2;
+  if (!used || label.empty() || label == kNotSet || label == kNotApplicable) return false;
+  const Lines& list = which == 1 ? site.cat1 : site.cat2;
+  return std::none_of(list.begin(), list.end(),
+                      [&](const std::string& l) { return CategoryLabel(l) == label; });
+}
+
 bool Blank(std::string_view s) {
   return s.find_first_not_of(" \t") == std::string_view::npos;
 }
@@ -295,9 +307,9 @@ void PreCheck::CheckVariables(const AppSiteRow& row, std::string_view text,
     open = text.find('%', close + 1);
     if (std::find(seen.begin(), seen.end(), name) != seen.end()) continue;
     seen.emplace_back(name);
-    // The categories have findings of their own when they are not set.
-    if ((name == "SITECAT1" && row.cat1 == kNotSet) ||
-        (name == "SITECAT2" && row.cat2 == kNotSet)) {
+    // The categories have findings of their own when they are not set or not listed.
+    if ((name == "SITECAT1" && (row.cat1 == kNotSet || CategoryUnlisted(row, site_(), 1))) ||
+        (name == "SITECAT2" && (row.cat2 == kNotSet || CategoryUnlisted(row, site_(), 2)))) {
       continue;
     }
     const std::string value = eng_.ExpandVariable(name, ExpansionMode::Submission);
@@ -346,6 +358,13 @@ void PreCheck::CheckSite(const AppSiteRow& row, const PreCheckTarget& target,
   if (row.cat2 == kNotSet) {
     Add(out, FindingSeverity::Error, where, "category 2",
         "No second category is chosen for the site.");
+  }
+  for (int which = 1; which <= 2; ++which) {
+    if (!CategoryUnlisted(row, site, which)) continue;
+    const std::string& label = which == 1 ? row.cat1 : row.cat2;
+    Add(out, FindingSeverity::Error, where, "category " + std::to_string(which),
+        row.site + ": category " + label + " is not in " + row.site + " Cat" +
+            std::to_string(which) + ".cat");
   }
   const std::string& url = isNew ? site.httpNewScriptUrl : site.httpUpdateScriptUrl;
   const std::string& to = isNew ? site.emailToName : site.emailToNameUpdate;

@@ -15,7 +15,8 @@
 namespace vendrix {
 
 struct RunConfirmation {
-  PostCounts counts;
+  PostCounts counts;  // every marked site that fits, the already-sent ones included
+  PostCounts sent;    // the part of counts that alreadySent makes up
   std::vector<Finding> findings;
   std::string version;                   // the application's version
   std::vector<std::string> alreadySent;  // sites whose last post carried that version
@@ -24,6 +25,13 @@ struct RunConfirmation {
 
   std::size_t Errors() const { return CountErrors(findings); }
   std::size_t Warnings() const { return findings.size() - Errors(); }
+  // What will be posted: the already-sent sites count only with "Send again".
+  PostCounts ToPost() const {
+    if (sendAgain) return counts;
+    return {counts.total - sent.total, counts.newCount - sent.newCount, counts.update - sent.update,
+            counts.http - sent.http,   counts.ftp - sent.ftp,           counts.ftpZip - sent.ftpZip,
+            counts.email - sent.email};
+  }
   // Whether "Start Posting!" may be pressed: no error, or errors the person accepted.
   bool MayStart() const { return postAnyway || Errors() == 0; }
 };

@@ -331,6 +331,8 @@ SubmissionRun::Outcome SubmissionRun::Submit() {
     // A run that could leave no report does not post: nothing would say what it sent.
     view_.BusyCursor(false);
     LeavePostingMode();
+    view_.Counters(0, 0);
+    view_.Progress(0, 0);
     prompt_.Error(reportError);
     return Outcome::Refused;
   }
@@ -747,6 +749,14 @@ bool SubmissionRun::Confirm() {
   c.findings = findings_;
   c.version = host_.App().version;
   c.alreadySent = alreadySent_;
+  std::vector<AppSiteRow> sent;
+  for (const auto& row : host_.Rows()) {
+    if (std::find(alreadySent_.begin(), alreadySent_.end(), row.site) == alreadySent_.end())
+      continue;
+    sent.push_back(row);
+    sent.back().post = "Y";
+  }
+  c.sent = vendrix::CountSitesToPost(sent, host_.App().platform, host_.App().status);
   if (!view_.ConfirmRun(c) || !c.MayStart()) return false;
   resend_ = sendAgain_ || c.sendAgain;
   return true;
@@ -810,8 +820,7 @@ void SubmissionRun::LeavePostingMode() {
   posting_ = false;
   host_.SetPosting(false);
   view_.PostingMode(false);
-  view_.Counters(0, 0);
-  view_.Progress(0, 0);
+  // The counters and the bar keep the run's figures until the next run.
 }
 
 void SubmissionRun::EndRun(bool cancelled) {
@@ -833,14 +842,16 @@ void SubmissionRun::EndRun(bool cancelled) {
       AddLogLine(e.what());
     }
   }
-  if (cancelled) view_.Progress(0, counts_.total);
   view_.BusyCursor(false);
   LeavePostingMode();
   AskViewReport();
 }
 
 void SubmissionRun::AskViewReport() {
-  if (prompt_.Confirm("Submission Process Done. View Report?", false) == Answer::Yes) {
+  const std::string question = "Submission Process Done: " + std::to_string(summary_.succeeded) +
+                               " succeeded, " + std::to_string(summary_.failed) + " failed, " +
+                               std::to_string(summary_.notSent) + " not sent. View Report?";
+  if (prompt_.Confirm(question, false) == Answer::Yes) {
     view_.OpenPage(report_.MainReportUrl);
   }
 }

@@ -85,11 +85,19 @@ std::string TEngBuild::CategoryVariable(int which, ExpansionMode mode) {
   }
   std::string label;
   if (context_.row) label = which == 1 ? context_.row->cat1 : context_.row->cat2;
-  // An empty label is contained in no line: it is not found.
+  // The line whose label is the chosen one is the category shown on the Sites page; a
+  // line that merely contains it ("Games" in "Games/Action") is the fallback for
+  // labels kept from older lists. An empty label is contained in no line.
+  for (const auto& line : list) {
+    if (!label.empty() && CategoryLabel(line) == label) return CategoryValue(line);
+  }
   for (const auto& line : list) {
     if (!label.empty() && line.find(label) != std::string::npos) return CategoryValue(line);
   }
-  if (which == 1 && context_.prompt) context_.prompt->Inform("Could NotFind!");
+  if (which == 1 && context_.prompt) {
+    context_.prompt->Inform("Could NotFind! " + site.name + ": category " + label + " is not in " +
+                            site.name + " Cat1.cat");
+  }
   if (!label.empty()) return label;
   ErrorFlag = true;
   ErrorName = kUnknown;

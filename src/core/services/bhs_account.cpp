@@ -6,7 +6,6 @@ namespace vendrix {
 namespace {
 
 constexpr const char* kConnected = "Are you currently connected to the Internet?";
-constexpr const char* kCouldNotConnect = "Could not connect to BHS!";
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -154,6 +153,7 @@ std::optional<std::string> TBHSFrm::FetchAccounts() {
   auto received = request->Perform(std::nullopt);
   std::lock_guard<std::mutex> lock(mutex_);
   request_.reset();
+  failure_ = request->Failure();
   if (request->Cancelled()) return std::nullopt;
   return received;
 }
@@ -169,7 +169,9 @@ void TBHSFrm::FinishBrowse(const std::optional<std::string>& received) {
     entries_ = ParseBhsAccountList(*received);
   }
   if (entries_.empty()) {
-    prompt_.Error(kCouldNotConnect);
+    std::string why = failure_;
+    if (why.empty()) why = received ? "the answer listed no account" : "no answer";
+    prompt_.Error(BhsFailureText(server_, why));
     view_.Waiting(false);
     CloseWindow();
     return;
@@ -309,13 +311,14 @@ std::optional<std::string> TBHSNewAccountFrm::SendRequest() {
   auto reply = request->Perform(BhsNewAccountBody(fields_));
   std::lock_guard<std::mutex> lock(mutex_);
   request_.reset();
+  failure_ = request->Failure();
   return reply;
 }
 
 std::string TBHSNewAccountFrm::FinishRequest(const std::optional<std::string>& reply) {
   std::string id;
   if (!reply) {
-    prompt_.Error(kCouldNotConnect);
+    prompt_.Error(BhsFailureText(server_, failure_));
   } else {
     id = ParseBhsNewAccountId(*reply);
   }

@@ -81,6 +81,7 @@ class TBHSFrm {
   void Assign(const std::string& id);
   void CloseWindow();
   BhsServer server_;
+  std::string failure_;  // why the last request failed (the step's thread)
   CompanyProfile company_;
   std::function<void(const std::string&)> assign_;
   UserPrompt& prompt_;
@@ -130,6 +131,7 @@ class TBHSNewAccountFrm {
 
  private:
   BhsServer server_;
+  std::string failure_;  // why the last request failed (the step's thread)
   BhsNewAccountFields fields_;
   UserPrompt& prompt_;
   BhsView& view_;

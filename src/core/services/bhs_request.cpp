@@ -16,6 +16,12 @@ BhsRequest::BhsRequest(BhsServer server, Kind kind, std::function<void(const std
 
 BhsRequest::~BhsRequest() = default;
 
+std::string BhsFailureText(const BhsServer& server, const std::string& reason) {
+  std::string text = "Could not connect to BHS!";
+  if (!reason.empty()) text += " (" + server.server + ": " + reason + ")";
+  return text;
+}
+
 std::optional<std::string> BhsRequest::Perform(const std::optional<std::string>& postData) {
   auto setStatus = [this](const std::string& text) {
     current_ = text;
@@ -33,7 +39,11 @@ std::optional<std::string> BhsRequest::Perform(const std::optional<std::string>&
   http.OnConnected = [&](int code, const std::string&) {
     setStatus(code == 0 ? "(Connected To BHS)" : "(Connection Error)");
   };
-  http.OnError = [&](int, const std::string&) { setStatus("(Connection Error)"); };
+  failure_.clear();
+  http.OnError = [&](int code, const std::string& text) {
+    if (failure_.empty()) failure_ = std::to_string(code) + ": " + text;
+    setStatus("(Connection Error)");
+  };
   http.OnStartTransfer = [&] {
     setStatus(list ? "(Receiving Data From BHS)" : "(Receiving Data From BHS...)");
   };
@@ -67,13 +77,22 @@ std::optional<std::string> BhsRequest::Perform(const std::optional<std::string>&
       } else {
         http.SetAction(THttpActions::httpGet);
       }
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
       failed = true;
+      if (failure_.empty()) failure_ = e.what();
     }
     lock.lock();
     active_ = nullptr;
   }
+  if (timedOut) {
+    failure_ = "no answer in " + std::to_string((timeLimit.count() + 999) / 1000) + " s";
+  } else if (tooBig) {
+    failure_ = "the answer was larger than " + std::to_string(kMaxBhsReply / 1024) + " KiB";
+  } else if (cancelled_) {
+    failure_ = "cancelled";
+  }
   if (failed || timedOut || tooBig || cancelled_) return std::nullopt;
+  failure_.clear();
   return received;
 }
 

@@ -26,6 +26,10 @@ struct BhsServer {
   std::string Url(const std::string& page) const;
 };
 
+// "Could not connect to BHS!" with the server and why ("... (www.bhs.example: 11001:
+// Host not found)"); the reference's words alone when the reason is empty.
+std::string BhsFailureText(const BhsServer& server, const std::string& reason);
+
 inline constexpr std::size_t kMaxBhsReply = 1 << 20;
 inline constexpr std::chrono::milliseconds kBhsTimeLimit = std::chrono::seconds(90);
 
@@ -40,6 +44,9 @@ class BhsRequest {
   std::optional<std::string> Perform(const std::optional<std::string>& postData);
   void Cancel();
   bool Cancelled() const { return cancelled_; }
+  // Why the last Perform failed ("11001: Host not found", "no answer within 90
+  // seconds"); empty after a success. The thread that called Perform.
+  const std::string& Failure() const { return failure_; }
 
   std::chrono::milliseconds timeLimit = kBhsTimeLimit;
 
@@ -48,7 +55,8 @@ class BhsRequest {
   Kind kind_;
   std::function<void(const std::string&)> status_;
   std::string current_;  // the status line as last set
-  std::mutex mutex_;     // guards active_ against Cancel
+  std::string failure_;
+  std::mutex mutex_;  // guards active_ against Cancel
   THttpClient* active_ = nullptr;
   std::atomic<bool> cancelled_{false};
 };

@@ -73,32 +73,21 @@ AppInfoSheet::AppInfoSheet(PageHost& main) : main_(main) {
   layout->addWidget(tabs_, 1);
 
   auto* buttons = new QHBoxLayout;
-  auto button = [&](const char* name, const char* text) {
-    auto* b = new QPushButton(text, this);
-    b->setObjectName(name);
-    buttons->addWidget(b);
-    return b;
-  };
-  QPushButton* newBtn = button("NewAppBtn", "Ne&w Application");
-  QPushButton* deleteBtn = button("DeleteAppBtn", "Delete Applicatio&n");
-  QPushButton* saveBtn = button("SaveAppBtn", "Save A&pplication");
+  QPushButton* newBtn = AddButton(buttons, "NewAppBtn", "Ne&w Application", this);
+  QPushButton* deleteBtn = AddButton(buttons, "DeleteAppBtn", "Delete Applicatio&n", this);
+  QPushButton* saveBtn = AddButton(buttons, "SaveAppBtn", "Save A&pplication", this);
   buttons->addStretch();
-  QPushButton* exportBtn = button("ExportPadBtn", "Export PA&D File...");
+  QPushButton* exportBtn = AddButton(buttons, "ExportPadBtn", "Export PA&D File...", this);
   layout->addLayout(buttons);
 
   Session& s = main_.Core();
   connect(appName_, &QComboBox::activated, this, [this, &s](int index) {
     const std::string name = FromQt(appName_->itemText(index));
-    // Unsaved edits are offered for saving first; Cancel stays where the user was.
-    bool go = false;
-    if (!main_.Act([&] { go = s.OfferSaveApp(); }) || !go) return;
-    main_.Act([&] { s.ChooseApp(name); }, true);
+    SaveFirstThen(
+        main_, &Session::OfferSaveApp, [&] { s.ChooseApp(name); }, true);
   });
-  connect(newBtn, &QPushButton::clicked, this, [this, &s] {
-    bool go = false;
-    if (!main_.Act([&] { go = s.OfferSaveApp(); }) || !go) return;
-    main_.Act([&] { s.App().NewApp(); });
-  });
+  connect(newBtn, &QPushButton::clicked, this,
+          [this, &s] { SaveFirstThen(main_, &Session::OfferSaveApp, [&] { s.App().NewApp(); }); });
   connect(deleteBtn, &QPushButton::clicked, this,
           [this, &s] { main_.Act([&] { s.App().DeleteApp(); }, true); });
   connect(saveBtn, &QPushButton::clicked, this,
@@ -109,12 +98,17 @@ AppInfoSheet::AppInfoSheet(PageHost& main) : main_(main) {
 QLineEdit* AppInfoSheet::Field(const char* key, QWidget* parent) {
   const AppField* field = FindAppField(key);
   auto* edit = NewEdit(std::string(field->control).c_str(), parent);
-  if (field->maxLength > 0) edit->setMaxLength(field->maxLength);
+  const std::string k = key;
+  // The year takes a whole year too; it is stored as its last two digits when the
+  // field is left.
+  const bool year = k == "YEAR";
+  if (field->maxLength > 0) ShowLengthLimit(edit, year ? 4 : field->maxLength);
+  if (year) edit->setToolTip("The year's last two digits (26), or the whole year (2026).");
   ApplyKeyRule(edit, field->rule);
   edits_[key] = edit;
-  const std::string k = key;
-  connect(edit, &QLineEdit::textChanged, this, [this, edit, k](const QString& text) {
+  connect(edit, &QLineEdit::textChanged, this, [this, edit, k, year](const QString& text) {
     if (refreshing_) return;
+    if (year && text.size() > 2) return;  // a whole year, entered when the field is left
     if (Storable(edit, text) && main_.Core().App().SetField(k, FromQt(text))) return;
     // Refused by the field rules (after their message): show what is stored.
     QTimer::singleShot(0, this, [this] { Refresh(); });
@@ -301,6 +295,8 @@ QWidget* AppInfoSheet::BuildLocations() {
 QPlainTextEdit* AppInfoSheet::Memo(const char* name, QWidget* parent) {
   auto* memo = new QPlainTextEdit(parent);
   memo->setObjectName(name);
+  // Tab moves on, as in every other field: the descriptions are plain paragraphs.
+  memo->setTabChangesFocus(true);
   ApplyKeyRule(memo, KeyRule::NoDollar);
   connect(memo, &QPlainTextEdit::textChanged, this, [this, memo] {
     if (refreshing_) return;
@@ -322,7 +318,9 @@ QWidget* AppInfoSheet::BuildDescription() {
   NarrowMargins(layout);
   auto* form = new QFormLayout;
   QLineEdit* shortDesc = Field("SHORTDESC", page);
-  form->addRow(Caption("Sho&rt Description:", shortDesc, page), shortDesc);
+  form->addRow(Caption("Sho&rt Description:", shortDesc, page),
+               Row(page, {shortDesc, LengthCounter(shortDesc, page)}));
+  shortDesc->setMinimumWidth(shortDesc->fontMetrics().horizontalAdvance('x') * 50);
   layout->addLayout(form);
   longDesc_ = Memo("longdesc", page);
   layout->addWidget(Caption("L&ong Description", longDesc_, page));
@@ -336,6 +334,9 @@ QWidget* AppInfoSheet::BuildDescription() {
 }
 
 bool AppInfoSheet::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusIn && watched == edits_["YEAR"]) {
+    yearBefore_ = main_.Core().App().Profile().year;
+  }
   if (event->type() == QEvent::FocusOut) {
     // Leaving the field, not the window (a message box or a menu takes the focus too).
     const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
@@ -345,6 +346,8 @@ bool AppInfoSheet::eventFilter(QObject* watched, QEvent* event) {
     if (watched == edits_["8CHAR"]) {
       // After the focus has moved on, so that the message box does not fight it.
       QTimer::singleShot(0, this, [this] { Char8Exit(); });
+    } else if (watched == edits_["YEAR"] && edits_["YEAR"]->text().size() > 2) {
+      QTimer::singleShot(0, this, [this] { YearExit(); });
     } else {
       longDate_->setText(ToQt(main_.Core().App().LongDate()));
     }
@@ -359,6 +362,18 @@ void AppInfoSheet::Char8Exit() {
   Refresh();
   if (!accepted) edits_["8CHAR"]->setFocus();
   inChar8Exit_ = false;
+}
+
+void AppInfoSheet::YearExit() {
+  QLineEdit* year = edits_["YEAR"];
+  const QString typed = year->text();
+  if (typed.size() <= 2) return;
+  // Stored as two digits, or refused after the message: then the year is what it was
+  // before the person began typing (the first digits went in as they came).
+  bool stored = false;
+  main_.Act([&] { stored = main_.Core().App().EnterValue("YEAR", FromQt(typed)); });
+  if (!stored) main_.Core().App().SetField("YEAR", yearBefore_);
+  Refresh();
 }
 
 void AppInfoSheet::Refresh() {

@@ -36,6 +36,8 @@ class AppInfoSheet : public QWidget {
   QWidget* PathRow(const char* key, const char* button, QWidget* parent);
   QPlainTextEdit* Memo(const char* name, QWidget* parent);
   void Char8Exit();
+  // Leaving the year with a whole year typed: stored as two digits, or refused.
+  void YearExit();
 
   PageHost& main_;
   QTabWidget* tabs_ = nullptr;
@@ -48,6 +50,7 @@ class AppInfoSheet : public QWidget {
   std::map<std::string, QComboBox*> selectors_;  // by file key
   bool refreshing_ = false;
   bool inChar8Exit_ = false;
+  std::string yearBefore_;  // the stored year when the year field took the focus
 };
 
 }  // namespace vendrix::ui

@@ -30,20 +30,20 @@ struct FieldLook {
 // In the order the page shows them: contact on the left, address on the right,
 // the company's own addresses below.
 constexpr FieldLook kContact[] = {
-    {"CONTACT", "Contact Name", nullptr, false},  {"CTITLE", "Contact Title", nullptr, false},
-    {"CEMAIL", "Contact E-Mail", nullptr, false}, {"CPHONE", "Contact Phone", nullptr, false},
-    {"CFAX", "Contact Fax", nullptr, false},
+    {"CONTACT", "Contact Na&me", nullptr, false},  {"CTITLE", "Contact Tit&le", nullptr, false},
+    {"CEMAIL", "&Contact E-Mail", nullptr, false}, {"CPHONE", "Contact &Phone", nullptr, false},
+    {"CFAX", "Contact Fa&x", nullptr, false},
 };
 constexpr FieldLook kAddress[] = {
-    {"CADDR", "Contact Address", nullptr, false},
+    {"CADDR", "Contact Add&ress", nullptr, false},
     {"CCITY", "Contact City", nullptr, false},
     {"CSTATE", "Contact State/Province", nullptr, false},
-    {"CZIP", "Contact Postal (Zip)", nullptr, false},
-    {"CCOUNTRY", "Contact Country",
+    {"CZIP", "Contact Postal (&Zip)", nullptr, false},
+    {"CCOUNTRY", "Contact Co&untry",
      "Enter the 2 letter identifier for the company contact's country.", false},
 };
 constexpr FieldLook kCompany[] = {
-    {"CURL", "Company Home Page", "Enter the full URL for the Company's home page.", true},
+    {"CURL", "Company Home Pa&ge", "Enter the full URL for the Company's home page.", true},
     {"CCMAIL", "Company E-Mail",
      "Enter an e-mail address for a company sales contact other than the default company "
      "contact.",
@@ -96,31 +96,21 @@ CompanySheet::CompanySheet(PageHost& main) : main_(main) {
   layout->addStretch();
 
   auto* buttons = new QHBoxLayout;
-  auto button = [&](const char* name, const char* text) {
-    auto* b = new QPushButton(text, this);
-    b->setObjectName(name);
-    buttons->addWidget(b);
-    return b;
-  };
-  QPushButton* newBtn = button("NewCompanyBtn", "&New Company");
-  QPushButton* deleteBtn = button("DeleteCompanyBtn", "D&elete Company");
-  QPushButton* saveBtn = button("SaveCompanyBtn", "Save &Company");
-  QPushButton* bhsBtn = button("BHSIDBtn", "BHS I&D#");
+  QPushButton* newBtn = AddButton(buttons, "NewCompanyBtn", "&New Company", this);
+  QPushButton* deleteBtn = AddButton(buttons, "DeleteCompanyBtn", "D&elete Company", this);
+  QPushButton* saveBtn = AddButton(buttons, "SaveCompanyBtn", "Sa&ve Company", this);
+  QPushButton* bhsBtn = AddButton(buttons, "BHSIDBtn", "BHS I&D#", this);
   buttons->addStretch();
   layout->addLayout(buttons);
 
   Session& s = main_.Core();
   connect(compname_, &QComboBox::activated, this, [this, &s](int index) {
     const std::string name = FromQt(compname_->itemText(index));
-    // Unsaved edits are offered for saving first; Cancel stays where the user was.
-    bool go = false;
-    if (!main_.Act([&] { go = s.OfferSaveCompany(); }) || !go) return;
-    main_.Act([&] { s.ChooseCompany(name); }, true);
+    SaveFirstThen(
+        main_, &Session::OfferSaveCompany, [&] { s.ChooseCompany(name); }, true);
   });
   connect(newBtn, &QPushButton::clicked, this, [this, &s] {
-    bool go = false;
-    if (!main_.Act([&] { go = s.OfferSaveCompany(); }) || !go) return;
-    main_.Act([&] { s.Company().NewCompany(); });
+    SaveFirstThen(main_, &Session::OfferSaveCompany, [&] { s.Company().NewCompany(); });
   });
   connect(deleteBtn, &QPushButton::clicked, this, [this, &s] {
     main_.Act(

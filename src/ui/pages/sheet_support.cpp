@@ -1,8 +1,14 @@
 #include "sheet_support.h"
 
+#include "app/session.h"
+#include "page_host.h"
 #include "text_guard.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QRegularExpression>
 #include <QStringListModel>
+#include <QToolTip>
 
 namespace vendrix::ui {
 
@@ -39,7 +45,64 @@ void SetItems(QComboBox* combo, const QStringList& items, const QString& shown) 
 
 QLabel* Caption(const QString& text, QWidget* buddy, QWidget* parent) {
   auto* label = new QLabel(text, parent);
-  if (buddy) label->setBuddy(buddy);
+  if (buddy) {
+    label->setBuddy(buddy);
+    // A screen reader finds a buddy's caption only beside it; the name goes wherever
+    // the field sits (a row of fields, a frame with a button).
+    if (buddy->accessibleName().isEmpty()) {
+      QString name = text;
+      name.remove(QRegularExpression("&(?!&)"));
+      buddy->setAccessibleName(name.replace("&&", "&").trimmed());
+    }
+  }
+  return label;
+}
+
+namespace {
+
+// Beeps and shows the limit when a typed character would not fit.
+class LimitFilter : public QObject {
+ public:
+  explicit LimitFilter(QLineEdit* edit) : QObject(edit), edit_(edit) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const QString text = key->text();
+    if (text.isEmpty() || !text.front().isPrint() || edit_->hasSelectedText()) return false;
+    if (edit_->text().size() < edit_->maxLength()) return false;
+    QApplication::beep();
+    QToolTip::showText(edit_->mapToGlobal(QPoint(0, edit_->height())),
+                       QString("At most %1 characters.").arg(edit_->maxLength()), edit_);
+    Q_UNUSED(watched);
+    return true;
+  }
+
+ private:
+  QLineEdit* edit_;
+};
+
+}  // namespace
+
+void ShowLengthLimit(QLineEdit* edit, int limit) {
+  edit->setMaxLength(limit);
+  edit->setToolTip(QString("At most %1 characters.").arg(limit));
+  edit->installEventFilter(new LimitFilter(edit));
+}
+
+QLabel* LengthCounter(QLineEdit* edit, QWidget* parent) {
+  auto* label = new QLabel(parent);
+  label->setObjectName(edit->objectName() + "Count");
+  auto show = [edit, label] {
+    const bool full = edit->text().size() >= edit->maxLength();
+    label->setText(QString("%1/%2").arg(edit->text().size()).arg(edit->maxLength()));
+    QFont f = label->font();
+    f.setBold(full);
+    label->setFont(f);
+  };
+  QObject::connect(edit, &QLineEdit::textChanged, label, show);
+  show();
   return label;
 }
 
@@ -48,6 +111,20 @@ bool Storable(QWidget* field, const QString& text) {
   if (bad.isEmpty()) return true;
   ShowRefused(field, bad);
   return false;
+}
+
+QPushButton* AddButton(QBoxLayout* row, const char* name, const QString& text, QWidget* parent) {
+  auto* b = new QPushButton(text, parent);
+  b->setObjectName(name);
+  row->addWidget(b);
+  return b;
+}
+
+bool SaveFirstThen(PageHost& main, bool (Session::*offer)(), const std::function<void()>& then,
+                   bool busy) {
+  bool go = false;
+  if (!main.Act([&] { go = (main.Core().*offer)(); }) || !go) return false;
+  return main.Act(then, busy);
 }
 
 QLineEdit* NewEdit(const char* name, QWidget* parent) {

@@ -97,6 +97,11 @@ QPlainTextEdit* SiteBuilderSheet::Script(const char* name, ScriptKind kind, QWid
   editor->setObjectName(name);
   editor->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   editor->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // Tab moves on from a script as from any field: the keyboard must not be trapped.
+  editor->setTabChangesFocus(true);
+  const char* names[] = {"New submission form script", "Update form script", "FTP text file script",
+                         "New submission e-mail script", "Update e-mail script"};
+  editor->setAccessibleName(names[static_cast<int>(kind)]);
   if (kind == ScriptKind::HttpNew || kind == ScriptKind::HttpUpdate) {
     editor->installEventFilter(new NoEnter(editor));
     editor->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -118,6 +123,7 @@ QPlainTextEdit* SiteBuilderSheet::Categories(const char* name, Lines SiteDefinit
   auto* editor = new QPlainTextEdit(parent);
   editor->setObjectName(name);
   editor->setLineWrapMode(QPlainTextEdit::NoWrap);
+  editor->setTabChangesFocus(true);
   connect(editor, &QPlainTextEdit::textChanged, this, [this, editor, member] {
     if (refreshing_) return;
     if (!Storable(editor, editor->toPlainText())) return Refresh();
@@ -254,6 +260,7 @@ QWidget* SiteBuilderSheet::BuildDetails() {
         Categories(which == 1 ? "EB_CatagoriesMemo1" : "EB_CatagoriesMemo2",
                    which == 1 ? &SiteDefinition::cat1 : &SiteDefinition::cat2, page);
     memo->setToolTip("One category per line: the site's value, then \">, then the text shown.");
+    memo->setAccessibleName(which == 1 ? "Primary categories" : "Secondary categories");
     (which == 1 ? cat1Memo_ : cat2Memo_) = memo;
     col->addWidget(use);
     col->addWidget(memo, 1);
@@ -447,7 +454,7 @@ QWidget* SiteBuilderSheet::BuildEmail() {
   };
   auto* scripts = new QHBoxLayout;
   for (const Look& l :
-       {Look{"EB_EmailToEdit", "E-Mail New Submissions to:", &SiteDefinition::emailToName,
+       {Look{"EB_EmailToEdit", "E-Mail &New Submissions to:", &SiteDefinition::emailToName,
              "EB_EmailSubjectEdit", &SiteDefinition::emailSubject, "Eb_MailNewScriptDefaultBtn", 1,
              "EB_EMailNew_ScriptCheck", "EB_Email_NewSubmissionScriptMemo", ScriptKind::EmailNew,
              "Defau&lt Script", "Test Sc&ript"},
@@ -461,7 +468,8 @@ QWidget* SiteBuilderSheet::BuildEmail() {
     QLineEdit* to = Text(l.to, l.toMember, false, page);
     form->addRow(Caption(l.toLabel, to, page), to);
     QLineEdit* subject = Text(l.subject, l.subjectMember, true, page);
-    form->addRow(Caption("Subject:", subject, page), subject);
+    form->addRow(Caption(l.kind == ScriptKind::EmailNew ? "Sub&ject:" : "Subject:", subject, page),
+                 subject);
     col->addLayout(form);
     QPlainTextEdit* memo = Script(l.memo, l.kind, page);
     auto* head = new QHBoxLayout;
@@ -514,11 +522,8 @@ QWidget* SiteBuilderSheet::BuildBand() {
   QPushButton* del = button("EB_DeleteSiteBtn", "&Delete Site");
   QPushButton* save = button("EB_UpdateSiteBtn", "Sa&ve Site");
   SiteBuilder& b = main_.Core().Builder();
-  connect(add, &QPushButton::clicked, this, [this, &b] {
-    bool go = false;
-    if (!main_.Act([&] { go = main_.Core().OfferSaveSite(); }) || !go) return;
-    main_.Act([&] { b.NewSite(); });
-  });
+  connect(add, &QPushButton::clicked, this,
+          [this, &b] { SaveFirstThen(main_, &Session::OfferSaveSite, [&] { b.NewSite(); }); });
   connect(del, &QPushButton::clicked, this,
           [this, &b] { main_.Act([&] { b.DeleteSite(); }, true); });
   connect(save, &QPushButton::clicked, this,

@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -45,6 +46,11 @@ SitesSheet::SitesSheet(PageHost& main) : main_(main) {
   grid_->setShowGrid(false);
   grid_->setWordWrap(false);
   grid_->setMinimumHeight(220);
+  // Tab enters and leaves the table; the arrows move inside it, Space ticks "P" and
+  // Enter opens the site's page.
+  grid_->setTabKeyNavigation(false);
+  grid_->setAccessibleName("Sites");
+  grid_->installEventFilter(this);
   QHeaderView* header = grid_->horizontalHeader();
   header->setSectionResizeMode(QHeaderView::Interactive);
   header->setStretchLastSection(false);
@@ -59,13 +65,13 @@ SitesSheet::SitesSheet(PageHost& main) : main_(main) {
   countLbl_->setObjectName("SiteGridCountLbl");
   totalLbl_ = new QLabel("0", this);
   totalLbl_->setObjectName("TotalToPostLbl");
-  counts->addWidget(new QLabel("Current Available Sites:", this));
+  counts->addWidget(Caption("Current A&vailable Sites:", grid_, this));
   counts->addWidget(countLbl_);
   counts->addSpacing(24);
   counts->addWidget(new QLabel("Total To Post:", this));
   counts->addWidget(totalLbl_);
   counts->addStretch();
-  gridLinesChk_ = new QCheckBox("Use Grid Lines", this);
+  gridLinesChk_ = new QCheckBox("Use G&rid Lines", this);
   gridLinesChk_->setObjectName("UseGridLinesChk");
   counts->addWidget(gridLinesChk_);
   layout->addLayout(counts);
@@ -88,11 +94,11 @@ SitesSheet::SitesSheet(PageHost& main) : main_(main) {
   grid->addWidget(cat1_, 0, 1);
   grid->addWidget(cat2Lbl_, 1, 0);
   grid->addWidget(cat2_, 1, 1);
-  postChk_ = new QCheckBox("Submit to this software site as", panel);
+  postChk_ = new QCheckBox("Sub&mit to this software site as", panel);
   postChk_->setObjectName("DoPostCheckBox");
-  newRadio_ = new QRadioButton("a NEW first time submission", panel);
+  newRadio_ = new QRadioButton("a NE&W first time submission", panel);
   newRadio_->setObjectName("SubmitNewRadio");
-  updateRadio_ = new QRadioButton("an UPDATE to an Existing Listing", panel);
+  updateRadio_ = new QRadioButton("an UP&DATE to an Existing Listing", panel);
   updateRadio_->setObjectName("SubmitUpdateRadio");
   grid->addWidget(postChk_, 0, 2);
   grid->addWidget(newRadio_, 1, 2);
@@ -102,10 +108,12 @@ SitesSheet::SitesSheet(PageHost& main) : main_(main) {
   up->setObjectName("SiteGridUpBtn");
   up->setArrowType(Qt::UpArrow);
   up->setToolTip("Previous site");
+  up->setAccessibleName("Previous site");
   auto* down = new QToolButton(panel);
   down->setObjectName("SiteGridDownBtn");
   down->setArrowType(Qt::DownArrow);
   down->setToolTip("Next site");
+  down->setAccessibleName("Next site");
   arrows->addWidget(up);
   arrows->addWidget(down);
   grid->addLayout(arrows, 0, 3, 3, 1);
@@ -113,19 +121,13 @@ SitesSheet::SitesSheet(PageHost& main) : main_(main) {
   layout->addWidget(panel);
 
   auto* buttons = new QHBoxLayout;
-  auto button = [&](const char* name, const char* text) {
-    auto* b = new QPushButton(text, this);
-    b->setObjectName(name);
-    buttons->addWidget(b);
-    return b;
-  };
-  QPushButton* save = button("AppSiteChangeBtn", "Sav&e Changes");
-  QPushButton* url = button("AppSiteGoUrlBtn", "&Go to URL");
+  QPushButton* save = AddButton(buttons, "AppSiteChangeBtn", "Sav&e Changes", this);
+  QPushButton* url = AddButton(buttons, "AppSiteGoUrlBtn", "&Go to URL", this);
   buttons->addStretch();
-  QPushButton* allNew = button("AllToNewBtn", "A&ll \"New\"");
-  QPushButton* allUpdate = button("AllToUpdateBtn", "All \"&Update\"");
-  QPushButton* allPost = button("AllToPostBtn", "All \"&Post\"");
-  QPushButton* allNoPost = button("AllToNoPostBtn", "All \"&No Post\"");
+  QPushButton* allNew = AddButton(buttons, "AllToNewBtn", "A&ll \"New\"", this);
+  QPushButton* allUpdate = AddButton(buttons, "AllToUpdateBtn", "All \"&Update\"", this);
+  QPushButton* allPost = AddButton(buttons, "AllToPostBtn", "All \"&Post\"", this);
+  QPushButton* allNoPost = AddButton(buttons, "AllToNoPostBtn", "All \"&No Post\"", this);
   layout->addLayout(buttons);
 
   popup_ = new QMenu(this);
@@ -223,15 +225,35 @@ SitesSheet::SitesSheet(PageHost& main) : main_(main) {
   connect(toBuilder, &QAction::triggered, this, [this] {
     Session& s = main_.Core();
     const int row = s.Table().Selected();
-    bool go = false;
-    if (!main_.Act([&] { go = s.OfferSaveSite(); }) || !go) return;
-    main_.ShowPage(Page::SiteBuilder);
-    main_.Act([&] { s.ViewInSiteBuilder(row); }, true);
+    SaveFirstThen(
+        main_, &Session::OfferSaveSite,
+        [&] {
+          main_.ShowPage(Page::SiteBuilder);
+          s.ViewInSiteBuilder(row);
+        },
+        true);
   });
   connect(toUrl, &QAction::triggered, this, [this] { GoToUrl(); });
 }
 
 bool SitesSheet::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == grid_ && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() & ~Qt::KeypadModifier) return QWidget::eventFilter(watched, event);
+    SiteTable& table = main_.Core().Table();
+    if (key->key() == Qt::Key_Space && table.Selected() >= 0) {
+      // As the "Submit to this software site as" box: refused for a site that does
+      // not fit the application.
+      const bool post = table.Rows()[static_cast<std::size_t>(table.Selected())].post == "Y";
+      table.SetPost(!post);
+      RowEdited();
+      return true;
+    }
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+      GoToUrl();
+      return true;
+    }
+  }
   if (event->type() == QEvent::MouseButtonPress && (watched == cat1_ || watched == cat2_)) {
     main_.Core().Table().CategoryClicked();
   }
@@ -303,6 +325,13 @@ void SitesSheet::ShowDetails() {
     QStringList items;
     for (const auto& l : choices[i]->items) items << ToQt(l);
     SetItems(combos[i], items, choices[i]->index >= 0 ? items.value(choices[i]->index) : QString());
+    // A value that no entry holds ("NOT SET!", a label the list lost) is shown as it is:
+    // it is what a run would send.
+    const bool unlisted = choices[i]->enabled && choices[i]->index < 0;
+    combos[i]->setPlaceholderText(unlisted ? ToQt(choices[i]->value) : QString());
+    combos[i]->setToolTip(unlisted && choices[i]->value != kNotSet
+                              ? "This category is not in the site's list: choose one from it."
+                              : QString());
     combos[i]->setEnabled(choices[i]->enabled);
     labels[i]->setEnabled(choices[i]->enabled);
   }
@@ -316,9 +345,7 @@ void SitesSheet::ShowDetails() {
 void SitesSheet::Refresh() {
   Refreshing guard(refreshing_);
   Session& s = main_.Core();
-  // What each site last got; an unreadable history shows no versions.
-  const std::string& app = s.App().Shown();
-  model_->SetHistory(app.empty() ? PostHistory{} : PostHistory::Load(s.Wide().HistoryFile(app)));
+  model_->SetHistory(s.SentHistory());
   model_->Refresh();
   grid_->setShowGrid(s.Settings().useGridLines);
   gridLinesChk_->setChecked(s.Settings().useGridLines);

@@ -31,7 +31,7 @@ namespace vendrix::ui {
 namespace {
 
 constexpr int kBlinkMs = 350;
-constexpr int kMaxCount = 200;  // the counters show three digits
+constexpr int kMinDigits = 3;  // the counters widen for larger counts, never clamp
 constexpr int kFlightRowsShown = 4;
 enum FlightColumn { kSiteColumn, kStepColumn, kStatusColumn, kBytesColumn };
 
@@ -44,13 +44,28 @@ QLabel* Sunken(const char* name, QWidget* parent) {
   l->setObjectName(name);
   l->setFrameShape(QFrame::StyledPanel);
   l->setFrameShadow(QFrame::Sunken);
+  // A field's ground, so that the read-only text keeps its outline on a dark desktop.
+  l->setBackgroundRole(QPalette::Base);
+  l->setForegroundRole(QPalette::Text);
+  l->setAutoFillBackground(true);
   l->setMinimumWidth(l->fontMetrics().horizontalAdvance('0') * 28);
   l->setTextInteractionFlags(Qt::NoTextInteraction);
   return l;
 }
 
+// Shows a count on a counter with as many digits as it needs (three at least).
+void Display(QLCDNumber* counter, int value) {
+  value = std::max(value, 0);
+  const int digits = std::max(kMinDigits, static_cast<int>(QString::number(value).size()));
+  if (counter->digitCount() != digits) {
+    counter->setDigitCount(digits);
+    counter->setMinimumWidth(24 * digits);
+  }
+  counter->display(value);
+}
+
 QLCDNumber* Counter(const char* name, QWidget* parent) {
-  auto* n = new QLCDNumber(3, parent);
+  auto* n = new QLCDNumber(kMinDigits, parent);
   n->setObjectName(name);
   n->setSegmentStyle(QLCDNumber::Flat);
   n->setMinimumSize(72, 34);
@@ -134,6 +149,7 @@ SubmitPage::SubmitPage(PageHost& main) : main_(main) {
       "Select one to skip it alone.");
   auto* inFlightCaption = new QLabel("Sites i&n flight:", statusBox);
   inFlightCaption->setBuddy(inFlight_);
+  inFlight_->setAccessibleName("Sites in flight");
   grid->addWidget(inFlightCaption, 4, 0, Qt::AlignRight | Qt::AlignTop);
   grid->addWidget(inFlight_, 4, 1, 1, 2);
   grid->setColumnStretch(1, 1);
@@ -145,11 +161,13 @@ SubmitPage::SubmitPage(PageHost& main) : main_(main) {
   log_ = List("log", this);
   auto* logCaption = new QLabel("&Log:", this);
   logCaption->setBuddy(log_);
+  log_->setAccessibleName("Log");
   logColumn->addWidget(logCaption);
   logColumn->addWidget(log_);
   auto* ftpColumn = new QVBoxLayout;
   ftpList_ = List("ftplist", this);
   ftpColumn->addWidget(new QLabel("FTP:", this));
+  ftpList_->setAccessibleName("FTP log");
   ftpColumn->addWidget(ftpList_);
   lists->addLayout(logColumn, 3);
   lists->addLayout(ftpColumn, 2);
@@ -342,8 +360,8 @@ void SubmitPage::SkipClicked() {
 }
 
 void SubmitPage::ShowCounters(int toPost, int processed) {
-  toPost_->display(std::clamp(toPost, 0, kMaxCount));
-  processed_->display(std::clamp(processed, 0, kMaxCount));
+  Display(toPost_, toPost);
+  Display(processed_, processed);
 }
 
 void SubmitPage::ShowProgress(int position, int maximum) {
@@ -387,6 +405,7 @@ void SubmitPage::SetPostingMode(bool on) {
     listed_ = false;
   }
   posting_ = on;
+  if (on) ran_ = true;
   skip_->setEnabled(on);
   cancel_->setEnabled(on);
   SetRunActive(active_);
@@ -402,9 +421,10 @@ void SubmitPage::SetRunActive(bool active) {
 }
 
 void SubmitPage::ShowIdleCount() {
-  if (active_ || posting_) return;
-  // Between runs "Total To Post" shows what the next run would post.
-  toPost_->display(std::clamp(main_.Core().Table().Counts().total, 0, kMaxCount));
+  // Before the first run "Total To Post" shows what a run would post; after one, the
+  // counters keep that run's figures until the next.
+  if (active_ || posting_ || ran_) return;
+  Display(toPost_, main_.Core().Table().Counts().total);
 }
 
 QStringList SubmitPage::LogLines() const {

@@ -113,6 +113,7 @@ class SubmitPage : public QWidget {
   std::array<bool, 3> stepBusy_{};       // a site in flight is in that step
   bool listed_ = false;                  // the run lists its sites in flight
   bool posting_ = false;
+  bool ran_ = false;  // a run has shown its figures on the counters
   bool active_ = false;
   std::function<bool(QPrinter&)> printDialog_;
 };

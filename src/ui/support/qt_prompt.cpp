@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <utility>
 
 #include "base/cp1252.h"
 #include "error_form.h"
@@ -104,6 +105,9 @@ std::optional<std::string> QtPrompt::ChooseSaveFile(const FileChoice& choice) {
 }
 
 std::optional<std::string> QtPrompt::Choose(FileMode mode, const FileChoice& choice) {
+  // A proposed name is for the next save chooser only.
+  proposed_ = std::exchange(suggested_, QString());
+  const QString suggested = proposed_;
   if (chooser_) {
     const QString path = chooser_(mode, choice);
     if (path.isEmpty()) return std::nullopt;
@@ -120,6 +124,7 @@ std::optional<std::string> QtPrompt::Choose(FileMode mode, const FileChoice& cho
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   if (!choice.defaultExtension.empty()) dialog.setDefaultSuffix(ToQt(choice.defaultExtension));
+  if (save && !suggested.isEmpty()) dialog.selectFile(suggested);
   const int result = dialog.exec();
   GiveFocusBack(parent_);
   if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;

@@ -24,6 +24,10 @@ class QtPrompt : public UserPrompt {
   using FileChooser = std::function<QString(FileMode mode, const FileChoice& choice)>;
   // Replaces the file dialogs (an empty function restores them).
   void SetFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
+  // The file name the next save chooser proposes ("Tidy Notes.xml"), and the one the
+  // chooser being shown proposes.
+  void SuggestSaveName(const QString& name) { suggested_ = name; }
+  const QString& Proposed() const { return proposed_; }
 
   void Inform(const std::string& text) override;
   void Error(const std::string& text) override;
@@ -51,6 +55,7 @@ class QtPrompt : public UserPrompt {
   // The chosen path in Windows-1252, or nothing (and a message) when it cannot be held.
   std::optional<std::string> ExactPath(const QString& chosen);
   FileChooser chooser_;
+  QString suggested_, proposed_;
   QPointer<QWidget> parent_;
   QPointer<QWidget> openBox_;
   bool defaultNo_ = false;

@@ -152,7 +152,24 @@ class RunWorker::View : public RunView {
   }
   bool OpenSettings() override {
     bool ok = false;
-    CallOnGui(&page_, [&] { ok = main_.OpenSettings(); });
+    CallOnGui(&page_, [&] {
+      // The Settings window does not open unexplained: the person is told what is
+      // missing and why.
+      const ProgramSettings& s = main_.Core().Settings();
+      std::vector<std::string> missing;
+      if (s.smtp.empty()) missing.push_back("the mail server (SMTP)");
+      if (s.email.empty()) missing.push_back("your e-mail address");
+      if (s.name.empty()) missing.push_back("your name");
+      if (!missing.empty()) {
+        std::string list;
+        for (std::size_t i = 0; i < missing.size(); ++i) {
+          list += (i == 0 ? "" : i + 1 == missing.size() ? " and " : ", ") + missing[i];
+        }
+        main_.Prompt().Inform("Before submitting, fill in " + list +
+                              " on the Settings window: the sites' e-mails are sent with them.");
+      }
+      ok = main_.OpenSettings();
+    });
     return ok;
   }
   void OpenPage(const std::string& url) override {

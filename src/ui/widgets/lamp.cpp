@@ -26,12 +26,17 @@ void Lamp::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.setRenderHint(QPainter::Antialiasing);
   const QRectF r = QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5);
-  const QColor face = ShownLit() ? colour_ : colour_.darker(380);
+  // An unlit lamp must still show on a dark desktop: its face stays a shade above a
+  // dark window and its rim takes the colour of the window's text.
+  const bool darkWindow = palette().color(QPalette::Window).lightness() < 128;
+  const QColor face = ShownLit() ? colour_ : colour_.darker(darkWindow ? 230 : 380);
+  QColor rim = palette().color(QPalette::WindowText);
+  rim.setAlpha(150);
   QRadialGradient g(r.center() - QPointF(r.width() / 5, r.height() / 5), r.width() / 1.6);
   g.setColorAt(0, ShownLit() ? face.lighter(170) : face.lighter(130));
   g.setColorAt(1, face);
   p.setBrush(g);
-  p.setPen(QPen(palette().color(QPalette::Dark), 1));
+  p.setPen(QPen(rim, 1.2));
   p.drawEllipse(r);
 }
 

@@ -41,6 +41,24 @@ QVariant SiteTableModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant SiteTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role == Qt::ToolTipRole && orientation == Qt::Horizontal) {
+    switch (section) {
+      case 5:
+        return "H: the site takes web form (HTTP) submissions";
+      case 6:
+        return "F: the site takes FTP uploads";
+      case 7:
+        return "Z: the upload must be zipped";
+      case 8:
+        return "E: the site takes e-mail submissions";
+      case 10:
+        return "P: post to this site (Space toggles it)";
+      case kSentColumn:
+        return "Sent: the version the site last got";
+      default:
+        return {};
+    }
+  }
   if (role != Qt::DisplayRole) return {};
   if (orientation == Qt::Horizontal) return section < kColumns ? kHeaders[section] : QVariant();
   return section + 1;

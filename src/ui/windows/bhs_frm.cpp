@@ -69,6 +69,7 @@ TBHSFrmWindow::TBHSFrmWindow(TMainFrm& main)
 
   list_ = new QTreeWidget(this);
   list_->setObjectName("AccountList");
+  list_->setAccessibleName("BHS accounts");
   list_->setColumnCount(2);
   list_->setHeaderLabels({"Company", "BHS ID#"});
   list_->setRootIsDecorated(false);
@@ -88,11 +89,11 @@ TBHSFrmWindow::TBHSFrmWindow(TMainFrm& main)
     row->addWidget(b);
     return b;
   };
-  browse_ = button("BrowseBtn", "Browse Accounts");
-  newAccount_ = button("NewAccountBtn", "Get New Account");
-  useSelected_ = button("UseSelectedBtn", "Use Selected");
+  browse_ = button("BrowseBtn", "&Browse Accounts");
+  newAccount_ = button("NewAccountBtn", "Get &New Account");
+  useSelected_ = button("UseSelectedBtn", "&Use Selected");
   row->addStretch();
-  QPushButton* cancel = button("CancelBtn", "Cancel");
+  QPushButton* cancel = button("CancelBtn", "&Cancel");
   useSelected_->setEnabled(false);
   layout->addLayout(row);
 

@@ -67,10 +67,10 @@ TBHSNewAccountFrmWindow::TBHSNewAccountFrmWindow(const BhsServer& server,
 
   auto* row = new QHBoxLayout;
   row->addStretch();
-  request_ = new QPushButton("Request Account", this);
+  request_ = new QPushButton("&Request Account", this);
   request_->setObjectName("RequestBtn");
   request_->setDefault(true);
-  cancel_ = new QPushButton("Cancel", this);
+  cancel_ = new QPushButton("&Cancel", this);
   cancel_->setObjectName("CancelBtn");
   row->addWidget(request_);
   row->addWidget(cancel_);

@@ -5,6 +5,7 @@
 // Escape and the close box close the checker, except while a check runs. GUI thread
 // only.
 #include <QDialog>
+#include <functional>
 #include <memory>
 
 #include "qt_prompt.h"
@@ -20,6 +21,25 @@ class QTreeWidget;
 namespace vendrix::ui {
 
 class TMainFrm;
+
+// The checker's prompt: the check's result stands alone, so the "checking" panel is
+// put away before any message is shown.
+class CheckPrompt : public QtPrompt {
+ public:
+  using QtPrompt::QtPrompt;
+  void SetBeforeMessage(std::function<void()> hook) { before_ = std::move(hook); }
+  void Inform(const std::string& text) override {
+    if (before_) before_();
+    QtPrompt::Inform(text);
+  }
+  void Error(const std::string& text) override {
+    if (before_) before_();
+    QtPrompt::Error(text);
+  }
+
+ private:
+  std::function<void()> before_;
+};
 
 class TEngineCheckFrm : public QDialog {
   Q_OBJECT
@@ -38,7 +58,7 @@ class TEngineCheckFrm : public QDialog {
   void MassChange();
 
   TMainFrm& main_;
-  QtPrompt prompt_;
+  CheckPrompt prompt_;
   std::unique_ptr<EngineChecker> checker_;
   QTreeWidget* errorList_;
   QPlainTextEdit* editMemo_;

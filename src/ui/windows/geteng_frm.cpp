@@ -109,10 +109,10 @@ TgetengWindow::TgetengWindow(TMainFrm& main)
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
-  start_ = new QPushButton("Start Update", this);
+  start_ = new QPushButton("&Start Update", this);
   start_->setObjectName("Button1");
   start_->setDefault(true);
-  cancel_ = new QPushButton("Cancel", this);
+  cancel_ = new QPushButton("&Cancel", this);
   cancel_->setObjectName("CancelBtn");
   buttons->addWidget(start_);
   buttons->addWidget(cancel_);

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -18,6 +19,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <map>
+
+#include "screen_fit.h"
 
 namespace vendrix::ui {
 
@@ -142,6 +145,7 @@ THelpFrm::THelpFrm(const QString& manualDir, QWidget* parent)
 
   contents_ = new QTreeWidget(this);
   contents_->setObjectName("ContentsTree");
+  contents_->setAccessibleName("Contents");
   contents_->setHeaderHidden(true);
   search_ = new QLineEdit(this);
   search_->setObjectName("SearchEdit");
@@ -163,6 +167,7 @@ THelpFrm::THelpFrm(const QString& manualDir, QWidget* parent)
 
   browser_ = new QTextBrowser(this);
   browser_->setObjectName("HelpBrowser");
+  browser_->setAccessibleName("Help page");
   browser_->setOpenExternalLinks(true);  // web addresses go to the browser
   if (!dir_.isEmpty()) browser_->setSearchPaths({dir_});
 
@@ -175,7 +180,14 @@ THelpFrm::THelpFrm(const QString& manualDir, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(bar);
   layout->addWidget(split, 1);
-  resize(900, 640);
+  FitOnScreen(this, QSize(900, 640));
+  // Closed from the keyboard as a browser's tab or a dialog is.
+  for (const QKeySequence& key :
+       {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+    auto* shortcut = new QShortcut(key, this);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, &QWidget::close);
+  }
 
   back->setEnabled(false);
   forward->setEnabled(false);

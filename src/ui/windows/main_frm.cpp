@@ -25,6 +25,7 @@
 #include "pad_import_frm.h"
 #include "qt_text.h"
 #include "report_viewer.h"
+#include "screen_fit.h"
 #include "settings_form.h"
 #include "site_builder_sheet.h"
 #include "sites_sheet.h"
@@ -54,6 +55,9 @@ QScrollArea* Scrolled(QWidget* page) {
   area->setWidget(page);
   area->setWidgetResizable(true);
   area->setFrameShape(QFrame::NoFrame);
+  // Tab goes from the page tabs straight to the page's first field; the area scrolls
+  // to whichever field has the focus.
+  area->setFocusPolicy(Qt::NoFocus);
   return area;
 }
 }  // namespace
@@ -68,6 +72,9 @@ TMainFrm::TMainFrm(const std::string& dataRoot, QWidget* parent)
   // Every field of every window refuses what the files cannot hold.
   textGuard_ = new TextGuard(this);
   qApp->installEventFilter(textGuard_);
+  // Every window it shows stays on the screen, however small the screen.
+  screenFit_ = new ScreenFit(this);
+  qApp->installEventFilter(screenFit_);
 
   openUrl_ = [](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); };
   const auto later = [this](const char* what) {
@@ -112,6 +119,7 @@ TMainFrm::TMainFrm(const std::string& dataRoot, QWidget* parent)
 TMainFrm::~TMainFrm() {
   qApp->removeEventFilter(hints_);
   qApp->removeEventFilter(textGuard_);
+  qApp->removeEventFilter(screenFit_);
   delete variables_;
 }
 
@@ -148,6 +156,9 @@ void TMainFrm::BuildMenus() {
     stored.setValue("Reports/Inside", reportsInside_->isChecked());
   });
   reportsInside_->setCheckable(true);
+  tools->addSeparator();
+  add(tools, "ContributeMenuItem", "&Contribute Site To Halvane...",
+      [this] { RunCommand(Command::Contribute); });
 
   QMenu* help = menuBar()->addMenu("&Help");
   help->setObjectName("HelpMenu");
@@ -155,7 +166,8 @@ void TMainFrm::BuildMenus() {
   add(help, "VendrixHomeItem", "&Vendrix Home Page", [this] { OpenUrl(kVendrixHome); });
   add(help, "HalvaneHomeItem", "Hal&vane Home Page", [this] { OpenUrl(kHalvaneHome); });
   help->addSeparator();
-  add(help, "AboutItem", "&About", [this] { ShowAbout(); })->setShortcut(QKeySequence("Ctrl+A"));
+  // No shortcut: Ctrl+A selects all in the fields and the table.
+  add(help, "AboutItem", "&About", [this] { ShowAbout(); });
 }
 
 bool TMainFrm::Initialise() {
@@ -181,6 +193,7 @@ void TMainFrm::ImportPad() {
 }
 
 void TMainFrm::ExportPad() {
+  prompt_.SuggestSaveName(ToQt(session_->App().Shown()) + ".xml");
   Act([this] { ExportPadFile(*session_); });
 }
 
@@ -443,11 +456,14 @@ void TMainFrm::RestoreGeometry() {
   if (!screen) return;
   const QRect room = screen->availableGeometry();
   if (geometryRestored_ && room.intersects(frameGeometry())) return;
-  // First start, or a screen that is no longer there: as large as the page wants,
-  // within the screen.
+  // First start, or a screen that is no longer there: a good share of the screen (so
+  // that the pages' fields show their values whole), within it, never below the
+  // minimum.
   geometryRestored_ = false;
-  const QSize want = sizeHint().expandedTo(QSize(kMinWidth, kMinHeight));
-  resize(want.boundedTo(room.size() - QSize(16, 48)));
+  const QSize share(room.width() * 17 / 20, room.height() * 9 / 10);
+  FitOnScreen(this, share.boundedTo(QSize(1280, 900))
+                        .expandedTo(sizeHint())
+                        .expandedTo(QSize(kMinWidth, kMinHeight)));
 }
 
 void TMainFrm::SaveGeometry() {

@@ -30,6 +30,7 @@ class SiteBuilderSheet;
 class TVariablesFrm;
 class HintSwitch;
 class TextGuard;
+class ScreenFit;
 
 class TMainFrm : public QMainWindow, public PageHost {
   Q_OBJECT
@@ -130,6 +131,7 @@ class TMainFrm : public QMainWindow, public PageHost {
   QPointer<TVariablesFrm> variables_;
   HintSwitch* hints_ = nullptr;
   TextGuard* textGuard_ = nullptr;
+  ScreenFit* screenFit_ = nullptr;
   std::map<Command, std::function<void()>> commands_;
   std::function<bool(const QString&)> openUrl_;
   QAction* reportsInside_ = nullptr;  // Tools: "Show Reports Inside Vendrix"

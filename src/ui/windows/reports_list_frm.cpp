@@ -26,6 +26,7 @@ TReportsListFrmWindow::TReportsListFrmWindow(TMainFrm& main)
   auto* layout = new QHBoxLayout(this);
   list_ = new QListWidget(this);
   list_->setObjectName("RepListBox");
+  list_->setAccessibleName("Reports");
   list_->setMinimumSize(list_->fontMetrics().horizontalAdvance('0') * 36, 240);
   layout->addWidget(list_);
   auto* column = new QVBoxLayout;

@@ -47,18 +47,25 @@ TSettingsForm::TSettingsForm(TMainFrm& main)
   smtp_ = NewEdit("smtpedit", page);
   email_ = NewEdit("emailedit", page);
   name_ = NewEdit("nameedit", page);
-  group(left, "Your SMTP Server:", smtp_);
-  group(left, "Your E-Mail Address:", email_);
-  group(left, "Your Name:", name_);
+  group(left, "Your S&MTP Server:", smtp_);
+  group(left, "Your &E-Mail Address:", email_);
+  group(left, "Your &Name:", name_);
   for (QLineEdit* e : {smtp_, email_, name_}) e->setMinimumWidth(240);
+  // The left column before the right one, so that Tab reads the window as a page.
+  mailLogin_ = new MailLoginBox(page);
+  left->addWidget(mailLogin_);
+  // The service addresses under the mail login, so that the window fits a small screen.
+  services_ = new ServiceSettingsBox(page);
+  left->addWidget(services_);
 
-  auto* proxyBox = new QGroupBox("Proxy Server (If any):", page);
+  auto* proxyBox = new QGroupBox("Pro&xy Server (If any):", page);
   auto* proxyForm = new QFormLayout(proxyBox);
   proxy_ = NewEdit("proxyedit", proxyBox);
   port_ = NewEdit("portedit", proxyBox);
   port_->setMaximumWidth(port_->fontMetrics().horizontalAdvance("000000") + 16);
+  proxy_->setAccessibleName("Proxy Server");
   proxyForm->addRow(proxy_);
-  proxyForm->addRow(Caption("Proxy Port:", port_, proxyBox), port_);
+  proxyForm->addRow(Caption("Proxy Por&t:", port_, proxyBox), port_);
   right->addWidget(proxyBox);
 
   auto spin = [page](const char* name, int min, int max) {
@@ -79,8 +86,8 @@ TSettingsForm::TSettingsForm(TMainFrm& main)
     h->addStretch();
     right->addWidget(box);
   };
-  spinGroup("FTP Settings:", "Maximum retries if contact failure:", retries_);
-  spinGroup("HTTP Settings:", "Time out Seconds:", timeOut_);
+  spinGroup("FTP Settings:", "Maximum retries if contact &failure:", retries_);
+  spinGroup("HTTP Settings:", "Time out Secon&ds:", timeOut_);
   postAtOnce_ = spin("postAtOnce", kMinPostAtOnce, kMaxPostAtOnce);
   postRetries_ = spin("postRetries", kMinPostRetries, kMaxPostRetries);
   postAtOnce_->setToolTip("How many sites a run posts at once; 1 posts them one after another.");
@@ -94,13 +101,9 @@ TSettingsForm::TSettingsForm(TMainFrm& main)
   postForm->addRow(Caption("&Retries when nothing reached a site:", postRetries_, postBox),
                    postRetries_);
   right->addWidget(postBox);
-  hints_ = new QCheckBox("Show Hints", page);
+  hints_ = new QCheckBox("Show &Hints", page);
   hints_->setObjectName("ShowHintsChk");
   group(right, "Misc. Settings:", hints_);
-  services_ = new ServiceSettingsBox(page);
-  right->addWidget(services_);
-  mailLogin_ = new MailLoginBox(page);
-  left->addWidget(mailLogin_);
   left->addStretch();
   right->addStretch();
 

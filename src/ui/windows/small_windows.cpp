@@ -42,7 +42,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   connect(engine, &QToolButton::clicked, this, [this] { done(kEngineCheck); });
   row->addWidget(engine, 0, Qt::AlignBottom);
   row->addStretch();
-  auto* ok = new QPushButton("OK", this);
+  auto* ok = new QPushButton("&OK", this);
   ok->setObjectName("OkBtn");
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
@@ -56,11 +56,12 @@ TScriptCheckFrm::TScriptCheckFrm(const QString& text, QWidget* parent) : QDialog
   auto* layout = new QVBoxLayout(this);
   auto* memo = new QPlainTextEdit(text, this);
   memo->setObjectName("ScriptMemo");
+  memo->setAccessibleName("Expanded script");
   memo->setReadOnly(true);
   memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   memo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   layout->addWidget(memo);
-  auto* ok = new QPushButton("OK", this);
+  auto* ok = new QPushButton("&OK", this);
   ok->setObjectName("OkBtn");
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
@@ -119,6 +120,8 @@ TDefaultScriptFrm::TDefaultScriptFrm(TMainFrm& main, DefaultScript which)
   layout->addWidget(head);
   editor_ = new QPlainTextEdit(this);
   editor_->setObjectName("ScriptMemo");
+  editor_->setAccessibleName("Default script");
+  editor_->setTabChangesFocus(true);
   editor_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   editor_->setLineWrapMode(QPlainTextEdit::NoWrap);
   layout->addWidget(editor_, 1);

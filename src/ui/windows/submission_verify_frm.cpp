@@ -44,32 +44,29 @@ TSubmissionVerifyFrm::TSubmissionVerifyFrm(RunConfirmation& confirmation, QWidge
   text->setMinimumWidth(text->fontMetrics().horizontalAdvance('0') * 42);
   layout->addWidget(text);
 
-  const PostCounts& c = c_.counts;
   auto* stats = new QGroupBox("Post Stats:", this);
   auto* grid = new QGridLayout(stats);
-  const std::pair<const char*, std::pair<const char*, int>> rows[] = {
-      {"Total Sites:", {"PostTotalLbl", c.total}},
-      {"New:", {"PostNewLbl", c.newCount}},
-      {"Update:", {"PostUpdateLbl", c.update}},
-      {"HTTP:", {"PostHttpLbl", c.http}},
-      {"FTP:", {"PostFtpLbl", c.ftp}},
-      {"FTP w/Zips:", {"PostFtpZipLbl", c.ftpZip}},
-      {"EMAIL:", {"PostEmailLbl", c.email}}};
+  const std::pair<const char*, const char*> rows[] = {
+      {"Total Sites:", "PostTotalLbl"}, {"New:", "PostNewLbl"}, {"Update:", "PostUpdateLbl"},
+      {"HTTP:", "PostHttpLbl"},         {"FTP:", "PostFtpLbl"}, {"FTP w/Zips:", "PostFtpZipLbl"},
+      {"EMAIL:", "PostEmailLbl"}};
   int r = 0;
-  for (const auto& [caption, value] : rows) {
-    grid->addWidget(new QLabel(caption, stats), r, 0, Qt::AlignRight);
-    auto* v = new QLabel(QString::number(value.second), stats);
-    v->setObjectName(value.first);
+  for (const auto& [caption, name] : rows) {
+    auto* v = new QLabel(stats);
+    v->setObjectName(name);
     QFont bold = v->font();
     bold.setBold(true);
     v->setFont(bold);
+    grid->addWidget(new QLabel(caption, stats), r, 0, Qt::AlignRight);
     grid->addWidget(v, r, 1);
+    counts_ << v;
     ++r;
   }
+  ShowCounts();
   grid->setColumnStretch(2, 1);
   layout->addWidget(stats);
 
-  start_ = new QPushButton("Start Posting!", this);
+  start_ = new QPushButton("&Start Posting!", this);
   start_->setObjectName("StartBtn");
   AddFindings(layout);
   AddAlreadySent(layout);
@@ -78,7 +75,7 @@ TSubmissionVerifyFrm::TSubmissionVerifyFrm(RunConfirmation& confirmation, QWidge
   buttons->addStretch();
   start_->setDefault(true);
   start_->setEnabled(c_.MayStart());
-  auto* cancel = new QPushButton("Cancel Posting", this);
+  auto* cancel = new QPushButton("&Cancel Posting", this);
   cancel->setObjectName("CancelBtn");
   buttons->addWidget(start_);
   buttons->addWidget(cancel);
@@ -88,6 +85,12 @@ TSubmissionVerifyFrm::TSubmissionVerifyFrm(RunConfirmation& confirmation, QWidge
   });
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   setFixedSize(sizeHint());
+}
+
+void TSubmissionVerifyFrm::ShowCounts() {
+  const PostCounts c = c_.ToPost();
+  const int values[] = {c.total, c.newCount, c.update, c.http, c.ftp, c.ftpZip, c.email};
+  for (int i = 0; i < counts_.size(); ++i) counts_[i]->setText(QString::number(values[i]));
 }
 
 void TSubmissionVerifyFrm::AddFindings(QLayout* layout) {
@@ -108,6 +111,7 @@ void TSubmissionVerifyFrm::AddFindings(QLayout* layout) {
   if (!c_.findings.empty()) {
     auto* list = new QTreeWidget(box);
     list->setObjectName("FindingsList");
+    list->setAccessibleName("Findings");
     list->setColumnCount(4);
     list->setHeaderLabels({"", "Where", "Field", "Finding"});
     list->setRootIsDecorated(false);
@@ -134,7 +138,7 @@ void TSubmissionVerifyFrm::AddFindings(QLayout* layout) {
     inner->addWidget(list);
   }
   if (errors > 0) {
-    auto* anyway = new QCheckBox("Post anyway", box);
+    auto* anyway = new QCheckBox("Post &anyway", box);
     anyway->setObjectName("PostAnywayChk");
     anyway->setToolTip("Errors stop the run unless this is ticked.");
     anyway->setChecked(c_.postAnyway);
@@ -160,16 +164,20 @@ void TSubmissionVerifyFrm::AddAlreadySent(QLayout* layout) {
   inner->addWidget(text);
   auto* list = new QListWidget(box);
   list->setObjectName("AlreadySentList");
+  list->setAccessibleName("Sites already sent");
   list->setSelectionMode(QAbstractItemView::NoSelection);
   for (const auto& site : c_.alreadySent) list->addItem(ToQt(site));
   const int rows = std::min<int>(static_cast<int>(c_.alreadySent.size()), 6);
   list->setFixedHeight((rows + 1) * (list->fontMetrics().height() + 4));
   inner->addWidget(list);
-  auto* again = new QCheckBox("Send again", box);
+  auto* again = new QCheckBox("Send a&gain", box);
   again->setObjectName("SendAgainChk");
   again->setChecked(c_.sendAgain);
   inner->addWidget(again);
-  connect(again, &QCheckBox::toggled, this, [this](bool on) { c_.sendAgain = on; });
+  connect(again, &QCheckBox::toggled, this, [this](bool on) {
+    c_.sendAgain = on;
+    ShowCounts();
+  });
   layout->addWidget(box);
 }
 
