@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -90,6 +91,16 @@ void HelpWindowTest::helpMenuOpensThePageOfTheCurrentTab() {
   for (QWidget* w : QApplication::topLevelWidgets())
     windows += qobject_cast<ui::THelpFrm*>(w) != nullptr;
   QCOMPARE(windows, 1);
+  // It belongs to the main window, and Escape or Ctrl+W close it as a dialog closes.
+  QCOMPARE(OpenHelpWindow()->parentWidget(), p.main.get());
+  for (const QKeySequence& key : {QKeySequence(Qt::Key_Escape), QKeySequence("Ctrl+W")}) {
+    QPointer<ui::THelpFrm> shown = OpenHelpWindow();
+    shown->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(shown));
+    QTest::keySequence(shown, key);
+    QTRY_VERIFY(!shown || !shown->isVisible());  // closed
+    item->trigger();
+  }
 
   // The first page, for the reviewer's screenshot.
   ui::THelpFrm* help = OpenHelpWindow();

@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollArea>
-#include <QShortcut>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -181,13 +180,6 @@ THelpFrm::THelpFrm(const QString& manualDir, QWidget* parent)
   layout->addLayout(bar);
   layout->addWidget(split, 1);
   FitOnScreen(this, QSize(900, 640));
-  // Closed from the keyboard as a browser's tab or a dialog is.
-  for (const QKeySequence& key :
-       {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
-    auto* shortcut = new QShortcut(key, this);
-    shortcut->setContext(Qt::WindowShortcut);
-    connect(shortcut, &QShortcut::activated, this, &QWidget::close);
-  }
 
   back->setEnabled(false);
   forward->setEnabled(false);
@@ -300,6 +292,17 @@ void THelpFrm::RunSearch() {
   }
 }
 
+void THelpFrm::keyPressEvent(QKeyEvent* event) {
+  // Closed from the keyboard as a dialog or a browser's tab is: Escape, Ctrl+W.
+  if ((event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) ||
+      event->matches(QKeySequence::Close) ||
+      (event->key() == Qt::Key_W && event->modifiers() == Qt::ControlModifier)) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
 THelpFrm* THelpFrm::ShowFor(QWidget* from) {
   const QString page = HelpPageFor(from);
   QWidget* top = from ? from->window() : nullptr;
@@ -310,6 +313,8 @@ THelpFrm* THelpFrm::ShowFor(QWidget* from) {
     help = new THelpFrm(ManualDir(), top);
   } else {
     QPointer<THelpFrm>& shared = SharedWindow();
+    // A window closed a moment ago is still there until its deletion: it is not used.
+    if (shared && !shared->isVisible()) shared = nullptr;
     if (!shared) shared = new THelpFrm(ManualDir(), top);
     help = shared;
   }

@@ -3,7 +3,7 @@
 // pages with a contents list, a search over every page and Back/Forward. Help -> Help
 // and F1 open it at the section of the window or page they were pressed in. When the
 // manual is not installed the window says where it would be and where the README is;
-// it never fails silently. GUI thread only.
+// it never fails silently. Escape and Ctrl+W close it. GUI thread only.
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -43,6 +43,9 @@ class THelpFrm : public QWidget {
   // The pages (file names) holding every word of `words`, best match first.
   QStringList Search(const QString& words) const;
   QTextBrowser* Browser() const { return browser_; }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   struct Page {
