@@ -190,6 +190,11 @@ void RunConfirmationTest::sitesAlreadySentAreOfferedAgainAndShownOnSitesPage() {
         QVERIFY(In<QLabel>(w, "AlreadySentLbl")->text().contains("version 2.1"));
         QVERIFY(!In<QCheckBox>(w, "SendAgainChk")->isChecked());
         QVERIFY(In<QPushButton>(w, "StartBtn")->isEnabled());
+        // The counts are of what will be posted: the site counts only to be sent again.
+        QCOMPARE(In<QLabel>(w, "PostTotalLbl")->text(), "0");
+        Tick(In<QCheckBox>(w, "SendAgainChk"));
+        QCOMPARE(In<QLabel>(w, "PostTotalLbl")->text(), "1");
+        Tick(In<QCheckBox>(w, "SendAgainChk"));
         Screenshot(w, "submission-verification-already-sent");
         QTest::mouseClick(In<QPushButton>(w, "StartBtn"), Qt::LeftButton);
       },

@@ -1,6 +1,7 @@
 // The Submit page: whole runs against the demo download sites with the run on its
 // worker thread, Skip and Cancel while a peer stalls, posting mode, the reports list
 // and Print Log.
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QLCDNumber>
@@ -327,6 +328,20 @@ void SubmitPageTest::refusedRunLeavesEverythingAsItWas() {
   QVERIFY(r.Runs().empty());
   QVERIFY(r.W<QPushButton>("submitBtn")->isEnabled());
   QVERIFY(r.p.main->menuBar()->actions().front()->isEnabled());
+
+  // Mail settings missing: the person is told which before Settings opens; closing it
+  // refuses the run.
+  WriteFile(r.p.Path("settings.dat"),
+            "[SETTINGS]\r\nSMTP=127.0.0.1:" + std::to_string(r.sites.smtp) + "\r\n");
+  Steps missing;
+  missing.Box(QMessageBox::Ok);
+  missing.Window("TSettingsForm", [](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+  QTest::mouseClick(r.W<QPushButton>("submitBtn"), Qt::LeftButton);
+  QTRY_VERIFY(missing.Done() && !r.page->Worker().Running());
+  QCOMPARE(missing.seen, QStringList({"Information: Before submitting, fill in your e-mail "
+                                      "address and your name on the Settings window: the "
+                                      "sites' e-mails are sent with them."}));
+  QVERIFY(r.Runs().empty());
 }
 
 void SubmitPageTest::reportsListLevelsAndDelete() {
