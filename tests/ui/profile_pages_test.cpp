@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
@@ -95,8 +96,10 @@ void ProfilePagesTest::companyAndApplicationCreatedThroughThePages() {
   p.Find<QTabWidget>("AppInfoPages")->setCurrentIndex(2);
   // The short description counts its characters and beeps at its limit.
   auto* shortDesc = p.Find<QLineEdit>("shortdesc");
+  QSignalSpy refused(shortDesc, &QLineEdit::inputRejected);
   TypeInto(shortDesc, QString(50, 'x'));
   QCOMPARE(shortDesc->text().size(), 46);
+  QCOMPARE(refused.size(), 4);  // each key past the limit is answered (beep, tip)
   QCOMPARE(p.Find<QLabel>("shortdescCount")->text(), "46/46");
   shortDesc->clear();
   QCOMPARE(p.Find<QLabel>("shortdescCount")->text(), "0/46");

@@ -5,7 +5,6 @@
 #include "text_guard.h"
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QRegularExpression>
 #include <QStringListModel>
 #include <QToolTip>
@@ -58,37 +57,16 @@ QLabel* Caption(const QString& text, QWidget* buddy, QWidget* parent) {
   return label;
 }
 
-namespace {
-
-// Beeps and shows the limit when a typed character would not fit.
-class LimitFilter : public QObject {
- public:
-  explicit LimitFilter(QLineEdit* edit) : QObject(edit), edit_(edit) {}
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() != QEvent::KeyPress) return false;
-    const auto* key = static_cast<QKeyEvent*>(event);
-    const QString text = key->text();
-    if (text.isEmpty() || !text.front().isPrint() || edit_->hasSelectedText()) return false;
-    if (edit_->text().size() < edit_->maxLength()) return false;
-    QApplication::beep();
-    QToolTip::showText(edit_->mapToGlobal(QPoint(0, edit_->height())),
-                       QString("At most %1 characters.").arg(edit_->maxLength()), edit_);
-    Q_UNUSED(watched);
-    return true;
-  }
-
- private:
-  QLineEdit* edit_;
-};
-
-}  // namespace
-
 void ShowLengthLimit(QLineEdit* edit, int limit) {
   edit->setMaxLength(limit);
   edit->setToolTip(QString("At most %1 characters.").arg(limit));
-  edit->installEventFilter(new LimitFilter(edit));
+  // A key or a paste that would go past the limit (the field keeps what fits).
+  QObject::connect(edit, &QLineEdit::inputRejected, edit, [edit] {
+    if (edit->text().size() < edit->maxLength()) return;  // refused for another reason
+    QApplication::beep();
+    QToolTip::showText(edit->mapToGlobal(QPoint(0, edit->height())),
+                       QString("At most %1 characters.").arg(edit->maxLength()), edit);
+  });
 }
 
 QLabel* LengthCounter(QLineEdit* edit, QWidget* parent) {

@@ -52,8 +52,8 @@ bool SaveFirstThen(PageHost& main, bool (Session::*offer)(), const std::function
 QLineEdit* NewEdit(const char* name, QWidget* parent);
 
 // A field that holds at most limit characters says so: its tool tip names the limit,
-// and a key that would go past it beeps and shows the limit at the field instead of
-// being dropped without a word.
+// and a key or a paste that would go past it beeps and shows the limit at the field
+// instead of being cut without a word.
 void ShowLengthLimit(QLineEdit* edit, int limit);
 // A label beside a limited field that counts its characters ("12/46").
 QLabel* LengthCounter(QLineEdit* edit, QWidget* parent);
