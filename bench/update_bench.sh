@@ -43,12 +43,15 @@ settle() {
   sleep "${SETTLE:-61}"
 }
 
-# The peer's switch: unpack beside the catalogue, swap the folders, remove the old.
+# The peer's switch: unpack beside the catalogue, flush it (as ours flushes the new
+# catalogue before switching, so that a crash leaves the old or the new one whole),
+# swap the folders, flush the swap, remove the old.
 peer_switch() {
   local zip=$1 dir=$2
   rm -rf "$dir.new" "$dir.old"
-  unzip -q "$zip" -d "$dir.new" && { [ ! -e "$dir" ] || mv "$dir" "$dir.old"; } &&
-    mv "$dir.new" "$dir" && rm -rf "$dir.old"
+  unzip -q "$zip" -d "$dir.new" && sync -f "$dir.new" &&
+    { [ ! -e "$dir" ] || mv "$dir" "$dir.old"; } && mv "$dir.new" "$dir" && sync -f "$dir" &&
+    rm -rf "$dir.old"
 }
 export -f peer_switch
 
