@@ -51,10 +51,16 @@ check "every site that succeeded is marked, no other" "$succeeded" "$marked"
 check "the history holds the same sites" "$succeeded" "$(v history --app "Tidy Notes" | cut -f1 | LC_ALL=C sort)"
 check "the stalled site's row is as it was" "$before" "$(grep -a "^Demo Form Post" "$table")"
 
-# The next run sends the rest and clears the work folders the killed one left.
+# The stalled site had its form read: the next run does not send it again by itself
+# but says it may have reached the site; --again sends it. The next run clears the
+# work folders the killed one left.
 v site set "Demo Form Post" HTTP_UPDATE_SCRIPT_URL="http://127.0.0.1:$DEMO_HTTP_PORT/submit/update"
-v submit --app "Tidy Notes" --yes --parallel 4 >/dev/null 2>&1
-check "the stalled site is sent by the next run" "yes" \
+v submit --app "Tidy Notes" --yes --parallel 4 >"$work/next" 2>&1
+check "the stalled site is listed, not sent" "yes:no" \
+  "$(grep -q 'may have reached Demo Form Post on .* (HTTP); check the site, or send again' \
+    "$work/next" && echo yes):$(v history --app "Tidy Notes" | cut -f1 | grep -qx "Demo Form Post" && echo yes || echo no)"
+v submit --app "Tidy Notes" --yes --again --only "Demo Form Post" >/dev/null 2>&1
+check "--again sends it" "yes" \
   "$(v history --app "Tidy Notes" | cut -f1 | grep -qx "Demo Form Post" && echo yes || echo no)"
 check "no work folder is left behind" "" "$(ls -A "$d/files" | grep '^\.posting-' || true)"
 checks_done

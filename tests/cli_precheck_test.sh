@@ -86,10 +86,13 @@ check "--again sends every site" "3:yes" "$?:$([ "$(received_count)" -gt "$first
 v app set "Tidy Notes" VERSION=2.2
 v submit --app "Tidy Notes" --yes >"$work/run4" 2>&1
 check "a new version goes to every site" 0 "$(grep -c 'not sent again' "$work/run4")"
-# A history file that cannot be read never stops a run.
+# A history file that cannot be read stops a run before it sends anything: without it a
+# site could get the same version twice.
 rm -f "$d/data/Tidy Notes.hst"
 mkdir "$d/data/Tidy Notes.hst"
+before=$(received_count)
 v submit --app "Tidy Notes" --yes >"$work/run5" 2>&1
-check "unreadable history: the run goes on" "3:1" "$?:$(grep -c 'history of Tidy Notes cannot be read' "$work/run5")"
+check "unreadable history: nothing is sent, and the run says why" "1:1:$before" \
+  "$?:$(grep -c 'history of Tidy Notes cannot be read' "$work/run5"):$(received_count)"
 
 checks_done

@@ -42,7 +42,8 @@ check "the run was killed at the stalling site" "1:0" \
   "$(requests 'POST /silent/'):$(grep -c '"event":"summary"' "$work/run1")"
 check "what it sent before is in the history" "Demo Form Get" "$(v history --app "Tidy Notes" | cut -f1)"
 
-# Started again (the site answers now): only the rest is sent.
+# Started again (the site answers now): only the rest is sent. The stalled site had its
+# form read: it may have it, so it is listed, not sent.
 v site set "Demo Form Post" HTTP_UPDATE_SCRIPT_URL="$post_url"
 v submit --app "Tidy Notes" --yes --json >"$work/run2" 2>"$work/err2"
 check "the second run ends; the refusing site fails by design" 3 $?
@@ -50,14 +51,14 @@ check "the second run ends; the refusing site fails by design" 3 $?
 check "each site's outcome" "Demo All Three failed
 Demo FTP Upload succeeded
 Demo Form Get not-sent
-Demo Form Post succeeded
+Demo Form Post uncertain
 Demo Mail succeeded" "$(/usr/bin/python3 -c '
 import json, sys
 for line in open(sys.argv[1]):
     e = json.loads(line)
     if e["event"] == "site":
         print(e["site"], e["outcome"])' "$work/run2" | LC_ALL=C sort)"
-check "a start before each posted site's end, none for the site not sent" "ok" "$(/usr/bin/python3 -c '
+check "a start before each posted site's end, none for the sites not sent" "ok" "$(/usr/bin/python3 -c '
 import json, sys
 flying, started, bad = set(), [], []
 for line in open(sys.argv[1]):
@@ -67,16 +68,19 @@ for line in open(sys.argv[1]):
             bad.append(e)
         flying.add(e["site"])
         started.append(e["site"])
-    elif e["event"] == "site" and e["outcome"] != "not-sent":
-        if e["site"] not in flying:
+    elif e["event"] == "site":
+        if e["site"] in flying:
+            flying.discard(e["site"])
+        elif e["outcome"] not in ("not-sent", "uncertain"):
             bad.append(e)
-        flying.discard(e["site"])
 sent = [json.loads(l)["site"] for l in open(sys.argv[1])
-        if json.loads(l)["event"] == "site" and json.loads(l)["outcome"] != "not-sent"]
-ok = not bad and not flying and sorted(started) == sorted(sent) and len(sent) == 4
+        if json.loads(l)["event"] == "site" and
+        json.loads(l)["outcome"] not in ("not-sent", "uncertain")]
+ok = not bad and not flying and sorted(started) == sorted(sent) and len(sent) == 3
 print("ok" if ok else "bad: %r %r" % (bad, started))' "$work/run2")"
-check "each site got the program once" "1 1 1 1" \
-  "$(requests 'GET /get/') $(requests 'POST /submit/update') $(mails 'submit@') \
+check "each site got the program once, the stalled one not again" "1 1 0 1 1" \
+  "$(requests 'GET /get/') $(requests 'POST /silent/') $(requests 'POST /submit/update') \
+$(mails 'submit@') \
 $(ls "$work/received/ftp/incoming" | wc -l)"
 
 # The summary's counts are the main report's.
@@ -91,19 +95,22 @@ import json, sys
 s = json.loads(open(sys.argv[1]).read().splitlines()[-1])
 print("succeeded %d failed %d " % (s["succeeded"], s["failed"]))' "$work/run2")"
 
-# reports show --json prints the run's run.json; a run without one (the killed run)
-# is an error, not an empty answer.
+# reports show --json prints the run's run.json; the killed run has the one written
+# before its first site, with no site in it.
 v reports show --app "Tidy Notes" --run "$stamp" --json >"$work/shown"
 check "reports show --json prints run.json" "0:same" \
   "$?:$(cmp -s "$work/shown" "$(dirname "$report")/run.json" && echo same)"
 killed_stamp=$(v reports list --app "Tidy Notes" | grep -vx "$stamp")
-err=$(v reports show --app "Tidy Notes" --run "$killed_stamp" --json 2>&1)
-check "a run without run.json" "1:The run $killed_stamp of Tidy Notes has no run.json." "$?:$err"
+shown=$(v reports show --app "Tidy Notes" --run "$killed_stamp" --json 2>&1)
+check "a killed run's run.json lists no site" "0:[]" \
+  "$?:$(/usr/bin/python3 -c 'import json, sys; print(json.loads(sys.argv[1])["sites"])' "$shown")"
 check "every step names its report page" "ok" "$(/usr/bin/python3 - "$work/shown" <<'PY'
 import json, os, sys
 r = json.load(open(sys.argv[1]))
 folder = os.path.dirname(r["report"])
-pages = [st["page"] for s in r["sites"] for st in s["steps"]]
+# (steps an earlier run delivered, or held as uncertain, did not run here: no page)
+pages = [st["page"] for s in r["sites"] for st in s["steps"]
+         if st["page"] or st["status"] in ("ok", "failed", "skipped")]
 bad = [p for p in pages if not p or "/" in p or not os.path.isfile(os.path.join(folder, p))]
 print("ok" if pages and not bad else "bad: %r" % (bad or pages))
 PY

@@ -162,17 +162,21 @@ TEST_F(ParallelRunTest, SkipEndsOnlyTheChosenSiteAndCancelStopsEveryOne) {
   skipper.join();
   EXPECT_TRUE(skipped);
   EXPECT_FALSE(run->Skip("Slow 2")) << "no site is in flight after the run";
-  EXPECT_EQ(Row("Slow 2").submit, "New");
-  for (const char* other : {"Slow 1", "Slow 3", "Slow 4"}) EXPECT_EQ(Row(other).submit, "Update");
+  // Cut before its form was written, it is skipped; a form already read ends as the
+  // site answers, and then the site has all it takes. The other sites went on.
   std::map<std::string, std::string> outcomes;
   for (const auto& r : run->Results()) outcomes[r.site] = r.outcome;
+  const bool cut = outcomes["Slow 2"] == "skipped";
   EXPECT_EQ(outcomes, (std::map<std::string, std::string>{{"Slow 1", "succeeded"},
-                                                          {"Slow 2", "skipped"},
+                                                          {"Slow 2", cut ? "skipped" : "succeeded"},
                                                           {"Slow 3", "succeeded"},
                                                           {"Slow 4", "succeeded"}}));
-  EXPECT_TRUE(view.Logged("SKIPPED -> Slow 2"));
+  EXPECT_EQ(Row("Slow 2").submit, cut ? "New" : "Update");
+  for (const char* other : {"Slow 1", "Slow 3", "Slow 4"}) EXPECT_EQ(Row(other).submit, "Update");
+  EXPECT_EQ(view.Logged("SKIPPED -> Slow 2"), cut);
 
-  // Cancel: two of four in flight, on a run sent again; it ends at once and marks none.
+  // Cancel: two of four in flight, on a run sent again; no other site starts, the two
+  // end as their sites answer and are recorded.
   AtOnce(2);
   host = std::make_unique<SessionRunHost>(*session);
   run = std::make_unique<SubmissionRun>(*host, view, prompt, clock);
@@ -185,8 +189,11 @@ TEST_F(ParallelRunTest, SkipEndsOnlyTheChosenSiteAndCancelStopsEveryOne) {
   ASSERT_EQ(run->Submit(), SubmissionRun::Outcome::Cancelled);
   canceller.join();
   EXPECT_LE(Connections() - before, 2) << "no site started after the cancel";
-  EXPECT_TRUE(run->Results().empty());
-  EXPECT_EQ(Row("Slow 2").submit, "New");
+  EXPECT_EQ(run->Results().size(), 2u) << "every site that started is listed";
+  for (const auto& r : run->Results()) {
+    // Cut before its request was written (skipped), or let finish after it (succeeded).
+    EXPECT_TRUE(r.outcome == "succeeded" || r.outcome == "skipped") << r.site << " " << r.outcome;
+  }
   EXPECT_FALSE(run->Posting());
 }
 

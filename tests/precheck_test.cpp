@@ -282,7 +282,7 @@ TEST(PostHistory, KeepsWhatEachSiteGotAndWhatItCouldNotRead) {
   EXPECT_FALSE(h.AlreadySent("Alpha", ""));  // no version: nothing to compare
   h.Add({"Alpha", "1.1", HistoryTime(2026, 12, 7, 9, 5, 3), "Update", "FTP,EMAIL"});
   EXPECT_EQ(h.LastFor("Alpha")->version, "1.1");
-  h.Save(path);
+  HistoryWriter(path).Append(PostHistory::PostLine(h.Entries().back()));
   EXPECT_EQ(*test::ReadFile(path),
             "a line from elsewhere\r\n"
             "Alpha\xB1"

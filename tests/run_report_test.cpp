@@ -83,7 +83,9 @@ TEST_F(ReportsTest, SitePagesAndMainReportFollowTheLayout) {
   report.BeginSiteSection("HTTP");
   report.EndSiteSection("HTTP", "Simtel", {"<html><body>ok", "</body></html>"});
   report.SuccessCount = 1;
-  report.WriteMainReport({"line <1>", "line 2"});
+  report.NotSentCount = 2;
+  // Each log line keeps the time it was said.
+  EXPECT_TRUE(report.WriteMainReport({"line <1>", "line 2"}, {"09:00:01", "09:07:30"}));
 
   ASSERT_TRUE(fs::exists(report.RunReportDir + "/Simtel _FTP.htm"));
   ASSERT_TRUE(fs::exists(report.RunReportDir + "/Simtel _HTTP.htm"));
@@ -102,10 +104,11 @@ TEST_F(ReportsTest, SitePagesAndMainReportFollowTheLayout) {
   EXPECT_EQ(labels, (std::vector<std::string>{"View Submission Log", "Simtel FTP", "Simtel HTTP"}));
   EXPECT_EQ(main.links[0].second, report.LogReportUrl);
   auto log = test::ParsePage(report.LogReportPath);
-  EXPECT_TRUE(log.Mentions("line <1>"));
+  EXPECT_TRUE(log.Mentions("[09:00:01] - line <1>"));
+  EXPECT_TRUE(log.Mentions("[09:07:30] - line 2"));
   const std::string date = ShortDate(clock.Now()), time = LongTime(clock.Now());
   EXPECT_EQ(MainReportFigures(report.MainReportPath),
-            (std::vector<std::string>{date, time, time, "Tidy/Notes", "1", "0"}));
+            (std::vector<std::string>{date, time, time, "Tidy/Notes", "1", "0", "2"}));
 }
 
 TEST_F(ReportsTest, PicturesThatAreMissingAreLeftOutNotBroken) {

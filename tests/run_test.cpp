@@ -452,12 +452,17 @@ TEST_F(RunTest, CancelWhileTheMailServerTakesTheMessageSaysWhatItWaitsFor) {
   view.onStatus = [&](RunStep step, const std::string& text) {
     if (step == RunStep::Mail && text == "Sending Mail..." && !canceller.joinable()) {
       canceller = std::thread([&] {
-        for (int i = 0; i < 100 && !run->MailInProgress(); ++i) {
+        // Once the server has the message.
+        for (int i = 0; i < 200; ++i) {
+          auto log = test::ReadFile(dir / "smtp/commands.log");
+          if (run->MailInProgress() && log && log->find("DATA") != std::string::npos) break;
           std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         run->CancelClick(cancelPrompt);
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        run->Skip();  // the person gives up waiting
+        run->Skip();  // a message being handed over is not cut off: the skip waits too
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        smtp.Stop();  // the server goes away
       });
     }
   };
@@ -466,6 +471,11 @@ TEST_F(RunTest, CancelWhileTheMailServerTakesTheMessageSaysWhatItWaitsFor) {
   EXPECT_NE(std::find(view.events.begin(), view.events.end(), SubmissionRun::kMailWaitText),
             view.events.end())
       << ::testing::PrintToString(view.events);
+  // The server had the message and said nothing: it may have it.
+  ASSERT_EQ(run->Results().size(), 1u);
+  EXPECT_EQ(run->Results()[0].outcome, "skipped") << ::testing::PrintToString(run->Log());
+  ASSERT_EQ(run->Results()[0].steps.size(), 1u);
+  EXPECT_EQ(run->Results()[0].steps[0].status, "uncertain");
 }
 
 TEST_F(RunTest, SkipDuringFtpLeavesTheSiteAndRunsTheNext) {
@@ -501,7 +511,13 @@ TEST_F(RunTest, SkipDuringFtpLeavesTheSiteAndRunsTheNext) {
 
 TEST_F(RunTest, CancelAnsweredNoGoesOnAndYesStopsAfterTheHttpStep) {
   Settings("FTPRetries=0\r\nHTTPTimeOut=10\r\nPostAtOnce=1\r\n");
-  HttpSite("A Slow", "/silent/x");
+  // A form the site answers a second after reading it.
+  WriteFile(dir / "late/routes.json",
+            R"({"/late": {"wait": 1, "raw": "HTTP/1.0 200 OK\r\n\r\nthanks"}})");
+  PeerProcess late({PeerScript("http_peer.py"), "--routes", dir / "late/routes.json"});
+  const std::string url = "http://127.0.0.1:" + std::to_string(late.port()) + "/late";
+  Site("A Slow", "USE_HTTP_POST=1\r\nHTTP_POST_TYPE=1\r\nHTTP_NEW_SCRIPT_URL=" + url + "\r\n",
+       {{"HTTP_NEW", "a=1"}});
   HttpSite("B Never", "/submit/x");
   Load();
   test::ScriptedPrompt cancelPrompt;
@@ -522,10 +538,11 @@ TEST_F(RunTest, CancelAnsweredNoGoesOnAndYesStopsAfterTheHttpStep) {
   canceller.join();
   EXPECT_TRUE(answeredNo);
   EXPECT_TRUE(cancelPrompt.Saw("confirm: Sure you want to cancel all posts?"));
-  EXPECT_EQ(Row("A Slow").submit, "New");
+  // The request already written ends as the site answers, and counts.
+  EXPECT_EQ(Row("A Slow").submit, "Update");
   EXPECT_EQ(Row("B Never").submit, "New");
   EXPECT_EQ(view.sitesShown, (std::vector<std::string>{"A Slow"}));
-  EXPECT_EQ(run->Report().FailureCount, 1);
+  EXPECT_EQ(run->Report().SuccessCount, 1);
   EXPECT_TRUE(fs::exists(RunDir() + "/MainReport.htm"));
   EXPECT_TRUE(fs::exists(RunDir() + "/LogReport.htm"));
   EXPECT_TRUE(fs::exists(Data("data/Prog_SITES.dat")));
@@ -690,7 +707,7 @@ TEST_F(RunTest, SiteThatNoLongerFitsIsPassedOverSilently) {
   EXPECT_TRUE(fs::exists(RunDir() + "/LogReport.htm"));
   int zeros = 0;
   for (const auto& c : main.cells) zeros += c == "0";
-  EXPECT_EQ(zeros, 2);
+  EXPECT_EQ(zeros, 3);  // successful, failed, not sent
   EXPECT_EQ(Row("Free Only").submit, "New");
 }
 
@@ -766,6 +783,153 @@ TEST_F(RunTest, ReportPagesEscapeOutsideTextAndSandboxTheAnswer) {
   EXPECT_EQ(SiteResponses(), (std::vector<std::string>{"A&B <b>Site HTTP"}));
   EXPECT_TRUE(
       ParsePage(RunDir() + "/LogReport.htm").Mentions("Completed HTTP Post to: A&B <b>Site"));
+}
+
+}  // namespace
+}  // namespace vendrix
+
+namespace vendrix {
+namespace {
+
+using test::PeerProcess;
+using test::PeerScript;
+using test::RunTest;
+using test::WriteFile;
+namespace fs = std::filesystem;
+
+// A site with a form and a mail, posted twice: the first run meets the case's answers,
+// the second a form and a mail server that take everything. The second run sends only
+// the steps that cannot have reached the site, and lists the others.
+TEST_F(RunTest, AStepThatMayHaveReachedItsSiteIsNotSentAgain) {
+  struct Case {
+    const char* name;
+    const char* form;  // the form's route in the first run
+    const char* mail;  // the mail server's replies in the first run (besides DATA's 354)
+    const char* firstHttp;
+    const char* firstEmail;
+    int formsAfter;  // forms the site got in both runs
+    int mailsAfter;  // mails the second run sent
+    const char* secondOutcome;
+  } cases[] = {
+      {"form accepted, mail refused", R"({"raw": "HTTP/1.0 200 OK\r\n\r\nthanks"})",
+       R"("RCPT": "550 no such user")", "ok", "failed", 1, 1, "succeeded"},
+      {"form refused, mail accepted", R"({"raw": "HTTP/1.0 500 Oops\r\n\r\n"})", "", "failed", "ok",
+       2, 0, "succeeded"},
+      {"mail dropped after its content", R"({"raw": "HTTP/1.0 200 OK\r\n\r\nthanks"})",
+       R"(".": "CLOSE")", "ok", "uncertain", 1, 0, "uncertain"},
+      {"form read, the connection closed without an answer", R"({"raw": ""})", "", "uncertain",
+       "ok", 1, 0, "uncertain"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string folder = dir / (std::string("case-") + c.name);
+    WriteFile(folder + "/routes.json", std::string(R"({"/form": )") + c.form + "}");
+    WriteFile(folder + "/smtp.json",
+              std::string(R"({"greeting": "220 hi", "replies": {"DATA": "354 go")") +
+                  (*c.mail ? ", " : "") + c.mail + "}}");
+    PeerProcess form({PeerScript("http_peer.py"), "--routes", folder + "/routes.json"});
+    PeerProcess smtp({PeerScript("smtp_peer.py"), "script", "--script", folder + "/smtp.json"});
+    const std::string url = "http://127.0.0.1:" + std::to_string(form.port()) + "/form";
+    names.clear();
+    Site("Both",
+         "USE_HTTP_POST=1\r\nHTTP_POST_TYPE=1\r\nHTTP_NEW_SCRIPT_URL=" + url +
+             "\r\nUSE_EMAIL=1\r\nEMAIL_TONAME=submit@example.com\r\n",
+         {{"HTTP_NEW", "program=%APPNAME%"}, {"EMAIL_NEW", "Please list %APPNAME%."}});
+    fs::remove(Data("data/Prog.hst"));
+    fs::remove(Data("data/Prog_SITES.dat"));
+    WriteFile(Data("settings.dat"),
+              "[SETTINGS]\r\nSMTP=127.0.0.1:" + std::to_string(smtp.port()) +
+                  "\r\nEMAIL=jo@acme.example\r\nNAME=Jo\r\nPostRetries=0\r\n");
+    Load();
+    Run();
+    ASSERT_EQ(run->Results().size(), 1u);
+    std::map<std::string, std::string> first;
+    for (const auto& s : run->Results()[0].steps) first[s.step] = s.status;
+    EXPECT_EQ(first["http"], c.firstHttp);
+    EXPECT_EQ(first["email"], c.firstEmail);
+
+    // The second run: every server takes everything.
+    WriteFile(folder + "/routes.json", R"({"/form": {"raw": "HTTP/1.0 200 OK\r\n\r\nthanks"}})");
+    Settings("FTPRetries=0\r\nPostRetries=0\r\n");
+    const auto mailsBefore = Received("mail").size();
+    Load();
+    Run();
+    ASSERT_EQ(run->Results().size(), 1u);
+    EXPECT_EQ(run->Results()[0].outcome, c.secondOutcome);
+    int forms = 0;
+    for (const auto& e : fs::directory_iterator(folder + "/requests")) forms += e.is_regular_file();
+    EXPECT_EQ(forms, c.formsAfter);
+    EXPECT_EQ(static_cast<int>(Received("mail").size() - mailsBefore), c.mailsAfter);
+    if (std::string(c.secondOutcome) == "uncertain") {
+      EXPECT_TRUE(std::any_of(run->Log().begin(), run->Log().end(), [](const std::string& l) {
+        return std::regex_search(l,
+                                 std::regex("Both: may have reached Both on .* \\((HTTP|EMAIL)\\); "
+                                            "check the site, or send again"));
+      })) << ::testing::PrintToString(run->Log());
+    }
+  }
+}
+
+// Skip pressed while a site's request is being answered lets the step end as the site
+// answers; the skip then leaves the site's other steps unsent, and the next run sends
+// only those. Pressed before the request, it sends nothing.
+TEST_F(RunTest, SkipLetsARequestUnderWayEnd) {
+  struct Case {
+    const char* name;
+    const char* skipOn;  // the HTTP status text that presses Skip
+    const char* http;    // the step's status in the run.json
+    int forms;           // forms the site got in both runs
+  } cases[] = {
+      {"after the request was written", "HTTP Posting: Late", "ok", 1},
+      {"before the form is built", "Preparing to Post to Late", "skipped", 1},
+  };
+  Settings("FTPRetries=0\r\nHTTPTimeOut=10\r\nPostAtOnce=1\r\n");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string folder = dir / (std::string("skip-") + c.name);
+    WriteFile(folder + "/routes.json",
+              R"({"/form": {"wait": 1, "raw": "HTTP/1.0 200 OK\r\n\r\nthanks"}})");
+    PeerProcess form({PeerScript("http_peer.py"), "--routes", folder + "/routes.json"});
+    const std::string url = "http://127.0.0.1:" + std::to_string(form.port()) + "/form";
+    names.clear();
+    Site("Late",
+         "USE_HTTP_POST=1\r\nHTTP_POST_TYPE=1\r\nHTTP_NEW_SCRIPT_URL=" + url +
+             "\r\nUSE_EMAIL=1\r\nEMAIL_TONAME=submit@example.com\r\n",
+         {{"HTTP_NEW", "program=%APPNAME%"}, {"EMAIL_NEW", "Please list %APPNAME%."}});
+    fs::remove(Data("data/Prog.hst"));
+    fs::remove(Data("data/Prog_SITES.dat"));
+    Load();
+    std::thread skipper;
+    view.onStatus = [&](RunStep step, const std::string& text) {
+      if (step != RunStep::Http || text != c.skipOn || skipper.joinable()) return;
+      if (std::string(c.http) == "skipped") {
+        run->Skip();  // at once, on the poster's thread
+        return;
+      }
+      skipper = std::thread([&] {
+        // Long enough for the request to be on its way, well before the answer.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        run->Skip();
+      });
+    };
+    const auto mailsBefore = Received("mail").size();
+    Run();
+    if (skipper.joinable()) skipper.join();
+    view.onStatus = nullptr;
+    ASSERT_EQ(run->Results().size(), 1u);
+    const SiteResult& r = run->Results()[0];
+    EXPECT_EQ(r.outcome, "skipped");
+    ASSERT_FALSE(r.steps.empty());
+    EXPECT_EQ(r.steps[0].status, c.http);
+    EXPECT_EQ(Received("mail").size(), mailsBefore) << "the mail is not sent after a skip";
+    Load();
+    Run();
+    EXPECT_EQ(run->Results()[0].outcome, "succeeded");
+    int forms = 0;
+    for (const auto& e : fs::directory_iterator(folder + "/requests")) forms += e.is_regular_file();
+    EXPECT_EQ(forms, c.forms);
+    EXPECT_EQ(Received("mail").size(), mailsBefore + 1);
+  }
 }
 
 }  // namespace

@@ -13,7 +13,8 @@ One process serves:
   SMTP  a sink that accepts every message
 
 Everything received is written under the folder given with --received: http/NNN.txt
-(request head and body), ftp/ (the uploaded files), mail/NNN.eml. On start it prints
+(request head and body), ftp/ (the uploaded files) with ftp.log (one line per upload,
+"STOR path" or "PART path" for one cut short), mail/NNN.eml. On start it prints
 one line "PORTS <http> <ftp> <smtp>" (a port given as 0 is chosen free) and runs until
 it is ended (SIGTERM or SIGINT).
 """
@@ -148,6 +149,17 @@ def start_ftp(received, port):
     class Handler(FTPHandler):
         banner = "Demo download site FTP ready."
         passive_ports = None
+
+        # One line per upload in ftp.log, so that tests count what each site got.
+        def on_file_received(self, file):
+            note("STOR", file)
+
+        def on_incomplete_file_received(self, file):
+            note("PART", file)
+
+    def note(word, file):
+        with _lock, open(os.path.join(received, "ftp.log"), "a") as log:
+            log.write(f"{word} {os.path.relpath(file, root)}\n")
 
     Handler.authorizer = auth
     server = ThreadedFTPServer((HOST, port), Handler)

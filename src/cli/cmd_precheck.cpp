@@ -9,6 +9,7 @@
 #include "cli.h"
 #include "run/precheck.h"
 #include "run/precheck_online.h"
+#include "run/run_gate.h"
 #include "run/run_results.h"
 #include "script/dry_run.h"
 
@@ -58,6 +59,24 @@ int PreCheckCommand(Context& c) {
 
   PreCheck check(s.Wide().EngBuild(), s.Builder());
   std::vector<Finding> findings = check.Run(target);
+  {
+    // Steps that may have reached their sites already: a run does not send them again
+    // unless asked.
+    std::string problem;
+    const AppProfile& profile = s.App().Profile();
+    const PostHistory history = PostHistory::Load(s.Wide().HistoryFile(profile.name), &problem);
+    if (!problem.empty()) {
+      findings.push_back({FindingSeverity::Error, kWhereApplication, "history",
+                          "The history cannot be read (" + problem + "); a run sends nothing."});
+    } else if (!profile.version.empty()) {
+      auto uncertain = UncertainFindings(
+          history, rows, target.indexes, profile.version,
+          [&s](const std::string& name) -> const SiteDefinition* {
+            return s.Builder().OpenSite(name) ? &s.Builder().Definition() : nullptr;
+          });
+      findings.insert(findings.end(), uncertain.begin(), uncertain.end());
+    }
+  }
   if (!offline) {
     const AppProfile& profile = s.App().Profile();
     long long size = -1;

@@ -216,7 +216,9 @@ class SubmitPrompt : public CliPrompt {
   }
 };
 
-// Ctrl-C: the first cancels the run as Cancel does, the second ends the program.
+// Ctrl-C (or SIGTERM): the first cancels the run as Cancel does (no site or step
+// starts, requests being written end as their sites answer); the second ends the
+// program at once, the steps in flight recorded as uncertain.
 class InterruptWatch {
  public:
   // Blocks Ctrl-C for this thread and every thread started after it (so before the
@@ -226,6 +228,7 @@ class InterruptWatch {
     std::signal(SIGINT, SIG_DFL);
     sigemptyset(&set_);
     sigaddset(&set_, SIGINT);
+    sigaddset(&set_, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &set_, nullptr);
     thread_ = std::thread([this] { Watch(); });
   }
@@ -241,11 +244,13 @@ class InterruptWatch {
     int count = 0;
     while (!done_) {
       timespec wait{0, 100'000'000};
-      if (sigtimedwait(&set_, nullptr, &wait) != SIGINT) continue;
+      const int sig = sigtimedwait(&set_, nullptr, &wait);
+      if (sig != SIGINT && sig != SIGTERM) continue;
       SubmissionRun* run = run_.load();
       if (++count == 1 && run && run->Posting()) {
         static const char msg[] =
-            "\nCancelling the run; the reports are still written (Ctrl-C again to quit).\n";
+            "\nCancelling the run: no new site starts, the requests under way are answered "
+            "and the reports are written (Ctrl-C again quits at once).\n";
         (void)!::write(2, msg, sizeof msg - 1);
         run->Cancel();
         if (run->MailInProgress()) {
@@ -254,6 +259,13 @@ class InterruptWatch {
           (void)!::write(2, wait.data(), wait.size());
         }
       } else {
+        if (run) {
+          run->Abandon();
+          static const char msg[] =
+              "\nStopped at once: the steps in flight are recorded as uncertain; `precheck` "
+              "lists them.\n";
+          (void)!::write(2, msg, sizeof msg - 1);
+        }
         ::_exit(kExitCancelled);
       }
     }
@@ -304,19 +316,26 @@ int SubmitCommand(Context& c) {
   const SubmissionRun::Outcome outcome = run.Submit();
   watch.Attach(nullptr);
   if (outcome == SubmissionRun::Outcome::Refused) return kExitRefused;
-  const TReportsFrm& report = run.Report();
+  const RunSummary& summary = run.Summary();
   if (json) {
-    RunSummary summary = run.Summary();
-    summary.report = std::filesystem::absolute(report.MainReportPath).lexically_normal().string();
-    std::cout << RunSummaryJson(summary) << std::endl;
+    RunSummary shown = summary;
+    if (!run.ReportWritten()) shown.report.clear();
+    std::cout << RunSummaryJson(shown) << std::endl;
   }
-  std::cerr << "Succeeded: " << report.SuccessCount << "  Failed: " << report.FailureCount;
-  if (run.Summary().notSent > 0) std::cerr << "  Not sent again: " << run.Summary().notSent;
+  std::cerr << "Succeeded: " << summary.succeeded << "  Failed: " << summary.failed;
+  if (summary.skipped > 0) std::cerr << "  Skipped: " << summary.skipped;
+  if (summary.uncertain > 0) std::cerr << "  Uncertain: " << summary.uncertain;
+  if (summary.notSent > 0) std::cerr << "  Not sent again: " << summary.notSent;
   std::cerr << '\n';
-  std::cerr << "Main report: "
-            << std::filesystem::absolute(report.MainReportPath).lexically_normal().string() << '\n';
+  if (!run.ReportWritten()) {
+    // What was sent is in the history; a path to a report that is not there helps nobody.
+    std::cerr << "The run's reports could not be written (see the lines above); the history "
+                 "holds what was sent.\n";
+    return kExitRefused;
+  }
+  std::cerr << "Main report: " << summary.report << '\n';
   if (outcome == SubmissionRun::Outcome::Cancelled) return kExitCancelled;
-  return report.FailureCount > 0 ? kExitSomeFailed : kExitOk;
+  return summary.failed + summary.skipped + summary.uncertain > 0 ? kExitSomeFailed : kExitOk;
 }
 
 }  // namespace vendrix::cli

@@ -5,6 +5,7 @@ by the test. Listens on 127.0.0.1 (a free port, printed as "PORT n" on stdout).
 Routes come from a JSON file read on every request, keyed by path (query included):
   {"/ok": {"raw": "HTTP/1.0 200 OK\\r\\n\\r\\nbody"},
    "/slow": {"sleep": 30},                 # accept, read, never answer
+   "/late": {"wait": 1, "raw": "..."},     # accept, read, answer a second later
    "/close": {"raw": ""},                  # close without a reply
    "/big": {"head": "HTTP/1.0 200 OK", "body_bytes": 1048576},
    "/cut": {"raw": "...", "then": "reset"},     # end with a TCP reset
@@ -150,6 +151,7 @@ def serve(conn, routes_file, counter, port, close_at_once):
         if "sleep" in route:
             time.sleep(route["sleep"])
             return
+        time.sleep(route.get("wait", 0))
         answer(conn, route)
     except (OSError, ssl.SSLError, ValueError):
         pass

@@ -444,6 +444,7 @@ void TmsSMTP::Send() {
       if (OnAddressRejected) OnAddressRejected(address, lastReply_, proceed);
       if (!proceed) Unexpected(r);
     }
+    if (OnBeforeData && !OnBeforeData()) Rethrow(NetFailure(kErrInterrupted, "Interrupted"));
     r = Command("DATA");
     if (r.code < 300 || r.code >= 400) Unexpected(r);
     contentSent_ = true;

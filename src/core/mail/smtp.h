@@ -72,6 +72,9 @@ class TmsSMTP {
   std::function<void()> OnOpen, OnClosing, OnClosed, OnCancel, OnPrepare, OnSending, OnMailSent;
   std::function<void(std::string& msg)> OnError;
   std::function<void(int perc, long long transferred)> OnProgress;
+  // Runs just before DATA is sent (every recipient accepted); false stops the send
+  // (Interrupted) with no part of the message written.
+  std::function<bool()> OnBeforeData;
   std::function<void(const std::string& address, const std::string& reply, bool& proceed)>
       OnAddressRejected;
 

@@ -274,10 +274,16 @@ void TFtpClient::DataAction(Transfer kind) {
   static constexpr const char* kVerbs[] = {"STOR", "RETR", "NLST", "LIST"};
   const std::string verb = kVerbs[static_cast<int>(kind)];
   const Waiter commandWait = W();
+  refused_ = false;
+  if (kind == Transfer::Upload && OnBeforeStore && !OnBeforeStore()) {
+    throw NetFailure(kErrInterrupted, "Interrupted");
+  }
   Send(verb, RemoteFile, commandWait);
   Reply first = ReadReply(commandWait);
+  refused_ = first.code / 100 == 4 || first.code / 100 == 5;
   if (first.code / 100 != 1 && first.code / 100 != 2) Fail(code::kFtpReply, first.line);
   if (kind == Transfer::Upload && first.code / 100 == 2) {
+    refused_ = true;
     // The server reports the end of a transfer that has not begun: it took no byte.
     Fail(code::kFtpReply, "Transfer ended by the server before the data was sent: " + first.line);
   }
@@ -357,6 +363,7 @@ void TFtpClient::DataAction(Transfer kind) {
   if (OnEndTransfer) OnEndTransfer();
   const Waiter finalWait = W();
   Reply final = first.code / 100 == 1 ? AwaitFinal(first, verb, finalWait) : first;
+  refused_ = final.code / 100 == 4 || final.code / 100 == 5;
   if (final.code / 100 != 2) Fail(code::kFtpReply, final.line);
   if (kind == Transfer::Upload && mode_ == TFTPTransferModes::tmBinary) {
     try {

@@ -65,6 +65,9 @@ class TFtpClient {
   // The owner's token (its Skip or Cancel): raised, it ends every wait of an action,
   // and an action's start never clears it.
   const CancelToken* StopToken = nullptr;
+  // Runs just before STOR is written; false stops the upload (error 301, Interrupted)
+  // with nothing written.
+  std::function<bool()> OnBeforeStore;
 
   std::string User, Password, LocalFile, RemoteFile, AltFile;
   bool Passive = false;
@@ -81,6 +84,9 @@ class TFtpClient {
   // confirmed them with SIZE.
   long long UploadedBytes() const { return uploaded_; }
   bool UploadVerified() const { return verified_; }
+  // Whether the server refused the last transfer with a reply of its own (to the
+  // command or at its end), so that it holds nothing of it.
+  bool TransferRefused() const { return refused_; }
 
   // "host" or "host:port" ("[v6]:port"); the port part sets RemotePort.
   void SetRemoteHost(const std::string& host);
@@ -140,6 +146,7 @@ class TFtpClient {
   Feature size_ = Feature::Unknown;  // SIZE in FEAT, for the open control connection
   long long uploaded_ = 0;
   bool verified_ = false;
+  bool refused_ = false;
 };
 
 }  // namespace vendrix

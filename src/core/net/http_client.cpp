@@ -279,6 +279,7 @@ void THttpClient::Perform(THttpActions action) {
     head += "\r\n";
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> fileGuard(bodyFile,
                                                               bodyFile ? std::fclose : nullptr);
+    if (OnBeforeRequest && !OnBeforeRequest()) throw NetFailure(kErrInterrupted, "Interrupted");
     stream.SendAll(head, w);
     if (withBody) {
       stream.SendAll(PostData, w);

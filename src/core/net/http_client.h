@@ -44,6 +44,9 @@ class THttpClient {
   // The owner's token (its Skip or Cancel): raised, it ends every wait of an action,
   // and an action's start never clears it.
   const CancelToken* StopToken = nullptr;
+  // Runs once connected, just before the request is written; false stops the action
+  // (error 301, Interrupted) with nothing written.
+  std::function<bool()> OnBeforeRequest;
 
   std::string LocalFile;
   std::string ProxyServer;

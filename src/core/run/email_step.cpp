@@ -80,6 +80,9 @@ bool SitePoster::DoEmailPost(bool isNew, bool isCopy) {
         shared_.hostSlots->Take(MailServerSlots(settings.smtp), 1, [this] { return Stopped(); }));
     if (!*hold) return false;
   }
+  // The message to the site is recorded before DATA; the copy to the company is not
+  // the site's.
+  if (!isCopy) form.msSMTP1.OnBeforeData = [this] { return Commit(RunStep::Mail); };
   {
     std::lock_guard lock(mailMutex_);
     mailForm_ = &form;
@@ -92,7 +95,17 @@ bool SitePoster::DoEmailPost(bool isNew, bool isCopy) {
     } catch (const VendrixError&) {
       raised = true;  // the window has reported it
     }
-    if (!raised && !form.ErrorFlag()) break;
+    const bool ok = !raised && !form.ErrorFlag();
+    {
+      // A server that refused the message (a reply of its own after DATA, or DATA
+      // itself refused) does not have it; one that fell silent may.
+      const std::string& last = form.msSMTP1.LastReply();
+      const bool refused = !last.empty() && (last[0] == '4' || last[0] == '5');
+      Settle(RunStep::Mail, ok                                       ? StepState::Delivered
+                            : !form.msSMTP1.ContentSent() || refused ? StepState::NotDelivered
+                                                                     : StepState::Uncertain);
+    }
+    if (ok) break;
     // Tried again only while the server cannot have the message: it refused to
     // talk (421) or said "later" (4xx) before DATA, or no connection came about.
     const std::string& reply = form.msSMTP1.LastReply();

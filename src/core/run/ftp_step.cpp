@@ -45,6 +45,8 @@ bool SitePoster::DoFtpUpload() {
     // answered by closing, an archive that could not be written): this attempt failed.
     ftpState_.FtpFailed = true;
     ftpState_.FtpErrorText = e.what();
+    Settle(RunStep::Ftp, storeBegun_ && !ftpForm_.FTP1.TransferRefused() ? StepState::Uncertain
+                                                                         : StepState::NotDelivered);
     AddFtpLine(MaskWords(std::string("EXCEPTION: ") + e.what()));
     AddLogLine(site + " -> " + "FTP error: " + MaskWords(e.what()));
     ftpForm_.Logoff();
@@ -56,8 +58,6 @@ bool SitePoster::DoFtpUpload() {
 bool SitePoster::FtpAttempt() {
   const std::string site = siteName_;
   ftpState_.FtpFailed = false;
-  // An attempt after a failed one records its files anew.
-  std::erase_if(outcome_.result.files, [](const SentFile& f) { return f.step == "ftp"; });
   ftpForm_.Logoff();
   ftpHold_.reset();
   sink_.Status(*this, RunStep::Ftp, "logging on to " + site);
@@ -88,9 +88,12 @@ bool SitePoster::FtpAttempt() {
     const FtpFile& file = plan->files[i];
     ftpForm_.eLocalFile = file.localPath;
     ftpForm_.SetRemoteFile(file.remoteName);
+    if (stored_.count(ftpForm_.RemoteFile())) continue;  // sent by an earlier attempt
     AddFtpLine("Sending File -> " + ftpForm_.RemoteFile());
     ftpState_.FtpFailed = false;
-    if (skip_) {
+    storeBegun_ = false;
+    if (skip_ && !begun_[StepSlot(RunStep::Ftp)]) {
+      // An upload under way sends its other files before the skip ends the site.
       ftpState_.FtpFailed = true;
       ftpState_.FtpErrorText = "301: Interrupted";
     } else {
@@ -104,6 +107,11 @@ bool SitePoster::FtpAttempt() {
       }
     }
     if (ftpState_.FtpFailed) {
+      // A file the server refused, or never got, is not on the site; one whose
+      // transfer broke off may be.
+      Settle(RunStep::Ftp, storeBegun_ && !ftpForm_.FTP1.TransferRefused()
+                               ? StepState::Uncertain
+                               : StepState::NotDelivered);
       AddLogLine(site + " -> " + "FTP error: " + MaskWords(ftpState_.FtpErrorText));
       AddFtpLine("ERROR SENDING FILE -> " + ftpForm_.RemoteFile());
       ftpForm_.Logoff();
@@ -121,8 +129,10 @@ bool SitePoster::FtpAttempt() {
       name = Utf8ToCp1252(FileNameOf(file.localPath));
     }
     AddLogLine("Uploaded " + name + " to " + site);
+    stored_.insert(ftpForm_.RemoteFile());
     RecordSentFile("ftp", name, file.localPath, ftpForm_.FTP1.UploadVerified());
   }
+  Settle(RunStep::Ftp, StepState::Delivered);
   return true;
 }
 

@@ -37,10 +37,14 @@ int ServerAsksToWait(const EHttpClient& e, const std::string& retryAfter) {
   return seconds >= 0 && seconds <= 30 ? static_cast<int>(seconds) : -1;
 }
 
-bool StatusIs2xx(const std::string& statusLine) {
+// The first digit of the status code ('2' for 2xx), or 0 when no status line came.
+char StatusClass(const std::string& statusLine) {
   auto space = statusLine.find(' ');
-  return space != std::string::npos && space + 1 < statusLine.size() &&
-         statusLine[space + 1] == '2';
+  return space != std::string::npos && space + 1 < statusLine.size() ? statusLine[space + 1] : 0;
+}
+
+bool StatusIs2xx(const std::string& statusLine) {
+  return StatusClass(statusLine) == '2';
 }
 
 }  // namespace
@@ -91,12 +95,20 @@ bool SitePoster::DoHttpPost(bool isNew) {
       if (Stopped()) throw EHttpClient(kErrInterrupted, "Interrupted");
       http_.SetAction(http->get ? THttpActions::httpGet : THttpActions::httpPost);
     } catch (const EHttpClient& e) {
-      if (httpTimedOut_) return fail("TIMED OUT!");
-      if (AcceptedRedirect(e)) {
+      if (AcceptedRedirect(e) && !httpTimedOut_) {
+        Settle(RunStep::Http, StepState::Delivered);
         AddLogLine("Accepted HTTP Post to: " + site + " (" + e.Description + ")");
         idle();
         return true;
       }
+      // A site that answered with a refusal did not take the form; one that gave no
+      // answer to a request it was given may have.
+      const char status = StatusClass(http_.StatusLine());
+      const bool nothingReached = !http_.RequestWritten() && NothingReachedTheSite(e.ErrorCode);
+      Settle(RunStep::Http, status == '4' || status == '5' || nothingReached
+                                ? StepState::NotDelivered
+                                : StepState::Uncertain);
+      if (httpTimedOut_) return fail("TIMED OUT!");
       std::string line = e.what();
       if (e.ErrorCode == code::kConnectionReset) {
         // Said as what happened rather than in the socket's words.
@@ -124,6 +136,11 @@ bool SitePoster::DoHttpPost(bool isNew) {
     AddLogLine(again);
     AddReportLine(again);
     if (!WaitBeforeRetry(againMs)) return false;
+  }
+  if (httpTimedOut_ || !StatusIs2xx(http_.StatusLine())) {
+    Settle(RunStep::Http, StepState::Uncertain);
+  } else {
+    Settle(RunStep::Http, StepState::Delivered);
   }
   if (httpTimedOut_) return fail("TIMED OUT!");
   if (!StatusIs2xx(http_.StatusLine())) {

@@ -18,10 +18,12 @@ struct RunConfirmation {
   PostCounts counts;  // every marked site that fits, the already-sent ones included
   PostCounts sent;    // the part of counts that alreadySent makes up
   std::vector<Finding> findings;
-  std::string version;                   // the application's version
-  std::vector<std::string> alreadySent;  // sites whose last post carried that version
-  bool postAnyway = false;               // "Post anyway"
-  bool sendAgain = false;                // "Send again"
+  std::string version;  // the application's version
+  // Sites that got every step of that version, and (with " (may have it: check the
+  // site)") sites with a step that may have reached them; "Send again" sends them whole.
+  std::vector<std::string> alreadySent;
+  bool postAnyway = false;  // "Post anyway"
+  bool sendAgain = false;   // "Send again"
 
   std::size_t Errors() const { return CountErrors(findings); }
   std::size_t Warnings() const { return findings.size() - Errors(); }

@@ -129,7 +129,11 @@ Lines TReportsFrm::SiteHead(const std::string& method, const std::string& siteNa
 }
 
 std::string TReportsFrm::ReportLine(const std::string& text) const {
-  return "<p><small><font face=\"Arial\">[" + HtmlEscape(TimeNow()) + "] - " + HtmlEscape(text) +
+  return ReportLineAt(TimeNow(), text);
+}
+
+std::string TReportsFrm::ReportLineAt(const std::string& time, const std::string& text) const {
+  return "<p><small><font face=\"Arial\">[" + HtmlEscape(time) + "] - " + HtmlEscape(text) +
          "</font></small></p>";
 }
 
@@ -191,21 +195,26 @@ void TReportsFrm::Save(const std::string& path, const Lines& lines) {
   try {
     ReplacePage(path, JoinLines(lines));
   } catch (const VendrixError& e) {
+    writeFailed_ = true;
     if (OnWriteError) OnWriteError(e.what());
   }
 }
 
-void TReportsFrm::WriteLogReport(const Lines& log) {
+void TReportsFrm::WriteLogReport(const Lines& log, const Lines& times) {
   const std::string app = HtmlEscape(app_);
   XferMemo = PageHead(app + " Log File", app);
-  for (const auto& line : log) AddReportLine(line);
+  const std::string now = TimeNow();
+  for (std::size_t i = 0; i < log.size(); ++i) {
+    XferMemo.push_back(ReportLineAt(i < times.size() ? times[i] : now, log[i]));
+  }
   AddFooter(XferMemo, FooterLine);
   Save(LogReportPath, XferMemo);
 }
 
-void TReportsFrm::WriteMainReport(const Lines& log) {
+bool TReportsFrm::WriteMainReport(const Lines& log, const Lines& times) {
   TimeCompleted = TimeNow();
-  WriteLogReport(log);
+  writeFailed_ = false;
+  WriteLogReport(log, times);
   const std::string spacer = "    <td width=\"154\"></td>";
   Lines p = {"<html>",
              "<head>",
@@ -246,6 +255,7 @@ void TReportsFrm::WriteMainReport(const Lines& log) {
   row("Application:", HtmlEscape(app_), false);
   row("# of Successful Submissions", std::to_string(SuccessCount), true);
   row("# of Failed Submissions", std::to_string(FailureCount), true);
+  row("# of Sites Not Sent", std::to_string(NotSentCount), true);
   auto emptyRow = [&] {
     p.insert(p.end(), {"  </tr>", "  <tr>", spacer, "    <td width=\"149\"></td>",
                        "    <td width=\"243\"></td>"});
@@ -289,6 +299,7 @@ void TReportsFrm::WriteMainReport(const Lines& log) {
                 "</font></small></p>",
             "</td>", "  </tr>", "</table>", "</body>", "</html>"});
   Save(MainReportPath, p);
+  return !writeFailed_;
 }
 
 }  // namespace vendrix

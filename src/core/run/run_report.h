@@ -51,12 +51,18 @@ class TReportsFrm {
   // that sites ending in any order are listed in the table's.
   Lines SiteHead(const std::string& method, const std::string& siteName) const;
   std::string ReportLine(const std::string& text) const;
+  // The same paragraph with a time taken earlier (TimeNow when the line was made).
+  std::string ReportLineAt(const std::string& time, const std::string& text) const;
+  // The time of day as a report line shows it (any thread).
+  std::string TimeNow() const;
   std::string SaveSitePage(const std::string& method, const std::string& siteName, Lines page,
                            const Lines& answer, int order);
-  // The log page: one time-stamped paragraph per run-log line.
-  void WriteLogReport(const Lines& log);
-  // The log page, then the main report.
-  void WriteMainReport(const Lines& log);
+  // The log page: one paragraph per run-log line, each with its own time (times[i],
+  // made by TimeNow when the line was logged; the time of writing where none is given).
+  void WriteLogReport(const Lines& log, const Lines& times = {});
+  // The log page, then the main report. False when a page could not be written (after
+  // OnWriteError).
+  bool WriteMainReport(const Lines& log, const Lines& times = {});
 
   std::string LogoUrl, BackgroundUrl;
   std::string AppReportDir, RunReportDir;  // UTF-8, without a final "/"
@@ -65,6 +71,7 @@ class TReportsFrm {
   std::string FooterLine = kReportFooter;
   std::string RunDate, TimeStarted, TimeCompleted;
   int SuccessCount = 0, FailureCount = 0;
+  int NotSentCount = 0;  // marked sites the run did not send (delivered or awaiting a check)
   Lines XferMemo;
   Lines FinalSubsList;  // "<site> <METHOD>" + kSubsSeparator + file URL
 
@@ -75,7 +82,6 @@ class TReportsFrm {
   Lines PageHead(const std::string& title, const std::string& heading) const;
   static void AddFooter(Lines& page, const std::string& footer);
   void Save(const std::string& path, const Lines& lines);
-  std::string TimeNow() const;
   std::string DateNow() const;
 
   std::string reportsDir_, imagesDir_;
@@ -83,6 +89,7 @@ class TReportsFrm {
   std::string app_, stamp_;
   std::set<std::string> pages_;  // the page files of this run
   std::vector<int> subsOrder_;   // the order of each FinalSubsList entry
+  bool writeFailed_ = false;     // a page of this run could not be written
 };
 
 }  // namespace vendrix

@@ -36,6 +36,8 @@ json SummaryObject(const RunSummary& r) {
           {"version", Cp1252ToUtf8(r.version)},
           {"succeeded", r.succeeded},
           {"failed", r.failed},
+          {"skipped", r.skipped},
+          {"uncertain", r.uncertain},
           {"not_sent", r.notSent},
           {"cancelled", r.cancelled},
           {"report", r.report},

@@ -15,8 +15,9 @@ namespace vendrix {
 inline constexpr const char* kRunJsonName = "run.json";
 
 struct StepResult {
-  std::string step;    // "ftp", "http", "email"
-  std::string status;  // "ok", "failed", "skipped"
+  std::string step;  // "ftp", "http", "email"
+  // "ok", "failed", "skipped", "uncertain", "not-sent" (delivered by an earlier run)
+  std::string status;
   std::string detail;  // the last thing the step logged when it failed (Windows-1252)
   std::string page;    // the step's report page in the run's folder (UTF-8)
 };
@@ -32,16 +33,18 @@ struct SentFile {
 
 struct SiteResult {
   std::string site;
-  std::string kind;     // "New" or "Update": what the row asked for
-  std::string outcome;  // "succeeded", "failed", "skipped", "not-sent"
-  std::string reason;   // for "failed", "skipped" and "not-sent"
+  std::string kind;  // "New" or "Update": what the row asked for
+  // "succeeded", "failed", "skipped", "uncertain" (a step may have reached the site:
+  // check it), "not-sent" (every step was delivered before)
+  std::string outcome;
+  std::string reason;  // for all but "succeeded"
   std::vector<StepResult> steps;
   std::vector<SentFile> files;
 };
 
 struct RunSummary {
   std::string application, version;
-  int succeeded = 0, failed = 0, notSent = 0;
+  int succeeded = 0, failed = 0, skipped = 0, uncertain = 0, notSent = 0;
   bool cancelled = false;
   std::string report;  // the main report's path (UTF-8)
   std::string started, ended;

@@ -2,6 +2,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <thread>
@@ -10,6 +11,7 @@
 #include "base/names.h"
 #include "mail/smtp_form.h"
 #include "run/retry_rules.h"
+#include "run/run_gate.h"
 #include "script/submission_builder.h"
 #include "script/text_tools.h"
 
@@ -34,10 +36,6 @@ std::string NothingSent(const SiteDefinition& site, const std::string& name, boo
     }
   }
   return "Nothing was sent to " + name + ": " + why + ".";
-}
-
-bool Leading(const std::string& s) {
-  return !TrimLeft(s).empty();
 }
 
 }  // namespace
@@ -66,6 +64,14 @@ SitePoster::SitePoster(const PosterShared& shared, PosterSink& sink, std::string
   // client's own token) still ends it: the clients wait on this token too.
   http_.StopToken = &stop_;
   ftpForm_.FTP1.StopToken = &stop_;
+  // The point of no return of each step: recorded on the disk before the site can
+  // register anything.
+  http_.OnBeforeRequest = [this] { return Commit(RunStep::Http); };
+  ftpForm_.FTP1.OnBeforeStore = [this] {
+    if (!Commit(RunStep::Ftp)) return false;
+    storeBegun_ = true;
+    return true;
+  };
   const auto server = [this] { return http_.URLServer(); };
   http_.OnConnected = [this, server](int code, const std::string& text) {
     AddReportLine("Connected to: " + server() + "[" + std::to_string(code) + " - " + text + "]");
@@ -209,28 +215,118 @@ bool SitePoster::Guarded(RunStep step, const std::function<bool()>& action) {
   }
 }
 
-void SitePoster::StepEnded(const char* step, bool ok) {
+namespace {
+
+// A step's name in run.json.
+const char* StepKey(RunStep step) {
+  return step == RunStep::Ftp ? "ftp" : step == RunStep::Http ? "http" : "email";
+}
+
+}  // namespace
+
+void SitePoster::StepEnded(RunStep step, bool ok) {
   StepResult r;
-  r.step = step;
-  r.status = ok ? "ok" : (skip_ ? "skipped" : "failed");
-  if (!ok && !skip_) r.detail = lastLogLine_;
+  r.step = StepKey(step);
+  const StepState state = ended_[StepSlot(step)];
+  if (ok) {
+    r.status = "ok";
+  } else if (state == StepState::Uncertain) {
+    r.status = "uncertain";
+    outcome_.uncertain = true;
+    r.detail = lastLogLine_;
+  } else if (state == StepState::None && (skip_ || (shared_.cancel && *shared_.cancel))) {
+    // Ended by a skip or a cancel before anything was written.
+    r.status = "skipped";
+  } else {
+    r.status = "failed";
+    r.detail = ledgerError_.empty() ? lastLogLine_ : ledgerError_;
+  }
   outcome_.result.steps.push_back(std::move(r));
 }
 
+bool SitePoster::Held(RunStep step) {
+  const StepStanding& s = job_.standings[StepSlot(step)];
+  StepResult r;
+  r.step = StepKey(step);
+  if (s.state == StepState::Delivered) {
+    r.status = "not-sent";
+    r.detail = std::string(StepName(step)) + " delivered on " + s.when;
+  } else if (s.state == StepState::Uncertain) {
+    r.status = "uncertain";
+    r.detail = MayHaveReached(job_.rowData.site, s.when, step);
+    outcome_.uncertain = true;
+  } else {
+    return false;
+  }
+  AddLogLine(job_.rowData.site + ": " + r.detail +
+             (r.status == "not-sent" ? "; not sent again" : ""));
+  outcome_.result.steps.push_back(std::move(r));
+  return true;
+}
+
+bool SitePoster::Commit(RunStep step) {
+  const std::size_t k = StepSlot(step);
+  if (begun_[k]) return true;  // a later file of the same upload
+  {
+    std::lock_guard lock(commitMutex_);
+    if (Stopped() || !ledgerError_.empty()) return false;
+    committed_ = true;
+  }
+  if (!shared_.ledger) return true;
+  try {
+    shared_.ledger->Begin(job_.rowData, step);
+  } catch (const std::exception& e) {
+    ledgerError_ = e.what();
+    AddLogLine(ledgerError_);
+    std::lock_guard lock(commitMutex_);
+    committed_ = false;
+    return false;
+  }
+  begun_[k] = true;
+  return true;
+}
+
+void SitePoster::Settle(RunStep step, StepState state) {
+  const std::size_t k = StepSlot(step);
+  {
+    std::lock_guard lock(commitMutex_);
+    committed_ = false;
+    // A skip or cancel that waited for the request now ends whatever follows.
+    if (Stopped()) stop_.Cancel();
+  }
+  if (!begun_[k]) return;  // nothing was written: the site cannot have it
+  begun_[k] = false;
+  ended_[k] = state;
+  if (!shared_.ledger) return;
+  try {
+    shared_.ledger->End(job_.rowData, step, state);
+  } catch (const std::exception& e) {
+    // The step stays "begun" on the disk, which reads as uncertain: never sent twice.
+    ledgerError_ = e.what();
+    AddLogLine(ledgerError_);
+  }
+}
+
 void SitePoster::Skip() {
+  std::lock_guard lock(commitMutex_);
   skip_ = true;
-  Interrupt();
+  // A request being written ends as the site answers: cut off, it would leave the
+  // site holding something nobody can tell.
+  if (!committed_) InterruptNow();
 }
 
 void SitePoster::Interrupt() {
+  std::lock_guard lock(commitMutex_);
+  if (!committed_) InterruptNow();
+}
+
+void SitePoster::InterruptNow() {
   stop_.Cancel();
   ftpForm_.FTP1.SetAction(TFtpActions::ftpIdle);
   http_.SetAction(THttpActions::httpIdle);
   if (shared_.hostSlots) shared_.hostSlots->Wake();
   std::lock_guard lock(mailMutex_);
-  // A cancel lets a message the server is taking finish (cutting it off could send it
-  // twice); a skip ends it.
-  if (mailForm_ && skip_) mailForm_->Cancel();
+  if (mailForm_) mailForm_->Cancel();
 }
 
 bool SitePoster::MailInProgress() {
@@ -245,6 +341,9 @@ SiteOutcome SitePoster::Post(SiteJob job) {
   outcome_.result.kind = job_.rowData.submit;
   siteName_ = job_.site.name;
   lastLogLine_.clear();
+  ledgerError_.clear();
+  begun_.fill(false);
+  ended_.fill(StepState::None);
   bool success = true;
   bool ran = false;  // whether any step tried to send something
   std::string reason;
@@ -255,35 +354,59 @@ SiteOutcome SitePoster::Post(SiteJob job) {
     AddLogLine(e.what());
     success = false;
   }
+  // A step that ended by an error no handler foresaw after it was begun: nobody can
+  // tell what the site got.
+  for (RunStep step : {RunStep::Ftp, RunStep::Http, RunStep::Mail}) {
+    if (begun_[StepSlot(step)]) Settle(step, StepState::Uncertain);
+  }
   outcome_.ran = ran;
-  if (outcome_.cancelled) {
-    outcome_.success = success && ran;
-    siteName_.clear();
-    return std::move(outcome_);
+  (void)success;
+  SiteResult& r = outcome_.result;
+  // The site has every step it takes when each was delivered, in this run or before.
+  const auto steps = StepsOf(job_.site, job_.rowData.submit == "New");
+  bool complete = true, any = false, failed = false;
+  for (RunStep step : {RunStep::Ftp, RunStep::Http, RunStep::Mail}) {
+    if (!steps[StepSlot(step)]) continue;
+    any = true;
+    const auto it = std::find_if(r.steps.begin(), r.steps.end(),
+                                 [&](const StepResult& s) { return s.step == StepKey(step); });
+    if (it == r.steps.end() || (it->status != "ok" && it->status != "not-sent")) complete = false;
+    if (it != r.steps.end() && it->status == "failed") failed = true;
   }
-  if (!ran) {
+  const bool cancel = shared_.cancel && *shared_.cancel;
+  if (!any && !skip_ && !cancel) {
     // Nothing went to the site: it is not posted, and its row stays as it was.
-    if (!skip_ && !(shared_.cancel && *shared_.cancel)) {
-      reason = NothingSent(job_.site, job_.rowData.site, job_.rowData.submit == "New");
-      AddLogLine(reason);
-    }
-    success = false;
+    reason = NothingSent(job_.site, job_.rowData.site, job_.rowData.submit == "New");
+    AddLogLine(reason);
   }
-  outcome_.success = success;
-  outcome_.skipped = skip_;
-  if (success) {
-    outcome_.result.outcome = "succeeded";
-  } else if (skip_) {
-    outcome_.result.outcome = "skipped";
-    outcome_.result.reason = "skipped by the user";
-  } else {
-    if (reason.empty()) {
-      for (const auto& step : outcome_.result.steps) {
-        if (step.status == "failed") reason = step.detail;
-      }
+  outcome_.success = any && complete;
+  // A skip or a cancel that left steps unsent; one that came during the last step,
+  // which ended as its site answered, left nothing out.
+  outcome_.skipped = skip_ && !outcome_.success;
+  outcome_.cancelled = cancel && !outcome_.success;
+  outcome_.historyFailed = !ledgerError_.empty();
+  const auto firstDetail = [&](const char* status) {
+    for (const auto& step : r.steps) {
+      if (step.status == status) return step.detail;
     }
-    outcome_.result.outcome = "failed";
-    outcome_.result.reason = reason;
+    return std::string();
+  };
+  if (outcome_.success) {
+    r.outcome = "succeeded";
+  } else if (outcome_.skipped) {
+    r.outcome = "skipped";
+    r.reason = "skipped by the user";
+  } else if (outcome_.cancelled) {
+    r.outcome = "skipped";
+    r.reason = "the run was cancelled";
+  } else if (failed || !reason.empty() || !outcome_.uncertain) {
+    r.outcome = "failed";
+    r.reason = !reason.empty()         ? reason
+               : !ledgerError_.empty() ? ledgerError_
+                                       : firstDetail("failed");
+  } else {
+    r.outcome = "uncertain";
+    r.reason = firstDetail("uncertain");
   }
   siteName_.clear();
   return std::move(outcome_);
@@ -292,13 +415,18 @@ SiteOutcome SitePoster::Post(SiteJob job) {
 void SitePoster::RunSteps(bool& success, bool& ran) {
   const SiteDefinition& site = job_.site;
   const bool isNew = job_.rowData.submit == "New";
-  // A cancel between two steps ends the site there.
-  const auto cancelled = [this] {
-    if (shared_.cancel && *shared_.cancel) outcome_.cancelled = true;
+  const auto steps = StepsOf(site, isNew);
+  // A cancel between two steps ends the site there; so does a history that cannot
+  // be written.
+  const auto stopped = [this] {
+    if ((shared_.cancel && *shared_.cancel) || !ledgerError_.empty()) outcome_.cancelled = true;
     return outcome_.cancelled;
   };
+  const auto takes = [&](RunStep step) {
+    return steps[StepSlot(step)] && !skip_ && !stopped() && !Held(step);
+  };
 
-  if (site.useFtpUpload && !skip_) {
+  if (takes(RunStep::Ftp)) {
     ran = true;
     sink_.Lamp(*this, RunStep::Ftp, LampState::Blinking);
     BeginPage(RunStep::Ftp);
@@ -306,7 +434,7 @@ void SitePoster::RunSteps(bool& success, bool& ran) {
     sink_.FtpListCleared(*this);
     const bool sent = FtpStep();
     if (!sent) success = false;
-    StepEnded("ftp", sent);
+    StepEnded(RunStep::Ftp, sent);
     for (const auto& line : ftpLines_) AddReportLine(line);
     EndPage();
     ftpForm_.Logoff();
@@ -314,31 +442,29 @@ void SitePoster::RunSteps(bool& success, bool& ran) {
     secret_.clear();
     sink_.Lamp(*this, RunStep::Ftp, LampState::Lit);
   }
-  if (cancelled()) return;
-  const std::string& url = isNew ? site.httpNewScriptUrl : site.httpUpdateScriptUrl;
-  if (site.useHttpPost && Leading(url) && !skip_) {
+  if (takes(RunStep::Http)) {
     ran = true;
     sink_.Lamp(*this, RunStep::Http, LampState::Blinking);
     BeginPage(RunStep::Http);
     ClearXfer();
     const bool posted = Guarded(RunStep::Http, [&] { return DoHttpPost(isNew); });
     if (!posted) success = false;
-    StepEnded("http", posted);
+    StepEnded(RunStep::Http, posted);
     EndPage(xfer_);
     sink_.Lamp(*this, RunStep::Http, LampState::Lit);
   }
-  if (cancelled()) return;
-  const std::string& to = isNew ? site.emailToName : site.emailToNameUpdate;
-  if (site.useEmail && Leading(to) && !skip_) {
+  if (takes(RunStep::Mail)) {
     ran = true;
     BeginPage(RunStep::Mail);
     sink_.Lamp(*this, RunStep::Mail, LampState::Blinking);
     if (!Guarded(RunStep::Mail, [&] { return DoEmailPost(isNew, false); })) {
       success = false;
-      StepEnded("email", false);
+      StepEnded(RunStep::Mail, false);
     } else {
-      StepEnded("email", true);
-      if (site.emailSendCopy) Guarded(RunStep::Mail, [&] { return DoEmailPost(isNew, true); });
+      StepEnded(RunStep::Mail, true);
+      if (site.emailSendCopy && !skip_) {
+        Guarded(RunStep::Mail, [&] { return DoEmailPost(isNew, true); });
+      }
     }
     EndPage();
     sink_.Lamp(*this, RunStep::Mail, LampState::Lit);
@@ -349,7 +475,10 @@ bool SitePoster::FtpStep() {
   const std::string& rowSite = job_.rowData.site;
   int failures = 0;
   bool sent = false;
-  while (!sent && !skip_ && failures <= shared_.settings.ftpRetries) {
+  stored_.clear();
+  // An upload that may have reached the site is not tried again.
+  while (!sent && !skip_ && failures <= shared_.settings.ftpRetries &&
+         ended_[StepSlot(RunStep::Ftp)] != StepState::Uncertain) {
     if (failures > 0) {
       // A server that failed a moment ago gets a little longer each time.
       const int wait = BackOffMs(failures - 1);

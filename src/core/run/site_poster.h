@@ -10,10 +10,12 @@
 // What the poster says goes to its PosterSink, on the poster's thread. Skip() and
 // Cancel() may be called from any thread and interrupt the action in progress at once.
 // Post() never throws: an error of a step is that step's failure.
+#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,7 @@
 #include "run/run_report.h"
 #include "run/run_results.h"
 #include "run/run_view.h"
+#include "run/step_ledger.h"
 #include "script/eng_build.h"
 #include "script/submission.h"
 
@@ -38,11 +41,14 @@ class SubmissionBuilder;
 class TSMTPForm;
 class SitePoster;
 
-// One site to post: its row (a copy), its place in the table and its definition.
+// One site to post: its row (a copy), its place in the table, its definition, and
+// where each of its steps stands in the history (a step delivered or uncertain is not
+// sent; all None sends the site whole).
 struct SiteJob {
   int row = -1;
   AppSiteRow rowData;
   SiteDefinition site;
+  StepStandings standings{};
 };
 
 // A page the poster built, saved by the run (which names the file and lists it).
@@ -59,6 +65,8 @@ struct SiteOutcome {
   bool skipped = false;
   bool ran = false;              // a step tried to send something
   bool cancelled = false;        // the run's cancel ended it before its last step
+  bool uncertain = false;        // a step may have reached the site, nobody can tell
+  bool historyFailed = false;    // the history could not be written: the run must stop
   std::vector<BuiltPage> pages;  // in step order, one per step that ran
 };
 
@@ -91,6 +99,7 @@ struct PosterShared {
   std::uint16_t proxyPort = 0;
   std::string companyEmail;
   const std::atomic<bool>* cancel = nullptr;  // the run's Cancel
+  StepLedger* ledger = nullptr;               // where the steps are recorded
 };
 
 class SitePoster : private SubmissionLog {
@@ -108,9 +117,11 @@ class SitePoster : private SubmissionLog {
   void Arm();
   SiteOutcome Post(SiteJob job);
 
-  // "Skip": ends the step in progress and leaves the site's other steps unstarted.
+  // "Skip": ends the step in progress, unless its request is already being written
+  // (then it ends as the site answers), and leaves the site's other steps unstarted.
   void Skip();
-  // Interrupts the action in progress after the run's cancel flag was set.
+  // After the run's cancel flag was set: interrupts the action in progress unless its
+  // request is already being written.
   void Interrupt();
   bool SkipRequested() const { return skip_; }
   // Whether a message is being handed to a mail server.
@@ -144,7 +155,15 @@ class SitePoster : private SubmissionLog {
                       bool confirmed);
   bool WaitBeforeRetry(int ms);
   bool Guarded(RunStep step, const std::function<bool()>& action);
-  void StepEnded(const char* step, bool ok);
+  void StepEnded(RunStep step, bool ok);
+  // A step that is not sent: delivered before, or uncertain (true).
+  bool Held(RunStep step);
+  // The hook before a request: false when the site is stopped or the history cannot
+  // be written (nothing is sent); else the step is begun and cannot be interrupted.
+  bool Commit(RunStep step);
+  // What came of the step begun last (nothing when none was begun).
+  void Settle(RunStep step, StepState state);
+  void InterruptNow();
   void ClearXfer();
 
   const PosterShared& shared_;
@@ -168,6 +187,14 @@ class SitePoster : private SubmissionLog {
   int transferLines_ = 0;
   std::string lastLogLine_;  // the detail of a failed step
   std::string secret_;       // the password of the step in progress (FTP or SMTP)
+
+  std::mutex commitMutex_;
+  std::atomic<bool> committed_{false};  // set under commitMutex_: a request is being written
+  std::array<bool, 3> begun_{};         // a step's "begun" is recorded, its end not yet
+  std::array<StepState, 3> ended_{};    // how each step ended in this site's run
+  bool storeBegun_ = false;             // the current FTP file's STOR went out
+  std::set<std::string> stored_;        // files the FTP step has sent (not sent again on a retry)
+  std::string ledgerError_;             // why the history could not be written
 
   std::atomic<bool> skip_{false};
   CancelToken stop_;  // raised with skip_ or the run's cancel: ends the clients' waits

@@ -16,6 +16,7 @@
 #include "mail/smtp_form.h"
 #include "run/precheck.h"
 #include "run/retry_rules.h"
+#include "run/run_gate.h"
 #include "script/eng_build.h"
 #include "script/submission_builder.h"
 #include "script/text_tools.h"
@@ -34,6 +35,11 @@ constexpr const char* kWorkFolderPrefix = ".posting-";
 // How long a change of byte counts alone waits before the in-flight list shows it.
 constexpr auto kBytesShownEvery = std::chrono::milliseconds(200);
 
+// A step's name in run.json.
+const char* StepKeyOf(RunStep step) {
+  return step == RunStep::Ftp ? "ftp" : step == RunStep::Http ? "http" : "email";
+}
+
 // A site entering another step starts its byte count again.
 void EnterStep(SiteInFlight& flight, RunStep step) {
   if (flight.step != step) flight.bytes = 0;
@@ -41,6 +47,67 @@ void EnterStep(SiteInFlight& flight, RunStep step) {
 }
 
 }  // namespace
+
+// The run's steps on the disk: each appended to the application's history as it
+// begins and as it ends. Remembers the steps begun and not ended, so that a run
+// abandoned at once marks them uncertain.
+class SubmissionRun::RunLedger : public StepLedger {
+ public:
+  RunLedger(const std::string& path, std::string version, const Clock& clock)
+      : writer_(path), version_(std::move(version)), clock_(clock) {}
+  void Begin(const AppSiteRow& row, RunStep step) override {
+    {
+      std::lock_guard lock(mutex_);
+      inFlight_.push_back({row.site, row.submit, step});
+    }
+    writer_.Append(PostHistory::StepLine(Record(row.site, row.submit, step, StepState::Begun)));
+  }
+  void End(const AppSiteRow& row, RunStep step, StepState state) override {
+    {
+      std::lock_guard lock(mutex_);
+      std::erase_if(inFlight_,
+                    [&](const Flight& f) { return f.site == row.site && f.step == step; });
+    }
+    writer_.Append(PostHistory::StepLine(Record(row.site, row.submit, step, state)));
+  }
+  // A site that got every step: the line older programs read too.
+  void Post(const HistoryEntry& entry) {
+    const std::string line = PostHistory::PostLine(entry);
+    if (!line.empty()) writer_.Append(line);
+  }
+  // The steps in flight, marked uncertain (the program is about to end at once).
+  void Abandon() {
+    std::string lines;
+    {
+      std::lock_guard lock(mutex_);
+      for (const auto& f : inFlight_) {
+        lines += PostHistory::StepLine(Record(f.site, f.kind, f.step, StepState::Uncertain));
+      }
+      inFlight_.clear();
+    }
+    if (!lines.empty()) writer_.Append(std::move(lines));
+  }
+  std::string Now() const {
+    const std::tm now = clock_.Now();
+    return HistoryTime(now.tm_year + 1900, now.tm_mon + 1, now.tm_mday, now.tm_hour, now.tm_min,
+                       now.tm_sec);
+  }
+
+ private:
+  struct Flight {
+    std::string site, kind;
+    RunStep step;
+  };
+  StepRecord Record(const std::string& site, const std::string& kind, RunStep step,
+                    StepState state) const {
+    return {site, version_, Now(), kind, StepName(step), state};
+  }
+  HistoryWriter writer_;
+  std::string version_;
+  const Clock& clock_;
+  std::mutex mutex_;
+  std::vector<Flight> inFlight_;
+};
 
 // The prompt the posters share: one question at a time, whichever thread asks.
 class SubmissionRun::LockedPrompt : public UserPrompt {
@@ -90,6 +157,7 @@ struct SubmissionRun::Worker {
   bool busy = false;                 // flightMutex_
   SiteInFlight flight;               // flightMutex_
   Lines log, ftp;  // the site's lines: the worker's while posting, the run's after
+  Lines logTimes;  // when each of log was said
 };
 
 // One site after another, on the run's thread: every line and status shown at once.
@@ -151,7 +219,10 @@ class SubmissionRun::SerialSink : public PosterSink {
 class SubmissionRun::ParallelSink : public PosterSink {
  public:
   ParallelSink(SubmissionRun& run, Worker& worker) : run_(run), worker_(worker) {}
-  void LogLine(SitePoster&, const std::string& line) override { worker_.log.push_back(line); }
+  void LogLine(SitePoster&, const std::string& line) override {
+    worker_.log.push_back(line);
+    worker_.logTimes.push_back(run_.report_.TimeNow());
+  }
   void FtpLine(SitePoster&, const std::string& line) override { worker_.ftp.push_back(line); }
   void FtpListCleared(SitePoster&) override {}
   void Status(SitePoster&, RunStep step, const std::string& text) override {
@@ -202,8 +273,13 @@ SubmissionRun::SubmissionRun(RunHost& host, RunView& view, UserPrompt& prompt, c
 SubmissionRun::~SubmissionRun() = default;
 
 void SubmissionRun::AddLogLine(const std::string& line) {
+  AddLogLineAt(report_.TimeNow(), line);
+}
+
+void SubmissionRun::AddLogLineAt(const std::string& time, const std::string& line) {
   view_.LogLine(line);
   log_.push_back(line);
+  logTimes_.push_back(time);
 }
 
 bool SubmissionRun::CheckApplication() {
@@ -303,6 +379,8 @@ SubmissionRun::Outcome SubmissionRun::Submit() {
   ftplist_.clear();
   view_.FtpListCleared();
   log_.clear();
+  logTimes_.clear();
+  reportWritten_ = false;
   view_.LogCleared();
 
   settings_ = host_.Settings();
@@ -317,16 +395,26 @@ SubmissionRun::Outcome SubmissionRun::Submit() {
     return Outcome::Refused;
   }
 
-  if (!CheckApplication() || !OfferSaves() || !ReviewFindings()) return Outcome::Refused;
-  LoadHistory();
+  if (!CheckApplication() || !OfferSaves() || !LoadHistory() || !ReviewFindings()) {
+    return Outcome::Refused;
+  }
   if (!CountSitesToPost(true)) return Outcome::Refused;
 
   view_.BusyCursor(true);
   EnterPostingMode();
   std::string reportError;
   report_.OnWriteError = [&reportError](const std::string& m) { reportError = m; };
-  const bool reportReady = report_.StartRunReport(host_.App().name);
+  bool reportReady = report_.StartRunReport(host_.App().name);
   report_.OnWriteError = [this](const std::string& message) { AddLogLine(message); };
+  if (reportReady) {
+    // A folder that takes no file (a full disk) is found before any site is sent.
+    try {
+      WriteRunJson(report_.RunReportDir + "/" + kRunJsonName, summary_, {});
+    } catch (const std::exception& e) {
+      reportError = e.what();
+      reportReady = false;
+    }
+  }
   if (!reportReady) {
     // A run that could leave no report does not post: nothing would say what it sent.
     view_.BusyCursor(false);
@@ -354,6 +442,7 @@ SubmissionRun::Outcome SubmissionRun::Submit() {
   shared_.proxyPort = static_cast<std::uint16_t>(settings_.ProxyPort());
   shared_.companyEmail = host_.Company().email;
   shared_.cancel = &cancelRequested_;
+  shared_.ledger = ledger_.get();
   bool completed = true;
   try {
     completed = WalkSites();
@@ -412,21 +501,6 @@ std::optional<SiteJob> SubmissionRun::PrepareRow(std::size_t i) {
   std::vector<AppSiteRow>& rows = host_.Rows();
   if (!RowPosted(rows[i])) return std::nullopt;
   const std::string rowSite = rows[i].site;
-  const std::string& version = host_.App().version;
-  if (!resend_ && history_.AlreadySent(rowSite, version)) {
-    // A run started again sends only what is left.
-    if (!SiteFitsApp(rows[i], host_.App().platform, host_.App().status)) return std::nullopt;
-    const HistoryEntry* last = history_.LastFor(rowSite);
-    const std::string why = "already sent version " + version + " on " + last->when;
-    AddLogLine(rowSite + ": " + why + "; not sent again");
-    ++summary_.notSent;
-    EndUnposted(rows[i], "not-sent", why);
-    ++sitesProcessed_;
-    --toPost_;
-    view_.Counters(std::max(toPost_, 0), sitesProcessed_);
-    view_.Progress(sitesProcessed_, counts_.total);
-    return std::nullopt;
-  }
   bool opened = false;
   try {
     opened = host_.OpenSite(rowSite);
@@ -446,7 +520,52 @@ std::optional<SiteJob> SubmissionRun::PrepareRow(std::size_t i) {
   job.row = static_cast<int>(i);
   job.rowData = rows[i];
   job.site = host_.Site();
-  return job;
+  const std::string& version = host_.App().version;
+  if (resend_ || version.empty()) return job;
+  // A run started again sends only the steps that never reached the site.
+  const auto steps = StepsOf(job.site, job.rowData.submit == "New");
+  job.standings = StandingsOf(history_, rowSite, version, steps);
+  SiteResult held;
+  held.site = rowSite;
+  held.kind = job.rowData.submit;
+  bool toSend = false;
+  for (RunStep step : {RunStep::Ftp, RunStep::Http, RunStep::Mail}) {
+    if (!steps[StepSlot(step)]) continue;
+    const StepStanding& s = job.standings[StepSlot(step)];
+    if (s.state == StepState::Delivered) {
+      held.steps.push_back({StepKeyOf(step), "not-sent",
+                            std::string(StepName(step)) + " delivered on " + s.when, ""});
+    } else if (s.state == StepState::Uncertain) {
+      held.steps.push_back(
+          {StepKeyOf(step), "uncertain", MayHaveReached(rowSite, s.when, step), ""});
+      if (held.reason.empty()) held.reason = held.steps.back().detail;
+    } else {
+      toSend = true;
+    }
+  }
+  if (toSend || held.steps.empty()) return job;
+  if (held.reason.empty()) {
+    held.outcome = "not-sent";
+    const StepStanding* last = nullptr;
+    for (const auto& s : job.standings) {
+      if (s.state == StepState::Delivered && (!last || s.when > last->when)) last = &s;
+    }
+    held.reason = "already sent version " + version + " on " + last->when;
+    AddLogLine(rowSite + ": " + held.reason + "; not sent again");
+  } else {
+    held.outcome = "uncertain";
+    for (const auto& step : held.steps) {
+      if (step.status == "uncertain") AddLogLine(rowSite + ": " + step.detail);
+    }
+  }
+  ++report_.NotSentCount;
+  results_.push_back(held);
+  view_.SiteEnded(held);
+  ++sitesProcessed_;
+  --toPost_;
+  view_.Counters(std::max(toPost_, 0), sitesProcessed_);
+  view_.Progress(sitesProcessed_, counts_.total);
+  return std::nullopt;
 }
 
 bool SubmissionRun::WalkSerial() {
@@ -572,6 +691,7 @@ bool SubmissionRun::WalkParallel(int atOnce) {
       if (!job) continue;
       w->running = *job;
       w->log.clear();
+      w->logTimes.clear();
       w->ftp.clear();
       w->flight =
           SiteInFlight{job->rowData.site, RunStep::Ftp, "", 0, std::chrono::steady_clock::now()};
@@ -604,7 +724,7 @@ bool SubmissionRun::WalkParallel(int atOnce) {
       lock.unlock();
       for (std::size_t k = 0; k < ended.size(); ++k) {
         Worker* w = ended[k];
-        for (const auto& line : w->log) AddLogLine(line);
+        for (std::size_t j = 0; j < w->log.size(); ++j) AddLogLineAt(w->logTimes[j], w->log[j]);
         for (const auto& line : w->ftp) {
           view_.FtpLine(line);
           ftplist_.push_back(line);
@@ -674,19 +794,32 @@ void SubmissionRun::ShowFlight(bool force) {
 
 void SubmissionRun::FinishSite(const SiteJob& job, SiteOutcome outcome) {
   SiteResult& result = outcome.result;
-  for (std::size_t k = 0; k < outcome.pages.size(); ++k) {
-    BuiltPage& page = outcome.pages[k];
+  for (BuiltPage& page : outcome.pages) {
     std::string name = report_.SaveSitePage(page.method, job.rowData.site, std::move(page.lines),
                                             page.answer, job.row);
-    if (k < result.steps.size()) result.steps[k].page = std::move(name);
+    // The step that ran under this method (steps left out have no page).
+    for (auto& step : result.steps) {
+      const bool same = (step.step == "ftp" && page.method == "FTP") ||
+                        (step.step == "http" && page.method == "HTTP") ||
+                        (step.step == "email" && page.method == "EMAIL");
+      if (same && step.page.empty() && step.status != "not-sent") {
+        step.page = name;
+        break;
+      }
+    }
   }
-  if (outcome.cancelled) {
-    // Cancelled between its steps: counted as far as it went, its row left as it was.
-    if (outcome.ran) CountOutcome(outcome.success);
-    return;
+  if (outcome.historyFailed && !cancelRequested_) {
+    // Nothing more is sent while the history cannot say what was.
+    AddLogLine("The history cannot be written: no other site is sent.");
+    Cancel();
   }
   if (outcome.success) RecordPost(job.rowData, job.rowData.submit == "New", result);
-  RowOutcome(job.row, outcome.success);
+  if (outcome.cancelled) {
+    // Cancelled between its steps: counted as far as it went, its row left as it was.
+    if (outcome.ran) CountOutcome(false);
+  } else {
+    RowOutcome(job.row, outcome.success);
+  }
   results_.push_back(result);
   view_.SiteEnded(result);
   if (outcome.skipped) AddLogLine("SKIPPED -> " + job.rowData.site);
@@ -710,6 +843,14 @@ bool SubmissionRun::ReviewFindings() {
         host_.Eng(), [this](const std::string& name) { return host_.OpenSite(name); },
         [this]() -> const SiteDefinition& { return host_.Site(); });
     findings = check.Run(target);
+    if (!sendAgain_ && !app.version.empty()) {
+      // Steps that may have reached their sites are not sent unless the person asks.
+      auto uncertain = UncertainFindings(history_, rows, target.indexes, app.version,
+                                         [this](const std::string& name) -> const SiteDefinition* {
+                                           return host_.OpenSite(name) ? &host_.Site() : nullptr;
+                                         });
+      findings.insert(findings.end(), uncertain.begin(), uncertain.end());
+    }
   } catch (const std::exception& e) {
     findings.push_back({FindingSeverity::Warning, kWhereApplication, "check",
                         std::string("The check before the run could not finish: ") + e.what()});
@@ -719,28 +860,57 @@ bool SubmissionRun::ReviewFindings() {
   return view_.ReviewFindings(findings);
 }
 
-void SubmissionRun::LoadHistory() {
+bool SubmissionRun::LoadHistory() {
   const AppProfile& app = host_.App();
   historyPath_ = host_.Tree().HistoryFile(app.name);
   std::string problem;
   history_ = PostHistory::Load(historyPath_, &problem);
-  if (!problem.empty()) {
-    // Never a reason not to start: the run then sends every marked site.
-    AddLogLine("The history of " + app.name + " cannot be read (" + problem +
-               "); every marked site is sent.");
-  }
   summary_ = RunSummary{};
   summary_.application = app.name;
   summary_.version = app.version;
   results_.clear();
   alreadySent_.clear();
-  if (sendAgain_ || app.version.empty()) return;
+  // The history says what each site already has: without it a site could get the
+  // same version twice, so nothing is sent.
+  const auto refuse = [&](const std::string& why) {
+    prompt_.Error("Nothing was sent: the history of " + app.name + " " + why +
+                  ". It tells the run what each site already got.");
+    return false;
+  };
+  if (!problem.empty()) return refuse("cannot be read (" + problem + ")");
+  try {
+    auto ledger = std::make_unique<RunLedger>(historyPath_, app.version, clock_);
+    std::lock_guard lock(ledgerMutex_);
+    ledger_ = std::move(ledger);
+  } catch (const std::exception& e) {
+    return refuse(std::string("cannot be written (") + e.what() + ")");
+  }
+  if (sendAgain_ || app.version.empty()) return true;
   for (const auto& row : host_.Rows()) {
-    if (RowPosted(row) && SiteFitsApp(row, app.platform, app.status) &&
-        history_.AlreadySent(row.site, app.version)) {
+    if (!RowPosted(row) || !SiteFitsApp(row, app.platform, app.status)) continue;
+    bool opened = false;
+    try {
+      opened = host_.OpenSite(row.site);
+    } catch (const std::exception&) {
+    }
+    if (!opened) continue;
+    const auto steps = StepsOf(host_.Site(), row.submit == "New");
+    const auto standings = StandingsOf(history_, row.site, app.version, steps);
+    bool any = false, all = true, unsure = false;
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+      if (!steps[k]) continue;
+      any = true;
+      all = all && standings[k].state == StepState::Delivered;
+      unsure = unsure || standings[k].state == StepState::Uncertain;
+    }
+    // Both are offered to "Send again", which sends the chosen sites whole.
+    if (unsure) {
+      alreadySent_.push_back(row.site + " (may have it: check the site)");
+    } else if (any && all) {
       alreadySent_.push_back(row.site);
     }
   }
+  return true;
 }
 
 bool SubmissionRun::Confirm() {
@@ -763,22 +933,23 @@ bool SubmissionRun::Confirm() {
 }
 
 void SubmissionRun::RecordPost(const AppSiteRow& row, bool isNew, const SiteResult& result) {
+  // Every step the site has, sent now or delivered before.
   std::string methods;
   for (const auto& step : result.steps) {
-    if (step.status != "ok") continue;
+    if (step.status != "ok" && step.status != "not-sent") continue;
     if (!methods.empty()) methods += ",";
     methods += step.step == "email" ? "EMAIL" : step.step == "ftp" ? "FTP" : "HTTP";
   }
-  const std::tm now = clock_.Now();
-  history_.Add({row.site, host_.App().version,
-                HistoryTime(now.tm_year + 1900, now.tm_mon + 1, now.tm_mday, now.tm_hour,
-                            now.tm_min, now.tm_sec),
-                isNew ? "New" : "Update", methods});
+  HistoryEntry entry{row.site, host_.App().version, ledger_->Now(), isNew ? "New" : "Update",
+                     methods};
   try {
-    history_.Save(historyPath_);
+    // The steps' own records already say the site has them; this line is for
+    // the history's readers that know only posts.
+    ledger_->Post(entry);
   } catch (const std::exception& e) {
     AddLogLine(e.what());
   }
+  history_.Add(std::move(entry));
 }
 
 void SubmissionRun::CountOutcome(bool success) {
@@ -828,17 +999,26 @@ void SubmissionRun::EndRun(bool cancelled) {
   report_.CurrentSite.clear();
   AllIdle();
   SaveTable();
-  report_.WriteMainReport(log_);
-  summary_.succeeded = report_.SuccessCount;
-  summary_.failed = report_.FailureCount;
+  reportWritten_ = report_.WriteMainReport(log_, logTimes_);
+  summary_.succeeded = summary_.failed = summary_.skipped = summary_.uncertain = summary_.notSent =
+      0;
+  for (const auto& r : results_) {
+    int* count = r.outcome == "succeeded"   ? &summary_.succeeded
+                 : r.outcome == "skipped"   ? &summary_.skipped
+                 : r.outcome == "uncertain" ? &summary_.uncertain
+                 : r.outcome == "not-sent"  ? &summary_.notSent
+                                            : &summary_.failed;
+    ++*count;
+  }
   summary_.cancelled = cancelled;
-  summary_.report = report_.MainReportPath;
+  summary_.report = std::filesystem::absolute(report_.MainReportPath).lexically_normal().string();
   summary_.started = report_.RunDate + " " + report_.TimeStarted;
   summary_.ended = report_.TimeCompleted;
   if (!report_.RunReportDir.empty()) {
     try {
       WriteRunJson(report_.RunReportDir + "/" + kRunJsonName, summary_, results_);
     } catch (const std::exception& e) {
+      reportWritten_ = false;
       AddLogLine(e.what());
     }
   }
@@ -881,6 +1061,16 @@ void SubmissionRun::Cancel() {
   std::lock_guard lock(flightMutex_);
   for (SitePoster* poster : active_) poster->Interrupt();
   flightCv_.notify_all();
+}
+
+void SubmissionRun::Abandon() {
+  std::lock_guard lock(ledgerMutex_);
+  if (!ledger_) return;
+  try {
+    ledger_->Abandon();
+  } catch (const std::exception&) {
+    // A step only begun already reads as uncertain.
+  }
 }
 
 bool SubmissionRun::CancelClick(UserPrompt& prompt) {

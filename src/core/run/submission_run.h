@@ -69,8 +69,12 @@ class SubmissionRun {
   void Skip();
   // Skips the one site of that name when it is in flight; false when it is not.
   bool Skip(const std::string& site);
-  // Cancel without the question (the command line's Ctrl-C).
+  // Cancel without the question (the command line's first Ctrl-C): no site or step
+  // starts any more; requests already being written end as their sites answer.
   void Cancel();
+  // For a program about to end at once (a second Ctrl-C): the steps in flight are
+  // recorded as uncertain. Any thread; the run must not be used after it.
+  void Abandon();
   // "Cancel": asks "Sure you want to cancel all posts?" through prompt (the caller's
   // thread), then cancels; true when cancelled.
   bool CancelClick(UserPrompt& prompt);
@@ -84,6 +88,8 @@ class SubmissionRun {
   const PostCounts& Counts() const { return counts_; }
   const TReportsFrm& Report() const { return report_; }
   const Lines& Log() const { return log_; }
+  // Whether the run's reports (log, main report, run.json) were all written.
+  bool ReportWritten() const { return reportWritten_; }
   const Lines& FtpList() const { return ftplist_; }
   int SitesProcessed() const { return sitesProcessed_; }
   // Each site's steps and outcome, in the order the sites ended, and the run's figures
@@ -103,9 +109,11 @@ class SubmissionRun {
   class SerialSink;
   class ParallelSink;
   class LockedPrompt;
+  class RunLedger;
   struct Worker;
 
   void AddLogLine(const std::string& line);
+  void AddLogLineAt(const std::string& time, const std::string& line);
   bool CheckApplication();
   bool OfferSaves();
   bool RowPosted(const AppSiteRow& row) const;
@@ -121,7 +129,9 @@ class SubmissionRun {
   // A site's outcome taken in: pages saved, row marked, history, counters, result.
   void FinishSite(const SiteJob& job, SiteOutcome outcome);
   bool ReviewFindings();
-  void LoadHistory();
+  // False (after saying why) when the history cannot be read or written: the run
+  // sends nothing then.
+  bool LoadHistory();
   // The confirmation window; false when the person or the findings stop the run.
   bool Confirm();
   void RecordPost(const AppSiteRow& row, bool isNew, const SiteResult& result);
@@ -148,6 +158,8 @@ class SubmissionRun {
   std::vector<Finding> findings_;
   std::vector<std::string> alreadySent_;
   PostHistory history_;
+  std::unique_ptr<RunLedger> ledger_;
+  std::mutex ledgerMutex_;  // ledger_ as Abandon sees it
   std::string historyPath_;
   std::vector<SiteResult> results_;
   RunSummary summary_;
@@ -162,6 +174,8 @@ class SubmissionRun {
 
   TableSaver tableSaver_;
   Lines log_, ftplist_;
+  Lines logTimes_;  // when each line of log_ was said
+  bool reportWritten_ = false;
 
   // The posters at work; Skip and Cancel reach them from any thread.
   std::mutex flightMutex_;

@@ -1,0 +1,37 @@
+#pragma once
+// What a run will send, step by step: which steps a site takes, where each stands in
+// the application's history, and the warning for a step that may have reached its
+// site already. Used by the run before it posts and by the check before a run. Pure
+// functions over their arguments; any thread.
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "catalogue/site_definition.h"
+#include "catalogue/site_table.h"
+#include "run/post_history.h"
+#include "run/precheck.h"
+#include "run/step_ledger.h"
+
+namespace vendrix {
+
+// The steps the site takes for a new submission or an update, by RunStep: FTP when it
+// uploads, HTTP when it posts and has a URL, e-mail when it mails and has an address.
+std::array<bool, 3> StepsOf(const SiteDefinition& site, bool isNew);
+
+// Where the site's steps stand for the version (None for a step it does not take).
+StepStandings StandingsOf(const PostHistory& history, const std::string& site,
+                          const std::string& version, const std::array<bool, 3>& steps);
+
+// "may have reached SITE on DATE (STEP); check the site, or send again"
+std::string MayHaveReached(const std::string& site, const std::string& when, RunStep step);
+
+// A warning for every step of the rows that may have reached its site for the
+// version. open gives a row's site definition (nullptr when it cannot be read).
+std::vector<Finding> UncertainFindings(
+    const PostHistory& history, const std::vector<AppSiteRow>& rows,
+    const std::vector<std::size_t>& indexes, const std::string& version,
+    const std::function<const SiteDefinition*(const std::string&)>& open);
+
+}  // namespace vendrix
