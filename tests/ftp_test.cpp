@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "net/ftp_client.h"
-#include "net/ftp_form.h"
+#include "run/ftp_form.h"
 #include "net/net_error.h"
 #include "support/fake_resolver.h"
 #include "support/peer_process.h"

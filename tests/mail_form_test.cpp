@@ -9,7 +9,7 @@
 #include "app/program_settings.h"
 
 #include "mail/mail_error.h"
-#include "mail/smtp_form.h"
+#include "run/smtp_form.h"
 #include "support/peer_process.h"
 #include "support/scripted_prompt.h"
 #include "support/temp_dir.h"

@@ -10,7 +10,7 @@
 #include "cli.h"
 #include "mail/address_list.h"
 #include "mail/mail_error.h"
-#include "mail/smtp_form.h"
+#include "run/smtp_form.h"
 
 namespace vendrix::cli {
 namespace {

@@ -4,9 +4,9 @@
 
 #include "base/cp1252.h"
 #include "mail/mail_error.h"
-#include "mail/smtp_form.h"
 #include "run/retry_rules.h"
 #include "run/site_poster.h"
+#include "run/smtp_form.h"
 #include "script/submission_builder.h"
 
 namespace vendrix {

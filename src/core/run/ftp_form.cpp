@@ -1,4 +1,4 @@
-#include "net/ftp_form.h"
+#include "run/ftp_form.h"
 
 #include "net/net_error.h"
 

@@ -1,8 +1,68 @@
 #include "run/run_gate.h"
 
+#include "base/cp1252.h"
+#include "base/file_io.h"
 #include "base/names.h"
 
 namespace vendrix {
+namespace {
+
+bool Exists(const std::string& cp1252Path) {
+  return FileExists(Cp1252ToUtf8(cp1252Path));
+}
+
+}  // namespace
+
+std::string ApplicationProblem(const AppProfile& app) {
+  if (app.name.empty()) return "You have not selected an app to submit.";
+  if (app.char8.empty()) return "The 8 Character Filename for this app is blank.";
+  if (app.platform.empty()) return "You have not selected the platform for this application";
+  if (app.submitter.empty()) return "You have not selected the distribution for this application";
+  if (app.status.empty()) return "You have not selected the status for this application";
+  if (app.localPath.empty() || !Exists(app.localPath)) {
+    return "You have selected an invalid local path for this application's file.";
+  }
+  if (!app.icoPath.empty() && !Exists(app.icoPath)) {
+    return "You have selected an invalid path for the Ico file.";
+  }
+  if (!app.gifPath.empty() && !Exists(app.gifPath)) {
+    return "You have selected an invalid path for the Gif file.";
+  }
+  if (!app.screenPath.empty() && !Exists(app.screenPath)) {
+    return "You have selected an invalid path for the Screen Shot file.";
+  }
+  if (!app.otherPath.empty() && !Exists(app.otherPath)) {
+    return "You have selected an invalid path for the \"Other\" file.";
+  }
+  return "";
+}
+
+std::vector<std::string> AlreadySentSites(
+    const PostHistory& history, const std::vector<AppSiteRow>& rows,
+    const std::vector<std::size_t>& indexes, const std::string& version,
+    const std::function<const SiteDefinition*(const std::string&)>& open) {
+  std::vector<std::string> out;
+  for (std::size_t i : indexes) {
+    const AppSiteRow& row = rows[i];
+    const SiteDefinition* def = open(row.site);
+    if (!def) continue;
+    const auto steps = StepsOf(*def, row.submit == "New");
+    const auto standings = StandingsOf(history, row.site, version, steps);
+    bool any = false, all = true, unsure = false;
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+      if (!steps[k]) continue;
+      any = true;
+      all = all && standings[k].state == StepState::Delivered;
+      unsure = unsure || standings[k].state == StepState::Uncertain;
+    }
+    if (unsure) {
+      out.push_back(row.site + " (may have it: check the site)");
+    } else if (any && all) {
+      out.push_back(row.site);
+    }
+  }
+  return out;
+}
 
 std::array<bool, 3> StepsOf(const SiteDefinition& site, bool isNew) {
   const std::string& url = isNew ? site.httpNewScriptUrl : site.httpUpdateScriptUrl;

@@ -9,9 +9,9 @@
 
 #include "base/cp1252.h"
 #include "base/names.h"
-#include "mail/smtp_form.h"
 #include "run/retry_rules.h"
 #include "run/run_gate.h"
+#include "run/smtp_form.h"
 #include "script/submission_builder.h"
 #include "script/text_tools.h"
 

@@ -1,4 +1,4 @@
-#include "mail/smtp_form.h"
+#include "run/smtp_form.h"
 
 #include "base/ini_file.h"
 #include "mail/address_list.h"

@@ -13,10 +13,11 @@
 #include "base/file_io.h"
 #include "base/names.h"
 #include "base/user_prompt.h"
-#include "mail/smtp_form.h"
 #include "run/precheck.h"
 #include "run/retry_rules.h"
 #include "run/run_gate.h"
+#include "run/run_ledger.h"
+#include "run/smtp_form.h"
 #include "script/eng_build.h"
 #include "script/submission_builder.h"
 #include "script/text_tools.h"
@@ -24,10 +25,6 @@
 
 namespace vendrix {
 namespace {
-
-bool Exists(const std::string& cp1252Path) {
-  return FileExists(Cp1252ToUtf8(cp1252Path));
-}
 
 // The work folders of sites posted at once, in the files folder.
 constexpr const char* kWorkFolderPrefix = ".posting-";
@@ -47,67 +44,6 @@ void EnterStep(SiteInFlight& flight, RunStep step) {
 }
 
 }  // namespace
-
-// The run's steps on the disk: each appended to the application's history as it
-// begins and as it ends. Remembers the steps begun and not ended, so that a run
-// abandoned at once marks them uncertain.
-class SubmissionRun::RunLedger : public StepLedger {
- public:
-  RunLedger(const std::string& path, std::string version, const Clock& clock)
-      : writer_(path), version_(std::move(version)), clock_(clock) {}
-  void Begin(const AppSiteRow& row, RunStep step) override {
-    {
-      std::lock_guard lock(mutex_);
-      inFlight_.push_back({row.site, row.submit, step});
-    }
-    writer_.Append(PostHistory::StepLine(Record(row.site, row.submit, step, StepState::Begun)));
-  }
-  void End(const AppSiteRow& row, RunStep step, StepState state) override {
-    {
-      std::lock_guard lock(mutex_);
-      std::erase_if(inFlight_,
-                    [&](const Flight& f) { return f.site == row.site && f.step == step; });
-    }
-    writer_.Append(PostHistory::StepLine(Record(row.site, row.submit, step, state)));
-  }
-  // A site that got every step: the line older programs read too.
-  void Post(const HistoryEntry& entry) {
-    const std::string line = PostHistory::PostLine(entry);
-    if (!line.empty()) writer_.Append(line);
-  }
-  // The steps in flight, marked uncertain (the program is about to end at once).
-  void Abandon() {
-    std::string lines;
-    {
-      std::lock_guard lock(mutex_);
-      for (const auto& f : inFlight_) {
-        lines += PostHistory::StepLine(Record(f.site, f.kind, f.step, StepState::Uncertain));
-      }
-      inFlight_.clear();
-    }
-    if (!lines.empty()) writer_.Append(std::move(lines));
-  }
-  std::string Now() const {
-    const std::tm now = clock_.Now();
-    return HistoryTime(now.tm_year + 1900, now.tm_mon + 1, now.tm_mday, now.tm_hour, now.tm_min,
-                       now.tm_sec);
-  }
-
- private:
-  struct Flight {
-    std::string site, kind;
-    RunStep step;
-  };
-  StepRecord Record(const std::string& site, const std::string& kind, RunStep step,
-                    StepState state) const {
-    return {site, version_, Now(), kind, StepName(step), state};
-  }
-  HistoryWriter writer_;
-  std::string version_;
-  const Clock& clock_;
-  std::mutex mutex_;
-  std::vector<Flight> inFlight_;
-};
 
 // The prompt the posters share: one question at a time, whichever thread asks.
 class SubmissionRun::LockedPrompt : public UserPrompt {
@@ -283,31 +219,9 @@ void SubmissionRun::AddLogLineAt(const std::string& time, const std::string& lin
 }
 
 bool SubmissionRun::CheckApplication() {
-  const AppProfile& app = host_.App();
-  const char* failure = nullptr;
-  if (app.name.empty()) {
-    failure = "You have not selected an app to submit.";
-  } else if (app.char8.empty()) {
-    failure = "The 8 Character Filename for this app is blank.";
-  } else if (app.platform.empty()) {
-    failure = "You have not selected the platform for this application";
-  } else if (app.submitter.empty()) {
-    failure = "You have not selected the distribution for this application";
-  } else if (app.status.empty()) {
-    failure = "You have not selected the status for this application";
-  } else if (app.localPath.empty() || !Exists(app.localPath)) {
-    failure = "You have selected an invalid local path for this application's file.";
-  } else if (!app.icoPath.empty() && !Exists(app.icoPath)) {
-    failure = "You have selected an invalid path for the Ico file.";
-  } else if (!app.gifPath.empty() && !Exists(app.gifPath)) {
-    failure = "You have selected an invalid path for the Gif file.";
-  } else if (!app.screenPath.empty() && !Exists(app.screenPath)) {
-    failure = "You have selected an invalid path for the Screen Shot file.";
-  } else if (!app.otherPath.empty() && !Exists(app.otherPath)) {
-    failure = "You have selected an invalid path for the \"Other\" file.";
-  }
-  if (!failure) return true;
-  prompt_.Inform(failure);
+  const std::string problem = ApplicationProblem(host_.App());
+  if (problem.empty()) return true;
+  prompt_.Inform(problem);
   return false;
 }
 
@@ -886,30 +800,19 @@ bool SubmissionRun::LoadHistory() {
     return refuse(std::string("cannot be written (") + e.what() + ")");
   }
   if (sendAgain_ || app.version.empty()) return true;
-  for (const auto& row : host_.Rows()) {
-    if (!RowPosted(row) || !SiteFitsApp(row, app.platform, app.status)) continue;
-    bool opened = false;
-    try {
-      opened = host_.OpenSite(row.site);
-    } catch (const std::exception&) {
-    }
-    if (!opened) continue;
-    const auto steps = StepsOf(host_.Site(), row.submit == "New");
-    const auto standings = StandingsOf(history_, row.site, app.version, steps);
-    bool any = false, all = true, unsure = false;
-    for (std::size_t k = 0; k < steps.size(); ++k) {
-      if (!steps[k]) continue;
-      any = true;
-      all = all && standings[k].state == StepState::Delivered;
-      unsure = unsure || standings[k].state == StepState::Uncertain;
-    }
-    // Both are offered to "Send again", which sends the chosen sites whole.
-    if (unsure) {
-      alreadySent_.push_back(row.site + " (may have it: check the site)");
-    } else if (any && all) {
-      alreadySent_.push_back(row.site);
-    }
+  std::vector<std::size_t> indexes;
+  const auto& rows = host_.Rows();
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (RowPosted(rows[i]) && SiteFitsApp(rows[i], app.platform, app.status)) indexes.push_back(i);
   }
+  alreadySent_ = AlreadySentSites(history_, rows, indexes, app.version,
+                                  [this](const std::string& name) -> const SiteDefinition* {
+                                    try {
+                                      return host_.OpenSite(name) ? &host_.Site() : nullptr;
+                                    } catch (const std::exception&) {
+                                      return nullptr;
+                                    }
+                                  });
   return true;
 }
 
@@ -1000,16 +903,7 @@ void SubmissionRun::EndRun(bool cancelled) {
   AllIdle();
   SaveTable();
   reportWritten_ = report_.WriteMainReport(log_, logTimes_);
-  summary_.succeeded = summary_.failed = summary_.skipped = summary_.uncertain = summary_.notSent =
-      0;
-  for (const auto& r : results_) {
-    int* count = r.outcome == "succeeded"   ? &summary_.succeeded
-                 : r.outcome == "skipped"   ? &summary_.skipped
-                 : r.outcome == "uncertain" ? &summary_.uncertain
-                 : r.outcome == "not-sent"  ? &summary_.notSent
-                                            : &summary_.failed;
-    ++*count;
-  }
+  RunLedger::Summarise(results_, summary_);
   summary_.cancelled = cancelled;
   summary_.report = std::filesystem::absolute(report_.MainReportPath).lexically_normal().string();
   summary_.started = report_.RunDate + " " + report_.TimeStarted;

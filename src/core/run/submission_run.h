@@ -28,6 +28,7 @@
 #include "catalogue/site_table.h"
 #include "run/post_history.h"
 #include "run/run_host.h"
+#include "run/run_ledger.h"
 #include "run/run_report.h"
 #include "run/run_results.h"
 #include "run/run_view.h"
@@ -109,7 +110,6 @@ class SubmissionRun {
   class SerialSink;
   class ParallelSink;
   class LockedPrompt;
-  class RunLedger;
   struct Worker;
 
   void AddLogLine(const std::string& line);
