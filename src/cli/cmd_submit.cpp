@@ -211,7 +211,7 @@ class JsonView : public SubmitView {
 class SubmitPrompt : public CliPrompt {
  public:
   Answer Confirm(const std::string& text, bool withCancel) override {
-    if (text.rfind("Submission Process Done.", 0) == 0) return Answer::No;
+    if (text.rfind("Submission Process Done", 0) == 0) return Answer::No;
     return CliPrompt::Confirm(text, withCancel);
   }
 };

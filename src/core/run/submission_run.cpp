@@ -922,9 +922,10 @@ void SubmissionRun::EndRun(bool cancelled) {
 }
 
 void SubmissionRun::AskViewReport() {
+  // The main report's figures: skipped and uncertain sites count as not succeeded.
   const std::string question = "Submission Process Done: " + std::to_string(summary_.succeeded) +
-                               " succeeded, " + std::to_string(summary_.failed) + " failed, " +
-                               std::to_string(summary_.notSent) + " not sent. View Report?";
+                               " succeeded, " + std::to_string(report_.FailureCount) + " failed, " +
+                               std::to_string(report_.NotSentCount) + " not sent. View Report?";
   if (prompt_.Confirm(question, false) == Answer::Yes) {
     view_.OpenPage(report_.MainReportUrl);
   }
