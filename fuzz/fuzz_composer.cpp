@@ -116,6 +116,20 @@ std::string SevenBitForm(const std::string& bytes) {
   return out;
 }
 
+// Whether the line holds an encoded word ("=?charset?B?text?=" or with Q): "=?" alone,
+// as an address may hold it, is none.
+bool HasEncodedWord(const std::string& line) {
+  for (std::size_t at = line.find("=?"); at != std::string::npos; at = line.find("=?", at + 2)) {
+    std::size_t q1 = line.find('?', at + 2);
+    if (q1 == std::string::npos || q1 == at + 2 || q1 + 2 >= line.size()) continue;
+    const char kind = line[q1 + 1];
+    if ((kind != 'B' && kind != 'b' && kind != 'Q' && kind != 'q') || line[q1 + 2] != '?') continue;
+    std::size_t end = line.find("?=", q1 + 3);
+    if (end != std::string::npos && line.find(' ', q1 + 3) > end) return true;
+  }
+  return false;
+}
+
 void CheckMessage(const std::string& text, const std::string& boundary) {
   auto lines = Lines(text);
   bool head = true, partHead = false;
@@ -124,7 +138,7 @@ void CheckMessage(const std::string& text, const std::string& boundary) {
     Require(line.size() <= 998, "a line holds at most 998 octets");
     Require(line.find_first_of("\r\n") == std::string::npos, "no bare CR or LF");
     if (head) {
-      if (line.find("=?") != std::string::npos) {
+      if (HasEncodedWord(line)) {
         Require(line.size() <= 76, "a head line with an encoded word holds at most 76");
       }
       for (char c : line) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/error.h"
 #include "base/ini_file.h"
@@ -65,21 +66,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(!CheckMemoText("", Joined(pad.app.longDesc)), "no \"$\" in the long description");
   Require(!CheckMemoText("", Joined(pad.app.notes)), "no \"$\" in the notes");
 
-  PadContent back = PadImport(PadExport(pad.company, pad.app));
+  // What the export says it cut is all that may differ.
+  std::vector<std::string> told;
+  PadContent back = PadImport(PadExport(pad.company, pad.app, &told));
   Require(back.findings.empty(), "an export of stored values imports without findings");
+  auto cut = [&told](std::string_view element) {
+    for (const auto& t : told) {
+      if (t.rfind(element, 0) == 0) return true;
+    }
+    return false;
+  };
   for (const auto& f : kCompanyFields) {
     if (f.key != "BHSID" && f.key != "CTITLE") {
       Require(back.company.*f.member == pad.company.*f.member, "company values round trip");
     }
   }
   for (const auto& f : kAppFields) {
-    const std::string& v = pad.app.*f.member;
-    // Text that still looks like markup after one reduction is reduced again.
-    if (f.key == "SHORTDESC" && v.find('<') != std::string::npos) continue;
-    Require(back.app.*f.member == v, "application values round trip");
+    if (f.key == "SHORTDESC" && cut("Char_Desc_45")) continue;
+    Require(back.app.*f.member == pad.app.*f.member, "application values round trip");
   }
-  const std::string text = Joined(pad.app.longDesc);
-  if (text.size() <= 2000 && text.find('<') == std::string::npos) {
+  if (!cut("Char_Desc_2000")) {
     Require(back.app.longDesc == pad.app.longDesc, "the long description round trips");
   }
   Require(back.app.notes == pad.app.notes, "the notes round trip");

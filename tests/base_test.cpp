@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "base/clock.h"
 #include "base/cp1252.h"
@@ -98,7 +100,7 @@ TEST(AtomicWrite, AMessageHoldsANonAsciiPathOnceConverted) {
   } catch (const VendrixError& e) {
     // Messages are Windows-1252 like every text of the core: converted to UTF-8 once
     // at the terminal, the name reads as it was typed.
-    EXPECT_EQ(Cp1252ToUtf8(e.what()), "Unable to write to " + path);
+    EXPECT_EQ(Cp1252ToUtf8(e.what()), "Unable to write to " + path + ": No such file or directory");
   }
 }
 
@@ -277,7 +279,7 @@ TEST(AtomicWrite, AFailedWriteLeavesTheOldFileWhole) {
   }
   setrlimit(RLIMIT_FSIZE, &saved);
   sigaction(SIGXFSZ, &old, nullptr);
-  EXPECT_EQ(message, "Unable to write to " + path);
+  EXPECT_EQ(message, "Unable to write to " + path + ": File too large");  // with the reason
   EXPECT_EQ(*ReadFile(path), "[COMPANY]\r\nCONAME=Acme\r\n");
   for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
     EXPECT_EQ(e.path().filename(), "company.dat") << "temporary file left behind";
@@ -311,7 +313,8 @@ TEST(AtomicWrite, AWriteIntoAMissingFolderFailsWithTheFileName) {
         try {
           WriteFileAtomic(dir / "no/such/file.dat", "x");
         } catch (const VendrixError& e) {
-          EXPECT_EQ(std::string(e.what()), "Unable to write to " + (dir / "no/such/file.dat"));
+          EXPECT_EQ(std::string(e.what()), "Unable to write to " + (dir / "no/such/file.dat") +
+                                               ": No such file or directory");
           throw;
         }
       },
@@ -445,17 +448,68 @@ std::string TakeRefusal(const std::string& root) {
   }
 }
 
-TEST(TreeLock, ASecondWriterIsRefusedNamingTheHolderUntilTheFirstEnds) {
-  TempDir dir;
-  {
-    TreeLock held = TreeLock::Take(dir.path(), "the Vendrix program");
-    EXPECT_EQ(TakeRefusal(dir.path()), "The data tree is in use by the Vendrix program (process " +
-                                           std::to_string(::getpid()) +
-                                           "). Try again when it has finished.");
-    TreeLock moved = std::move(held);  // still held
-    EXPECT_NE(TakeRefusal(dir.path()), "");
+TEST(TreeLock, ASecondWriterIsRefusedNamingTheLiveHolderUntilTheFirstEnds) {
+  const std::string pid = std::to_string(::getpid());
+  struct Case {
+    TreeHolder kind;
+    std::string holder, refusalStart, refusalEnd;
+  } cases[] = {
+      {TreeHolder::Desktop, "the desktop program",
+       "The data tree is in use by the desktop program (process " + pid + "): close it first.", ""},
+      {TreeHolder::Run, "a submission run",
+       "The data tree is in use by a submission run (process " + pid + "), started at 2",
+       ". Try again when it has finished."},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    {
+      TreeLock held = TreeLock::Take(dir.path(), c.holder, c.kind);
+      const std::string refusal = TakeRefusal(dir.path());
+      EXPECT_EQ(refusal.rfind(c.refusalStart, 0), 0u) << refusal;
+      EXPECT_TRUE(refusal.ends_with(c.refusalEnd)) << refusal;
+      TreeLock moved = std::move(held);  // still held
+      EXPECT_NE(TakeRefusal(dir.path()), "");
+      EXPECT_TRUE(TreeLock::Share(dir.path()).Exclusive() == false);  // a reader reads beside it
+    }
+    EXPECT_EQ(TakeRefusal(dir.path()), "");
+    EXPECT_EQ(ReadFile(TreeLock::LockFile(dir.path())), "");  // no record of a writer gone
   }
-  EXPECT_EQ(TakeRefusal(dir.path()), "");
+}
+
+// A writer that finds only readers (the record left by a killed writer names a process
+// that is gone) waits for them instead of refusing; a reader's repair holds the tree
+// exclusively and then shares it again.
+TEST(TreeLock, AWriterWaitsForReadersAndAReaderRepairsOnlyAlone) {
+  TempDir dir;
+  WriteFile(TreeLock::LockFile(dir.path()),
+            "a submission run (process 999999999), started at x\r\n");
+  int ready[2], release[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(release), 0);
+  pid_t reader = ::fork();
+  if (reader == 0) {
+    TreeLock shared = TreeLock::Share(dir.path());
+    bool repaired = false;
+    TreeLock::RepairUnder(dir.path(), [&] { repaired = true; });
+    char byte = repaired ? 'y' : 'n';
+    (void)!::write(ready[1], &byte, 1);
+    (void)!::read(release[0], &byte, 1);
+    ::_exit(0);
+  }
+  char byte = 0;
+  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+  EXPECT_EQ(byte, 'y');
+  bool ran = false;
+  EXPECT_FALSE(TreeLock::RepairUnder(dir.path(), [&] { ran = true; }));  // the reader holds it
+  EXPECT_FALSE(ran);
+  std::thread later([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    (void)!::write(release[1], "x", 1);
+  });
+  EXPECT_EQ(TakeRefusal(dir.path()), "");  // waited for the reader, then took it
+  later.join();
+  ::waitpid(reader, nullptr, 0);
+  for (int fd : {ready[0], ready[1], release[0], release[1]}) ::close(fd);
 }
 
 TEST(TreeLock, AKilledHolderAndTheProgramsItStartedNeverKeepTheTreeLocked) {

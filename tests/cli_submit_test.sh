@@ -116,8 +116,8 @@ done
 before=$(v table show --app "Tidy Notes")
 v submit --app "Tidy Notes" --yes >"$work/out2" 2>"$work/err2"
 rc=$?
-check "second run refused" "1:The data tree is in use by a submission run (process $pid). Try again when it has finished." \
-  "$rc:$(cat "$work/err2")"
+check "second run refused" "1:The data tree is in use by a submission run (process $pid), started at" \
+  "$rc:$(grep -o '^The data tree is in use by a submission run (process [0-9]*), started at' "$work/err2")"
 # At once: the refusal came while the first run still waits on its silent server.
 check "second run refused at once" yes "$(kill -0 $pid 2>/dev/null && echo yes)"
 v table set --app "Tidy Notes" --site "Demo Form Get" post=N 2>"$work/err2"

@@ -133,7 +133,9 @@ mv "$work/mail.scp.bak" "$mail_script"
 w app set "Tidy Notes" PATH="$work/demo/dist/tidynote.exe"
 w preview --site "Demo FTP Upload" >"$work/preview.txt"
 check "preview ftp login" "FTP 127.0.0.1:2121 user anonymous password ****" "$(grep '^FTP' "$work/preview.txt")"
-check "preview zip built" "tidynote.exe tidynote.txt" "$(unzip -Z1 "$work/demo/files/tidynote.zip" | tr '\n' ' ' | sed 's/ $//')"
+check "preview zip built, outside the data tree" "tidynote.zip tidynote.txt ::0" \
+  "$(grep -o 'Zipping File: .*/tidynote.zip\|Adding To Zip File: .*/tidynote.txt' "$work/preview.txt" |
+    sed 's,.*/,,' | tr '\n' ' ')::$(ls "$work/demo/files" 2>/dev/null | grep -c 'tidynote\.')"
 w preview --site "Demo Form Post" 2>/dev/null | grep -q "data: program=Tidy%20Notes&version=2.1&email=mira%40brightfield.example"
 check "preview http data" 0 $?
 w mass-change "%APPPLAT%" "%APPSTATUS%" >/dev/null 2>&1

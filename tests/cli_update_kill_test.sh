@@ -79,4 +79,46 @@ for call in write rename renameat link linkat unlink unlinkat mkdir chmod fsync 
   check "a kill at any $call leaves the old or the new catalogue and nothing hidden" "" "$bad"
 done
 echo "$kills kills"
+
+# The double fault: an I/O error on each flush, alone and then with a kill at each
+# rename or removal (among them a rollback's steps). The update's word and the next start's
+# agree with what is on disk, and the catalogue is wholly old or wholly new.
+faults=0
+bad=""
+for ((n = 1; ; n++)); do
+  ran=no
+  for kill in none rename:{1..5} unlink:{1..3}; do
+    rm -rf "$work/run"
+    cp -a "$base" "$work/run"
+    inject=(-e "inject=fsync:error=EIO:when=$n")
+    [ "$kill" == none ] || inject+=(-e "inject=${kill%:*}:signal=SIGKILL:when=${kill#*:}")
+    out=$(sh -c '"$@" 2>&1; echo "rc=$?"' sh strace -f -o "$work/trace" "${inject[@]}" \
+      "$cli" --data-dir "$work/run" update --file "$work/new.zip")
+    if ! grep -q 'fsync(.*INJECTED' "$work/trace"; then
+      [ "$kill" == none ] && break  # past the last flush
+      continue                      # killed before the flush
+    fi
+    ran=yes
+    faults=$((faults + 1))
+    start=$("$cli" --data-dir "$work/run" site list 2>&1 >/dev/null)
+    for _ in $(seq 600); do
+      [ -e "$work/run/.catalogue-trash" ] || break
+      sleep 0.1
+    done
+    now=$(catalogue "$work/run")
+    left=$(leftovers "$work/run")
+    what="EIO at fsync #$n, kill at $kill"
+    if [ "$now" != "$old" ] && [ "$now" != "$new" ]; then bad+="$what: a mixed catalogue"$'\n'; fi
+    [ -z "$left" ] || bad+="$what left: $left"$'\n'
+    if grep -q "not changed" <<<"$out" && [ "$now" != "$old" ]; then
+      bad+="$what: said not changed, but the catalogue is new"$'\n'
+    fi
+    if grep -q "was finished" <<<"$start" && [ "$now" != "$new" ]; then
+      bad+="$what: the start said finished, but the catalogue is old"$'\n'
+    fi
+  done
+  [ "$ran" == yes ] || break
+done
+check "an I/O error on a flush, with or without a kill after it, leaves no mixed catalogue" "" "$bad"
+echo "$faults double faults"
 checks_done

@@ -19,16 +19,16 @@ v() { "$cli" --data-dir "$d" "$@"; }
 QT_QPA_PLATFORM=offscreen "$gui" --data-dir "$d" >"$work/gui.out" 2>&1 &
 pid=$!
 for _ in $(seq 300); do
-  grep -q "the Vendrix program (process $pid)" "$d/vendrix.lock" 2>/dev/null && break
+  grep -q "the desktop program (process $pid)" "$d/vendrix.lock" 2>/dev/null && break
   sleep 0.1
 done
 v company set "$(v company list | head -n1)" CONTACT=Changed 2>"$work/err"
 check "writing refused while the program is open" \
-  "1:The data tree is in use by the Vendrix program (process $pid). Try again when it has finished." \
+  "1:The data tree is in use by the desktop program (process $pid): close it first." \
   "$?:$(cat "$work/err")"
 v submit --app "Tidy Notes" --yes >/dev/null 2>"$work/err"
-check "a run refused while the program is open" "1:the Vendrix program" \
-  "$?:$(grep -o 'the Vendrix program' "$work/err")"
+check "a run refused while the program is open" "1:the desktop program" \
+  "$?:$(grep -o "the desktop program" "$work/err")"
 v company list >/dev/null
 check "reading works while the program is open" 0 $?
 

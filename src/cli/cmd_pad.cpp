@@ -42,11 +42,11 @@ int ImportPadCommand(Context& c) {
       Out(change.field + "\t" + change.oldValue + "\t" + change.newValue);
     }
   }
-  if (dryRun) return kExitOk;
   if (auto refused = PadPlanRefusal(plan)) {
     std::cerr << Cp1252ToUtf8(*refused + " Add --update to change it.") << '\n';
     return kExitRefused;
   }
+  if (dryRun) return kExitOk;
   ApplyPadPlan(c.session.Company(), c.session.App(), plan);
   return kExitOk;
 }
@@ -58,11 +58,15 @@ int ExportPadCommand(Context& c) {
   if (!out) throw UsageError("export-pad needs --out FILE");
   if (!c.args.Empty()) throw UsageError("export-pad takes one application name");
   SelectApp(c, name);
+  std::vector<std::string> findings;
   if (*out == "-") {
-    std::cout << PadExport(c.session.Company().Profile(), c.session.App().Profile());
-    return kExitOk;
+    std::cout << PadExport(c.session.Company().Profile(), c.session.App().Profile(), &findings);
+  } else {
+    WritePadFile(Cp1252ToUtf8(*out), c.session.Company().Profile(), c.session.App().Profile(),
+                 &findings);
   }
-  WritePadFile(Cp1252ToUtf8(*out), c.session.Company().Profile(), c.session.App().Profile());
+  // What the file does not carry whole, on the error stream (standard output may be the file).
+  for (const auto& f : findings) std::cerr << Cp1252ToUtf8("Not carried whole: " + f) << '\n';
   return kExitOk;
 }
 

@@ -38,7 +38,8 @@ int ShowRunJson(const std::string& dir, const std::string& stamp, const std::str
   auto text = ReadWholeFile(path);
   if (!text)
     throw VendrixError("The run " + stamp + " of " + app + " has no " + kRunJsonName + ".");
-  if (!nlohmann::json::accept(*text)) {
+  // (The parser takes a NUL for the end of its input: what follows one would pass unread.)
+  if (text->find('\0') != std::string::npos || !nlohmann::json::accept(*text)) {
     throw VendrixError("The " + std::string(kRunJsonName) + " of the run " + stamp + " of " + app +
                        " is not whole JSON.");
   }

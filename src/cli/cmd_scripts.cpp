@@ -1,8 +1,16 @@
 // vendrix-cli expand, check, mass-change and preview.
+#include <stdlib.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <iostream>
 
 #include "base/cp1252.h"
+#include "base/data_tree.h"
 #include "base/error.h"
+#include "base/file_io.h"
 #include "cli.h"
 #include "script/checks.h"
 #include "script/dry_run.h"
@@ -125,12 +133,43 @@ int MassChangeCommand(Context& c) {
   return checker.rows.empty() ? kExitOk : kExitRefused;
 }
 
+namespace {
+
+// The preview builds its archives and text files as a run would, but in a folder of its
+// own outside the data tree: a preview only reads the tree (which may be read-only).
+class ScratchFiles {
+ public:
+  ScratchFiles() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/vendrix-preview-XXXXXX";
+    if (!::mkdtemp(tmpl.data())) {
+      throw VendrixError(UnableToWrite(tmpl) + ": " + std::strerror(errno));
+    }
+    path_ = tmpl + "/";
+  }
+  ~ScratchFiles() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchFiles(const ScratchFiles&) = delete;
+  ScratchFiles& operator=(const ScratchFiles&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace
+
 int PreviewCommand(Context& c) {
   auto only = c.args.Option("--site");
   SelectContext(c);
   Session& s = c.session;
   PrintLog log;
-  DryRun dry(s.Wide().EngBuild(), s.Builder(), s.Wide(), log);
+  ScratchFiles scratch;
+  DataTree tree = s.Wide();
+  tree.FilesDir = scratch.Path();
+  DryRun dry(s.Wide().EngBuild(), s.Builder(), tree, log);
   MailSender sender{s.Settings().email, s.Settings().name};
   PrintDryRun view;
   int shown = dry.Run(s.Table().Rows(), s.App().Profile(), sender, only, view);

@@ -5,7 +5,6 @@
 #include <climits>
 #include <cstring>
 #include <iostream>
-#include <optional>
 
 #include "base/cp1252.h"
 #include "base/error.h"
@@ -109,9 +108,9 @@ const Command kCommands[] = {
      nullptr, vendrix::cli::NetCommand},
 };
 
-// Whether a command may change the data tree, and so must hold its writer lock for
-// as long as it runs. Only the commands known to read are free of it; an unknown
-// action takes the lock too (it fails as a usage error anyway).
+// Whether a command may change the data tree, and so must hold the lock exclusively for
+// as long as it runs. Only the commands known to read share it; an unknown action
+// takes it exclusively too (it fails as a usage error anyway).
 bool WritesToTree(const std::string& command, const std::vector<std::string>& rest) {
   const std::string verb = rest.empty() ? std::string() : rest[0];
   auto has = [&](const char* word) {
@@ -119,6 +118,9 @@ bool WritesToTree(const std::string& command, const std::vector<std::string>& re
   };
   if (command == "expand" || command == "check" || command == "preview" || command == "precheck" ||
       command == "history") {
+    return false;
+  }
+  if (command == "app" && (verb == "export-pad" || (verb == "import-pad" && has("--dry-run")))) {
     return false;
   }
   if (command == "company" || command == "app") return verb != "list" && verb != "show";
@@ -198,9 +200,11 @@ int main(int argc, char** argv) {
     if (found->runBare) return found->runBare(args);
     std::string root = PrepareDataRoot(dataDir);
     // One writer per data tree: a second one is refused at once, naming the first.
-    std::optional<TreeLock> lock;
-    if (WritesToTree(command, rest)) lock = TreeLock::Take(root, Holder(command, rest));
+    // Readers share the tree, and write nothing into it.
+    const bool writes = WritesToTree(command, rest);
+    TreeLock lock = writes ? TreeLock::Take(root, Holder(command, rest)) : TreeLock::Share(root);
     Session session(root, prompt, clock);
+    session.Flags().ReadOnly = !writes;
     if (!session.Initialise()) {
       std::cerr << "Unable to initialize Vendrix!\n";
       return kExitRefused;

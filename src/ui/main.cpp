@@ -34,10 +34,12 @@ constexpr const char* kUsage =
 
 // The program holds the data tree's writer lock while it is open on it, so that no
 // run or command of vendrix-cli changes the tree under it. Refused (another holds the
-// tree): says who, and the program does not start.
+// tree): says who, and the program does not start. A tree it may not write to is
+// opened to read only.
 std::optional<vendrix::TreeLock> HoldDataTree(const std::string& root) {
   try {
-    return vendrix::TreeLock::Take(root, "the Vendrix program");
+    if (!vendrix::TreeLock::Writable(root)) return vendrix::TreeLock::Share(root);
+    return vendrix::TreeLock::Take(root, "the desktop program", vendrix::TreeHolder::Desktop);
   } catch (const vendrix::VendrixError& e) {
     const std::string text = vendrix::Cp1252ToUtf8(e.what());
     std::fprintf(stderr, "vendrix: %s\n", text.c_str());
@@ -91,6 +93,8 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
 
   vendrix::ui::TMainFrm main(root);
+  const bool readOnly = !treeLock->Exclusive();
+  main.Core().Flags().ReadOnly = readOnly;
   if (!main.Initialise()) {
     if (splash) splash->close();
     QMessageBox::critical(nullptr, "Vendrix", "Unable to initialize Vendrix!");
@@ -98,8 +102,15 @@ int main(int argc, char** argv) {
   }
   QObject::connect(&instance, &vendrix::ui::SingleInstance::ActivationRequested, &main,
                    &vendrix::ui::TMainFrm::Activate);
-  main.SetShownHook([splash, exitWhenShown, exitWhenLoaded] {
+  main.SetShownHook([splash, exitWhenShown, exitWhenLoaded, readOnly, root, &main] {
     if (splash) splash->close();
+    if (readOnly && !exitWhenShown) {
+      main.setWindowTitle(main.windowTitle() + " (read-only)");
+      QMessageBox::information(
+          &main, "Vendrix",
+          QString::fromStdString("The data tree " + root +
+                                 " is read-only: Vendrix shows it, and nothing can be saved."));
+    }
     // Straight out of the event loop: no close questions, nothing saved.
     if (exitWhenShown && !exitWhenLoaded) {
       QTimer::singleShot(0, [] { QCoreApplication::exit(0); });

@@ -50,7 +50,15 @@ bool ImportPadFile(Session& session, const PadPreview& preview) {
       plan = PlanPadImport(session.Wide(), companies, content, company, true);
     }
     if (!preview || !preview(plan)) return false;
-    ApplyPadPlan(session.Company(), session.App(), plan);
+    const std::string shown = session.Company().Shown();
+    try {
+      ApplyPadPlan(session.Company(), session.App(), plan);
+    } catch (...) {
+      // Nothing was written: the pages show the files again.
+      session.Company().LoadList();
+      if (!shown.empty()) session.ChooseCompany(shown);
+      throw;
+    }
     return true;
   } catch (const std::exception& e) {
     prompt.Error(e.what());
@@ -67,7 +75,14 @@ bool ExportPadFile(Session& session) {
   auto path = prompt.ChooseSaveFile({"Export PAD File", kPadFilter, "xml"});
   if (!path) return false;
   try {
-    WritePadFile(Cp1252ToUtf8(*path), session.Company().Profile(), session.App().Profile());
+    std::vector<std::string> findings;
+    WritePadFile(Cp1252ToUtf8(*path), session.Company().Profile(), session.App().Profile(),
+                 &findings);
+    if (!findings.empty()) {
+      std::string text = "The PAD file was written; it does not carry these values whole:";
+      for (const auto& f : findings) text += "\r\n" + f;
+      prompt.Inform(text);
+    }
     return true;
   } catch (const std::exception& e) {
     prompt.Error(e.what());

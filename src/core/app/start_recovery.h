@@ -2,8 +2,9 @@
 // What every start does before it reads the data tree: an update of the site
 // catalogue that a kill interrupted is finished (its journal was written) or undone
 // (it was not), and the hidden staging files of interrupted writes are deleted.
-// It runs only while no other process holds the data tree's writer lock (this one
-// may hold it), and before MakeDataTree. Never
+// Leftover update archives are removed. A start that finds nothing of this leaves the
+// lock alone; otherwise the repair runs only while no other process holds the data
+// tree (TreeLock::RepairUnder), and before MakeDataTree. Never
 // throws: what it did, and what it could not do, come back as lines for the person.
 #include <string>
 #include <vector>

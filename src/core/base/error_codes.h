@@ -52,6 +52,11 @@ inline constexpr int kConnectionReset = 10054;    // also a transfer cut short
 inline constexpr int kNotConnected = 10057;       // a read or write on a stream never opened
 inline constexpr int kTimedOut = 10060;           // "Connection timed out"
 inline constexpr int kConnectionRefused = 10061;
+// Name lookup (the resolver).
+inline constexpr int kHostNotFound = 11001;    // "Host not found"
+inline constexpr int kLookupTryAgain = 11002;  // no answer from the name server yet
+inline constexpr int kLookupFailed = 11003;    // the name server failed
+inline constexpr int kNoAddress = 11004;       // no address for the name
 
 // Mail client (mail/mail_error.h gives their texts).
 inline constexpr int kMailTimedOut = 57000;      // "Operation timed out"

@@ -9,10 +9,14 @@
 
 #include "base/cp1252.h"
 #include "base/error.h"
+#include "base/file_batch.h"
 
 namespace vendrix {
 
 bool FileExists(const std::string& path) {
+  if (const FileBatch* batch = FileBatch::Current()) {
+    if (auto pending = batch->Pending(path)) return pending->has_value();
+  }
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
@@ -28,17 +32,41 @@ bool MakeDir(const std::string& path) {
 }
 
 void RemoveFile(const std::string& path) {
+  if (FileBatch* batch = FileBatch::Current()) {
+    batch->Remove(path);
+    return;
+  }
   if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
     throw VendrixError("Unable to delete " + Utf8ToCp1252(path) + ": " + std::strerror(errno));
   }
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+int OpenForReading(const std::string& path, int folder) {
+  // Non-blocking: a FIFO or a device put in a file's place must not hold the reader.
+  int fd = ::openat(folder, path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
-    throw VendrixError("Unable to read " + Utf8ToCp1252(path) + ": " + std::strerror(errno));
+    if (errno == ENOENT || errno == ENOTDIR) return -1;
+    throw VendrixError(UnableToRead(path) + ": " + std::strerror(errno));
   }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    const int err = errno;
+    ::close(fd);
+    throw VendrixError(UnableToRead(path) + ": " + std::strerror(err));
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw VendrixError(UnableToRead(path) + ": it is not a plain file");
+  }
+  return fd;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  if (const FileBatch* batch = FileBatch::Current()) {
+    if (auto pending = batch->Pending(path)) return *pending;
+  }
+  int fd = OpenForReading(path);
+  if (fd < 0) return std::nullopt;
   std::string data;
   char buf[65536];
   for (;;) {
@@ -47,7 +75,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
       if (errno == EINTR) continue;
       int err = errno;
       ::close(fd);
-      throw VendrixError("Unable to read " + Utf8ToCp1252(path) + ": " + std::strerror(err));
+      throw VendrixError(UnableToRead(path) + ": " + std::strerror(err));
     }
     if (n == 0) break;
     data.append(buf, static_cast<std::size_t>(n));
@@ -60,7 +88,11 @@ std::string UnableToWrite(const std::string& path) {
   return "Unable to write to " + Utf8ToCp1252(path);
 }
 
-void WriteFileAtomic(const std::string& path, std::string_view data, const WriteOptions& options) {
+std::string UnableToRead(const std::string& path) {
+  return "Unable to read " + Utf8ToCp1252(path);
+}
+
+std::string StageFile(const std::string& path, std::string_view data, const WriteOptions& options) {
   std::string dir = ".";
   std::string base = path;
   if (auto slash = path.rfind('/'); slash != std::string::npos) {
@@ -69,11 +101,12 @@ void WriteFileAtomic(const std::string& path, std::string_view data, const Write
   }
   std::string tmpl = (dir == "/" ? "" : dir) + "/." + base + ".XXXXXX";
   int fd = ::mkstemp(tmpl.data());
-  if (fd < 0) throw VendrixError(UnableToWrite(path));
+  if (fd < 0) throw VendrixError(UnableToWrite(path) + ": " + std::strerror(errno));
   auto fail = [&] {
+    const int err = errno;
     ::close(fd);
     ::unlink(tmpl.c_str());
-    throw VendrixError(UnableToWrite(path));
+    throw VendrixError(UnableToWrite(path) + ": " + std::strerror(err));
   };
   // Keep the permissions of the file being replaced; new files get the usual 0666 & ~umask.
   struct stat st {};
@@ -99,12 +132,23 @@ void WriteFileAtomic(const std::string& path, std::string_view data, const Write
   }
   if (options.flush && ::fsync(fd) != 0) fail();
   if (::close(fd) != 0) {
+    const int err = errno;
     ::unlink(tmpl.c_str());
-    throw VendrixError(UnableToWrite(path));
+    throw VendrixError(UnableToWrite(path) + ": " + std::strerror(err));
   }
-  if (::rename(tmpl.c_str(), path.c_str()) != 0) {
-    ::unlink(tmpl.c_str());
-    throw VendrixError(UnableToWrite(path));
+  return tmpl;
+}
+
+void WriteFileAtomic(const std::string& path, std::string_view data, const WriteOptions& options) {
+  if (FileBatch* batch = FileBatch::Current()) {
+    batch->Write(path, data, options);
+    return;
+  }
+  const std::string staged = StageFile(path, data, options);
+  if (::rename(staged.c_str(), path.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(staged.c_str());
+    throw VendrixError(UnableToWrite(path) + ": " + std::strerror(err));
   }
 }
 

@@ -16,7 +16,7 @@ bool MakeDir(const std::string& path);
 void RemoveFile(const std::string& path);
 
 // The file's bytes, or nullopt when it does not exist. Throws VendrixError when it
-// exists but cannot be read.
+// exists but cannot be read, or is no plain file (a FIFO in its place is never waited on).
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
 // How WriteFileAtomic writes.
@@ -33,12 +33,26 @@ struct WriteOptions {
 // Replaces the file atomically: a hidden temporary file in the same folder (".NAME.XXXXXX")
 // is written, flushed to disk and renamed over the target, so a failure leaves the old
 // file whole and no half-written file under the target's name. The only routine that
-// writes a file of the data tree. Throws VendrixError("Unable to write to " + path) on any
-// failure, the temporary file removed.
+// writes a file of the data tree. Throws VendrixError("Unable to write to " + path + ": " +
+// the system's reason) on any failure, the temporary file removed. Inside a FileBatch
+// (file_batch.h) the write is left to the batch's Commit, and RemoveFile, ReadWholeFile
+// and FileExists follow the batch.
 void WriteFileAtomic(const std::string& path, std::string_view data,
                      const WriteOptions& options = {});
 
-// "Unable to write to %s" (the path converted to Windows-1252).
+// Opens a file to read without blocking (relative paths inside folder), and makes sure
+// it is a plain file: a descriptor, or -1 when the file does not exist. Throws
+// VendrixError ("Unable to read ...: reason") otherwise.
+int OpenForReading(const std::string& path, int folder = -100 /* AT_FDCWD */);
+
+// Writes data into a new hidden file beside path (".NAME.XXXXXX"), flushed as options
+// say, with the permissions WriteFileAtomic gives; returns its path. Throws VendrixError
+// ("Unable to write to PATH: reason"), nothing left behind.
+std::string StageFile(const std::string& path, std::string_view data, const WriteOptions& options);
+
+// "Unable to write to %s" and "Unable to read %s" (the UTF-8 path converted to
+// Windows-1252 here: callers pass it as it is on disk). Callers add ": " and the reason.
 std::string UnableToWrite(const std::string& path);
+std::string UnableToRead(const std::string& path);
 
 }  // namespace vendrix

@@ -9,6 +9,7 @@
 
 #include "base/cp1252.h"
 #include "base/error.h"
+#include "base/file_io.h"
 
 namespace vendrix {
 namespace {
@@ -33,21 +34,18 @@ bool FileReader::OpenFolder(const std::string& folder) {
 
 std::optional<std::string_view> FileReader::Read(const std::string& name) {
   if (folderMissing_) return std::nullopt;
-  int fd = ::openat(folder_, name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
-    Unreadable(name, errno);
-  }
+  // Non-blocking, and only a plain file: a FIFO in a file's place never holds the reader.
+  int fd = OpenForReading(name, folder_);
+  if (fd < 0) return std::nullopt;
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
     int err = errno;
     ::close(fd);
     Unreadable(name, err);
   }
-  // A plain file is read until its size is reached; anything else (or a file that
-  // grew meanwhile) until the end.
-  const bool sized = S_ISREG(st.st_mode);
-  const std::size_t expected = sized ? static_cast<std::size_t>(st.st_size) : 0;
+  // Read until its size is reached (or, for a file that grew meanwhile, until the end).
+  const bool sized = true;
+  const std::size_t expected = static_cast<std::size_t>(st.st_size);
   if (buffer_.size() < expected + 1) buffer_.resize(expected + 1 > 65536 ? expected + 1 : 65536);
   std::size_t got = 0;
   for (;;) {

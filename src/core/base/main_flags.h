@@ -14,6 +14,9 @@ struct MainFlags {
   bool Posting = false;
   bool LoadingGrid = false;
   bool DataFilesReplaced = false;
+  // The session only reads (a reading command, a read-only tree): what it finds out of
+  // step (a site table behind the catalogue) is put right in memory, never on disk.
+  bool ReadOnly = false;
 };
 
 }  // namespace vendrix

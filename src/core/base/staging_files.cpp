@@ -31,15 +31,19 @@ bool IsStagingName(std::string_view name) {
   return true;
 }
 
-int SweepStagingFiles(const std::string& dir, std::string_view target) {
+namespace {
+
+// Calls found(folder, name) for each staging file of dir (of target, when given) until it
+// returns false.
+template <typename Found>
+void ForEachStagingFile(const std::string& dir, std::string_view target, Found found) {
   int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return 0;
+  if (fd < 0) return;
   std::unique_ptr<DIR, int (*)(DIR*)> d(::fdopendir(fd), ::closedir);
   if (!d) {
     ::close(fd);
-    return 0;
+    return;
   }
-  int removed = 0;
   while (dirent* e = ::readdir(d.get())) {
     std::string_view name = e->d_name;
     if (!IsStagingName(name)) continue;
@@ -48,9 +52,28 @@ int SweepStagingFiles(const std::string& dir, std::string_view target) {
       continue;
     struct stat st {};
     if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
-    if (::unlinkat(fd, e->d_name, 0) == 0) ++removed;
+    if (!found(fd, e->d_name)) return;
   }
+}
+
+}  // namespace
+
+int SweepStagingFiles(const std::string& dir, std::string_view target) {
+  int removed = 0;
+  ForEachStagingFile(dir, target, [&](int folder, const char* name) {
+    if (::unlinkat(folder, name, 0) == 0) ++removed;
+    return true;
+  });
   return removed;
+}
+
+bool HasStagingFiles(const std::string& dir, std::string_view target) {
+  bool any = false;
+  ForEachStagingFile(dir, target, [&](int, const char*) {
+    any = true;
+    return false;
+  });
+  return any;
 }
 
 }  // namespace vendrix

@@ -17,4 +17,7 @@ bool IsStagingName(std::string_view name);
 // folder that cannot be read counts as none.
 int SweepStagingFiles(const std::string& dir, std::string_view target = {});
 
+// Whether SweepStagingFiles would find anything to delete there. Only looks.
+bool HasStagingFiles(const std::string& dir, std::string_view target = {});
+
 }  // namespace vendrix

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/file_batch.h"
 #include "base/file_io.h"
 #include "base/line_list.h"
 #include "base/names.h"
@@ -89,6 +90,9 @@ void SiteBuilder::EditAll(const SiteDefinition& def) {
 
 bool SiteBuilder::NewSite() {
   SiteStore& eng = store_;
+  // The site's files and the lists that name it as one change: all of it or nothing.
+  const SiteLists before = lists_;
+  FileBatch batch;
   for (;;) {
     auto typed = prompt_.AskName("New Site Name:");
     if (!typed || typed->empty()) return false;
@@ -97,7 +101,13 @@ bool SiteBuilder::NewSite() {
   def_.name = *lists_.Selected();
   eng.ClearSite(def_);
   flags_.SiteSaved = false;
-  eng.SaveSite(def_);
+  try {
+    eng.SaveSite(def_);
+    batch.Commit();
+  } catch (...) {
+    lists_ = before;
+    throw;
+  }
   contributeVisible_ = true;
   return true;
 }
@@ -119,7 +129,15 @@ void SiteBuilder::DeleteSite() {
   if (!selected) return;
   if (prompt_.Confirm("Delete This Site ?", false) != Answer::Yes) return;
   std::string name = *selected;
-  store_.DeleteSite(lists_, name);
+  const SiteLists before = lists_;
+  try {
+    FileBatch batch;  // the lists and the site's files: both or neither
+    store_.DeleteSite(lists_, name);
+    batch.Commit();
+  } catch (...) {
+    lists_ = before;
+    throw;
+  }
   if (!lists_.SiteList.empty()) {
     OpenSiteAt(0);
   } else {

@@ -171,7 +171,7 @@ void SiteTable::Build(const Lines& siteList, std::string_view app) {
     // application changes nothing on disk unless the table itself changed.
     if (stored && !rows_.empty() && StoredAsIs(rows_, *stored)) {
       flags_.SiteTableChanged = false;
-    } else if (unreadable_.empty()) {
+    } else if (unreadable_.empty() && !flags_.ReadOnly) {
       Save(app);
     }
   } catch (const std::exception& e) {

@@ -2,7 +2,7 @@
 
 namespace vendrix {
 
-const std::array<std::string_view, 72> kPadElements = {
+const std::array<std::string_view, 76> kPadElements = {
     "MASTER_PAD_VERSION_INFO/MASTER_PAD_VERSION",
     "MASTER_PAD_VERSION_INFO/MASTER_PAD_EDITOR",
     "MASTER_PAD_VERSION_INFO/MASTER_PAD_INFO",
@@ -75,6 +75,10 @@ const std::array<std::string_view, 72> kPadElements = {
     "Web_Info/Download_URLs/Additional_Download_URL_2",
     "Permissions/Distribution_Permissions",
     "Permissions/EULA",
+    "Vendrix_Profile/Status",
+    "Vendrix_Profile/Icon_GIF_URL",
+    "Vendrix_Profile/Icon_ICO_URL",
+    "Vendrix_Profile/Expire_Date",
 };
 
 std::string_view PadLeafName(std::string_view path) {

@@ -17,8 +17,14 @@ inline constexpr std::string_view kPadInfo =
 // A PAD file larger than this is refused whole, before it is parsed.
 inline constexpr std::size_t kMaxPadBytes = 4u << 20;
 
+// The block this program adds to its own exports, for what the profile holds and the
+// standard elements cannot say (a status PAD has no word for, an .ico address beside a
+// .gif one, an expiry date as typed). Other
+// readers pass over it, as PAD readers pass over blocks they do not know.
+inline constexpr std::string_view kPadOwnBlock = "Vendrix_Profile";
+
 // Every leaf element, "Parent/Child/Leaf" below XML_DIZ_INFO.
-extern const std::array<std::string_view, 72> kPadElements;
+extern const std::array<std::string_view, 76> kPadElements;
 
 // The element's own name: the last part of its path.
 std::string_view PadLeafName(std::string_view path);

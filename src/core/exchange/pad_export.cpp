@@ -23,9 +23,25 @@ std::string NoteValue(const Lines& notes, std::string_view prefix) {
   return "";
 }
 
+// "2,431"
+std::string Grouped(std::size_t n) {
+  std::string digits = std::to_string(n), out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
+}
+
 // At most max characters of the text, cut after a whole word where one ends in time.
-std::string Cut(const std::string& text, std::size_t max) {
+// The cut is told when the element is the one an import reads the text from.
+std::string Cut(const std::string& text, std::size_t max, std::string_view element = {},
+                std::vector<std::string>* findings = nullptr) {
   if (text.size() <= max) return text;
+  if (findings && !element.empty()) {
+    findings->push_back(std::string(element) + ": " + Grouped(text.size()) +
+                        " characters, cut to " + Grouped(max));
+  }
   std::size_t end = text.find_last_of(" \n", max);
   if (end == std::string::npos || end == 0) end = max;
   std::string cut = text.substr(0, end);
@@ -71,7 +87,8 @@ void ExpiryParts(const std::string& date, std::string& d, std::string& m, std::s
   y = year;
 }
 
-std::map<std::string_view, std::string> Values(const CompanyProfile& c, const AppProfile& a) {
+std::map<std::string_view, std::string> Values(const CompanyProfile& c, const AppProfile& a,
+                                               std::vector<std::string>* findings) {
   std::map<std::string_view, std::string> v;
   auto set = [&v](std::string_view leaf, std::string value) { v[leaf] = std::move(value); };
   set("MASTER_PAD_VERSION", std::string(kPadVersion));
@@ -87,6 +104,7 @@ std::map<std::string_view, std::string> Values(const CompanyProfile& c, const Ap
   set("Company_WebSite_URL", c.url);
   // The contact's name parts: everything before the last blank is the first name.
   auto blank = c.contact.rfind(' ');
+  if (blank == 0 || blank + 1 == c.contact.size()) blank = std::string::npos;  // blanks at an end
   std::string first = blank == std::string::npos ? c.contact : c.contact.substr(0, blank);
   std::string last = blank == std::string::npos ? "" : c.contact.substr(blank + 1);
   set("Author_First_Name", first);
@@ -114,9 +132,10 @@ std::map<std::string_view, std::string> Values(const CompanyProfile& c, const Ap
   set("Program_Release_Status", std::string(status.release));
   set("Program_Install_Support", std::string(InstallerToPad(a.installer)));
   // The operating systems an import kept in the notes, while they still fit the platform.
+  // (A list naming no Windows stands for no platform.)
   std::string systems = NoteValue(a.notes, kNoteSystems);
   auto nearest = PlatformFromPad(systems);
-  if (systems.empty() || !nearest || *nearest != a.platform) {
+  if (systems.empty() || nearest.value_or(std::string_view()) != a.platform) {
     systems = std::string(PlatformToPad(a.platform));
   }
   set("Program_OS_Support", systems);
@@ -129,9 +148,7 @@ std::map<std::string_view, std::string> Values(const CompanyProfile& c, const Ap
   set("File_Size_Bytes", a.size32);
   Sizes(a.size32, v["File_Size_K"], v["File_Size_MB"]);
 
-  const bool expires =
-      a.status != kStatuses[0] &&
-      (a.status == kStatuses[1] || !a.expireAfter.empty() || !a.expireDate.empty());
+  const bool expires = a.status == kStatuses[1] || !a.expireAfter.empty() || !a.expireDate.empty();
   set("Has_Expire_Info", expires ? "Y" : "N");
   set("Expire_Count", a.expireAfter);
   set("Expire_Based_On", a.expireAfter.empty() ? "" : "Days");
@@ -139,13 +156,14 @@ std::map<std::string_view, std::string> Values(const CompanyProfile& c, const Ap
   ExpiryParts(a.expireDate, v["Expire_Day"], v["Expire_Month"], v["Expire_Year"]);
 
   set("Keywords", NoteValue(a.notes, kNoteKeywords));
-  set("Char_Desc_45", a.shortDesc);
+  set("Char_Desc_45", Cut(a.shortDesc, 45, "Char_Desc_45", findings));
+  // The lines as they are, joined by line breaks: never wrapped.
   std::string text;
-  for (const auto& line : a.longDesc) text += (text.empty() ? "" : "\n") + line;
+  for (std::size_t i = 0; i < a.longDesc.size(); ++i) text += (i ? "\n" : "") + a.longDesc[i];
   set("Char_Desc_80", Cut(text, 80));
   set("Char_Desc_250", Cut(text, 250));
   set("Char_Desc_450", Cut(text, 450));
-  set("Char_Desc_2000", Cut(text, 2000));
+  set("Char_Desc_2000", Cut(text, 2000, "Char_Desc_2000", findings));
 
   set("Application_Info_URL", a.appUrl);
   set("Application_Screenshot_URL", a.screenshotUrl);
@@ -155,13 +173,29 @@ std::map<std::string_view, std::string> Values(const CompanyProfile& c, const Ap
   set("Secondary_Download_URL", a.dl2_32);
   set("Additional_Download_URL_1", a.dl3_32);
   set("Additional_Download_URL_2", a.dl4_32);
+
+  // What the standard elements cannot say (see kPadOwnBlock).
+  if (StatusFromPad(status.type, status.release, expires).value_or("") != a.status) {
+    set("Status", a.status);
+  }
+  if (!a.gifUrl.empty() && !a.icoUrl.empty()) {
+    set("Icon_GIF_URL", a.gifUrl);
+    set("Icon_ICO_URL", a.icoUrl);
+  }
+  std::string d, m, y;
+  ExpiryParts(a.expireDate, d, m, y);
+  const std::string asTyped = d.empty() ? ""
+                                        : (d.size() == 1 ? "0" : "") + d + "/" +
+                                              (m.size() == 1 ? "0" : "") + m + "/" + y.substr(2);
+  if (!a.expireDate.empty() && asTyped != a.expireDate) set("Expire_Date", a.expireDate);
   return v;
 }
 
 }  // namespace
 
-std::string PadExport(const CompanyProfile& company, const AppProfile& app) {
-  const auto values = Values(company, app);
+std::string PadExport(const CompanyProfile& company, const AppProfile& app,
+                      std::vector<std::string>* findings) {
+  const auto values = Values(company, app, findings);
   pugi::xml_document doc;
   pugi::xml_node decl = doc.append_child(pugi::node_declaration);
   decl.append_attribute("version") = "1.0";
@@ -188,6 +222,11 @@ std::string PadExport(const CompanyProfile& company, const AppProfile& app) {
       }
     }
     node.text().set(Cp1252ToUtf8(found->second).c_str());
+    const std::string& value = found->second;
+    auto isSpace = [](char ch) { return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r'; };
+    if (isSpace(value.front()) || isSpace(value.back())) {
+      node.append_attribute("xml:space") = "preserve";  // these blanks are the value's own
+    }
   }
   struct Out : pugi::xml_writer {
     std::string text;
@@ -199,14 +238,15 @@ std::string PadExport(const CompanyProfile& company, const AppProfile& app) {
   return std::move(out.text);
 }
 
-void WritePadFile(const std::string& path, const CompanyProfile& company, const AppProfile& app) {
+void WritePadFile(const std::string& path, const CompanyProfile& company, const AppProfile& app,
+                  std::vector<std::string>* findings) {
   // The file is replaced by a rename: a link or a device there would be replaced, not
   // written through.
   struct stat st {};
   if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
     throw VendrixError(Utf8ToCp1252(path) + " is not a plain file; choose another name.");
   }
-  WriteFileAtomic(path, PadExport(company, app));
+  WriteFileAtomic(path, PadExport(company, app, findings));
 }
 
 }  // namespace vendrix

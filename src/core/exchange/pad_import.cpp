@@ -71,7 +71,16 @@ std::string_view FieldWords(std::string_view key) {
 
 class Importer {
  public:
-  explicit Importer(pugi::xml_node root) : root_(root) {}
+  Importer(pugi::xml_node root, const std::vector<PadByteProblem>& problems) : root_(root) {
+    for (const auto& p : problems) {
+      // The first problem of each element is told; its value is not stored.
+      bool told = false;
+      for (const auto& e : badElements_) told = told || e == p.element;
+      if (told) continue;
+      badElements_.push_back(p.element);
+      Finding(p.element + " holds " + p.text + "; it is not stored.");
+    }
+  }
 
   PadContent Run() {
     ReadName();
@@ -79,6 +88,7 @@ class Importer {
     ReadProgram();
     ReadDescriptions();
     ReadWeb();
+    ReadOwnBlock();
     return std::move(out_);
   }
 
@@ -91,14 +101,37 @@ class Importer {
       node = node.child(std::string(path.substr(0, slash)).c_str());
       path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
     }
-    return node ? TrimXmlSpace(ElementText(node)) : std::string();
+    if (!node) return "";
+    // A writer that marks its blanks as meant (xml:space="preserve") gets them exactly.
+    for (pugi::xml_node n = node; n; n = n.parent()) {
+      if (std::string_view(n.attribute("xml:space").value()) == "preserve") {
+        return ElementText(node);
+      }
+    }
+    return TrimLayout(ElementText(node));
   }
 
   void Finding(std::string text) { out_.findings.push_back(std::move(text)); }
 
+  // Whether one of the elements a value comes from ("Address_1 and Address_2") holds
+  // bytes its file's encoding does not allow.
+  bool HoldsBadBytes(std::string_view element) const {
+    std::size_t at = 0;
+    while (at < element.size()) {
+      std::size_t end = element.find_first_of(" ,", at);
+      if (end == std::string_view::npos) end = element.size();
+      for (const auto& bad : badElements_) {
+        if (element.substr(at, end - at) == bad) return true;
+      }
+      at = end + 1;
+    }
+    return false;
+  }
+
   // The value in Windows-1252 as one line a profile file can hold, or nullopt (a
   // finding) when it cannot be.
   std::optional<std::string> Line(std::string_view element, std::string_view utf8) {
+    if (HoldsBadBytes(element)) return std::nullopt;  // its finding is made already
     auto exact = Utf8ToCp1252Exact(utf8);
     if (!exact) {
       Finding(std::string(element) +
@@ -192,8 +225,7 @@ class Importer {
       last = Text(base + "Contact_Info/Author_Last_Name");
       element = "Author_First_Name and Author_Last_Name";
     }
-    Company(element, &C::contact,
-            TrimXmlSpace(first + (first.empty() || last.empty() ? "" : " ") + last));
+    Company(element, &C::contact, first + (first.empty() || last.empty() ? "" : " ") + last);
     std::string email = Text(base + "Contact_Info/Contact_Email");
     if (email.empty()) {
       Company("Author_Email", &C::email, Text(base + "Contact_Info/Author_Email"));
@@ -280,14 +312,10 @@ class Importer {
 
     std::string systems = Text(base + "Program_OS_Support");
     if (!systems.empty()) {
-      if (auto platform = PlatformFromPad(systems)) {
-        App("Program_OS_Support", "PLATFORM", *platform);
-      } else {
-        Finding("Program_OS_Support " + Shown(systems) +
-                " names no Windows platform; the platform is not set.");
-      }
-      // The list goes to the notes when it says more than the platform text does.
+      // The nearest platform (none for a list without Windows); the list goes to the
+      // notes, whole, when it says more than the platform text does.
       auto platform = PlatformFromPad(systems);
+      if (platform) App("Program_OS_Support", "PLATFORM", *platform);
       if (!platform || PlatformToPad(*platform) != systems) {
         Note(kNoteSystems, "Program_OS_Support", systems);
       }
@@ -358,13 +386,14 @@ class Importer {
 
   void ReadDescriptions() {
     const std::string base = "Program_Descriptions/English/";
-    App("Char_Desc_45", "SHORTDESC", ReduceHtml(Text(base + "Char_Desc_45")));
+    // Text is taken as text: "<b>" in a description is four characters of it.
+    App("Char_Desc_45", "SHORTDESC", Text(base + "Char_Desc_45"));
     // The long description: the longest of the four texts.
     static constexpr std::string_view kLong[] = {"Char_Desc_2000", "Char_Desc_450", "Char_Desc_250",
                                                  "Char_Desc_80"};
     std::string chosen, element;
     for (auto e : kLong) {
-      std::string text = ReduceHtml(Text(base + std::string(e)));
+      std::string text = Text(base + std::string(e));
       if (text.size() > chosen.size()) {
         chosen = std::move(text);
         element = std::string(e);
@@ -423,8 +452,31 @@ class Importer {
     App("Additional_Download_URL_2", "DL4_32", Text(dl + "Additional_Download_URL_2"));
   }
 
+  // What this program's own export adds where the standard elements say less than the
+  // profile holds. Each value only refines what the standard elements say, never
+  // contradicts it: a file edited by hand since is read by its standard elements.
+  void ReadOwnBlock() {
+    const std::string own = std::string(kPadOwnBlock) + "/";
+    const std::string status = Text(own + "Status");
+    const PadStatus words = StatusToPad(status);
+    if (!status.empty() && words.type == Text("Program_Info/Program_Type") &&
+        words.release == Text("Program_Info/Program_Release_Status")) {
+      App(own + "Status", "STATUS", status);
+    }
+    const std::string icon = Text("Web_Info/Application_URLs/Application_Icon_URL");
+    const std::string gif = Text(own + "Icon_GIF_URL"), ico = Text(own + "Icon_ICO_URL");
+    if (!icon.empty() && (icon == gif || icon == ico)) {
+      App(own + "Icon_GIF_URL", "GIF", gif);
+      App(own + "Icon_ICO_URL", "ICO", ico);
+    }
+    if (Text("Program_Info/Expire_Info/Has_Expire_Info") == "Y") {
+      App(own + "Expire_Date", "XDATE", Text(own + "Expire_Date"));
+    }
+  }
+
   pugi::xml_node root_;
   PadContent out_;
+  std::vector<std::string> badElements_;  // elements holding bytes their encoding lacks
 };
 
 }  // namespace
@@ -434,17 +486,30 @@ PadContent PadImport(std::string_view bytes) {
   // pugixml reads UTF-8 and UTF-16 itself; a single-byte file is made UTF-8 first.
   pugi::xml_encoding encoding = pugi::encoding_utf8;
   std::string converted;
+  std::vector<PadByteProblem> problems;
   const bool utf16 = bytes.substr(0, 2) == "\xFE\xFF" || bytes.substr(0, 2) == "\xFF\xFE";
   if (utf16) {
     encoding = pugi::encoding_auto;
-  } else if (auto declared = DeclaredXmlEncoding(bytes)) {
-    if (IsLatinName(*declared)) {
-      converted = Cp1252ToUtf8(bytes);
-      bytes = converted;
-    } else if (*declared != "utf-8" && *declared != "utf8") {
+  } else {
+    const auto declared = DeclaredXmlEncoding(bytes);
+    const bool latin = declared && IsLatinName(*declared);
+    if (declared && !latin && *declared != "utf-8" && *declared != "utf8") {
       throw VendrixError("The PAD file's encoding " + Shown(*declared) +
                          " is not one Vendrix reads (UTF-8, UTF-16, Windows-1252 or "
                          "ISO-8859-1); it is refused.");
+    }
+    // The bytes against the encoding the file declares: a NUL refuses the file (the
+    // parser would cut the value there), a byte that does not belong makes a finding.
+    problems = CheckPadBytes(bytes, latin);
+    for (const auto& p : problems) {
+      if (!p.nul) continue;
+      throw VendrixError("The PAD file holds a NUL character" +
+                         (p.element.empty() ? std::string() : " in " + Shown(p.element)) +
+                         "; it is refused.");
+    }
+    if (latin) {
+      converted = Cp1252ToUtf8(bytes);
+      bytes = converted;
     }
   }
   pugi::xml_document doc;
@@ -470,7 +535,21 @@ PadContent PadImport(std::string_view bytes) {
     throw VendrixError("The file is not a PAD file: its root element is " + Shown(root.name()) +
                        ", not XML_DIZ_INFO; it is refused.");
   }
-  return Importer(root).Run();
+  // An element given twice would be read by its first and the second dropped unseen.
+  for (std::string_view path : kPadElements) {
+    pugi::xml_node node = root;
+    while (node && !path.empty()) {
+      auto slash = path.find('/');
+      const std::string name(path.substr(0, slash));
+      pugi::xml_node first = node.child(name.c_str());
+      if (first && first.next_sibling(name.c_str())) {
+        throw VendrixError("The PAD file gives " + name + " more than once; it is refused.");
+      }
+      node = first;
+      path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
+    }
+  }
+  return Importer(root, problems).Run();
 }
 
 std::string ReadPadFile(const std::string& path) {

@@ -1,6 +1,7 @@
 #include "exchange/pad_plan.h"
 
 #include "base/error.h"
+#include "base/file_batch.h"
 #include "base/file_io.h"
 #include "base/ini_file.h"
 #include "base/line_list.h"
@@ -79,6 +80,20 @@ PadPlan PlanPadImport(const DataTree& tree, const Lines& companies, const PadCon
     }
   }
   const bool listed = IndexOf(apps, name) >= 0;
+  // Applications are stored by name alone: a name another company lists cannot come in
+  // under this one. Refused here, before anything is written (and by a dry run alike).
+  if (!listed) {
+    for (const auto& other : companies) {
+      if (other == plan.company || CheckEntryName(other)) continue;
+      auto lines = LoadLines(tree.AppListFile(other));
+      if (lines && IndexOf(FilterNames(*lines, nullptr, EntryKind::App), name) >= 0) {
+        throw VendrixError("The application " + name + " belongs to the company " + other +
+                           ", and applications are stored by name alone: it cannot be " +
+                           "imported under " + plan.company + ". Import it into " + other +
+                           " instead.");
+      }
+    }
+  }
   const std::string appFile = tree.AppFile(name);
   const bool fileThere = FileExists(appFile);
   plan.newApp = !listed;
@@ -121,6 +136,9 @@ std::optional<std::string> PadPlanRefusal(const PadPlan& plan) {
 
 void ApplyPadPlan(CompanyPage& company, AppPage& app, const PadPlan& plan) {
   if (auto refused = PadPlanRefusal(plan)) throw VendrixError(*refused);
+  // Every file the import writes, as one change: a refusal or a failed write half way
+  // leaves the tree as it was.
+  FileBatch batch;
   if (plan.newCompany) {
     if (!company.NewCompany(plan.company)) {
       throw VendrixError("The company " + plan.company + " could not be created.");
@@ -150,6 +168,7 @@ void ApplyPadPlan(CompanyPage& company, AppPage& app, const PadPlan& plan) {
   app.SetLongDesc(plan.appAfter.longDesc);
   app.SetNotes(plan.appAfter.notes);
   app.SaveApp();
+  batch.Commit();
 }
 
 }  // namespace vendrix

@@ -8,9 +8,11 @@
 // ones. An existing company's fields change only when updating.
 //
 // PlanPadImport reads the profile files and throws VendrixError when the import cannot
-// go ahead (no company name, or one that cannot name a company). ApplyPadPlan writes
-// through the pages (their change marks and list files included) and throws
-// VendrixError when a write fails or the pages refuse a name. The session's thread.
+// go ahead (no company name, one that cannot name a company, or an application name
+// another company holds). ApplyPadPlan writes through the pages (their change marks and
+// list files included) as one change (FileBatch): all of it, or, when a write fails or
+// the pages refuse a name, nothing (it throws VendrixError; the pages may then show
+// what was not written, and are loaded again by the caller). The session's thread.
 #include <optional>
 #include <string>
 #include <vector>

@@ -1,7 +1,9 @@
 #include "exchange/pad_text.h"
 
 #include <cstdint>
+
 #include <vector>
+#include "base/cp1252.h"
 
 namespace vendrix {
 namespace {
@@ -14,112 +16,69 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// The first place at or after from where needle (lower case) stands, in any case.
-std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size_t from) {
-  for (std::size_t at = text.find('<', from); at != std::string_view::npos;
-       at = text.find('<', at + 1)) {
-    if (text.size() - at < needle.size()) break;
-    bool same = true;
-    for (std::size_t k = 0; k < needle.size() && same; ++k) same = Lower(text[at + k]) == needle[k];
-    if (same) return at;
+bool IsNameByte(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '-' || c == '.' || c == ':';
+}
+
+// The name of the element whose content holds the byte at offset: the nearest start
+// tag before it (end tags, comments, CDATA and declarations are passed over).
+std::string ElementAt(std::string_view bytes, std::size_t offset) {
+  for (std::size_t at = bytes.rfind('<', offset); at != std::string_view::npos;
+       at = at == 0 ? std::string_view::npos : bytes.rfind('<', at - 1)) {
+    std::size_t i = at + 1;
+    if (i >= bytes.size() || !IsNameByte(bytes[i]) || bytes[i] == '-' || bytes[i] == '.') continue;
+    std::size_t end = i;
+    while (end < bytes.size() && IsNameByte(bytes[end])) ++end;
+    return std::string(bytes.substr(i, end - i));
   }
-  return std::string_view::npos;
+  return "";
 }
 
-bool IsTagStart(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '/' || c == '!';
+std::string Hex(unsigned char b) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  return std::string("0x") + kDigits[b >> 4] + kDigits[b & 15];
 }
 
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+// The length of the well-formed UTF-8 sequence of two or more bytes at i, or 0.
+std::size_t Utf8SequenceAt(std::string_view s, std::size_t i) {
+  auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char lead = b(i);
+  std::size_t n;
+  std::uint32_t cp;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    n = 2;
+    cp = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    n = 3;
+    cp = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    n = 4;
+    cp = lead & 0x07;
   } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    return 0;
   }
+  if (i + n > s.size()) return 0;
+  for (std::size_t k = 1; k < n; ++k) {
+    if ((b(i + k) & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (b(i + k) & 0x3F);
+  }
+  if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+      (cp >= 0xD800 && cp <= 0xDFFF)) {
+    return 0;
+  }
+  return n;
 }
 
-// The character of a reference such as "amp" or "#233"; nullopt for one we do not know.
-std::optional<std::string> DecodeReference(std::string_view name) {
-  struct Named {
-    std::string_view name;
-    std::uint32_t cp;
-  };
-  static constexpr Named kNamed[] = {
-      {"amp", '&'},      {"lt", '<'},       {"gt", '>'},        {"quot", '"'},
-      {"apos", '\''},    {"nbsp", ' '},     {"copy", 0xA9},     {"reg", 0xAE},
-      {"trade", 0x2122}, {"euro", 0x20AC},  {"hellip", 0x2026}, {"mdash", 0x2014},
-      {"ndash", 0x2013}, {"bull", 0x2022},  {"lsquo", 0x2018},  {"rsquo", 0x2019},
-      {"ldquo", 0x201C}, {"rdquo", 0x201D}, {"eacute", 0xE9},   {"uuml", 0xFC},
-      {"ouml", 0xF6},    {"auml", 0xE4},    {"szlig", 0xDF},    {"deg", 0xB0},
-  };
-  std::string out;
-  if (!name.empty() && name[0] == '#') {
-    std::uint32_t cp = 0;
-    bool hex = name.size() > 1 && (name[1] == 'x' || name[1] == 'X');
-    std::string_view digits = name.substr(hex ? 2 : 1);
-    if (digits.empty() || digits.size() > 7) return std::nullopt;
-    for (char c : digits) {
-      int d;
-      if (c >= '0' && c <= '9') {
-        d = c - '0';
-      } else if (hex && Lower(c) >= 'a' && Lower(c) <= 'f') {
-        d = Lower(c) - 'a' + 10;
-      } else {
-        return std::nullopt;
-      }
-      cp = cp * (hex ? 16 : 10) + static_cast<std::uint32_t>(d);
-    }
-    if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
-    AppendUtf8(out, cp);
-    return out;
-  }
-  for (const auto& n : kNamed) {
-    if (n.name == name) {
-      AppendUtf8(out, n.cp);
-      return out;
-    }
-  }
-  return std::nullopt;
-}
-
-// How many line ends a tag asks for before what follows: a paragraph stands apart
-// from its neighbours by an empty line, a list item or a division starts a line.
-int LineEndsFor(std::string_view tag) {
-  static constexpr std::string_view kParagraphs[] = {"p",  "h1",    "h2", "h3",         "h4", "h5",
-                                                     "h6", "table", "hr", "blockquote", "pre"};
-  static constexpr std::string_view kLines[] = {"li", "div", "ul", "ol", "tr", "dt", "dd"};
-  for (auto t : kParagraphs) {
-    if (t == tag) return 2;
-  }
-  for (auto t : kLines) {
-    if (t == tag) return 1;
-  }
-  return 0;
-}
-
-// Makes the text end in at least n line ends (blanks after the last one not counted);
-// nothing at the very start.
-void EnsureLineEnds(std::string& text, int n) {
-  int have = 0;
-  for (auto it = text.rbegin(); it != text.rend() && have < n; ++it) {
-    if (*it == '\n') {
-      ++have;
-    } else if (*it != ' ') {
-      break;
-    }
-  }
-  if (text.find_first_not_of(" \n") == std::string::npos) return;
-  for (; have < n; ++have) text += '\n';
+// Whether the text at i is a character reference to 0 ("&#0;", "&#x00;").
+bool IsNulReference(std::string_view s, std::size_t i) {
+  if (s.substr(i, 2) != "&#") return false;
+  std::size_t k = i + 2;
+  const bool hex = k < s.size() && (s[k] == 'x' || s[k] == 'X');
+  if (hex) ++k;
+  const std::size_t digits = k;
+  while (k < s.size() && s[k] == '0') ++k;
+  return k > digits && k < s.size() && s[k] == ';';
 }
 
 }  // namespace
@@ -146,105 +105,63 @@ std::optional<std::string> DeclaredXmlEncoding(std::string_view bytes) {
   return name;
 }
 
-std::string TrimXmlSpace(std::string_view text) {
+std::string TrimLayout(std::string_view text) {
   std::size_t b = 0, e = text.size();
   while (b < e && IsBlank(text[b])) ++b;
   while (e > b && IsBlank(text[e - 1])) --e;
+  auto hasBreak = [](std::string_view run) {
+    return run.find_first_of("\r\n") != std::string_view::npos;
+  };
+  if (!hasBreak(text.substr(0, b))) b = 0;
+  if (!hasBreak(text.substr(e))) e = text.size();
+  if (b > e) b = e;  // a value of blanks only, with a break among them: layout
   return std::string(text.substr(b, e - b));
 }
 
-bool LooksLikeHtml(std::string_view text) {
-  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
-    if (text[i] == '<' && IsTagStart(text[i + 1]) &&
-        text.find('>', i + 2) != std::string_view::npos)
-      return true;
-  }
-  return false;
-}
-
-std::string ReduceHtml(std::string_view text) {
-  if (!LooksLikeHtml(text)) return std::string(text);
-  // First pass: tags out, references decoded, source white space as blanks, line
-  // breaks where the tags ask for them.
-  std::string flat;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    char c = text[i];
-    if (c == '<' && i + 1 < text.size() && IsTagStart(text[i + 1])) {
-      if (text.substr(i, 4) == "<!--") {
-        auto end = text.find("-->", i + 4);
-        i = end == std::string_view::npos ? text.size() : end + 3;
-        continue;
-      }
-      auto end = text.find('>', i + 1);
-      if (end == std::string_view::npos) {
-        flat += c;
-        ++i;
-        continue;
-      }
-      std::string_view inside = text.substr(i + 1, end - i - 1);
-      bool closing = !inside.empty() && inside[0] == '/';
-      if (closing) inside.remove_prefix(1);
-      std::string name;
-      for (char t : inside) {
-        if (IsBlank(t) || t == '/' || t == '>') break;
-        name += Lower(t);
-      }
-      i = end + 1;
-      if (!closing && (name == "script" || name == "style")) {
-        // The content of these is not text; skip to their closing tag.
-        auto close = FindNoCase(text, "</" + name, i);
-        if (close == std::string_view::npos) break;
-        auto closeEnd = text.find('>', close);
-        i = closeEnd == std::string_view::npos ? text.size() : closeEnd + 1;
-        continue;
-      }
-      if (name == "br") {
-        flat += '\n';
-      } else if (int ends = LineEndsFor(name)) {
-        EnsureLineEnds(flat, ends);
-      }
-      continue;
-    }
-    if (c == '&') {
-      auto semi = text.find(';', i + 1);
-      if (semi != std::string_view::npos && semi - i <= 10) {
-        if (auto decoded = DecodeReference(text.substr(i + 1, semi - i - 1))) {
-          flat += *decoded;
-          i = semi + 1;
-          continue;
-        }
-      }
-    }
-    flat += IsBlank(c) ? ' ' : c;
-    ++i;
-  }
-  // Second pass: lines trimmed, blanks collapsed, at most one empty line in a row.
-  std::vector<std::string> lines;
-  std::string line;
-  auto finish = [&] {
-    std::string trimmed = TrimXmlSpace(line);
-    line.clear();
-    if (trimmed.empty() && (lines.empty() || lines.back().empty())) return;
-    lines.push_back(std::move(trimmed));
+std::vector<PadByteProblem> CheckPadBytes(std::string_view bytes, bool latin) {
+  std::vector<PadByteProblem> found;
+  auto add = [&](std::size_t at, std::string text, bool nul) {
+    found.push_back({ElementAt(bytes, at), std::move(text), nul});
   };
-  for (char c : flat) {
-    if (c == '\n') {
-      finish();
-    } else if (c == ' ' && !line.empty() && line.back() == ' ') {
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b == 0 || IsNulReference(bytes, i)) {
+      add(i, "a NUL character", true);
+      ++i;
       continue;
-    } else {
-      line += c;
     }
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    const std::size_t n = Utf8SequenceAt(bytes, i);
+    if (latin) {
+      if (n > 0) {
+        std::string seq;
+        for (std::size_t k = 0; k < n; ++k) {
+          seq += (k ? " " : "") + Hex(static_cast<unsigned char>(bytes[i + k]));
+        }
+        add(i,
+            "the bytes " + seq + ", which are UTF-8 for \"" + Utf8ToCp1252(bytes.substr(i, n)) +
+                "\" while the file says it is Windows-1252",
+            false);
+        i += n;
+        continue;
+      }
+      if (b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D) {
+        add(i, "the byte " + Hex(b) + ", which Windows-1252 leaves undefined", false);
+      }
+      ++i;
+      continue;
+    }
+    if (n == 0) {
+      add(i, "the byte " + Hex(b) + ", which is not UTF-8 as the file says", false);
+      ++i;
+      continue;
+    }
+    i += n;
   }
-  finish();
-  while (!lines.empty() && lines.back().empty()) lines.pop_back();
-  std::string out;
-  for (std::size_t n = 0; n < lines.size(); ++n) {
-    if (n) out += '\n';
-    out += lines[n];
-  }
-  return out;
+  return found;
 }
 
 }  // namespace vendrix

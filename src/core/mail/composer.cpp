@@ -91,7 +91,7 @@ void ForEachBlock(const TmsAttItem& a, std::size_t blockSize, Fn fn) {
     throw EMessageError(kMailAttachmentRead,
                         "Unable to read the attachment " + a.FileName + ": " + std::strerror(err));
   };
-  int fd = ::open(a.FileName.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open(a.FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) fail(errno);
   std::string block(blockSize, '\0');
   try {

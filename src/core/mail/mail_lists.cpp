@@ -42,7 +42,7 @@ std::string TmsAttItem::ShortName() const {
 }
 
 void CheckAttachmentReadable(const std::string& fileName) {
-  int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a FIFO never blocks
   std::string reason;
   if (fd < 0) {
     reason = std::strerror(errno);

@@ -11,15 +11,16 @@
 #include <system_error>
 #include <thread>
 
+#include "base/error_codes.h"
 #include "net/net_error.h"
 
 namespace vendrix {
 namespace {
 
-constexpr int kHostNotFound = 11001;
-constexpr int kTryAgain = 11002;
-constexpr int kNonRecoverable = 11003;
-constexpr int kNoData = 11004;
+constexpr int kHostNotFound = code::kHostNotFound;
+constexpr int kTryAgain = code::kLookupTryAgain;
+constexpr int kNonRecoverable = code::kLookupFailed;
+constexpr int kNoData = code::kNoAddress;
 
 [[noreturn]] void ThrowLookup(int code) {
   throw NetFailure(code, SocketErrorText(code));

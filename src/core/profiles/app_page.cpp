@@ -2,6 +2,7 @@
 
 #include "base/cp1252.h"
 #include "base/error.h"
+#include "base/file_batch.h"
 #include "base/file_io.h"
 #include "base/names.h"
 #include "base/text_order.h"
@@ -102,6 +103,7 @@ void AppPage::LoadList() {
   Lines rejected;
   bool loaded = false;
   skipped_.clear();
+  listUnreadable_.clear();
   const std::string path = tree_.AppListFile(company_.Shown());
   try {
     if (!company_.Shown().empty() && !CheckEntryName(company_.Shown())) {
@@ -111,7 +113,10 @@ void AppPage::LoadList() {
       }
     }
   } catch (const std::exception& e) {
-    prompt_.Error(e.what());  // an unreadable list reads as none
+    // An unreadable list reads as none, and is not saved over while it cannot be read.
+    listUnreadable_ =
+        std::string(e.what()) + ". The application list is not saved over while it cannot be read.";
+    prompt_.Error(listUnreadable_);
   }
   ReportSkipped(prompt_, "application", Utf8ToCp1252(path), rejected, EntryKind::App);
   skipped_ = std::move(rejected);
@@ -234,8 +239,10 @@ void AppPage::Create(const std::string& typed, const AppProfile& fields) {
   const std::string name = TrimLeft(typed);
   if (name.empty()) throw VendrixError("An application needs a name.");
   if (auto refusal = RefuseNewName(names_, name, NameTexts())) throw VendrixError(refusal->text);
-  // The application's files first, then the list: a listed name always has its files.
+  // The application's files, the list and its site table as one change (the files
+  // before the list: a listed name always has its files); a failure leaves all as it was.
   const AppProfile before = profile_;
+  const Lines namesBefore = names_;
   const bool savedBefore = flags_.AppSaved;
   flags_.AddingEntry = true;
   profile_ = fields;
@@ -243,20 +250,24 @@ void AppPage::Create(const std::string& typed, const AppProfile& fields) {
   Lines updated = names_;
   updated.push_back(name);
   try {
+    FileBatch batch;
     SaveApp();
     SaveList(updated);
+    names_ = std::move(updated);
+    flags_.AddingEntry = false;
+    SaveApplication();
+    batch.Commit();
   } catch (...) {
     profile_ = before;
+    names_ = namesBefore;
     flags_.AppSaved = savedBefore;
     flags_.AddingEntry = false;
     throw;
   }
-  names_ = std::move(updated);
-  flags_.AddingEntry = false;
-  SaveApplication();
 }
 
 void AppPage::SaveList(const Lines& names) const {
+  if (!listUnreadable_.empty()) throw VendrixError(listUnreadable_);
   Lines all = names;
   all.insert(all.end(), skipped_.begin(), skipped_.end());
   tree_.SaveAppList(company_.Shown(), all);
@@ -302,20 +313,31 @@ std::optional<std::string> AppPage::CollidesWithListFile(const std::string& name
 void AppPage::DeleteApp() {
   if (profile_.name.empty()) return;
   if (prompt_.Confirm("Delete This Application ?", false) != Answer::Yes) return;
-  // The list first, then the files: a kill in between leaves an unlisted table, never
-  // a listed application without one.
+  // The list, the site table and what showing the next application writes, as one
+  // change; the list goes first, so a kill between leaves an unlisted table, never a
+  // listed application without one.
   int index = IndexOf(names_, profile_.name);
   Lines updated = names_;
   if (index >= 0) updated.erase(updated.begin() + index);
-  SaveList(updated);
-  names_ = std::move(updated);
-  RemoveFile(tree_.SiteTableFile(profile_.name));
-  if (names_.empty()) {
-    profile_.name.clear();
-    ClearAppFields();
-  } else {
-    profile_.name = names_.front();
-    LoadApp();
+  const AppProfile before = profile_;
+  const Lines namesBefore = names_;
+  try {
+    FileBatch batch;
+    SaveList(updated);
+    RemoveFile(tree_.SiteTableFile(profile_.name));
+    names_ = std::move(updated);
+    if (names_.empty()) {
+      profile_.name.clear();
+      ClearAppFields();
+    } else {
+      profile_.name = names_.front();
+      LoadApp();
+    }
+    batch.Commit();
+  } catch (...) {
+    profile_ = before;
+    names_ = namesBefore;
+    throw;
   }
 }
 

@@ -102,6 +102,9 @@ class AppPage {
   Hooks hooks_;
   Lines names_;
   Lines skipped_;  // the list's lines that are no usable name, written back as they were
+  // Why the list file could not be read at the last load ("" when it could): a list that
+  // could not be read is never saved over (it may still hold every name).
+  std::string listUnreadable_;
   AppProfile profile_;
 };
 

@@ -1,5 +1,7 @@
 #include "profiles/company_page.h"
 
+#include "base/file_batch.h"
+
 #include "base/cp1252.h"
 #include "base/error.h"
 #include "base/file_io.h"
@@ -47,6 +49,7 @@ void CompanyPage::ShownChanged() {
 void CompanyPage::LoadList() {
   names_.clear();
   skipped_.clear();
+  listUnreadable_.clear();
   const std::string path = tree_.CompanyListFile();
   try {
     if (auto lines = LoadLines(path)) {
@@ -54,7 +57,10 @@ void CompanyPage::LoadList() {
       ReportSkipped(prompt_, "company", Utf8ToCp1252(path), skipped_, EntryKind::Company);
     }
   } catch (const std::exception& e) {
-    prompt_.Error(e.what());  // an unreadable list reads as none
+    // An unreadable list reads as none, and is not saved over while it cannot be read.
+    listUnreadable_ =
+        std::string(e.what()) + ". The company list is not saved over while it cannot be read.";
+    prompt_.Error(listUnreadable_);
   }
   SortNoCase(names_);
   profile_.name = names_.empty() ? std::string() : names_.front();
@@ -113,26 +119,21 @@ void CompanyPage::Create(const std::string& typed, const CompanyProfile& fields)
   const std::string name = TrimLeft(typed);
   if (name.empty()) throw VendrixError("A company needs a name.");
   if (auto refusal = RefuseNewName(names_, name, NameTexts())) throw VendrixError(refusal->text);
-  // The company's file first, then the list: a listed name always has its file.
+  // The company's file and the list as one change (the file first: a listed name always
+  // has its file); a failure leaves both as they were.
   const CompanyProfile before = profile_;
   const bool savedBefore = flags_.CompanySaved;
-  const bool hadFile = FileExists(tree_.CompanyFile(name));
   flags_.AddingEntry = true;
   profile_ = fields;
   profile_.name = name;
   Lines updated = names_;
   InsertSorted(updated, name);
   try {
+    FileBatch batch;
     SaveCompany();
     SaveList(updated);
+    batch.Commit();
   } catch (...) {
-    if (!hadFile) {
-      try {
-        RemoveFile(tree_.CompanyFile(name));
-      } catch (const VendrixError&) {
-        // The failure below is what the person needs to know.
-      }
-    }
     profile_ = before;
     flags_.CompanySaved = savedBefore;
     flags_.AddingEntry = false;
@@ -144,6 +145,7 @@ void CompanyPage::Create(const std::string& typed, const CompanyProfile& fields)
 }
 
 void CompanyPage::SaveList(const Lines& names) const {
+  if (!listUnreadable_.empty()) throw VendrixError(listUnreadable_);
   Lines all = names;
   all.insert(all.end(), skipped_.begin(), skipped_.end());
   SaveLines(tree_.CompanyListFile(), all);
@@ -169,6 +171,8 @@ void CompanyPage::DeleteCompany() {
   int index = IndexOf(names_, profile_.name);
   Lines updated = names_;
   if (index >= 0) updated.erase(updated.begin() + index);
+  // The list and what showing the next company writes, as one change.
+  FileBatch batch;
   SaveList(updated);
   names_ = std::move(updated);
   if (!names_.empty()) {
@@ -178,6 +182,7 @@ void CompanyPage::DeleteCompany() {
     profile_.name.clear();
   }
   ShownChanged();
+  batch.Commit();
 }
 
 CompanyPage::BhsAction CompanyPage::ShowBhsId() {

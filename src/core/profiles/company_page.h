@@ -69,6 +69,9 @@ class CompanyPage {
   UserPrompt& prompt_;
   Lines names_;
   Lines skipped_;  // the list's lines that are no usable name, written back as they were
+  // Why the list file could not be read at the last load ("" when it could): a list that
+  // could not be read is never saved over (it may still hold every name).
+  std::string listUnreadable_;
   CompanyProfile profile_;
   std::function<void()> onShownChanged_;
 };

@@ -11,10 +11,10 @@ namespace vendrix {
 
 bool NothingReachedTheSite(int code) {
   switch (code) {
-    case 11001:  // host not found
-    case 11002:  // no answer from the name server yet
-    case 11003:  // the name server failed
-    case 11004:  // no address for the name
+    case code::kHostNotFound:
+    case code::kLookupTryAgain:
+    case code::kLookupFailed:
+    case code::kNoAddress:
     case code::kConnectionRefused:
     case code::kConnectionReset:
     case code::kConnectionAborted:

@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <thread>
@@ -543,7 +545,7 @@ bool SubmissionRun::WalkParallel(int atOnce) {
     auto worker = std::make_unique<Worker>();
     std::string folder = host_.Tree().FilesDir + kWorkFolderPrefix + "XXXXXX";
     if (!::mkdtemp(folder.data())) {
-      throw VendrixError(UnableToWrite(Utf8ToCp1252(host_.Tree().FilesDir)));
+      throw VendrixError(UnableToWrite(host_.Tree().FilesDir) + ": " + std::strerror(errno));
     }
     worker->filesDir = folder + "/";
     worker->sink = std::make_unique<ParallelSink>(*this, *worker);

@@ -1,8 +1,10 @@
 #include "script/submission_builder.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "base/cp1252.h"
@@ -69,7 +71,8 @@ class ScratchFolder {
  public:
   explicit ScratchFolder(const std::string& filesDir) {
     std::string tmpl = filesDir + ".archive-XXXXXX";
-    if (!::mkdtemp(tmpl.data())) throw VendrixError(UnableToWrite(Utf8ToCp1252(filesDir)));
+    if (!::mkdtemp(tmpl.data()))
+      throw VendrixError(UnableToWrite(filesDir) + ": " + std::strerror(errno));
     path_ = tmpl + "/";
   }
   ~ScratchFolder() {
@@ -296,7 +299,7 @@ bool SubmissionBuilder::BuildFtpFiles(FtpSubmission& plan) {
       zip.Add();
     }
     if (std::rename(building.c_str(), zipPath.c_str()) != 0) {
-      throw VendrixError(UnableToWrite(Utf8ToCp1252(zipPath)));
+      throw VendrixError(UnableToWrite(zipPath) + ": " + std::strerror(errno));
     }
     plan.files.push_back({zipPath, plan.remoteDir + Utf8ToCp1252(FileNameOf(zipPath)), false});
   }

@@ -183,6 +183,13 @@ void RemoveTree(const std::string& path) {
   if (ec) throw VendrixError("Unable to delete " + Utf8ToCp1252(path) + ": " + ec.message());
 }
 
+bool CatalogueSwitchLeftovers(const std::string& root, const std::string& sites,
+                              const std::string& cat) {
+  return Exists(root + kJournal) || Exists(NewFolder(root, sites)) ||
+         Exists(NewFolder(root, cat)) || Exists(OldFolder(root, sites)) ||
+         Exists(OldFolder(root, cat)) || Exists(root + kCatalogueTrash);
+}
+
 std::string RecoverCatalogueSwitch(const std::string& root, const std::string& sites,
                                    const std::string& cat) {
   if (Exists(root + kJournal)) {
@@ -258,8 +265,15 @@ void CatalogueSwitch::Switch() {
   // Everything of the new catalogue reaches the disk before the journal says it is whole.
   SyncFolder(root_, true);
   WriteFileAtomic(root_ + kJournal, sites_ + "\r\n" + cat_ + "\r\n");
-  SyncFolder(root_, false);
-  switched_ = true;  // from here on the new catalogue wins, now or at the next start
+  // Once the journal is there (its write returned), the new catalogue wins, now or at
+  // the next start: no failure after this point may undo the new folders, or the
+  // journal would finish a switch to a catalogue that is gone.
+  switched_ = true;
+  try {
+    SyncFolder(root_, false);
+  } catch (const VendrixError&) {
+    // Not flushed: the renames go ahead all the same (the journal is there for them).
+  }
   try {
     FinishSwitch(root_, sites_, cat_);
   } catch (const VendrixError& e) {

@@ -71,6 +71,11 @@ class CatalogueSwitch {
 std::string RecoverCatalogueSwitch(const std::string& root, const std::string& sites,
                                    const std::string& cat);
 
+// Whether a switch left anything for RecoverCatalogueSwitch: its journal, a hidden new
+// or old folder, or the trash. Only looks.
+bool CatalogueSwitchLeftovers(const std::string& root, const std::string& sites,
+                              const std::string& cat);
+
 // The permissions of a new file: 0666 less the umask.
 mode_t NewFileMode();
 

@@ -591,14 +591,14 @@ int TZipArchiver::Extract() {
       out = Fd(::openat(dirFd, leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                         static_cast<mode_t>(ExtrFileMode)));
       if (out.get() < 0 && errno != EEXIST) {
-        throw EZipError("Error 5 reading Zip file: " + name + ": " + std::strerror(errno));
+        throw EZipError("Error 5 writing " + name + ": " + std::strerror(errno));
       }
     }
     const bool direct = out.get() >= 0;
     if (!direct) {
       out = Fd(MakeTempFile(dirFd, tmp, static_cast<mode_t>(ExtrFileMode)));
       if (out.get() < 0) {
-        throw EZipError("Error 5 reading Zip file: " + name + ": " + std::strerror(errno));
+        throw EZipError("Error 5 writing " + name + ": " + std::strerror(errno));
       }
     }
     // From here on the file being written goes on every path but success.
@@ -606,7 +606,7 @@ int TZipArchiver::Extract() {
     if (mode >= 0 && ::fchmod(out.get(), static_cast<mode_t>(mode)) != 0) {
       const int e = errno;
       drop();
-      throw EZipError("Error 5 reading Zip file: " + name + ": " + std::strerror(e));
+      throw EZipError("Error 5 writing " + name + ": " + std::strerror(e));
     }
     bool tooBig = false;
     bool cancelled = false;
@@ -624,7 +624,7 @@ int TZipArchiver::Extract() {
       }
       if (int e = WriteAll(out.get(), buf.data(), static_cast<std::size_t>(n)); e != 0) {
         drop();
-        throw EZipError("Error 5 reading Zip file: " + name + ": " + std::strerror(e));
+        throw EZipError("Error 5 writing " + name + ": " + std::strerror(e));
       }
       Progress(kStep, name, static_cast<std::uint64_t>(n));
       if (Cancel) {
@@ -644,7 +644,7 @@ int TZipArchiver::Extract() {
         (!direct && ::renameat(dirFd, tmp.c_str(), dirFd, leaf.c_str()) != 0)) {
       int e = errno;
       drop();
-      throw EZipError("Error 5 reading Zip file: " + name + ": " + std::strerror(e));
+      throw EZipError("Error 5 writing " + name + ": " + std::strerror(e));
     }
     ++written;
   }

@@ -6,8 +6,9 @@
 //
 // Failures: Add reports its problems through OnMessage and returns the count added.
 // Reading an archive raises EZipError with the texts "Error reading Zip File" (no
-// readable zip archive) and "Error 2 reading Zip file" to "Error 5 reading Zip file"
-// (an entry's header, its data, its decompression, writing it out); refused and
+// readable zip archive), "Error 2 reading Zip file" to "Error 4 reading Zip file" (an
+// entry's header, its data, its decompression) and "Error 5 writing NAME: reason" (writing
+// it out: a full disk says so, not "reading"); refused and
 // skipped entries are reported through OnMessage. Not thread-safe: one thread uses
 // an archiver; Cancel may be set from any thread.
 #include <atomic>
