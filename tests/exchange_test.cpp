@@ -266,6 +266,46 @@ Caf&eacute; &#8364;5]]></Char_Desc_2000>
   EXPECT_EQ(pad.findings, std::vector<std::string>{});
 }
 
+// Bytes a file's declared encoding does not allow, and an element given twice: never
+// taken silently. A NUL (which the parser would cut the value at) and a duplicate
+// refuse the file; a stray byte makes a finding naming the element and the byte, and
+// the value is not stored.
+TEST(PadImport, BytesAndElementsTheFileCannotMeanAreNeverTakenSilently) {
+  const std::string name = "<Program_Info><Program_Name>Tidy</Program_Name>";
+  struct Case {
+    std::string body, encoding, outcome;
+  } cases[] = {
+      {name + "<Program_Version>1.0&#0;evil</Program_Version></Program_Info>", "UTF-8",
+       "The PAD file holds a NUL character in \"Program_Version\"; it is refused."},
+      {name + "<Program_Version>1.0&#x000;</Program_Version></Program_Info>", "windows-1252",
+       "The PAD file holds a NUL character in \"Program_Version\"; it is refused."},
+      {name + "<Program_Name>Other</Program_Name></Program_Info>", "UTF-8",
+       "The PAD file gives Program_Name more than once; it is refused."},
+      {kProgramOnly + "<Company_Info><City_Town>Br\x81stol</City_Town></Company_Info>",
+       "windows-1252",
+       "City_Town holds the byte 0x81, which Windows-1252 leaves undefined; it is not stored."},
+      {kProgramOnly +
+           "<Company_Info><Company_Name>R\xC3\xA9sum\xC3\xA9</Company_Name></Company_Info>",
+       "windows-1252",
+       "Company_Name holds the bytes 0xC3 0xA9, which are UTF-8 for \"\xE9\" while the file says "
+       "it is Windows-1252; it is not stored."},
+      {kProgramOnly + "<Company_Info><Company_Name>R\xE9sum\xE9</Company_Name></Company_Info>",
+       "UTF-8",
+       "Company_Name holds the byte 0xE9, which is not UTF-8 as the file says; it is not stored."},
+  };
+  for (const auto& c : cases) {
+    std::string outcome;
+    try {
+      PadContent pad = PadImport(Pad(c.body, c.encoding));
+      EXPECT_EQ(pad.company.name + pad.company.city, "") << c.body;
+      for (const auto& f : pad.findings) outcome += f;
+    } catch (const VendrixError& e) {
+      outcome = e.what();
+    }
+    EXPECT_EQ(outcome, c.outcome) << c.body;
+  }
+}
+
 TEST(PadImport, BrokenAndHostileFilesAreRefusedWhole) {
   // A DTD with an external entity: refused before anything is resolved.
   const std::string secret = ::testing::TempDir() + "/pad_secret.txt";
