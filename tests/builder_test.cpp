@@ -338,13 +338,28 @@ TEST_F(FtpBuilderTest, AZipProgramIsCopiedUnderItsOwnName) {
   WriteFile(zip, *ReadFile(program));
   App().SetField("PATH", zip);
   Site().use8x3FileName = true;
-  Site().remotePath = "up";  // no separator: glued to the name
+  Site().remotePath = "up";  // the folder "up", though its "/" is missing
   auto plan = builder.BuildFtpSubmission();
   ASSERT_TRUE(plan);
   EXPECT_EQ(plan->files[0].localPath, Files("prog.zip"));
-  EXPECT_EQ(plan->files[0].remoteName, "upprog.zip");
+  EXPECT_EQ(plan->files[0].remoteName, "up/prog.zip");
   EXPECT_EQ(log.lines[0], "ftp: Prepairing Zip File: " + Files("prog.zip"));
   EXPECT_EQ(*ReadFile(Files("prog.zip")), *ReadFile(zip));
+}
+
+TEST(RemoteFolder, PutsExactlyOneSlashBeforeTheFileName) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"", ""},
+      {"/", "/"},
+      {"\\", ""},
+      {"up", "up/"},
+      {"/uploads", "/uploads/"},
+      {"/uploads/", "/uploads/"},
+      {"in//", "in/"},
+      {"\\incoming/", "incoming/"},
+      {"a\\b\\", "a\\b/"},
+  };
+  for (const auto& [path, folder] : cases) EXPECT_EQ(RemoteFolder(path), folder) << path;
 }
 
 TEST_F(FtpBuilderTest, AScriptThatFailsMakesNoTextFileAndAMissingProgramNoUpload) {

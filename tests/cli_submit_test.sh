@@ -20,8 +20,9 @@ demo_sites_point "$d" "$cli"
 today=$(v expand '%CURDATE%' 2>/dev/null)
 
 # Refused: no confirmation on a pipe without --yes, and a site the table does not hold.
-echo n | v submit --app "Tidy Notes" >"$work/out" 2>"$work/err"
-check "no confirmation refuses" "1:Total Sites: 5" "$?:$(grep -o 'Total Sites: [0-9]*' "$work/out")"
+echo y | v submit --app "Tidy Notes" >"$work/out" 2>"$work/err"
+check "no terminal to confirm refuses" "2:Total Sites: 5:no terminal to confirm; add --yes" \
+  "$?:$(grep -o 'Total Sites: [0-9]*' "$work/out"):$(cat "$work/err")"
 v submit --app "Tidy Notes" --only "Nowhere" --yes >/dev/null 2>&1
 check "unknown --only refused" 1 $?
 v site set "Demo Form Get" SITE_TYPE=1
@@ -70,7 +71,9 @@ class P(HTMLParser):
 p = P()
 p.feed(open(sys.argv[1], encoding="cp1252").read())
 import os
-print(sum(1 for h in p.hrefs if os.path.exists(urllib.parse.unquote(h[len("file://"):]))), len(p.hrefs))
+here = os.path.dirname(sys.argv[1])
+print(sum(1 for h in p.hrefs if ":" not in h and
+          os.path.exists(os.path.join(here, urllib.parse.unquote(h)))), len(p.hrefs))
 PY
 )
 check "every link of the main report leads to a page" "8 8" "$links"

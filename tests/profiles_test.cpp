@@ -2,6 +2,7 @@
 
 #include "app/main_window.h"
 #include "app/program_settings.h"
+#include "app/tgwide.h"
 #include "base/error.h"
 #include "base/ini_file.h"
 #include "profiles/app_rules.h"
@@ -709,6 +710,51 @@ TEST_F(SessionTest, FirstStartMakesTheTreeAndWritesNoDataFile) {
   }
   EXPECT_EQ(files, 0u);
   EXPECT_EQ(session->Wide().DataDir, dir.path() + "/data/");
+}
+
+// Where the data tree is found, from the command line, the environment and the program's
+// folder; the resolution itself never creates anything.
+TEST(DataRoot, ComesFromTheOptionTheEnvironmentOrAPortableCopyNeverFromAnInstalledFolder) {
+  test::TempDir t;
+  const std::string prog = t / "bin", marked = t / "portable-copy", tree = t / "old-copy";
+  for (const auto& d : {prog, marked, tree, tree + "/companies"})
+    std::filesystem::create_directories(d);
+  WriteFile(marked + "/portable", "");
+  WriteFile(tree + "/companies/companies.dat", "Acme\r\n");
+  struct Case {
+    const char* what;
+    std::string option, vendrixData, xdg, home, programDir, expected;
+  };
+  const Case cases[] = {
+      {"the option wins", "/d", "/v", "/x", "/h", marked, "/d"},
+      {"then VENDRIX_DATA", "", "/v", "/x", "/h", marked, "/v"},
+      {"a portable marker", "", "", "/x", "/h", marked, marked},
+      {"a tree a portable copy keeps", "", "", "/x", "/h", tree, tree},
+      {"a writable program folder is not enough", "", "", "/x", "/h", prog, "/x/vendrix"},
+      {"a relative XDG_DATA_HOME is ignored", "", "", "rel", "/h", prog, "/h/.local/share/vendrix"},
+      {"the default", "", "", "", "/h", prog, "/h/.local/share/vendrix"},
+      {"an installed program", "", "", "", "/root", "/usr/bin", "/root/.local/share/vendrix"},
+  };
+  auto set = [](const char* name, const std::string& value) {
+    if (value.empty()) {
+      ::unsetenv(name);
+    } else {
+      ::setenv(name, value.c_str(), 1);
+    }
+  };
+  std::vector<std::pair<const char*, std::string>> saved;
+  for (const char* name : {"VENDRIX_DATA", "XDG_DATA_HOME", "HOME"}) {
+    const char* v = std::getenv(name);
+    saved.emplace_back(name, v ? v : "");
+  }
+  for (const auto& c : cases) {
+    set("VENDRIX_DATA", c.vendrixData);
+    set("XDG_DATA_HOME", c.xdg);
+    set("HOME", c.home);
+    EXPECT_EQ(ResolveDataRoot(c.option, c.programDir + "/vendrix-cli"), c.expected) << c.what;
+  }
+  for (const auto& [name, value] : saved) set(name, value);
+  EXPECT_FALSE(std::filesystem::exists(prog + "/companies"));
 }
 
 }  // namespace

@@ -138,9 +138,10 @@ struct ParsedPage {
 };
 
 // The path of a file URL, percent-decoded.
-inline std::string UrlPath(const std::string& url) {
-  std::string path;
-  for (std::size_t i = 7; i < url.size(); ++i) {
+inline std::string UrlPath(const std::string& url, const std::string& pageDir = "") {
+  const bool file = url.rfind("file://", 0) == 0;
+  std::string path = file ? "" : pageDir + "/";
+  for (std::size_t i = file ? 7 : 0; i < url.size(); ++i) {
     if (url[i] == '%' && i + 2 < url.size()) {
       path += static_cast<char>(std::stoi(url.substr(i + 1, 2), nullptr, 16));
       i += 2;

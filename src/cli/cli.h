@@ -127,6 +127,8 @@ struct CommandUsage {
 };
 using CommandTable = std::vector<CommandUsage>;
 std::string UsageText(const CommandTable& table);
+// "vendrix-cli 2.08" and a newline.
+std::string VersionText();
 // help [--man | --markdown | --completion-words] | help variables [--markdown]
 int HelpCommand(Args& args, const CommandTable& table);
 

@@ -94,9 +94,14 @@ std::string ManPage(const CommandTable& table) {
     << ".SH OPTIONS\n"
     << ".TP\n"
     << ".BI \\-\\-data\\-dir \" DIR\"\n"
-    << "The data tree to work on. Without it: the folder of the program file when that "
-       "folder is writable, else \\fI$XDG_DATA_HOME/vendrix\\fR (by default "
-       "\\fI~/.local/share/vendrix\\fR).\n"
+    << "The data tree to work on. Without it: \\fI$VENDRIX_DATA\\fR when set; else the "
+       "folder of the program file when it holds a file named \\fIportable\\fR or already "
+       "holds a data tree (a portable copy; never a system folder); else "
+       "\\fI$XDG_DATA_HOME/vendrix\\fR (by default \\fI~/.local/share/vendrix\\fR). A "
+       "command that only reads creates nothing.\n"
+    << ".TP\n"
+    << ".B \\-\\-version\n"
+    << "Prints the version.\n"
     << ".TP\n"
     << ".BR help \", \" \\-\\-help \", \" \\-h\n"
     << "Prints the usage text.\n"
@@ -235,8 +240,14 @@ std::string VariablesText(bool markdown) {
 
 }  // namespace
 
+std::string VersionText() {
+  return "vendrix-cli " VENDRIX_VERSION "\n";
+}
+
 std::string UsageText(const CommandTable& table) {
-  std::string text = "usage: vendrix-cli [--data-dir DIR] COMMAND ...\n\n";
+  std::string text =
+      "usage: vendrix-cli [--data-dir DIR] COMMAND ...\n"
+      "       vendrix-cli --version\n\n";
   for (const auto& row : WithHelp(table)) text += row.usage;
   text += "\nExit status: 0 done, 1 refused (the reason on stderr), 2 usage error.\n";
   return text;

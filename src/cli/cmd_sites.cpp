@@ -19,7 +19,9 @@ void PrintSite(Context& c) {
   IniDocument doc;
   WriteSiteSettings(doc, def, c.session.Wide().MatchUpValues);
   for (auto key : kSiteSettingKeys) {
-    Out(std::string(key) + "=" + doc.ReadString(kSiteSection, key, ""));
+    std::string value = doc.ReadString(kSiteSection, key, "");
+    if (std::string_view(key) == "LOGIN_PASSWORD" && !value.empty()) value = "****";
+    Out(std::string(key) + "=" + value);
   }
   for (const auto& l : def.cat1) Out("CAT1=" + l);
   for (const auto& l : def.cat2) Out("CAT2=" + l);

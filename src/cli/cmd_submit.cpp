@@ -60,6 +60,24 @@ int ParallelOption(const std::optional<std::string>& text) {
   return n;
 }
 
+// Set when the run was not started because nobody could be asked.
+bool gNoTerminal = false;
+
+// The question before a run: --yes answers it; without a terminal to ask on, the run
+// does not start and the person is told why.
+bool AskToStart(bool yes) {
+  if (yes) return true;
+  if (::isatty(0) != 1) {
+    std::cerr << "no terminal to confirm; add --yes\n";
+    gNoTerminal = true;
+    return false;
+  }
+  std::cerr << "Start posting? [y/N] " << std::flush;
+  std::string answer;
+  if (!std::getline(std::cin, answer)) return false;
+  return answer == "y" || answer == "Y" || answer == "yes";
+}
+
 // Prints the run log as it grows; on a terminal, a live progress line on stderr: "n of
 // N, k in flight: SITE - STEP: status", SITE being the site that has waited longest.
 // The sites in flight come from the run's list of them (one site after another too).
@@ -90,11 +108,7 @@ class TerminalView : public RunView {
         "   FTP w/Zips: " + std::to_string(c.ftpZip) + "   EMAIL: " + std::to_string(c.email));
     std::cout.flush();
     total_ = c.total;
-    if (yes_) return true;
-    std::cerr << "Start posting? [y/N] " << std::flush;
-    std::string answer;
-    if (!std::getline(std::cin, answer)) return false;
-    return answer == "y" || answer == "Y" || answer == "yes";
+    return AskToStart(yes_);
   }
   bool OpenSettings() override {
     std::cerr << "The mail settings SMTP, EMAIL and NAME must all be set before a run, e.g.\n"
@@ -180,11 +194,7 @@ class JsonView : public SubmitView {
                         {"update", c.update},  {"http", c.http},   {"ftp", c.ftp},
                         {"ftp_zip", c.ftpZip}, {"email", c.email}};
     std::cout << j.dump() << std::endl;
-    if (yes_) return true;
-    std::cerr << "Start posting? [y/N] " << std::flush;
-    std::string answer;
-    if (!std::getline(std::cin, answer)) return false;
-    return answer == "y" || answer == "Y" || answer == "yes";
+    return AskToStart(yes_);
   }
   void Started(const std::string& site, std::size_t inFlight) override {
     nlohmann::json j = {{"event", "start"}, {"site", Cp1252ToUtf8(site)}, {"in_flight", inFlight}};
@@ -315,7 +325,7 @@ int SubmitCommand(Context& c) {
   watch.Attach(&run);
   const SubmissionRun::Outcome outcome = run.Submit();
   watch.Attach(nullptr);
-  if (outcome == SubmissionRun::Outcome::Refused) return kExitRefused;
+  if (outcome == SubmissionRun::Outcome::Refused) return gNoTerminal ? kExitUsage : kExitRefused;
   const RunSummary& summary = run.Summary();
   if (json) {
     RunSummary shown = summary;

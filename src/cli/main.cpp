@@ -182,6 +182,10 @@ int main(int argc, char** argv) {
       return kExitUsage;
     }
   }
+  if (words.size() == 1 && words[0] == "--version") {
+    std::cout << VersionText();
+    return kExitOk;
+  }
   if (words.empty() || words[0] == "--help" || words[0] == "-h" || words[0] == "help") {
     std::cout << Usage();
     return words.empty() ? kExitUsage : kExitOk;
@@ -198,10 +202,12 @@ int main(int argc, char** argv) {
     }
     if (!found) throw UsageError("unknown command " + command);
     if (found->runBare) return found->runBare(args);
-    std::string root = PrepareDataRoot(dataDir);
+    // A command that only reads makes no folder: on a tree that is not there yet it
+    // finds nothing (the shell completion runs such commands on every Tab).
+    const bool writes = WritesToTree(command, rest);
+    std::string root = writes ? PrepareDataRoot(dataDir) : ResolveDataRoot(dataDir, ProgramPath());
     // One writer per data tree: a second one is refused at once, naming the first.
     // Readers share the tree, and write nothing into it.
-    const bool writes = WritesToTree(command, rest);
     TreeLock lock = writes ? TreeLock::Take(root, Holder(command, rest)) : TreeLock::Share(root);
     Session session(root, prompt, clock);
     session.Flags().ReadOnly = !writes;

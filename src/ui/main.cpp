@@ -24,9 +24,11 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vendrix [--data-dir DIR] [--exit-when-shown | --exit-when-loaded]\n"
-    "  --data-dir DIR     the data tree to work on (default: beside the program when\n"
-    "                     writable, else $XDG_DATA_HOME/vendrix)\n"
+    "usage: vendrix [--data-dir DIR] [--exit-when-shown | --exit-when-loaded] | --version\n"
+    "  --data-dir DIR     the data tree to work on (default: $VENDRIX_DATA; else the\n"
+    "                     program's folder when it holds a \"portable\" file or a data\n"
+    "                     tree; else $XDG_DATA_HOME/vendrix, ~/.local/share/vendrix)\n"
+    "  --version          print the version\n"
     "  --exit-when-shown  start as usual, without waiting for the splash window, and\n"
     "                     end as soon as the main window is shown (to time the start)\n"
     "  --exit-when-loaded as --exit-when-shown, but end once the site table has been\n"

@@ -1,9 +1,11 @@
 #include "app/tgwide.h"
 
+#include <pwd.h>
 #include <unistd.h>
-#include <climits>
 
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 
 #include "base/file_io.h"
 #include "script/eng_build.h"
@@ -26,17 +28,49 @@ bool TGWide::CreateWorkers() {
   }
 }
 
+namespace {
+
+// Folders of the system that an installed program lives in; nothing of the user's goes
+// there, even when the program runs as root.
+bool InSystemFolder(const std::string& dir) {
+  for (const char* top : {"/usr", "/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32", "/etc",
+                          "/boot", "/var", "/opt"}) {
+    const std::size_t n = std::strlen(top);
+    if (dir.compare(0, n, top) == 0 && (dir.size() == n || dir[n] == '/')) return true;
+  }
+  return false;
+}
+
+// A data tree that a portable copy already keeps beside itself.
+bool HoldsDataTree(const std::string& dir) {
+  return FileExists(dir + "/settings.dat") || FileExists(dir + "/companies/companies.dat") ||
+         FileExists(dir + "/sites/Sites.dat");
+}
+
+std::string HomeDir() {
+  if (const char* home = std::getenv("HOME"); home && *home) return home;
+  if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir && *pw->pw_dir) {
+    return pw->pw_dir;
+  }
+  return ".";
+}
+
+}  // namespace
+
 std::string ResolveDataRoot(const std::string& dataDir, const std::string& programPath) {
   if (!dataDir.empty()) return dataDir;
+  if (const char* env = std::getenv("VENDRIX_DATA"); env && *env) return env;
   std::string dir = programPath;
   auto slash = dir.rfind('/');
-  dir = slash == std::string::npos ? "." : dir.substr(0, slash);
-  if (!dir.empty() && ::access(dir.c_str(), W_OK) == 0) return dir;
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
+  dir = slash == std::string::npos ? "." : slash == 0 ? "/" : dir.substr(0, slash);
+  // A portable copy: the person put a marker there, or the tree is already there.
+  if (FileExists(dir + "/" + kPortableMarker)) return dir;
+  if (!InSystemFolder(dir) && HoldsDataTree(dir)) return dir;
+  // XDG: a relative XDG_DATA_HOME is to be ignored.
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {
     return std::string(xdg) + "/vendrix";
   }
-  const char* home = std::getenv("HOME");
-  return std::string(home && *home ? home : ".") + "/.local/share/vendrix";
+  return HomeDir() + "/.local/share/vendrix";
 }
 
 std::string ProgramPath() {

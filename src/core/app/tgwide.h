@@ -37,8 +37,13 @@ class TGWide : public DataTree {
   std::unique_ptr<TEngBuild> engBuild_;
 };
 
-// Where the data tree lives: dataDir when given; else the program's folder when it
-// is writable; else $XDG_DATA_HOME/vendrix (default ~/.local/share/vendrix).
+// The file that makes the program's own folder its data tree (a portable copy).
+inline constexpr const char* kPortableMarker = "portable";
+
+// Where the data tree lives: dataDir when given; else $VENDRIX_DATA when set; else the
+// program's folder when it holds a "portable" marker, or already holds a data tree
+// and is no system folder (/usr, /opt, ...); else $XDG_DATA_HOME/vendrix (default
+// ~/.local/share/vendrix). Reads the environment; never creates anything.
 std::string ResolveDataRoot(const std::string& dataDir, const std::string& programPath);
 // The running program's file (/proc/self/exe), "." when it cannot be read.
 std::string ProgramPath();

@@ -10,6 +10,7 @@
 #include "base/file_io.h"
 #include "profiles/app_rules.h"
 #include "script/dry_run.h"
+#include "script/submission.h"
 #include "script/variables.h"
 
 namespace vendrix {
@@ -413,6 +414,12 @@ void PreCheck::CheckSite(const AppSiteRow& row, const PreCheckTarget& target,
   if (site.useFtpUpload && !Blank(site.ftpServer)) {
     for (const std::string* text : {&site.loginName, &site.loginPassword, &site.remotePath}) {
       CheckVariables(row, *text, out, seen);
+    }
+    // A Remote Path without its final "/" names the folder all the same: say which.
+    const std::string folder = RemoteFolder(site.remotePath);
+    if (!folder.empty() && !site.remotePath.empty() && site.remotePath.back() != '/') {
+      Add(out, FindingSeverity::Warning, where, "REMOTE_PATH",
+          "The files are uploaded into the folder \"" + folder + "\".");
     }
     if (site.textFileOption != TextFileOption::None) {
       CheckVariables(row, site.Script(ScriptKind::FtpNew), out, seen);

@@ -44,14 +44,19 @@ std::string HtmlEscape(std::string_view text) {
   return out;
 }
 
-std::string FileUrl(const std::string& utf8Path) {
+namespace {
+
+std::string Absolute(const std::string& utf8Path) {
   std::error_code ec;
   std::filesystem::path p = std::filesystem::absolute(utf8Path, ec);
-  std::string abs = ec ? utf8Path : p.lexically_normal().string();
-  std::string url = "file://";
-  if (abs.empty() || abs.front() != '/') url += '/';
+  return ec ? utf8Path : p.lexically_normal().string();
+}
+
+// Percent-encodes every byte outside the unreserved set and "/".
+std::string UrlPath(const std::string& path) {
+  std::string url;
   static constexpr char kHex[] = "0123456789ABCDEF";
-  for (char ch : abs) {
+  for (char ch : path) {
     const auto c = static_cast<unsigned char>(ch);
     const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
                       c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
@@ -64,6 +69,19 @@ std::string FileUrl(const std::string& utf8Path) {
     }
   }
   return url;
+}
+
+}  // namespace
+
+std::string FileUrl(const std::string& utf8Path) {
+  const std::string abs = Absolute(utf8Path);
+  return std::string(abs.empty() || abs.front() != '/' ? "file:///" : "file://") + UrlPath(abs);
+}
+
+std::string RelativeUrl(const std::string& fromDir, const std::string& utf8Path) {
+  const std::filesystem::path target(Absolute(utf8Path));
+  const std::filesystem::path rel = target.lexically_relative(Absolute(fromDir));
+  return UrlPath(rel.empty() ? target.string() : rel.string());
 }
 
 std::string RunStamp(const std::tm& t, int millisecond) {

@@ -15,6 +15,10 @@ std::string HtmlEscape(std::string_view text);
 // A real file URL ("file:///abs/path") of a UTF-8 path: the path is made absolute and
 // every byte outside the unreserved set and "/" is percent-encoded.
 std::string FileUrl(const std::string& utf8Path);
+// The link from a page in fromDir to a file, relative to that folder ("log.html",
+// "../../../images/back.jpg") and percent-encoded as FileUrl's path is, so that a
+// moved or copied data tree keeps its reports' links and pictures.
+std::string RelativeUrl(const std::string& fromDir, const std::string& utf8Path);
 
 // The run stamp: year, month, day, hour, minute, second and millisecond joined by
 // "-"; two digits each for month to second, the millisecond with a leading "0" only

@@ -67,10 +67,6 @@ bool TReportsFrm::StartRunReport(const std::string& appName) {
   RunDate = ShortDate(now);
   TimeStarted = TimeCompleted = LongTime(now);
   SuccessCount = FailureCount = 0;
-  // A picture that is not there is left out, not shown as a broken image.
-  LogoUrl = FileExists(imagesDir_ + "vxsr.jpg") ? Quoted(FileUrl(imagesDir_ + "vxsr.jpg")) : "";
-  BackgroundUrl =
-      FileExists(imagesDir_ + "back.jpg") ? Quoted(FileUrl(imagesDir_ + "back.jpg")) : "";
   AppReportDir = reportsDir_ + SafeFileNamePart(appName);
   if (!DirExists(AppReportDir) && !MakeDir(AppReportDir) && OnWriteError) {
     OnWriteError(UnableToWrite(AppReportDir));
@@ -85,10 +81,18 @@ bool TReportsFrm::StartRunReport(const std::string& appName) {
   }
   const bool made = MakeDir(RunReportDir) && DirExists(RunReportDir);
   if (!made && OnWriteError) OnWriteError(UnableToWrite(RunReportDir));
+  // A picture that is not there is left out, not shown as a broken image. Pages link
+  // to each other and to the pictures by relative links.
+  auto picture = [this](const char* name) {
+    const std::string path = imagesDir_ + name;
+    return FileExists(path) ? Quoted(RelativeUrl(RunReportDir, path)) : std::string();
+  };
+  LogoUrl = picture("vxsr.jpg");
+  BackgroundUrl = picture("back.jpg");
   MainReportPath = RunReportDir + "/" + kMainReportName;
   MainReportUrl = FileUrl(MainReportPath);
   LogReportPath = RunReportDir + "/" + kLogReportName;
-  LogReportUrl = FileUrl(LogReportPath);
+  LogReportUrl = RelativeUrl(RunReportDir, LogReportPath);
   FooterLine = kReportFooter;
   FinalSubsList.clear();
   subsOrder_.clear();
@@ -117,7 +121,8 @@ Lines TReportsFrm::PageHead(const std::string& title, const std::string& heading
   AddDetailRow(p, "Application:", HtmlEscape(app_));
   p.push_back(
       "    <td width=\"577\" colspan=\"2\" bgcolor=\"#000080\"><p align=\"right\"><a href=\"" +
-      HtmlEscape(MainReportUrl) + "\"><font face=\"Arial\" color=\"#FFFFFF\"><strong>&lt;&lt;");
+      HtmlEscape(RelativeUrl(RunReportDir, MainReportPath)) +
+      "\"><font face=\"Arial\" color=\"#FFFFFF\"><strong>&lt;&lt;");
   p.push_back("Back to Main</strong></font></a></td>");
   p.push_back("  </tr>");
   p.push_back("</table>");
@@ -187,7 +192,7 @@ std::string TReportsFrm::SaveSitePage(const std::string& method, const std::stri
   const auto index = at - subsOrder_.begin();
   subsOrder_.insert(at, order);
   FinalSubsList.insert(FinalSubsList.begin() + index,
-                       siteName + " " + upper + kSubsSeparator + FileUrl(path));
+                       siteName + " " + upper + kSubsSeparator + RelativeUrl(RunReportDir, path));
   return path.substr(path.rfind('/') + 1);
 }
 

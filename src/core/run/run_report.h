@@ -73,7 +73,7 @@ class TReportsFrm {
   int SuccessCount = 0, FailureCount = 0;
   int NotSentCount = 0;  // marked sites the run did not send (delivered or awaiting a check)
   Lines XferMemo;
-  Lines FinalSubsList;  // "<site> <METHOD>" + kSubsSeparator + file URL
+  Lines FinalSubsList;  // "<site> <METHOD>" + kSubsSeparator + relative URL
 
   const std::string& AppName() const { return app_; }
   const std::string& Stamp() const { return stamp_; }

@@ -39,6 +39,11 @@ struct FtpSubmission {
   std::vector<FtpFile> files;
 };
 
+// The folder a site's Remote Path names, ready to have a file name put after it: one
+// leading "\\" dropped, and exactly one "/" at the end ("incoming" and "incoming//"
+// both give "incoming/", "/" stays "/"); empty (the login folder) stays empty.
+std::string RemoteFolder(std::string remotePath);
+
 // Where the builders write their log and report lines; the run implements it.
 class SubmissionLog {
  public:

@@ -20,6 +20,16 @@
 #include "zip/zip_archiver.h"
 
 namespace vendrix {
+
+std::string RemoteFolder(std::string remotePath) {
+  if (!remotePath.empty() && remotePath.front() == '\\') remotePath.erase(0, 1);
+  if (remotePath.empty()) return remotePath;
+  while (!remotePath.empty() && (remotePath.back() == '/' || remotePath.back() == '\\')) {
+    remotePath.pop_back();
+  }
+  return remotePath + "/";
+}
+
 namespace {
 
 constexpr const char* kFilemineMarker = "HARDCODED->FILEMINE";
@@ -214,9 +224,7 @@ std::optional<FtpSubmission> SubmissionBuilder::BuildFtpLogin() {
   plan.host = site.ftpServer;
   plan.user = ExpandOr(site.loginName);
   plan.password = ExpandOr(site.loginPassword);
-  std::string remote = site.remotePath;
-  if (!remote.empty() && remote.front() == '\\') remote.erase(0, 1);
-  plan.remoteDir = ExpandOr(remote);
+  plan.remoteDir = RemoteFolder(ExpandOr(site.remotePath));
   return plan;
 }
 
