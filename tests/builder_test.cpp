@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "script/checks.h"
 #include "script/submission_builder.h"
 #include "script/text_tools.h"
 #include "support/session_fixture.h"
@@ -167,6 +168,24 @@ TEST_F(BuilderTest, MailSubjectsCopiesAndAttachments) {
             "Submission (Site)");
   Site().emailSubject = "Bad %NOPE%";
   EXPECT_EQ(builder.BuildMailSubmission(SubmissionKind::New, false, sender)->subject, "Bad %NOPE%");
+}
+
+// Test Script shows a mail script as the site receives it: the footer included, with
+// the address of the FooterURL setting, or without the sentence that names it.
+TEST_F(BuilderTest, TheMailScriptsPreviewIsTheBodySent) {
+  Site().emailToName = "new@site.example";
+  Site().Script(ScriptKind::EmailNew) = "Hello %APPNAME%\r\n\r\nBye";
+  for (const std::string address : {"https://www.example.org/v", ""}) {
+    auto mail = builder.BuildMailSubmission(SubmissionKind::New, false, {"me@x", "Me", address});
+    ASSERT_TRUE(mail);
+    EXPECT_EQ(mail->body.size(), address.empty() ? 8u : 10u);
+    EXPECT_EQ(mail->body.back(), address.empty() ? "This shareware submission was auto-submitted "
+                                                   "by Vendrix, a Halvane product."
+                                                 : "for shareware sites, please visit " + address);
+    EXPECT_EQ(SplitLines(RunScriptCheck(session->Wide().EngBuild(),
+                                        Site().Script(ScriptKind::EmailNew), address)),
+              mail->body);
+  }
 }
 
 TEST_F(BuilderTest, MailWithoutScriptIsLogged) {

@@ -60,6 +60,24 @@ mkdir -p "$tmp/tree/reports/Tidy Notes/2026-01-02 03.04.05"
 runs=$(complete_words vendrix-cli --data-dir "$tmp/tree" reports show --app "Tidy Notes" --run '')
 check "the application's report runs" "$("$cli" --data-dir "$tmp/tree" reports list --app "Tidy Notes" 2>/dev/null | sed 's/ /\\ /g' | sort | paste -sd" ")" "$runs"
 
+# Names with spaces and quotes, as bash hands them over; script kinds, settings keys;
+# and completion writes nothing, not even the data tree it looks into.
+check "a name after an escaped space" "$runs" \
+  "$(complete_words vendrix-cli --data-dir "$tmp/tree" reports show --app 'Tidy\ Notes' --run '')"
+check "a name inside an opened quote" "Demo Form Get Demo Form Post" \
+  "$(complete_words vendrix-cli --data-dir "$tmp/tree" site show '"Demo Fo')"
+check "script kinds" "EMAIL_NEW EMAIL_UPDATE" \
+  "$(complete_words vendrix-cli --data-dir "$tmp/tree" site script 'Demo\ Mail' E)"
+check "settings keys" "SMTP= SMTPPassword= SMTPSecurity= SMTPUser=" \
+  "$(complete_words vendrix-cli --data-dir "$tmp/tree" settings set SM)"
+check "typed text is never run" "" \
+  "$(complete_words vendrix-cli --data-dir '$(touch '"$tmp"'/ran)' company show '';
+     ls "$tmp/ran" 2>/dev/null)"
+mkdir "$tmp/xdg"
+XDG_DATA_HOME="$tmp/xdg" VENDRIX_DATA= complete_words vendrix-cli company show '' >/dev/null
+XDG_DATA_HOME="$tmp/xdg" VENDRIX_DATA= complete_words vendrix-cli site show '' >/dev/null
+check "completion creates no data tree" "" "$(ls -A "$tmp/xdg")"
+
 # --- desktop entry and AppStream data -----------------------------------------------
 check "the desktop entry validates" "" \
   "$(desktop-file-validate "$src/share/com.halvane.vendrix.desktop" 2>&1)"
@@ -71,6 +89,19 @@ check "the AppStream data validates" "0" "$?"
 if [ -f "$build/manual/index.html" ]; then
   /usr/bin/python3 "$src/docs/manual/build_manual.py" --check "$build/manual"
   check "the manual has no broken link" 0 $?
+  # The manual names only what the program has: its options always, its menus, windows,
+  # tabs, columns and controls when the GUI tests have written their names.
+  facts=$(ls "$build"/screenshots/facts-*.tsv 2>/dev/null | head -1)
+  /usr/bin/python3 "$src/docs/manual/build_manual.py" --check-facts "$src/docs/manual" "$cli" \
+    "${facts:-none}"
+  check "the manual names only what the program has" 0 $?
+  cp -r "$src/docs/manual" "$tmp/manual-src"
+  printf '\nUse **File → Nothing**, the **Frobnicate** tab and `submit --frob`.\n' \
+    >>"$tmp/manual-src/sites.md"
+  wrong=$(/usr/bin/python3 "$src/docs/manual/build_manual.py" --check-facts "$tmp/manual-src" \
+    "$cli" "${facts:-none}" 2>&1 | grep -c '^  sites:')
+  check "the manual check finds a name the program lacks" "$([ -n "$facts" ] && echo 3 || echo 1)" \
+    "$wrong"
   grep -q "%CONTCOUNTRY%" "$build/manual/scripts.html"
   check "the manual lists the variables" 0 $?
 else
@@ -81,7 +112,8 @@ fi
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null 2>&1
 check "cmake --install succeeds" 0 $?
 for f in bin/vendrix-cli share/man/man1/vendrix-cli.1.gz share/man/man1/vendrix.1.gz \
-  share/bash-completion/completions/vendrix-cli share/doc/vendrix/copyright; do
+  share/bash-completion/completions/vendrix-cli share/doc/vendrix/copyright \
+  share/vendrix/starter/vxsites.zip share/vendrix/starter/scripts/FTP_DEF_SCRIPT.SCP; do
   [ -f "$tmp/prefix/$f" ]
   check "installed $f" 0 $?
 done
@@ -96,7 +128,7 @@ if [ -x "$build/src/ui/vendrix" ]; then
   done
 fi
 if [ -f "$build/manual/index.html" ]; then
-  [ -f "$tmp/prefix/share/doc/vendrix/manual/index.html" ]
+  [ -f "$tmp/prefix/share/vendrix/manual/index.html" ]
   check "installed the manual" 0 $?
 fi
 

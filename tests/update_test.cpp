@@ -12,6 +12,7 @@
 #include "base/staging_files.h"
 #include "catalogue/site_store.h"
 #include "services_http.h"
+#include "support/fake_resolver.h"
 #include "support/scripted_prompt.h"
 #include "support/session_fixture.h"
 #include "update/catalogue_install.h"
@@ -234,7 +235,23 @@ TEST_F(UpdateTest, TruncatedDownloadAnd404ChangeNothing) {
   EXPECT_EQ(Catalogue(), before);
   EXPECT_FALSE(w2.UpdateComplete());
   ASSERT_EQ(prompt.log.size(), 1u);
-  EXPECT_EQ(prompt.log[0].rfind("error: 151: 404 Not Found", 0), 0u) << prompt.log[0];
+  EXPECT_EQ(prompt.log[0].rfind("error: 127.0.0.1: 404 Not Found (151).", 0), 0u) << prompt.log[0];
+}
+
+// A failed download says which server and why in words, the code after.
+TEST_F(UpdateTest, AFailedDownloadNamesTheHostAndTheReasonBeforeTheCode) {
+  test::ScopedResolver resolver;  // every name has no address
+  const std::pair<const char*, const char*> cases[] = {
+      {"http://www.example.org/vendrix/engines/vxsites.zip",
+       "could not resolve host www.example.org: it has no address (11004)."},
+      {"http://127.0.0.1:1/vxsites.zip", "127.0.0.1: Connection refused (10061)."},
+  };
+  for (const auto& [url, message] : cases) {
+    prompt.log.clear();
+    EXPECT_EQ(Window(url).StartUpdate(), UpdateOutcome::Failed);
+    EXPECT_EQ(prompt.log, (std::vector<std::string>{std::string("error: ") + message +
+                                                    " The catalogue was not changed."}));
+  }
 }
 
 TEST_F(UpdateTest, ReplyWithoutContentLengthShowsTheLargestLengthAsTotal) {

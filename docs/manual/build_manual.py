@@ -6,8 +6,16 @@ from the program's own tables); the screenshots come from the GUI tests' screens
 Writes contents.tsv (page, level, anchor, title) for the help window's contents list,
 and fails when a page links to a page, anchor or image that does not exist.
 
+The manual is also checked against the program: every menu path (**File → Settings**),
+every other name in bold (a window, page, tab, column or control) and every --option it
+names must be one the program has. The program's names come from vendrix-cli (the
+options, the site table's columns) and from the GUI tests' screenshot run, which
+writes them beside the screenshots (facts-*.tsv); without that file only the options
+are checked.
+
 usage: build_manual.py SOURCE_DIR OUT_DIR VENDRIX_CLI SCREENSHOT_DIR
        build_manual.py --check OUT_DIR      (only the link check of a built manual)
+       build_manual.py --check-facts SOURCE_DIR VENDRIX_CLI FACTS_TSV
 """
 import html
 import os
@@ -25,6 +33,15 @@ PAGES = [
 ]
 
 MAX_IMAGE_WIDTH = 560
+
+# Words the manual sets in bold that are not names on the screen.
+PROSE = {
+    "data tree", "main report", "log", "variables", "Sizes", "Categories", "Dates and times",
+    "The long description", "Platform, status, submitter and installer", "Sites in flight",
+    "New", "Update", "Auto", "STARTTLS", "TLS", "None", "Send again", "Post anyway",
+}
+# Options of both programs that are not a command's.
+GLOBAL_OPTIONS = {"--data-dir", "--version", "--help", "--exit-when-shown"}
 
 TEMPLATE = """<!DOCTYPE html>
 <html lang="en">
@@ -104,6 +121,56 @@ def check_links(out):
     return broken
 
 
+def program_facts(cli, facts_file):
+    """The names the program has, by kind: menu paths, screen names, options."""
+    menus, names = set(), set()
+    if facts_file and os.path.isfile(facts_file):
+        for line in open(facts_file, encoding="utf-8"):
+            kind, _, text = line.rstrip("\n").partition("\t")
+            if kind == "menu":
+                menus.add(text)
+                names.add(text.rsplit(" > ", 1)[-1])
+            elif text:
+                names.add(text)
+    options = set(GLOBAL_OPTIONS)
+    for line in generated(cli, "--completion-words").splitlines():
+        for flag in line.split("\t")[2].split() if line.count("\t") >= 2 else []:
+            options.add(flag.split(":")[0])
+    for line in generated(cli, "columns").splitlines():
+        names.add(line[:12].strip())
+    return menus, names, options
+
+
+def check_facts(sources, cli, facts_file):
+    """What the manual names that the program lacks."""
+    menus, names, options = program_facts(cli, facts_file)
+    have_screens = bool(menus)
+    wrong = []
+    for page, text in sources.items():
+        text = re.sub(r"^    .*$", "", text, flags=re.M)  # code blocks show commands, not screens
+        for bold in re.findall(r"\*\*(.+?)\*\*", text, re.S):
+            term = " ".join(bold.split())
+            if "→" in term:
+                path = " > ".join(part.strip() for part in term.split("→"))
+                if have_screens and path not in menus:
+                    wrong.append("%s: no menu item %s" % (page, term))
+            elif have_screens and not (term.endswith(".") or "`" in term or term in PROSE
+                                       or term in names):
+                wrong.append("%s: no window, page, tab, column or control named %s" % (page, term))
+        for option in re.findall(r"(?<![\w-])(--[a-z][a-z-]*)", text):
+            if option not in options:
+                wrong.append("%s: vendrix-cli has no option %s" % (page, option))
+    return wrong
+
+
+def report_facts(wrong):
+    if wrong:
+        print("manual: names the program does not have:\n  " + "\n  ".join(wrong),
+              file=sys.stderr)
+        return 1
+    return 0
+
+
 def report(broken):
     if broken:
         print("manual: broken links:\n  " + "\n  ".join(broken), file=sys.stderr)
@@ -114,13 +181,23 @@ def report(broken):
 def main():
     if sys.argv[1] == "--check":
         return report(check_links(sys.argv[2]))
+    if sys.argv[1] == "--check-facts":
+        source, cli, facts = sys.argv[2:5]
+        sources = {p: open(os.path.join(source, p + ".md"), encoding="utf-8").read()
+                   for p in PAGES}
+        return report_facts(check_facts(sources, cli, facts))
     source, out, cli, shots = sys.argv[1:5]
     os.makedirs(out, exist_ok=True)
     inserts = {
         "{{variables}}": generated(cli, "variables", "--markdown"),
         "{{commands}}": generated(cli, "--markdown"),
+        "{{columns}}": generated(cli, "columns", "--markdown"),
     }
     sources = {p: open(os.path.join(source, p + ".md"), encoding="utf-8").read() for p in PAGES}
+    # The manual names only what the program has (the screens' names when the GUI tests
+    # have written them).
+    if report_facts(check_facts(sources, cli, os.path.join(shots, "facts-xcb.tsv"))):
+        return 1
     titles = [title_of(sources[p]) for p in PAGES]
     template = os.path.join(out, ".template.html")
     warnings, contents = [], []

@@ -7,15 +7,92 @@
 #include "cli.h"
 #include "script/variables.h"
 
+#include "catalogue/site_columns.h"
+
 #ifndef VENDRIX_VERSION
 #define VENDRIX_VERSION "0"
+#endif
+#ifndef VENDRIX_DATE
+#define VENDRIX_DATE ""
 #endif
 
 namespace vendrix::cli {
 namespace {
 
-const CommandUsage kHelpRow = {
-    "help", "  help [variables]     (this text; variables: the %VARIABLES% scripts may use)\n"};
+const CommandUsage kHelpRow = {"help",
+                               "  help [variables | columns]     (this text; variables: the "
+                               "%VARIABLES% scripts may use;\n"
+                               "      columns: the columns of the site table)\n"};
+
+// What each command does and one example of it, for the manual page and the manual's
+// command reference; the usage lines above give its words and options.
+struct CommandNote {
+  const char* name;
+  const char* does;
+  const char* example;
+};
+const CommandNote kCommandNotes[] = {
+    {"company", "Lists, shows, creates, changes and deletes company profiles.",
+     "vendrix-cli company set \"Brightfield Software\" CONTACT=\"Mira Holt\""},
+    {"app",
+     "Lists, shows, creates, changes and deletes application profiles; imports a PAD file "
+     "into one and exports one as a PAD file.",
+     "vendrix-cli app set \"Tidy Notes\" VERSION=2.2 SIZE32=1900544"},
+    {"settings",
+     "Shows and changes the program settings: the mail server and sender, the proxy, "
+     "time-outs and retries, the service addresses (UpdateURL, FooterURL, ...).",
+     "vendrix-cli settings set SMTP=mail.example.com EMAIL=you@example.com"},
+    {"site",
+     "Lists, shows, creates, changes and deletes the download sites of the catalogue; reads "
+     "and replaces a site's scripts; proposes a site of your own to the maker.",
+     "vendrix-cli site script \"Example E-mail\" EMAIL_NEW --from mail.txt"},
+    {"table",
+     "Shows an application's site table and changes a row: post or not, New or Update, "
+     "the categories, the date of the last post.",
+     "vendrix-cli table set --app \"Tidy Notes\" --site \"Demo Mail\" post=Y"},
+    {"expand", "Prints a text with its %VARIABLES% filled from the profiles.",
+     "vendrix-cli expand \"%APPNAME% %APPVERSION%\""},
+    {"check", "Checks every script of every site for variables that do not exist.",
+     "vendrix-cli check"},
+    {"mass-change", "Replaces one variable by another in every script of every site.",
+     "vendrix-cli mass-change %COMPURL% %APPURL%"},
+    {"preview", "Shows what a submission would send to each marked site, without sending anything.",
+     "vendrix-cli preview --app \"Tidy Notes\" --site \"Example Web Form\""},
+    {"submit",
+     "Posts the application to every site marked in its table, writes the run log and the "
+     "reports, and marks each accepted site. Without --yes it asks first, on a terminal "
+     "only.",
+     "vendrix-cli submit --app \"Tidy Notes\" --yes"},
+    {"precheck",
+     "Says what a run would find wrong (missing files, empty scripts, unknown variables, "
+     "unreachable servers) and which FTP folder each upload goes to, without posting.",
+     "vendrix-cli precheck --app \"Tidy Notes\" --offline"},
+    {"history", "Lists each successful post of an application.",
+     "vendrix-cli history --app \"Tidy Notes\""},
+    {"reports", "Lists, shows and deletes the reports of earlier runs.",
+     "vendrix-cli reports show --app \"Tidy Notes\""},
+    {"update",
+     "Replaces the site catalogue with an archive from the UpdateURL setting, another "
+     "address or a file (the example sites: /usr/share/vendrix/starter/vxsites.zip).",
+     "vendrix-cli update --file /usr/share/vendrix/starter/vxsites.zip"},
+    {"bhs", "Looks up, opens and requests an account at the BHS download site.",
+     "vendrix-cli bhs show"},
+    {"net",
+     "Talks to one server by hand, outside any data tree: an HTTP request, an FTP upload or "
+     "a mail, as a run would.",
+     "vendrix-cli net http get https://www.example.org/"},
+    {"help",
+     "Prints the usage text, the %VARIABLES% scripts may use, or the columns of the site "
+     "table.",
+     "vendrix-cli help variables"},
+};
+
+const CommandNote* NoteFor(const std::string& name) {
+  for (const auto& n : kCommandNotes) {
+    if (name == n.name) return &n;
+  }
+  return nullptr;
+}
 
 struct ExitCode {
   const char* code;
@@ -73,7 +150,9 @@ CommandTable WithHelp(const CommandTable& table) {
 
 std::string ManPage(const CommandTable& table) {
   std::ostringstream m;
-  m << ".TH VENDRIX\\-CLI 1 \"\" \"Vendrix " VENDRIX_VERSION "\" \"User Commands\"\n"
+  m << ".TH VENDRIX\\-CLI 1 \"" VENDRIX_DATE "\" \"Vendrix " VENDRIX_VERSION
+       "\" \"User Commands\"\n"
+    << ".ad l\n.nh\n"
     << ".SH NAME\n"
     << "vendrix\\-cli \\- Vendrix from the command line: profiles, download sites, scripts "
        "and submission runs\n"
@@ -106,10 +185,16 @@ std::string ManPage(const CommandTable& table) {
     << ".BR help \", \" \\-\\-help \", \" \\-h\n"
     << "Prints the usage text.\n"
     << ".SH COMMANDS\n";
+  // Each usage line a paragraph of its own that wraps with a hanging indent, so that
+  // the page fits 80 columns.
   for (const auto& row : WithHelp(table)) {
-    m << ".SS " << Roff(row.name) << "\n.nf\n";
-    for (const auto& line : Lines(row.usage)) m << Roff(Trim(line)) << '\n';
-    m << ".fi\n";
+    m << ".SS " << Roff(row.name) << '\n';
+    const CommandNote* note = NoteFor(row.name);
+    if (note) m << Roff(note->does) << "\n.sp\n";
+    m << ".PD 0\n";
+    for (const auto& line : Lines(row.usage)) m << ".HP 4\n" << Roff(Trim(line)) << '\n';
+    m << ".PD\n";
+    if (note) m << ".PP\nExample:\n.RS 4\n.nf\n" << Roff(note->example) << "\n.fi\n.RE\n";
   }
   m << ".SH EXIT STATUS\n";
   for (const auto& e : kExitCodes) m << ".TP\n.B " << e.code << '\n' << Roff(e.meaning) << '\n';
@@ -132,7 +217,7 @@ std::string ManPage(const CommandTable& table) {
     << Roff("vendrix-cli submit --app \"Tidy Notes\" --yes") << '\n'
     << ".fi\n"
     << ".SH SEE ALSO\n"
-    << "\\fBvendrix\\fR(1); the user manual in \\fI/usr/share/doc/vendrix/manual/index.html"
+    << "\\fBvendrix\\fR(1); the user manual in \\fI/usr/share/vendrix/manual/index.html"
        "\\fR, also shown by Help \\(-> Help in the desktop program.\n";
   return m.str();
 }
@@ -140,10 +225,31 @@ std::string ManPage(const CommandTable& table) {
 // The command reference of the user manual, in Markdown.
 std::string Markdown(const CommandTable& table) {
   std::ostringstream m;
+  // Per command: what it does, its usage (a line that starts with the command is a
+  // command line; the rest continue it or are notes), the notes, an example.
   for (const auto& row : WithHelp(table)) {
     m << "### " << row.name << "\n\n";
-    for (const auto& line : Lines(row.usage)) m << "    vendrix-cli " << Trim(line) << '\n';
+    const CommandNote* note = NoteFor(row.name);
+    if (note) m << note->does << "\n\n";
+    std::string notes;
+    for (const auto& line : Lines(row.usage)) {
+      const std::string text = Trim(line);
+      if (text.rfind(std::string(row.name) + " ", 0) == 0 || text == row.name) {
+        m << "    vendrix-cli " << text << '\n';
+      } else if (!text.empty() && (text[0] == '[' || text[0] == '-')) {
+        m << "                " << text << '\n';  // the options of the line above, continued
+      } else {
+        notes += (notes.empty() ? "" : " ") + text;
+      }
+    }
     m << '\n';
+    // The notes are one or more "(...)" asides; in prose they read without the brackets.
+    std::string prose;
+    for (char ch : notes) {
+      if (ch != '(' && ch != ')') prose += ch;
+    }
+    if (!prose.empty()) m << prose << ".\n\n";
+    if (note) m << "Example:\n\n    " << note->example << "\n\n";
   }
   m << "### Exit status\n\n| Status | Meaning |\n|---|---|\n";
   for (const auto& e : kExitCodes) m << "| " << e.code << " | " << e.meaning << " |\n";
@@ -238,6 +344,21 @@ std::string VariablesText(bool markdown) {
   return out.str();
 }
 
+std::string ColumnsText(bool markdown) {
+  std::ostringstream out;
+  if (markdown) out << "| Column | Meaning |\n|---|---|\n";
+  for (const auto& c : kSiteColumns) {
+    if (markdown) {
+      out << "| " << c.name << " | " << c.meaning << " |\n";
+    } else {
+      std::string name = c.name;
+      name.resize(12, ' ');
+      out << name << c.meaning << '\n';
+    }
+  }
+  return out.str();
+}
+
 }  // namespace
 
 std::string VersionText() {
@@ -259,10 +380,10 @@ int HelpCommand(Args& args, const CommandTable& table) {
   const bool markdown = args.Flag("--markdown");
   if (!args.Empty()) {
     const std::string topic = args.Next("help topic");
-    if (topic != "variables" || !args.Empty() || man || words) {
-      throw UsageError("help takes no topic but variables");
+    if ((topic != "variables" && topic != "columns") || !args.Empty() || man || words) {
+      throw UsageError("help takes no topic but variables and columns");
     }
-    std::cout << VariablesText(markdown);
+    std::cout << (topic == "columns" ? ColumnsText(markdown) : VariablesText(markdown));
     return kExitOk;
   }
   if (man + words + markdown > 1) throw UsageError("help takes one of --man and --markdown");

@@ -138,6 +138,7 @@ int SettingsCommand(Context& c) {
     Out("UpdateURL=" + s.updateUrl);
     Out("BHSServer=" + s.bhsServer);
     Out("ContributeAddress=" + s.contributeAddress);
+    Out("FooterURL=" + s.footerUrl);
     Out("SMTPSecurity=" + s.smtpSecurity);
     Out("SMTPUser=" + s.smtpUser);
     Out(std::string("SMTPPassword=") + (s.smtpPassword.empty() ? "" : "****"));
@@ -165,7 +166,8 @@ int SettingsCommand(Context& c) {
       gridLines = number(key, value) != 0;
       continue;
     }
-    if (key == "UpdateURL" || key == "BHSServer" || key == "ContributeAddress") {
+    if (key == "UpdateURL" || key == "BHSServer" || key == "ContributeAddress" ||
+        key == "FooterURL") {
       services.emplace_back(key, value);
       continue;
     }

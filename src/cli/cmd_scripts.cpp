@@ -170,7 +170,7 @@ int PreviewCommand(Context& c) {
   DataTree tree = s.Wide();
   tree.FilesDir = scratch.Path();
   DryRun dry(s.Wide().EngBuild(), s.Builder(), tree, log);
-  MailSender sender{s.Settings().email, s.Settings().name};
+  MailSender sender{s.Settings().email, s.Settings().name, s.Settings().footerUrl};
   PrintDryRun view;
   int shown = dry.Run(s.Table().Rows(), s.App().Profile(), sender, only, view);
   if (only && shown == 0) throw VendrixError("No row for the site " + *only);

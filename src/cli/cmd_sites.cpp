@@ -1,5 +1,8 @@
 // vendrix-cli site ... and table ...
+#include <unistd.h>
+
 #include <algorithm>
+#include <iostream>
 
 #include "base/error.h"
 #include "base/line_list.h"
@@ -93,6 +96,15 @@ int SiteCommand(Context& c) {
   SiteBuilder& builder = c.session.Builder();
   if (verb == "list") {
     for (const auto& n : builder.Lists().SiteList) Out(n);
+    // A first start: say where sites come from (on stderr, so that lists stay lists).
+    const std::string& share = c.session.Wide().ShareDir;
+    if (builder.Lists().SiteList.empty() && ::isatty(2) == 1) {
+      std::cerr << "No download sites yet: \"site new NAME\" builds one, \"update\" fetches a "
+                   "catalogue (the UpdateURL setting)"
+                << (share.empty() ? std::string(".\n")
+                                  : ", \"update --file " + share +
+                                        "starter/vxsites.zip\" takes the example sites.\n");
+    }
     return kExitOk;
   }
   std::string name = c.args.Next("site name");

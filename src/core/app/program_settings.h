@@ -30,7 +30,8 @@ class SettingsDialog {
   ProgramSettings fields_;
 };
 
-// Writes one of the service keys (UpdateURL, BHSServer, ContributeAddress) at once.
+// Writes one of the service keys (UpdateURL, BHSServer, ContributeAddress, FooterURL)
+// at once.
 void WriteServiceSetting(const std::string& path, const std::string& key, const std::string& value);
 
 // The "Use Grid Lines" check box: writes that one key at once.

@@ -1,6 +1,7 @@
 #include "app/session.h"
 
 #include "app/start_recovery.h"
+#include "base/file_io.h"
 
 #include "script/eng_build.h"
 #include "update/data_update.h"
@@ -157,6 +158,31 @@ bool Session::ViewInSiteBuilder(int row) {
 bool Session::UpdateWindowClosed(bool updateComplete) {
   if (!AfterUpdateWindow(updateComplete, prompt_)) return false;
   flags_.DataFilesReplaced = true;
+  return true;
+}
+
+bool Session::AddExampleSites() {
+  if (!builder_.Lists().SiteList.empty()) {
+    prompt_.Error(
+        "The catalogue already has sites; the example sites are added only to an "
+        "empty one.");
+    return false;
+  }
+  const std::string zip = wide_.ShareDir + "starter/vxsites.zip";
+  if (wide_.ShareDir.empty() || !FileExists(zip)) {
+    prompt_.Error("No example sites are installed with this copy of Vendrix.");
+    return false;
+  }
+  struct Quiet : UpdateObserver {
+    void Status(const std::string&) override {}
+    void Percent(int) override {}
+    void Bar(long long, long long, long long) override {}
+    void Trace(const std::string&, bool) override {}
+  } quiet;
+  Tgeteng install({wide_.UpdatesDir, wide_.SitesDir, wide_.CatDir}, UpdateSource{}, prompt_, quiet);
+  if (install.Install(zip) != UpdateOutcome::Completed) return false;
+  builder_.LoadLists();
+  BuildSiteTable();
   return true;
 }
 

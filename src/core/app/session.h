@@ -70,6 +70,11 @@ class Session {
   // "You must now restart Vendrix!" and true: the main window closes now, without
   // its save questions.
   bool UpdateWindowClosed(bool updateComplete);
+  // A first start: the example sites installed with the program (a web form, an FTP
+  // upload, an e-mail) become the catalogue, read again at once (no site is open, so
+  // no restart is needed). Only while the catalogue has no site; false, after saying
+  // why, when it has, when no examples are installed, or when the install failed.
+  bool AddExampleSites();
   // An id from the BHS windows becomes the shown company's (written with its next save).
   // False (with a message) for an id that cannot be stored as it is.
   bool AssignBhsId(const std::string& id) { return company_.SetBhsId(id); }

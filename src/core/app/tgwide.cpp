@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "base/file_io.h"
 #include "script/eng_build.h"
@@ -15,7 +16,9 @@ namespace vendrix {
 TGWide::TGWide(std::string programDir)
     : DataTree(std::move(programDir)),
       MatchUpValues(StandardMatchUps()),
-      sites_(*this, MatchUpValues) {}
+      sites_(*this, MatchUpValues) {
+  ShareDir = InstalledShareDir(ProgramPath());
+}
 
 TGWide::~TGWide() = default;
 
@@ -71,6 +74,16 @@ std::string ResolveDataRoot(const std::string& dataDir, const std::string& progr
     return std::string(xdg) + "/vendrix";
   }
   return HomeDir() + "/.local/share/vendrix";
+}
+
+std::string InstalledShareDir(const std::string& programPath) {
+  const auto slash = programPath.rfind('/');
+  if (slash == std::string::npos) return "";
+  const std::string share =
+      std::filesystem::path(programPath.substr(0, slash) + "/../share/vendrix/")
+          .lexically_normal()
+          .string();
+  return DirExists(share) ? share : "";
 }
 
 std::string ProgramPath() {

@@ -45,6 +45,9 @@ inline constexpr const char* kPortableMarker = "portable";
 // and is no system folder (/usr, /opt, ...); else $XDG_DATA_HOME/vendrix (default
 // ~/.local/share/vendrix). Reads the environment; never creates anything.
 std::string ResolveDataRoot(const std::string& dataDir, const std::string& programPath);
+// The files installed with a program at programPath: <prefix>/share/vendrix/ beside its
+// <prefix>/bin (the build tree has the same layout); "" when there is no such folder.
+std::string InstalledShareDir(const std::string& programPath);
 // The running program's file (/proc/self/exe), "." when it cannot be read.
 std::string ProgramPath();
 // ResolveDataRoot for this program, with the root folder and its parents made.

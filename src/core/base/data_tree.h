@@ -22,6 +22,9 @@ class DataTree {
 
   std::string ProgramDir, DataDir, CompaniesDir, CatDir, SitesDir, UpdatesDir, FilesDir, ReportsDir,
       ImagesDir;
+  // The read-only files installed with the program (share/vendrix/: the default
+  // scripts, the example sites), ending with "/"; empty when there are none.
+  std::string ShareDir;
 
   // Computes the eight data paths and creates each missing folder (failures ignored).
   void MakeDataTree();

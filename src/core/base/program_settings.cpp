@@ -90,6 +90,7 @@ ProgramSettings LoadProgramSettings(const std::string& path) {
   s.updateUrl = doc.ReadString(kSection, "UpdateURL", s.updateUrl);
   s.bhsServer = doc.ReadString(kSection, "BHSServer", s.bhsServer);
   s.contributeAddress = doc.ReadString(kSection, "ContributeAddress", s.contributeAddress);
+  s.footerUrl = doc.ReadString(kSection, "FooterURL", s.footerUrl);
   s.smtpSecurity = SmtpSecurityItem(doc.ReadString(kSection, "SMTPSecurity", "Auto"));
   if (s.smtpSecurity.empty()) s.smtpSecurity = "Auto";
   s.smtpUser = doc.ReadString(kSection, "SMTPUser", "");

@@ -13,6 +13,9 @@ namespace vendrix {
 inline constexpr const char* kDefaultUpdateUrlSetting =
     "https://www.halvane.example/vendrix/engines/vxsites.zip";
 
+// The address the mail to a site names in its footer (FooterURL; empty: no address).
+inline constexpr const char* kDefaultFooterUrlSetting = "https://www.halvane.example/vendrix";
+
 inline constexpr int kMinRetries = 0, kMaxRetries = 50;
 inline constexpr int kMinTimeOut = 10, kMaxTimeOut = 60;
 inline constexpr int kMinPort = 1, kMaxPort = 65535;
@@ -34,6 +37,7 @@ struct ProgramSettings {
   std::string updateUrl = kDefaultUpdateUrlSetting;           // UpdateURL: the catalogue archive
   std::string bhsServer = "www.bhs.example";                  // BHSServer: host[:port] or a URL
   std::string contributeAddress = "engines@halvane.example";  // ContributeAddress
+  std::string footerUrl = kDefaultFooterUrlSetting;           // FooterURL
   // The mail server of today: "Auto" (STARTTLS when offered), "STARTTLS" (required),
   // "TLS" (from the first byte), "None"; a user name and password for AUTH (empty
   // user: no AUTH).

@@ -16,10 +16,21 @@ SiteBuilderEnabled EnabledFor(const SiteDefinition& def) {
   return {def.useCat1, def.useCat2, def.useHttpPost, def.useFtpUpload, def.useEmail};
 }
 
+namespace {
+constexpr const char* kDefaultScriptFiles[] = {"FTP_DEF_SCRIPT.SCP", "EMAIL_DEF_SCRIPT_NEW.SCP",
+                                               "EMAIL_DEF_SCRIPT_UPDATE.SCP"};
+}
+
 std::string DefaultScriptFile(const DataTree& tree, DefaultScript which) {
-  static constexpr const char* kFiles[] = {"FTP_DEF_SCRIPT.SCP", "EMAIL_DEF_SCRIPT_NEW.SCP",
-                                           "EMAIL_DEF_SCRIPT_UPDATE.SCP"};
-  return tree.DataDir + kFiles[static_cast<int>(which)];
+  return tree.DataDir + kDefaultScriptFiles[static_cast<int>(which)];
+}
+
+std::string DefaultScriptSource(const DataTree& tree, DefaultScript which) {
+  const std::string own = DefaultScriptFile(tree, which);
+  if (FileExists(own) || tree.ShareDir.empty()) return own;
+  const std::string installed =
+      tree.ShareDir + "starter/scripts/" + kDefaultScriptFiles[static_cast<int>(which)];
+  return FileExists(installed) ? installed : own;
 }
 
 const char* DefaultScriptTitle(DefaultScript which) {
@@ -157,7 +168,7 @@ void SiteBuilder::CloseMatchUpWindow(const MatchUps& values) {
 
 bool SiteBuilder::LoadDefaultScript(DefaultScript which) {
   if (prompt_.Confirm("Sure you want to do this?", false) != Answer::Yes) return false;
-  const std::string path = DefaultScriptFile(store_.Tree(), which);
+  const std::string path = DefaultScriptSource(store_.Tree(), which);
   std::optional<std::string> data;
   try {
     data = ReadWholeFile(path);
@@ -178,7 +189,7 @@ bool SiteBuilder::LoadDefaultScript(DefaultScript which) {
 DefaultScriptEditor::DefaultScriptEditor(const DataTree& tree, UserPrompt& prompt,
                                          DefaultScript which)
     : path_(DefaultScriptFile(tree, which)) {
-  auto data = ReadWholeFile(path_);
+  auto data = ReadWholeFile(DefaultScriptSource(tree, which));
   if (!data) {
     prompt.Error("Default Script File Not Found!");
     return;

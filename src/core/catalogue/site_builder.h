@@ -29,6 +29,9 @@ SiteBuilderEnabled EnabledFor(const SiteDefinition& def);
 // The default script files in the data folder.
 enum class DefaultScript { Ftp, EmailNew, EmailUpdate };
 std::string DefaultScriptFile(const DataTree& tree, DefaultScript which);
+// Where a default script is read from: the data folder's own file, else the one
+// installed with the program (the editor saves into the data folder).
+std::string DefaultScriptSource(const DataTree& tree, DefaultScript which);
 // The head line of the default script editor.
 const char* DefaultScriptTitle(DefaultScript which);
 

@@ -144,7 +144,7 @@ int RunningLookups() {
   return running.load();
 }
 
-std::vector<Address> ResolveHost(const std::string& host, std::uint16_t port, const Waiter& w) {
+static std::vector<Address> Resolve(const std::string& host, std::uint16_t port, const Waiter& w) {
   std::string name = host;
   if (name.size() > 2 && name.front() == '[' && name.back() == ']') {
     name = name.substr(1, name.size() - 2);
@@ -173,6 +173,20 @@ std::vector<Address> ResolveHost(const std::string& host, std::uint16_t port, co
   std::lock_guard lock(answer->mutex);
   if (answer->code != 0) ThrowLookup(answer->code);
   return std::move(answer->addresses);
+}
+
+// A failed lookup names the host, in words as curl says it; the code stays the client's.
+std::vector<Address> ResolveHost(const std::string& host, std::uint16_t port, const Waiter& w) {
+  try {
+    return Resolve(host, port, w);
+  } catch (const NetFailure& f) {
+    const char* why = f.code == kTryAgain         ? ": the name server did not answer"
+                      : f.code == kNonRecoverable ? ": the name server failed"
+                      : f.code == kNoData         ? ": it has no address"
+                                                  : "";
+    if (f.code != kHostNotFound && *why == '\0') throw;
+    throw NetFailure(f.code, "could not resolve host " + host + why);
+  }
 }
 
 }  // namespace vendrix

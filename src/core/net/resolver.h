@@ -11,7 +11,8 @@
 // most kMaxAddresses addresses. A numeric address (IPv4 or IPv6, with or without
 // brackets) is taken as it stands, without a thread and without the resolver.
 //
-// Failures of the lookup itself throw NetFailure 11001 "Host not found", 11002 (a
+// Failures of the lookup itself throw NetFailure ("could not resolve host NAME", then
+// the reason when it is not plain 11001 "Host not found") 11001, 11002 (a
 // temporary failure), 11003 (a non-recoverable one) or 11004 (no address record).
 // Any thread may call; each call waits on its own answer.
 #include <cstddef>

@@ -47,7 +47,7 @@ bool SitePoster::DoEmailPost(bool isNew, bool isCopy) {
   try {
     auto mail = builder_->BuildMailSubmission(
         isNew ? SubmissionKind::New : SubmissionKind::Update, isCopy,
-        {settings.email.substr(0, 255), settings.name.substr(0, 255)});
+        {settings.email.substr(0, 255), settings.name.substr(0, 255), settings.footerUrl});
     form.ToEdit = mail ? mail->to : std::string();
     form.SubjectEdit = mail ? mail->subject : std::string();
     TSetupDlg setup;

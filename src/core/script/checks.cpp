@@ -1,14 +1,24 @@
 #include "script/checks.h"
 
 #include "base/file_io.h"
+#include "base/line_list.h"
+#include "script/submission.h"
 #include "script/text_tools.h"
 #include "script/variables.h"
 
 namespace vendrix {
 
-std::string RunScriptCheck(TEngBuild& eng, const std::string& script) {
+std::string RunScriptCheck(TEngBuild& eng, const std::string& script,
+                           const std::optional<std::string>& footerAddress) {
   std::string expanded = eng.ExpandText(script, ExpansionMode::Preview);
   if (eng.ErrorFlag) return "Script Error! -> [" + eng.ErrorName + "]";
+  if (footerAddress) {
+    // The mail's body is the script's lines, then the footer's, each ended by CR LF.
+    Lines body = SplitLines(expanded);
+    const Lines footer = MailFooter(*footerAddress);
+    body.insert(body.end(), footer.begin(), footer.end());
+    expanded = JoinLines(body);
+  }
   return expanded;
 }
 

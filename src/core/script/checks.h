@@ -2,6 +2,7 @@
 // The script check ("Test Script") and the "Engine Checker" with its mass change:
 // scripts expanded in preview mode to find faulty variables. File failures are shown
 // through the prompt, never thrown. Not thread-safe: the session's thread.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,11 @@
 
 namespace vendrix {
 
-// The text the script check window shows for one script.
-std::string RunScriptCheck(TEngBuild& eng, const std::string& script);
+// The text the script check window shows for one script; for a mail script, with the
+// footer a mail to the site ends with (footerAddress: the FooterURL setting), so that
+// it is what the site will receive.
+std::string RunScriptCheck(TEngBuild& eng, const std::string& script,
+                           const std::optional<std::string>& footerAddress = std::nullopt);
 
 // The lists of the mass change window: every variable with its percent signs, in
 // order; both boxes start at the first.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/line_list.h"
+#include "base/program_settings.h"
 
 namespace vendrix {
 
@@ -53,7 +54,11 @@ class SubmissionLog {
   virtual void AddFtpLine(const std::string& line) = 0;
 };
 
-// The address the mail footer points to.
-inline constexpr const char* kProductPageUrl = "https://www.halvane.example/vendrix";
+// The address the mail footer points to by default.
+inline constexpr const char* kProductPageUrl = kDefaultFooterUrlSetting;
+
+// The lines every mail to a site ends with (never the copy to the company): four empty
+// lines and the program's note; the sentence with the address only when there is one.
+Lines MailFooter(const std::string& address);
 
 }  // namespace vendrix

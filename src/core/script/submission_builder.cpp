@@ -30,6 +30,17 @@ std::string RemoteFolder(std::string remotePath) {
   return remotePath + "/";
 }
 
+Lines MailFooter(const std::string& address) {
+  Lines footer(4, "");
+  footer.push_back("This shareware submission was auto-submitted by Vendrix, a Halvane product.");
+  if (!address.empty()) {
+    footer.push_back(
+        "For information about Vendrix software and the free Vendrix Webmaster Administrator");
+    footer.push_back("for shareware sites, please visit " + address);
+  }
+  return footer;
+}
+
 namespace {
 
 constexpr const char* kFilemineMarker = "HARDCODED->FILEMINE";
@@ -175,12 +186,8 @@ std::optional<MailSubmission> SubmissionBuilder::BuildMailSubmission(SubmissionK
   }
   mail.body = SplitLines(ExpandOr(script));
   if (!isCopy) {
-    mail.body.insert(mail.body.end(), 4, "");
-    mail.body.push_back(
-        "This shareware submission was auto-submitted by Vendrix, a Halvane product.");
-    mail.body.push_back(
-        "For information about Vendrix software and the free Vendrix Webmaster Administrator");
-    mail.body.push_back(std::string("for shareware sites, please visit ") + kProductPageUrl);
+    const Lines footer = MailFooter(sender.footerAddress);
+    mail.body.insert(mail.body.end(), footer.begin(), footer.end());
   }
   const AppProfile& app = ctx.App();
   if (site.attachApplication && !isCopy) mail.attachments.push_back(app.localPath);

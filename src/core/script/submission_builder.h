@@ -16,6 +16,7 @@ namespace vendrix {
 
 struct MailSender {
   std::string address, name;
+  std::string footerAddress = kProductPageUrl;  // the FooterURL setting
 };
 
 class CompressedFileCache;

@@ -17,6 +17,8 @@
 #include "base/line_list.h"
 #include "net/action_timer.h"
 #include "net/http_client.h"
+#include "net/net_error.h"
+#include "net/url.h"
 #include "update/catalogue_install.h"
 #include "update/catalogue_switch.h"
 #include "zip/zip_archiver.h"
@@ -191,6 +193,13 @@ UpdateOutcome Tgeteng::StartUpdate() {
       HttpTimeout limit(downloadLimit, timedOut,
                         [&http] { http.SetAction(THttpActions::httpIdle); });
       http.SetAction(THttpActions::httpGet);
+    } catch (const ENetBase& e) {
+      // The host and the reason in words, the code after: "could not resolve host
+      // www.example.org (11001)", "www.example.org: Connection refused (10061)".
+      const std::string host =
+          source_.proxyServer.empty() ? SplitUrl(source_.url).server : source_.proxyServer;
+      failure = (e.Description.find(host) == std::string::npos ? host + ": " : "") + e.Description +
+                " (" + std::to_string(e.ErrorCode) + ").";
     } catch (const std::exception& e) {
       failure = e.what();
     }

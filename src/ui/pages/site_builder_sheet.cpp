@@ -139,10 +139,15 @@ QPushButton* SiteBuilderSheet::TestScript(const char* name, const char* caption,
                                           QPlainTextEdit* editor, QWidget* parent) {
   auto* button = new QPushButton(caption, parent);
   button->setObjectName(name);
-  connect(button, &QPushButton::clicked, this, [this, editor] {
+  // The mail scripts' check shows the footer the mail to the site ends with.
+  const bool mail = std::string_view(name).find("EMail") != std::string_view::npos;
+  connect(button, &QPushButton::clicked, this, [this, editor, mail] {
     std::string shown;
     main_.Act([&] {
-      shown = RunScriptCheck(main_.Core().Wide().EngBuild(), ScriptFromQt(editor->toPlainText()));
+      const std::optional<std::string> footer =
+          mail ? std::optional<std::string>(main_.Core().Settings().footerUrl) : std::nullopt;
+      shown = RunScriptCheck(main_.Core().Wide().EngBuild(), ScriptFromQt(editor->toPlainText()),
+                             footer);
     });
     TScriptCheckFrm check(ToQt(shown), this);
     check.exec();

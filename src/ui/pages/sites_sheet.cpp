@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -59,6 +60,8 @@ SitesSheet::SitesSheet(PageHost& main) : main_(main) {
   const int widths[] = {15, 7, 6, 11, 11, 2, 2, 2, 2, 8, 2, 5};
   for (int c = 0; c < 12; ++c) grid_->setColumnWidth(c, widths[c] * ch + 12);
   layout->addWidget(grid_, 1);
+  firstStart_ = FirstStartPanel();
+  layout->addWidget(firstStart_, 1);
 
   auto* counts = new QHBoxLayout;
   countLbl_ = new QLabel("0", this);
@@ -342,9 +345,54 @@ void SitesSheet::ShowDetails() {
   }
 }
 
+// What to do while the catalogue has no site, in place of an empty table.
+QWidget* SitesSheet::FirstStartPanel() {
+  auto* panel = new QFrame(this);
+  panel->setObjectName("FirstStartPanel");
+  panel->setFrameShape(QFrame::StyledPanel);
+  auto* box = new QVBoxLayout(panel);
+  auto* text = new QLabel(
+      "<p><b>There are no download sites yet.</b> To get some:</p>"
+      "<ul><li><b>Use the Example Sites</b>: a web form, an FTP upload with a zip archive and "
+      "an e-mail, to copy and adapt (they point at the demo sites on this computer);</li>"
+      "<li><b>Build a Site</b> of your own in the Site Builder;</li>"
+      "<li><b>Update Data Files</b> from a catalogue's address (the UpdateURL setting) or "
+      "from an archive file.</li></ul>",
+      panel);
+  text->setWordWrap(true);
+  text->setTextFormat(Qt::RichText);
+  box->addWidget(text);
+  auto* buttons = new QHBoxLayout;
+  auto button = [&](const char* name, const char* caption) {
+    auto* b = new QPushButton(caption, panel);
+    b->setObjectName(name);
+    buttons->addWidget(b);
+    return b;
+  };
+  connect(button("UseExamplesBtn", "Use the E&xample Sites"), &QPushButton::clicked, this, [this] {
+    main_.Act([this] { main_.Core().AddExampleSites(); }, true);
+    main_.RefreshAll();
+  });
+  connect(button("BuildSiteBtn", "&Build a Site..."), &QPushButton::clicked, this, [this] {
+    main_.ShowPage(Page::SiteBuilder);
+    main_.Act([this] { main_.Core().Builder().NewSite(); });
+    main_.RefreshAll();
+  });
+  connect(button("UpdateDataBtn", "Update &Data Files..."), &QPushButton::clicked, this,
+          [this] { main_.RunCommand(HostCommand::UpdateDataFiles); });
+  buttons->addStretch();
+  box->addLayout(buttons);
+  box->addStretch();
+  panel->hide();
+  return panel;
+}
+
 void SitesSheet::Refresh() {
   Refreshing guard(refreshing_);
   Session& s = main_.Core();
+  const bool noSites = s.Builder().Lists().SiteList.empty();
+  firstStart_->setVisible(noSites);
+  grid_->setVisible(!noSites);
   model_->SetHistory(s.SentHistory());
   model_->Refresh();
   grid_->setShowGrid(s.Settings().useGridLines);

@@ -34,6 +34,7 @@ class SitesSheet : public QWidget {
   void RowEdited();
   void GoToUrl();
   void PopupMenu(const QPoint& pos);
+  QWidget* FirstStartPanel();
 
   PageHost& main_;
   SiteTableModel* model_;
@@ -49,6 +50,7 @@ class SitesSheet : public QWidget {
   QCheckBox* postChk_;
   QCheckBox* gridLinesChk_;
   QMenu* popup_;
+  QWidget* firstStart_;
   bool refreshing_ = false;
 };
 

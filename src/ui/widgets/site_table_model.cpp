@@ -1,13 +1,13 @@
 #include "site_table_model.h"
 
+#include "catalogue/site_columns.h"
 #include "qt_text.h"
 
 namespace vendrix::ui {
 
 namespace {
-constexpr const char* kHeaders[] = {"Site", "Type", "Submit", "Category1", "Category2", "H",
-                                    "F",    "Z",    "E",      "Last Post", "P",         "Sent"};
-constexpr int kColumns = 12;
+constexpr int kColumns = static_cast<int>(kSiteColumnCount);
+constexpr int kPostColumn = 10;
 constexpr int kSentColumn = 11;
 }  // namespace
 
@@ -41,26 +41,16 @@ QVariant SiteTableModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant SiteTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (role == Qt::ToolTipRole && orientation == Qt::Horizontal) {
-    switch (section) {
-      case 5:
-        return "H: the site takes web form (HTTP) submissions";
-      case 6:
-        return "F: the site takes FTP uploads";
-      case 7:
-        return "Z: the upload must be zipped";
-      case 8:
-        return "E: the site takes e-mail submissions";
-      case 10:
-        return "P: post to this site (Space toggles it)";
-      case kSentColumn:
-        return "Sent: the version the site last got";
-      default:
-        return {};
-    }
+  if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+  if (orientation == Qt::Horizontal) {
+    if (section < 0 || section >= kColumns) return {};
+    const SiteColumn& c = kSiteColumns[section];
+    if (role == Qt::DisplayRole) return QVariant(c.name);
+    QString tip = ToQt(std::string(c.name) + ": " + c.meaning);
+    if (section == kPostColumn) tip += " (Space toggles it)";
+    return tip;
   }
   if (role != Qt::DisplayRole) return {};
-  if (orientation == Qt::Horizontal) return section < kColumns ? kHeaders[section] : QVariant();
   return section + 1;
 }
 

@@ -1,6 +1,7 @@
 #include "geteng_frm.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLCDNumber>
 #include <QLabel>
@@ -114,10 +115,20 @@ TgetengWindow::TgetengWindow(TMainFrm& main)
   start_->setDefault(true);
   cancel_ = new QPushButton("&Cancel", this);
   cancel_->setObjectName("CancelBtn");
+  // The same archive from a file: a catalogue passed on, or the example sites.
+  fromFile_ = new QPushButton("From &File...", this);
+  fromFile_->setObjectName("FromFileBtn");
   buttons->addWidget(start_);
+  buttons->addWidget(fromFile_);
   buttons->addWidget(cancel_);
   layout->addLayout(buttons);
   connect(start_, &QPushButton::clicked, this, [this] { StartUpdate(); });
+  connect(fromFile_, &QPushButton::clicked, this, [this, share = s.Wide().ShareDir] {
+    const QString file = QFileDialog::getOpenFileName(
+        this, "Update Data Files", PathToQt(share.empty() ? std::string() : share + "starter"),
+        "Zip archives (*.zip)");
+    if (!file.isEmpty()) StartUpdate(file.toStdString());
+  });
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
   try {
@@ -137,12 +148,14 @@ QString TgetengWindow::Url() const {
   return url_;
 }
 
-void TgetengWindow::StartUpdate() {
+void TgetengWindow::StartUpdate(const std::string& file) {
   if (worker_.Running()) return;
   start_->setEnabled(false);
+  fromFile_->setEnabled(false);
   QApplication::setOverrideCursor(Qt::WaitCursor);
   auto outcome = std::make_shared<UpdateOutcome>(UpdateOutcome::Failed);
-  worker_.Start([this, outcome] { *outcome = core_->StartUpdate(); },
+  worker_.Start([this, outcome,
+                 file] { *outcome = file.empty() ? core_->StartUpdate() : core_->Install(file); },
                 [this, outcome] {
                   QApplication::restoreOverrideCursor();
                   if (!worker_.Failure().empty()) prompt_.Error(worker_.Failure());
@@ -156,6 +169,7 @@ void TgetengWindow::Finished(UpdateOutcome outcome) {
     return;
   }
   start_->setEnabled(true);
+  fromFile_->setEnabled(true);
 }
 
 void TgetengWindow::reject() {

@@ -36,7 +36,8 @@ class TgetengWindow : public QDialog {
 
  private:
   class Observer;
-  void StartUpdate();
+  // The download from the address; with a file, that archive instead.
+  void StartUpdate(const std::string& file = std::string());
   void Finished(UpdateOutcome outcome);
 
   QtPrompt prompt_;
@@ -49,6 +50,7 @@ class TgetengWindow : public QDialog {
   QLCDNumber* percent_;
   QProgressBar* bar_;
   QPushButton* start_;
+  QPushButton* fromFile_;
   QPushButton* cancel_;
   QListWidget* trace_;
   QString url_;

@@ -88,12 +88,11 @@ class HelpKeyFilter : public QObject {
 }  // namespace
 
 QString ManualDir() {
-  QStringList candidates = {
-      QCoreApplication::applicationDirPath() + "/../share/doc/vendrix/manual",
-#ifdef VENDRIX_BUILD_MANUAL_DIR
-      VENDRIX_BUILD_MANUAL_DIR,
-#endif
-  };
+  // Installed: <prefix>/share/vendrix/manual beside <prefix>/bin. Built: the build
+  // folder's manual/, two levels above the program (src/ui/vendrix, tests/ui/ui_test).
+  // Both relative to the program, so no build folder is written into it.
+  const QString bin = QCoreApplication::applicationDirPath();
+  const QStringList candidates = {bin + "/../share/vendrix/manual", bin + "/../../manual"};
   for (const QString& dir : candidates) {
     if (QFile::exists(dir + "/" + kFirstPage)) return QDir(dir).canonicalPath();
   }
@@ -233,9 +232,9 @@ void THelpFrm::ShowMissing() {
   browser_->setHtml(
       "<h1>Vendrix Help</h1>"
       "<p>The user manual is not installed with this copy of Vendrix.</p>"
-      "<p>An installed Vendrix keeps it in <code>share/doc/vendrix/manual/</code> beside "
+      "<p>An installed Vendrix keeps it in <code>share/vendrix/manual/</code> beside "
       "the program's <code>bin</code> folder (normally "
-      "<code>/usr/share/doc/vendrix/manual/index.html</code>). When you built Vendrix "
+      "<code>/usr/share/vendrix/manual/index.html</code>). When you built Vendrix "
       "yourself, build it with pandoc installed (<code>scripts/setup</code> installs it): "
       "the manual is then made with the program.</p>"
       "<p>Until then, the <code>README.md</code> in Vendrix's source folder describes the "

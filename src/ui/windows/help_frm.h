@@ -19,7 +19,7 @@ class QUrl;
 namespace vendrix::ui {
 
 // The folder of the manual's HTML (the one holding index.html): installed beside the
-// program under share/doc/vendrix/manual, else the build's copy. Empty when neither
+// program under share/vendrix/manual, else the build's copy. Empty when neither
 // exists.
 QString ManualDir();
 

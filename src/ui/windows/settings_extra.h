@@ -39,6 +39,7 @@ class ServiceSettingsBox : public QGroupBox {
   QLineEdit* updateUrl_;
   QLineEdit* bhsServer_;
   QLineEdit* contributeAddress_;
+  QLineEdit* footerUrl_;
 };
 
 }  // namespace vendrix::ui
