@@ -127,6 +127,7 @@ def program_facts(cli, facts_file):
     if facts_file and os.path.isfile(facts_file):
         for line in open(facts_file, encoding="utf-8"):
             kind, _, text = line.rstrip("\n").partition("\t")
+            text = text.removesuffix("...")  # "Build a Site..." is named without the dots
             if kind == "menu":
                 menus.add(text)
                 names.add(text.rsplit(" > ", 1)[-1])
@@ -149,12 +150,12 @@ def check_facts(sources, cli, facts_file):
     for page, text in sources.items():
         text = re.sub(r"^    .*$", "", text, flags=re.M)  # code blocks show commands, not screens
         for bold in re.findall(r"\*\*(.+?)\*\*", text, re.S):
-            term = " ".join(bold.split())
+            term = " ".join(bold.split()).removesuffix("...")
             if "→" in term:
                 path = " > ".join(part.strip() for part in term.split("→"))
                 if have_screens and path not in menus:
                     wrong.append("%s: no menu item %s" % (page, term))
-            elif have_screens and not (term.endswith(".") or "`" in term or term in PROSE
+            elif have_screens and term and not (term.endswith(".") or "`" in term or term in PROSE
                                        or term in names):
                 wrong.append("%s: no window, page, tab, column or control named %s" % (page, term))
         for option in re.findall(r"(?<![\w-])(--[a-z][a-z-]*)", text):
@@ -194,10 +195,10 @@ def main():
         "{{columns}}": generated(cli, "columns", "--markdown"),
     }
     sources = {p: open(os.path.join(source, p + ".md"), encoding="utf-8").read() for p in PAGES}
-    # The manual names only what the program has (the screens' names when the GUI tests
-    # have written them).
-    if report_facts(check_facts(sources, cli, os.path.join(shots, "facts-xcb.tsv"))):
-        return 1
+    # The manual names only what the program has. Shown here; the tests (shipping_test)
+    # and scripts/package fail on it, once the GUI tests have written the screens' names
+    # anew (the names of an earlier run may be stale, and the GUI tests need this build).
+    report_facts(check_facts(sources, cli, os.path.join(shots, "facts-xcb.tsv")))
     titles = [title_of(sources[p]) for p in PAGES]
     template = os.path.join(out, ".template.html")
     warnings, contents = [], []

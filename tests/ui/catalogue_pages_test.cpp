@@ -268,6 +268,7 @@ void CataloguePagesTest::variablesWindowInsertsIntoTheFocusedEditor() {
   QApplication::sendEvent(url, &event);
   QMenu* menu = nullptr;
   QTRY_VERIFY((menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr);
+  NoteScreenNames(menu);
   ClickMenuItem(menu, "VariableListItem");
 
   QWidget* window = nullptr;

@@ -88,6 +88,7 @@ struct RunProgram {
 };
 
 inline void Screenshot(QWidget* w, const char* name) {
+  NoteScreenNames(w->window());
   if (QGuiApplication::platformName() != "xcb") return;  // real screens only
   QDir().mkpath(VENDRIX_SCREENSHOT_DIR);
   QVERIFY(w->grab().save(QString(VENDRIX_SCREENSHOT_DIR) + "/" + name + ".png"));

@@ -1,11 +1,22 @@
 #include "gui_driver.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QDialog>
+#include <QDir>
+#include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QSet>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTest>
 #include <algorithm>
 #include <filesystem>
@@ -173,6 +184,78 @@ void Tab(QWidget* field) {
   if (!QTest::qWaitForWindowActive(field->window())) qWarning("window not active");
   QTest::keyClick(field, Qt::Key_Tab);
   QTest::qWait(30);
+}
+
+namespace {
+
+QSet<QString>& ScreenNames() {
+  static QSet<QString> names;
+  return names;
+}
+
+void NoteName(const QString& kind, QString text) {
+  text.remove(QRegularExpression("&(?!&)"));
+  text = text.simplified();
+  if (text.endsWith(':')) text.chop(1);
+  if (!text.isEmpty()) ScreenNames().insert(kind + "\t" + text);
+}
+
+void NoteMenu(const QString& path, QMenu* menu) {
+  for (QAction* a : menu->actions()) {
+    if (a->isSeparator()) continue;
+    QString item = a->text();
+    item.remove(QRegularExpression("&(?!&)"));
+    const QString here = path.isEmpty() ? item.simplified() : path + " > " + item.simplified();
+    if (a->menu()) {
+      NoteMenu(here, a->menu());
+    } else {
+      NoteName("menu", here);
+    }
+  }
+}
+
+}  // namespace
+
+void NoteScreenNames(QWidget* window) {
+  NoteName("window", window->windowTitle());
+  if (auto* main = qobject_cast<QMainWindow*>(window)) {
+    for (QAction* m : main->menuBar()->actions()) {
+      QString title = m->text();
+      title.remove(QRegularExpression("&(?!&)"));
+      if (m->menu()) NoteMenu(title.simplified(), m->menu());
+    }
+  }
+  // Hidden ones too: a panel shown only in some states still names its controls.
+  for (QWidget* child : window->findChildren<QWidget*>()) {
+    if (auto* label = qobject_cast<QLabel*>(child); label && !label->wordWrap()) {
+      NoteName("control", label->text());
+    } else if (auto* button = qobject_cast<QAbstractButton*>(child)) {
+      NoteName("control", button->text());
+    } else if (auto* group = qobject_cast<QGroupBox*>(child)) {
+      NoteName("control", group->title());
+    } else if (auto* table = qobject_cast<QTableView*>(child)) {
+      for (int c = 0; c < table->model()->columnCount(); ++c) {
+        NoteName("column", table->model()->headerData(c, Qt::Horizontal).toString());
+      }
+    } else if (auto* tabs = qobject_cast<QTabWidget*>(child)) {
+      for (int t = 0; t < tabs->count(); ++t) NoteName("tab", tabs->tabText(t));
+    }
+  }
+  if (auto* menu = qobject_cast<QMenu*>(window)) NoteMenu("", menu);
+  for (QMenu* menu : window->findChildren<QMenu*>()) NoteMenu("", menu);
+}
+
+void WriteScreenNames() {
+  if (ScreenNames().isEmpty()) return;
+  QStringList lines(ScreenNames().begin(), ScreenNames().end());
+  lines.sort();
+  QDir().mkpath(VENDRIX_SCREENSHOT_DIR);
+  QSaveFile out(QString(VENDRIX_SCREENSHOT_DIR) + "/facts-" + QGuiApplication::platformName() +
+                ".tsv");
+  if (out.open(QIODevice::WriteOnly)) {
+    out.write(lines.join("\n").toUtf8() + "\n");
+    out.commit();
+  }
 }
 
 }  // namespace vendrix::test

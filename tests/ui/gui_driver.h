@@ -82,4 +82,11 @@ void TypeInto(QWidget* field, const QString& text);
 // Leaves the focused field with Tab.
 void Tab(QWidget* field);
 
+// The names a window shows (its title, labels, buttons, group boxes, tabs, table
+// columns, menus), gathered while the tests run and written once they have ended
+// (WriteScreenNames) for the manual's check: "kind<TAB>name" lines in
+// VENDRIX_SCREENSHOT_DIR/facts-PLATFORM.tsv.
+void NoteScreenNames(QWidget* window);
+void WriteScreenNames();
+
 }  // namespace vendrix::test

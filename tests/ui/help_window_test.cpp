@@ -107,6 +107,7 @@ void HelpWindowTest::helpMenuOpensThePageOfTheCurrentTab() {
   help->findChild<QPushButton*>("HomeBtn")->click();
   QCOMPARE(Shown(help), QString("index.html"));
   QVERIFY(help->Browser()->toPlainText().contains("Vendrix user manual"));
+  NoteScreenNames(help);
   if (QGuiApplication::platformName() == "xcb") {
     QVERIFY(QTest::qWaitForWindowExposed(help));
     QTest::qWait(50);

@@ -56,6 +56,7 @@ const QSize kSmallScreen(1024 - 8, 640 - 32 - 40);
 
 void ScreenshotsTest::Check(QWidget* w, const QString& name) {
   QTest::qWait(50);
+  NoteScreenNames(w);
   // Every window fits a small screen.
   const QSize least = w->minimumSize().expandedTo(w->minimumSizeHint());
   if (least.width() > kSmallScreen.width() || least.height() > kSmallScreen.height()) {

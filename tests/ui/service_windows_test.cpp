@@ -397,6 +397,7 @@ void ServiceWindowsTest::windowsShowEveryTextWhole() {
   auto check = [&](QWidget* w, const QString& name) {
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
+    NoteScreenNames(w);
     for (QWidget* child : w->findChildren<QWidget*>()) {
       if (!child->isVisible()) continue;
       auto* label = qobject_cast<QLabel*>(child);

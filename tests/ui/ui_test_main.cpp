@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QTest>
 
+#include "gui_driver.h"
 #include "logo.h"
 #include "ui_tests.h"
 
@@ -36,5 +37,6 @@ int main(int argc, char** argv) {
     }
     if (wanted) failed += QTest::qExec(test.get(), args);
   }
+  vendrix::test::WriteScreenNames();
   return failed == 0 ? 0 : 1;
 }
