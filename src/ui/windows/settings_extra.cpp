@@ -50,27 +50,21 @@ ServiceSettingsBox::ServiceSettingsBox(QWidget* parent) : QGroupBox("Service Add
   updateUrl_->setToolTip("The address of the site catalogue archive (http or https).");
   bhsServer_->setToolTip("The BHS web server: a host name, host:port or an http(s) address.");
   contributeAddress_->setToolTip("Where contributed sites are mailed.");
-  footerUrl_ = NewEdit("FooterURLEdit", this);
-  footerUrl_->setToolTip(
-      "The address the note at the end of every mail to a site names; empty: no address.");
   form->addRow(Caption("Data file update:", updateUrl_, this), updateUrl_);
   form->addRow(Caption("BHS server:", bhsServer_, this), bhsServer_);
   form->addRow(Caption("Site contributions to:", contributeAddress_, this), contributeAddress_);
-  form->addRow(Caption("Mail footer address:", footerUrl_, this), footerUrl_);
 }
 
 void ServiceSettingsBox::Load(const ProgramSettings& s) {
   updateUrl_->setText(ToQt(s.updateUrl));
   bhsServer_->setText(ToQt(s.bhsServer));
   contributeAddress_->setText(ToQt(s.contributeAddress));
-  footerUrl_->setText(ToQt(s.footerUrl));
 }
 
 void ServiceSettingsBox::Store(ProgramSettings& s) const {
   s.updateUrl = FromQt(updateUrl_->text().trimmed());
   s.bhsServer = FromQt(bhsServer_->text().trimmed());
   s.contributeAddress = FromQt(contributeAddress_->text().trimmed());
-  s.footerUrl = FromQt(footerUrl_->text().trimmed());
 }
 
 void ServiceSettingsBox::WriteChanged(const std::string& path, const ProgramSettings& loaded,
@@ -78,8 +72,7 @@ void ServiceSettingsBox::WriteChanged(const std::string& path, const ProgramSett
   const std::pair<const char*, std::string ProgramSettings::*> keys[] = {
       {"UpdateURL", &ProgramSettings::updateUrl},
       {"BHSServer", &ProgramSettings::bhsServer},
-      {"ContributeAddress", &ProgramSettings::contributeAddress},
-      {"FooterURL", &ProgramSettings::footerUrl}};
+      {"ContributeAddress", &ProgramSettings::contributeAddress}};
   for (const auto& [key, member] : keys) {
     if (loaded.*member != now.*member) WriteServiceSetting(path, key, now.*member);
   }

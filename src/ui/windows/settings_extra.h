@@ -39,7 +39,6 @@ class ServiceSettingsBox : public QGroupBox {
   QLineEdit* updateUrl_;
   QLineEdit* bhsServer_;
   QLineEdit* contributeAddress_;
-  QLineEdit* footerUrl_;
 };
 
 }  // namespace vendrix::ui
