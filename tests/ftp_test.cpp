@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "net/ftp_client.h"
-#include "run/ftp_form.h"
 #include "net/net_error.h"
+#include "run/ftp_form.h"
 #include "support/fake_resolver.h"
 #include "support/peer_process.h"
 #include "support/temp_dir.h"
