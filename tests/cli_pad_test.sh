@@ -148,7 +148,9 @@ import json, sys
 body = open(sys.argv[1], encoding="utf-8").read().replace("Café Tool", "Web Tool")
 raw = "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n\r\n" + body
 big = {"head": "HTTP/1.0 200 OK", "body_bytes": 5 << 20}
-json.dump({"/pad.xml": {"raw": raw}, "/big.xml": big}, open(sys.argv[2], "w"))
+move = lambda to: {"raw": "HTTP/1.0 301 Moved Permanently\r\nLocation: " + to + "\r\n\r\nmoved"}
+json.dump({"/pad.xml": {"raw": raw}, "/big.xml": big, "/old/pad.xml": move("../pad.xml"),
+           "/loop.xml": move("/loop.xml"), "/nowhere.xml": {"raw": "HTTP/1.0 302 Found\r\n\r\n"}}, open(sys.argv[2], "w"))
 PY
 start_peer http_peer.py --routes "$work/www/routes.json"
 v app import-pad "http://127.0.0.1:$port/pad.xml" >/dev/null; check "import from a URL" 0 $?
@@ -157,5 +159,14 @@ err=$(v app import-pad "http://127.0.0.1:$port/big.xml" 2>&1); rc=$?
 check "a 5 MiB reply is refused" "1:The PAD file is larger than 4 MiB; it is refused." "$rc:$err"
 err=$(v app import-pad "http://127.0.0.1:$port/none.xml" 2>&1); rc=$?
 check "a missing page is refused" "1:151: 404 Not Found" "$rc:$err"
+# Redirects: a moved file is followed (a relative Location too); a loop, a redirect
+# that names no address, are refused by name.
+for row in "old/pad.xml|0|" \
+  "loop.xml|1|163: too many redirects (more than 5, the last to http://127.0.0.1:$port/loop.xml)" \
+  "nowhere.xml|1|163: a redirect without a Location (http://127.0.0.1:$port/nowhere.xml)"; do
+  IFS='|' read -r path code text <<<"$row"
+  err=$(v app import-pad "http://127.0.0.1:$port/$path" --update 2>&1 >/dev/null); rc=$?
+  check "redirect $path" "$code:$text" "$rc:$err"
+done
 
 checks_done

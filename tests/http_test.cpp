@@ -11,6 +11,7 @@
 
 #include "net/action_timer.h"
 #include "net/http_client.h"
+#include "net/http_fetch.h"
 #include "net/http_head.h"
 #include "net/net_error.h"
 #include "net/url.h"
@@ -86,6 +87,29 @@ TEST(Url, SpacesAndControlsInThePathArePercentEncoded) {
   THttpClient http;
   http.SetURL("http://h.test/two words");
   EXPECT_EQ(http.RequestHead("GET").substr(0, 29), "GET /two%20words HTTP/1.0\r\nHo");
+}
+
+TEST(Url, RedirectLocationsResolveAgainstTheAddressAsked) {
+  const std::string base = "https://h.test:8443/dir/sub/file.xml?x=1";
+  const struct {
+    const char* location;
+    const char* expected;
+  } rows[] = {
+      {"http://other.test/a", "http://other.test/a"},
+      {"HTTPS://other.test/a#frag", "HTTPS://other.test/a"},
+      {"//cdn.test/pad.xml", "https://cdn.test/pad.xml"},
+      {"/root.xml", "https://h.test:8443/root.xml"},
+      {"/a/../b/./c.xml", "https://h.test:8443/b/c.xml"},
+      {"next.xml", "https://h.test:8443/dir/sub/next.xml"},
+      {"../up.xml?v=2", "https://h.test:8443/dir/up.xml?v=2"},
+      {"../../../../top.xml", "https://h.test:8443/top.xml"},
+      {"?page=2", "https://h.test:8443/dir/sub/file.xml?page=2"},
+      {"..", "https://h.test:8443/dir/"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(ResolveLocation(base, row.location), row.expected) << row.location;
+  }
+  EXPECT_EQ(ResolveLocation("http://h.test", "pad.xml"), "http://h.test/pad.xml");
 }
 
 TEST(HttpHead, RequestLinesWithAndWithoutProxy) {

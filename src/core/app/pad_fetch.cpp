@@ -3,6 +3,7 @@
 #include "base/error.h"
 #include "exchange/pad_elements.h"
 #include "net/http_client.h"
+#include "net/http_fetch.h"
 
 namespace vendrix {
 
@@ -32,23 +33,16 @@ std::string FetchPadFile(const std::string& url, const ProgramSettings& settings
     http.ProxyPort = static_cast<std::uint16_t>(settings.ProxyPort());
   }
   std::string body;
-  bool tooLarge = false;
-  http.OnTransfer = [&](long long, std::string_view block) {
-    if (tooLarge) return;
-    if (body.size() + block.size() > kMaxPadBytes) {
-      tooLarge = true;
-      http.SetAction(THttpActions::httpIdle);
-      return;
-    }
-    body.append(block);
-  };
-  http.SetURL(url);
   try {
-    http.SetAction(THttpActions::httpGet);
+    FetchFollowingRedirects(http, url, {kMaxPadBytes, 5},
+                            [&body](std::string_view block) { body.append(block); });
+  } catch (const FetchTooLarge&) {
+    throw VendrixError("The PAD file is larger than 4 MiB; it is refused.");
+  } catch (const VendrixError&) {
+    throw;
   } catch (const std::exception& e) {
-    if (!tooLarge) throw VendrixError(e.what());
+    throw VendrixError(e.what());  // a socket failure, with its code
   }
-  if (tooLarge) throw VendrixError("The PAD file is larger than 4 MiB; it is refused.");
   return body;
 }
 

@@ -41,6 +41,9 @@ inline constexpr int kCertificate = 161;   // "Certificate verify failed: ..."
 // A value that would hold CR, LF or NUL in a protocol line (a command argument, a
 // URL, a header value): "<what> holds a CR, LF or NUL character.", nothing sent.
 inline constexpr int kUnsafeText = 162;
+// A redirect a download does not follow: more than its limit, no usable Location, or
+// from https to http ("too many redirects", "a redirect without a Location").
+inline constexpr int kHttpRedirect = 163;
 
 // Shared by the clients.
 inline constexpr int kInterrupted = 301;  // "Interrupted"
