@@ -108,10 +108,17 @@ int main(int argc, char** argv) {
     if (splash) splash->close();
     if (readOnly && !exitWhenShown) {
       main.setWindowTitle(main.windowTitle() + " (read-only)");
-      QMessageBox::information(
-          &main, "Vendrix",
-          QString::fromStdString("The data tree " + root +
-                                 " is read-only: Vendrix shows it, and nothing can be saved."));
+      // Opened over the window once it is on screen, without a loop of its own.
+      QTimer::singleShot(0, &main, [&main, root] {
+        auto* notice = new QMessageBox(
+            QMessageBox::Information, "Vendrix",
+            QString::fromStdString("The data tree " + root +
+                                   " is read-only: Vendrix shows it, and nothing can be saved."),
+            QMessageBox::Ok, &main);
+        notice->setObjectName("readOnlyNotice");
+        notice->setAttribute(Qt::WA_DeleteOnClose);
+        notice->open();
+      });
     }
     // Straight out of the event loop: no close questions, nothing saved.
     if (exitWhenShown && !exitWhenLoaded) {
