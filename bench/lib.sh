@@ -72,25 +72,25 @@ compare() {
     }'
 }
 
-# form_site_tree CLI DIR COUNT PORT SMTP [HOSTS]: a data tree in DIR with the demo's
-# company and application and a catalogue of COUNT form sites posting to PORT on
-# 127.0.0.1 (with HOSTS, site i on 127.0.0.(i % HOSTS + 1), as download sites are on
-# servers of their own), and $work/curl.cfg holding the same form posts for curl (one
-# process, one --data per URL).
+# form_site_tree CLI DIR COUNT PORT SMTP [HOSTS] [SCHEME]: a data tree in DIR with the
+# demo's company and application and a catalogue of COUNT form sites posting to PORT
+# on 127.0.0.1 (with HOSTS, site i on 127.0.0.(i % HOSTS + 1), as download sites are on
+# servers of their own) over SCHEME (http, the default, or https), and $work/curl.cfg
+# holding the same form posts for curl (one process, one --data per URL).
 form_site_tree() {
-  local cli=$1 d=$2 count=$3 port=$4 smtp=$5 hosts=${6:-1}
+  local cli=$1 d=$2 count=$3 port=$4 smtp=$5 hosts=${6:-1} scheme=${7:-http}
   cp -r share/demo/. "$d/"
   rm -f "$d"/sites/*.ini "$d"/sites/*.scp "$d"/cat/*.cat "$d/data/Tidy Notes_SITES.dat"
   "$cli" --data-dir "$d" app set "Tidy Notes" PATH="$(cd "$d" && pwd)/dist/tidynote.exe" >/dev/null
   "$cli" --data-dir "$d" settings set "SMTP=$smtp" EMAIL=mira@brightfield.example \
     "NAME=Mira Holt" >/dev/null
-  /usr/bin/python3 - "$d" "$count" "$port" "$work/curl.cfg" "$hosts" <<'PY'
+  /usr/bin/python3 - "$d" "$count" "$port" "$work/curl.cfg" "$hosts" "$scheme" <<'PY'
 import sys
 d, count, port, cfg = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
-hosts = int(sys.argv[5])
+hosts, scheme = int(sys.argv[5]), sys.argv[6]
 names = [f"Form Site {i:03d}" for i in range(count)]
 def url_of(i, n):
-    return f"http://127.0.0.{i % hosts + 1}:{port}/submit/{n.replace(' ', '%20')}"
+    return f"{scheme}://127.0.0.{i % hosts + 1}:{port}/submit/{n.replace(' ', '%20')}"
 for i, n in enumerate(names):
     url = url_of(i, n)
     with open(f"{d}/sites/{n}.ini", "wb") as f:

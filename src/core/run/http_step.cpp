@@ -4,7 +4,6 @@
 #include <optional>
 
 #include "base/error_codes.h"
-#include "net/action_timer.h"
 #include "net/http_head.h"
 #include "net/net_error.h"
 #include "run/retry_rules.h"
@@ -90,11 +89,13 @@ bool SitePoster::DoHttpPost(bool isNew) {
             shared_.hostSlots->Take(ServerOf(http->url, 80), 1, [this] { return Stopped(); }));
         if (!*hold) throw EHttpClient(kErrInterrupted, "Interrupted");
       }
-      HttpTimeout timer(std::chrono::seconds(shared_.settings.httpTimeOut), httpTimedOut_,
-                        [this] { http_.SetAction(THttpActions::httpIdle); });
+      // The client's own deadline, in the same waits as its socket and the stop token.
+      httpTimedOut_ = false;
+      http_.TimeOut = shared_.settings.httpTimeOut;
       if (Stopped()) throw EHttpClient(kErrInterrupted, "Interrupted");
       http_.SetAction(http->get ? THttpActions::httpGet : THttpActions::httpPost);
     } catch (const EHttpClient& e) {
+      if (e.ErrorCode == kErrTimedOut) httpTimedOut_ = true;
       if (AcceptedRedirect(e) && !httpTimedOut_) {
         Settle(RunStep::Http, StepState::Delivered);
         AddLogLine("Accepted HTTP Post to: " + site + " (" + e.Description + ")");

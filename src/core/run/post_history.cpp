@@ -269,21 +269,25 @@ HistoryWriter::HistoryWriter(const std::string& path) : path_(path) {
 }
 
 HistoryWriter::~HistoryWriter() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ < 0) return;
+  if (written_ > durable_ && !failure_) (void)::fdatasync(fd_);
+  ::close(fd_);
 }
 
-void HistoryWriter::Append(std::string lines) {
+void HistoryWriter::Append(std::string lines, bool durable) {
   std::unique_lock lock(mutex_);
   if (failure_) throw VendrixError(*failure_);
   pending_ += lines;
   const std::uint64_t mine = ++queued_;
-  while (durable_ < mine) {
+  if (durable) wanted_ = mine;
+  while ((durable ? durable_ : written_) < mine) {
     if (failure_) throw VendrixError(*failure_);
     if (flushing_) {
       flushed_.wait(lock);
       continue;
     }
-    // This thread writes what every waiting thread queued, in one write and one flush.
+    // This thread writes what every waiting thread queued, in one write and, when one
+    // of them needs it, one flush.
     flushing_ = true;
     std::string batch;
     batch.swap(pending_);
@@ -292,6 +296,7 @@ void HistoryWriter::Append(std::string lines) {
       needBreak_ = false;
     }
     const std::uint64_t upto = queued_;
+    const bool flush = wanted_ > durable_;
     lock.unlock();
     bool ok = true;
     std::size_t done = 0;
@@ -303,7 +308,7 @@ void HistoryWriter::Append(std::string lines) {
       else
         done += static_cast<std::size_t>(n);
     }
-    if (ok) {
+    if (ok && flush) {
       while (::fdatasync(fd_) != 0) {
         if (errno != EINTR) {
           ok = false;
@@ -320,7 +325,8 @@ void HistoryWriter::Append(std::string lines) {
       flushed_.notify_all();
       throw VendrixError(*failure_);
     }
-    durable_ = upto;
+    written_ = upto;
+    if (flush) durable_ = upto;
     flushed_.notify_all();
   }
 }

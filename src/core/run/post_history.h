@@ -92,20 +92,24 @@ class PostHistory {
   std::vector<Item> order_;
 };
 
-// Appends lines to a history file and returns once they are on the disk. Lines that
-// several threads append at once share one write and one flush. A file whose last
-// line was cut short by a kill gets a line break first, so no record joins it.
+// Appends lines to a history file. A durable append returns once its lines (and every
+// line appended before them) are on the disk; any other returns once they are written
+// to the file, which a kill of the program cannot undo, and reaches the disk with the
+// next durable append or when the writer closes. Lines that several threads append at
+// once share one write and one flush. A file whose last line was cut short by a kill
+// gets a line break first, so no record joins it.
 class HistoryWriter {
  public:
   // Opens (or creates) the file for appending; throws VendrixError when it cannot.
   explicit HistoryWriter(const std::string& path);
-  ~HistoryWriter();
+  ~HistoryWriter();  // flushes what is written but not yet on the disk
   HistoryWriter(const HistoryWriter&) = delete;
   HistoryWriter& operator=(const HistoryWriter&) = delete;
 
-  // Writes the lines (each CR LF ended) and flushes them to the disk (fdatasync);
-  // throws VendrixError when that fails, and every later call fails the same way.
-  void Append(std::string lines);
+  // Writes the lines (each CR LF ended) and, when durable, flushes them to the disk
+  // (fdatasync); throws VendrixError when that fails, and every later call fails the
+  // same way.
+  void Append(std::string lines, bool durable = true);
 
  private:
   std::string path_;
@@ -114,7 +118,8 @@ class HistoryWriter {
   std::mutex mutex_;
   std::condition_variable flushed_;
   std::string pending_;
-  std::uint64_t queued_ = 0, durable_ = 0;
+  std::uint64_t queued_ = 0, written_ = 0, durable_ = 0;
+  std::uint64_t wanted_ = 0;  // the last durable append queued
   bool flushing_ = false;
   std::optional<std::string> failure_;
 };

@@ -20,12 +20,15 @@ void RunLedger::End(const AppSiteRow& row, RunStep step, StepState state) {
     std::lock_guard lock(mutex_);
     std::erase_if(inFlight_, [&](const Flight& f) { return f.site == row.site && f.step == step; });
   }
-  writer_.Append(PostHistory::StepLine(Record(row.site, row.submit, step, state)));
+  // Not flushed on its own: a kill cannot undo a write, and the next step's begin (or
+  // the end of the run) takes it to the disk. Lost with the power, the step reads as
+  // begun, which is never sent again either.
+  writer_.Append(PostHistory::StepLine(Record(row.site, row.submit, step, state)), false);
 }
 
 void RunLedger::Post(const HistoryEntry& entry) {
   const std::string line = PostHistory::PostLine(entry);
-  if (!line.empty()) writer_.Append(line);
+  if (!line.empty()) writer_.Append(line, false);
 }
 
 void RunLedger::Abandon() {

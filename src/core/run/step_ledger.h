@@ -1,7 +1,8 @@
 #pragma once
 // StepLedger: the run's record of its steps as a poster sees it. A step calls Begin
 // just before it writes what a site could register (the HTTP request, FTP STOR, SMTP
-// DATA) and End with what came of it. Begin returns once its record is on the disk.
+// DATA) and End with what came of it. Begin returns once its record (and every one
+// before it) is on the disk; End once its record is in the file.
 // Both throw VendrixError when the history cannot be written; the step then sends
 // nothing more. Any thread.
 #include <array>

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <thread>
@@ -37,6 +39,19 @@ constexpr auto kBytesShownEvery = std::chrono::milliseconds(200);
 // A step's name in run.json.
 const char* StepKeyOf(RunStep step) {
   return step == RunStep::Ftp ? "ftp" : step == RunStep::Http ? "http" : "email";
+}
+
+// The date of a history record's time ("2026-12-07 15:04:05") as the site table
+// writes dates; "" when the time is not one.
+std::string RecordDate(const std::string& when) {
+  std::tm t{};
+  if (std::sscanf(when.c_str(), "%d-%d-%d %d:%d:%d", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
+                  &t.tm_min, &t.tm_sec) != 6) {
+    return "";
+  }
+  t.tm_year -= 1900;
+  t.tm_mon -= 1;
+  return ShortDate(t);
 }
 
 // A site entering another step starts its byte count again.
@@ -468,6 +483,15 @@ std::optional<SiteJob> SubmissionRun::PrepareRow(std::size_t i) {
     }
     held.reason = "already sent version " + version + " on " + last->when;
     AddLogLine(rowSite + ": " + held.reason + "; not sent again");
+    // A run that ended before its table was saved left the row's mark behind the
+    // history: the history holds.
+    AppSiteRow& r = rows[i];
+    const std::string date = RecordDate(last->when);
+    if (r.submit != "Update" || (!date.empty() && r.lastPost != date)) {
+      r.submit = "Update";
+      if (!date.empty()) r.lastPost = date;
+      MarkChanged();
+    }
   } else {
     held.outcome = "uncertain";
     for (const auto& step : held.steps) {
@@ -658,6 +682,7 @@ bool SubmissionRun::WalkParallel(int atOnce) {
     if (!anyBusy && (next >= rows.size() || cancelRequested_)) break;
     lock.unlock();
     ShowFlight(false);
+    SaveIfDue();
     lock.lock();
     flightCv_.wait_for(lock, std::chrono::milliseconds(100), [&] {
       if (flightMoved_ || cancelRequested_) return true;
@@ -867,9 +892,7 @@ void SubmissionRun::RowOutcome(int row, bool success) {
     AppSiteRow& r = host_.Rows()[static_cast<std::size_t>(row)];
     if (r.submit != "Update") r.submit = "Update";
     r.lastPost = ShortDate(clock_.Now());
-    // Saved at once (without waiting for the disk): a run that ends early keeps the
-    // marks of the sites it sent.
-    tableSaver_.Post(host_.SiteTableFile(), JoinLines(SiteTableLines(host_.Rows())));
+    MarkChanged();
   }
   ++sitesProcessed_;
   --toPost_;
@@ -877,7 +900,19 @@ void SubmissionRun::RowOutcome(int row, bool success) {
   view_.Progress(sitesProcessed_, counts_.total);
 }
 
+void SubmissionRun::MarkChanged() {
+  tableChanged_ = true;
+  SaveIfDue();
+}
+
+void SubmissionRun::SaveIfDue() {
+  if (!tableChanged_ || !tableSaver_.Due()) return;
+  tableChanged_ = false;
+  tableSaver_.Post(host_.SiteTableFile(), JoinLines(SiteTableLines(host_.Rows())));
+}
+
 void SubmissionRun::SaveTable() {
+  tableChanged_ = false;
   if (auto error = tableSaver_.Flush()) AddLogLine(*error);
   try {
     host_.SaveSiteTable();

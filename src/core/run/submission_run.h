@@ -2,8 +2,8 @@
 // The submission run: checks the application and the marked sites, asks for
 // confirmation, walks the site table and posts each site (its FTP upload, HTTP form
 // post and e-mail, in that order, through a SitePoster); marks the successful rows
-// "Update" with today's date (saving the table after every site), and ends with the
-// HTML reports.
+// "Update" with today's date (saving the table at most once a second and at the end;
+// the history's step records hold between saves), and ends with the HTML reports.
 //
 // With PostAtOnce 1 the sites are posted one after another on the run's thread, each
 // line shown as it comes. With more, up to that many sites are in flight at once on
@@ -137,6 +137,9 @@ class SubmissionRun {
   void RecordPost(const AppSiteRow& row, bool isNew, const SiteResult& result);
   void CountOutcome(bool success);
   void RowOutcome(int row, bool success);
+  // A row's mark changed: the table is saved when a save is due, else later.
+  void MarkChanged();
+  void SaveIfDue();
   void SaveTable();
   void AllIdle();
   void EnterPostingMode();
@@ -173,6 +176,7 @@ class SubmissionRun {
   PosterShared shared_;
 
   TableSaver tableSaver_;
+  bool tableChanged_ = false;  // a mark not yet handed to the saver
   Lines log_, ftplist_;
   Lines logTimes_;  // when each line of log_ was said
   bool reportWritten_ = false;

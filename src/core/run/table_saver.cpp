@@ -16,7 +16,12 @@ TableSaver::~TableSaver() {
   thread_.join();
 }
 
+bool TableSaver::Due() const {
+  return std::chrono::steady_clock::now() - posted_ >= std::chrono::seconds(1);
+}
+
 void TableSaver::Post(std::string path, std::string text) {
+  posted_ = std::chrono::steady_clock::now();
   {
     std::lock_guard lock(mutex_);
     pending_.emplace(std::move(path), std::move(text));
