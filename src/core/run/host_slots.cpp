@@ -40,11 +40,13 @@ HostSlots::Hold HostSlots::Take(const std::string& server, int n,
   return Hold(this, key, n);
 }
 
-void HostSlots::Release(const std::string& key, int n) {
+void HostSlots::Release(const std::string& key, int n,
+                        std::chrono::steady_clock::time_point since) {
   {
     std::lock_guard lock(mutex_);
     taken_[key] -= n;
-    const auto until = std::chrono::steady_clock::now() + kLinger;
+    const auto now = std::chrono::steady_clock::now();
+    const auto until = now + std::min<std::chrono::steady_clock::duration>(kLinger, now - since);
     for (int k = 0; k < n; ++k) lingering_[key].push_back(until);
   }
   cv_.notify_all();

@@ -7,9 +7,11 @@
 // is left out, so sites on two ports of one address share that address's slots. A
 // step gives its slots back before the next step of its site takes any.
 //
-// A slot given back stays taken a moment longer (kLinger), so that the server has
-// closed its end of the connection before the next one opens: a server counting its
-// open connections sees no more than the limit either.
+// A slot given back stays taken a moment longer, so that the server has closed its
+// end of the connection before the next one opens: a server counting its open
+// connections sees no more than the limit either. The moment is as long as the slot
+// was held, at most kLinger: a close reaches the server in half the time a request
+// and its answer take, so a server that answers at once is not kept waiting for.
 //
 // Any thread. A wait sleeps until a slot is given back, a lingering one expires, or
 // Wake is called, and then checks the caller's stop test; a stop test whose owner
@@ -35,21 +37,24 @@ class HostSlots {
   class Hold {
    public:
     Hold() = default;
-    Hold(Hold&& other) noexcept : slots_(other.slots_), key_(std::move(other.key_)), n_(other.n_) {
+    Hold(Hold&& other) noexcept
+        : slots_(other.slots_), key_(std::move(other.key_)), n_(other.n_), since_(other.since_) {
       other.slots_ = nullptr;
     }
     Hold& operator=(Hold&&) = delete;
     ~Hold() {
-      if (slots_) slots_->Release(key_, n_);
+      if (slots_) slots_->Release(key_, n_, since_);
     }
     explicit operator bool() const { return slots_ != nullptr; }
 
    private:
     friend class HostSlots;
-    Hold(HostSlots* slots, std::string key, int n) : slots_(slots), key_(std::move(key)), n_(n) {}
+    Hold(HostSlots* slots, std::string key, int n)
+        : slots_(slots), key_(std::move(key)), n_(n), since_(std::chrono::steady_clock::now()) {}
     HostSlots* slots_ = nullptr;
     std::string key_;
     int n_ = 0;
+    std::chrono::steady_clock::time_point since_;
   };
 
   // Takes n slots of server (at most the limit); an empty Hold when stop() became
@@ -63,7 +68,7 @@ class HostSlots {
   int Sleeps() const;
 
  private:
-  void Release(const std::string& key, int n);
+  void Release(const std::string& key, int n, std::chrono::steady_clock::time_point since);
   // The slots of key still lingering (lock held); drops the ones that expired.
   int Lingering(const std::string& key, std::chrono::steady_clock::time_point now);
 
