@@ -236,12 +236,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(named != std::string::npos, "an attachment is announced by its name");
   }
   if (m.Encoding == TMsgEncoding::meMIME && !enc.Boundary().empty() && name.ends_with(".eml")) {
-    // A message file goes 7bit exactly when it is clean; then the part is the file.
-    bool clean = true;
+    // A message file goes 7bit exactly when it is clean: 7-bit lines of at most 998
+    // bytes, each ended by CR LF (the last one too), and not empty; then the part is
+    // the file, else plain bytes in Base64.
+    bool clean = !bytes.empty() && bytes.back() == '\n';
     std::size_t line = 0;
-    for (char c : bytes) {
-      auto u = static_cast<unsigned char>(c);
-      line = c == '\r' || c == '\n' ? 0 : line + 1;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      const auto u = static_cast<unsigned char>(bytes[i]);
+      const bool crlf = (u == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ||
+                        (u == '\n' && i > 0 && bytes[i - 1] == '\r');
+      if ((u == '\r' || u == '\n') && !crlf) clean = false;
+      line = u == '\r' || u == '\n' ? 0 : line + 1;
       if (u == 0 || u > 127 || line > 998) clean = false;
     }
     // The first part with a disposition is this file's (the boundary occurs nowhere else).
