@@ -40,7 +40,8 @@ def app(name, **v):
             "SIZE32", "INSTSIZE32", "SIZE16", "INSTSIZE16", "PRICE", "STATUS", "EVAL", "XDATE",
             "XDAYS", "installer", "APPURL", "DL1_32", "DL2_32", "DL3_32", "DL4_32", "DL1_16",
             "DL2_16", "DL3_16", "DL4_16", "SHOT", "GIF", "ICO", "PATH", "ICOPATH", "GIFPATH",
-            "SCREENPATH", "OTHERPATH", "SHORTDESC"]
+            "SCREENPATH", "OTHERPATH", "SHORTDESC", "PADURL", "LICENSE", "LICENSEURL", "PKGID",
+            "TAGS", "INSTKIND", "SILENT", "PKGEXE", "RELNOTES"]
     v["NAME"] = name
     ini(f"data/{name}.dat", [("COMPANY", COMPANY), ("APPINFO", [(k, v.get(k, "")) for k in keys])])
 
@@ -86,10 +87,18 @@ app("Tidy Notes", FILENAME="tidynote.zip", **{"8CHAR": "tidynote"}, VERSION="2.1
     MONTH="11", YEAR="26", PLATFORM="Windows 95 and NT", DSTATUS="Author", SIZE32="2048",
     INSTSIZE32="4300800", PRICE="19.95", STATUS="Shareware", EVAL="30 days", XDAYS="30",
     installer="Install/Uninstall", APPURL="https://brightfield.example/tidynotes/",
-    DL1_32="https://brightfield.example/dl/tidynote.zip",
+    DL1_32="https://brightfield.example/dl/tidynote-2.1-setup.exe",
     SHOT="https://brightfield.example/tidynotes/shot.png",
     GIF="https://brightfield.example/tidynotes/icon.gif",
-    SHORTDESC="Notes that file themselves - 100% keyboard")
+    # A path inside the data folder: the package manifests read it from there.
+    PATH="dist/tidynote.exe",
+    SHORTDESC="Notes that file themselves - 100% keyboard",
+    # What the package managers ask for besides.
+    LICENSE="Proprietary (shareware, 30-day trial)",
+    LICENSEURL="https://brightfield.example/tidynotes/licence.html",
+    TAGS="notes, note-taking, search, tags, productivity", INSTKIND="inno",
+    PKGEXE="TidyNotes.exe",
+    RELNOTES="Instant search now finds words inside tags; HTML export keeps line breaks.")
 write("data/Tidy Notes.lds", [
     "Tidy Notes keeps your notes in order without folders: type, and every note finds its "
     "place by the words in it.",

@@ -390,6 +390,7 @@ TEST_F(AppTest, EveryFieldDescriptionAndNotesSurviveASaveAndARestart) {
     if (f.key == "STATUS") value = "Beta";
     if (f.key == "DSTATUS") value = "Dealer";
     if (f.key == "installer") value = "Install/Uninstall";
+    if (f.key == "INSTKIND") value = "nullsoft";
     EXPECT_TRUE(a.SetField(f.key, value)) << f.key;
   }
   a.SetLongDesc({"Line one", "", "100% free \xA9"});

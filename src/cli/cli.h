@@ -110,6 +110,8 @@ int ImportPadCommand(Context& c);
 int ExportPadCommand(Context& c);
 // "precheck": the pre-submission check (cmd_precheck.cpp).
 int PreCheckCommand(Context& c);
+// "manifest": the package managers' manifests (cmd_manifest.cpp).
+int ManifestCommand(Context& c);
 // "history": what each site already got (cmd_history.cpp).
 int HistoryCommand(Context& c);
 int ReportsCommand(Context& c);

@@ -4,6 +4,7 @@
 
 #include <iostream>
 
+#include "app/manifest_export.h"
 #include "base/cp1252.h"
 #include "base/error.h"
 #include "cli.h"
@@ -76,6 +77,12 @@ int PreCheckCommand(Context& c) {
           });
       findings.insert(findings.end(), uncertain.begin(), uncertain.end());
     }
+  }
+  // The package managers' rules, for a profile that is meant for them too.
+  for (const auto& m :
+       PackageFindings(s.Company().Profile(), s.App().Profile(), s.Wide().ProgramDir)) {
+    findings.push_back({FindingSeverity::Error, m.channel, m.field,
+                        Utf8ToCp1252(m.rule + " (value: \"" + m.value + "\")")});
   }
   if (!offline) {
     const AppProfile& profile = s.App().Profile();

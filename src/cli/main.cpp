@@ -75,6 +75,14 @@ const Command kCommands[] = {
      "  precheck --app A [--company C] [--only SITE]... [--offline] [--json] [--cafile PEM]\n"
      "      (what a run would find wrong; exit 3 when there are errors, warnings allowed)\n",
      vendrix::cli::PreCheckCommand, nullptr},
+    {"manifest",
+     "  manifest winget|scoop|chocolatey|all --app A [--company C] --out DIR\n"
+     "           [--verify-download] [--pack] [--force] [--cafile PEM]\n"
+     "      (package manifests from the profile, checked against each channel's rules;\n"
+     "       --verify-download compares the file at the download address with PATH,\n"
+     "       --pack also builds the Chocolatey .nupkg, --force replaces a different\n"
+     "       manifest of the same version; exit 3 when a rule is broken)\n",
+     vendrix::cli::ManifestCommand, nullptr},
     {"history",
      "  history --app A [--company C] [--site S]\n"
      "      (each successful post: site, version, date and time, kind, methods)\n",
@@ -117,7 +125,7 @@ bool WritesToTree(const std::string& command, const std::vector<std::string>& re
     return std::find(rest.begin(), rest.end(), word) != rest.end();
   };
   if (command == "expand" || command == "check" || command == "preview" || command == "precheck" ||
-      command == "history") {
+      command == "history" || command == "manifest") {
     return false;
   }
   if (command == "app" && (verb == "export-pad" || (verb == "import-pad" && has("--dry-run")))) {

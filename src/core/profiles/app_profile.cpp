@@ -3,7 +3,7 @@
 namespace vendrix {
 
 using P = AppProfile;
-const std::array<AppField, 38> kAppFields = {{
+const std::array<AppField, 46> kAppFields = {{
     {"FILENAME", "filename", &P::fileName, KeyRule::Any, 16},
     {"NAME", "AppName", &P::name, KeyRule::NoTyping, 0},
     {"8CHAR", "char8name", &P::char8, KeyRule::Any, 8},
@@ -42,6 +42,14 @@ const std::array<AppField, 38> kAppFields = {{
     {"OTHERPATH", "OtherFileEdit", &P::otherPath, KeyRule::Any, 0},
     {"SHORTDESC", "shortdesc", &P::shortDesc, KeyRule::NoDollar, 46},
     {"PADURL", "padurl", &P::padUrl, KeyRule::NoSpace, 0},
+    {"LICENSE", "license", &P::license, KeyRule::Any, 0},
+    {"LICENSEURL", "licenseurl", &P::licenseUrl, KeyRule::NoSpace, 0},
+    {"PKGID", "pkgid", &P::pkgId, KeyRule::NoSpace, 0},
+    {"TAGS", "tags", &P::tags, KeyRule::Any, 0},
+    {"INSTKIND", "instkind", &P::instKind, KeyRule::NoTyping, 0},
+    {"SILENT", "silent", &P::silent, KeyRule::Any, 0},
+    {"PKGEXE", "pkgexe", &P::pkgExe, KeyRule::Any, 0},
+    {"RELNOTES", "relnotes", &P::relNotes, KeyRule::Any, 0},
 }};
 
 const AppField* FindAppField(std::string_view key) {

@@ -18,6 +18,8 @@ struct AppProfile {
       instSize32, size16, instSize16, price, status, eval, expireDate, expireAfter, installer,
       appUrl, dl1_32, dl2_32, dl3_32, dl4_32, dl1_16, dl2_16, dl3_16, dl4_16, screenshotUrl, gifUrl,
       icoUrl, localPath, icoPath, gifPath, screenPath, otherPath, shortDesc, padUrl;
+  // What package managers ask beyond the download sites' fields.
+  std::string license, licenseUrl, pkgId, tags, instKind, silent, pkgExe, relNotes;
   Lines longDesc;
   Lines notes;
   std::string specReq = "None";
@@ -31,7 +33,7 @@ struct AppField {
   int maxLength;  // 0 for none
 };
 
-extern const std::array<AppField, 38> kAppFields;
+extern const std::array<AppField, 46> kAppFields;
 inline constexpr std::string_view kAppSection = "APPINFO";
 
 const AppField* FindAppField(std::string_view key);  // exact key, or nullptr

@@ -77,6 +77,7 @@ std::optional<std::string> CheckAppValue(std::string_view key, std::string_view 
     if (key == "STATUS") return OneOf(key, value, kStatuses);
     if (key == "DSTATUS") return OneOf(key, value, kSubmitters);
     if (key == "installer") return OneOf(key, value, kInstallers);
+    if (key == "INSTKIND") return OneOf(key, value, kInstallerKinds);
     return name + " cannot be changed.";
   }
   return BrokenKeyRule(key, f->rule, value);

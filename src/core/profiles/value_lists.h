@@ -15,5 +15,9 @@ inline constexpr std::array<std::string_view, 4> kInstallers = {
     "No Install Feature", "Install Feature Only", "Uninstall Feature Only", "Install/Uninstall"};
 inline constexpr std::array<std::string_view, 4> kSubmitters = {"Author", "Distributor", "Dealer",
                                                                 "User"};
+// What the program file is, for package managers ("" lets the file's name decide:
+// .msi, .zip, else exe).
+inline constexpr std::array<std::string_view, 6> kInstallerKinds = {"exe", "inno", "nullsoft",
+                                                                    "msi", "zip",  "portable"};
 
 }  // namespace vendrix
