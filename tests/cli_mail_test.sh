@@ -6,13 +6,9 @@ set -u
 cli=$1
 demo=$2
 peers=$3
-work=$(mktemp -d)
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/support/peer_test.sh"
 
-source "$peers/start_peer.sh"
 py=/usr/bin/python3
-source "$(dirname "${BASH_SOURCE[0]}")/support/check.sh"
 
 # A test certificate authority and a server certificate for 127.0.0.1.
 (

@@ -5,12 +5,7 @@
 set -u
 cli=$1
 peers=$2
-work=$(mktemp -d)
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
-
-source "$peers/start_peer.sh"
-source "$(dirname "${BASH_SOURCE[0]}")/support/check.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/support/peer_test.sh"
 
 # A scripted FTP peer in its own folder: scripted NAME JSON (sets $port and $dir).
 scripted() {

@@ -7,12 +7,7 @@ set -u
 cli=$1
 demo=$2
 peers=$3
-work=$(mktemp -d)
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
-
-source "$peers/start_peer.sh"
-source "$(dirname "${BASH_SOURCE[0]}")/support/check.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/support/peer_test.sh"
 
 v() { "$cli" --data-dir "$work/d" "$@"; }
 w() { "$cli" --data-dir "$work/demo" "$@"; }
