@@ -66,10 +66,11 @@ void MainWindowTest::captionPagesAndMenus() {
   QVERIFY(p.main->windowFlags() & Qt::WindowMaximizeButtonHint);
 
   auto* file = p.Find<QMenu>("FileMenu");
-  QCOMPARE(MenuTexts(file),
-           QStringList({"&Settings", "&View Reports", "&Update Data Files", "-",
-                        "&Import PAD File...", "Ex&port PAD File...", "-", "Default &FTP Script",
-                        "Default &Email Scripts", "-", "E&xit"}));
+  QCOMPARE(
+      MenuTexts(file),
+      QStringList({"&Settings", "&View Reports", "&Update Data Files", "-", "&Import PAD File...",
+                   "Ex&port PAD File...", "Export Package &Manifests\u2026", "-",
+                   "Default &FTP Script", "Default &Email Scripts", "-", "E&xit"}));
   QCOMPARE(MenuTexts(p.Find<QMenu>("DefaultEmailScriptsMenu")), QStringList({"&New", "&Update"}));
   QCOMPARE(MenuTexts(p.Find<QMenu>("HelpMenu")),
            QStringList({"&Help", "&Vendrix Home Page", "Hal&vane Home Page", "-", "&About"}));

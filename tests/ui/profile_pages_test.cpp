@@ -26,6 +26,7 @@ class ProfilePagesTest : public QObject {
   void inputRulesOfTheFields();
   void duplicateNamesAndDeletion();
   void padFileExportedAndImportedThroughTheWindows();
+  void manifestsCheckedThenWrittenThroughTheWindow();
 };
 
 void ProfilePagesTest::companyAndApplicationCreatedThroughThePages() {
@@ -121,7 +122,8 @@ void ProfilePagesTest::companyAndApplicationCreatedThroughThePages() {
       "XDAYS=\r\ninstaller=\r\nAPPURL=\r\nDL1_32=\r\nDL2_32=\r\nDL3_32=\r\nDL4_32=\r\n"
       "DL1_16=\r\nDL2_16=\r\nDL3_16=\r\nDL4_16=\r\nSHOT=\r\nGIF=\r\nICO=\r\nPATH=\r\n"
       "ICOPATH=\r\nGIFPATH=\r\nSCREENPATH=\r\nOTHERPATH=\r\nSHORTDESC=A tidy note taker\r\n"
-      "PADURL=\r\n";
+      "PADURL=\r\nLICENSE=\r\nLICENSEURL=\r\nPKGID=\r\nTAGS=\r\nINSTKIND=\r\nSILENT=\r\n"
+      "PKGEXE=\r\nRELNOTES=\r\n";
   QCOMPARE(p.File("data/Tidy.dat"), app);
   QCOMPARE(p.File("data/Tidy.lds"), "Line one\r\nCosts 5\r\n");
   QCOMPARE(p.File("data/Tidy.nts"), "");
@@ -307,6 +309,42 @@ void ProfilePagesTest::padFileExportedAndImportedThroughTheWindows() {
 
 namespace {
 RegisterTest<ProfilePagesTest> reg("ProfilePagesTest");
+}
+
+// File -> "Export Package Manifests…" on the demo: nothing broken, all written; 17
+// tags typed on the Packages sheet: the rule is named and Write is off.
+void ProfilePagesTest::manifestsCheckedThenWrittenThroughTheWindow() {
+  Program p;
+  Dialogs dialogs;
+  p.ShowPage(1);
+  const QString out = QString::fromStdString(p.Path("manifests"));
+  dialogs.Then([&](QWidget* w) {
+    QCOMPARE(w->objectName(), "TManifestExportFrm");
+    QCOMPARE(w->findChild<QTableWidget*>("ManifestFindingsGrid")->rowCount(), 0);
+    w->findChild<QLineEdit*>("OutDirEdit")->setText(out);
+    QTest::mouseClick(w->findChild<QPushButton*>("WriteBtn"), Qt::LeftButton);
+    QVERIFY(w->findChild<QLabel*>("ManifestVerdictLbl")->text().contains("bucket/tidynotes.json"));
+    QTest::mouseClick(w->findChild<QPushButton*>("CloseBtn"), Qt::LeftButton);
+  });
+  p.main->findChild<QAction*>("ExportManifestsItem")->trigger();
+  QTRY_VERIFY(dialogs.AllUsed());
+  QVERIFY(p.File("manifests/chocolatey/tidynotes.2.1.nupkg") != "<missing>");
+
+  p.Find<QTabWidget>("AppInfoPages")->setCurrentIndex(3);
+  QLineEdit* tags = p.Find<QLineEdit>("tags");
+  tags->end(false);
+  TypeInto(tags, ",a,b,c,d,f,g,h,i,j,k,l,m");
+  dialogs.Then([](QWidget* w) {
+    auto* grid = w->findChild<QTableWidget*>("ManifestFindingsGrid");
+    QCOMPARE(grid->rowCount(), 1);
+    QCOMPARE(grid->item(0, 0)->text() + " " + grid->item(0, 1)->text() + ": " +
+                 grid->item(0, 2)->text() + " (" + grid->item(0, 3)->text() + ")",
+             "winget Tags: at most 16 tags (17 tags)");
+    QVERIFY(!w->findChild<QPushButton*>("WriteBtn")->isEnabled());
+    QTest::mouseClick(w->findChild<QPushButton*>("CloseBtn"), Qt::LeftButton);
+  });
+  QTest::mouseClick(p.Find<QPushButton>("ExportManifestsBtn"), Qt::LeftButton);
+  QTRY_VERIFY(dialogs.AllUsed());
 }
 
 }  // namespace vendrix::test

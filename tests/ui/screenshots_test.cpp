@@ -24,6 +24,7 @@
 #include "gui_driver.h"
 #include "help_frm.h"
 #include "lamp.h"
+#include "manifest_export_frm.h"
 #include "pad_import_frm.h"
 #include "report_viewer.h"
 #include "run_worker.h"
@@ -174,6 +175,20 @@ void ScreenshotsTest::everyPageAndWindow() {
   QVERIFY(QTest::qWaitForWindowExposed(&import));
   Check(&import, "import-pad");
   import.close();
+
+  // The demo application's manifests, one rule broken.
+  AppProfile app = core.App().Profile();
+  app.tags += ",a,b,c,d,f,g,h,i,j,k,l,m";
+  ui::TManifestExportFrm manifests(
+      "Tidy Notes",
+      [&](unsigned channels, bool pack) {
+        return PlanManifests(core.Company().Profile(), app, channels, pack, core.Wide().ProgramDir);
+      },
+      p.main.get());
+  manifests.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&manifests));
+  Check(&manifests, "export-manifests");
+  manifests.close();
 
   QVERIFY2(cut_.isEmpty(), qPrintable(cut_.join("\n")));
 }

@@ -70,6 +70,7 @@ AppInfoSheet::AppInfoSheet(PageHost& main) : main_(main) {
   tabs_->addTab(BuildGeneral(), "&General");
   tabs_->addTab(BuildLocations(), "&Locations");
   tabs_->addTab(BuildDescription(), "D&escription");
+  tabs_->addTab(BuildPackages(), "Pac&kages");
   layout->addWidget(tabs_, 1);
 
   auto* buttons = new QHBoxLayout;
@@ -330,6 +331,55 @@ QWidget* AppInfoSheet::BuildDescription() {
       Caption("Notes to reviewer if applicable.  (Reg code offer, Version Update Changes, etc.)",
               notes_, page));
   layout->addWidget(notes_, 1);
+  return page;
+}
+
+QWidget* AppInfoSheet::BuildPackages() {
+  auto* page = new QWidget;
+  page->setObjectName("PackagesSheet");
+  auto* layout = new QVBoxLayout(page);
+  NarrowMargins(layout);
+  auto* intro = new QLabel(
+      "winget, Scoop and Chocolatey take the application from the fields of the other sheets "
+      "(the download address URL#1 of 32 bits and the local file) and these:",
+      page);
+  intro->setWordWrap(true);
+  layout->addWidget(intro);
+  auto* form = new QFormLayout;
+  QLineEdit* license = Field("LICENSE", page);
+  license->setToolTip("The licence's name, as \"MIT\" or \"Proprietary\"");
+  form->addRow(Caption("Licence:", license, page), license);
+  QLineEdit* licenseUrl = Field("LICENSEURL", page);
+  form->addRow(Caption("Licence Add&ress:", licenseUrl, page), licenseUrl);
+  QLineEdit* pkgId = Field("PKGID", page);
+  pkgId->setPlaceholderText("Publisher.Package, made from the company's and application's names");
+  form->addRow(Caption("Package Identifier:", pkgId, page), pkgId);
+  QLineEdit* tags = Field("TAGS", page);
+  tags->setToolTip("Separated by commas: at most 16 tags of at most 40 characters each");
+  form->addRow(Caption("Tags:", tags, page), tags);
+  QComboBox* kind = Selector("INSTKIND", page);
+  kind->addItem("");
+  kind->addItems(Items(kInstallerKinds));
+  kind->setToolTip("Empty: the file's name decides (.msi, .zip, else exe)");
+  form->addRow(Caption("Installer Kind:", kind, page), kind);
+  QLineEdit* silent = Field("SILENT", page);
+  silent->setToolTip(
+      "The switches that install without questions; inno, nullsoft and msi "
+      "have their own when this is empty");
+  form->addRow(Caption("Silent Switches:", silent, page), silent);
+  QLineEdit* pkgExe = Field("PKGEXE", page);
+  pkgExe->setToolTip("The program file inside a zip, or the installed program to start");
+  form->addRow(Caption("Pr&ogram File:", pkgExe, page), pkgExe);
+  QLineEdit* relNotes = Field("RELNOTES", page);
+  form->addRow(Caption("Release Notes:", relNotes, page), relNotes);
+  layout->addLayout(form);
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  QPushButton* exportBtn =
+      AddButton(row, "ExportManifestsBtn", "Export Package &Manifests\u2026", page);
+  connect(exportBtn, &QPushButton::clicked, this, [this] { main_.ExportManifests(); });
+  layout->addLayout(row);
+  layout->addStretch();
   return page;
 }
 

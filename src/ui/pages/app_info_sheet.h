@@ -1,5 +1,6 @@
 #pragma once
-// The "App Info" page with its sub-pages "General", "Locations" and "Description":
+// The "App Info" page with its sub-pages "General", "Locations", "Description" and
+// "Packages" (what the package managers ask for besides):
 // the application selector, every field of the profile with its limits and key
 // filters, the four value lists, the file choosers and the buttons New, Delete and
 // Save Application, bound to the core's AppPage. GUI thread only.
@@ -30,6 +31,7 @@ class AppInfoSheet : public QWidget {
   QWidget* BuildGeneral();
   QWidget* BuildLocations();
   QWidget* BuildDescription();
+  QWidget* BuildPackages();
   // A field of the profile by its file key, with the limits and key rule of the key.
   QLineEdit* Field(const char* key, QWidget* parent);
   QComboBox* Selector(const char* key, QWidget* parent);

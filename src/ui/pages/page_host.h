@@ -40,6 +40,8 @@ class PageHost {
   virtual void RunCommand(HostCommand command) = 0;
   // The application as a PAD file (File -> "Export PAD File...").
   virtual void ExportPad() = 0;
+  // The package managers' manifests (File -> "Export Package Manifests…").
+  virtual void ExportManifests() = 0;
   virtual void ShowVariables() = 0;
   virtual void OpenUrl(const QString& url) = 0;
   // The Settings window; true when it closed with OK.

@@ -22,6 +22,7 @@
 #include "help_frm.h"
 #include "hint_switch.h"
 #include "main_frm_windows.h"
+#include "manifest_export_frm.h"
 #include "pad_import_frm.h"
 #include "qt_text.h"
 #include "report_viewer.h"
@@ -139,6 +140,8 @@ void TMainFrm::BuildMenus() {
   file->addSeparator();
   add(file, "ImportPadItem", "&Import PAD File...", [this] { ImportPad(); });
   add(file, "ExportPadItem", "Ex&port PAD File...", [this] { ExportPad(); });
+  add(file, "ExportManifestsItem", "Export Package &Manifests\u2026",
+      [this] { ExportManifests(); });
   file->addSeparator();
   add(file, "DefaultFtpScriptItem", "Default &FTP Script", [this] { ShowDefaultScript(0); });
   QMenu* mail = file->addMenu("Default &Email Scripts");
@@ -195,6 +198,23 @@ void TMainFrm::ImportPad() {
 void TMainFrm::ExportPad() {
   prompt_.SuggestSaveName(ToQt(session_->App().Shown()) + ".xml");
   Act([this] { ExportPadFile(*session_); });
+}
+
+void TMainFrm::ExportManifests() {
+  if (tableDue_) BuildDueTable();
+  if (session_->App().Shown().empty()) {
+    prompt_.Error("There is no application to make manifests of.");
+    return;
+  }
+  Session& s = *session_;
+  TManifestExportFrm window(
+      ToQt(s.App().Shown()),
+      [&s](unsigned channels, bool pack) {
+        return PlanManifests(s.Company().Profile(), s.App().Profile(), channels, pack,
+                             s.Wide().ProgramDir);
+      },
+      this);
+  window.exec();
 }
 
 bool TMainFrm::Act(const std::function<void()>& action, bool busy) {

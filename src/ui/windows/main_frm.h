@@ -90,6 +90,7 @@ class TMainFrm : public QMainWindow, public PageHost {
   // (also the App Info page's button).
   void ImportPad();
   void ExportPad() override;
+  void ExportManifests() override;
 
   // The single-instance activation: restore when minimised, else bring to the front.
   void Activate();
