@@ -28,7 +28,29 @@ class MailWindowLines : public SmtpFormView {
 
 }  // namespace
 
-bool SitePoster::DoEmailPost(bool isNew, bool isCopy) {
+// The step as the poster runs it: the site's message, then the copy to the company
+// contact when the site asks for one (whose failure the site's step does not share).
+class MailStep final : public SiteStep {
+ public:
+  explicit MailStep(SitePoster& poster) : p_(poster) {}
+  RunStep Which() const override { return RunStep::Mail; }
+  StepEnd Run(bool isNew) override {
+    StepEnd end = p_.Guarded(RunStep::Mail, [&] { return p_.MailPost(isNew, false); });
+    if (end.ok && p_.job_.site.emailSendCopy && !p_.skip_) {
+      p_.Guarded(RunStep::Mail, [&] { return p_.MailPost(isNew, true); });
+    }
+    return end;
+  }
+
+ private:
+  SitePoster& p_;
+};
+
+std::unique_ptr<SiteStep> MakeMailStep(SitePoster& poster) {
+  return std::make_unique<MailStep>(poster);
+}
+
+StepEnd SitePoster::MailPost(bool isNew, bool isCopy) {
   const std::string site = siteName_;
   const std::string contact = shared_.companyEmail;
   const ProgramSettings& settings = shared_.settings;
@@ -61,7 +83,7 @@ bool SitePoster::DoEmailPost(bool isNew, bool isCopy) {
     form.Apply(setup);
     sink_.Status(*this, RunStep::Mail,
                  isCopy ? "Preparing Mail Copy To: " + contact : "Preparing Mail");
-    if (!mail) return false;  // no script: the builder logged the three lines
+    if (!mail) return StepEnd::Failed(lastLogLine_);  // no script: the builder said so
     form.BodyMemo = mail->body;
     form.msMessage1.Attachments.Clear();
     for (const auto& file : mail->attachments) form.Attach(Cp1252ToUtf8(file));
@@ -70,15 +92,15 @@ bool SitePoster::DoEmailPost(bool isNew, bool isCopy) {
   } catch (const VendrixError& e) {
     // A file to attach that cannot be read, or a setting the window refuses.
     AddLogLine(e.what());
-    return false;
+    return StepEnd::Failed(e.what());
   }
-  if (Stopped()) return false;
+  if (Stopped()) return StepEnd::Failed({});
   // One of the mail server's sessions.
   std::optional<HostSlots::Hold> hold;
   if (shared_.hostSlots) {
     hold.emplace(
         shared_.hostSlots->Take(MailServerSlots(settings.smtp), 1, [this] { return Stopped(); }));
-    if (!*hold) return false;
+    if (!*hold) return StepEnd::Failed({});
   }
   // The message to the site is recorded before DATA; the copy to the company is not
   // the site's.
@@ -127,8 +149,10 @@ bool SitePoster::DoEmailPost(bool isNew, bool isCopy) {
   }
   if (raised || form.ErrorFlag()) {
     sink_.Status(*this, RunStep::Mail, "Mail Send Error");
-    AddLogLine((isCopy ? contact : site) + " EMail ERROR!!!");
-    return false;
+    const std::string line = (isCopy ? contact : site) + " EMail ERROR!!!";
+    AddLogLine(line);
+    // What the server or the connection said, else the log's word.
+    return StepEnd::Failed(form.ErrorText().empty() ? line : MaskWords(form.ErrorText()));
   }
   if (isCopy) {
     sink_.Status(*this, RunStep::Mail, "Mail Copy Sent");
@@ -142,7 +166,7 @@ bool SitePoster::DoEmailPost(bool isNew, bool isCopy) {
                      Cp1252ToUtf8(file), false);
     }
   }
-  return true;
+  return StepEnd::Done();
 }
 
 }  // namespace vendrix

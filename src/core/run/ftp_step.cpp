@@ -6,6 +6,7 @@
 
 #include "base/cp1252.h"
 #include "run/file_digest.h"
+#include "run/retry_rules.h"
 #include "run/site_poster.h"
 #include "script/submission_builder.h"
 
@@ -18,6 +19,31 @@ std::string FileNameOf(const std::string& path) {
 }
 
 }  // namespace
+
+// The step as the poster runs it: the upload with its retries, the FTP list on the
+// site's page, and the server left.
+class FtpStep final : public SiteStep {
+ public:
+  explicit FtpStep(SitePoster& poster) : p_(poster) {}
+  RunStep Which() const override { return RunStep::Ftp; }
+  StepEnd Run(bool) override {
+    p_.ftpLines_.clear();
+    p_.sink_.FtpListCleared(p_);
+    StepEnd end = p_.FtpUpload();
+    for (const auto& line : p_.ftpLines_) p_.AddReportLine(line);
+    p_.ftpForm_.Logoff();
+    p_.ftpHold_.reset();
+    p_.secret_.clear();
+    return end;
+  }
+
+ private:
+  SitePoster& p_;
+};
+
+std::unique_ptr<SiteStep> MakeFtpStep(SitePoster& poster) {
+  return std::make_unique<FtpStep>(poster);
+}
 
 void SitePoster::RecordSentFile(const std::string& step, const std::string& name,
                                 const std::string& path, bool confirmed) {
@@ -36,7 +62,30 @@ void SitePoster::RecordSentFile(const std::string& step, const std::string& name
   outcome_.result.files.push_back({step, name, digest->bytes, digest->sha256, confirmed});
 }
 
-bool SitePoster::DoFtpUpload() {
+StepEnd SitePoster::FtpUpload() {
+  const std::string& rowSite = job_.rowData.site;
+  int failures = 0;
+  StepEnd end;
+  stored_.clear();
+  // An upload that may have reached the site is not tried again.
+  while (!end.ok && !skip_ && failures <= shared_.settings.ftpRetries &&
+         ended_[StepSlot(RunStep::Ftp)] != StepState::Uncertain) {
+    if (failures > 0) {
+      // A server that failed a moment ago gets a little longer each time.
+      const int wait = BackOffMs(failures - 1);
+      const std::string line = "Trying " + rowSite + " by FTP again in " + Seconds(wait) +
+                               " (attempt " + std::to_string(failures + 1) + ")";
+      AddFtpLine(line);
+      AddLogLine(line);
+      if (!WaitBeforeRetry(wait)) break;
+    }
+    end = FtpTry();
+    if (!end.ok) ++failures;
+  }
+  return end;
+}
+
+StepEnd SitePoster::FtpTry() {
   const std::string site = siteName_;
   try {
     return FtpAttempt();
@@ -48,40 +97,44 @@ bool SitePoster::DoFtpUpload() {
     Settle(RunStep::Ftp, storeBegun_ && !ftpForm_.FTP1.TransferRefused() ? StepState::Uncertain
                                                                          : StepState::NotDelivered);
     AddFtpLine(MaskWords(std::string("EXCEPTION: ") + e.what()));
-    AddLogLine(site + " -> " + "FTP error: " + MaskWords(e.what()));
+    const std::string why = site + " -> " + "FTP error: " + MaskWords(e.what());
+    AddLogLine(why);
     ftpForm_.Logoff();
     ftpHold_.reset();
-    return false;
+    return StepEnd::Failed(why);
   }
 }
 
-bool SitePoster::FtpAttempt() {
+StepEnd SitePoster::FtpAttempt() {
   const std::string site = siteName_;
   ftpState_.FtpFailed = false;
   ftpForm_.Logoff();
   ftpHold_.reset();
   sink_.Status(*this, RunStep::Ftp, "logging on to " + site);
   auto plan = builder_->BuildFtpLogin();
-  if (!plan) return false;
+  if (!plan) return StepEnd::Failed(lastLogLine_);  // the builder's own words
   // The password never reaches a log line or a page, even when a server repeats it.
   secret_ = plan->password;
-  if (!builder_->BuildFtpFiles(*plan)) return false;
+  if (!builder_->BuildFtpFiles(*plan)) return StepEnd::Failed(lastLogLine_);
   ftpForm_.tHost = plan->host;
   ftpForm_.tUser = plan->user;
   ftpForm_.tPasswd = plan->password;
   ftpForm_.SetRemoteFile("");
-  if (Stopped()) return false;
+  if (Stopped()) return StepEnd::Failed({});
   // The control and the data connection: two of the server's slots.
   if (shared_.hostSlots) {
     auto hold = shared_.hostSlots->Take(ServerOf(plan->host, 21), 2, [this] { return Stopped(); });
-    if (!hold) return false;
+    if (!hold) return StepEnd::Failed({});
     ftpHold_ = std::make_unique<HostSlots::Hold>(std::move(hold));
   }
   ftpForm_.Logon();
   if (ftpState_.FtpFailed && !skip_) {
-    AddLogLine(site + " -> " + "FTP logon failed: " + MaskWords(ftpState_.FtpErrorText));
+    const std::string why =
+        site + " -> " + "FTP logon failed: " + MaskWords(ftpState_.FtpErrorText);
+    AddLogLine(why);
+    return StepEnd::Failed(why);
   }
-  if (ftpState_.FtpFailed || skip_) return false;
+  if (ftpState_.FtpFailed || skip_) return StepEnd::Failed({});
 
   const std::string program = eng_.Context().App().localPath;
   for (std::size_t i = 0; i < plan->files.size(); ++i) {
@@ -112,11 +165,12 @@ bool SitePoster::FtpAttempt() {
       Settle(RunStep::Ftp, storeBegun_ && !ftpForm_.FTP1.TransferRefused()
                                ? StepState::Uncertain
                                : StepState::NotDelivered);
-      AddLogLine(site + " -> " + "FTP error: " + MaskWords(ftpState_.FtpErrorText));
+      const std::string why = site + " -> " + "FTP error: " + MaskWords(ftpState_.FtpErrorText);
+      AddLogLine(why);
       AddFtpLine("ERROR SENDING FILE -> " + ftpForm_.RemoteFile());
       ftpForm_.Logoff();
       ftpHold_.reset();
-      return false;
+      return StepEnd::Failed(why);
     }
     // The program sent as it is is named by its whole remote path; an archive and the
     // text file by their file names.
@@ -133,7 +187,7 @@ bool SitePoster::FtpAttempt() {
     RecordSentFile("ftp", name, file.localPath, ftpForm_.FTP1.UploadVerified());
   }
   Settle(RunStep::Ftp, StepState::Delivered);
-  return true;
+  return StepEnd::Done();
 }
 
 }  // namespace vendrix

@@ -48,17 +48,36 @@ bool StatusIs2xx(const std::string& statusLine) {
 
 }  // namespace
 
-bool SitePoster::DoHttpPost(bool isNew) {
+// The step as the poster runs it.
+class HttpStep final : public SiteStep {
+ public:
+  explicit HttpStep(SitePoster& poster) : poster_(poster) {}
+  RunStep Which() const override { return RunStep::Http; }
+  StepEnd Run(bool isNew) override {
+    poster_.ClearXfer();
+    return poster_.Guarded(RunStep::Http, [&] { return poster_.HttpPost(isNew); });
+  }
+
+ private:
+  SitePoster& poster_;
+};
+
+std::unique_ptr<SiteStep> MakeHttpStep(SitePoster& poster) {
+  return std::make_unique<HttpStep>(poster);
+}
+
+StepEnd SitePoster::HttpPost(bool isNew) {
   const SiteDefinition& def = job_.site;
   if (def.Script(ScriptKind::HttpNew).find(kFilemineMarker) != std::string::npos ||
       def.Script(ScriptKind::HttpUpdate).find(kFilemineMarker) != std::string::npos) {
-    return false;  // served by a built-in submitter: nothing is sent
+    // Served by a submitter built for that site: nothing is sent.
+    return StepEnd::Failed("the site's form is sent by a submitter of its own");
   }
   const std::string site = siteName_;
   sink_.Status(*this, RunStep::Http, "Preparing to Post to " + site);
   http_.ContentType = "application/x-www-form-urlencoded";
   auto http = builder_->BuildHttpSubmission(isNew ? SubmissionKind::New : SubmissionKind::Update);
-  if (!http) return false;  // the builder logged why
+  if (!http) return StepEnd::Failed(lastLogLine_);  // the builder's own words
   sink_.Status(*this, RunStep::Http, "HTTP Posting: " + site);
 
   auto idle = [this] {
@@ -69,8 +88,9 @@ bool SitePoster::DoHttpPost(bool isNew) {
     const std::string line = "Posting Error - " + why + "(" + site + ")";
     AddLogLine(line);
     AddReportLine(line);
-    return false;
+    return StepEnd::Failed(line);
   };
+  StepEnd failed;  // the last attempt's failure
   http_.SetURL(http->url);
   http_.PostData = http->get ? std::string() : http->data;
   int retried = 0;               // tries again after nothing reached the site
@@ -100,7 +120,7 @@ bool SitePoster::DoHttpPost(bool isNew) {
         Settle(RunStep::Http, StepState::Delivered);
         AddLogLine("Accepted HTTP Post to: " + site + " (" + e.Description + ")");
         idle();
-        return true;
+        return StepEnd::Done();
       }
       // A site that answered with a refusal did not take the form; one that gave no
       // answer to a request it was given may have.
@@ -128,15 +148,15 @@ bool SitePoster::DoHttpPost(bool isNew) {
         againMs = BackOffMs(retried++);
         why = "nothing reached the site";
       }
-      fail(line);
-      if (againMs < 0) return false;
+      failed = fail(line);
+      if (againMs < 0) return failed;
     }
     if (againMs < 0) break;
     const std::string again = "Trying " + site + " again in " + Seconds(againMs) + " (attempt " +
                               std::to_string(attempt + 1) + "): " + why;
     AddLogLine(again);
     AddReportLine(again);
-    if (!WaitBeforeRetry(againMs)) return false;
+    if (!WaitBeforeRetry(againMs)) return failed;
   }
   if (httpTimedOut_ || !StatusIs2xx(http_.StatusLine())) {
     Settle(RunStep::Http, StepState::Uncertain);
@@ -151,7 +171,7 @@ bool SitePoster::DoHttpPost(bool isNew) {
   sink_.Status(*this, RunStep::Http, "Posted on " + site);
   AddLogLine("Completed HTTP Post to: " + site);
   idle();
-  return true;
+  return StepEnd::Done();
 }
 
 }  // namespace vendrix

@@ -16,7 +16,7 @@ namespace vendrix {
 
 struct RunConfirmation {
   PostCounts counts;  // every marked site that fits, the already-sent ones included
-  PostCounts sent;    // the part of counts that alreadySent makes up
+  PostCounts sent;    // the part of counts the run sends nothing to without "Send again"
   std::vector<Finding> findings;
   std::string version;  // the application's version
   // Sites that got every step of that version, and (with " (may have it: check the

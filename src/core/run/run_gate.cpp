@@ -40,7 +40,8 @@ std::string ApplicationProblem(const AppProfile& app) {
 std::vector<std::string> AlreadySentSites(
     const PostHistory& history, const std::vector<AppSiteRow>& rows,
     const std::vector<std::size_t>& indexes, const std::string& version,
-    const std::function<const SiteDefinition*(const std::string&)>& open) {
+    const std::function<const SiteDefinition*(const std::string&)>& open,
+    std::vector<std::string>* held) {
   std::vector<std::string> out;
   for (std::size_t i : indexes) {
     const AppSiteRow& row = rows[i];
@@ -48,13 +49,16 @@ std::vector<std::string> AlreadySentSites(
     if (!def) continue;
     const auto steps = StepsOf(*def, row.submit == "New");
     const auto standings = StandingsOf(history, row.site, version, steps);
-    bool any = false, all = true, unsure = false;
+    bool any = false, all = true, unsure = false, settled = true;
     for (std::size_t k = 0; k < steps.size(); ++k) {
       if (!steps[k]) continue;
       any = true;
       all = all && standings[k].state == StepState::Delivered;
       unsure = unsure || standings[k].state == StepState::Uncertain;
+      settled = settled && (standings[k].state == StepState::Delivered ||
+                            standings[k].state == StepState::Uncertain);
     }
+    if (held && any && settled) held->push_back(row.site);
     if (unsure) {
       out.push_back(row.site + " (may have it: check the site)");
     } else if (any && all) {

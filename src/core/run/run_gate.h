@@ -36,11 +36,13 @@ std::string MayHaveReached(const std::string& site, const std::string& when, Run
 
 // The rows' sites (by index) that got every step they take of the version, and, with
 // " (may have it: check the site)", those with a step that may have reached them:
-// what "Send again" sends whole.
+// what "Send again" sends whole. With held, also the sites a run without "Send again"
+// sends nothing to (each step delivered or one that may have reached the site).
 std::vector<std::string> AlreadySentSites(
     const PostHistory& history, const std::vector<AppSiteRow>& rows,
     const std::vector<std::size_t>& indexes, const std::string& version,
-    const std::function<const SiteDefinition*(const std::string&)>& open);
+    const std::function<const SiteDefinition*(const std::string&)>& open,
+    std::vector<std::string>* held = nullptr);
 
 // A warning for every step of the rows that may have reached its site for the
 // version. open gives a row's site definition (nullptr when it cannot be read).

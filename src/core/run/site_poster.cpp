@@ -49,6 +49,7 @@ SitePoster::SitePoster(const PosterShared& shared, PosterSink& sink, std::string
           ftpState_, [this](const std::string& line) { AddFtpLine(MaskTrail(line)); },
           [this](const std::string& text) { sink_.Status(*this, RunStep::Ftp, text); }) {
   ftpForm_.OnBytes = [this](long long bytes) { sink_.FtpBytes(*this, bytes); };
+  steps_ = {MakeFtpStep(*this), MakeHttpStep(*this), MakeMailStep(*this)};
   tree_.FilesDir = std::move(filesDir);
   ExpansionContext context = shared.eng->Context();
   context.site = &job_.site;
@@ -196,7 +197,7 @@ void SitePoster::Arm() {
   if (Stopped()) stop_.Cancel();
 }
 
-bool SitePoster::Guarded(RunStep step, const std::function<bool()>& action) {
+StepEnd SitePoster::Guarded(RunStep step, const std::function<StepEnd()>& action) {
   try {
     return action();
   } catch (const std::exception& e) {
@@ -206,12 +207,12 @@ bool SitePoster::Guarded(RunStep step, const std::function<bool()>& action) {
       AddLogLine(e.what());
       AddReportLine(e.what());
       AddLogLine(siteName_ + " EMail ERROR!!!");
-    } else {
-      const std::string line = "Posting Error - " + std::string(e.what()) + "(" + siteName_ + ")";
-      AddLogLine(line);
-      AddReportLine(line);
+      return StepEnd::Failed(e.what());
     }
-    return false;
+    const std::string line = "Posting Error - " + std::string(e.what()) + "(" + siteName_ + ")";
+    AddLogLine(line);
+    AddReportLine(line);
+    return StepEnd::Failed(line);
   }
 }
 
@@ -224,22 +225,22 @@ const char* StepKey(RunStep step) {
 
 }  // namespace
 
-void SitePoster::StepEnded(RunStep step, bool ok) {
+void SitePoster::StepEnded(RunStep step, const StepEnd& end) {
   StepResult r;
   r.step = StepKey(step);
   const StepState state = ended_[StepSlot(step)];
-  if (ok) {
+  if (end.ok) {
     r.status = "ok";
   } else if (state == StepState::Uncertain) {
     r.status = "uncertain";
     outcome_.uncertain = true;
-    r.detail = lastLogLine_;
+    r.detail = end.reason;
   } else if (state == StepState::None && (skip_ || (shared_.cancel && *shared_.cancel))) {
     // Ended by a skip or a cancel before anything was written.
     r.status = "skipped";
   } else {
     r.status = "failed";
-    r.detail = ledgerError_.empty() ? lastLogLine_ : ledgerError_;
+    r.detail = ledgerError_.empty() ? end.reason : ledgerError_;
   }
   outcome_.result.steps.push_back(std::move(r));
 }
@@ -426,72 +427,18 @@ void SitePoster::RunSteps(bool& success, bool& ran) {
     return steps[StepSlot(step)] && !skip_ && !stopped() && !Held(step);
   };
 
-  if (takes(RunStep::Ftp)) {
+  for (const auto& step : steps_) {
+    const RunStep which = step->Which();
+    if (!takes(which)) continue;
     ran = true;
-    sink_.Lamp(*this, RunStep::Ftp, LampState::Blinking);
-    BeginPage(RunStep::Ftp);
-    ftpLines_.clear();
-    sink_.FtpListCleared(*this);
-    const bool sent = FtpStep();
-    if (!sent) success = false;
-    StepEnded(RunStep::Ftp, sent);
-    for (const auto& line : ftpLines_) AddReportLine(line);
-    EndPage();
-    ftpForm_.Logoff();
-    ftpHold_.reset();
-    secret_.clear();
-    sink_.Lamp(*this, RunStep::Ftp, LampState::Lit);
+    sink_.Lamp(*this, which, LampState::Blinking);
+    BeginPage(which);
+    const StepEnd end = step->Run(isNew);
+    if (!end.ok) success = false;
+    StepEnded(which, end);
+    EndPage(which == RunStep::Http ? xfer_ : Lines{});
+    sink_.Lamp(*this, which, LampState::Lit);
   }
-  if (takes(RunStep::Http)) {
-    ran = true;
-    sink_.Lamp(*this, RunStep::Http, LampState::Blinking);
-    BeginPage(RunStep::Http);
-    ClearXfer();
-    const bool posted = Guarded(RunStep::Http, [&] { return DoHttpPost(isNew); });
-    if (!posted) success = false;
-    StepEnded(RunStep::Http, posted);
-    EndPage(xfer_);
-    sink_.Lamp(*this, RunStep::Http, LampState::Lit);
-  }
-  if (takes(RunStep::Mail)) {
-    ran = true;
-    BeginPage(RunStep::Mail);
-    sink_.Lamp(*this, RunStep::Mail, LampState::Blinking);
-    if (!Guarded(RunStep::Mail, [&] { return DoEmailPost(isNew, false); })) {
-      success = false;
-      StepEnded(RunStep::Mail, false);
-    } else {
-      StepEnded(RunStep::Mail, true);
-      if (site.emailSendCopy && !skip_) {
-        Guarded(RunStep::Mail, [&] { return DoEmailPost(isNew, true); });
-      }
-    }
-    EndPage();
-    sink_.Lamp(*this, RunStep::Mail, LampState::Lit);
-  }
-}
-
-bool SitePoster::FtpStep() {
-  const std::string& rowSite = job_.rowData.site;
-  int failures = 0;
-  bool sent = false;
-  stored_.clear();
-  // An upload that may have reached the site is not tried again.
-  while (!sent && !skip_ && failures <= shared_.settings.ftpRetries &&
-         ended_[StepSlot(RunStep::Ftp)] != StepState::Uncertain) {
-    if (failures > 0) {
-      // A server that failed a moment ago gets a little longer each time.
-      const int wait = BackOffMs(failures - 1);
-      const std::string line = "Trying " + rowSite + " by FTP again in " + Seconds(wait) +
-                               " (attempt " + std::to_string(failures + 1) + ")";
-      AddFtpLine(line);
-      AddLogLine(line);
-      if (!WaitBeforeRetry(wait)) break;
-    }
-    sent = DoFtpUpload();
-    if (!sent) ++failures;
-  }
-  return sent;
 }
 
 }  // namespace vendrix

@@ -30,6 +30,7 @@
 #include "run/run_report.h"
 #include "run/run_results.h"
 #include "run/run_view.h"
+#include "run/site_step.h"
 #include "run/step_ledger.h"
 #include "script/eng_build.h"
 #include "script/submission.h"
@@ -146,16 +147,21 @@ class SitePoster : private SubmissionLog {
   void BeginPage(RunStep step);
   void EndPage(const Lines& answer = {});
   void RunSteps(bool& success, bool& ran);
-  bool FtpStep();
-  bool DoFtpUpload();
-  bool FtpAttempt();
-  bool DoHttpPost(bool isNew);
-  bool DoEmailPost(bool isNew, bool isCopy);
+  // The steps' work (ftp_step.cpp, http_step.cpp, email_step.cpp).
+  friend class FtpStep;
+  friend class HttpStep;
+  friend class MailStep;
+  StepEnd FtpUpload();
+  StepEnd FtpTry();
+  StepEnd FtpAttempt();
+  StepEnd HttpPost(bool isNew);
+  StepEnd MailPost(bool isNew, bool isCopy);
   void RecordSentFile(const std::string& step, const std::string& name, const std::string& path,
                       bool confirmed);
   bool WaitBeforeRetry(int ms);
-  bool Guarded(RunStep step, const std::function<bool()>& action);
-  void StepEnded(RunStep step, bool ok);
+  // The action's end; an error no step handler foresaw fails the step.
+  StepEnd Guarded(RunStep step, const std::function<StepEnd()>& action);
+  void StepEnded(RunStep step, const StepEnd& end);
   // A step that is not sent: delivered before, or uncertain (true).
   bool Held(RunStep step);
   // The hook before a request: false when the site is stopped or the history cannot
@@ -185,8 +191,9 @@ class SitePoster : private SubmissionLog {
   Lines xfer_;
   std::size_t xferBytes_ = 0;
   int transferLines_ = 0;
-  std::string lastLogLine_;  // the detail of a failed step
-  std::string secret_;       // the password of the step in progress (FTP or SMTP)
+  std::string lastLogLine_;  // what the builder said last (its failures' words)
+  std::array<std::unique_ptr<SiteStep>, 3> steps_;  // by RunStep
+  std::string secret_;  // the password of the step in progress (FTP or SMTP)
 
   std::mutex commitMutex_;
   std::atomic<bool> committed_{false};  // set under commitMutex_: a request is being written

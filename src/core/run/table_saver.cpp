@@ -17,7 +17,11 @@ TableSaver::~TableSaver() {
 }
 
 bool TableSaver::Due() const {
-  return std::chrono::steady_clock::now() - posted_ >= std::chrono::seconds(1);
+  return std::chrono::steady_clock::now() >= DueAt();
+}
+
+std::chrono::steady_clock::time_point TableSaver::DueAt() const {
+  return posted_ + std::chrono::seconds(1);
 }
 
 void TableSaver::Post(std::string path, std::string text) {

@@ -25,6 +25,8 @@ class TableSaver {
 
   // Whether a text handed over now is in time: none was in the last second.
   bool Due() const;
+  // When the next text is in time.
+  std::chrono::steady_clock::time_point DueAt() const;
   void Post(std::string path, std::string text);
   // Waits until everything handed over is on disk; returns the first error message
   // since the last Flush, if any.
