@@ -28,7 +28,7 @@ import sys
 # The pages in reading order: the contents list and the Previous/Next links follow it.
 PAGES = [
     "index", "getting-started", "company", "application", "sites", "submit",
-    "site-builder", "scripts", "reports", "settings", "tools", "services", "data",
+    "site-builder", "scripts", "reports", "settings", "tools", "services", "package-managers", "data",
     "command-line", "troubleshooting", "safety",
 ]
 
