@@ -1,6 +1,7 @@
 #include "net/http_fetch.h"
 
 #include <cctype>
+#include <chrono>
 #include <vector>
 
 #include "net/net_error.h"
@@ -78,11 +79,23 @@ std::string ResolveLocation(const std::string& base, const std::string& location
   return origin + WithoutDotSegments(path.substr(0, path.rfind('/') + 1) + target);
 }
 
-std::string FetchFollowingRedirects(THttpClient& http, const std::string& url,
+FetchResult FetchFollowingRedirects(THttpClient& http, const std::string& url,
                                     const FetchLimits& limits,
                                     const std::function<void(std::string_view)>& take) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::seconds(limits.totalSeconds);
+  const int ownTimeOut = http.TimeOut;
   std::string address = url;
   for (int hop = 0;; ++hop) {
+    if (limits.totalSeconds > 0) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::seconds>(deadline - Clock::now()).count();
+      if (left < 1) {
+        throw EHttpClient(code::kTimedOut, "no whole reply from " + url + " within " +
+                                               std::to_string(limits.totalSeconds) + " seconds");
+      }
+      http.TimeOut = ownTimeOut > 0 && ownTimeOut < left ? ownTimeOut : static_cast<int>(left);
+    }
     std::string location;
     bool redirect = false;
     bool tooLarge = false;
@@ -113,7 +126,7 @@ std::string FetchFollowingRedirects(THttpClient& http, const std::string& url,
       redirect = true;
     }
     if (tooLarge) break;
-    if (!redirect) return address;
+    if (!redirect) return {address, hop};
     if (location.empty()) {
       throw EHttpClient(code::kHttpRedirect, "a redirect without a Location (" + address + ")");
     }

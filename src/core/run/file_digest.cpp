@@ -5,10 +5,42 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <memory>
 #include <vector>
 
+#include "base/error.h"
+
 namespace vendrix {
+
+void Sha256::Free::operator()(EVP_MD_CTX* ctx) const {
+  EVP_MD_CTX_free(ctx);
+}
+
+Sha256::Sha256() : ctx_(EVP_MD_CTX_new()) {
+  if (!ctx_ || EVP_DigestInit_ex(ctx_.get(), EVP_sha256(), nullptr) != 1) {
+    throw VendrixError("SHA-256 is not available.");
+  }
+}
+
+void Sha256::Add(std::string_view bytes) {
+  if (EVP_DigestUpdate(ctx_.get(), bytes.data(), bytes.size()) != 1) {
+    throw VendrixError("SHA-256 is not available.");
+  }
+}
+
+std::string Sha256::Hex() {
+  unsigned char md[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  if (EVP_DigestFinal_ex(ctx_.get(), md, &length) != 1) {
+    throw VendrixError("SHA-256 is not available.");
+  }
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned int i = 0; i < length; ++i) {
+    hex += kHex[md[i] >> 4];
+    hex += kHex[md[i] & 15];
+  }
+  return hex;
+}
 
 std::optional<FileDigest> DigestFile(const std::string& path) {
   // Non-blocking, and a plain file only: a FIFO in the program's place never holds the run.
@@ -19,29 +51,26 @@ std::optional<FileDigest> DigestFile(const std::string& path) {
     ::close(fd);
     return std::nullopt;
   }
-  std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> ctx(EVP_MD_CTX_new(), EVP_MD_CTX_free);
   FileDigest digest;
-  bool ok = ctx && EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) == 1;
-  std::vector<unsigned char> block(256 * 1024);
-  while (ok) {
-    const ssize_t n = ::read(fd, block.data(), block.size());
-    if (n == 0) break;
-    if (n < 0) {
-      ok = false;
-      break;
+  try {
+    Sha256 sha;
+    std::vector<char> block(256 * 1024);
+    for (;;) {
+      const ssize_t n = ::read(fd, block.data(), block.size());
+      if (n == 0) break;
+      if (n < 0) {
+        ::close(fd);
+        return std::nullopt;
+      }
+      digest.bytes += n;
+      sha.Add(std::string_view(block.data(), static_cast<std::size_t>(n)));
     }
-    digest.bytes += n;
-    ok = EVP_DigestUpdate(ctx.get(), block.data(), static_cast<std::size_t>(n)) == 1;
+    digest.sha256 = sha.Hex();
+  } catch (const VendrixError&) {
+    ::close(fd);
+    return std::nullopt;
   }
   ::close(fd);
-  unsigned char md[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  if (!ok || EVP_DigestFinal_ex(ctx.get(), md, &length) != 1) return std::nullopt;
-  static constexpr char kHex[] = "0123456789abcdef";
-  for (unsigned int i = 0; i < length; ++i) {
-    digest.sha256 += kHex[md[i] >> 4];
-    digest.sha256 += kHex[md[i] & 15];
-  }
   return digest;
 }
 
