@@ -179,5 +179,35 @@ TEST_F(RunTest, TheConfirmationCountsOnlySitesTheRunWillSend) {
   }
 }
 
+// An upload whose text file the server refused: the program it had taken is not sent
+// again by the next run, which sends only the text file.
+TEST_F(RunTest, AnUploadSentAgainSendsOnlyTheFilesTheSiteLacks) {
+  Settings("FTPRetries=0\r\nHTTPTimeOut=10\r\n");
+  fs::create_directories(dir / "ftp/incoming");
+  const std::string program = dir / "ftp/incoming/prog.exe";
+  for (const char* refuse : {".txt", ""}) {
+    SCOPED_TRACE(*refuse ? "the text file refused" : "every file taken");
+    std::vector<std::string> args = {
+        PeerScript("ftp_peer.py"), "--root", dir / "ftp", "--user", "demo", "--password", "demo"};
+    if (*refuse) args.insert(args.end(), {"--refuse-stor-of", refuse});
+    PeerProcess ftp(args);
+    names.clear();
+    FtpSite("Upload", ftp.port(), "demo", "demo");
+    Load();
+    Run();
+    ASSERT_EQ(run->Results().size(), 1u);
+    if (*refuse) {
+      EXPECT_EQ(run->Results()[0].outcome, "failed");
+      ASSERT_TRUE(fs::exists(program));
+      // Marked, so that a second upload of the program would show.
+      WriteFile(program, "sent once");
+    } else {
+      EXPECT_EQ(run->Results()[0].outcome, "succeeded");
+      EXPECT_EQ(ReadFile(program).value_or(""), "sent once");
+      EXPECT_TRUE(fs::exists(dir / "ftp/incoming/prog.txt"));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vendrix::test

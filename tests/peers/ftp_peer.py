@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """An FTP server for the tests (pyftpdlib) on 127.0.0.1, a free port printed as
 "PORT n". Options: a user with a password and a home folder, a multi-line greeting,
-a refused STOR, a SIZE that answers one byte less than the file holds, and explicit FTPS
+a refused STOR (of every file or of names ending so), a SIZE that answers one byte less than the file holds, and explicit FTPS
 with a given certificate."""
 import argparse
 import sys
@@ -19,6 +19,7 @@ def main():
     ap.add_argument("--anonymous", action="store_true")
     ap.add_argument("--banner", default="Vendrix test server ready.")
     ap.add_argument("--refuse-stor", action="store_true")
+    ap.add_argument("--refuse-stor-of", help="refuse the STOR of names ending so")
     ap.add_argument("--short-size", action="store_true")
     ap.add_argument("--cert")
     ap.add_argument("--key")
@@ -46,7 +47,7 @@ def main():
 
     class Handler(base):
         def ftp_STOR(self, file, mode="w"):
-            if args.refuse_stor:
+            if args.refuse_stor or (args.refuse_stor_of and file.endswith(args.refuse_stor_of)):
                 self.respond("550 Uploads are not allowed here.")
                 return
             return super().ftp_STOR(file, mode)

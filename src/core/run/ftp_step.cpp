@@ -66,7 +66,7 @@ StepEnd SitePoster::FtpUpload() {
   const std::string& rowSite = job_.rowData.site;
   int failures = 0;
   StepEnd end;
-  stored_.clear();
+  stored_ = std::set<std::string>(job_.ftpSent.begin(), job_.ftpSent.end());
   // An upload that may have reached the site is not tried again.
   while (!end.ok && !skip_ && failures <= shared_.settings.ftpRetries &&
          ended_[StepSlot(RunStep::Ftp)] != StepState::Uncertain) {
@@ -184,6 +184,14 @@ StepEnd SitePoster::FtpAttempt() {
     }
     AddLogLine("Uploaded " + name + " to " + site);
     stored_.insert(ftpForm_.RemoteFile());
+    if (shared_.ledger) {
+      try {
+        shared_.ledger->FileSent(job_.rowData, ftpForm_.RemoteFile());
+      } catch (const std::exception& e) {
+        // The step's own records still hold: at worst the file is sent with it again.
+        AddLogLine(e.what());
+      }
+    }
     RecordSentFile("ftp", name, file.localPath, ftpForm_.FTP1.UploadVerified());
   }
   Settle(RunStep::Ftp, StepState::Delivered);

@@ -212,6 +212,18 @@ StepStanding PostHistory::StepFor(std::string_view site, std::string_view versio
   return {};
 }
 
+std::vector<std::string> PostHistory::FtpFilesDelivered(std::string_view site,
+                                                        std::string_view version) const {
+  std::vector<std::string> files;
+  for (const StepRecord& r : steps_) {
+    if (r.site != site || r.version != version || r.step.rfind("FTP ", 0) != 0) continue;
+    const std::string remote = r.step.substr(4);
+    std::erase(files, remote);
+    if (r.state == StepState::Delivered) files.push_back(remote);
+  }
+  return files;
+}
+
 std::string PostHistory::PostLine(const HistoryEntry& e) {
   std::string line = e.site;
   for (const std::string* f : {&e.version, &e.when, &e.kind, &e.methods}) {

@@ -42,6 +42,12 @@ enum class StepState { None, Begun, Delivered, NotDelivered, Uncertain };
 // "begun", "delivered", "not delivered", "uncertain" ("" for None).
 const char* StepStateWord(StepState state);
 
+// The step name under which one file of an FTP upload is recorded as delivered: the
+// FTP step sent again after a later file failed does not send it twice.
+inline std::string FtpFileStep(const std::string& remote) {
+  return "FTP " + remote;
+}
+
 struct StepRecord {
   std::string site, version, when, kind;
   std::string step;  // "FTP", "HTTP", "EMAIL"
@@ -69,6 +75,9 @@ class PostHistory {
   // the version that lists the step (Delivered).
   StepStanding StepFor(std::string_view site, std::string_view version,
                        std::string_view step) const;
+  // The remote files whose upload to the site is recorded as delivered for the version
+  // (their own records, FtpFileStep), in the order they were sent.
+  std::vector<std::string> FtpFilesDelivered(std::string_view site, std::string_view version) const;
 
   void Add(HistoryEntry entry);
   void AddStep(StepRecord record);

@@ -26,6 +26,13 @@ void RunLedger::End(const AppSiteRow& row, RunStep step, StepState state) {
   writer_.Append(PostHistory::StepLine(Record(row.site, row.submit, step, state)), false);
 }
 
+void RunLedger::FileSent(const AppSiteRow& row, const std::string& remote) {
+  // Flushed with the next begin, as an end is.
+  writer_.Append(PostHistory::StepLine({row.site, version_, Now(), row.submit, FtpFileStep(remote),
+                                        StepState::Delivered}),
+                 false);
+}
+
 void RunLedger::Post(const HistoryEntry& entry) {
   const std::string line = PostHistory::PostLine(entry);
   if (!line.empty()) writer_.Append(line, false);

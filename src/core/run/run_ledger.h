@@ -26,6 +26,7 @@ class RunLedger : public StepLedger {
 
   void Begin(const AppSiteRow& row, RunStep step) override;
   void End(const AppSiteRow& row, RunStep step, StepState state) override;
+  void FileSent(const AppSiteRow& row, const std::string& remote) override;
   // A site that got every step: the line older programs read too (none when the site
   // or version holds a byte such a line cannot carry).
   void Post(const HistoryEntry& entry);

@@ -50,6 +50,9 @@ struct SiteJob {
   AppSiteRow rowData;
   SiteDefinition site;
   StepStandings standings{};
+  // Files of an FTP step not delivered as a whole that reached the site all the same
+  // (their remote paths): not sent again.
+  std::vector<std::string> ftpSent;
 };
 
 // A page the poster built, saved by the run (which names the file and lists it).

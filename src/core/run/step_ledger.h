@@ -18,6 +18,8 @@ class StepLedger {
   virtual ~StepLedger() = default;
   virtual void Begin(const AppSiteRow& row, RunStep step) = 0;
   virtual void End(const AppSiteRow& row, RunStep step, StepState state) = 0;
+  // One file of the FTP step is on the site (remote: its path there).
+  virtual void FileSent(const AppSiteRow& /*row*/, const std::string& /*remote*/) {}
 };
 
 // Where each step of a site stands before it is posted, by RunStep.

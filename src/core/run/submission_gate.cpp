@@ -126,6 +126,9 @@ std::optional<SiteJob> SubmissionRun::PrepareRow(std::size_t i) {
   // A run started again sends only the steps that never reached the site.
   const auto steps = StepsOf(job.site, job.rowData.submit == "New");
   job.standings = StandingsOf(outcomes_.History(), rowSite, version, steps);
+  if (steps[StepSlot(RunStep::Ftp)]) {
+    job.ftpSent = outcomes_.History().FtpFilesDelivered(rowSite, version);
+  }
   // A site without steps goes to its poster, which says why nothing was sent.
   bool any = false;
   for (RunStep step : {RunStep::Ftp, RunStep::Http, RunStep::Mail}) {
