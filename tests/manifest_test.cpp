@@ -6,8 +6,10 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <yaml-cpp/yaml.h>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <pugixml.hpp>
 
 #include "app/manifest_download.h"
 #include "app/manifest_export.h"
@@ -16,6 +18,8 @@
 #include "base/ini_file.h"
 #include "base/line_list.h"
 #include "exchange/manifest_chocolatey.h"
+#include "exchange/manifest_scoop.h"
+#include "exchange/manifest_winget.h"
 #include "support/peer_process.h"
 #include "support/temp_dir.h"
 
@@ -155,6 +159,86 @@ TEST(Manifests, EachRuleBrokenOnceIsNamedWithItsFieldAndValue) {
     }
     ASSERT_EQ(found.size(), 1u) << c.what;
     EXPECT_NE(found[0].rule.find(c.rule), std::string::npos) << c.what << ": " << found[0].rule;
+  }
+}
+
+// What the profile says, and what each channel is told: the identifier and date made
+// from the profile, and the installer's kind decided by INSTKIND or the file's name.
+TEST(Manifests, KindsAndNamesReachEveryChannel) {
+  struct Case {
+    const char* instKind;
+    const char* url;
+    const char* pkgExe;
+    const char* wingetType;    // InstallerType, and NestedInstallerType after "/"
+    const char* scoopKey;      // the key Scoop's manifest gets for the kind
+    const char* chocoCommand;  // the install script's command
+  };
+  const Case cases[] = {
+      {"", "https://x.example/dl/tidy.msi", "", "msi", "", "Install-ChocolateyPackage"},
+      {"", "https://x.example/dl/tidy.zip", "setup.exe", "zip/exe", "installer",
+       "Install-ChocolateyInstallPackage"},
+      {"", "https://x.example/dl/tidy.zip", "tidy.exe", "zip/exe", "installer",
+       "Install-ChocolateyInstallPackage"},
+      {"portable", "https://x.example/dl/tidy.zip", "tidy.exe", "zip/portable", "bin",
+       "Install-ChocolateyZipPackage"},
+      {"portable", "https://x.example/dl/tidy.exe", "", "portable", "bin", "Get-ChocolateyWebFile"},
+      {"nullsoft", "https://x.example/dl/tidy-setup.exe", "", "nullsoft", "installer",
+       "Install-ChocolateyPackage"},
+  };
+  auto [company, app] = Demo();
+  for (const auto& c : cases) {
+    AppProfile a = app;
+    a.instKind = c.instKind;
+    a.dl1_32 = c.url;
+    a.pkgExe = c.pkgExe;
+    const ManifestPlan plan = PlanManifests(company, a, kAllChannels, false, kDemo);
+    ASSERT_TRUE(plan.findings.empty()) << c.url << ": " << FindingLine(plan.findings.front());
+    const YAML::Node installer = YAML::Load(plan.sets[0].files[2].bytes);
+    std::string type = installer["InstallerType"].as<std::string>();
+    if (installer["NestedInstallerType"])
+      type += "/" + installer["NestedInstallerType"].as<std::string>();
+    EXPECT_EQ(type, c.wingetType) << c.url << " " << c.instKind;
+    const auto scoop = nlohmann::json::parse(plan.sets[1].files[0].bytes);
+    if (*c.scoopKey) {
+      EXPECT_TRUE(scoop.contains(c.scoopKey)) << c.url << " " << c.instKind;
+    }
+    EXPECT_NE(plan.sets[2].files[1].bytes.find(c.chocoCommand), std::string::npos)
+        << c.url << " " << c.instKind;
+  }
+  // Names: what the package managers refuse in an identifier is left out.
+  EXPECT_EQ(IdentifierPart("Caf\xC3\xA9 \"Tidy\" 2.0: Notes/Pro"), "Caf\xC3\xA9Tidy20NotesPro");
+  EXPECT_EQ(IdentifierPart(std::string(40, 'a')), std::string(32, 'a'));
+  // A date that does not exist gives none.
+  app.day = "30";
+  app.month = "2";
+  EXPECT_EQ(GatherManifestFacts(company, app, "").releaseDate, "");
+}
+
+// Texts YAML, JSON and XML would misread if written by hand come back as they were.
+TEST(Manifests, AwkwardTextsSurviveEveryFormat) {
+  auto [company, app] = Demo();
+  const std::string awkward[] = {"yes",
+                                 "2.10",
+                                 "a: b # c",
+                                 "'quoted' \"twice\"",
+                                 "- dash",
+                                 "line one\nline two",
+                                 "<tag> & ampersand",
+                                 "  leading blanks"};
+  for (const auto& text : awkward) {
+    ManifestFacts f = DemoPlan().facts;
+    f.releaseNotes = text;
+    f.license = "Li " + text;
+    const YAML::Node locale = YAML::Load(WingetManifests(f)[1].bytes);
+    EXPECT_EQ(locale["ReleaseNotes"].as<std::string>(), text);
+    EXPECT_EQ(locale["License"].as<std::string>(), "Li " + text);
+    EXPECT_EQ(nlohmann::json::parse(ScoopManifest(f).bytes)["notes"], text);
+    const std::string nuspec = ChocolateyFiles(f)[0].bytes;
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(nuspec.c_str()));
+    EXPECT_EQ(
+        std::string(doc.child("package").child("metadata").child("releaseNotes").text().get()),
+        text);
   }
 }
 

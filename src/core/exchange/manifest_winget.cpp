@@ -17,9 +17,9 @@ void Put(YAML::Emitter& out, const char* key, const std::string& value) {
       !value.empty() && value.find_first_not_of("0123456789.-+eE:") == std::string::npos;
   if (numberLike) {
     out << YAML::DoubleQuoted << value;
-  } else if (value.find('\n') != std::string::npos) {
-    out << YAML::Literal << value;
   } else {
+    // A text of several lines goes in double quotes with "\n" escapes: the emitter's
+    // block style keeps a line break at the end that the text does not have.
     out << value;
   }
 }
