@@ -8,6 +8,7 @@
 
 #include "app/manifest_download.h"
 #include "app/manifest_export.h"
+#include "app/program_settings.h"
 #include "app/session.h"
 #include "base/cp1252.h"
 #include "base/error.h"
@@ -60,6 +61,13 @@ int ManifestCommand(Context& c) {
     }
     DownloadOptions options;
     if (caFile) options.caFile = Cp1252ToUtf8(*caFile);
+    // Through the proxy of the program settings, as every fetch of the program.
+    const ProgramSettings settings = LoadProgramSettings(c.session.Wide().SettingsFile());
+    if (!settings.proxy.empty()) {
+      if (auto problem = settings.ProxyProblem(); !problem.empty()) throw VendrixError(problem);
+      options.proxyServer = settings.proxy;
+      options.proxyPort = static_cast<std::uint16_t>(settings.ProxyPort());
+    }
     const DownloadCheck check =
         VerifyDownload(plan.facts.installerUrl, plan.facts.sha256, st.st_size, options);
     Out(Utf8ToCp1252("Download check: " + plan.facts.installerUrl + " is the program file (" +

@@ -76,12 +76,12 @@ const Command kCommands[] = {
      "      (what a run would find wrong; exit 3 when there are errors, warnings allowed)\n",
      vendrix::cli::PreCheckCommand, nullptr},
     {"manifest",
-     "  manifest winget|scoop|chocolatey|all --app A [--company C] --out DIR\n"
+     "  manifest winget | scoop | chocolatey | all --app A [--company C] --out DIR\n"
      "           [--verify-download] [--pack] [--force] [--cafile PEM]\n"
      "      (package manifests from the profile, checked against each channel's rules;\n"
      "       --verify-download compares the file at the download address with PATH,\n"
      "       --pack also builds the Chocolatey .nupkg, --force replaces a different\n"
-     "       manifest of the same version; exit 3 when a rule is broken)\n",
+     "       one of the same version; exit 3 when a rule is broken)\n",
      vendrix::cli::ManifestCommand, nullptr},
     {"history",
      "  history --app A [--company C] [--site S]\n"

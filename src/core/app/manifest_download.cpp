@@ -27,6 +27,10 @@ DownloadCheck VerifyDownload(const std::string& url, const std::string& expected
   http.UserAgent = "Vendrix";
   http.CaFile = options.caFile;
   http.StopToken = options.cancel;
+  if (!options.proxyServer.empty()) {
+    http.ProxyServer = options.proxyServer;
+    http.ProxyPort = options.proxyPort;
+  }
   DownloadCheck check;
   Sha256 sha;
   // Never more than the program file: a larger file differs, whatever the rest holds.

@@ -8,6 +8,7 @@
 // are releasing (...)" for another file, and the reason for a fetch that did not end
 // (a loop of redirects, the deadline, the client's coded failures). Blocks the calling
 // thread; any thread.
+#include <cstdint>
 #include <string>
 
 #include "net/cancel_token.h"
@@ -19,6 +20,8 @@ inline constexpr int kMaxDownloadHops = 5;
 struct DownloadOptions {
   int timeoutSeconds = 600;  // the whole fetch, redirects included
   std::string caFile;        // extra trusted certificates (PEM), UTF-8 path
+  std::string proxyServer;   // the program settings' proxy, "" for none
+  std::uint16_t proxyPort = 80;
   const CancelToken* cancel = nullptr;
 };
 
