@@ -357,7 +357,9 @@ void THttpClient::Perform(THttpActions action) {
     }
     if (OnStartTransfer) OnStartTransfer();
     long long total = 0;
-    std::vector<char> block(1 << 16);
+    // The reading block, not filled first: a form's answer is a few hundred bytes.
+    constexpr std::size_t kBlock = 1 << 16;
+    const std::unique_ptr<char[]> block(new char[kBlock]);
     auto writeFailed = [&] {
       int err = out->error();
       if (OnError) OnError(err, "Error writing to LocalFile");
@@ -369,12 +371,12 @@ void THttpClient::Perform(THttpActions action) {
       if (OnTransfer) OnTransfer(total, data);
     };
     if (inChunks && success) {
-      ReadChunkedBody(stream, w, block.size(), take);
+      ReadChunkedBody(stream, w, kBlock, take);
     } else if (inChunks) {
       // The reply fails for its status below; a body out of form or cut short does
       // not change that failure (a time-out or an interruption does).
       try {
-        ReadChunkedBody(stream, w, block.size(), take);
+        ReadChunkedBody(stream, w, kBlock, take);
       } catch (const EHttpClient& e) {
         if (e.ErrorCode != code::kHttpBadChunks) throw;
       } catch (const NetFailure& f) {
@@ -382,13 +384,13 @@ void THttpClient::Perform(THttpActions action) {
       }
     } else {
       while (length < 0 || total < length) {
-        std::size_t want = block.size();
+        std::size_t want = kBlock;
         if (length >= 0) {
           want = static_cast<std::size_t>(std::min<long long>(length - total, want));
         }
-        std::size_t n = stream.ReadSome(block.data(), want, w);
+        std::size_t n = stream.ReadSome(block.get(), want, w);
         if (n == 0) break;
-        take(std::string_view(block.data(), n));
+        take(std::string_view(block.get(), n));
       }
     }
     if (haveStatus && !success) {

@@ -91,7 +91,10 @@ bool SubmissionRun::CountSitesToPost(bool forRun) {
 }
 
 bool SubmissionRun::SiteDefFitsApp() {
-  const SiteDefinition& def = host_.Site();
+  return FitsApp(host_.Site());
+}
+
+bool SubmissionRun::FitsApp(const SiteDefinition& def) const {
   AppSiteRow probe;
   probe.type = std::string(def.freewareOnly ? "Free" : "All") +
                (def.siteSystem == SiteSystem::Only32   ? " 32"
@@ -104,23 +107,29 @@ std::optional<SiteJob> SubmissionRun::PrepareRow(std::size_t i) {
   std::vector<AppSiteRow>& rows = host_.Rows();
   if (!RowPosted(rows[i])) return std::nullopt;
   const std::string rowSite = rows[i].site;
-  bool opened = false;
-  try {
-    opened = host_.OpenSite(rowSite);
-  } catch (const std::exception& e) {
-    outcomes_.Log(e.what());
-  }
-  if (!opened) {
-    // A marked site whose definition cannot be read is a failed site, not a silent one.
-    outcomes_.Unreadable(static_cast<int>(i), rows[i],
-                         "Unable to load the site definition of " + rowSite);
-    return std::nullopt;
-  }
-  if (!SiteDefFitsApp()) return std::nullopt;
   SiteJob job;
+  if (auto read = checked_.find(rowSite); read != checked_.end()) {
+    // Read by the check before the run: not read again.
+    job.site = std::move(read->second);
+    checked_.erase(read);
+  } else {
+    bool opened = false;
+    try {
+      opened = host_.OpenSite(rowSite);
+    } catch (const std::exception& e) {
+      outcomes_.Log(e.what());
+    }
+    if (!opened) {
+      // A marked site whose definition cannot be read is a failed site, not a silent one.
+      outcomes_.Unreadable(static_cast<int>(i), rows[i],
+                           "Unable to load the site definition of " + rowSite);
+      return std::nullopt;
+    }
+    job.site = host_.Site();
+  }
+  if (!FitsApp(job.site)) return std::nullopt;
   job.row = static_cast<int>(i);
   job.rowData = rows[i];
-  job.site = host_.Site();
   const std::string& version = host_.App().version;
   if (resend_ || version.empty()) return job;
   // A run started again sends only the steps that never reached the site.
@@ -208,7 +217,13 @@ bool SubmissionRun::ReviewFindings() {
   std::vector<Finding> findings;
   try {
     PreCheck check(
-        host_.Eng(), [this](const std::string& name) { return host_.OpenSite(name); },
+        host_.Eng(),
+        [this](const std::string& name) {
+          if (!host_.OpenSite(name)) return false;
+          // Kept for the walk, up to a bound that keeps a large table's run small.
+          if (checked_.size() < kKeptDefinitions) checked_.insert_or_assign(name, host_.Site());
+          return true;
+        },
         [this]() -> const SiteDefinition& { return host_.Site(); });
     findings = check.Run(target);
     if (!sendAgain_ && !app.version.empty()) {

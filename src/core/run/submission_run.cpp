@@ -99,6 +99,7 @@ SubmissionRun::Outcome SubmissionRun::Submit() {
   ftplist_.clear();
   view_.FtpListCleared();
   outcomes_.Reset(host_.App().name, host_.App().version);
+  checked_.clear();
   reportWritten_ = false;
   view_.LogCleared();
 
@@ -170,6 +171,7 @@ SubmissionRun::Outcome SubmissionRun::Submit() {
     outcomes_.Log(e.what());
   }
   host_.Eng().SetCurrentRow(nullptr);
+  checked_.clear();
   compressed_.reset();  // the compressed program is not kept between runs
   EndRun(!completed);
   return completed ? Outcome::Completed : Outcome::Cancelled;

@@ -19,6 +19,7 @@
 // Everything else belongs to the run's thread.
 #include <array>
 #include <atomic>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -116,6 +117,7 @@ class SubmissionRun {
 
   // The gate (submission_gate.cpp).
   bool CheckApplication();
+  bool FitsApp(const SiteDefinition& def) const;
   bool OfferSaves();
   bool RowPosted(const AppSiteRow& row) const;
   // The rows posted and fit for the application, by index.
@@ -153,6 +155,9 @@ class SubmissionRun {
   bool sendAgain_ = false;  // set by the caller: already-sent sites are sent anyway
   bool resend_ = false;     // this run sends them (the caller's or the person's choice)
   std::vector<Finding> findings_;
+  // The definitions the check before the run read, by site, until the walk takes them.
+  static constexpr std::size_t kKeptDefinitions = 2000;
+  std::map<std::string, SiteDefinition> checked_;
   std::vector<std::string> alreadySent_;
   std::vector<std::string> held_;  // the sites sent nothing without "Send again"
   RunSummary summary_;
