@@ -640,6 +640,36 @@ TEST_F(RunTest, ConfirmationChoicesDecideOnErrorsAndSitesAlreadySent) {
   EXPECT_EQ(Received("http").size(), 3u);
 }
 
+// The package managers' rules join the check before the run once the profile has a
+// packages key, as errors that stop the run unless the person posts anyway.
+TEST_F(RunTest, PackageRulesJoinTheCheckBeforeTheRun) {
+  HttpSite("Plain", "/submit/x");
+  Load();
+  ConfirmingView confirming;
+  auto channelFindings = [&](const std::string& tags) {
+    session->App().SetField("TAGS", tags);
+    session->App().SaveApp();
+    host = std::make_unique<SessionRunHost>(*session);
+    run = std::make_unique<SubmissionRun>(*host, confirming, prompt, clock);
+    const auto outcome = run->Submit();
+    std::vector<std::string> seen;
+    for (const auto& f : confirming.shown.findings) {
+      if (f.where == "winget" || f.where == "scoop" || f.where == "chocolatey") {
+        EXPECT_EQ(f.severity, FindingSeverity::Error) << f.text;
+        seen.push_back(f.where + " " + f.field);
+      }
+    }
+    return std::pair{outcome, seen};
+  };
+  const auto [plain, none] = channelFindings("");
+  EXPECT_EQ(plain, SubmissionRun::Outcome::Completed);
+  EXPECT_TRUE(none.empty());
+  const auto [tagged, found] = channelFindings("a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p,q");
+  EXPECT_EQ(tagged, SubmissionRun::Outcome::Refused);
+  EXPECT_NE(std::find(found.begin(), found.end(), "winget Tags"), found.end());
+  EXPECT_EQ(Received("http").size(), 1u);
+}
+
 TEST_F(RunTest, SiteWhereNothingWasSentIsNoSuccess) {
   Site("No Method", "");
   // An update of an e-mail site without an update address, and a form site without

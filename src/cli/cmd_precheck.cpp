@@ -79,10 +79,10 @@ int PreCheckCommand(Context& c) {
     }
   }
   // The package managers' rules, for a profile that is meant for them too.
-  for (const auto& m :
-       PackageFindings(s.Company().Profile(), s.App().Profile(), s.Wide().ProgramDir)) {
-    findings.push_back({FindingSeverity::Error, m.channel, m.field,
-                        Utf8ToCp1252(m.rule + " (value: \"" + m.value + "\")")});
+  {
+    auto packages =
+        PackagePreCheckFindings(s.Company().Profile(), s.App().Profile(), s.Wide().ProgramDir);
+    findings.insert(findings.end(), packages.begin(), packages.end());
   }
   if (!offline) {
     const AppProfile& profile = s.App().Profile();

@@ -60,4 +60,14 @@ std::vector<ManifestFinding> PackageFindings(const CompanyProfile& company, cons
   return PlanManifests(company, app, kAllChannels, false, baseDir).findings;
 }
 
+std::vector<Finding> PackagePreCheckFindings(const CompanyProfile& company, const AppProfile& app,
+                                             const std::string& baseDir) {
+  std::vector<Finding> out;
+  for (const auto& m : PackageFindings(company, app, baseDir)) {
+    out.push_back({FindingSeverity::Error, m.channel, m.field,
+                   Utf8ToCp1252(m.rule + " (value: \"" + m.value + "\")")});
+  }
+  return out;
+}
+
 }  // namespace vendrix

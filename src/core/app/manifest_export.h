@@ -12,6 +12,7 @@
 #include "exchange/manifest_fields.h"
 #include "exchange/manifest_rules.h"
 #include "exchange/manifest_writer.h"
+#include "run/precheck.h"
 
 namespace vendrix {
 
@@ -35,6 +36,11 @@ ManifestPlan PlanManifests(const CompanyProfile& company, const AppProfile& app,
 // The findings the check before a run adds: every channel's, when the profile has
 // the packages keys; none otherwise.
 std::vector<ManifestFinding> PackageFindings(const CompanyProfile& company, const AppProfile& app,
+                                             const std::string& baseDir = {});
+// The same as errors of the check before a run (where: the channel; text: the rule
+// and the value, Windows-1252), as the command line's precheck and the desktop's
+// run list them.
+std::vector<Finding> PackagePreCheckFindings(const CompanyProfile& company, const AppProfile& app,
                                              const std::string& baseDir = {});
 
 }  // namespace vendrix

@@ -1,5 +1,7 @@
 #include "app/session_run.h"
 
+#include "app/manifest_export.h"
+
 namespace vendrix {
 
 ProgramSettings SessionRunHost::Settings() {
@@ -14,6 +16,10 @@ void SessionRunHost::SetLongDesc(Lines lines) {
   const bool saved = s_.Flags().AppSaved;
   s_.App().SetLongDesc(std::move(lines));
   s_.Flags().AppSaved = saved;
+}
+
+std::vector<Finding> SessionRunHost::MoreFindings() {
+  return PackagePreCheckFindings(s_.Company().Profile(), s_.App().Profile(), s_.Wide().ProgramDir);
 }
 
 void SessionRunHost::SaveSiteTable() {

@@ -26,6 +26,7 @@ class SessionRunHost : public RunHost {
   void SetPosting(bool on) override { s_.Flags().Posting = on; }
   TEngBuild& Eng() override { return s_.Wide().EngBuild(); }
   const DataTree& Tree() override { return s_.Wide(); }
+  std::vector<Finding> MoreFindings() override;
 
  private:
   Session& s_;

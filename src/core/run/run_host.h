@@ -12,6 +12,7 @@
 #include "catalogue/site_table.h"
 #include "profiles/app_profile.h"
 #include "profiles/company_profile.h"
+#include "run/precheck.h"
 
 namespace vendrix {
 
@@ -44,6 +45,9 @@ class RunHost {
   virtual void SetPosting(bool on) = 0;
   virtual TEngBuild& Eng() = 0;
   virtual const DataTree& Tree() = 0;
+  // What the check before the run finds beyond its own checks (the package managers'
+  // rules, for a profile meant for them too); none by default.
+  virtual std::vector<Finding> MoreFindings() { return {}; }
 };
 
 }  // namespace vendrix

@@ -226,6 +226,8 @@ bool SubmissionRun::ReviewFindings() {
         },
         [this]() -> const SiteDefinition& { return host_.Site(); });
     findings = check.Run(target);
+    auto more = host_.MoreFindings();
+    findings.insert(findings.end(), more.begin(), more.end());
     if (!sendAgain_ && !app.version.empty()) {
       // Steps that may have reached their sites are not sent unless the person asks.
       auto uncertain = UncertainFindings(outcomes_.History(), rows, target.indexes, app.version,
