@@ -30,5 +30,6 @@ run catalogue_bench.sh
 ROUNDS=${UPDATE_ROUNDS:-3} run update_bench.sh
 run run_bench.sh
 run slow_sites_bench.sh
+run history_bench.sh
 echo "== ratios (ours / peer; medians of interleaved rounds, spread of the rounds' ratios; load now $(load))"
 grep '^RESULT' "$log" | sed 's/^RESULT //'
