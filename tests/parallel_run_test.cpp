@@ -1,6 +1,7 @@
 // Several sites in flight at once: the same outcome, table and report as one after
 // another, in a fraction of the time; Skip and Cancel with sites in flight; the limits
 // on connections to one server.
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <optional>
@@ -255,6 +256,29 @@ TEST(HostSlots, OneAddressOnTwoPortsSharesItsSlotsAndAWaitSleepsUntilOneIsFree) 
   EXPECT_TRUE(slots.Take("b:80", 1, {}));
   owner.join();
   EXPECT_LE(slots.Sleeps() - before, 4);
+}
+
+TEST(HostSlots, AGivenBackSlotWakesTheFirstInLineNotEveryWaiter) {
+  // Sixteen steps of one host take one of its two slots ten times each and hold it a
+  // moment. Were every waiter woken by every slot given back, the sleeps would grow
+  // with the waiters.
+  HostSlots slots(2);
+  constexpr int kSteps = 16, kTakes = 10;
+  std::atomic<int> taken{0};
+  std::vector<std::thread> steps;
+  for (int k = 0; k < kSteps; ++k) {
+    steps.emplace_back([&] {
+      for (int i = 0; i < kTakes; ++i) {
+        auto hold = slots.Take("c:80", 1, {});
+        if (hold) ++taken;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+    });
+  }
+  for (auto& t : steps) t.join();
+  EXPECT_EQ(taken, kSteps * kTakes);
+  EXPECT_EQ(slots.MostAtOnce("c:80"), 2);
+  EXPECT_LE(slots.Sleeps(), 4 * kSteps * kTakes);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -358,6 +359,34 @@ class Endpoint {
 
 // A lookup that never answers must not hold the action: its deadline and its cancel
 // token end the wait, and numeric addresses need no lookup at all.
+// The token's flag and its descriptor agree after any mix of raises and clears, and
+// a wait on a silent socket ends at once while the token is raised.
+TEST(CancelTokenState, FlagAndDescriptorAgreeAndARaisedTokenEndsAWait) {
+  struct Case {
+    const char* ops;  // C: Cancel, R: Reset
+    bool raised;
+  } cases[] = {{"", false},    {"C", true},   {"CC", true},  {"CR", false},
+               {"CCR", false}, {"CRC", true}, {"RR", false}, {"CRRC", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.ops);
+    CancelToken token;
+    for (const char* op = c.ops; *op; ++op) *op == 'C' ? token.Cancel() : token.Reset();
+    EXPECT_EQ(token.IsCancelled(), c.raised);
+    pollfd p{token.Fd(), POLLIN, 0};
+    EXPECT_EQ(::poll(&p, 1, 0), c.raised ? 1 : 0);
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    Waiter w;
+    w.cancel = &token;
+    w.deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(c.raised ? 60000 : 20);
+    EXPECT_EQ(FailureCode([&] { w.Wait(pair[0], POLLIN); }),
+              c.raised ? kErrInterrupted : kErrTimedOut);
+    ::close(pair[0]);
+    ::close(pair[1]);
+  }
+}
+
 TEST(HostLookup, AStuckResolverEndsAtTheDeadlineOrAtOnceOnCancel) {
   ScopedResolver resolver;
   resolver->Hang();

@@ -1,6 +1,5 @@
 #include "net/cancel_token.h"
 
-#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -15,19 +14,20 @@ CancelToken::~CancelToken() {
 }
 
 void CancelToken::Cancel() {
+  std::lock_guard lock(mutex_);
+  if (raised_.load(std::memory_order_relaxed)) return;
   std::uint64_t one = 1;
   [[maybe_unused]] ssize_t n = ::write(fd_, &one, sizeof one);
+  raised_.store(true, std::memory_order_release);
 }
 
 void CancelToken::Reset() {
+  std::lock_guard lock(mutex_);
+  if (!raised_.load(std::memory_order_relaxed)) return;
   std::uint64_t value;
   while (::read(fd_, &value, sizeof value) > 0) {
   }
-}
-
-bool CancelToken::IsCancelled() const {
-  pollfd p{fd_, POLLIN, 0};
-  return ::poll(&p, 1, 0) > 0;
+  raised_.store(false, std::memory_order_release);
 }
 
 }  // namespace vendrix

@@ -22,34 +22,57 @@ HostSlots::Hold HostSlots::Take(const std::string& server, int n,
   n = std::clamp(n, 1, perHost_);
   const std::string key = HostOf(server);
   std::unique_lock lock(mutex_);
+  Waiting me;
+  std::deque<Waiting*>& line = lines_[key];
+  line.push_back(&me);
+  // Leaves the line; the next in it then looks whether its turn has come.
+  auto leave = [&] {
+    const bool first = line.front() == &me;
+    std::erase(line, &me);
+    if (line.empty()) {
+      lines_.erase(key);
+    } else if (first) {
+      line.front()->cv.notify_one();
+    }
+  };
   for (;;) {
-    if (stop && stop()) return Hold();
+    if (stop && stop()) {
+      leave();
+      return Hold();
+    }
     const auto now = std::chrono::steady_clock::now();
-    if (taken_[key] + Lingering(key, now) + n <= perHost_) break;
-    // Asleep until a hold ends (Release notifies), the first lingering slot expires,
-    // or Wake; the second is the guard for a stop test nobody wakes us for.
+    const bool first = line.front() == &me;
+    if (first && taken_[key] + Lingering(key, now) + n <= perHost_) break;
+    // Asleep until a hold ends or this take's turn comes (both notify), the first
+    // lingering slot expires, or Wake; the second is the guard for a stop test
+    // nobody wakes us for.
     auto until = now + std::chrono::seconds(1);
-    if (auto it = lingering_.find(key); it != lingering_.end() && !it->second.empty()) {
+    if (auto it = lingering_.find(key); first && it != lingering_.end() && !it->second.empty()) {
       until = std::min(until, *std::min_element(it->second.begin(), it->second.end()));
     }
     ++sleeps_;
-    cv_.wait_until(lock, until);
+    me.cv.wait_until(lock, until);
   }
   const int now = taken_[key] += n;
   most_[key] = std::max(most_[key], now);
+  leave();
   return Hold(this, key, n);
 }
 
 void HostSlots::Release(const std::string& key, int n,
                         std::chrono::steady_clock::time_point since) {
-  {
-    std::lock_guard lock(mutex_);
-    taken_[key] -= n;
-    const auto now = std::chrono::steady_clock::now();
-    const auto until = now + std::min<std::chrono::steady_clock::duration>(kLinger, now - since);
-    for (int k = 0; k < n; ++k) lingering_[key].push_back(until);
+  std::lock_guard lock(mutex_);
+  taken_[key] -= n;
+  const auto now = std::chrono::steady_clock::now();
+  const auto until = now + std::min<std::chrono::steady_clock::duration>(kLinger, now - since);
+  for (int k = 0; k < n; ++k) lingering_[key].push_back(until);
+  WakeFirst(key);
+}
+
+void HostSlots::WakeFirst(const std::string& key) {
+  if (auto it = lines_.find(key); it != lines_.end() && !it->second.empty()) {
+    it->second.front()->cv.notify_one();
   }
-  cv_.notify_all();
 }
 
 int HostSlots::Lingering(const std::string& key, std::chrono::steady_clock::time_point now) {
@@ -62,7 +85,9 @@ int HostSlots::Lingering(const std::string& key, std::chrono::steady_clock::time
 void HostSlots::Wake() {
   // Under the lock: a Take between its stop test and its sleep cannot miss this.
   std::lock_guard lock(mutex_);
-  cv_.notify_all();
+  for (const auto& [key, line] : lines_) {
+    for (Waiting* w : line) w->cv.notify_one();
+  }
 }
 
 int HostSlots::MostAtOnce(const std::string& server) const {

@@ -13,11 +13,17 @@
 // was held, at most kLinger: a close reaches the server in half the time a request
 // and its answer take, so a server that answers at once is not kept waiting for.
 //
-// Any thread. A wait sleeps until a slot is given back, a lingering one expires, or
-// Wake is called, and then checks the caller's stop test; a stop test whose owner
-// never calls Wake is still checked once a second.
+// Takes of one host are served in the order they came: only the first in line
+// waits for the host's slots (woken when a slot is given back or a lingering one
+// expires), the others sleep until it has taken them, so a slot given back wakes one
+// waiter, not all of them.
+//
+// Any thread. A wait sleeps until its turn comes, a slot is given back, a lingering
+// one expires, or Wake is called, and then checks the caller's stop test; a stop test
+// whose owner never calls Wake is still checked once a second.
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -68,7 +74,13 @@ class HostSlots {
   int Sleeps() const;
 
  private:
+  // A Take asleep in its host's line.
+  struct Waiting {
+    std::condition_variable cv;
+  };
   void Release(const std::string& key, int n, std::chrono::steady_clock::time_point since);
+  // Wakes the first in key's line, if any (lock held).
+  void WakeFirst(const std::string& key);
   // The slots of key still lingering (lock held); drops the ones that expired.
   int Lingering(const std::string& key, std::chrono::steady_clock::time_point now);
 
@@ -78,7 +90,7 @@ class HostSlots {
   const int perHost_;
   int sleeps_ = 0;
   mutable std::mutex mutex_;
-  std::condition_variable cv_;
+  std::map<std::string, std::deque<Waiting*>> lines_;
   std::map<std::string, int> taken_, most_;
   std::map<std::string, std::vector<std::chrono::steady_clock::time_point>> lingering_;
 };
