@@ -15,8 +15,10 @@
 #include "base/clock.h"
 #include "base/cp1252.h"
 #include "base/error.h"
+#include "base/file_batch.h"
 #include "base/file_io.h"
 #include "base/file_reader.h"
+#include "base/folder_listing.h"
 #include "base/ini_file.h"
 #include "base/line_list.h"
 #include "base/names.h"
@@ -196,6 +198,45 @@ TEST(Ini, TheQuickScanReadsWhatTheDocumentReads) {
   EXPECT_EQ(values[1], "2");  // first key wins, quotes removed
   EXPECT_FALSE(values[2]);    // a comment line holds no key
   EXPECT_FALSE(values[3]);    // a second section of the same name is not read
+}
+
+TEST(FolderListing, AListedFolderAnswersForItsNamesAndTheNextScopeListsAgain) {
+  TempDir dir;
+  test::WriteFile(dir / "sites/A.ini", "x");
+  test::WriteFile(dir / "sites/A HTTP_NEW.scp", "x");
+  const std::string sites = dir / "sites";
+  struct Case {
+    std::string path;
+    bool mayExist;
+  } cases[] = {{sites + "/A.ini", true},
+               {sites + "/A HTTP_NEW.scp", true},
+               {sites + "/A EMAIL_NEW.scp", false},
+               {sites + "/a.ini", false},   // names are compared exactly
+               {dir / "none/A.ini", true},  // a folder that cannot be listed
+               {"A.ini", true}};            // no folder named
+  {
+    FolderListing listing;
+    EXPECT_EQ(FolderListing::Current(), &listing);
+    // The first questions about a folder are answered without listing it.
+    for (int k = 0; k < FolderListing::kUnlistedQuestions; ++k) {
+      EXPECT_TRUE(listing.MayExist(sites + "/B EMAIL_NEW.scp"));
+      EXPECT_TRUE(listing.MayExist(dir / "none/B.ini"));
+    }
+    EXPECT_EQ(listing.Listed(), 0u);
+    for (const auto& c : cases) EXPECT_EQ(listing.MayExist(c.path), c.mayExist) << c.path;
+    EXPECT_EQ(listing.Listed(), 2u);
+    {
+      FileBatch batch;
+      EXPECT_TRUE(listing.MayExist(sites + "/A EMAIL_NEW.scp")) << "a batch may hold it";
+    }
+  }
+  EXPECT_EQ(FolderListing::Current(), nullptr);
+  // A file made after a listing ended is seen by the next one.
+  test::WriteFile(dir / "sites/A EMAIL_NEW.scp", "x");
+  FolderListing next;
+  for (int k = 0; k < FolderListing::kUnlistedQuestions; ++k) next.MayExist(sites + "/B.ini");
+  EXPECT_TRUE(next.MayExist(sites + "/A EMAIL_NEW.scp"));
+  EXPECT_FALSE(next.MayExist(sites + "/A EMAIL_UPDATE.scp"));
 }
 
 TEST(FileReader, ReadsWholeFilesOfAnySizeThroughOneBuffer) {

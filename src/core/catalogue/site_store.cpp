@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "base/folder_listing.h"
 #include "base/names.h"
 #include "base/text_order.h"
 #include "catalogue/match_ups.h"
@@ -171,9 +172,23 @@ void SiteStore::SaveSettings(const SiteDefinition& def) const {
   doc.Save(path);
 }
 
+namespace {
+
+// Whether the optional file at path is worth opening (a run's listing may know it is not there).
+bool MayExist(const std::string& path) {
+  FolderListing* listing = FolderListing::Current();
+  return !listing || listing->MayExist(path);
+}
+
+}  // namespace
+
 void SiteStore::LoadCategories(std::string_view name, SiteDefinition& def) const {
-  if (auto l = LoadLines(CategoryFile(name, 1))) def.cat1 = std::move(*l);
-  if (auto l = LoadLines(CategoryFile(name, 2))) def.cat2 = std::move(*l);
+  Lines* lists[] = {&def.cat1, &def.cat2};
+  for (int which = 1; which <= 2; ++which) {
+    const std::string path = CategoryFile(name, which);
+    if (!MayExist(path)) continue;
+    if (auto l = LoadLines(path)) *lists[which - 1] = std::move(*l);
+  }
 }
 
 void SiteStore::SaveCategories(const SiteDefinition& def) const {
@@ -190,7 +205,9 @@ void SiteStore::SaveCategories(const SiteDefinition& def) const {
 
 void SiteStore::LoadScripts(std::string_view name, SiteDefinition& def) const {
   for (ScriptKind k : kScriptKinds) {
-    if (auto data = ReadWholeFile(ScriptFile(name, k))) def.Script(k) = NormaliseLineEnds(*data);
+    const std::string path = ScriptFile(name, k);
+    if (!MayExist(path)) continue;
+    if (auto data = ReadWholeFile(path)) def.Script(k) = NormaliseLineEnds(*data);
   }
 }
 

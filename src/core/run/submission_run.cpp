@@ -9,6 +9,7 @@
 
 #include "base/error.h"
 #include "base/file_io.h"
+#include "base/folder_listing.h"
 #include "base/user_prompt.h"
 #include "run/run_gate.h"
 #include "script/eng_build.h"
@@ -115,9 +116,12 @@ SubmissionRun::Outcome SubmissionRun::Submit() {
     return Outcome::Refused;
   }
 
-  if (!CheckApplication() || !OfferSaves() || !LoadHistory() || !ReviewFindings()) {
-    return Outcome::Refused;
-  }
+  if (!CheckApplication() || !OfferSaves() || !LoadHistory()) return Outcome::Refused;
+  // From here the run only reads the site files: the names the site folders hold are
+  // listed once (when a run reads many), so a site's missing category and script files
+  // cost no open each. The next run lists again.
+  FolderListing listed;
+  if (!ReviewFindings()) return Outcome::Refused;
   if (!CountSitesToPost(true)) return Outcome::Refused;
 
   view_.BusyCursor(true);
