@@ -89,7 +89,7 @@ PosterPool::~PosterPool() {
       if (p->busy) p->poster->Skip();
     }
   }
-  posterCv_.notify_all();
+  for (auto& p : places_) p->handedCv.notify_one();
   for (auto& p : places_) {
     if (p->thread.joinable()) p->thread.join();
   }
@@ -98,7 +98,7 @@ PosterPool::~PosterPool() {
 void PosterPool::Loop(Place& place) {
   std::unique_lock lock(mutex_);
   for (;;) {
-    posterCv_.wait(lock, [&] { return place.handed || stop_; });
+    place.handedCv.wait(lock, [&] { return place.handed || stop_; });
     if (!place.handed) return;
     place.handed = false;
     SiteJob job = place.job;
@@ -109,9 +109,13 @@ void PosterPool::Loop(Place& place) {
     News n;
     n.kind = News::End;
     n.place = place.index;
-    news_.push_back(std::move(n));
-    runCv_.notify_all();
+    if (Queue(std::move(n))) runCv_.notify_all();
   }
+}
+
+bool PosterPool::Queue(News news) {
+  news_.push_back(std::move(news));
+  return news_.size() == 1;
 }
 
 void PosterPool::Tell(News news) {
@@ -119,11 +123,12 @@ void PosterPool::Tell(News news) {
     direct_(news);
     return;
   }
+  bool wake;
   {
     std::lock_guard lock(mutex_);
-    news_.push_back(std::move(news));
+    wake = Queue(std::move(news));
   }
-  runCv_.notify_all();
+  if (wake) runCv_.notify_all();
 }
 
 int PosterPool::Free() const {
@@ -151,8 +156,8 @@ void PosterPool::Hand(int place, SiteJob job) {
     p.busy = p.handed = true;
     // From here a Skip of the site reaches its poster, however soon it comes.
     p.poster->Arm();
+    p.handedCv.notify_one();
   }
-  posterCv_.notify_all();
 }
 
 const SiteJob& PosterPool::Job(int place) const {

@@ -91,15 +91,18 @@ class PosterPool {
     bool handed = false;               // a site waits to be taken up (mutex_)
     bool busy = false;                 // mutex_
     std::optional<SiteOutcome> ended;  // mutex_
+    std::condition_variable handedCv;  // a site handed to this place, or the end
   };
   void Loop(Place& place);
   void Tell(News news);
+  // Queues news for the run's thread (lock held); true when the thread must be woken:
+  // news already waiting has woken it, and it takes all of it at once.
+  bool Queue(News news);
 
   RunBoard& board_;
   std::function<void(News&)> direct_;  // one poster on the run's thread
   mutable std::mutex mutex_;
-  std::condition_variable posterCv_;  // a site handed over, or the end
-  std::condition_variable runCv_;     // news for the run's thread
+  std::condition_variable runCv_;  // news for the run's thread
   std::vector<std::unique_ptr<Place>> places_;
   std::deque<News> news_;
   bool woken_ = false;
