@@ -1,5 +1,6 @@
 #include "script/submission_builder.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -282,36 +283,54 @@ bool SubmissionBuilder::BuildFtpFiles(FtpSubmission& plan) {
     }
     ScratchFolder scratch(tree_.FilesDir);
     const std::string building = scratch.Path() + archive;
+    const bool addText =
+        site.textFileOption == TextFileOption::IncludeInZip && !plan.textFile.empty();
+    const std::string textPath = tree_.FilesDir + Cp1252ToUtf8(plan.textFile);
+    auto logAddText = [&] {
+      log_.AddFtpLine("Adding To Zip File: " + Utf8ToCp1252(tree_.FilesDir) + plan.textFile);
+    };
     if (ext != ".ZIP") {
+      // One pass: the program's entry and the text file go into the archive together,
+      // so the program's compressed bytes are written once per site, not twice.
       TZipArchiver zip;
       zip.ZipFilename = building;
       zip.OnMessage = [&](int, const std::string& m) { log_.AddFtpLine(m); };
+      bool any = true;
       if (compressed_) {
         // The program compressed once for the whole run; its entry is copied as stored.
         const std::string once =
             compressed_->ArchiveOf(program, FileNameOf(program), zip.OnMessage);
-        if (!once.empty()) {
-          zip.CopyFromArchives = {once};
-          zip.Add();
-        }
+        if (once.empty()) any = false;
+        zip.CopyFromArchives = {once};
       } else {
         zip.FSpecArgs = {program};
+      }
+      if (any) {
+        if (addText) {
+          logAddText();
+          zip.FSpecArgs.push_back(textPath);
+        }
         zip.Add();
+        // An archive without the program is never sent, whatever else it took.
+        const auto names = zip.EntryNames();
+        if (std::find(names.begin(), names.end(), FileNameOf(program)) == names.end()) {
+          RemoveFile(building);
+        }
       }
     } else if (auto data = ReadWholeFile(program)) {
       WriteFileAtomic(building, *data);
+      if (addText) {
+        logAddText();
+        TZipArchiver zip;
+        zip.ZipFilename = building;
+        zip.FSpecArgs = {textPath};
+        zip.OnMessage = [&](int, const std::string& m) { log_.AddFtpLine(m); };
+        zip.Add();
+      }
     }
     if (!FileExists(building)) {
       RemoveFile(zipPath);  // an archive of an earlier site is never sent in its place
       return false;
-    }
-    if (site.textFileOption == TextFileOption::IncludeInZip && !plan.textFile.empty()) {
-      log_.AddFtpLine("Adding To Zip File: " + Utf8ToCp1252(tree_.FilesDir) + plan.textFile);
-      TZipArchiver zip;
-      zip.ZipFilename = building;
-      zip.FSpecArgs = {tree_.FilesDir + Cp1252ToUtf8(plan.textFile)};
-      zip.OnMessage = [&](int, const std::string& m) { log_.AddFtpLine(m); };
-      zip.Add();
     }
     if (std::rename(building.c_str(), zipPath.c_str()) != 0) {
       throw VendrixError(UnableToWrite(zipPath) + ": " + std::strerror(errno));
