@@ -20,6 +20,10 @@ demo_sites_point "$d" "$cli"
 # The demo as it is made ready to run: no error (warnings would be allowed).
 v precheck --app "Tidy Notes" --offline >"$work/out" 2>"$work/err"
 check "demo tree passes" "0:0 errors" "$?:$(grep -o '^[0-9]* errors*' "$work/err")"
+# A relative program path is read from the data tree, wherever the command runs.
+v app set "Tidy Notes" PATH="dist/tidynote.exe"
+(cd / && v precheck --app "Tidy Notes" --offline >"$work/out" 2>"$work/err")
+check "relative program path" "0:0 errors" "$?:$(grep -o '^[0-9]* errors*' "$work/err")"
 
 # A program file that is gone: exit 3, PATH named.
 v app set "Tidy Notes" PATH="$d/dist/gone.exe"

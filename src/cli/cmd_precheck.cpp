@@ -8,6 +8,7 @@
 #include "base/cp1252.h"
 #include "base/error.h"
 #include "cli.h"
+#include "profiles/program_file.h"
 #include "run/precheck.h"
 #include "run/precheck_online.h"
 #include "run/run_gate.h"
@@ -57,6 +58,7 @@ int PreCheckCommand(Context& c) {
   }
   target.smtpServer = s.Settings().smtp;
   target.senderEmail = s.Settings().email;
+  target.rootDir = s.Wide().ProgramDir;
 
   PreCheck check(s.Wide().EngBuild(), s.Builder());
   std::vector<Finding> findings = check.Run(target);
@@ -88,8 +90,8 @@ int PreCheckCommand(Context& c) {
     const AppProfile& profile = s.App().Profile();
     long long size = -1;
     struct stat st {};
-    if (!profile.localPath.empty() && ::stat(Cp1252ToUtf8(profile.localPath).c_str(), &st) == 0 &&
-        S_ISREG(st.st_mode)) {
+    const std::string program = ProgramFilePath(profile, s.Wide().ProgramDir);
+    if (!program.empty() && ::stat(program.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
       size = st.st_size;
     }
     std::vector<ServerProbe> servers = check.FtpServers();

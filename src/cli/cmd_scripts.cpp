@@ -77,7 +77,7 @@ void PrintDryRun::SiteBuilt(const DryRunSite& site) {
       Out(std::string(mail.isCopy ? "E-MAIL COPY to " : "E-MAIL to ") + mail.to);
       Out("  subject: " + mail.subject);
       for (const auto& l : mail.body) Out("  | " + l);
-      for (const auto& a : mail.attachments) Out("  attach: " + a);
+      for (const auto& a : mail.attachments) Out("  attach: " + Utf8ToCp1252(a));
     }
     if (site.mailFailed) Out("E-MAIL: nothing would be sent");
   }

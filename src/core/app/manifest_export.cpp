@@ -4,6 +4,7 @@
 #include "exchange/manifest_chocolatey.h"
 #include "exchange/manifest_scoop.h"
 #include "exchange/manifest_winget.h"
+#include "profiles/program_file.h"
 #include "run/file_digest.h"
 
 namespace vendrix {
@@ -19,10 +20,7 @@ std::optional<unsigned> ChannelsFromWord(const std::string& word) {
 ManifestPlan PlanManifests(const CompanyProfile& company, const AppProfile& app, unsigned channels,
                            bool pack, const std::string& baseDir) {
   ManifestPlan plan;
-  plan.programPath = Cp1252ToUtf8(app.localPath);
-  if (!plan.programPath.empty() && plan.programPath.front() != '/' && !baseDir.empty()) {
-    plan.programPath = baseDir + (baseDir.back() == '/' ? "" : "/") + plan.programPath;
-  }
+  plan.programPath = ProgramFilePath(app, baseDir);
   std::string sha256;
   if (!plan.programPath.empty()) {
     if (auto digest = DigestFile(plan.programPath)) sha256 = digest->sha256;

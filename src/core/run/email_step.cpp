@@ -58,7 +58,7 @@ StepEnd SitePoster::MailPost(bool isNew, bool isCopy) {
   MailWindowLines lines(log, [this](const std::string& line) { return MaskWords(line); });
   sink_.Status(*this, RunStep::Mail, "Preparing Email");
   TSMTPForm form(&lines);
-  std::vector<std::string> attached;  // Windows-1252 paths
+  std::vector<std::string> attached;  // UTF-8 paths
   sink_.Status(*this, RunStep::Mail, "Preparing to mail to: " + site);
   // The SMTP password never reaches a log line or a page.
   secret_ = settings.smtpPassword;
@@ -86,7 +86,7 @@ StepEnd SitePoster::MailPost(bool isNew, bool isCopy) {
     if (!mail) return StepEnd::Failed(lastLogLine_);  // no script: the builder said so
     form.BodyMemo = mail->body;
     form.msMessage1.Attachments.Clear();
-    for (const auto& file : mail->attachments) form.Attach(Cp1252ToUtf8(file));
+    for (const auto& file : mail->attachments) form.Attach(file);
     attached = mail->attachments;
     sink_.Status(*this, RunStep::Mail, isCopy ? "Sending Mail Copy..." : "Sending Mail...");
   } catch (const VendrixError& e) {
@@ -162,8 +162,9 @@ StepEnd SitePoster::MailPost(bool isNew, bool isCopy) {
     AddLogLine(site + " E-Mailed Information.");
     for (const auto& file : attached) {
       const auto slash = file.find_last_of("/\\");
-      RecordSentFile("email", slash == std::string::npos ? file : file.substr(slash + 1),
-                     Cp1252ToUtf8(file), false);
+      RecordSentFile("email",
+                     Utf8ToCp1252(slash == std::string::npos ? file : file.substr(slash + 1)), file,
+                     false);
     }
   }
   return StepEnd::Done();

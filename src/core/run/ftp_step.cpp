@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "base/cp1252.h"
+#include "profiles/program_file.h"
 #include "run/file_digest.h"
 #include "run/retry_rules.h"
 #include "run/site_poster.h"
@@ -136,7 +137,7 @@ StepEnd SitePoster::FtpAttempt() {
   }
   if (ftpState_.FtpFailed || skip_) return StepEnd::Failed({});
 
-  const std::string program = eng_.Context().App().localPath;
+  const std::string program = ProgramFilePath(eng_.Context().App(), tree_.ProgramDir);
   for (std::size_t i = 0; i < plan->files.size(); ++i) {
     const FtpFile& file = plan->files[i];
     ftpForm_.eLocalFile = file.localPath;
@@ -177,7 +178,7 @@ StepEnd SitePoster::FtpAttempt() {
     std::string name;
     if (file.ascii) {
       name = plan->textFile;
-    } else if (Cp1252ToUtf8(program) == file.localPath) {
+    } else if (program == file.localPath) {
       name = ftpForm_.RemoteFile();
     } else {
       name = Utf8ToCp1252(FileNameOf(file.localPath));

@@ -9,6 +9,7 @@
 #include "base/cp1252.h"
 #include "base/file_io.h"
 #include "profiles/app_rules.h"
+#include "profiles/program_file.h"
 #include "script/dry_run.h"
 #include "script/submission.h"
 #include "script/variables.h"
@@ -208,13 +209,13 @@ std::optional<ServerProbe> SplitServer(std::string_view text, std::uint16_t defa
 }
 
 void PreCheck::CheckApplication(const AppProfile& app, const CompanyProfile& company,
-                                std::vector<Finding>& out) {
+                                std::vector<Finding>& out, const std::string& rootDir) {
   const std::string where = kWhereApplication;
   // The program file.
   if (Blank(app.localPath)) {
     Add(out, FindingSeverity::Error, where, "PATH", "No program file is chosen.");
   } else {
-    const std::string path = Cp1252ToUtf8(app.localPath);
+    const std::string path = ProgramFilePath(app, rootDir);
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
       Add(out, FindingSeverity::Error, where, "PATH",
@@ -461,7 +462,7 @@ std::vector<Finding> PreCheck::Run(const PreCheckTarget& target) {
   ftpServers_.clear();
   ftpServerSeen_.clear();
   const ExpansionContext saved = eng_.Context();
-  CheckApplication(saved.App(), saved.Company(), out);
+  CheckApplication(saved.App(), saved.Company(), out, target.rootDir);
   // The sites see the application as a run sends it.
   const AppProfile sent = ProfileForRun(saved.App());
   ExpansionContext context = saved;

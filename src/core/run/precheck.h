@@ -57,6 +57,7 @@ struct PreCheckTarget {
   std::vector<std::size_t> indexes;  // the rows a run would post to
   std::string smtpServer;            // the program's mail settings
   std::string senderEmail;
+  std::string rootDir;  // the data tree's root (UTF-8): where a relative PATH is read
 };
 
 std::size_t CountErrors(const std::vector<Finding>& findings);
@@ -90,7 +91,7 @@ class PreCheck {
 
   // The parts of Run, for callers that want one of them.
   void CheckApplication(const AppProfile& app, const CompanyProfile& company,
-                        std::vector<Finding>& out);
+                        std::vector<Finding>& out, const std::string& rootDir = {});
   void CheckSite(const AppSiteRow& row, const PreCheckTarget& target, std::vector<Finding>& out);
 
  private:

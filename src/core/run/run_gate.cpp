@@ -3,6 +3,7 @@
 #include "base/cp1252.h"
 #include "base/file_io.h"
 #include "base/names.h"
+#include "profiles/program_file.h"
 
 namespace vendrix {
 namespace {
@@ -13,13 +14,13 @@ bool Exists(const std::string& cp1252Path) {
 
 }  // namespace
 
-std::string ApplicationProblem(const AppProfile& app) {
+std::string ApplicationProblem(const AppProfile& app, const std::string& rootDir) {
   if (app.name.empty()) return "You have not selected an app to submit.";
   if (app.char8.empty()) return "The 8 Character Filename for this app is blank.";
   if (app.platform.empty()) return "You have not selected the platform for this application";
   if (app.submitter.empty()) return "You have not selected the distribution for this application";
   if (app.status.empty()) return "You have not selected the status for this application";
-  if (app.localPath.empty() || !Exists(app.localPath)) {
+  if (app.localPath.empty() || !FileExists(ProgramFilePath(app, rootDir))) {
     return "You have selected an invalid local path for this application's file.";
   }
   if (!app.icoPath.empty() && !Exists(app.icoPath)) {

@@ -21,7 +21,8 @@ namespace vendrix {
 
 // The first of the application's problems that stop a run, as the person reads it ("" when
 // there is none): a field left empty, a file that is not there.
-std::string ApplicationProblem(const AppProfile& app);
+// A relative PATH is read from rootDir, the data tree's root (UTF-8).
+std::string ApplicationProblem(const AppProfile& app, const std::string& rootDir = {});
 
 // The steps the site takes for a new submission or an update, by RunStep: FTP when it
 // uploads, HTTP when it posts and has a URL, e-mail when it mails and has an address.

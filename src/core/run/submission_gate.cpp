@@ -34,7 +34,7 @@ std::string RecordDate(const std::string& when) {
 }  // namespace
 
 bool SubmissionRun::CheckApplication() {
-  const std::string problem = ApplicationProblem(host_.App());
+  const std::string problem = ApplicationProblem(host_.App(), host_.Tree().ProgramDir);
   if (problem.empty()) return true;
   prompt_.Inform(problem);
   return false;
@@ -214,6 +214,7 @@ bool SubmissionRun::ReviewFindings() {
   target.indexes = PostedRows();
   target.smtpServer = settings_.smtp;
   target.senderEmail = settings_.email;
+  target.rootDir = host_.Tree().ProgramDir;
   std::vector<Finding> findings;
   try {
     PreCheck check(

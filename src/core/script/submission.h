@@ -23,7 +23,7 @@ struct MailSubmission {
   std::string to;
   std::string subject;
   Lines body;
-  std::vector<std::string> attachments;  // local paths as in the profile, in order
+  std::vector<std::string> attachments;  // UTF-8 file-system paths, in order
   bool isCopy = false;
   std::string fromAddress, fromName;
 };

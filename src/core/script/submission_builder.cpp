@@ -16,6 +16,7 @@
 #include "profiles/app_profile.h"
 #include "profiles/app_rules.h"
 #include "profiles/company_profile.h"
+#include "profiles/program_file.h"
 #include "script/text_tools.h"
 #include "zip/compressed_cache.h"
 #include "zip/zip_archiver.h"
@@ -191,11 +192,15 @@ std::optional<MailSubmission> SubmissionBuilder::BuildMailSubmission(SubmissionK
     mail.body.insert(mail.body.end(), footer.begin(), footer.end());
   }
   const AppProfile& app = ctx.App();
-  if (site.attachApplication && !isCopy) mail.attachments.push_back(app.localPath);
-  if (site.attachGif && !app.gifPath.empty()) mail.attachments.push_back(app.gifPath);
-  if (site.attachIco && !app.icoPath.empty()) mail.attachments.push_back(app.icoPath);
-  if (site.attachScreen && !app.screenPath.empty()) mail.attachments.push_back(app.screenPath);
-  if (site.attachOther && !app.otherPath.empty()) mail.attachments.push_back(app.otherPath);
+  if (site.attachApplication && !isCopy) {
+    mail.attachments.push_back(ProgramFilePath(app, tree_.ProgramDir));
+  }
+  for (const auto& [attach, path] : {std::pair{site.attachGif, &app.gifPath},
+                                     {site.attachIco, &app.icoPath},
+                                     {site.attachScreen, &app.screenPath},
+                                     {site.attachOther, &app.otherPath}}) {
+    if (attach && !path->empty()) mail.attachments.push_back(Cp1252ToUtf8(*path));
+  }
   return mail;
 }
 
@@ -241,7 +246,7 @@ bool SubmissionBuilder::BuildFtpFiles(FtpSubmission& plan) {
   const AppProfile& app = eng_.Context().App();
   plan.textFile = BuildFtpTextFile();
   plan.files.clear();
-  const std::string program = Cp1252ToUtf8(app.localPath);
+  const std::string program = ProgramFilePath(app, tree_.ProgramDir);
   const std::string ext = Upper(ExtensionOf(program));
   const bool caseB = site.useZipFile || ext == ".ZIP";
   if (!caseB) {
