@@ -2,8 +2,6 @@
 // of one application, checked against each channel's rules, then written under DIR.
 // Exit 3 when a rule is broken (nothing written), 1 for a refusal or a download that
 // is not the program file.
-#include <sys/stat.h>
-
 #include <iostream>
 
 #include "app/manifest_download.h"
@@ -55,21 +53,11 @@ int ManifestCommand(Context& c) {
     return kExitFindings;
   }
   if (verify) {
-    struct stat st {};
-    if (::stat(plan.programPath.c_str(), &st) != 0) {
-      throw VendrixError("The program file " + Utf8ToCp1252(plan.programPath) + " cannot be read.");
-    }
     DownloadOptions options;
     if (caFile) options.caFile = Cp1252ToUtf8(*caFile);
     // Through the proxy of the program settings, as every fetch of the program.
-    const ProgramSettings settings = LoadProgramSettings(c.session.Wide().SettingsFile());
-    if (!settings.proxy.empty()) {
-      if (auto problem = settings.ProxyProblem(); !problem.empty()) throw VendrixError(problem);
-      options.proxyServer = settings.proxy;
-      options.proxyPort = static_cast<std::uint16_t>(settings.ProxyPort());
-    }
     const DownloadCheck check =
-        VerifyDownload(plan.facts.installerUrl, plan.facts.sha256, st.st_size, options);
+        VerifyPlanDownload(plan, LoadProgramSettings(c.session.Wide().SettingsFile()), options);
     Out(Utf8ToCp1252("Download check: " + plan.facts.installerUrl + " is the program file (" +
                      std::to_string(check.bytes) + " bytes, SHA-256 " + plan.facts.sha256 + ")."));
   }

@@ -1,6 +1,7 @@
 // The "Company Info" and "App Info" pages driven with mouse and keyboard: what they
 // show and what lands in the files.
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,11 +11,17 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
+#include <filesystem>
+#include <nlohmann/json.hpp>
 
+#include "app/session.h"
 #include "base/file_io.h"
 
 #include "gui_driver.h"
+#include "main_frm.h"
+#include "manifest_export_frm.h"
 #include "profiles/app_rules.h"
+#include "support/peer_process.h"
 #include "ui_tests.h"
 
 namespace vendrix::test {
@@ -27,6 +34,7 @@ class ProfilePagesTest : public QObject {
   void duplicateNamesAndDeletion();
   void padFileExportedAndImportedThroughTheWindows();
   void manifestsCheckedThenWrittenThroughTheWindow();
+  void manifestDownloadVerifiedBeforeWriting();
 };
 
 void ProfilePagesTest::companyAndApplicationCreatedThroughThePages() {
@@ -345,6 +353,67 @@ void ProfilePagesTest::manifestsCheckedThenWrittenThroughTheWindow() {
   });
   QTest::mouseClick(p.Find<QPushButton>("ExportManifestsBtn"), Qt::LeftButton);
   QTRY_VERIFY(dialogs.AllUsed());
+}
+
+// "Verify download" fetches the installer on a worker before anything is written:
+// another file at the address is a finding and nothing is written, Cancel ends a slow
+// fetch, and the program file itself lets the manifests be written.
+void ProfilePagesTest::manifestDownloadVerifiedBeforeWriting() {
+  Program p;
+  Session& core = p.main->Core();
+  const std::string program = ReadFile(p.Path("dist/tidynote.exe")).value();
+  std::string other = program;
+  other[100] = other[100] == 'X' ? 'Y' : 'X';
+  auto ok = [](const std::string& body) {
+    return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+  };
+  const nlohmann::json routes = {{"/right", {{"raw", ok(program)}}},
+                                 {"/other", {{"raw", ok(other)}}},
+                                 {"/slow", {{"raw", ok(program)}, {"drip", {16, 0.5}}}}};
+  WriteFile(p.Path("routes.json"), routes.dump());
+  PeerProcess peer({PeerScript("http_peer.py"), "--routes", p.Path("routes.json")});
+  const std::string base = "http://127.0.0.1:" + std::to_string(peer.port());
+  const std::string written = p.Path("out/bucket/tidynotes.json");
+  struct Case {
+    const char* path;
+    bool cancel;
+    const char* finding;  // the table's only row, or "" for none
+    const char* verdict;  // how the window's verdict begins
+  };
+  const Case cases[] = {
+      {"/other", false, "download InstallerUrl", "The download check failed"},
+      {"/slow", true, "", "The download check was cancelled"},
+      {"/right", false, "", "Download check: "},
+  };
+  for (const Case& c : cases) {
+    AppProfile app = core.App().Profile();
+    app.dl1_32 = base + c.path;
+    ui::TManifestExportFrm w(
+        "Tidy Notes",
+        [&](unsigned channels, bool pack) {
+          return PlanManifests(core.Company().Profile(), app, channels, pack,
+                               core.Wide().ProgramDir);
+        },
+        p.main.get());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.findChild<QCheckBox*>("WingetCheck")->setChecked(false);  // winget takes https only
+    w.findChild<QCheckBox*>("VerifyDownloadCheck")->setChecked(true);
+    w.findChild<QLineEdit*>("OutDirEdit")->setText(QString::fromStdString(p.Path("out")));
+    QTest::mouseClick(w.findChild<QPushButton*>("WriteBtn"), Qt::LeftButton);
+    QVERIFY2(w.Verifying(), c.path);
+    QVERIFY(!w.findChild<QPushButton*>("WriteBtn")->isEnabled());
+    if (c.cancel) QTest::mouseClick(w.findChild<QPushButton*>("CancelCheckBtn"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.Verifying(), 30000);
+    auto* grid = w.findChild<QTableWidget*>("ManifestFindingsGrid");
+    QCOMPARE(grid->rowCount() == 0 ? QString()
+                                   : grid->item(0, 0)->text() + " " + grid->item(0, 1)->text(),
+             QString(c.finding));
+    auto* verdict = w.findChild<QLabel*>("ManifestVerdictLbl");
+    QVERIFY2(verdict->text().startsWith(c.verdict), qPrintable(verdict->text()));
+    QCOMPARE(std::filesystem::exists(written), std::string(c.path) == "/right");
+    w.close();
+  }
 }
 
 }  // namespace vendrix::test

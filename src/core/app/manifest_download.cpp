@@ -1,5 +1,8 @@
 #include "app/manifest_download.h"
 
+#include <sys/stat.h>
+
+#include "base/cp1252.h"
 #include "base/error.h"
 #include "net/http_client.h"
 #include "net/http_fetch.h"
@@ -57,6 +60,21 @@ DownloadCheck VerifyDownload(const std::string& url, const std::string& expected
     throw differs("its SHA-256 is " + hex + ", the program file's " + Lower(expectedSha256));
   }
   return check;
+}
+
+DownloadCheck VerifyPlanDownload(const ManifestPlan& plan, const ProgramSettings& settings,
+                                 DownloadOptions options) {
+  struct stat st {};
+  if (plan.programPath.empty() || ::stat(plan.programPath.c_str(), &st) != 0 ||
+      !S_ISREG(st.st_mode)) {
+    throw VendrixError("The program file " + Utf8ToCp1252(plan.programPath) + " cannot be read.");
+  }
+  if (!settings.proxy.empty()) {
+    if (auto problem = settings.ProxyProblem(); !problem.empty()) throw VendrixError(problem);
+    options.proxyServer = settings.proxy;
+    options.proxyPort = static_cast<std::uint16_t>(settings.ProxyPort());
+  }
+  return VerifyDownload(plan.facts.installerUrl, plan.facts.sha256, st.st_size, options);
 }
 
 }  // namespace vendrix

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "app/manifest_export.h"
+#include "base/program_settings.h"
 #include "net/cancel_token.h"
 
 namespace vendrix {
@@ -35,5 +37,12 @@ struct DownloadCheck {
 // expectedSha256: lower-case hex; expectedBytes: the program file's size.
 DownloadCheck VerifyDownload(const std::string& url, const std::string& expectedSha256,
                              long long expectedBytes, const DownloadOptions& options = {});
+
+// The check of a plan's installer address against its program file, through the
+// proxy of the program settings (which replaces options' proxy when one is set).
+// Throws VendrixError as VerifyDownload does, and for a program file that cannot be
+// read or a proxy setting that is refused.
+DownloadCheck VerifyPlanDownload(const ManifestPlan& plan, const ProgramSettings& settings,
+                                 DownloadOptions options = {});
 
 }  // namespace vendrix

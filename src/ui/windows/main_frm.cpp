@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "app/pad_commands.h"
+#include "app/program_settings.h"
 #include "app_info_sheet.h"
 #include "company_sheet.h"
 #include "engine_check_frm.h"
@@ -207,13 +208,21 @@ void TMainFrm::ExportManifests() {
     return;
   }
   Session& s = *session_;
+  // The download check goes through the proxy the settings file holds now.
+  ProgramSettings settings;
+  try {
+    settings = LoadProgramSettings(s.Wide().SettingsFile());
+  } catch (const std::exception& e) {
+    prompt_.Error(e.what());
+    return;
+  }
   TManifestExportFrm window(
       ToQt(s.App().Shown()),
       [&s](unsigned channels, bool pack) {
         return PlanManifests(s.Company().Profile(), s.App().Profile(), channels, pack,
                              s.Wide().ProgramDir);
       },
-      this);
+      this, settings);
   window.exec();
 }
 

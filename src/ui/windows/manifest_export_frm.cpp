@@ -12,7 +12,9 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <memory>
 
+#include "base/cp1252.h"
 #include "base/error.h"
 #include "qt_text.h"
 
@@ -25,8 +27,9 @@ QString Utf8(const std::string& text) {
 
 }  // namespace
 
-TManifestExportFrm::TManifestExportFrm(const QString& appName, Planner plan, QWidget* parent)
-    : QDialog(parent), planner_(std::move(plan)) {
+TManifestExportFrm::TManifestExportFrm(const QString& appName, Planner plan, QWidget* parent,
+                                       ProgramSettings settings)
+    : QDialog(parent), planner_(std::move(plan)), settings_(std::move(settings)) {
   setObjectName("TManifestExportFrm");
   setWindowTitle("Export Package Manifests");
   setModal(true);
@@ -58,8 +61,15 @@ TManifestExportFrm::TManifestExportFrm(const QString& appName, Planner plan, QWi
   pack_->setChecked(true);
   force_ = new QCheckBox("&Replace a different manifest of the same version", this);
   force_->setObjectName("ForceCheck");
+  verify_ = new QCheckBox(
+      "&Verify download: the file at the installer's address is the program file", this);
+  verify_->setObjectName("VerifyDownloadCheck");
+  verify_->setToolTip(
+      "Before writing, fetch the installer from its address and compare it with the program "
+      "file; a different file is not written.");
   options->addWidget(pack_);
   options->addWidget(force_);
+  options->addWidget(verify_);
   choices->addLayout(options);
   choices->addStretch();
   layout->addLayout(choices);
@@ -98,23 +108,43 @@ TManifestExportFrm::TManifestExportFrm(const QString& appName, Planner plan, QWi
   layout->addWidget(findings_, 1);
 
   auto* buttons = new QHBoxLayout;
-  auto* recheck = new QPushButton("Check &Again", this);
-  recheck->setObjectName("RecheckBtn");
+  recheck_ = new QPushButton("Check &Again", this);
+  recheck_->setObjectName("RecheckBtn");
   write_ = new QPushButton("Wri&te", this);
   write_->setObjectName("WriteBtn");
   write_->setDefault(true);
   auto* close = new QPushButton("C&lose", this);
   close->setObjectName("CloseBtn");
-  buttons->addWidget(recheck);
+  cancelBtn_ = new QPushButton("Ca&ncel Check", this);
+  cancelBtn_->setObjectName("CancelCheckBtn");
+  cancelBtn_->setEnabled(false);
+  buttons->addWidget(recheck_);
   buttons->addStretch();
   buttons->addWidget(write_);
+  buttons->addWidget(cancelBtn_);
   buttons->addWidget(close);
   layout->addLayout(buttons);
-  connect(recheck, &QPushButton::clicked, this, [this] { Recheck(); });
+  connect(recheck_, &QPushButton::clicked, this, [this] { Recheck(); });
+  connect(cancelBtn_, &QPushButton::clicked, this, [this] { cancel_.Cancel(); });
   connect(pack_, &QCheckBox::toggled, this, [this] { Recheck(); });
   connect(write_, &QPushButton::clicked, this, [this] { Write(); });
   connect(close, &QPushButton::clicked, this, &QDialog::reject);
   Recheck();
+}
+
+TManifestExportFrm::~TManifestExportFrm() {
+  // The worker ends at once; WorkerThread waits for it.
+  cancel_.Cancel();
+}
+
+void TManifestExportFrm::reject() {
+  if (worker_.Running()) {
+    // The window closes when the fetch has ended.
+    closeWhenDone_ = true;
+    cancel_.Cancel();
+    return;
+  }
+  QDialog::reject();
 }
 
 unsigned TManifestExportFrm::Channels() const {
@@ -123,6 +153,7 @@ unsigned TManifestExportFrm::Channels() const {
 }
 
 void TManifestExportFrm::Recheck() {
+  if (worker_.Running()) return;
   pack_->setEnabled(chocolatey_->isChecked());
   try {
     plan_ = planner_(Channels(), chocolatey_->isChecked() && pack_->isChecked());
@@ -132,6 +163,10 @@ void TManifestExportFrm::Recheck() {
     write_->setEnabled(false);
     return;
   }
+  ShowFindings();
+}
+
+void TManifestExportFrm::ShowFindings() {
   findings_->setRowCount(static_cast<int>(plan_.findings.size()));
   int row = 0;
   for (const auto& f : plan_.findings) {
@@ -159,12 +194,74 @@ void TManifestExportFrm::Recheck() {
 }
 
 bool TManifestExportFrm::Write() {
+  if (worker_.Running()) return false;
   Recheck();
   if (!write_->isEnabled()) return false;
+  if (verify_->isChecked()) {
+    StartVerify();
+    return false;
+  }
+  return WriteChecked({});
+}
+
+void TManifestExportFrm::SetBusy(bool busy) {
+  for (QWidget* w : std::initializer_list<QWidget*>{winget_, scoop_, chocolatey_, force_, verify_,
+                                                    outDir_, recheck_, write_}) {
+    w->setEnabled(!busy);
+  }
+  pack_->setEnabled(!busy && chocolatey_->isChecked());
+  cancelBtn_->setEnabled(busy);
+}
+
+void TManifestExportFrm::StartVerify() {
+  cancel_.Reset();
+  SetBusy(true);
+  verdict_->setText("Fetching the installer from " + Utf8(plan_.facts.installerUrl) + "...");
+  auto check = std::make_shared<DownloadCheck>();
+  auto failure = std::make_shared<std::string>();
+  // The job owns copies of what it reads; the window is not touched off its thread.
+  worker_.Start(
+      [plan = plan_, settings = settings_, check, failure, &cancel = cancel_] {
+        DownloadOptions options;
+        options.cancel = &cancel;
+        try {
+          *check = VerifyPlanDownload(plan, settings, options);
+        } catch (const std::exception& e) {
+          *failure = e.what();
+        }
+      },
+      [this, check, failure] { Verified(*check, *failure); });
+}
+
+void TManifestExportFrm::Verified(const DownloadCheck& check, const std::string& failure) {
+  SetBusy(false);
+  const bool cancelled = cancel_.IsCancelled();
+  if (closeWhenDone_) {
+    QDialog::reject();
+    return;
+  }
+  if (cancelled) {
+    verdict_->setText("The download check was cancelled; nothing was written.");
+    return;
+  }
+  std::string why = failure.empty() ? worker_.Failure() : failure;
+  if (!why.empty()) {
+    // The address does not give the program file: a finding, and nothing is written.
+    plan_.findings.push_back(
+        {"download", "InstallerUrl", Cp1252ToUtf8(why), plan_.facts.installerUrl});
+    ShowFindings();
+    verdict_->setText("The download check failed; nothing was written. " + ToQt(why));
+    return;
+  }
+  WriteChecked("Download check: " + Utf8(plan_.facts.installerUrl) + " is the program file (" +
+               QString::number(check.bytes) + " bytes).\n");
+}
+
+bool TManifestExportFrm::WriteChecked(const QString& before) {
   try {
     const auto written =
         WriteManifestSets(outDir_->text().toStdString(), plan_.sets, force_->isChecked());
-    QString text = "Written into " + outDir_->text() + ":";
+    QString text = before + "Written into " + outDir_->text() + ":";
     for (const auto& w : written) {
       text += "\n" + Utf8(w.path).mid(outDir_->text().size() + 1) + " (" +
               QString::number(w.bytes) + " bytes" + (w.unchanged ? ", unchanged)" : ")");
@@ -172,7 +269,7 @@ bool TManifestExportFrm::Write() {
     verdict_->setText(text);
     return true;
   } catch (const std::exception& e) {
-    verdict_->setText(ToQt(e.what()));
+    verdict_->setText(before + ToQt(e.what()));
     return false;
   }
 }
