@@ -100,17 +100,21 @@ void PosterPool::Loop(Place& place) {
   for (;;) {
     place.handedCv.wait(lock, [&] { return place.handed || stop_; });
     if (!place.handed) return;
-    place.handed = false;
-    SiteJob job = place.job;
-    lock.unlock();
-    SiteOutcome outcome = place.poster->Post(std::move(job));
-    lock.lock();
-    place.ended = std::move(outcome);
-    News n;
-    n.kind = News::End;
-    n.place = place.index;
-    if (Queue(std::move(n))) runCv_.notify_all();
+    if (Queue(PostHanded(place, lock))) runCv_.notify_all();
   }
+}
+
+PosterPool::News PosterPool::PostHanded(Place& place, std::unique_lock<std::mutex>& lock) {
+  place.handed = false;
+  SiteJob job = place.job;
+  lock.unlock();
+  SiteOutcome outcome = place.poster->Post(std::move(job));
+  lock.lock();
+  place.ended = std::move(outcome);
+  News n;
+  n.kind = News::End;
+  n.place = place.index;
+  return n;
 }
 
 bool PosterPool::Queue(News news) {
@@ -183,16 +187,7 @@ std::vector<PosterPool::News> PosterPool::Wait(
   std::unique_lock lock(mutex_);
   if (direct_ && places_.front()->handed) {
     // The one poster posts its site here, on the run's thread.
-    Place& place = *places_.front();
-    place.handed = false;
-    SiteJob job = place.job;
-    lock.unlock();
-    SiteOutcome outcome = place.poster->Post(std::move(job));
-    lock.lock();
-    place.ended = std::move(outcome);
-    News n;
-    n.kind = News::End;
-    news_.push_back(std::move(n));
+    news_.push_back(PostHanded(*places_.front(), lock));
   }
   const auto ready = [this] { return !news_.empty() || woken_; };
   if (until) {

@@ -94,6 +94,9 @@ class PosterPool {
     std::condition_variable handedCv;  // a site handed to this place, or the end
   };
   void Loop(Place& place);
+  // Posts the site handed to place with the lock let go meanwhile (held again on
+  // return): the news of its end.
+  News PostHanded(Place& place, std::unique_lock<std::mutex>& lock);
   void Tell(News news);
   // Queues news for the run's thread (lock held); true when the thread must be woken:
   // news already waiting has woken it, and it takes all of it at once.
