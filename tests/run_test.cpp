@@ -641,28 +641,34 @@ TEST_F(RunTest, ConfirmationChoicesDecideOnErrorsAndSitesAlreadySent) {
 }
 
 // A relative program path is read from the data tree's root, not from the current
-// folder: the checks pass, the upload sends it as it is and zipped, the mail attaches
-// it, and the profile keeps the path as typed.
+// folder (a relative icon too): the checks pass, the upload sends it as it is and
+// zipped, the mail attaches both, and the profile keeps the path as typed.
 TEST_F(RunTest, ARelativeProgramPathIsReadFromTheDataTree) {
   FtpSite("Upload", sites.ftp, "demo", "demo");
   FtpSite("Zipped", sites.ftp, "demo", "demo", "USE_ZIP_FILE=1\r\n");
   Site("Mail Site",
-       "USE_EMAIL=1\r\nEMAIL_ATTACH_APPLICATION=1\r\nEMAIL_TONAME=submit@example.com\r\n",
+       "USE_EMAIL=1\r\nEMAIL_ATTACH_APPLICATION=1\r\nEMAIL_ATTACH_GIF=1\r\n"
+       "EMAIL_TONAME=submit@example.com\r\n",
        {{"EMAIL_NEW", "Please list %APPNAME%."}});
+  WriteFile(Data("dist/icon.gif"), "GIF89a");
   Load();
   session->App().SetField("PATH", "dist/prog.exe");
+  session->App().SetField("GIFPATH", "dist/icon.gif");
   session->App().SaveApp();
   ConfirmingView confirming;
   host = std::make_unique<SessionRunHost>(*session);
   run = std::make_unique<SubmissionRun>(*host, confirming, prompt, clock);
   ASSERT_EQ(run->Submit(), SubmissionRun::Outcome::Completed) << ::testing::PrintToString(view.log);
-  for (const auto& f : confirming.shown.findings) EXPECT_NE(f.field, "PATH") << f.text;
+  for (const auto& f : confirming.shown.findings) {
+    EXPECT_NE(f.field, "PATH") << f.text;
+    EXPECT_NE(f.field, "GIFPATH") << f.text;
+  }
   EXPECT_EQ(Received("ftp/incoming"),
             (std::vector<std::string>{"prog.exe", "prog.txt", "prog.zip"}));
   auto json = nlohmann::json::parse(ReadFile(RunDir() + "/run.json").value_or("{}"));
   std::map<std::string, nlohmann::json> bySite;
   for (const auto& site : json["sites"]) bySite[site["site"]] = site;
-  ASSERT_EQ(bySite["Mail Site"]["files"].size(), 1u) << json.dump();
+  ASSERT_EQ(bySite["Mail Site"]["files"].size(), 2u) << json.dump();
   EXPECT_EQ(bySite["Mail Site"]["files"][0]["bytes"], 4096);
   EXPECT_EQ(bySite["Upload"]["files"][0]["file"], "/incoming/prog.exe");
   EXPECT_EQ(session->App().Profile().localPath, "dist/prog.exe");

@@ -13,5 +13,8 @@ namespace vendrix {
 // rootDir: the data tree's root (UTF-8, a trailing "/" optional; "" reads a relative
 // path from the current folder). Returns a UTF-8 path, "" when PATH is blank.
 std::string ProgramFilePath(const AppProfile& app, const std::string& rootDir);
+// The same for any file a profile names (ICOPATH, GIFPATH, SCREENPATH, OTHERPATH):
+// stored is the key's value as kept (Windows-1252).
+std::string ProfileFilePath(const std::string& stored, const std::string& rootDir);
 
 }  // namespace vendrix

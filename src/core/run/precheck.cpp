@@ -240,7 +240,7 @@ void PreCheck::CheckApplication(const AppProfile& app, const CompanyProfile& com
         {"OTHERPATH", &app.otherPath}}) {
     if (Blank(*value)) continue;
     struct stat st {};
-    const std::string path = Cp1252ToUtf8(*value);
+    const std::string path = ProfileFilePath(*value, rootDir);
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
         ::access(path.c_str(), R_OK) != 0) {
       Add(out, FindingSeverity::Error, where, key, "The file " + *value + " cannot be read.");

@@ -6,13 +6,6 @@
 #include "profiles/program_file.h"
 
 namespace vendrix {
-namespace {
-
-bool Exists(const std::string& cp1252Path) {
-  return FileExists(Cp1252ToUtf8(cp1252Path));
-}
-
-}  // namespace
 
 std::string ApplicationProblem(const AppProfile& app, const std::string& rootDir) {
   if (app.name.empty()) return "You have not selected an app to submit.";
@@ -23,16 +16,16 @@ std::string ApplicationProblem(const AppProfile& app, const std::string& rootDir
   if (app.localPath.empty() || !FileExists(ProgramFilePath(app, rootDir))) {
     return "You have selected an invalid local path for this application's file.";
   }
-  if (!app.icoPath.empty() && !Exists(app.icoPath)) {
+  if (!app.icoPath.empty() && !FileExists(ProfileFilePath(app.icoPath, rootDir))) {
     return "You have selected an invalid path for the Ico file.";
   }
-  if (!app.gifPath.empty() && !Exists(app.gifPath)) {
+  if (!app.gifPath.empty() && !FileExists(ProfileFilePath(app.gifPath, rootDir))) {
     return "You have selected an invalid path for the Gif file.";
   }
-  if (!app.screenPath.empty() && !Exists(app.screenPath)) {
+  if (!app.screenPath.empty() && !FileExists(ProfileFilePath(app.screenPath, rootDir))) {
     return "You have selected an invalid path for the Screen Shot file.";
   }
-  if (!app.otherPath.empty() && !Exists(app.otherPath)) {
+  if (!app.otherPath.empty() && !FileExists(ProfileFilePath(app.otherPath, rootDir))) {
     return "You have selected an invalid path for the \"Other\" file.";
   }
   return "";

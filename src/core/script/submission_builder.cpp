@@ -199,7 +199,9 @@ std::optional<MailSubmission> SubmissionBuilder::BuildMailSubmission(SubmissionK
                                      {site.attachIco, &app.icoPath},
                                      {site.attachScreen, &app.screenPath},
                                      {site.attachOther, &app.otherPath}}) {
-    if (attach && !path->empty()) mail.attachments.push_back(Cp1252ToUtf8(*path));
+    if (attach && !path->empty()) {
+      mail.attachments.push_back(ProfileFilePath(*path, tree_.ProgramDir));
+    }
   }
   return mail;
 }
