@@ -64,6 +64,37 @@ class RunTest : public SessionTest {
     }
     names.push_back(name);
   }
+  // The one site "Both", a form then a mail, each to a scripted peer of its own in
+  // folder: form is the "/form" route's reply, mail extra SMTP replies ("" none). The
+  // history, the table and the settings start afresh; the peers live as long as the
+  // result.
+  struct FormAndMail {
+    std::unique_ptr<PeerProcess> form, smtp;
+  };
+  FormAndMail FormAndMailSite(const std::string& folder, const std::string& form,
+                              const std::string& mail) {
+    WriteFile(folder + "/routes.json", std::string(R"({"/form": )") + form + "}");
+    WriteFile(folder + "/smtp.json",
+              std::string(R"({"greeting": "220 hi", "replies": {"DATA": "354 go")") +
+                  (mail.empty() ? "" : ", ") + mail + "}}");
+    FormAndMail peers;
+    peers.form = std::make_unique<PeerProcess>(
+        std::vector<std::string>{PeerScript("http_peer.py"), "--routes", folder + "/routes.json"});
+    peers.smtp = std::make_unique<PeerProcess>(std::vector<std::string>{
+        PeerScript("smtp_peer.py"), "script", "--script", folder + "/smtp.json"});
+    names.clear();
+    Site("Both",
+         "USE_HTTP_POST=1\r\nHTTP_POST_TYPE=1\r\nHTTP_NEW_SCRIPT_URL=http://127.0.0.1:" +
+             std::to_string(peers.form->port()) +
+             "/form\r\nUSE_EMAIL=1\r\nEMAIL_TONAME=submit@example.com\r\n",
+         {{"HTTP_NEW", "program=%APPNAME%"}, {"EMAIL_NEW", "Please list %APPNAME%."}});
+    std::filesystem::remove(Data("data/Prog.hst"));
+    std::filesystem::remove(Data("data/Prog_SITES.dat"));
+    WriteFile(Data("settings.dat"),
+              "[SETTINGS]\r\nSMTP=127.0.0.1:" + std::to_string(peers.smtp->port()) +
+                  "\r\nEMAIL=jo@acme.example\r\nNAME=Jo\r\nPostRetries=0\r\n");
+    return peers;
+  }
   void HttpSite(const std::string& name, const std::string& path, bool get = false) {
     const std::string url = sites.Url(path) + (get ? "?" : "");
     Site(name,

@@ -31,22 +31,7 @@ TEST_F(RunTest, EachStepSaysWhyItFailedInItsOwnWords) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string folder = dir / (std::string("why-") + c.name);
-    WriteFile(folder + "/routes.json", std::string(R"({"/form": )") + c.form + "}");
-    WriteFile(folder + "/smtp.json",
-              std::string(R"({"greeting": "220 hi", "replies": {"DATA": "354 go")") +
-                  (*c.mail ? ", " : "") + c.mail + "}}");
-    PeerProcess form({PeerScript("http_peer.py"), "--routes", folder + "/routes.json"});
-    PeerProcess smtp({PeerScript("smtp_peer.py"), "script", "--script", folder + "/smtp.json"});
-    names.clear();
-    Site("Both",
-         "USE_HTTP_POST=1\r\nHTTP_POST_TYPE=1\r\nHTTP_NEW_SCRIPT_URL=http://127.0.0.1:" +
-             std::to_string(form.port()) + "/form\r\nUSE_EMAIL=1\r\nEMAIL_TONAME=a@example.com\r\n",
-         {{"HTTP_NEW", "program=%APPNAME%"}, {"EMAIL_NEW", "Please list %APPNAME%."}});
-    fs::remove(Data("data/Prog.hst"));
-    fs::remove(Data("data/Prog_SITES.dat"));
-    WriteFile(Data("settings.dat"),
-              "[SETTINGS]\r\nSMTP=127.0.0.1:" + std::to_string(smtp.port()) +
-                  "\r\nEMAIL=jo@acme.example\r\nNAME=Jo\r\nPostRetries=0\r\n");
+    const auto peers = FormAndMailSite(folder, c.form, c.mail);
     Load();
     Run();
     ASSERT_EQ(run->Results().size(), 1u);
