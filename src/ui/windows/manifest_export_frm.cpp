@@ -61,11 +61,10 @@ TManifestExportFrm::TManifestExportFrm(const QString& appName, Planner plan, QWi
   pack_->setChecked(true);
   force_ = new QCheckBox("&Replace a different manifest of the same version", this);
   force_->setObjectName("ForceCheck");
-  verify_ = new QCheckBox(
-      "&Verify download: the file at the installer's address is the program file", this);
+  verify_ = new QCheckBox("&Verify download", this);
   verify_->setObjectName("VerifyDownloadCheck");
   verify_->setToolTip(
-      "Before writing, fetch the installer from its address and compare it with the program "
+      "Before writing, fetch the installer from its address and make sure it is the program "
       "file; a different file is not written.");
   options->addWidget(pack_);
   options->addWidget(force_);
