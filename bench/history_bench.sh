@@ -13,17 +13,7 @@ posts=${3:-50000}
 hosts=16
 cli="$build/src/cli/vendrix-cli"
 work=$(mktemp -d)
-mkdir -p "$work/peer"
-also=()
-for k in $(seq 2 "$hosts"); do also+=("127.0.0.$k"); done
-: >"$work/peer/connections.log"
-: >"$work/peer/port"
-/usr/bin/python3 tests/peers/flaky_http_peer.py --folder "$work/peer" --delay 0.2 \
-  --also "${also[@]}" >"$work/peer/port" &
-peer=$!
-trap 'kill $peer 2>/dev/null; wait $peer 2>/dev/null || true; rm -rf "$work"' EXIT
-for _ in $(seq 50); do [ "$(wc -l <"$work/peer/port")" -ge "$hosts" ] && break; sleep 0.1; done
-port=$(head -1 "$work/peer/port" | cut -d' ' -f2)
+slow_form_peer 0.2 "$hosts" || exit 1
 
 d="$work/d"
 form_site_tree "$cli" "$d" "$count" "$port" 127.0.0.1:1 "$hosts"

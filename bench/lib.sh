@@ -111,3 +111,25 @@ with open(cfg, "w") as f:
         f.write('output = "/dev/null"\nsilent\n')
 PY
 }
+
+# slow_form_peer DELAY HOSTS: starts a web peer in $work/peer that answers every form
+# DELAY seconds late on HOSTS loopback addresses (127.0.0.1 up), one port on all of
+# them; sets $peer (its process, stopped at exit with $work removed, or kept and
+# named with KEEP set) and $port. Fails when it could not listen on every address.
+slow_form_peer() {
+  local delay=$1 hosts=$2 also=() k
+  mkdir -p "$work/peer"
+  for k in $(seq 2 "$hosts"); do also+=("127.0.0.$k"); done
+  : >"$work/peer/connections.log"
+  : >"$work/peer/port"
+  /usr/bin/python3 tests/peers/flaky_http_peer.py --folder "$work/peer" --delay "$delay" \
+    ${also[@]:+--also "${also[@]}"} >"$work/peer/port" &
+  peer=$!
+  trap 'kill $peer 2>/dev/null; wait $peer 2>/dev/null || true; [ -n "${KEEP:-}" ] && echo "$work" || rm -rf "$work"' EXIT
+  for _ in $(seq 50); do [ "$(wc -l <"$work/peer/port")" -ge "$hosts" ] && break; sleep 0.1; done
+  port=$(head -1 "$work/peer/port" | cut -d' ' -f2)
+  if [ "$(grep -c " $port\$" "$work/peer/port")" -lt "$hosts" ]; then
+    echo "the peer could not listen on port $port of every address" >&2
+    return 1
+  fi
+}

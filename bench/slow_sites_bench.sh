@@ -16,20 +16,7 @@ delay=${3:-0.3}
 hosts=${4:-8}
 cli="$build/src/cli/vendrix-cli"
 work=$(mktemp -d)
-mkdir -p "$work/peer"
-also=()
-for k in $(seq 2 "$hosts"); do also+=("127.0.0.$k"); done
-: >"$work/peer/connections.log"
-/usr/bin/python3 tests/peers/flaky_http_peer.py --folder "$work/peer" --delay "$delay" \
-  ${also[@]:+--also "${also[@]}"} >"$work/peer/port" &
-peer=$!
-trap 'kill $peer 2>/dev/null; wait $peer 2>/dev/null || true; [ -n "${KEEP:-}" ] && echo "$work" || rm -rf "$work"' EXIT
-for _ in $(seq 50); do [ "$(wc -l <"$work/peer/port")" -ge "$hosts" ] && break; sleep 0.1; done
-port=$(head -1 "$work/peer/port" | cut -d' ' -f2)
-if [ "$(grep -c " $port\$" "$work/peer/port")" -lt "$hosts" ]; then
-  echo "the peer could not listen on port $port of every address" >&2
-  exit 1
-fi
+slow_form_peer "$delay" "$hosts" || exit 1
 
 # A data tree: the demo's company and application, a catalogue of form sites.
 d="$work/d"
